@@ -62,6 +62,24 @@ std::string Upper(const SqlDialect& d, std::string text) {
   return d.upperCatalog ? SqlUpper(text) : text;
 }
 
+// head [Q owner Q "."] Q name Q " on " [Q owner Q "."] Q table Q "(" column ")".
+SqlStatement IndexStatement(const SqlDialect& d, std::string_view q, std::string_view head,
+                            bool ownerOnName, std::string_view owner, std::string_view name,
+                            std::string_view table, std::string_view column) {
+  std::string col = d.upperIndexColumns ? SqlUpper(column) : std::string(column);
+  return Builder(q)
+      .Raw(head)
+      .OwnerDot(ownerOnName, owner)
+      .Ident(name)
+      .Raw(" on ")
+      .OwnerDot(d.ownerOnIndexTable, owner)
+      .Ident(table)
+      .Raw("(")
+      .Bare(col)
+      .Raw(")")
+      .Done();
+}
+
 }  // namespace
 
 const SqlDialect& SqlDialectOf(DbmsFamily family) {
@@ -112,53 +130,21 @@ SqlStatement SqlCreateIndex(const SqlDialect& d, std::string_view q, std::string
                             std::string_view table, std::string_view column,
                             std::string_view suffix, std::string_view nameEnd) {
   std::string name = Stem(table, d.indexStemCut) + std::string(suffix) + std::string(nameEnd);
-  std::string col = d.upperIndexColumns ? SqlUpper(column) : std::string(column);
-  return Builder(q)
-      .Raw("create index ")
-      .OwnerDot(d.ownerOnIndexName, owner)
-      .Ident(name)
-      .Raw(" on ")
-      .OwnerDot(d.ownerOnIndexTable, owner)
-      .Ident(table)
-      .Raw("(")
-      .Bare(col)
-      .Raw(")")
-      .Done();
+  return IndexStatement(d, q, "create index ", d.ownerOnIndexName, owner, name, table, column);
 }
 
 SqlStatement SqlCreateUniqueIndex(const SqlDialect& d, std::string_view q,
                                   std::string_view owner, std::string_view table,
                                   std::string_view column, std::string_view nameEnd) {
   std::string name = Stem(table, d.uniqueStemCut) + std::string(nameEnd);
-  std::string col = d.upperIndexColumns ? SqlUpper(column) : std::string(column);
-  return Builder(q)
-      .Raw("create unique index ")
-      .Ident(name)
-      .Raw(" on ")
-      .OwnerDot(d.ownerOnIndexTable, owner)
-      .Ident(table)
-      .Raw("(")
-      .Bare(col)
-      .Raw(")")
-      .Done();
+  return IndexStatement(d, q, "create unique index ", false, owner, name, table, column);
 }
 
 SqlStatement SqlCreateXYIndex(const SqlDialect& d, std::string_view q, std::string_view owner,
                               std::string_view table, std::string_view column,
                               std::string_view tag) {
   std::string name = Stem(table, d.xyStemCut) + std::string(tag);
-  std::string col = d.upperIndexColumns ? SqlUpper(column) : std::string(column);
-  return Builder(q)
-      .Raw("create index ")
-      .OwnerDot(d.ownerOnIndexName, owner)
-      .Ident(name)
-      .Raw(" on ")
-      .OwnerDot(d.ownerOnIndexTable, owner)
-      .Ident(table)
-      .Raw("(")
-      .Bare(col)
-      .Raw(")")
-      .Done();
+  return IndexStatement(d, q, "create index ", d.ownerOnIndexName, owner, name, table, column);
 }
 
 SqlStatement SqlCreateSpatialIndex(const SqlDialect& d, std::string_view owner,
