@@ -1,9 +1,11 @@
 // Statement texts of the ODBC uploader (see UploadStatements.h).
 #include "app/UploadStatements.h"
 
+#include "app/SqlDialect.h"
+#include "app/SqlText.h"
+
 #include <algorithm>
 #include <charconv>
-#include <cctype>
 
 namespace upload {
 
@@ -37,7 +39,7 @@ std::string TablePart(const SqlFamily& f, const std::string& table) { return f.q
 std::string ConstraintStem(const SqlFamily& f, const std::string& table) {
   std::string t = TablePart(f, table);
   std::replace(t.begin(), t.end(), '"', ' ');
-  return Trim(t);
+  return SqlTrim(t);
 }
 
 std::string SerialKey(const StatementSettings& s, const SqlFamily& f) {
@@ -47,29 +49,7 @@ std::string SerialKey(const StatementSettings& s, const SqlFamily& f) {
 
 }  // namespace
 
-std::string Trim(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
-  return text.substr(b, e - b);
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
-
-std::string QuoteLiteral(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
+bool EqualsNoCase(const std::string& a, const std::string& b) { return SqlUpper(a) == SqlUpper(b); }
 
 std::string FormatBound(double v) {
   char buf[400];
@@ -87,7 +67,7 @@ ColumnPlan PlanColumns(const std::vector<UploadColumn>& columns, bool mappable) 
   ColumnPlan plan;
   plan.included.assign(columns.size(), true);
   for (size_t i = 0; i < columns.size(); ++i) {
-    const std::string name = Trim(columns[i].name);
+    const std::string name = SqlTrim(columns[i].name);
     if (EqualsNoCase(name, "qd_member")) {
       plan.included[i] = false;
       plan.memberPos = static_cast<int>(i);
@@ -131,7 +111,7 @@ std::string BuildCreateTable(const SqlFamily& f, const std::vector<UploadColumn>
     if (f.oracle && EqualsNoCase(type, "INTEGER")) type = "NUMBER(10)";
     if (f.oracle && EqualsNoCase(type, "SMALLINT")) type = "NUMBER(5)";
     if (f.access && type.compare(0, 6, "DOUBLE") == 0) type = "DOUBLE";
-    list.Add(Trim(c.name) + " " + type);
+    list.Add(SqlTrim(c.name) + " " + type);
   }
   if (s.mappable && s.styleEnabled) list.Add(s.styleColumn + " VARCHAR(254)");
 
@@ -210,7 +190,7 @@ InsertStatement BuildInsertStatement(const SqlFamily& f, const std::vector<Uploa
   out.buffers.assign(columns.size(), BufferKind::None);
   for (size_t i = 0; i < columns.size(); ++i) {
     if (!plan.included[i]) continue;
-    names.Add(Trim(columns[i].name));
+    names.Add(SqlTrim(columns[i].name));
     values.Add("?");
     switch (columns[i].type) {
       case kValueDate:
@@ -332,7 +312,7 @@ std::string CatalogRef(const SqlFamily& f) {
 namespace {
 
 std::string WhereTableOwner(const std::string& table, const std::string& owner) {
-  return " where  TABLENAME  =  '" + QuoteLiteral(table) + "' and OWNERNAME =  '" + QuoteLiteral(owner) + "'";
+  return " where  TABLENAME  =  " + SqlLiteral(table) + " and OWNERNAME =  " + SqlLiteral(owner);
 }
 
 }  // namespace
@@ -344,34 +324,33 @@ std::string BuildCatalogInsert(const SqlFamily& f, const CatalogRow& row, const 
                     " (SPATIALTYPE, TABLENAME, OWNERNAME, SPATIALCOLUMN, DB_X_LL, DB_Y_LL, DB_X_UR, DB_Y_UR, "
                     "COORDINATESYSTEM, SYMBOL, XCOLUMNNAME, YCOLUMNNAME";
   if (rendition) sql += ", RENDITIONTYPE, RENDITIONCOLUMN, RENDITIONTABLE";
-  sql += ") values ( " + row.spatialType + ", '" + QuoteLiteral(table) + "', '" + QuoteLiteral(owner) + "', '" +
-         QuoteLiteral(row.spatialColumn) + "', " + FormatBound(row.bounds[0]) + ", " + FormatBound(row.bounds[1]) +
-         ", " + FormatBound(row.bounds[2]) + ", " + FormatBound(row.bounds[3]) + ", '" +
-         QuoteLiteral(row.coordSys) + "', '" + QuoteLiteral(row.symbol) + "', '" + QuoteLiteral(row.xColumn) +
-         "', '" + QuoteLiteral(row.yColumn);
+  sql += ") values ( " + row.spatialType + ", " + SqlLiteral(table) + ", " + SqlLiteral(owner) + ", " +
+         SqlLiteral(row.spatialColumn) + ", " + FormatBound(row.bounds[0]) + ", " + FormatBound(row.bounds[1]) +
+         ", " + FormatBound(row.bounds[2]) + ", " + FormatBound(row.bounds[3]) + ", " + SqlLiteral(row.coordSys) +
+         ", " + SqlLiteral(row.symbol) + ", " + SqlLiteral(row.xColumn) + ", " + SqlLiteral(row.yColumn);
   if (rendition)
-    sql += "', " + std::to_string(row.renditionType) + ", '" + QuoteLiteral(row.renditionColumn) + "', '" +
-           QuoteLiteral(row.renditionTable);
-  return sql + "')";
+    sql += ", " + std::to_string(row.renditionType) + ", " + SqlLiteral(row.renditionColumn) + ", " +
+           SqlLiteral(row.renditionTable);
+  return sql + ")";
 }
 
 std::string BuildCatalogUpdate(const SqlFamily& f, const CatalogRow& row, const std::string& table,
                                const std::string& owner, bool renditionColumns, bool styleEnabled) {
   std::string sql = "update " + CatalogRef(f) + " SET  SPATIALTYPE  = " + row.spatialType +
-                    ", SPATIALCOLUMN = '" + QuoteLiteral(row.spatialColumn) +
-                    "', DB_X_LL  = " + FormatBound(row.bounds[0]) + ", DB_Y_LL = " + FormatBound(row.bounds[1]) +
+                    ", SPATIALCOLUMN = " + SqlLiteral(row.spatialColumn) +
+                    ", DB_X_LL  = " + FormatBound(row.bounds[0]) + ", DB_Y_LL = " + FormatBound(row.bounds[1]) +
                     ", DB_X_UR = " + FormatBound(row.bounds[2]) + ", DB_Y_UR = " + FormatBound(row.bounds[3]) +
-                    ", COORDINATESYSTEM = '" + QuoteLiteral(row.coordSys) + "', SYMBOL = '" +
-                    QuoteLiteral(row.symbol) + "', XCOLUMNNAME = '" + QuoteLiteral(row.xColumn) +
-                    "', YCOLUMNNAME = '" + QuoteLiteral(row.yColumn);
+                    ", COORDINATESYSTEM = " + SqlLiteral(row.coordSys) + ", SYMBOL = " + SqlLiteral(row.symbol) +
+                    ", XCOLUMNNAME = " + SqlLiteral(row.xColumn) + ", YCOLUMNNAME = " + SqlLiteral(row.yColumn);
   if (renditionColumns) {
     if (styleEnabled)
-      sql += "', RENDITIONTYPE = " + std::to_string(row.renditionType) + ", RENDITIONCOLUMN = '" +
-             QuoteLiteral(row.renditionColumn) + "', RENDITIONTABLE = '" + QuoteLiteral(row.renditionTable);
+      sql += ", RENDITIONTYPE = " + std::to_string(row.renditionType) +
+             ", RENDITIONCOLUMN = " + SqlLiteral(row.renditionColumn) +
+             ", RENDITIONTABLE = " + SqlLiteral(row.renditionTable);
     else
-      sql += "', RENDITIONTYPE = 0, RENDITIONCOLUMN = '', RENDITIONTABLE = '";
+      sql += ", RENDITIONTYPE = 0, RENDITIONCOLUMN = '', RENDITIONTABLE = ''";
   }
-  return sql + "'" + WhereTableOwner(table, owner);
+  return sql + WhereTableOwner(table, owner);
 }
 
 std::string BuildCatalogBoundsUpdate(const SqlFamily& f, const double bounds[4], const std::string& table,
@@ -382,15 +361,15 @@ std::string BuildCatalogBoundsUpdate(const SqlFamily& f, const double bounds[4],
 }
 
 std::string BuildSetProjection(const SqlFamily& f, const std::string& coordSys) {
-  const std::string cs = QuoteLiteral(coordSys);
-  if (f.informix) return "execute function KT_SetProjection('" + cs + "')";
-  if (f.oracle) return "Select KT_SetProjection('" + cs + "') from KT_PROJECT";
-  if (f.db2) return "values(kt_SetProjection('" + cs + "'))";
+  const std::string cs = SqlLiteral(coordSys);
+  if (f.informix) return "execute function KT_SetProjection(" + cs + ")";
+  if (f.oracle) return "Select KT_SetProjection(" + cs + ") from KT_PROJECT";
+  if (f.db2) return "values(kt_SetProjection(" + cs + "))";
   if (f.sqlServer)
-    // The clause sits in a literal inside the literal that sp_spatial_query
-    // receives, so its quotes are doubled twice.
-    return "exec sp_spatial_query 'select KT_SetProjection(''" + QuoteLiteral(cs) +
-           "'') from CORVANE.CORVANE_MAPCATALOG'";
+    // The call is itself a literal handed to sp_spatial_query, so the
+    // clause's quotes are doubled twice.
+    return "exec sp_spatial_query " +
+           SqlLiteral("select KT_SetProjection(" + cs + ") from CORVANE.CORVANE_MAPCATALOG");
   return {};
 }
 

@@ -134,9 +134,6 @@ std::string BuildSetProjection(const SqlFamily& f, const std::string& coordSys);
 
 // Helpers shared with the row loop.
 std::string FormatBound(double v);  // "%f", independent of the locale
-std::string QuoteLiteral(const std::string& text);  // doubles single quotes
-std::string Trim(const std::string& text);
-std::string Upper(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);
 
 }  // namespace upload
