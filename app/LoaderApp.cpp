@@ -1,0 +1,39 @@
+// Start-up of the program.
+#include "app/LoaderApp.h"
+
+#include "app/CommandLine.h"
+#include "app/LoaderDlg.h"
+#include "app/OciModule.h"
+#include "app/ResourceLibrary.h"
+#include "platform/module.h"
+#include "platform/resources.h"
+#include "platform/stderr_box.h"
+
+bool CLoaderApp::InitInstance(int argc, const char* const* argv) {
+  m_ExitCode = -1;
+  std::string exeDir = platform::ExecutableDirectory();
+  if (!AppResources().Load(exeDir + kResourceLibraryFile)) {
+    platform::StderrMessageBox(kProductTitle, kNoResourceLibraryText);
+    return false;
+  }
+  int result;
+  {
+    CLoaderDlg dlg;
+    dlg.m_ProductVersion = platform::ResVersion(kVersionProductVersion);
+    dlg.m_LegalNotice = platform::ResVersion(kVersionLegalCopyright);
+    dlg.m_ProductName = platform::ResVersion(kVersionProductName);
+    dlg.m_OciLoaded = LoadOciModule(nullptr);
+    dlg.SetExeDirectory();
+    std::string line = JoinCommandLine(argc, argv);
+    if (!line.empty()) {
+      dlg.m_Options.CommandLineRun = true;
+      ApplyCommandLine(dlg, line);
+    }
+    result = dlg.DoModal();
+    if (result == IDCANCEL) m_ExitCode = dlg.m_Result;
+  }
+  if (result == IDCANCEL) AppResources().Free();
+  return false;
+}
+
+int CLoaderApp::ExitInstance() { return m_ExitCode; }
