@@ -1,0 +1,62 @@
+// Lookup of the kernel string table.
+#include "kernel/runtime/kstr.h"
+
+#include "kernel/runtime/err.h"
+#include "kernel/runtime/mem.h"
+#include "kernel/runtime/str.h"
+
+const KernelString g_kernel_string_table[] = {
+#include "kernel/runtime/kstr_table.inc"
+#include "kernel/runtime/kstr_collation.inc"
+    {0, nullptr},
+};
+
+namespace {
+
+struct KstrState {
+  char* buffers = nullptr;
+  int counter = 0;
+};
+KstrState g_kstr;
+
+const char* find_text(int32_t id) {
+  for (const KernelString* row = g_kernel_string_table; row->id != 0; ++row) {
+    if (row->id == id) return row->text;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* kernel_string(int32_t id) {
+  static char empty[1] = {'\0'};
+  if (g_kstr.buffers == nullptr &&
+      !mem_alloc_zeroed(kKstrBuffers * kKstrBufferSize, &g_kstr.buffers)) {
+    kernel_error_message("Unable to allocate string resource buffer.");
+    empty[0] = '\0';
+    return empty;
+  }
+  char* buf = g_kstr.buffers + g_kstr.counter * kKstrBufferSize;
+  g_kstr.counter = (g_kstr.counter + 1) % kKstrBuffers;
+  const char* text = find_text(id);
+  if (text == nullptr) {
+    if (id == 479) {
+      text = "Internal Error: %u";
+    } else if (id == 973) {
+      text = "Program cannot run because required resource was not found.  Executable file may be damaged.";
+    } else {
+      kernel_error_message("Unable to access string resource (%d)", id);
+      text = "";
+    }
+  }
+  str_copy_n(buf, text, kKstrBufferSize - 1);
+  buf[kKstrBufferSize - 1] = '\0';
+  return buf;
+}
+
+int16_t kernel_string_exists(int32_t id) { return find_text(id) != nullptr ? 1 : 0; }
+
+void kernel_string_reset() {
+  mem_free(&g_kstr.buffers);
+  g_kstr.counter = 0;
+}

@@ -1,0 +1,26 @@
+// The kernel string table: the kernel's own texts addressed by number
+// (messages, type and unit names, clause formats, Access statements,
+// collation sources). Lookups return one of ten rotating 256-byte buffers.
+#pragma once
+#include <cstdint>
+
+struct KernelString {
+  int32_t id;
+  const char* text;
+};
+
+// The rows in table order, ended by a row with id 0. An id may stand twice;
+// the first row wins.
+extern const KernelString g_kernel_string_table[];
+
+constexpr int kKstrBuffers = 10;
+constexpr int kKstrBufferSize = 256;
+
+// The text of the first row with the id, cut to 254 characters, in the next
+// of ten buffers (valid until ten further lookups). An absent id gives the
+// empty text (479 and 973 have built-in fallbacks).
+const char* kernel_string(int32_t id);
+int16_t kernel_string_exists(int32_t id);
+
+// Releases the lookup buffers and restarts the rotation (for tests).
+void kernel_string_reset();

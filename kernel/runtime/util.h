@@ -1,0 +1,28 @@
+// Kernel utilities: binary search, CRC-16, colour closeness, ticks and the
+// random number source.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "kernel/runtime/intrect.h"
+
+using UtilCompare = int (*)(const void* key, const void* element);
+
+// Binary search over count sorted elements: the match with *found 1, or the
+// element at the insertion position with *found 0.
+const void* util_bsearch(const void* key, const void* base, int32_t count, int32_t size, UtilCompare compare,
+                         int16_t* found);
+// CRC-16/ARC (reflected 0xA001, initial 0, no final XOR).
+uint16_t util_crc16(const void* bytes, int64_t count);
+// 1000 for equal 0xBBGGRR colours down to 0 for black against white.
+int32_t util_color_closeness(uint32_t a, uint32_t b);
+// Monotonic ticks in hundredths of a second.
+uint32_t util_ticks();
+uint32_t util_double_click_time();
+void util_wait(uint32_t hundredths);
+// 0 to n-1; 0 for n <= 0.
+int32_t util_random(int32_t n);
+// The kernel's number texts never depend on the process locale; kept so
+// that callers of the routine have it.
+void util_c_numeric_locale();
+IntRect* util_rect_set(IntRect* rect, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
