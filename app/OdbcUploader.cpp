@@ -3,6 +3,7 @@
 #include "app/OdbcUploader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
 #include "app/SqlText.h"
@@ -356,7 +357,6 @@ bool COdbcUploader::InsertRows(CUploadOptions* o, double bounds[4], int* rows) {
   const int progressEvery = rowCount <= kMaxProgressSteps ? 1 : rowCount / kMaxProgressSteps;
 
   const bool blobs = conn.IsSqlServer() && o->StorageKind == 1;
-  const bool mappable = m_Reader->IsMappable();
   DRect rowBounds{0, 0, 0, 0};
   std::vector<char> text(READER_TEXT_SIZE);
   bool ok = true;
@@ -427,9 +427,8 @@ bool COdbcUploader::InsertRows(CUploadOptions* o, double bounds[4], int* rows) {
     freeObject();
   }
   m_RowsInserted = *rows;
-  if (!ok || o->CommitInterval <= 0) m_Db->Commit();
+  if (!ok) m_Db->Commit();
 
-  (void)mappable;
   const bool unset = rowBounds.x1 == 0 && rowBounds.y1 == 0 && rowBounds.x2 == 0 && rowBounds.y2 == 0;
   if (o->Append || (m_Appending && o->Merge)) {
     // Appending or merging: the target's extent grows by the rows'.
