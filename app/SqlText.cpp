@@ -3,6 +3,7 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -92,6 +93,13 @@ std::string SqlMaskSecret(std::string_view text, std::string_view secret) {
   for (std::size_t at = out.find(secret); at != std::string::npos;
        at = out.find(secret, at + 8))
     out.replace(at, secret.size(), "********");
+  // A message cut short may end in the secret's first characters.
+  for (std::size_t n = std::min(secret.size() - 1, out.size()); n >= 3; --n) {
+    if (out.compare(out.size() - n, n, secret, 0, n) == 0) {
+      out.replace(out.size() - n, n, "********");
+      break;
+    }
+  }
   return out;
 }
 

@@ -26,7 +26,9 @@ std::string SqlUpper(std::string_view text);
 // The first `count` bytes of the text (all of it when shorter).
 std::string SqlLeft(std::string_view text, std::size_t count);
 
-// The text with every occurrence of `secret` replaced by "********".
+// The text with every occurrence of `secret` replaced by "********", and
+// with a tail that is the secret's first three or more characters (a message
+// cut inside the secret) replaced too.
 std::string SqlMaskSecret(std::string_view text, std::string_view secret);
 
 // A new owner password: 24 characters from the operating system's random

@@ -88,6 +88,9 @@ TEST(SqlMaskSecret, ReplacesEveryOccurrence) {
   EXPECT_EQ(SqlMaskSecret("nothing", "PW"), "nothing");
   EXPECT_EQ(SqlMaskSecret("keep", ""), "keep");
   EXPECT_EQ(SqlMaskSecret("PWPW", "PW"), "****************");
+  // A message cut inside the secret loses the part it shows.
+  EXPECT_EQ(SqlMaskSecret("PASSWORD = 'Abc1", "Abc123xyz"), "PASSWORD = '********");
+  EXPECT_EQ(SqlMaskSecret("id Ab", "Abc123xyz"), "id Ab");
 }
 
 TEST(SqlOwnerPassword, FreshPasswordsHaveTheShapeAndDiffer) {
