@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 
 #include "sqltext.h"
 #include "values.h"
@@ -642,7 +643,7 @@ SQLRETURN RunStatement(Stmt* s, const std::string& sql, JsonLine& line) {
         s->rowCount = 0;
         return SQL_NO_DATA;
       case RuleAction::Error:
-        AddDiag(s, r->state, r->message);
+        AddDiag(s, r->state, ExpandRuleText(*r, r->message, trimmed));
         return SQL_ERROR;
       case RuleAction::Rows: {
         std::vector<std::vector<Value>> rows;
@@ -683,9 +684,12 @@ SQLRETURN CatalogTables(Stmt* s, const std::optional<std::string>& cat, const st
     for (const std::string& n : unique) rows.push_back({Nul(), Txt(n), Nul(), Nul(), Nul()});
   } else {
     std::string cat0 = dbc->Attr("DATABASE", "testdb");
+    // CATPAD=n: schema and table names padded with n blanks, as fixed-width
+    // catalogue columns (Informix) report them.
+    std::string pad(static_cast<size_t>(std::clamp(std::atoi(dbc->Attr("CATPAD").c_str()), 0, 64)), ' ');
     for (const TableRef& t : FindTables(dbc, schema, table)) {
       if (type && !type->empty() && Upper(*type).find(t.type) == std::string::npos) continue;
-      rows.push_back({Txt(cat0), Txt(t.schema), Txt(t.name), Txt(t.type), Nul()});
+      rows.push_back({Txt(cat0), Txt(t.schema + pad), Txt(t.name + pad), Txt(t.type), Nul()});
     }
   }
   OpenResult(s, names, types, std::move(rows));

@@ -199,14 +199,16 @@ const Rule* FindRule(const RuleSet& rules, const std::string& sql) {
   return nullptr;
 }
 
-std::string ExpandRuleSql(const Rule& rule, const std::string& sql) {
+std::string ExpandRuleSql(const Rule& rule, const std::string& sql) { return ExpandRuleText(rule, rule.sql, sql); }
+
+std::string ExpandRuleText(const Rule& rule, const std::string& text, const std::string& sql) {
   std::smatch m;
-  if (!std::regex_match(sql, m, rule.re)) return rule.sql;
+  if (!std::regex_match(sql, m, rule.re)) return text;
   std::string out;
-  for (size_t i = 0; i < rule.sql.size(); ++i) {
-    char c = rule.sql[i];
-    if (c == '$' && i + 1 < rule.sql.size() && std::isdigit(static_cast<unsigned char>(rule.sql[i + 1]))) {
-      size_t g = static_cast<size_t>(rule.sql[i + 1] - '0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '$' && i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]))) {
+      size_t g = static_cast<size_t>(text[i + 1] - '0');
       if (g < m.size()) out += m[g].str();
       ++i;
     } else {

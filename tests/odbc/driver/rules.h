@@ -39,5 +39,8 @@ bool LoadRuleFile(const std::string& path, RuleSet* out, std::string* error);
 const Rule* FindRule(const RuleSet& rules, const std::string& sql);
 // The SQL of a `sql` rule with the groups of the statement put in.
 std::string ExpandRuleSql(const Rule& rule, const std::string& sql);
+// `text` with $0 (the whole statement) and $1..$9 put in: the message of an
+// `error` rule.
+std::string ExpandRuleText(const Rule& rule, const std::string& text, const std::string& sql);
 
 }  // namespace qltestodbc
