@@ -15,7 +15,7 @@
 #include "kernel/runtime/kshared.h"
 #include "kernel/runtime/kstr.h"
 #include "kernel/runtime/mem.h"
-#include "kernel/runtime/str.h"
+#include "kernel/runtime/util.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ int16_t normtab_set_entry(const char* token, uint8_t* table, int size, int weigh
   const int v = token_value(token);
   if (v <= 0 || v >= size || weight < 1 || weight > 255) {
     report_bad_token(token);
-    return 0;
+    return -1;
   }
   if (set[v]) {
     kernel_error_message(
@@ -107,8 +107,9 @@ int32_t normtab_parse(const char* text, uint8_t* table) {
       }
       at = false;
     } else {
-      if (!normtab_set_entry(token.c_str(), table, 256, weight, set)) ++errors;
-      if (advance && weight < 255) ++weight;
+      const int16_t r = normtab_set_entry(token.c_str(), table, 256, weight, set);
+      if (r != 1) ++errors;
+      if (r != -1 && advance && weight < 255) ++weight;
     }
     token.clear();
   };

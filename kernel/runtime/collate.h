@@ -26,7 +26,8 @@ uint8_t* normtab_load(int32_t base_id, void** handle);
 // reported through kernel_error_message; the table keeps what was set.
 // Answers the number of errors.
 // Assigns one entry: the byte the token names gets the weight. assigned
-// marks the bytes already set (a second assignment is reported and ignored).
+// marks the bytes already set. Answers 1, 0 for a second assignment of a
+// byte (reported, ignored), -1 for a token that names no byte (reported).
 int16_t normtab_set_entry(const char* token, uint8_t* table, int size, int weight,
                           uint8_t* assigned);
 int32_t normtab_parse(const char* text, uint8_t* table);

@@ -45,7 +45,7 @@ std::string full_path(const FileEntry& e) {
 
 FileStamp stamp_of(int fd, const char* path) {
   struct stat st;
-  const int r = fd >= 0 ? fstat(fd, &st) : stat(path, &st);
+  const int r = fd >= 0 ? fstat(fd, &st) : path != nullptr ? stat(path, &st) : -1;
   if (r != 0) return FileStamp{-1, 0, 0, 0};
   return FileStamp{1, static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                    static_cast<int64_t>(st.st_size), static_cast<uint64_t>(st.st_ino)};

@@ -152,11 +152,10 @@ char* path_normalise_windows(char* path, char current_drive, const char* current
     result = "\\";
     rest = path + 1;
   } else if (path[0] != '\0' && path[1] == ':' && static_cast<unsigned char>(path[0]) < 0x80) {
-    result.assign(path, 2);
+    result = std::string{path[0], ':'};
     rest = path + 2;
   } else {
-    result.push_back(current_drive);
-    result.push_back(':');
+    result = std::string{current_drive, ':'};
   }
   size_t keep = result.size();
   if (!is_sep(*rest) && current_dir != nullptr) {
