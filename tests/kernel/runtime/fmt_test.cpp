@@ -1,0 +1,131 @@
+// The kernel formatter: doubles against the committed table of expected
+// texts, integer widths, flags, bounds.
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "kernel/runtime/fmt.h"
+#include "runtime_reset.h"
+
+namespace {
+
+std::string Fmt(const char* format, ...) {
+  char buf[1024];
+  va_list args;
+  va_start(args, format);
+  fmt_vformat(buf, sizeof buf, format, args);
+  va_end(args);
+  return buf;
+}
+
+TEST(Fmt, DoublesMatchDecimalTable) {
+  std::ifstream in(QL_RUNTIME_GOLDEN "/fmt_double_cases.csv");
+  ASSERT_TRUE(in.good());
+  std::string line;
+  int checked = 0;
+  while (std::getline(in, line)) {
+    std::stringstream row(line);
+    std::string format, bits, expected;
+    std::getline(row, format, ',');
+    std::getline(row, bits, ',');
+    std::getline(row, expected);
+    uint64_t pattern = std::stoull(bits, nullptr, 16);
+    double x;
+    std::memcpy(&x, &pattern, sizeof x);
+    EXPECT_EQ(Fmt(format.c_str(), x), expected) << format << " of " << bits;
+    ++checked;
+  }
+  EXPECT_GT(checked, 1000);
+}
+
+TEST(Fmt, RoundingRules) {
+  EXPECT_EQ(Fmt("%.12f", 6561666.667), "6561666.667000000400");
+  EXPECT_EQ(Fmt("%.2f", 0.125), "0.13");
+  EXPECT_EQ(Fmt("%.0f", 2.5), "3");
+  EXPECT_EQ(Fmt("%g", 1e12), "1e+12");
+  EXPECT_EQ(Fmt("%.0f", -0.5), "-1");
+  EXPECT_EQ(Fmt("%.3g", 9.9996), "10");
+  EXPECT_EQ(Fmt("%e", 0.0), "0.000000e+00");
+  EXPECT_EQ(Fmt("%g", 0.0), "0");
+  EXPECT_EQ(Fmt("%G", 1e-20), "1E-20");
+}
+
+TEST(Fmt, SpecialValuesAndFlags) {
+  struct Case {
+    std::string got;
+    const char* want;
+  } cases[] = {
+      {Fmt("%f", INFINITY), "inf"},
+      {Fmt("%F", -INFINITY), "-INF"},
+      {Fmt("%g", NAN), "nan"},
+      {Fmt("%+.1f", 2.25), "+2.3"},
+      {Fmt("% .1f", 2.25), " 2.3"},
+      {Fmt("%8.2f|", 3.14159), "    3.14|"},
+      {Fmt("%-8.2f|", 3.14159), "3.14    |"},
+      {Fmt("%08.2f", -3.14159), "-0003.14"},
+      {Fmt("%#.0f", 3.0), "3."},
+      {Fmt("%#g", 1.0), "1.00000"},
+      {Fmt("%*.*f", 7, 1, 2.0), "    2.0"},
+      {Fmt("%-*d|", 4, 7), "7   |"},
+      {Fmt("%*d|", -4, 7), "7   |"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(Fmt, IntegerWidths) {
+  struct Case {
+    std::string got;
+    const char* want;
+  } cases[] = {
+      {Fmt("%d", -42), "-42"},
+      {Fmt("%ld", int32_t{-2147483647 - 1}), "-2147483648"},
+      {Fmt("%lu", uint32_t{4294967295u}), "4294967295"},
+      {Fmt("%lx", uint32_t{0xDEADBEEF}), "deadbeef"},
+      {Fmt("%hd", 40000), "-25536"},
+      {Fmt("%hu", 70000), "4464"},
+      {Fmt("%I64d", int64_t{-9223372036854775807LL - 1}), "-9223372036854775808"},
+      {Fmt("%I64u", uint64_t{18446744073709551615ULL}), "18446744073709551615"},
+      {Fmt("%lld", int64_t{1234567890123LL}), "1234567890123"},
+      {Fmt("%05d", -12), "-0012"},
+      {Fmt("%.4d", 7), "0007"},
+      {Fmt("%8.4d|", 7), "    0007|"},
+      {Fmt("%.0d|", 0), "|"},
+      {Fmt("%#x %#X %#o", 255u, 255u, 8u), "0xff 0XFF 010"},
+      {Fmt("%+d % d", 5, 5), "+5  5"},
+      {Fmt("%c%c", 'o', 'k'), "ok"},
+      {Fmt("%s|%.2s|%5s|%-5s|", "abc", "abc", "ab", "ab"), "abc|ab|   ab|ab   |"},
+      {Fmt("%s", static_cast<const char*>(nullptr)), "(null)"},
+      {Fmt("100%%"), "100%"},
+      {Fmt("%q and %"), "%q and %"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(Fmt, OutputIsCutAtTheBuffer) {
+  char buf[8];
+  std::memset(buf, 'X', sizeof buf);
+  EXPECT_EQ(fmt_format(buf, sizeof buf, "%s-%d", "abcdef", 12345), 7);
+  EXPECT_STREQ(buf, "abcdef-");
+  EXPECT_EQ(fmt_format(buf, 1, "%d", 5), 0);
+  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(fmt_format(nullptr, 10, "%d", 5), 0);
+  EXPECT_EQ(fmt_format(buf, 0, "%d", 5), 0);
+  EXPECT_EQ(fmt_format(buf, sizeof buf, nullptr), 0);
+  // Widths beyond the buffer are cut too.
+  char big[16];
+  EXPECT_EQ(fmt_format(big, sizeof big, "%1000000d", 1), 15);
+  EXPECT_EQ(fmt_format(big, sizeof big, "%.100000f", 1.0), 15);
+  EXPECT_STREQ(big, "1.0000000000000");
+}
+
+TEST(Fmt, IndependentOfProcessLocale) {
+  // A locale whose decimal point is ',' must not leak into kernel texts.
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
+  EXPECT_EQ(Fmt("%.2f", 1.5), "1.50");
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+}  // namespace
