@@ -142,7 +142,7 @@ void err_format_template(const ErrorEntry* entry, const char* t) {
     } else {
       line[len++] = *t;
     }
-    t = mb_char_next(t);
+    t = mb_char_step(t);
   }
   line[len] = '\0';
 }

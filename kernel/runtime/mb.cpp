@@ -38,6 +38,11 @@ int16_t mb_is_lead_byte(const char* position) {
   return cp_is_lead_byte(static_cast<uint8_t>(*position)) ? 1 : 0;
 }
 
+const char* mb_char_step(const char* position) {
+  if (position == nullptr || *position == '\0') return position;
+  return multibyte() ? cp_char_next(position) : position + 1;
+}
+
 const char* mb_last_char(const char* text) {
   if (text == nullptr || *text == '\0') return text;
   if (!multibyte()) return text + std::strlen(text) - 1;

@@ -10,6 +10,9 @@
 const char* mb_char_next(const char* position);
 const char* mb_char_prev(const char* start, const char* position);
 int16_t mb_is_lead_byte(const char* position);
+// The next character under the current character set: two bytes for a lead
+// byte (followed by a non-NUL) while the set is multibyte, else one.
+const char* mb_char_step(const char* position);
 const char* mb_last_char(const char* text);
 int32_t mb_char_count(const char* text);
 // 1 when the character at position (one or two bytes) is a member of the set;

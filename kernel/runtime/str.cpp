@@ -139,7 +139,7 @@ int32_t str_trim_right(char* text) {
   char* keep_end = text;
   char* p = text;
   while (*p != '\0') {
-    char* next = const_cast<char*>(mb_char_next(p));
+    char* next = const_cast<char*>(mb_char_step(p));
     bool single = next == p + 1;
     auto c = static_cast<unsigned char>(*p);
     bool trimmable = single && (is_trim_space(c) || !mb_is_print(c));
@@ -159,7 +159,7 @@ void str_reverse_bytes(void* buffer, int64_t n) {
 char* str_replace_chars(char* text, const char* set, char ch) {
   if (text == nullptr || set == nullptr) return text;
   for (char* p = text; *p != '\0';) {
-    char* next = const_cast<char*>(mb_char_next(p));
+    char* next = const_cast<char*>(mb_char_step(p));
     if (mb_char_in_set(p, set)) std::memset(p, static_cast<unsigned char>(ch), static_cast<size_t>(next - p));
     p = next;
   }
@@ -169,7 +169,7 @@ char* str_replace_chars(char* text, const char* set, char ch) {
 char* str_blank_unprintable(char* text) {
   if (text == nullptr) return text;
   for (char* p = text; *p != '\0';) {
-    char* next = const_cast<char*>(mb_char_next(p));
+    char* next = const_cast<char*>(mb_char_step(p));
     bool printable = true;
     for (char* q = p; q < next; ++q) printable = printable && mb_is_print(static_cast<unsigned char>(*q));
     if (!printable) std::memset(p, ' ', static_cast<size_t>(next - p));
@@ -194,7 +194,7 @@ char* str_quote_text(char* out, const char* text, const char* quote, int32_t siz
   out[n++] = q;
   for (size_t i = 0; i < src.size();) {
     const char* p = src.c_str() + i;
-    size_t step = static_cast<size_t>(mb_char_next(p) - p);
+    size_t step = static_cast<size_t>(mb_char_step(p) - p);
     if (step == 0) break;
     int32_t need = src[i] == q ? 2 : static_cast<int32_t>(step);
     if (n - 1 + need > room) break;
@@ -229,7 +229,7 @@ char* str_unquote(char* out, const char* text, const char* quote, int32_t size) 
       break;
     }
     const char* p = src.c_str() + i;
-    size_t step = static_cast<size_t>(mb_char_next(p) - p);
+    size_t step = static_cast<size_t>(mb_char_step(p) - p);
     if (n + static_cast<int32_t>(step) > size - 1) break;
     std::memcpy(out + n, p, step);
     n += static_cast<int32_t>(step);

@@ -243,3 +243,32 @@ TEST_F(StrTest, Quoting) {
 }
 
 }  // namespace
+
+namespace {
+
+class StrDbcsTest : public RuntimeTest {};
+
+TEST_F(StrDbcsTest, QuotingFollowsTheCurrentSet) {
+  cp_set_ansi_page(932);
+  char out[32], back[32];
+  // Single-byte set: 0x95 is a character of its own, the quote after it is
+  // doubled and the text round-trips.
+  const char* text = "\x95\"";
+  EXPECT_STREQ(str_quote_text(out, text, nullptr, sizeof out), "\"\x95\"\"\"");
+  EXPECT_STREQ(str_unquote(back, out, nullptr, sizeof back), text);
+  // Double-byte set: 0x95 0x5C is one character and is never split by a cut.
+  g_kshared.charset_multibyte = 1;
+  EXPECT_STREQ(str_quote_text(out, "a\x95\x5C", nullptr, 5), "\"a\"");
+  EXPECT_STREQ(str_quote_text(out, "a\x95\x5C", nullptr, 6), "\"a\x95\x5C\"");
+  char trim[] = "\x95\x20 ";  // trail byte 0x20 is part of the character
+  EXPECT_EQ(str_trim_right(trim), 2);
+}
+
+TEST_F(StrDbcsTest, SingleByteSetTemplateKeepsEveryByte) {
+  cp_set_ansi_page(932);
+  err_push(4, 311, nullptr, nullptr);
+  err_format_template(&g_err_stack->entries[0], "\x82x^^");
+  EXPECT_STREQ(g_err_stack->line, "\x82x^");
+}
+
+}  // namespace
