@@ -43,8 +43,8 @@ class UploaderRun : public ::testing::Test {
     options.ObjectKind = reader->GetObjectKind();
     options.IsMappable = reader->IsMappable();
     if (!conn) conn = std::make_unique<FakeConnection>(family);
+    conn->tables = tables;
     auto owned = std::make_unique<FakeUploadDb>(*conn);
-    owned->tables = tables;
     owned->columns = columns;
     owned->failing = failing;
     owned->nextKey = nextKey;
