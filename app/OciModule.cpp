@@ -11,8 +11,7 @@ void* g_oci_module = nullptr;
 bool LoadOciModuleFrom(const std::string& directory) {
   UnloadOciModule();
   if (directory.empty()) return false;
-  std::string dir = directory.back() == '/' ? directory : directory + "/";
-  g_oci_module = platform::ModuleOpen(dir + kOciModuleFile);
+  g_oci_module = platform::ModuleOpen(directory + kOciModuleFile);
   return g_oci_module != nullptr;
 }
 

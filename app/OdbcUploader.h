@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,9 +101,5 @@ class COdbcUploader : public CUploader {
   bool m_Appending = false;  // the mode PrepareTarget chose is append
 };
 
-// The adapter of a COdbcConnection (OdbcUploadDb.cpp), or what the installed
-// factory makes of the connection (tests); an empty factory restores the
-// adapter.
-using UploadDbFactory = std::function<std::unique_ptr<upload::CUploadDb>(CDbConnection*)>;
-void SetUploadDbFactory(UploadDbFactory factory);
+// The adapter of a COdbcConnection (OdbcUploadDb.cpp).
 std::unique_ptr<upload::CUploadDb> MakeOdbcUploadDb(CDbConnection* connection);
