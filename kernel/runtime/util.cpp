@@ -4,6 +4,8 @@
 #include <time.h>
 
 #include <array>
+#include <clocale>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -93,7 +95,10 @@ int32_t util_random(int32_t n) {
   return static_cast<int32_t>(g_util.random() % static_cast<uint32_t>(n));
 }
 
-void util_c_numeric_locale() {}
+void util_c_numeric_locale() {
+  const char* current = std::setlocale(LC_NUMERIC, nullptr);
+  if (current == nullptr || std::strcmp(current, "C") != 0) std::setlocale(LC_NUMERIC, "C");
+}
 
 IntRect* util_rect_set(IntRect* rect, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   if (rect) *rect = IntRect{x1, y1, x2, y2};

@@ -22,7 +22,7 @@ uint32_t util_double_click_time();
 void util_wait(uint32_t hundredths);
 // 0 to n-1; 0 for n <= 0.
 int32_t util_random(int32_t n);
-// The kernel's number texts never depend on the process locale; kept so
-// that callers of the routine have it.
+// Makes the C library's numeric conventions those of the "C" locale. The
+// kernel's own number texts never depend on them; other code may.
 void util_c_numeric_locale();
 IntRect* util_rect_set(IntRect* rect, int32_t x1, int32_t y1, int32_t x2, int32_t y2);

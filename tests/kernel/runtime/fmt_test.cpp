@@ -8,6 +8,8 @@
 #include <string>
 
 #include "kernel/runtime/fmt.h"
+#include "kernel/runtime/str.h"
+#include "kernel/runtime/util.h"
 #include "runtime_reset.h"
 
 namespace {
@@ -123,9 +125,25 @@ TEST(Fmt, OutputIsCutAtTheBuffer) {
 
 TEST(Fmt, IndependentOfProcessLocale) {
   // A locale whose decimal point is ',' must not leak into kernel texts.
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
+  bool found = false;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE", "fr_FR"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) GTEST_SKIP() << "no locale with a decimal comma installed";
   EXPECT_EQ(Fmt("%.2f", 1.5), "1.50");
+  double d = 0;
+  EXPECT_NE(str_to_double("2.5", &d), nullptr);
+  EXPECT_EQ(d, 2.5);
   std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(Util, CNumericLocale) {
+  std::setlocale(LC_NUMERIC, "C.UTF-8");
+  util_c_numeric_locale();
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
 }
 
 }  // namespace
