@@ -79,18 +79,35 @@ void LogJobListError(CLoaderDlg& dlg, int id, const std::string& subject) {
   dlg.m_CommandLineError = true;
 }
 
+// Reads one line of at most `limit` characters after a trailing CR is
+// dropped; false at the end of the file. `tooLong` tells a longer line, of
+// which no more than limit + 2 characters are read.
+bool ReadBoundedLine(std::istream& in, std::string& line, size_t limit, bool& tooLong) {
+  line.clear();
+  tooLong = false;
+  int c;
+  while ((c = in.get()) != EOF && c != '\n') {
+    line += static_cast<char>(c);
+    if (line.size() > limit + 1) break;
+  }
+  if (c == EOF && line.empty()) return false;
+  if (!line.empty() && line.back() == '\r' && c == '\n') line.pop_back();
+  tooLong = line.size() > limit;
+  return true;
+}
+
 void ReadListFile(CLoaderDlg& dlg, const std::string& path, int& appended) {
   struct stat st {};
   std::ifstream in;
-  if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) in.open(path, std::ios::binary);
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) in.open(path, std::ios::binary);
   if (!in.is_open()) {
     LogJobListError(dlg, IDS_LIST_UNREADABLE, path);
     return;
   }
   std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > kMaxListLine) {
+  bool tooLong = false;
+  while (ReadBoundedLine(in, line, kMaxListLine, tooLong)) {
+    if (tooLong) {
       LogJobListError(dlg, IDS_LIST_LINE_TOO_LONG, path);
       return;
     }

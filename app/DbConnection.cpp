@@ -1,12 +1,8 @@
-// Base behaviour of the connection and uploader interfaces, the null uploader
-// and the two factories.
+// Base behaviour of the connection and uploader interfaces and the null
+// uploader. Kept apart from the factories so that separately built modules
+// (the OCI module) can compile it in without the program's implementations.
 #include "app/DbConnection.h"
 
-#include <new>
-
-#include "app/OciModule.h"
-#include "app/OdbcConnection.h"
-#include "app/OdbcUploader.h"
 #include "app/Text.h"
 
 CDbConnection::~CDbConnection() = default;
@@ -27,26 +23,3 @@ bool CNullUploader::Run(const std::string&, CUploadOptions*, int* rows) {
 }
 
 std::string CNullUploader::Message() { return std::string(); }
-
-CDbConnection* CreateConnection(int kind) {
-  switch (kind) {
-    case 1:
-      return new (std::nothrow) COdbcConnection();
-    case 2:
-      return CreateOciConnection();
-    default:
-      return nullptr;
-  }
-}
-
-CUploader* CreateUploader(CDbConnection* connection, CTableReader* reader) {
-  int kind = connection != nullptr ? connection->GetKind() : 0;
-  switch (kind) {
-    case 1:
-      return new (std::nothrow) COdbcUploader(connection, reader);
-    case 2:
-      return CreateOciUploader(connection, reader);
-    default:
-      return new (std::nothrow) CNullUploader();
-  }
-}

@@ -11,7 +11,8 @@ void* g_oci_module = nullptr;
 bool LoadOciModuleFrom(const std::string& directory) {
   UnloadOciModule();
   if (directory.empty()) return false;
-  g_oci_module = platform::ModuleOpen(directory + kOciModuleFile);
+  std::string dir = directory.back() == '/' ? directory : directory + "/";
+  g_oci_module = platform::ModuleOpen(dir + kOciModuleFile);
   return g_oci_module != nullptr;
 }
 

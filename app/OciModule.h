@@ -22,7 +22,7 @@ constexpr const char* kOciModuleFile = "CVOraSp.so";
 // Loads CVOraSp.so from the directory of the executable (name null) or of the
 // named module; true when loaded. A module loaded before is released first.
 bool LoadOciModule(const char* moduleName);
-// Loads CVOraSp.so from `directory` (ending in "/").
+// Loads CVOraSp.so from `directory`.
 bool LoadOciModuleFrom(const std::string& directory);
 void UnloadOciModule();
 bool IsOciModuleLoaded();

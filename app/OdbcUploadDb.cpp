@@ -68,6 +68,18 @@ class COdbcUploadDb : public CUploadDb {
 
 }  // namespace
 
+namespace {
+
+UploadDbFactory& Factory() {
+  static UploadDbFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+void SetUploadDbFactory(UploadDbFactory factory) { Factory() = std::move(factory); }
+
 std::unique_ptr<CUploadDb> MakeOdbcUploadDb(CDbConnection* connection) {
+  if (Factory()) return Factory()(connection);
   return std::make_unique<COdbcUploadDb>(connection);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,5 +102,9 @@ class COdbcUploader : public CUploader {
   bool m_Appending = false;  // the mode PrepareTarget chose is append
 };
 
-// The adapter of a COdbcConnection (OdbcUploadDb.cpp).
+// The adapter of a COdbcConnection (OdbcUploadDb.cpp), or what the installed
+// factory makes of the connection (tests); an empty factory restores the
+// adapter.
+using UploadDbFactory = std::function<std::unique_ptr<upload::CUploadDb>(CDbConnection*)>;
+void SetUploadDbFactory(UploadDbFactory factory);
 std::unique_ptr<upload::CUploadDb> MakeOdbcUploadDb(CDbConnection* connection);

@@ -65,12 +65,13 @@ class FakeConnection : public CDbConnection {
   bool catalogExists = true;
   std::map<std::string, std::vector<double>> catalog;  // table -> bounds
   double bounds[4] = {0, 0, 0, 0};
+  std::set<std::string> tables;  // tables of the database
   std::vector<std::string>* trace = nullptr;
 };
 
 class FakeUploadDb : public CUploadDb {
  public:
-  explicit FakeUploadDb(FakeConnection& c) : conn(c) { conn.trace = &trace; }
+  explicit FakeUploadDb(FakeConnection& c) : conn(c), tables(c.tables) { conn.trace = &trace; }
 
   CDbConnection& Base() override { return conn; }
   SqlFamily Family() override { return conn.family; }
@@ -185,7 +186,7 @@ class FakeUploadDb : public CUploadDb {
 
   FakeConnection& conn;
   std::vector<std::string> trace;
-  std::set<std::string> tables;
+  std::set<std::string>& tables;
   std::map<std::string, std::vector<TargetColumn>> columns;
   std::vector<std::string> failing;
   std::function<int()> nextKey;

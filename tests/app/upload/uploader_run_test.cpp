@@ -12,6 +12,7 @@
 #include "app/ResourceLibrary.h"
 #include "app/UploadUi.h"
 #include "app/upload/fake_upload_db.h"
+#include "app/upload/generated_reader.h"
 #include "app/upload/families.h"
 #include "app/upload/upload_fixture.h"
 #include "kernel/tables/api/UploadOptions.h"
@@ -43,8 +44,8 @@ class UploaderRun : public ::testing::Test {
     options.ObjectKind = reader->GetObjectKind();
     options.IsMappable = reader->IsMappable();
     if (!conn) conn = std::make_unique<FakeConnection>(family);
+    conn->tables = tables;
     auto owned = std::make_unique<FakeUploadDb>(*conn);
-    owned->tables = tables;
     owned->columns = columns;
     owned->failing = failing;
     owned->nextKey = nextKey;
@@ -375,6 +376,31 @@ TEST_F(UploaderRun, ProjectionStatementAndItsLogLine) {
   EXPECT_FALSE(Run(Db2(), NamePopTable(1)));
   EXPECT_TRUE(BoxWith(kStrErrorCaption, kStrProjectionFailed));
   EXPECT_FALSE(Traced("prepare"));
+}
+
+TEST(UploaderProgress, AtMost65000StepsPerTable) {
+  for (const auto& [rowCount, steps] : {std::pair{130000, 65000}, std::pair{65000, 65000}, std::pair{7, 7}}) {
+    FakeConnection conn(MsSql());
+    auto owned = std::make_unique<FakeUploadDb>(conn);
+    owned->nextKey = [] { return 0; };
+    FakeUploadDb* db = owned.get();
+    GeneratedReader reader(rowCount);
+    COdbcUploader uploader(std::move(owned), &reader);
+    int marker = 0;
+    uploader.SetProgressControl(reinterpret_cast<CProgressCtrl*>(&marker));
+    int stepped = 0, range = 0;
+    SetProgressHook({[&](CProgressCtrl*, int, int hi) { range = hi; }, {}, {}, [&](CProgressCtrl*) { ++stepped; }});
+    CUploadOptions options;
+    options.Owner = "dbo";
+    options.CommitInterval = 0;
+    int rows = 0;
+    ASSERT_TRUE(uploader.Run("big", &options, &rows));
+    SetProgressHook({});
+    EXPECT_EQ(rows, rowCount);
+    EXPECT_EQ(db->rowsExecuted, rowCount);
+    EXPECT_EQ(stepped, steps) << rowCount;
+    EXPECT_EQ(range, std::min(rowCount, 65000));
+  }
 }
 
 }  // namespace

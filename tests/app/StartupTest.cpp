@@ -1,0 +1,84 @@
+// The program as a user starts it: copied into a directory of its own, with
+// and without its resource library and the OCI module beside it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/LoaderApp.h"
+#include "app/ResourceLibrary.h"
+#include "app/TestSupport.h"
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qltest::LoadBuildResources();
+    exe = dir / "quendalour";
+    qltest::CopyFile(QL_EXE_PATH, exe);
+    env = {{"TMPDIR", dir.path()}, {"QL_OCI_STUB_LOG", dir / "oci.log"}, {"QUENDALOUR_UI", "headless"}};
+  }
+  void AddResources() { qltest::CopyFile(QL_QLRES_PATH, dir / "qlres.so"); }
+  void AddOciStub() { qltest::CopyFile(QL_OCI_STUB_DIR "/CVOraSp.so", dir / "CVOraSp.so"); }
+  qltest::RunResult Run(const std::vector<std::string>& args) { return qltest::RunProgram(exe, args, env, dir.path()); }
+
+  qltest::TempDir dir;
+  std::string exe;
+  std::map<std::string, std::string> env;
+};
+
+TEST_F(StartupTest, WithoutResourceLibraryOneMessageAndExit255) {
+  qltest::RunResult r = Run({"/Q", "/F" + (dir / "run.log")});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_NE(r.err.find(kNoResourceLibraryText), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(kProductTitle), std::string::npos);
+  EXPECT_FALSE(qltest::FileExists(dir / "run.log"));
+  EXPECT_FALSE(qltest::FileExists(dir / "Quendalour.log"));
+}
+
+TEST_F(StartupTest, InvalidFlagAndStorageKindAreLoggedInOrder) {
+  AddResources();
+  qltest::RunResult r = Run({"/Z", "/Mfoo", "/F" + (dir / "run.log")});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(qltest::ReadFile(dir / "run.log"), "Invalid command line flag\n\n\n" + LoadResString(199) + "\n");
+}
+
+TEST_F(StartupTest, OciCommandLineWithXyEndsBeforeConnecting) {
+  AddResources();
+  AddOciStub();
+  qltest::RunResult r = Run({"/MXY", "/Ouser/pw@svc"});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(qltest::ReadFile(dir / "oci.log"),
+            "Create_CCVOCIConn resources=qlres\n"
+            "SetConnectString(user/pw@svc)\n"
+            "SetLogStream(stream)\n"
+            "~CStubOciConnection Quiet=1\n");
+  EXPECT_EQ(qltest::ReadFile(dir / "Quendalour.log"), "\n\n" + LoadResString(199) + "\n");
+}
+
+TEST_F(StartupTest, UnreadableListFileKeepsTheRunFailed) {
+  AddResources();
+  qltest::RunResult r = Run({"/L" + (dir / "none.txt"), "/Q"});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(qltest::ReadFile(dir / "Quendalour.log"), LoadResString(300) + (dir / "none.txt") + "\n");
+}
+
+TEST_F(StartupTest, QuietRunWithoutTablesExitsZeroWithAPrivateLog) {
+  AddResources();
+  qltest::RunResult r = Run({"/Q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "Quendalour.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(StartupTest, LinkedDefaultLogLeavesItsTargetAlone) {
+  AddResources();
+  qltest::WriteFile(dir / "victim", "keep\n");
+  ASSERT_EQ(symlink((dir / "victim").c_str(), (dir / "Quendalour.log").c_str()), 0);
+  qltest::RunResult r = Run({"/Z", "/Q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(qltest::ReadFile(dir / "victim"), "keep\n");
+}
+
+}  // namespace
