@@ -1,0 +1,127 @@
+// The program itself, started from the command line as an unattended run:
+// the roads fixture uploaded through the test ODBC driver, with its exit
+// code, its rows and catalogue row in the database, its registration table
+// and its run log.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/UploadRun.h"
+#include "app/upload/trace_harness.h"
+
+namespace upload {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs the program with these arguments; its exit status.
+int RunProgram(const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(QL_EXE_PATH));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(QL_EXE_PATH, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ServerProfile SqlServer2005() {
+  return {"mssql",
+          {{"DBMS", "Microsoft SQL Server"}, {"DBMSVER", "09.00.1399"}, {"DEFSCHEMA", "dbo"},
+           {"RULES", UploadRules("mssql_extension.txt")}},
+          1};
+}
+
+class UploadCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(h.MakeCatalog());
+    D = h.dir.Path();
+    std::filesystem::create_directories(D + "/reg");
+    std::filesystem::copy_file(std::string(QL_FIXTURES_DIR) + "/roads.fxt", D + "/roads.fxt");
+  }
+  // The /S text: the test driver with its database in $D, without a trace.
+  std::string Connect() const { return "/S" + h.ConnectString(false); }
+  // The run log with dates, times, elapsed times and $D replaced.
+  std::string NormalisedLog() const {
+    std::string log = ReadAll(D + "/run.log");
+    log = std::regex_replace(log, std::regex(D), "$D");
+    log = std::regex_replace(log, std::regex("[0-9]{1,2}/[0-9]{1,2}/[0-9]{4}"), "<date>");
+    log = std::regex_replace(log, std::regex("[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}"), "<time>");
+    log = std::regex_replace(log, std::regex(testodbc::DriverPath()), "<driver>");
+    log = std::regex_replace(log, std::regex(QL_UPLOAD_RULES_DIR), "<rules>");
+    return log;
+  }
+
+  TraceHarness h{SqlServer2005()};
+  std::string D;
+};
+
+TEST_F(UploadCommand, QuietUploadOfOneTable) {
+  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/T" + D + "/roads.fxt|RD", "/D" + D + "/reg", "/F" + D + "/run.log"}))
+      << ReadAll(D + "/run.log");
+
+  // The registration table, byte for byte.
+  const std::string safe = std::regex_replace(h.ConnectString(false), std::regex("PWD=p;"), "");
+  const std::string expected =
+      "!table\n"
+      "!version 500\n"
+      "!charset WindowsLatin1\n"
+      "\n"
+      "Definition Table\n"
+      "  Type ODBC\n"
+      "begin_metadata\n"
+      "\"\\IsReadOnly\" = \"FALSE\"\n"
+      "\"\\DATALINK\" = \"\"\n"
+      "\"\\DATALINK\\Query\" = \"select * from testdb.dbo.RD\"\n"
+      "\"\\DATALINK\\ConnectionString\" = \"" + safe + "\"\n"
+      "\"\\CACHE\" = \"ON\"\n"
+      "\"\\MBRSEARCH\" = \"ON\"\n"
+      "end_metadata";
+  EXPECT_EQ(expected, ReadAll(D + "/reg/RD_srv.tab"));
+
+  // Rows with their NULLs and blobs, and the catalogue row.
+  EXPECT_EQ((std::vector<std::string>{"Harbour Road|4|12.50|NULL|1|090000004C494E4531",
+                                      "Ridge Way|2|3.75|NULL|2|090000004C494E4532",
+                                      "Old Mill Lane||0.80|Pen (1,3,255)|3|090000004C494E4533"}),
+            h.Query("select NAME, LANES, LENGTH, CV_STYLE, QD_MEMBER, hex(QD_GEOMETRY) from RD order by QD_MEMBER"));
+  EXPECT_EQ((std::vector<std::string>{"14.1|RD|dbo|QD_GEOMETRY|151.1|-33.9|151.31|-33.69|Earth Projection 1, 104|"
+                                      "Pen (2,2,0)|NO_COLUMN|NO_COLUMN|1|CV_STYLE|"}),
+            h.Query("select SPATIALTYPE, TABLENAME, OWNERNAME, SPATIALCOLUMN, DB_X_LL, DB_Y_LL, DB_X_UR, DB_Y_UR, "
+                    "COORDINATESYSTEM, SYMBOL, XCOLUMNNAME, YCOLUMNNAME, RENDITIONTYPE, RENDITIONCOLUMN, "
+                    "RENDITIONTABLE from CORVANE.CORVANE_MAPCATALOG"));
+
+  // The run log against its reviewed copy.
+  const std::string golden = ReadAll(std::string(QL_UPLOAD_GOLDEN_DIR) + "/command_run.log");
+  const std::string actual = NormalisedLog();
+  if (actual != golden) std::ofstream("command_run.log.actual") << actual;
+  EXPECT_EQ(golden, actual);
+}
+
+TEST_F(UploadCommand, QuietRunWithAMissingTableEndsWith255) {
+  ASSERT_EQ(255, RunProgram({Connect(), "/Q", "/T" + D + "/roads.fxt|RD1", "/T" + D + "/missing.fxt|RD2",
+                             "/T" + D + "/roads.fxt|RD3", "/F" + D + "/run.log"}));
+  const std::string log = ReadAll(D + "/run.log");
+  EXPECT_NE(std::string::npos, log.find("\n\n2" + Res(kStrTablesUploaded) + " ")) << log;
+  EXPECT_EQ(3u, h.Query("select NAME from RD3").size());
+}
+
+}  // namespace
+}  // namespace upload
