@@ -39,6 +39,9 @@ nlst* stroke_arcs(const GeoCurve* curve) {
     return list;
 }
 
+// Tangent modes 1 and 3 give the start tangent, 2 and 3 the end tangent.
+bool mode_gives(int32_t mode, bool start) { return mode == 3 || mode == (start ? 1 : 2); }
+
 const GeoCoord* end_coord(const GeoCurve* curve, bool start) {
     const nlst* c = curve->coords;
     return static_cast<const GeoCoord*>(c->data) + (start ? 0 : c->tally - 1);
@@ -48,8 +51,8 @@ int tangent(const GeoCurve* curve, float* angle, bool start) {
     const char* function = start ? "ktgeo_curve_start_tangent" : "ktgeo_curve_end_tangent";
     if (!curve || curve->curve_type != KTGEO_KT_CURVE) return refuse(function, "curve");
     if (!angle) return refuse(function, "angle");
-    const int mode_bit = start ? 1 : 2;
-    if (!(curve->tangent_mode & mode_bit)) return refuse(function, start ? "start_tangent" : "end_tangent");
+    if (!mode_gives(curve->tangent_mode, start))
+        return refuse(function, start ? "start_tangent" : "end_tangent");
     if (!curve->coords || curve->coords->tally < 2) return refuse(function, "st_points");
     const GeoCoord& t = start ? curve->start_tangent : curve->end_tangent;
     const GeoCoord* e = end_coord(curve, start);
@@ -67,8 +70,7 @@ int tangent_orientation(GeoCurve* curve, float angle, bool start) {
     if (!curve) return refuse(function, "curve");
     int result = 1;
     if (curve->curve_type != KTGEO_KT_CURVE) result = refuse(function, "curve");
-    const int mode_bit = start ? 1 : 2;
-    if (!(curve->tangent_mode & mode_bit))
+    if (!mode_gives(curve->tangent_mode, start))
         result = refuse(function, start ? "start_tangent" : "end_tangent");
     if (!curve->coords || curve->coords->tally < 2) return refuse(function, "st_points");
     const GeoCoord* e = end_coord(curve, start);

@@ -80,15 +80,18 @@ nlst* typed_list(uint32_t size, uint32_t capacity, uint32_t inc, const void* fir
     return list;
 }
 
-// Lists filled point by point reallocate rarely: the increment grows with them.
+// Lists filled point by point reallocate rarely: the increment grows with
+// them (quadrupled whenever the list outgrows four increments).
 int add_growing(nlst* list, const void* element) {
-    if (list && element && list->tally < list->capacity) {
+    if (!list || !element) return nlst_add(list, element);
+    if (uint64_t{list->tally} + 1 > uint64_t{list->inc} * 4 && list->inc <= UINT32_MAX / 4)
+        list->inc *= 4;
+    if (list->tally < list->capacity) {
         std::memcpy(static_cast<char*>(list->data) + size_t{list->tally} * list->size, element,
                     list->size);
         ++list->tally;
         return 1;
     }
-    if (list && uint64_t{list->tally} + 1 > uint64_t{list->inc} * 4) nlst_set_inc(list, list->inc * 4);
     return nlst_add(list, element);
 }
 

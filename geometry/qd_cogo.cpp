@@ -193,13 +193,21 @@ int qd_cogo_point_in_ring(const GeoCoord* p, const nlst* ring) {
     const GeoCoord* v = coords_of(ring);
     const uint32_t n = ring->tally;
     if (v[0].x != v[n - 1].x || v[0].y != v[n - 1].y) return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (std::fabs(v[i].x - p->x) <= kNear && std::fabs(v[i].y - p->y) <= kNear) return 1;
+    // One pass. A vertex within the tolerance of p lies in the band
+    // |y| <= 1e-10, so the edge it starts is never skipped and its vertex
+    // test runs there; every answer given inside the loop is "inside", so
+    // testing vertices edge by edge answers as a separate first pass would.
     unsigned left = 0, right = 0;
+    const double px = p->x, py = p->y;
+    double yi = v[0].y - py;
     for (uint32_t i = 0; i + 1 < n; ++i) {
-        const double xi = v[i].x - p->x, yi = v[i].y - p->y;
-        const double xj = v[i + 1].x - p->x, yj = v[i + 1].y - p->y;
-        if (std::min(yi, yj) > kNear || std::max(yi, yj) < -kNear) continue;
+        const double yj = v[i + 1].y - py;
+        if ((yi > kNear && yj > kNear) || (yi < -kNear && yj < -kNear)) {
+            yi = yj;
+            continue;
+        }
+        const double xi = v[i].x - px, xj = v[i + 1].x - px;
+        if (std::fabs(xi) <= kNear && std::fabs(yi) <= kNear) return 1;
         const bool crossing = (yi > 0.0 && yj <= 0.0) || (yi <= 0.0 && yj > 0.0);
         if (xi <= -kNear && xj <= -kNear) {
             left += crossing;
@@ -208,21 +216,19 @@ int qd_cogo_point_in_ring(const GeoCoord* p, const nlst* ring) {
         } else if ((std::fabs(xi) <= kNear && std::fabs(xj) <= kNear) ||
                    (std::fabs(yi) <= kNear && std::fabs(yj) <= kNear)) {
             return 1;
-        } else if ((xi < 0.0 && xj > 0.0) || (xi > 0.0 && xj < 0.0)) {
-            const double y0 = yi + (0.0 - xi) * (yj - yi) / (xj - xi);
-            if (std::fabs(y0) <= kNear) return 1;
+        } else {
+            if ((xi < 0.0 && xj > 0.0) || (xi > 0.0 && xj < 0.0)) {
+                const double y0 = yi + (0.0 - xi) * (yj - yi) / (xj - xi);
+                if (std::fabs(y0) <= kNear) return 1;
+            }
             if (crossing) {
                 const double x0 = xi + (0.0 - yi) * (xj - xi) / (yj - yi);
                 if (x0 < -kNear) ++left;
                 else if (x0 > kNear) ++right;
                 else return 1;
             }
-        } else if (crossing) {
-            const double x0 = xi + (0.0 - yi) * (xj - xi) / (yj - yi);
-            if (x0 < -kNear) ++left;
-            else if (x0 > kNear) ++right;
-            else return 1;
         }
+        yi = yj;
     }
     return (left % 2 == 1 && right % 2 == 1) ? 1 : 0;
 }

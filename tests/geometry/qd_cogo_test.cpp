@@ -280,18 +280,22 @@ TEST(qd_cogo, SplineThroughThreePoints) {
 
 TEST(qd_cogo, ClosedSplineIsPeriodic) {
     List square(Coords({C(0, 0), C(1, 0), C(1, 1), C(0, 1), C(0, 0)}));
-    List s(qd_cogo_stroke_spline(square.get(), nullptr, 16));
-    ASSERT_TRUE(s);
-    const std::vector<GeoCoord> p = Points(s.get());
-    ASSERT_EQ((p.size() - 1) % 4, 0u);
-    const size_t span = (p.size() - 1) / 4;
-    // A quarter turn about (0.5, 0.5) maps each span onto the next one.
-    for (size_t k = 0; k < 3; ++k) {
-        for (size_t i = 0; i <= span; ++i) {
-            const GeoCoord& q = p[k * span + i];
-            const GeoCoord& r = p[(k + 1) * span + i];
-            EXPECT_NEAR(0.5 - (q.y - 0.5), r.x, 1e-9);
-            EXPECT_NEAR(0.5 + (q.x - 0.5), r.y, 1e-9);
+    for (int segments : {16, 64}) {
+        SCOPED_TRACE(segments);
+        List s(qd_cogo_stroke_spline(square.get(), nullptr, segments));
+        ASSERT_TRUE(s);
+        const std::vector<GeoCoord> p = Points(s.get());
+        ASSERT_EQ((p.size() - 1) % 4, 0u);
+        const size_t span = (p.size() - 1) / 4;
+        ASSERT_GT(span, 2u);
+        // A quarter turn about (0.5, 0.5) maps each span onto the next one.
+        for (size_t k = 0; k < 3; ++k) {
+            for (size_t i = 0; i <= span; ++i) {
+                const GeoCoord& q = p[k * span + i];
+                const GeoCoord& r = p[(k + 1) * span + i];
+                EXPECT_NEAR(0.5 - (q.y - 0.5), r.x, 1e-9);
+                EXPECT_NEAR(0.5 + (q.x - 0.5), r.y, 1e-9);
+            }
         }
     }
 }
