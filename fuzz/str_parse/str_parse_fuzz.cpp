@@ -1,15 +1,20 @@
-// Fuzzes the kernel's text readers: every number parser, quoting and
-// unquoting (which must round-trip), the locale number rewriting, and the
-// formatter on the bytes taken as a double (whose "%.17g" must parse back).
+// Fuzzes the kernel's text readers: every number parser (checked against
+// the C library on the span each one used), quoting and unquoting (which
+// must round-trip), the locale number rewriting under a locale with a
+// decimal comma, and the formatter on the bytes taken as a double (whose
+// "%.17g" must parse back).
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "kernel/runtime/fmt.h"
 #include "kernel/runtime/locale.h"
 #include "kernel/runtime/str.h"
+#include "platform/locale_provider.h"
 
 namespace {
 
@@ -25,6 +30,44 @@ void parse_all(const std::string& text, const char* (*fn)(const char*, T*)) {
     check(value == T{});
   } else {
     check(end > text.c_str() && end <= text.c_str() + text.size());
+  }
+}
+
+// Where the integer parser took a number, strtoll reads the same value and
+// ends at the same place.
+void check_int64(const std::string& text) {
+  int64_t value = 0;
+  const char* end = str_to_int64(text.c_str(), &value);
+  if (end == nullptr) return;
+  errno = 0;
+  char* c_end = nullptr;
+  long long c_value = std::strtoll(text.c_str(), &c_end, 10);
+  check(errno == 0 && c_end == end && c_value == value);
+}
+
+// Where the double parser took a number, strtod of exactly that span (which
+// holds no hex, inf or nan) gives the same bits.
+void check_double(const std::string& text) {
+  double value = 0;
+  const char* end = str_to_double(text.c_str(), &value);
+  if (end == nullptr) return;
+  std::string span(text.c_str(), end);
+  if (span.find_first_of("0123456789") == std::string::npos) return;  // the text "."
+  double c_value = std::strtod(span.c_str(), nullptr);
+  check(std::memcmp(&c_value, &value, sizeof value) == 0);
+}
+
+// A plain number given the locale form reads back as the same text.
+void check_locale_round_trip(double x) {
+  if (!std::isfinite(x)) return;
+  for (const char* f : {"%.17g", "%.3f"}) {
+    char plain[512];
+    fmt_format(plain, sizeof plain, f, x);
+    char local[700];
+    str_copy_n(local, plain, sizeof local);
+    number_localise(local, sizeof local);
+    number_delocalise(local);
+    check(std::strcmp(local, plain) == 0);
   }
 }
 
@@ -45,9 +88,18 @@ void fuzz_double_format(const uint8_t* data, size_t size) {
     check(str_to_double(buf, &back) != nullptr);
     check(std::memcmp(&back, &x, sizeof x) == 0 || (x == 0 && back == 0));
   }
+  check_locale_round_trip(x);
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  auto fixed = std::make_shared<FixedLocaleProvider>();
+  fixed->items = {{locinfo::kDecimal, ","}, {locinfo::kThousands, "."}, {locinfo::kGrouping, "3;0"}};
+  locale_set_provider(fixed);
+  if (locale_load_number_format() != 1) std::abort();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
@@ -59,6 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parse_all<uint64_t>(text, str_to_uint64);
   parse_all<double>(text, str_to_double);
   parse_all<uint32_t>(text, str_to_hex);
+  check_int64(text);
+  check_double(text);
 
   // Quoting round trip: whatever fits unquotes to the text itself.
   std::string quoted(text.size() * 2 + 3, '\0');
