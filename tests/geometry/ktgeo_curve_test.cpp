@@ -2,7 +2,9 @@
 // and orientation, the ordering of curves into chains; the option record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <cstring>
 
 #include "geo_test_util.h"
@@ -336,6 +338,41 @@ TEST(ktgeo_path, CurveSortBuildsChains) {
     EXPECT_EQ(ktgeo_curve_sort(nullptr), 0);
     EXPECT_EQ(rec.Last().Get("functions"), "ktgeo_curve_sort");
     EXPECT_EQ(rec.Last().Get("parm"), "path");
+}
+
+TEST(ktgeo_path, ShuffledChainsSortBackIntoTheirLine) {
+    std::mt19937 rng(41);
+    for (int trial = 0; trial < 200; ++trial) {
+        // A line of distinct points cut into curves of 2 to 4 points.
+        const int points = 4 + trial % 40;
+        std::vector<GeoCoord> line;
+        for (int i = 0; i < points; ++i) line.push_back(C(i, (i * 7919) % 13));
+        std::vector<GeoCurve> curves;
+        for (int start = 0; start + 1 < points;) {
+            const int end = std::min(points - 1, start + 1 + int(rng() % 3));
+            std::vector<GeoCoord> part(line.begin() + start, line.begin() + end + 1);
+            if (rng() % 2) std::reverse(part.begin(), part.end());
+            GeoCurve c;
+            ktgeo_curve_init(&c);
+            c.coords = ktgeo_coord_list_from_array(part.data(), uint32_t(part.size()));
+            curves.push_back(c);
+            start = end;
+        }
+        std::shuffle(curves.begin(), curves.end(), rng);
+        GeoPath p;
+        ktgeo_path_init(&p);
+        p.connected = 1;
+        p.curves = ktgeo_curve_list_new(nullptr);
+        for (const GeoCurve& c : curves) nlst_add(p.curves, &c);
+        PathHolder h(p);
+        ASSERT_EQ(ktgeo_curve_sort(&h.path), 1);
+        ASSERT_EQ(h.path.curves->tally, curves.size());
+        ASSERT_EQ(ktgeo_path_expand(&h.path), 1);
+        std::vector<GeoCoord> got = Points(h.path.expanded);
+        if (got.front().x != 0) std::reverse(got.begin(), got.end());
+        ASSERT_EQ(got.size(), line.size()) << "trial " << trial;
+        for (size_t i = 0; i < line.size(); ++i) EXPECT_EQ(got[i].x, line[i].x);
+    }
 }
 
 TEST(ktgeo_option, RangesAndIds) {

@@ -2,7 +2,12 @@
 // object centroid, the completion step and the single-primitive accessors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "geo_test_util.h"
+#include "geometry/ktgeo_get.h"
 #include "geometry/ktgeo_ogc.h"
 
 using geotest::C;
@@ -281,4 +286,33 @@ TEST(ktgeo_model, SinglePrimitiveAccessors) {
     o.AddPoint(C(0, 0));
     EXPECT_EQ(ktgeo_single_polygon(&o.so), nullptr);
     EXPECT_EQ(ktgeo_single_curve(nullptr), nullptr);
+}
+
+TEST(ktgeo_model, LabelsOfRandomStarPolygonsLieInside) {
+    std::mt19937 rng(23);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = 3 + trial % 29;
+        GeoCurve ring;
+        ktgeo_curve_init(&ring);
+        ring.coords = ktgeo_coord_list_alloc(0);
+        const double cx = 1000 * unit(rng), cy = -1000 * unit(rng);
+        for (int k = 0; k < n; ++k) {
+            const double angle = 2 * M_PI * (k + 0.9 * unit(rng)) / n;
+            const double r = 0.5 + 20 * unit(rng) * unit(rng);
+            const GeoCoord c = C(cx + r * std::cos(angle), cy + r * std::sin(angle));
+            ktgeo_coord_list_add(ring.coords, &c);
+        }
+        const GeoCoord first = *static_cast<GeoCoord*>(ring.coords->data);
+        ktgeo_coord_list_add(ring.coords, &first);
+        Object o;
+        o.AddPolygon(Polygon(Path({ring})));
+        ktgeo_so_complete(&o.so);
+        GeoPolygon& poly = o.Primitive(0)->geom.polygon;
+        ASSERT_EQ(poly.valid, 1);
+        int where = 0;
+        ASSERT_EQ(ktgeo_point_inside_polygon(&poly.label, &poly, &where), 1);
+        EXPECT_EQ(where, 4) << "trial " << trial;
+        EXPECT_EQ(o.so.centroid.x, poly.label.x);
+    }
 }

@@ -292,3 +292,31 @@ TEST(nlst, CapacityBeyond32BitsIsRefused) {
     EXPECT_EQ(rec.Codes(), std::vector<std::string>({"UKT_0"}));
     EXPECT_EQ(l->tally, 3u);
 }
+
+TEST(nlst, DumpIsGatedByTheTraceLevelAndStopsWithThePrinter) {
+    List l(nlst_alloc(sizeof(int), 4, 2, [](void* e) { return *static_cast<int*>(e) == 7 ? 0 : 1; }));
+    for (int v : {5, 7, 9}) nlst_add(l.get(), &v);
+    FailRecorder rec;
+    std::vector<std::string> messages;
+    qd_fail_state.trace_recorder = [](int level, const char*, const char* m, void* c) {
+        static_cast<std::vector<std::string>*>(c)->push_back(std::to_string(level) + " " + m);
+    };
+    qd_fail_state.trace_recorder_context = &messages;
+    StdoutCapture out;
+    qd_trace_set_level(9);
+    EXPECT_EQ(nlst_dump(l.get()), 1);
+    EXPECT_TRUE(messages.empty());
+    qd_trace_set_level(16);
+    EXPECT_EQ(nlst_dump(l.get()), 0);  // the printer's first result other than 1
+    ASSERT_EQ(messages.size(), 7u);
+    EXPECT_EQ(messages[0].rfind("16 List: 0x", 0), 0u) << messages[0];
+    EXPECT_EQ(messages[1], "16 \tSize     = 4");
+    EXPECT_EQ(messages[2], "16 \tCapacity = 5");
+    EXPECT_EQ(messages[3], "16 \tTally    = 3");
+    EXPECT_EQ(messages[4], "16 \tElements:");
+    EXPECT_EQ(messages[5], "16 \t\t[00000]: ");
+    EXPECT_EQ(messages[6], "16 \t\t[00001]: ");
+    std::string want;
+    for (int i = 0; i < 7; ++i) want += "UKT_X\n";
+    EXPECT_EQ(out.Text(), want);
+}
