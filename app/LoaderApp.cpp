@@ -8,6 +8,8 @@
 #include "platform/module.h"
 #include "platform/resources.h"
 #include "platform/stderr_box.h"
+#include "platform/ui/datasource.h"
+#include "platform/ui/ui.h"
 
 bool CLoaderApp::InitInstance(int argc, const char* const* argv) {
   m_ExitCode = -1;
@@ -29,6 +31,10 @@ bool CLoaderApp::InitInstance(int argc, const char* const* argv) {
       dlg.m_Options.CommandLineRun = true;
       ApplyCommandLine(dlg, line);
     }
+    // A quiet run shows no window and never asks for a data source: an
+    // empty connect string then counts as cancelled.
+    ui::ChooseBackend(dlg.m_Quiet);
+    if (!dlg.m_Quiet) ui::InstallDataSourcePrompt();
     result = dlg.DoModal();
     if (result == IDCANCEL) m_ExitCode = dlg.m_Result;
   }

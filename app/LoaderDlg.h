@@ -1,6 +1,6 @@
 // The main dialog: lists tables, connects, holds the options and starts the
-// upload. This build carries a window-less stand-in: DoModal opens the log,
-// checks the storage options and closes as if cancelled.
+// upload. It owns the current connection, the job rows, the options block
+// and the run log; in a command-line run it connects and uploads by itself.
 #pragma once
 
 #include <fstream>
@@ -10,25 +10,49 @@
 #include "app/DbConnection.h"
 #include "app/RunLog.h"
 #include "kernel/tables/api/UploadOptions.h"
+#include "platform/ui/ui.h"
 
 // Dialog results.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+using ui::IDCANCEL;
+using ui::IDOK;
 // The result of a dialog that ended itself on invalid storage options.
 constexpr int kEndInvalidOptions = 5;
 
-class CLoaderDlg {
+// Template and control ids of the main dialog.
+enum : int {
+  kDlgMain = 103,
+  kIdTables = 1003,
+  kIdTarget = 1004,
+  kIdAddTables = 1005,
+  kIdOdbcConnect = 1008,
+  kIdUpload = 1010,
+  kIdProgress = 1011,
+  kIdUserName = 1013,
+  kIdDbmsName = 1014,
+  kIdDatabaseName = 1015,
+  kIdStatus = 1029,
+  kIdOracleConnect = 1047,
+  kIdHelp = 1060,
+  kIdOptions = 1092,
+  kIdFolder = 1094,
+  kIdBrowseFolder = 1095,
+  kIdMode = 1096,
+  kIdMerge = 1097,
+  kIdCatalog = 1107,
+};
+// System-menu command of the About box, and the range that shows it.
+constexpr int kCmdAbout = 16;
+constexpr int kCmdAboutLast = 31;
+// Help contexts: the main dialog, the options dialog.
+constexpr int kHelpMain = 100;
+constexpr int kHelpOptions = 200;
+
+class CLoaderDlg : public ui::CDialog {
  public:
   CLoaderDlg();
-  ~CLoaderDlg();
-  CLoaderDlg(const CLoaderDlg&) = delete;
-  CLoaderDlg& operator=(const CLoaderDlg&) = delete;
+  ~CLoaderDlg() override;
 
-  // Runs the dialog; returns IDCANCEL or the code it ended itself with.
-  int DoModal();
-  void EndDialog(int result);
-
-  bool OnInitDialog();
+  bool OnInitDialog() override;
   void OnUpload();  // the upload run
   void OnAddTables();
   void OnOdbcConnect();
@@ -46,16 +70,20 @@ class CLoaderDlg {
   void OnBrowseFolder();
   void OnOptions();
   void OnHelp();
-  void WinHelp(int context);
-  void OnSysCommand(int command);
-  void OnCancel();
-  void OnDestroy();
+  // The framework's help request (F1): the help page of `HelpContext`.
+  void WinHelp() override;
+  void OnSysCommand(int command) override;
+  void OnCancel() override;
+  void OnDestroy() override;
 
   // The executable's directory, ending in "/".
   void SetExeDirectory();
   // Opens the run log (the /F path, else the temporary directory's
   // Quendalour.log) unless it is open, and hands it to the connection.
   bool OpenLog();
+  // Opens the help page of `context` from help/ in the executable's
+  // directory; a missing page gives an error box (none when quiet).
+  void ShowHelpPage(int context);
 
   CDbConnection* m_Connection = nullptr;
   CDbConnection* m_PrevConnection = nullptr;
@@ -85,7 +113,14 @@ class CLoaderDlg {
   // file, over-long line or text): the run's result stays -1.
   bool m_CommandLineError = false;
 
+ protected:
+  // A new connection of `kind` (tests put their own in).
+  virtual CDbConnection* MakeConnection(int kind);
+
  private:
-  int m_EndResult = 0;
-  bool m_Ended = false;
+  // The three connection texts, into the members and their statics.
+  void ShowConnectionTexts(const std::string& dbms, const std::string& database, const std::string& user);
+  // Enables the upload button, the mode combo and the merge box as the
+  // connection and the listed tables allow.
+  void UpdateTableButtons();
 };

@@ -1,36 +1,46 @@
 // The upload button of the main dialog: the upload run over the dialog's
 // members and window.
+#include "app/ColumnListDlg.h"
 #include "app/LoaderDlg.h"
+#include "app/ProgressCtrl.h"
 #include "app/UploadRun.h"
 
 namespace {
 
-// The window-less dialog's texts stand in for its controls.
-class CStandInView : public upload::CUploadRunView {
+// The main dialog's controls as the run uses them.
+class CMainDlgView : public upload::CUploadRunView {
  public:
-  explicit CStandInView(CLoaderDlg& dlg) : m_Dlg(dlg) {}
+  explicit CMainDlgView(CLoaderDlg& dlg) : m_Dlg(dlg), m_Bar(&dlg, kIdProgress) {}
   void SaveTargetName() override { m_Dlg.SaveTargetName(); }
   void ApplyMode() override { m_Dlg.OnModeChanged(); }
-  bool MergeChecked() override { return m_Dlg.m_Options.Merge; }
-  std::string FolderText() override { return m_Dlg.m_Options.RegistrationFolder; }
+  bool MergeChecked() override { return m_Dlg.GetDlgItem(kIdMerge).GetCheck() != 0; }
+  std::string FolderText() override { return m_Dlg.GetDlgItem(kIdFolder).GetWindowText(); }
   void FocusFolder() override {}
-  std::string TargetText() override { return m_Dlg.m_TargetText; }
-  void EnableUpload(bool) override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  CProgressCtrl* ProgressBar() override { return nullptr; }
-  void SetStatus(const std::string& text) override { m_Dlg.m_StatusText = text; }
-  void ColumnDialog(CTableReader*) override {}
+  std::string TargetText() override { return m_Dlg.GetDlgItem(kIdTarget).GetWindowText(); }
+  void EnableUpload(bool on) override { m_Dlg.GetDlgItem(kIdUpload).EnableWindow(on); }
+  void BeginWait() override { ui::CurrentBackend().BeginWait(); }
+  void EndWait() override { ui::CurrentBackend().EndWait(); }
+  CProgressCtrl* ProgressBar() override { return &m_Bar; }
+  void SetStatus(const std::string& text) override {
+    m_Dlg.m_StatusText = text;
+    m_Dlg.GetDlgItem(kIdStatus).SetWindowText(text);
+    m_Dlg.UpdateWindow();
+  }
+  void ColumnDialog(CTableReader* reader) override {
+    CColumnListDlg columns(&m_Dlg);
+    columns.Edit(reader);
+  }
   void UpdateCatalogButton() override { m_Dlg.UpdateCatalogButton(); }
 
  private:
   CLoaderDlg& m_Dlg;
+  CProgressCtrl m_Bar;
 };
 
 }  // namespace
 
 void CLoaderDlg::OnUpload() {
-  CStandInView view(*this);
+  CMainDlgView view(*this);
   upload::UploadRunState state;
   state.connection = m_Connection;
   state.options = &m_Options;

@@ -25,3 +25,10 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   return true;
 }
+
+std::string FileTitle(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}

@@ -9,3 +9,6 @@ std::string TrimWhite(const std::string& text);
 std::string AsciiLower(const std::string& text);
 // Case-insensitive ASCII equality.
 bool EqualsNoCase(const std::string& a, const std::string& b);
+// The file name of a path without directory and extension; "/" and "\\"
+// both end the directory.
+std::string FileTitle(const std::string& path);

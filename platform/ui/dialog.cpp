@@ -311,19 +311,24 @@ void CDialog::Build(const DlgTemplate& tpl) {
   for (const auto& c : tpl.controls) {
     ControlState s;
     s.tpl = c;
+    s.enabled = !c.disabled;
+    s.visible = !c.hidden;
     if (!IsList(c.kind)) s.text = c.text;
     controls_.push_back(std::move(s));
   }
 }
 
-int CDialog::DoModal() {
+static std::optional<DlgTemplate> LoadTemplate(int id) {
   auto& l = Layer();
-  std::optional<DlgTemplate> tpl;
-  if (l.loader) tpl = l.loader(templateId_);
-  if (!tpl) {
-    ReportError("dialog template " + std::to_string(templateId_) + " is missing from the resource library");
-    return -1;
-  }
+  std::optional<DlgTemplate> tpl = l.loader ? l.loader(id) : ResourceTemplate(id);
+  if (!tpl)
+    ReportError("dialog template " + std::to_string(id) + " is missing from the resource library");
+  return tpl;
+}
+
+int CDialog::DoModal() {
+  std::optional<DlgTemplate> tpl = LoadTemplate(templateId_);
+  if (!tpl) return -1;
   Build(*tpl);
   result_ = -1;
   ended_ = false;
@@ -331,6 +336,23 @@ int CDialog::DoModal() {
   open_ = false;
   OnDestroy();
   return result_;
+}
+
+bool CDialog::Create() {
+  std::optional<DlgTemplate> tpl = LoadTemplate(templateId_);
+  if (!tpl) return false;
+  Build(*tpl);
+  result_ = -1;
+  ended_ = false;
+  RunInitDialog();
+  return true;
+}
+
+void CDialog::DestroyWindow() {
+  if (!open_) return;
+  open_ = false;
+  ended_ = true;
+  OnDestroy();
 }
 
 void CDialog::EndDialog(int result) {

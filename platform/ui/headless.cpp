@@ -187,9 +187,14 @@ class HeadlessBackend : public Backend {
   }
 
  private:
+  // A user reaches only controls that exist, are shown and are enabled.
   static bool NeedControl(CDialog& dlg, const Step& s, std::string* error) {
-    if (dlg.HasControl(s.id)) return true;
-    *error = "dialog " + std::to_string(dlg.TemplateId()) + " has no control " + std::to_string(s.id);
+    const ControlState* c = dlg.FindState(s.id);
+    std::string where = "dialog " + std::to_string(dlg.TemplateId());
+    if (c == nullptr) *error = where + " has no control " + std::to_string(s.id);
+    else if (!c->visible) *error = where + ": control " + std::to_string(s.id) + " is hidden";
+    else if (!c->enabled) *error = where + ": control " + std::to_string(s.id) + " is disabled";
+    else return true;
     return false;
   }
 

@@ -47,7 +47,9 @@ struct CtlTemplate {
   CtlKind kind = CtlKind::Static;
   std::string text;
   int x = 0, y = 0, cx = 0, cy = 0;
-  bool group = false;  // starts a radio group
+  bool group = false;     // starts a radio group
+  bool disabled = false;  // starts disabled
+  bool hidden = false;    // starts hidden
 };
 
 struct DlgTemplate {
@@ -58,9 +60,13 @@ struct DlgTemplate {
 };
 
 // Where `CDialog::DoModal` finds a template by id; returns nothing for an
-// unknown id. The application installs one reading its resource library.
+// unknown id. Without one set (or after setting an empty one) templates
+// come from the loaded resource library.
 using TemplateLoader = std::function<std::optional<DlgTemplate>(int id)>;
 void SetTemplateLoader(TemplateLoader loader);
+// Template `id` of the loaded resource library, converted; nothing when the
+// library or the template is missing.
+std::optional<DlgTemplate> ResourceTemplate(int id);
 
 // Failures of the layer itself (missing template, bad script, missing help
 // page) go to stderr and to this sink when one is set.
@@ -160,6 +166,11 @@ class CDialog {
   // template is missing or the dialog could not be shown.
   int DoModal();
   void EndDialog(int result);
+  // Modeless: builds the controls from the template and runs
+  // `OnInitDialog` without a loop (tests drive handlers directly); false
+  // when the template is missing. `DestroyWindow` ends it.
+  bool Create();
+  void DestroyWindow();
 
   Control GetDlgItem(int id) { return Control(this, id); }
   bool HasControl(int id) const;
@@ -207,7 +218,10 @@ class CDialog {
   virtual void OnCancel() { EndDialog(IDCANCEL); }
   virtual void OnClose() { OnCancel(); }
   virtual void OnSysCommand(int) {}
-  virtual void WinHelp() {}
+  // The help request (F1); by default it goes to the owner window.
+  virtual void WinHelp() {
+    if (parent_ != nullptr) parent_->WinHelp();
+  }
   virtual void OnDestroy() {}
 
   // Message map entries: Map(Notify::Click, 1005, &CMyDlg::OnAdd).

@@ -27,6 +27,8 @@ DlgTemplate SmallTemplate() {
       {21, CtlKind::Radio, "B", 100, 35, 40, 10, false},
       {22, CtlKind::Radio, "C", 100, 45, 40, 10, true},
       {30, CtlKind::DropList, "", 100, 60, 60, 40, false},
+      {31, CtlKind::Button, "Off", 150, 80, 40, 14, false, true, false},
+      {32, CtlKind::Edit, "", 150, 10, 40, 12, false, false, true},
   };
   return t;
 }
@@ -116,6 +118,42 @@ TEST_F(UiDialog, UnknownControlInScriptFailsWithItsId) {
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("9999"), std::string::npos);
   EXPECT_EQ(headless::StepsLeft(), 0u);  // the rest of the script is dropped
+}
+
+TEST_F(UiDialog, ScriptReachesOnlyShownEnabledControls) {
+  const struct {
+    const char* script;
+    const char* fragment;
+  } cases[] = {
+      {"click 31\nclick 1\n", "control 31 is disabled"},
+      {"set 32 x\nclick 1\n", "control 32 is hidden"},
+      {"select 11 5\n", "control 11 has no item 5"},
+      {"box yes\n", "'box' answers nothing"},
+  };
+  for (const auto& c : cases) {
+    errors.clear();
+    Script(c.script);
+    Probe dlg;
+    EXPECT_EQ(dlg.DoModal(), -1) << c.script;
+    ASSERT_EQ(errors.size(), 1u) << c.script;
+    EXPECT_NE(errors[0].find(c.fragment), std::string::npos) << errors[0];
+  }
+}
+
+TEST_F(UiDialog, ModelessDialogRunsInitAndTakesDirectCalls) {
+  Probe dlg;
+  EXPECT_FALSE(dlg.GetDlgItem(10).Exists());
+  ASSERT_TRUE(dlg.Create());
+  EXPECT_TRUE(dlg.initRan);
+  EXPECT_EQ(dlg.GetDlgItem(10).GetWindowText(), "start");
+  EXPECT_FALSE(dlg.GetDlgItem(31).IsWindowEnabled());
+  EXPECT_FALSE(dlg.GetDlgItem(32).IsWindowVisible());
+  dlg.UserClick(12);
+  EXPECT_EQ(dlg.log, (std::vector<std::string>{"flag 1"}));
+  dlg.DestroyWindow();
+  EXPECT_FALSE(dlg.IsOpen());
+  CDialog missing(901);
+  EXPECT_FALSE(missing.Create());
 }
 
 TEST_F(UiDialog, RadiosCheckWithinTheirGroupOnly) {
