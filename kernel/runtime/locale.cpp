@@ -269,7 +269,7 @@ int16_t locale_iso_name(char* buffer, int32_t size) {
 char* number_group_digits(char* text, int32_t size, char separator, int32_t group) {
   if (text == nullptr || group <= 0 || separator == '\0') return text;
   auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  while (static_cast<int32_t>(std::strlen(text)) <= size - 2) {
+  while (static_cast<int64_t>(std::strlen(text)) <= static_cast<int64_t>(size) - 2) {
     size_t len = std::strlen(text);
     const char* ref = std::strchr(text, separator);
     if (ref == nullptr) ref = std::strchr(text, '.');

@@ -1,5 +1,6 @@
 // Locale settings from a fixed provider, the POSIX translations, and the
 // rewriting of numbers.
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -118,7 +119,8 @@ TEST_F(LocaleTest, GroupDigits) {
   } cases[] = {
       {"1234567.5", 32, 3, "1,234,567.5"}, {"-123456", 32, 3, "-123,456"}, {"123", 32, 3, "123"},
       {"1234", 32, 3, "1,234"},            {"12345678", 10, 3, "12345,678"}, {"12345678", 9, 3, "12345678"}, {"1234567", 32, 0, "1234567"},
-      {"ab1234", 32, 3, "ab1,234"},        {"1e+20", 32, 3, "1e+20"},
+      {"ab1234", 32, 3, "ab1,234"},        {"1e+20", 32, 3, "1e+20"},       {"1234", 0, 3, "1234"},
+      {"1234", -1, 3, "1234"},             {"1234", INT32_MIN, 3, "1234"},  {"1234", 32, -3, "1234"},
   };
   for (const Case& c : cases) {
     char text[40];
