@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/DbConnection.h"
+#include "app/SqlDialect.h"
 
 // One row of the type map: a kernel value type, its ODBC SQL data type and
 // the DBMS's name for it.
@@ -109,6 +110,10 @@ class COdbcConnection : public CDbConnection {
   void ResolveTableOwner(std::string& table);
   bool GetPrimaryKeyColumn(const std::string& table, std::string& column);
 
+  // The detected DBMS family and its dialect row (OdbcDialect.cpp).
+  DbmsFamily Family() const;
+  const SqlDialect& Dialect() const;
+
   // Catalogue owner steps (OdbcCatalog.cpp).
   bool LoginExists(const std::string& name);
   bool UserExists(const std::string& name);
@@ -151,6 +156,20 @@ class COdbcConnection : public CDbConnection {
   void RestoreDetection(const DetectionState& in);
   void Log(const std::string& text);
   static SQLRETURN AllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output);
+  // Dialect and catalogue helpers (OdbcDialect.cpp, OdbcCatalog.cpp).
+  // A statement handle for one operation, or null with the driver's message.
+  SQLHSTMT AllocOwnStmt();
+  // The fault as the last-error text; false.
+  bool Refuse(const std::string& fault);
+  // Runs a statement on the standing handle and closes its cursor.
+  bool RunStatement(const std::string& sql);
+  // Like RunStatement for a statement holding `secret`: the log and the
+  // last-error text show it as "********".
+  bool RunSecretStatement(const std::string& sql, const std::string& secret);
+  // True when the query runs and its first row has a non-empty column 1.
+  bool QueryFindsName(const std::string& sql);
+  // The catalogue owner failure: string 224, the owner and the message.
+  bool OwnerFailure();
 
   TypeMapEntry m_TypeMap[kTypeMapRows];
   bool m_Informix = false;

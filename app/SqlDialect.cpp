@@ -42,7 +42,10 @@ class Builder {
   Builder& OwnerDot(bool on, std::string_view owner) {
     return on ? Ident(owner).Raw(".") : *this;
   }
-  Builder& Lit(std::string_view value) { return Raw(SqlLiteral(value)); }
+  Builder& Lit(std::string_view value) {
+    if (out_.fault.empty()) out_.fault = SqlValueFault(value);
+    return Raw(SqlLiteral(value));
+  }
   SqlStatement Done() { return std::move(out_); }
 
  private:

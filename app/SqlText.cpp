@@ -25,7 +25,7 @@ std::string Printable(std::string_view name) {
   std::string out;
   for (char ch : name) {
     auto c = static_cast<unsigned char>(ch);
-    if (IsControl(c)) {
+    if (IsControl(c) || c == 0) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02X", c);
       out += buf;
@@ -67,6 +67,11 @@ std::string SqlIdentifierFault(std::string_view name, std::string_view quote) {
   return "The name [" + Printable(name) +
          "] holds a blank, a semicolon, a quote or a control character and cannot be used "
          "in an SQL statement";
+}
+
+std::string SqlValueFault(std::string_view value) {
+  if (value.find('\0') == std::string_view::npos) return {};
+  return "The value [" + Printable(value) + "] holds a null character and cannot be used in an SQL statement";
 }
 
 std::string SqlTrim(std::string_view text) {

@@ -17,6 +17,10 @@ std::string SqlLiteral(std::string_view text);
 // ";", single or double quote, or control character. No name may hold a null.
 std::string SqlIdentifierFault(std::string_view name, std::string_view quote);
 
+// Why `value` cannot stand in a statement as a string literal (a null
+// character would end the statement text), or "" when it can.
+std::string SqlValueFault(std::string_view value);
+
 // The text without white space at both ends.
 std::string SqlTrim(std::string_view text);
 
