@@ -65,8 +65,11 @@ bool COdbcConnection::DropTable(const std::string& owner, const std::string& tab
   SqlStatement rtreeOf = SqlDb2RtreeOf(owner, table);
   SqlStatement dropRtree = SqlDb2DropRtree(owner, "");
   SqlStatement procs[2] = {SqlExtensionDropRtree(owner, table), SqlExtensionDespatialize(owner, table)};
-  for (const SqlStatement* s : {&drop, &rtreeOf, &dropRtree, &procs[0], &procs[1]})
-    if (!s->Ok()) return Refuse(s->fault);
+  // Only the statements this family runs are checked.
+  for (const SqlStatement* s : {&drop, &rtreeOf, &dropRtree, &procs[0], &procs[1]}) {
+    bool runs = s == &drop || (s == &rtreeOf || s == &dropRtree ? d.db2RtreeDrop : d.extensionProcedures);
+    if (runs && !s->Ok()) return Refuse(s->fault);
+  }
   if (d.extensionProcedures)
     for (const SqlStatement& p : procs) RunStatement(p.text);
   bool ok = RunStatement(drop.text);
