@@ -193,10 +193,8 @@ int ktgeo_node_compare(const void* pa, const void* pb) {
     const CurveEndNode& b = *static_cast<const CurveEndNode*>(pb);
     const double ka[] = {a.point.x, a.point.y, a.point.z};
     const double kb[] = {b.point.x, b.point.y, b.point.z};
-    for (int i = 0; i < 3; ++i) {
-        if (ka[i] < kb[i]) return -1;
-        if (ka[i] > kb[i]) return 1;
-    }
+    for (int i = 0; i < 3; ++i)
+        if (const int c = qd_cogo_compare(ka[i], kb[i])) return c;
     // Ties in (curve row, end) keep the order reproducible.
     if (a.curve != b.curve) return a.curve < b.curve ? -1 : 1;
     if (a.end != b.end) return a.end < b.end ? -1 : 1;

@@ -22,6 +22,12 @@ nlst* new_coord_list(uint32_t capacity, uint32_t inc) {
 
 }  // namespace
 
+int qd_cogo_compare(double a, double b) {
+    const bool a_nan = std::isnan(a), b_nan = std::isnan(b);
+    if (a_nan || b_nan) return int(a_nan) - int(b_nan);
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
 int qd_cogo_same_point(const GeoCoord* a, const GeoCoord* b) {
     const double dx = a->x - b->x, dy = a->y - b->y;
     double d2 = dx * dx + dy * dy;
@@ -830,7 +836,8 @@ int qd_cogo_line_self_crossing(const nlst* list, int* crosses) {
     for (uint32_t i = 0; i < segments; ++i) order[i] = i;
     auto min_x = [&](uint32_t i) { return std::min(c[i].x, c[i + 1].x); };
     auto max_x = [&](uint32_t i) { return std::max(c[i].x, c[i + 1].x); };
-    std::sort(order, order + segments, [&](uint32_t a, uint32_t b) { return min_x(a) < min_x(b); });
+    std::sort(order, order + segments,
+              [&](uint32_t a, uint32_t b) { return qd_cogo_compare(min_x(a), min_x(b)) < 0; });
     for (uint32_t i = 0; i < segments; ++i) {
         const uint32_t s = order[i];
         for (uint32_t j = i + 1; j < segments && min_x(order[j]) <= max_x(s) + kSame; ++j) {

@@ -8,6 +8,9 @@
 
 #include "geometry/ktgeo_types.h"
 
+// A total order of doubles for sorting: numbers ascending, NaN after all
+// of them (a sort whose comparison is not a total order may run wild).
+int qd_cogo_compare(double a, double b);
 int qd_cogo_same_point(const GeoCoord* a, const GeoCoord* b);
 int qd_cogo_same_point_2d(const GeoCoord* a, const GeoCoord* b);
 double qd_cogo_distance_2d(const GeoCoord* a, const GeoCoord* b);

@@ -9,6 +9,8 @@
 
 #include "geo_test_util.h"
 #include "geometry/ktgeo_curve.h"
+#include "geometry/ktgeo_path.h"
+#include "geometry/topology/qd_te_cogo.h"
 #include "geometry/qd_cogo.h"
 
 using geotest::C;
@@ -128,4 +130,35 @@ TEST(ktgeo_robust, StrokingHugeAndNaNCoordinatesReturns) {
         o.AddPolygon(Polygon(Path({Curve({c.a, c.b, c.c, c.a})})));
         ktgeo_so_complete(&o.so);
     }
+}
+
+TEST(ktgeo_robust, SortsOverNaNCoordinatesStayInBounds) {
+    // Every third coordinate NaN: the sorts of curve ends, of segments in
+    // the self-intersection sweep and of the line crossing test need a
+    // total order to stay within their arrays.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<GeoCoord> line;
+    for (int i = 0; i < 200; ++i)
+        line.push_back(i % 3 == 0 ? C(nan, i % 7) : C((i * 37) % 101, (i * 53) % 97));
+    FailRecorder rec;
+    StdoutCapture out;
+
+    GeoPath path;
+    ktgeo_path_init(&path);
+    path.curves = ktgeo_curve_list_new(nullptr);
+    for (size_t i = 0; i + 1 < line.size(); i += 2) {
+        GeoCurve c = Curve({line[i], line[i + 1]});
+        nlst_add(path.curves, &c);
+    }
+    EXPECT_EQ(ktgeo_curve_sort(&path), 1);
+    EXPECT_EQ(path.curves->tally, 100u);
+    ktgeo_path_release(&path, nullptr);
+
+    List list(ktgeo_coord_list_from_array(line.data(), uint32_t(line.size())));
+    int crosses = -1;
+    EXPECT_EQ(qd_cogo_line_self_crossing(list.get(), &crosses), 1);
+    TeIntersectionList found = {0, 0, nullptr};
+    const int r = qd_te_cogo_self_intersections_nlst(list.get(), &found, 0, nullptr);
+    EXPECT_TRUE(r == 0 || r == 1);
+    qd_te_cogo_intersection_list_free(&found);
 }

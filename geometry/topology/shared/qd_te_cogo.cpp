@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "geometry/qd_alloc.h"
+#include "geometry/qd_cogo.h"
 #include "geometry/qd_fail.h"
 
 namespace {
@@ -134,11 +135,8 @@ int qd_te_cogo_segment_intersection(const GeoCoord* p0, const GeoCoord* p1, cons
 }
 
 int qd_te_cogo_segment_order(const TeSegment* a, const TeSegment* b) {
-    if (a->env_min.x < b->env_min.x) return -1;
-    if (a->env_min.x > b->env_min.x) return 1;
-    if (a->env_min.y < b->env_min.y) return -1;
-    if (a->env_min.y > b->env_min.y) return 1;
-    return 0;
+    if (const int c = qd_cogo_compare(a->env_min.x, b->env_min.x)) return c;
+    return qd_cogo_compare(a->env_min.y, b->env_min.y);
 }
 
 void qd_te_cogo_intersection_positions(const TeSegment* s, const TeSegment* r, TeIntersection* x,
