@@ -1,6 +1,7 @@
 // Detection of the six DBMS families: flags, quote, spatial type code,
 // extension version, server information and type names per profile, and the
 // order of the detection calls per family (golden traces).
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -140,6 +141,24 @@ TEST_F(DetectionTest, DatesBecomeTimestampsAndNumbersFollowTheFamily) {
     EXPECT_EQ(r.time, c.SqlTypeFor(37));
     EXPECT_EQ(r.decimal, c.SqlTypeFor(2));
     EXPECT_EQ(r.flt, c.SqlTypeFor(8));
+  }
+}
+
+TEST_F(DetectionTest, TheUserNameIsALiteralInTheDefaultSchemaQuery) {
+  struct Row {
+    const char* user;
+    const char* literal;
+  };
+  for (const Row& r : {Row{"o'neil", "'o''neil'"}, Row{"x' or '1'='1", "'x'' or ''1''=''1'"}, Row{"u", "'u'"}}) {
+    SCOPED_TRACE(r.user);
+    std::remove(tracePath.c_str());
+    COdbcConnection c;
+    ASSERT_TRUE(Open(c, {{"DBMS", "Microsoft SQL Server 2005"}, {"DBMSVER", "09.00.1399"}, {"UID", r.user}}));
+    EXPECT_EQ(r.user, c.GetUserName());
+    EXPECT_EQ("dbo", c.GetDefaultSchema());
+    std::vector<std::string> sql = testodbc::Statements(Trace());
+    std::string query = std::string("select default_schema_name from sys.database_principals where name =") + r.literal;
+    EXPECT_NE(sql.end(), std::find(sql.begin(), sql.end(), query));
   }
 }
 

@@ -326,6 +326,24 @@ std::vector<ColumnInfo> TableColumns(Dbc* dbc, const TableRef& t) {
     out.push_back(c);
   }
   sqlite3_finalize(st);
+  // SQLite upper-cases the type names it knows (INTEGER, REAL, TEXT, ...);
+  // the CREATE text keeps them as the statement wrote them.
+  std::string master = "SELECT sql FROM " + QuoteId(t.db) + ".sqlite_master WHERE type = 'table' AND name = ?";
+  if (sqlite3_prepare_v2(dbc->db, master.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0) != nullptr) {
+      std::map<std::string, std::string> words =
+          DeclaredTypeWords(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      for (ColumnInfo& c : out) {
+        auto it = words.find(Lower(c.name));
+        if (it == words.end()) continue;
+        const std::string& w = it->second;
+        if (c.decl.size() >= w.size() && EqualsNoCase(c.decl.substr(0, w.size()), w))
+          c.decl.replace(0, w.size(), w);
+      }
+    }
+    sqlite3_finalize(st);
+  }
   return out;
 }
 

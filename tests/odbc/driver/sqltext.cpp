@@ -322,6 +322,39 @@ Rewritten RewriteSql(const std::string& sql, const std::string& userSchema) {
   return r;
 }
 
+std::map<std::string, std::string> DeclaredTypeWords(const std::string& createSql) {
+  std::map<std::string, std::string> out;
+  std::vector<Token> toks = Tokenize(createSql);
+  int depth = 0;
+  bool expectColumn = false;
+  std::string column;
+  for (size_t i = 0; i < toks.size(); ++i) {
+    if (toks[i].kind == TokKind::Space) continue;
+    if (IsPunct(toks, i, '(')) {
+      if (++depth == 1) expectColumn = true;
+      continue;
+    }
+    if (IsPunct(toks, i, ')')) {
+      --depth;
+      continue;
+    }
+    if (depth != 1) continue;
+    if (IsPunct(toks, i, ',')) {
+      expectColumn = true;
+      column.clear();
+      continue;
+    }
+    if (expectColumn && IsName(toks[i])) {
+      column = Lower(IdentName(toks[i]));
+      expectColumn = false;
+      continue;
+    }
+    if (!column.empty() && toks[i].kind == TokKind::Ident) out.emplace(column, toks[i].text);
+    column.clear();
+  }
+  return out;
+}
+
 DeclType ParseDeclType(const std::string& decl) {
   DeclType d;
   size_t open = decl.find('(');

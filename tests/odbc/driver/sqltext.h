@@ -3,6 +3,7 @@
 // statements SQLite runs.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct Rewritten {
 // Applies the rewrites; `userSchema` qualifiers are dropped (that schema is
 // SQLite's main database).
 Rewritten RewriteSql(const std::string& sql, const std::string& userSchema);
+
+// The first word of each column's type as a CREATE TABLE text writes it,
+// by lower-case column name (SQLite reports some type names upper-cased).
+std::map<std::string, std::string> DeclaredTypeWords(const std::string& createSql);
 
 // "VARCHAR(32)" -> name VARCHAR, size 32, decimals -1 (absent).
 struct DeclType {
