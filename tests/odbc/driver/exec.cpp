@@ -23,6 +23,9 @@ namespace qltestodbc {
 
 namespace {
 
+// Rows one result may hold: a runaway query fails instead of filling memory.
+constexpr size_t kMaxResultRows = 1000000;
+
 const char* const kKnownEvents[] = {"alloc:stmt", "connect", "execdirect", "execute",
                                     "bind",       "commit",  "getinfo"};
 
@@ -405,6 +408,11 @@ SQLRETURN RunSqlite(Stmt* s, const std::string& sql, const std::vector<Value>& p
   std::vector<std::vector<Value>> rows;
   int rc;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    if (rows.size() >= kMaxResultRows) {
+      sqlite3_finalize(st);
+      AddDiag(s, "HY000", "result has more than " + std::to_string(kMaxResultRows) + " rows");
+      return SQL_ERROR;
+    }
     std::vector<Value> row;
     for (int c = 0; c < ncol; ++c) {
       Value v;
