@@ -7,7 +7,7 @@ pkgs=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
-  libfltk1.3-dev libpng-dev xvfb xauth
+  libfltk1.3-dev libpng-dev xvfb xauth locales
 )
 missing=()
 for p in "${pkgs[@]}"; do
