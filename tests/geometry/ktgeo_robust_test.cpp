@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "geo_test_util.h"
 #include "geometry/ktgeo_curve.h"
@@ -34,6 +36,24 @@ void RunOnSmallStack(size_t stack_bytes, void* (*fn)(void*), void* arg) {
     ASSERT_EQ(pthread_create(&thread, &attr, fn, arg), 0);
     pthread_attr_destroy(&attr);
     ASSERT_EQ(pthread_join(thread, nullptr), 0);
+}
+
+// The range step as plainly recursive Douglas-Peucker.
+void ReferenceRange(const std::vector<GeoCoord>& p, std::vector<int32_t>& marks, double tol,
+                    uint32_t f, uint32_t l, int mode) {
+    uint32_t far = f;
+    double far_d = -1;
+    for (uint32_t i = f + 1; i < l; ++i) {
+        const double d = mode ? qd_cogo_point_segment_distance_3d(&p[i], &p[f], &p[l])
+                              : qd_cogo_point_segment_distance_2d(&p[i], &p[f], &p[l]);
+        if (d > far_d) far_d = d, far = i;
+    }
+    if (far_d < tol) {
+        for (uint32_t i = f + 1; i < l; ++i) marks[i] = 1;
+        return;
+    }
+    if (far > f + 1) ReferenceRange(p, marks, tol, f, far, mode);
+    if (far + 1 < l) ReferenceRange(p, marks, tol, far, l, mode);
 }
 
 struct Zigzag {
@@ -65,14 +85,21 @@ TEST(ktgeo_robust, GeneralisingAZigzagNeedsNoDeepStack) {
     nlst_free(z.line);
 }
 
-TEST(ktgeo_robust, GeneraliseRangeMarksAsTheRecursionWould) {
-    // Marks of the explicit-stack walk on a line with a known answer:
-    // a spike in the middle keeps its neighbours' chords apart.
-    const GeoCoord pts[] = {C(0, 0), C(1, 0.01), C(2, 0), C(3, 5), C(4, 0), C(5, 0.01), C(6, 0)};
-    int32_t marks[7] = {};
-    ASSERT_EQ(qd_cogo_generalize_range(pts, marks, 0.1, 0, 6, 0), 1);
-    const int32_t want[7] = {0, 1, 0, 0, 0, 1, 0};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(marks[i], want[i]) << i;
+TEST(ktgeo_robust, GeneraliseRangeMarksEqualTheRecursiveOnes) {
+    std::mt19937 rng(17);
+    std::normal_distribution<double> step(0, 1);
+    for (int trial = 0; trial < 300; ++trial) {
+        const uint32_t n = 3 + trial % 60;
+        std::vector<GeoCoord> p{C(0, 0, 0)};
+        for (uint32_t i = 1; i < n; ++i)
+            p.push_back(C(p.back().x + step(rng), p.back().y + step(rng), p.back().z + step(rng)));
+        const int mode = trial % 2;
+        const double tol = 0.2 + 0.1 * (trial % 20);
+        std::vector<int32_t> got(n, 0), want(n, 0);
+        ASSERT_EQ(qd_cogo_generalize_range(p.data(), got.data(), tol, 0, n - 1, mode), 1);
+        ReferenceRange(p, want, tol, 0, n - 1, mode);
+        EXPECT_EQ(got, want) << "trial " << trial;
+    }
 }
 
 TEST(ktgeo_robust, LabelScanEndsWhenTheStepCannotMoveX) {
