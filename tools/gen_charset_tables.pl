@@ -16,12 +16,21 @@ my %mac = (
     10082 => 'MacCroatian',
 );
 
-sub dec {    # bytes -> list of code points, or undef when not one whole character
+sub dec {    # bytes -> one code point, or undef when not one whole character
     my ($enc, $bytes) = @_;
     my $b = $bytes;
     my $u = eval { Encode::decode($enc, $b, Encode::FB_CROAK) };
-    return undef if !defined $u || $@;
-    return undef if length($b) != 0;    # not all consumed
+    if (!defined $u || $@ || length($b) != 0) {
+        # The platform's pages keep ASCII where Encode's Mac tables carry
+        # only direction-marked variants (MacArabic, MacHebrew).
+        return length($bytes) == 1 && ord($bytes) < 0x80 ? ord($bytes) : undef;
+    }
+    # A single byte that Encode gives as a sequence loses its direction
+    # overrides and Apple's private-use rendering hints; what is left must
+    # be one character.
+    if (length($u) > 1 && length($bytes) == 1) {
+        $u =~ s/[\x{200E}\x{200F}\x{202A}-\x{202E}\x{F860}-\x{F8FF}]//g;
+    }
     return undef if length($u) != 1;
     return ord($u);
 }

@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char table[64];
   path_to_table_name(buf, table);
   if (std::strlen(table) > 31) __builtin_trap();
+  load(buf, text);
+  if (path_make_absolute(buf, 0)) check_length(buf);
   FileNameEntry entry;
   if (path_parse(text.c_str(), ext, &entry)) {
     path_of_entry(&entry, out);

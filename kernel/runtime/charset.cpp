@@ -172,6 +172,9 @@ uint32_t iconv_one(iconv_t cd, uint8_t byte) {
   size_t ol = sizeof out;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) return kNoChar;
+  // Pages with combining marks (1255, 1258) hold a base letter back until
+  // they see what follows: flush it out.
+  if (iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1)) return kNoChar;
   if (op - out != 4) return kNoChar;
   const auto* u = reinterpret_cast<const uint8_t*>(out);
   return static_cast<uint32_t>(u[0]) | (static_cast<uint32_t>(u[1]) << 8) |

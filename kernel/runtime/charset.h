@@ -53,12 +53,6 @@ const char* charset_line_end(int n);
 int16_t charset_convert(char* text, int from, int to);
 // The conversion through Unicode between two sets with code pages.
 int16_t charset_convert_win32(int from, int to, char* text);
-// Converts count bytes of a buffer (NULs allowed) into out; a missing
-// character becomes the target's replacement character. Answers 1 when
-// converted, 0 when the pair is not converted (out then holds the bytes as
-// they were). Used by the file routines for binary text.
-int16_t charset_convert_bytes(const char* in, size_t count, int from, int to, char** out_block,
-                              size_t* out_count);
 
 int16_t charset_is_lead_byte(uint8_t byte, int set);
 void charset_to_ascii(char* text, int set, int replacement_set);

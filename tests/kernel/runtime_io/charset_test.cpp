@@ -83,6 +83,11 @@ TEST_F(CharsetTest, ConvertsThroughTheTargetPage) {
       {"\x84\x47", 19, 13, "\xC6", 1},
       {"\x8E", 32, 19, "_", 1},                // MacJapanese lead byte alone
       {"\x82\xA0", 19, 32, "\x82\xA0", 1},     // hiragana a: MacJapanese pairs
+      {"a\xE0\xE9", 56, 10, "a\xE0\xE9", 1},     // 1258 holds base letters back
+      {"a\xE0\xE9", 10, 56, "a\xE0\xE9", 1},
+      {"Ab1 ", 10, 15, "Ab1 ", 1},
+      {"09 (x)", 10, 24, "09 (x)", 1},         // MacHebrew keeps ASCII (generated)
+      {"1 + 2", 10, 22, "1 + 2", 1},           // MacArabic keeps ASCII (generated)
   };
   for (const auto& c : cases) {
     int16_t answer = -2;
@@ -92,6 +97,26 @@ TEST_F(CharsetTest, ConvertsThroughTheTargetPage) {
   char empty[1] = {0};
   EXPECT_EQ(charset_convert(empty, 10, 35), 0);
   EXPECT_EQ(charset_convert(nullptr, 10, 35), 0);
+}
+
+TEST_F(CharsetTest, EverySetWithAPageKeepsPrintableAscii) {
+  std::string ascii;
+  for (int c = 0x20; c < 0x7F; ++c) ascii.push_back(static_cast<char>(c));
+  for (int n = 1; n < kCharsetCount; ++n) {
+    if (charset_code_page(n) < 0) continue;
+    char buf[128] = {};
+    std::memcpy(buf, ascii.data(), ascii.size());
+    charset_convert(buf, 10, n);
+    std::string there = buf;
+    charset_convert(buf, n, 10);
+    std::string expect = ascii;
+    if (n == 43) expect[0x25 - 0x20] = '_';  // 864 has the Arabic percent sign there
+    EXPECT_EQ(std::string(buf), expect) << "set " << n;
+    std::string expect_there = ascii;
+    if (n == 43) expect_there[0x25 - 0x20] = '_';
+    if (n == 32) expect_there[0x5C - 0x20] = '\x80';  // MacJapanese: the yen sign sits at 0x5C
+    EXPECT_EQ(there, expect_there) << "set " << n;
+  }
 }
 
 TEST_F(CharsetTest, OemPairUsesQuestionMarkAndPageOne) {

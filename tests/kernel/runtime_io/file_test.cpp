@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "io_fixture.h"
 
@@ -106,36 +107,59 @@ TEST_F(FileTest, OpenFailures) {
   EXPECT_EQ(get("w.dat"), "");
 }
 
-TEST_F(FileTest, HandlesOfOneFileExcludeEachOther) {
+TEST_F(FileTest, ModeMatrixOfTwoHandles) {
+  // Handle a holds the file in mode m1; handle b of the same file asks for
+  // mode m2. A refused create (mode 3) answers -1 with nothing pushed and
+  // leaves the bytes as they were.
+  const struct {
+    int m1;
+    int m2;
+    bool ok;
+    int16_t error;  // 0: the error stack stays empty
+  } cases[] = {
+      {1, 1, true, 0},    {1, 2, false, 825}, {1, 3, false, 0},
+      {2, 1, false, 825}, {2, 2, false, 825}, {2, 3, false, 0},
+      {3, 1, false, 825}, {3, 2, false, 825}, {3, 3, false, 0},
+  };
+  for (const auto& c : cases) {
+    put("s.dat", "shared");
+    const int32_t a = file_register("s.dat", 0);
+    const int32_t b = file_register_nocheck("s.dat", 0);
+    ASSERT_GE(file_open(a, c.m1, 0, nullptr), 0);
+    const std::string held = get("s.dat");
+    err_clear();
+    const int32_t r = file_open(b, c.m2, 0, nullptr);
+    EXPECT_EQ(r >= 0, c.ok) << c.m1 << "/" << c.m2;
+    if (c.error != 0) {
+      EXPECT_TRUE(err_has_code(c.error)) << c.m1 << "/" << c.m2;
+    } else {
+      EXPECT_EQ(err_count(), 0) << c.m1 << "/" << c.m2;
+    }
+    EXPECT_EQ(get("s.dat"), held) << c.m1 << "/" << c.m2;
+    file_unregister(b);
+    file_unregister(a);
+  }
+}
+
+TEST_F(FileTest, LockAndWriteProbes) {
   put("s.dat", "shared");
   const int32_t a = file_register("s.dat", 0);
-  const int32_t b = file_register_nocheck("s.dat", 0);
-  // a reads: b may read too, but not create (which would empty the file).
-  ASSERT_GE(file_open(a, 1, 0, nullptr), 0);
-  EXPECT_GE(file_open(b, 1, 0, nullptr), 0);
-  file_release(b);
-  err_clear();
-  EXPECT_EQ(file_open(b, 3, 0, nullptr), -1);
-  EXPECT_EQ(err_count(), 0);
-  EXPECT_EQ(get("s.dat"), "shared");
-  err_clear();
-  EXPECT_EQ(file_open(b, 2, 0, nullptr), -1);
-  EXPECT_TRUE(err_has_code(825));
-  file_release(a);
-  // a writes: b can neither read nor write; file_is_locked says so.
+  // While a second handle holds the file in mode 2 it is locked.
   ASSERT_GE(file_open(a, 2, 0, nullptr), 0);
-  err_clear();
-  EXPECT_EQ(file_open(b, 1, 0, nullptr), -1);
-  EXPECT_TRUE(err_has_code(825));
   err_clear();
   EXPECT_EQ(file_is_locked(path("s.dat").c_str()), 1);
   EXPECT_EQ(err_count(), 0);
+  EXPECT_EQ(file_can_write(path("s.dat").c_str(), 1), 0);
+  file_release(a);
+  ASSERT_GE(file_open(a, 1, 0, nullptr), 0);
+  EXPECT_EQ(file_is_locked(path("s.dat").c_str()), 1);
   file_release(a);
   EXPECT_EQ(file_is_locked(path("s.dat").c_str()), 0);
   EXPECT_EQ(file_can_write(path("s.dat").c_str(), 1), 1);
   EXPECT_EQ(file_can_write(path("s.dat").c_str(), 0), 0);
   EXPECT_EQ(file_can_write(path("new.dat").c_str(), 0), 1);
   EXPECT_TRUE(exists("new.dat"));
+  EXPECT_EQ(get("s.dat"), "shared");
 }
 
 TEST_F(FileTest, ReleaseAndCounters) {
@@ -156,6 +180,23 @@ TEST_F(FileTest, ReleaseAndCounters) {
   EXPECT_EQ(file_mode_from_oflag(O_CREAT | O_RDWR), 3);
   EXPECT_EQ(file_mode_from_oflag(O_WRONLY), 2);
   EXPECT_EQ(file_mode_from_oflag(O_RDONLY), 1);
+}
+
+TEST_F(FileTest, TheKernelHoldsAtMost255FilesOpen) {
+  std::vector<int32_t> handles;
+  for (int i = 0; i < 256; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "n%d", i);
+    put(name, "x");
+    handles.push_back(file_register(name, 0));
+  }
+  for (int i = 0; i < 255; ++i) ASSERT_GE(file_open(handles[i], 1, 0, nullptr), 0) << i;
+  EXPECT_EQ(file_free_slots(), 0);
+  err_clear();
+  EXPECT_EQ(file_open(handles[255], 1, 0, nullptr), -1);
+  EXPECT_TRUE(err_has_code(368));
+  file_release(handles[0]);
+  EXPECT_GE(file_open(handles[255], 1, 0, nullptr), 0);
 }
 
 TEST_F(FileTest, ReadLinesOfEveryLineEnd) {
