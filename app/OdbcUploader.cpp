@@ -88,7 +88,9 @@ bool COdbcUploader::Run(const std::string& target, CUploadOptions* options, int*
   m_Options = options;
 
   if (!m_Db->ResetStatement()) {
-    Report(kStrErrorCaption, Res(kStrNoStatement) + " - " + target + "\n\n" + LastError(), false);
+    // The connection's last error is the text of string 191 already.
+    const std::string error = LastError() == Res(kStrNoStatement) ? std::string() : LastError();
+    Report(kStrErrorCaption, Res(kStrNoStatement) + " - " + target + "\n\n" + error, false);
     return false;
   }
   if (!conn.CatalogExists()) {
@@ -148,7 +150,8 @@ bool COdbcUploader::Run(const std::string& target, CUploadOptions* options, int*
   m_Values.clear();
   if (!m_Db->SetAutoCommit(true)) Log(Res(kStrAutoCommit));
 
-  if (options->GrantPublic) m_Db->Exec(BuildGrant(m_Family, owner, m_TableName));
+  // A merge grants once, with the table that finishes the target.
+  if (options->GrantPublic && options->FinishTable) m_Db->Exec(BuildGrant(m_Family, owner, m_TableName));
 
   const bool mappable = m_Reader->IsMappable();
   const bool finish = options->FinishTable;

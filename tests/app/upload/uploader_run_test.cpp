@@ -177,6 +177,15 @@ TEST_F(UploaderRun, NothingRunsWithoutACatalogue) {
   EXPECT_EQ(db->trace, std::vector<std::string>{"resetstatement"});
 }
 
+TEST_F(UploaderRun, NoStatementHandleFailsTheRun) {
+  failing = {"^resetstatement$"};
+  EXPECT_FALSE(Run(MsSql(), NamePopTable(1)));
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(kStrErrorCaption, boxes[0].caption);
+  EXPECT_EQ(LoadResString(kStrNoStatement) + " - t\n\nrefused: resetstatement", boxes[0].text);
+  EXPECT_EQ(db->trace, std::vector<std::string>{"resetstatement"});
+}
+
 TEST_F(UploaderRun, UnusableNamesStopBeforeAnyStatement) {
   for (const auto& [owner, target] : {std::pair<std::string, std::string>{"A\"B", "t"}, {"dbo", "x;drop"}}) {
     boxes.clear();
@@ -352,7 +361,7 @@ TEST_F(UploaderRun, MergeOfThreeTablesFinishesOnlyWithTheLast) {
     EXPECT_TRUE(has(job, "columns dbo.T")) << job;
   }
   for (int job = 0; job < 3; ++job) {
-    EXPECT_TRUE(has(job, "grant all on dbo.T to public")) << job;
+    EXPECT_EQ(has(job, "grant all on dbo.T to public"), job == 2) << job;
     EXPECT_EQ(has(job, "spatialindex"), job == 2) << job;
     EXPECT_EQ(has(job, "index dbo.T(NAME) C1"), job == 2) << job;
     EXPECT_EQ(has(job, "CORVANE_MAPCATALOG (SPATIALTYPE"), job == 2) << job;
