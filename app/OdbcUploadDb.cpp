@@ -115,7 +115,7 @@ class COdbcUploadDb : public CUploadDb {
         TargetColumn c;
         if (nameInd != SQL_NULL_DATA) c.name.assign(name, strnlen(name, sizeof name));
         if (typeInd != SQL_NULL_DATA) c.typeName.assign(type, strnlen(type, sizeof type));
-        c.size = sizeInd == SQL_NULL_DATA ? 0 : size;
+        c.size = sizeInd == SQL_NULL_DATA ? -1 : size;
         c.decimals = decInd == SQL_NULL_DATA ? 0 : decimals;
         out.push_back(std::move(c));
       }

@@ -301,7 +301,7 @@ bool COdbcUploader::CompareColumns() {
                         (actual == "VARCHAR" && expected == "CHAR") || actual == "SERIAL" ||
                         WholeNumberType(src.type);
     if (!typeOk) return false;
-    if (actual != "FLOAT" && actual != "INTEGER" && t.size < src.precision) return false;
+    if (actual != "FLOAT" && actual != "INTEGER" && t.size >= 0 && t.size < src.precision) return false;
     if (actual == "DECIMAL" && t.decimals < src.decimals) return false;
   }
   return true;

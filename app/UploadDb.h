@@ -20,7 +20,7 @@ namespace upload {
 struct TargetColumn {
   std::string name;
   std::string typeName;
-  long size = 0;
+  long size = 0;  // -1: the driver gives none (no size to compare)
   int decimals = 0;
 };
 

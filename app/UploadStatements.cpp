@@ -168,7 +168,10 @@ TrailingParams PlanTrailingParams(const SqlFamily& f, const StatementSettings& s
     p.key = !f.informix && !(f.sqlServer && s.identityKey);
     p.xy = s.mappable;
     p.code = s.mappable && s.storageKind == 2;
-  } else if (f.extension) {
+  } else if (f.extension || f.sqlServerOther) {
+    // The other SQL Server stores its objects natively: its key and
+    // geometry columns exist whether or not an extension was detected, as
+    // CREATE TABLE makes them, so they are filled.
     if (f.informix) {
       p.record = s.mappable;
     } else if (f.db2 || f.sqlServerOther) {
@@ -231,7 +234,7 @@ InsertStatement BuildInsertStatement(const SqlFamily& f, const std::vector<Uploa
       names.Add(lower ? "cv_sql_cvcode" : "CV_SQL_CVCODE");
       values.Add("?");
     }
-  } else if (f.extension) {
+  } else if (f.extension || f.sqlServerOther) {
     if (f.informix) {
       names.Add("qd_member");
       values.Add("0");

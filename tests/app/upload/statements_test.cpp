@@ -97,6 +97,16 @@ TEST(UploadStatements, CreateAndInsertPerFamilyAndStorageKind) {
        "create table dbo.T( NAME varchar(20),POP int,CV_STYLE VARCHAR(254),SQS_MEMBER integer primary "
        "key,SQS_GEOMETRY LINE_SET key to primary key index T_SQS_IDX)",
        "insert into dbo.T( NAME,POP,CV_STYLE,SQS_MEMBER,SQS_GEOMETRY) values ( ?,?,?,?,?)"},
+      {"other SQL Server without a detected extension still fills its key and geometry",
+       [] {
+         SqlFamily f = Sqs();
+         f.extension = false;
+         return f;
+       }(),
+       With(Settings("dbo", 1), [](StatementSettings& s) { s.objectKind = 0; }), kNamePop,
+       "create table dbo.T( NAME varchar(20),POP int,CV_STYLE VARCHAR(254),SQS_MEMBER integer primary "
+       "key,SQS_GEOMETRY POINT key to primary key index T_SQS_IDX)",
+       "insert into dbo.T( NAME,POP,CV_STYLE,SQS_MEMBER,SQS_GEOMETRY) values ( ?,?,?,?,?)"},
       {"other SQL Server, mixed objects: no CREATE", Sqs(),
        With(Settings("dbo", 1), [](StatementSettings& s) { s.objectKind = 3; }), kNamePop, "",
        "insert into dbo.T( NAME,POP,CV_STYLE,SQS_MEMBER,SQS_GEOMETRY) values ( ?,?,?,?,?)"},

@@ -164,17 +164,23 @@ class TraceHarness {
     log.str("");
   }
 
+  // Default options with the profile's storage kind, column indexes and
+  // grants; the mode is `mode` ("create", "replace" or "append").
+  void ResetOptions(const std::string& mode) {
+    options.Reset();
+    options.StorageKind = profile.storageKind;
+    options.IndexColumns = true;
+    options.GrantPublic = true;
+    options.Create = mode == "create";
+    options.Replace = mode == "replace";
+    options.Append = mode == "append";
+    // The owner as the upload run resolves it.
+    options.Owner =
+        conn->IsSqlServer() && conn->GetDbmsVersion() >= 9.0 ? conn->GetDefaultSchema() : conn->GetUserName();
+  }
+
   // The options of a run as the upload run sets them for job `i` of `count`.
   void PrepareOptions(int i, int count) {
-    if (i == 0) {
-      options.Reset();
-      options.StorageKind = profile.storageKind;
-      options.IndexColumns = true;
-      options.GrantPublic = true;
-      // The owner as the upload run resolves it.
-      options.Owner = conn->IsSqlServer() && conn->GetDbmsVersion() >= 9.0 ? conn->GetDefaultSchema()
-                                                                           : conn->GetUserName();
-    }
     options.JobCount = count;
     if (!options.Merge || i == 0) options.CreateTarget = true;
     options.FinishTable = !options.Merge || i == count - 1;

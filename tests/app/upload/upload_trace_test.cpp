@@ -55,23 +55,21 @@ TEST_P(UploadTrace, MatchesTheGoldenTrace) {
   std::vector<bool> results;
   switch (c.scenario) {
     case Scenario::Create:
-      h.options.Reset();
+      h.ResetOptions("create");
       results = h.Upload({TracePoints()}, "Roads");
       break;
     case Scenario::Replace:
     case Scenario::Append: {
       // An earlier upload made the target; only the second run is traced.
+      h.ResetOptions("create");
       ASSERT_EQ(std::vector<bool>{true}, h.Upload({TracePoints()}, "Roads")) << h.log.str();
       h.ClearTrace();
-      const bool append = c.scenario == Scenario::Append;
-      h.options.Replace = !append;
-      h.options.Append = append;
-      h.options.Create = false;
+      h.ResetOptions(c.scenario == Scenario::Append ? "append" : "replace");
       results = h.Upload({TracePoints("New")}, "Roads");
       break;
     }
     case Scenario::Merge:
-      h.options.Reset();
+      h.ResetOptions("create");
       h.options.Merge = true;
       results = h.Upload({TracePoints("A"), TracePoints("B"), TracePoints("C")}, "Roads");
       break;
