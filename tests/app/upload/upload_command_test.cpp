@@ -98,9 +98,11 @@ TEST_F(UploadCommand, QuietUploadOfOneTable) {
   EXPECT_EQ(expected, ReadAll(D + "/reg/RD_srv.tab"));
 
   // Rows with their NULLs and blobs, and the catalogue row.
-  EXPECT_EQ((std::vector<std::string>{"Harbour Road|4|12.50|NULL|1|090000004C494E4531",
+  // The reader builds one style clause per object class: every road's
+  // style equals the table's default symbol and is stored as NULL.
+  EXPECT_EQ((std::vector<std::string>{"Harbour Road|4|12.5|NULL|1|090000004C494E4531",
                                       "Ridge Way|2|3.75|NULL|2|090000004C494E4532",
-                                      "Old Mill Lane||0.80|Pen (1,3,255)|3|090000004C494E4533"}),
+                                      "Old Mill Lane||0.8|NULL|3|090000004C494E4533"}),
             h.Query("select NAME, LANES, LENGTH, CV_STYLE, QD_MEMBER, hex(QD_GEOMETRY) from RD order by QD_MEMBER"));
   EXPECT_EQ((std::vector<std::string>{"14.1|RD|dbo|QD_GEOMETRY|151.1|-33.9|151.31|-33.69|Earth Projection 1, 104|"
                                       "Pen (2,2,0)|NO_COLUMN|NO_COLUMN|1|CV_STYLE|"}),
@@ -116,8 +118,9 @@ TEST_F(UploadCommand, QuietUploadOfOneTable) {
 }
 
 TEST_F(UploadCommand, QuietRunWithAMissingTableEndsWith255) {
-  ASSERT_EQ(255, RunProgram({Connect(), "/Q", "/T" + D + "/roads.fxt|RD1", "/T" + D + "/missing.fxt|RD2",
-                             "/T" + D + "/roads.fxt|RD3", "/F" + D + "/run.log"}));
+  const std::string list = h.dir.Write("jobs.txt", D + "/roads.fxt|RD1\n" + D + "/missing.fxt|RD2\n" + D +
+                                                        "/roads.fxt|RD3\n");
+  ASSERT_EQ(255, RunProgram({Connect(), "/Q", "/L" + list, "/F" + D + "/run.log"}));
   const std::string log = ReadAll(D + "/run.log");
   EXPECT_NE(std::string::npos, log.find("\n\n2" + Res(kStrTablesUploaded) + " ")) << log;
   EXPECT_EQ(3u, h.Query("select NAME from RD3").size());
