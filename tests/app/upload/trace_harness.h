@@ -148,9 +148,9 @@ class TraceHarness {
                               (access ? ref : "CORVANE_MAPCATALOG") + "(TABLENAME,OWNERNAME)"});
   }
 
-  bool Connect() {
+  bool Connect(bool quiet = true) {
     conn = std::make_unique<COdbcConnection>();
-    conn->SetQuiet(true);
+    conn->SetQuiet(quiet);
     conn->SetLogStream(&log);
     conn->SetConnectString(ConnectString(true));
     if (!conn->Connect("")) return false;
@@ -239,6 +239,11 @@ class TraceHarness {
       out.push_back(result);
     }
     return out;
+  }
+
+  // The statements of the trace since the last ClearTrace.
+  std::vector<std::string> TracedStatements() const {
+    return testodbc::Statements(testodbc::ReadTrace(tracePath));
   }
 
   // Rows of a query on a connection of its own, cells joined by "|".

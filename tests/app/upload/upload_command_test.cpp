@@ -26,10 +26,13 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-// Runs the program with these arguments; its exit status.
-int RunProgram(const std::vector<std::string>& args) {
+// Runs the program with these arguments and environment settings; its exit
+// status.
+int RunProgram(const std::vector<std::string>& args,
+               const std::vector<std::pair<std::string, std::string>>& env = {}) {
   const pid_t pid = fork();
   if (pid == 0) {
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(QL_EXE_PATH));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -124,6 +127,27 @@ TEST_F(UploadCommand, QuietRunWithAMissingTableEndsWith255) {
   const std::string log = ReadAll(D + "/run.log");
   EXPECT_NE(std::string::npos, log.find("\n\n2" + Res(kStrTablesUploaded) + " ")) << log;
   EXPECT_EQ(3u, h.Query("select NAME from RD3").size());
+}
+
+TEST_F(UploadCommand, AnsweringNoAfterAFailedTableStopsTheRun) {
+  const std::string list = h.dir.Write("jobs.txt", D + "/roads.fxt|RD1\n" + D + "/missing.fxt|RD2\n" + D +
+                                                        "/roads.fxt|RD3\n");
+  // The user answers No to going on, then closes the summary and the dialog.
+  const std::string script = h.dir.Write("script.txt", "box no\nbox ok\nclose\n");
+  const std::string transcript = D + "/transcript.txt";
+  ASSERT_EQ(255, RunProgram({Connect(), "/L" + list, "/F" + D + "/run.log"},
+                            {{"QUENDALOUR_UI", "headless"},
+                             {"QUENDALOUR_UI_SCRIPT", script},
+                             {"QUENDALOUR_UI_TRANSCRIPT", transcript}}));
+  const std::string boxes = ReadAll(transcript);
+  EXPECT_NE(std::string::npos, boxes.find("box caption=186 icon=error buttons=yesno answer=no text=" +
+                                          Res(kStrOpenFailed) + " - " + D + "/missing.fxt"))
+      << boxes;
+  EXPECT_NE(std::string::npos, boxes.find("box caption=196 icon=information buttons=ok answer=ok text=1" +
+                                          Res(kStrTablesUploaded) + " "))
+      << boxes;
+  EXPECT_EQ(3u, h.Query("select NAME from RD1").size());
+  EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n1" + Res(kStrTablesUploaded) + " "));
 }
 
 }  // namespace

@@ -101,5 +101,84 @@ INSTANTIATE_TEST_SUITE_P(Profiles, UploadTrace, ::testing::ValuesIn(AllCases()),
                            return std::string(info.param.profile) + "_" + ScenarioName(info.param.scenario);
                          });
 
+bool Contains(const std::vector<std::string>& list, const std::string& needle) {
+  for (const std::string& s : list)
+    if (s.find(needle) != std::string::npos) return true;
+  return false;
+}
+
+// Target checks and catalogue outcomes with the real dialect behind them.
+TEST(UploadAgainstDriver, CreateOverAnExistingTargetDropsNothing) {
+  TraceHarness h(ProfileNamed("mssql"));
+  ASSERT_TRUE(h.MakeCatalog());
+  ASSERT_TRUE(h.Connect(false));
+  h.ResetOptions("create");
+  ASSERT_EQ(std::vector<bool>{true}, h.Upload({TracePoints()}, "T"));
+  h.ClearTrace();
+  h.boxes.clear();
+  EXPECT_EQ(std::vector<bool>{false}, h.Upload({TracePoints()}, "T"));
+  ASSERT_EQ(1u, h.boxes.size());
+  EXPECT_EQ("186: " + Res(kStrTargetExists) + " - T\n\n", h.boxes[0]);
+  EXPECT_FALSE(Contains(h.TracedStatements(), "drop"));
+  EXPECT_EQ(2u, h.Query("select NAME from T").size());
+}
+
+TEST(UploadAgainstDriver, RefusedNamesRunNoStatementNamingThem) {
+  for (const auto& [owner, target] : {std::pair<std::string, std::string>{"A\"B", "T"}, {"U", "T\"X"}}) {
+    TraceHarness h(ProfileNamed("db2"));
+    ASSERT_TRUE(h.MakeCatalog());
+    ASSERT_TRUE(h.Connect(false));
+    h.ResetOptions("replace");
+    h.options.Owner = owner;
+    EXPECT_EQ(std::vector<bool>{false}, h.Upload({TracePoints()}, target));
+    ASSERT_EQ(1u, h.boxes.size());
+    EXPECT_EQ(0u, h.boxes[0].find("186: " + Res(kStrBadTargetName) + " - " + target)) << h.boxes[0];
+    EXPECT_FALSE(Contains(h.TracedStatements(), "\"B")) << owner;
+    EXPECT_FALSE(Contains(h.TracedStatements(), "T\"X")) << target;
+  }
+}
+
+TEST(UploadAgainstDriver, ReplacingATableWithoutObjectsDeletesItsCatalogueRow) {
+  TraceHarness h(ProfileNamed("mssql"));
+  ASSERT_TRUE(h.MakeCatalog());
+  ASSERT_TRUE(h.Connect());
+  h.ResetOptions("create");
+  ASSERT_EQ(std::vector<bool>{true}, h.Upload({TracePoints()}, "T"));
+  FixtureTable plain = TracePoints();
+  plain.mappable = false;
+  for (FixtureRow& r : plain.rows) {
+    FixtureRow bare;
+    bare.text = r.text;
+    r = bare;
+  }
+  h.ClearTrace();
+  h.ResetOptions("replace");
+  EXPECT_EQ(std::vector<bool>{true}, h.Upload({plain}, "T"));
+  EXPECT_TRUE(Contains(h.TracedStatements(),
+                       "delete from CORVANE.CORVANE_MAPCATALOG where TABLENAME = 'T' and OWNERNAME = 'dbo'"));
+  EXPECT_TRUE(h.Query("select TABLENAME from CORVANE.CORVANE_MAPCATALOG").empty());
+}
+
+TEST(UploadAgainstDriver, AppendingToAnUncataloguedTableWarnsAndSucceeds) {
+  TraceHarness h(ProfileNamed("mssql"));
+  ASSERT_TRUE(h.MakeCatalog());
+  ASSERT_TRUE(h.Connect(false));
+  h.ResetOptions("create");
+  h.options.RegisterInCatalog = false;
+  ASSERT_EQ(std::vector<bool>{true}, h.Upload({TracePoints()}, "T"));
+  h.boxes.clear();
+  h.ClearTrace();
+  h.ResetOptions("append");
+  EXPECT_EQ(std::vector<bool>{true}, h.Upload({TracePoints("New")}, "T"));
+  // The update names exactly the appended rows' extent and matches no row.
+  EXPECT_TRUE(Contains(h.TracedStatements(),
+                       "update CORVANE.CORVANE_MAPCATALOG SET DB_X_LL  = 151.500000, DB_Y_LL = -35.250000, DB_X_UR = "
+                       "152.500000, DB_Y_UR = -34.250000 where  TABLENAME  =  'T' and OWNERNAME =  'dbo'"));
+  bool warned = false;
+  for (const std::string& b : h.boxes) warned = warned || b.find("195: " + Res(kStrCatalogFailed) + " - T") == 0;
+  EXPECT_TRUE(warned);
+  EXPECT_EQ(4u, h.Query("select NAME from T").size());
+}
+
 }  // namespace
 }  // namespace upload
