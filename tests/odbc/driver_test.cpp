@@ -388,4 +388,31 @@ TEST(TestDriver, ParametersOfAnyTypeAndNullAreBoundAndTraced) {
   EXPECT_NE(std::string::npos, params.find("\"v\":null")) << params;
 }
 
+TEST(TestDriver, InformationIsAnsweredFromTheConnectAttributes) {
+  Session s;
+  ASSERT_EQ(SQL_SUCCESS, s.Connect(ConnectString({{"DBMS", "Informix"},
+                                                  {"DBMSVER", "11.50"},
+                                                  {"DRIVERVER", "02.70"},
+                                                  {"UID", "bob"},
+                                                  {"DBUSER", "informix"}})));
+  struct Row {
+    SQLUSMALLINT type;
+    std::string text;
+  } rows[] = {{SQL_DBMS_NAME, "Informix"},     {SQL_DBMS_VER, "11.50"},     {SQL_DRIVER_VER, "02.70"},
+              {SQL_DATABASE_NAME, "testdb"},   {SQL_USER_NAME, "informix"}, {SQL_DRIVER_ODBC_VER, "03.00"},
+              {SQL_IDENTIFIER_QUOTE_CHAR, "\""}};
+  for (const Row& r : rows) {
+    char buf[64] = {0};
+    SQLSMALLINT len = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), r.type, buf, sizeof buf, &len)) << r.type;
+    EXPECT_EQ(r.text, buf) << r.type;
+  }
+  SQLUSMALLINT behaviour = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof behaviour, nullptr));
+  EXPECT_EQ(SQL_CB_PRESERVE, behaviour);
+  char buf[64];
+  EXPECT_EQ(SQL_ERROR, SQLGetInfo(s.Dbc(), SQL_MAX_COLUMNS_IN_TABLE, buf, sizeof buf, nullptr));
+  EXPECT_EQ(0u, s.Error(SQL_HANDLE_DBC).find("HY096 ")) << s.Error(SQL_HANDLE_DBC);
+}
+
 }  // namespace

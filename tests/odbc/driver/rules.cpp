@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 
 #include "sqltext.h"
@@ -189,7 +191,31 @@ bool LoadRuleFile(const std::string& path, RuleSet* out, std::string* error) {
   }
   std::stringstream ss;
   ss << f.rdbuf();
-  return ParseRules(ss.str(), path, out, error);
+  // Compiling the patterns is the slow part of a connect: a file read before
+  // with the same text is not parsed again.
+  struct Parsed {
+    bool ok;
+    RuleSet rules;
+    std::string error;
+  };
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, std::string>, Parsed> cache;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto key = std::make_pair(path, ss.str());
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    Parsed p;
+    p.ok = ParseRules(key.second, path, &p.rules, &p.error);
+    if (cache.size() > 256) cache.clear();
+    it = cache.emplace(std::move(key), std::move(p)).first;
+  }
+  if (!it->second.ok) {
+    *error = it->second.error;
+    return false;
+  }
+  out->rules.insert(out->rules.end(), it->second.rules.rules.begin(), it->second.rules.rules.end());
+  for (const auto& [type, name] : it->second.rules.typeNames) out->typeNames.emplace(type, name);
+  return true;
 }
 
 const Rule* FindRule(const RuleSet& rules, const std::string& sql) {
