@@ -2,10 +2,14 @@
 // rule files, statement rewrites, CREATE forms back through SQLColumns,
 // parameters, transactions, injected failures and the trace.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -413,6 +417,70 @@ TEST(TestDriver, InformationIsAnsweredFromTheConnectAttributes) {
   char buf[64];
   EXPECT_EQ(SQL_ERROR, SQLGetInfo(s.Dbc(), SQL_MAX_COLUMNS_IN_TABLE, buf, sizeof buf, nullptr));
   EXPECT_EQ(0u, s.Error(SQL_HANDLE_DBC).find("HY096 ")) << s.Error(SQL_HANDLE_DBC);
+}
+
+TEST(TestDriver, EachOwnerHasItsOwnFileAndTheCatalogueFindsIt) {
+  TempDir dir;
+  auto cs = ConnectString({{"DBMS", "Microsoft SQL Server"}, {"UID", "u"}, {"DB", dir.Path()}});
+  using Rows = std::vector<std::vector<std::string>>;
+  {
+    Session s;
+    ASSERT_EQ(SQL_SUCCESS, s.Connect(cs)) << s.Error(SQL_HANDLE_DBC);
+    ASSERT_TRUE(SQL_SUCCEEDED(s.Exec("create table ROADS(A integer)")));
+    ASSERT_TRUE(SQL_SUCCEEDED(s.Exec("CREATE TABLE CORVANE.CORVANE_MAPCATALOG(TABLENAME VARCHAR(32))")));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        s.Exec("CREATE UNIQUE INDEX MAPCATALOG_IDX on CORVANE.CORVANE_MAPCATALOG(TABLENAME)")));
+    ASSERT_TRUE(SQL_SUCCEEDED(s.Exec("insert into CORVANE.CORVANE_MAPCATALOG values ('ROADS')")));
+  }
+  EXPECT_FALSE(testodbc::ReadFile(dir.File("u.sqlite")).empty());
+  EXPECT_FALSE(testodbc::ReadFile(dir.File("CORVANE.sqlite")).empty());
+  // A later connection finds the other owner's table by name alone, and
+  // lists both owners as schemas.
+  Session s;
+  ASSERT_EQ(SQL_SUCCESS, s.Connect(cs)) << s.Error(SQL_HANDLE_DBC);
+  EXPECT_EQ((Rows{{"ROADS"}}), s.Query("select TABLENAME from CORVANE.CORVANE_MAPCATALOG"));
+  auto tables = [&](const char* schema, const char* table) {
+    SQLFreeStmt(s.Stmt(), SQL_CLOSE);
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLTables(s.Stmt(), (SQLCHAR*)"", 0, (SQLCHAR*)schema, schema ? SQL_NTS : 0,
+                                        (SQLCHAR*)table, table ? SQL_NTS : 0, nullptr, 0)))
+        << s.Error();
+    Rows out;
+    for (const auto& row : s.Rows()) out.push_back({row[1], row[2]});
+    return out;
+  };
+  EXPECT_EQ((Rows{{"CORVANE", "CORVANE_MAPCATALOG"}}), tables(nullptr, "CORVANE_MAPCATALOG"));
+  EXPECT_EQ((Rows{{"u", "ROADS"}}), tables(nullptr, "ROADS"));
+  EXPECT_EQ((Rows{{"CORVANE", "NULL"}, {"u", "NULL"}}), tables("%", ""));
+}
+
+TEST(TestDriver, LoadsThroughAnOdbcinstFile) {
+  // The driver manager reads $ODBCSYSINI/odbcinst.ini once per process, so
+  // the connect runs in a fresh copy of this test program.
+  if (const char* ini = std::getenv("QL_TESTODBC_INI_CHILD")) {
+    setenv("ODBCSYSINI", ini, 1);
+    Session s;
+    ASSERT_EQ(SQL_SUCCESS, s.Connect("DRIVER={QL Test Driver};DBMS=Oracle;UID=u")) << s.Error(SQL_HANDLE_DBC);
+    char name[64] = {0};
+    SQLGetInfo(s.Dbc(), SQL_DBMS_NAME, name, sizeof name, nullptr);
+    EXPECT_STREQ("Oracle", name);
+    return;
+  }
+  TempDir dir;
+  dir.Write("odbcinst.ini", "[QL Test Driver]\nDriver = " + testodbc::DriverPath() + "\n");
+  pid_t child = fork();
+  ASSERT_NE(-1, child);
+  if (child == 0) {
+    setenv("QL_TESTODBC_INI_CHILD", dir.Path().c_str(), 1);
+    int out = open("/dev/null", O_WRONLY);
+    dup2(out, 1);
+    execl("/proc/self/exe", "testodbc_test", "--gtest_filter=TestDriver.LoadsThroughAnOdbcinstFile",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = -1;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 }  // namespace
