@@ -357,7 +357,9 @@ void CDialog::DestroyWindow() {
 
 void CDialog::EndDialog(int result) {
   result_ = result;
+  bool wasRunning = open_ && !ended_;
   ended_ = true;
+  if (wasRunning) CurrentBackend().DialogEnded(*this);
 }
 
 bool CDialog::HasControl(int id) const {

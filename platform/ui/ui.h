@@ -313,6 +313,8 @@ class Backend {
   // The model of a control (or, with id 0, of the dialog) has changed.
   virtual void ControlChanged(CDialog& dlg, int id) = 0;
   virtual void Repaint(CDialog&) {}
+  // The dialog has ended (its loop must wake up even when no event comes).
+  virtual void DialogEnded(CDialog&) {}
   virtual int MessageBox(const BoxSpec& box) = 0;
   virtual std::optional<std::vector<std::string>> ChooseFiles(const FileChooserSpec& spec) = 0;
   virtual std::optional<std::string> ChooseFolder(CDialog* owner, const std::string& title) = 0;

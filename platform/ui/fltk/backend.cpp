@@ -63,7 +63,8 @@ class DlgWindow : public Fl_Double_Window {
 
 struct Peer {
   DlgWindow* win = nullptr;
-  std::map<int, Fl_Widget*> widgets;
+  std::vector<Fl_Widget*> widgets;  // by the control's index in the dialog
+  std::map<int, size_t> index;      // control id → index (labels of id -1 have none)
   std::vector<std::string> labels;  // widget labels must outlive the widgets
   bool syncing = false;
 };
@@ -76,13 +77,13 @@ struct Binding {
   int id;
 };
 
-void SyncControl(CDialog& dlg, int id);
+void SyncIndex(CDialog& dlg, size_t i);
 
 void SyncAll(CDialog& dlg) {
   Peer* p = PeerOf(dlg);
   if (!p || dlg.Ended()) return;
   p->win->copy_label(dlg.GetWindowText().c_str());
-  for (auto& s : dlg.States()) SyncControl(dlg, s.tpl.id);
+  for (size_t i = 0; i < dlg.States().size(); ++i) SyncIndex(dlg, i);
 }
 
 // Runs a user action, then shows what the handlers changed.
@@ -257,13 +258,11 @@ void FillMenu(Fl_Menu_* m, const ControlState& s) {
 }
 
 // Sets only what differs, so that syncing never disturbs typing or scrolling.
-void SyncControl(CDialog& dlg, int id) {
+void SyncIndex(CDialog& dlg, size_t i) {
   Peer* p = PeerOf(dlg);
-  if (!p) return;
-  auto it = p->widgets.find(id);
-  ControlState* s = dlg.FindState(id);
-  if (it == p->widgets.end() || !s) return;
-  Fl_Widget* w = it->second;
+  if (!p || i >= p->widgets.size() || i >= dlg.States().size()) return;
+  ControlState* s = &dlg.States()[i];
+  Fl_Widget* w = p->widgets[i];
   p->syncing = true;
   if (s->enabled != (w->active() != 0)) s->enabled ? w->activate() : w->deactivate();
   if (s->visible != (w->visible() != 0)) s->visible ? w->show() : w->hide();
@@ -390,7 +389,10 @@ class FltkBackend : public Backend {
     auto* win = new DlgWindow(std::max(40, static_cast<int>(t.cx * u.x)), std::max(20, static_cast<int>(t.cy * u.y)), dlg);
     peer->win = win;
     win->begin();
-    for (const auto& s : dlg.States()) peer->widgets[s.tpl.id] = MakeWidget(dlg, s, u, bindings);
+    for (const auto& s : dlg.States()) {
+      if (s.tpl.id != -1) peer->index.emplace(s.tpl.id, peer->widgets.size());
+      peer->widgets.push_back(MakeWidget(dlg, s, u, bindings));
+    }
     win->end();
     win->callback(OnWindowClose, &dlg);
     win->set_modal();
@@ -416,7 +418,8 @@ class FltkBackend : public Backend {
       p->win->copy_label(dlg.GetWindowText().c_str());
       return;
     }
-    SyncControl(dlg, id);
+    auto at = p->index.find(id);
+    if (at != p->index.end()) SyncIndex(dlg, at->second);
     // Progress repaints itself at most every 50 ms through a flush only:
     // no event is handled while a handler runs.
     ControlState* s = dlg.FindState(id);
@@ -427,6 +430,12 @@ class FltkBackend : public Backend {
         Fl::flush();
       }
     }
+  }
+
+  // Hiding the window wakes the loop's wait, as a timer's EndDialog
+  // would not.
+  void DialogEnded(CDialog& dlg) override {
+    if (Peer* p = PeerOf(dlg)) p->win->hide();
   }
 
   void Repaint(CDialog& dlg) override {
@@ -528,8 +537,8 @@ Fl_Window* WindowOf(CDialog& dlg) {
 Fl_Widget* WidgetOf(CDialog& dlg, int id) {
   Peer* p = PeerOf(dlg);
   if (!p) return nullptr;
-  auto it = p->widgets.find(id);
-  return it == p->widgets.end() ? nullptr : it->second;
+  auto it = p->index.find(id);
+  return it == p->index.end() ? nullptr : p->widgets[it->second];
 }
 
 }  // namespace ui::fltk
