@@ -150,5 +150,39 @@ TEST_F(UploadCommand, AnsweringNoAfterAFailedTableStopsTheRun) {
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n1" + Res(kStrTablesUploaded) + " "));
 }
 
+// The owner of the uploaded table: the connected user on Informix and DB2
+// whatever /B says; on SQL Server 9.0 the /B owner, else the default schema.
+TEST(UploadCommandOwner, OwnerPerServer) {
+  struct Case {
+    const char* profile;
+    const char* flag;
+    const char* owner;
+  } cases[] = {
+      {"informix", "/Bother", "u"},
+      {"db2", "/Bother", "u"},
+      {"mssql", "/Bother", "other"},
+      {"mssql", nullptr, "dbo"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.profile) + " " + (c.flag ? c.flag : "no /B"));
+    ServerProfile profile;
+    for (const ServerProfile& p : TraceProfiles())
+      if (p.name == c.profile) profile = p;
+    TraceHarness h(profile);
+    ASSERT_TRUE(h.MakeCatalog());
+    const std::string D = h.dir.Path();
+    std::filesystem::copy_file(std::string(QL_FIXTURES_DIR) + "/roads.fxt", D + "/roads.fxt");
+    std::vector<std::string> args = {"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.fxt|RD",
+                                     "/F" + D + "/run.log"};
+    if (c.flag) args.push_back(c.flag);
+    ASSERT_EQ(0, RunProgram(args)) << ReadAll(D + "/run.log");
+    const bool quoted = std::string(c.profile) == "db2";
+    EXPECT_EQ(std::vector<std::string>{c.owner},
+              h.Query(std::string("select OWNERNAME from ") + (quoted ? "\"CORVANE\".\"CORVANE_MAPCATALOG\""
+                                                                     : "CORVANE.CORVANE_MAPCATALOG")));
+    EXPECT_EQ(3u, h.Query(std::string("select NAME from ") + c.owner + ".RD").size());
+  }
+}
+
 }  // namespace
 }  // namespace upload
