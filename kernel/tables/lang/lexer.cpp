@@ -277,6 +277,7 @@ bool read_line(LexerFile* f) {
       continue;
     }
     clear_line_state(f);
+    f->expansions = 0;
     f->line_start = start;
     f->line_full = line_is_full(f->line) ? 1 : 0;
     g_lex.position = f->line;
@@ -456,7 +457,8 @@ bool expand_define(LexerFile* f, const char* start, int32_t len) {
     if (mb_str_equal_nocase(s.name, upper)) return false;
   }
   const LexerDefine* d = find_define(f, upper);
-  if (d == nullptr) return false;
+  if (d == nullptr || f->expansions >= kLexMaxExpansions) return false;
+  ++f->expansions;
   const int32_t repl = static_cast<int32_t>(std::strlen(d->text));
   std::string rest(f->line + word_end);
   std::string line(d->text);

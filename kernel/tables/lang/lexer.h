@@ -14,6 +14,10 @@ constexpr int kLexBufSize = 2200;     // token text and line buffers
 constexpr int kLexDefineBuckets = 87;
 constexpr int kLexMaxIncludeDepth = 16;
 constexpr int kLexNameMax = 31;
+// Substitutions made on one physical line at the most; past it, defined
+// names scan as identifiers (a chain of distinct defines can otherwise
+// multiply the tokens of a line without bound).
+constexpr int32_t kLexMaxExpansions = 65536;
 
 constexpr int16_t kErrLexExpected = 615;
 constexpr int16_t kErrLexNoEndQuote = 385;
@@ -60,6 +64,7 @@ struct LexerFile {
   int32_t raw_from;
   int64_t raw_delta;
   std::vector<LexerSubstitution> substitutions;
+  int32_t expansions;  // substitutions made on this physical line
 };
 
 // A saved copy of the process-wide lexer state.

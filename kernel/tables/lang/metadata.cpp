@@ -156,7 +156,10 @@ bool write_entries(const MetadataNode* node, const std::string& parent, int32_t 
     }
     if (!piece.empty() || pieces.empty()) pieces.push_back(piece);
     for (size_t i = 0; i < pieces.size(); ++i) {
-      std::string line = prefix + "\"" + parent + "\\" + node->key;
+      // Quotes inside a key are doubled so that the key reads back whole.
+      std::string key = quoted(parent + "\\" + node->key);
+      key.pop_back();
+      std::string line = prefix + key;
       if (i > 0) line += "\\+" + std::to_string(i);
       line += "\" =";
       if (parent.size() + std::strlen(node->key) + pieces[i].size() + 8 >= 256) {

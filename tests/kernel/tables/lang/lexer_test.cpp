@@ -235,3 +235,16 @@ TEST_F(lang_files, DefinesInsideALongLine) {
   put("zl.vl", line + "\nend_x\n");
   EXPECT_EQ(FileTokens("zl.vl"), expected + " id:end_x");
 }
+
+TEST_F(lang_files, DefineChainsEnd) {
+  // Each name doubles the tokens of the one before; past the budget of
+  // substitutions a line's defined names read as identifiers.
+  std::string text;
+  for (int i = 0; i < 40; ++i) {
+    text += "define D" + std::to_string(i) + " D" + std::to_string(i + 1) + " D" + std::to_string(i + 1) + "\n";
+  }
+  put("chain.vl", text + "D0\nzzlast\n");
+  const std::string tokens = FileTokens("chain.vl");
+  EXPECT_EQ(tokens.substr(tokens.size() - 10), " id:zzlast");
+  EXPECT_EQ(tokens.substr(0, 7), "id:D40 ");
+}

@@ -80,6 +80,17 @@ TEST_F(lang_metadata, SetAndWrite) {
   EXPECT_EQ(metadata_find(root_, nullptr), nullptr);
 }
 
+TEST_F(lang_metadata, QuotesInKeysAreDoubled) {
+  // A block may bring a key with a quote; written again it reads back.
+  ASSERT_EQ(Read(root_, "\"\\Q\"\"x\" = \"1\"\nend_metadata\n", nullptr, 0), 1);
+  const std::string text = Written(root_);
+  EXPECT_EQ(text, Lines({"begin_metadata", "\"\\Q\"\"x\" = \"1\"", "end_metadata"}));
+  MetadataNode* back = metadata_new();
+  EXPECT_EQ(Read(back, text, nullptr, 1), 1);
+  EXPECT_EQ(Get(back, "\\Q\"x"), "1");
+  metadata_free(back);
+}
+
 TEST_F(lang_metadata, LongValuesArePieces) {
   const std::string plain(600, 'p');
   ASSERT_EQ(metadata_set_text(root_, "\\K", plain.c_str()), 1);
