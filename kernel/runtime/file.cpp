@@ -121,7 +121,7 @@ int32_t file_register_ex(const char* path, int ext_id, int16_t check) {
   if (check) {
     for (const FileEntry& e : g_reg.entries) {
       if ((e.flags & kFileInUse) && e.name->dir_id == parsed.dir_id && e.name->ext_id == ext_id &&
-          strcasecmp(e.name->name, parsed.name) == 0) {
+          path_text_equal(e.name->name, parsed.name)) {
         err_push(4, kErrFileRegistered, parsed.name, nullptr);
         return 0;
       }
@@ -176,7 +176,7 @@ int32_t file_find(const char* path, int ext_id) {
   for (size_t i = 0; i < g_reg.entries.size(); ++i) {
     const FileEntry& e = g_reg.entries[i];
     if ((e.flags & kFileInUse) && e.name->dir_id == parsed.dir_id &&
-        strcasecmp(e.name->name, parsed.name) == 0) {
+        path_text_equal(e.name->name, parsed.name)) {
       return static_cast<int32_t>(i) + kFileHandleBase;
     }
   }
@@ -213,17 +213,13 @@ void file_get_name(int32_t handle, char* out) {
 
 void file_get_relative_path(int32_t handle, char* out, int32_t base_handle) {
   file_get_path(handle, out);
+  // Without a base handle the base is the kernel's current directory,
+  // which is the empty text: the full path stays.
   char base[kPathSize] = {};
-  if (base_handle != 0) {
-    file_get_dir(base_handle, base);
-  } else {
-    char cwd[kPathSize];
-    if (getcwd(cwd, sizeof cwd) != nullptr) {
-      fmt_format(base, sizeof base, "%s%s", cwd, std::strcmp(cwd, "/") == 0 ? "" : "/");
-    }
-  }
+  if (base_handle != 0) file_get_dir(base_handle, base);
+  else path_current_dir(base);
   const size_t n = std::strlen(base);
-  if (n > 0 && strncasecmp(out, base, n) == 0) std::memmove(out, out + n, std::strlen(out + n) + 1);
+  if (n > 0 && path_text_starts_with(out, base)) std::memmove(out, out + n, std::strlen(out + n) + 1);
 }
 
 int32_t file_get_mode(int32_t handle) {
@@ -813,7 +809,7 @@ int16_t file_rename(int32_t* handle, const char* new_path, int ext_id) {
   file_get_path(old, from);
   file_get_path(fresh, to);
   struct stat st;
-  if (stat(to, &st) == 0 && strcasecmp(from, to) != 0) {
+  if (stat(to, &st) == 0 && !path_text_equal(from, to)) {
     file_unregister(fresh);
     err_push(4, kErrFileRenameTarget, target, nullptr);
     return 0;

@@ -42,12 +42,6 @@ PathState g_path;
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool ieq(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (lower(*a) != lower(*b)) return false;
-  }
-  return *a == *b;
-}
 
 bool is_sep(char c) { return c == '/' || c == '\\'; }
 
@@ -111,6 +105,20 @@ void default_sanitize(char* name) {
 PathSanitizeHook g_sanitize = default_sanitize;
 
 }  // namespace
+
+bool path_text_equal(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (lower(*a) != lower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+bool path_text_starts_with(const char* text, const char* prefix) {
+  for (; *prefix; ++text, ++prefix) {
+    if (*text == '\0' || lower(*text) != lower(*prefix)) return false;
+  }
+  return true;
+}
 
 void path_set_sanitize_hook(PathSanitizeHook hook) {
   g_sanitize = hook ? hook : default_sanitize;
@@ -185,7 +193,7 @@ int32_t path_dir_add(const char* dir) {
   size_t off = 1;
   while (off < g_path.pool.size()) {
     const char* rec = g_path.pool.c_str() + off;
-    if (ieq(rec, text.c_str())) return static_cast<int32_t>(off);
+    if (path_text_equal(rec, text.c_str())) return static_cast<int32_t>(off);
     off += std::strlen(rec) + 1;
   }
   const auto id = static_cast<int32_t>(g_path.pool.size());
@@ -245,7 +253,7 @@ int16_t path_set_extension(char* path, const char* ext) {
   const size_t dot = work.find_last_of('.');
   if (dot != std::string::npos && dot >= name_at) {
     for (int id = 0; id < kExtensionCount; ++id) {
-      if (kExtensions[id] != nullptr && ieq(work.c_str() + dot, kExtensions[id])) {
+      if (kExtensions[id] != nullptr && path_text_equal(work.c_str() + dot, kExtensions[id])) {
         at = dot;
         break;
       }
@@ -278,7 +286,7 @@ void path_set_extension_id(char* path, int ext_id) {
 void path_tab_name(char* out, const char* path) {
   std::snprintf(out, kPathSize, "%s", path);
   path_set_extension(out, ".TAB");
-  if (ieq(out, path)) {
+  if (path_text_equal(out, path)) {
     std::snprintf(out, kPathSize, "%s", path);
     path_set_extension(out, ".");
   }
@@ -352,7 +360,7 @@ void path_resolve_case(char* full) {
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
   if (d == nullptr) return;
   while (dirent* e = readdir(d)) {
-    if (ieq(e->d_name, name) && std::strlen(e->d_name) == std::strlen(name)) {
+    if (path_text_equal(e->d_name, name) && std::strlen(e->d_name) == std::strlen(name)) {
       std::memcpy(name, e->d_name, std::strlen(name));
       break;
     }

@@ -26,6 +26,11 @@ struct FileNameEntry {
   int32_t ext_id;       // index into the extension table
 };
 
+// Path texts compare without regard to ASCII case only (bytes of 0x80 and
+// above compare as they are, whatever the locale).
+bool path_text_equal(const char* a, const char* b);
+bool path_text_starts_with(const char* text, const char* prefix);
+
 // The extension text of an id ("" for none or outside 0-89) and whether the
 // id forces its extension onto registered paths.
 const char* path_extension(int ext_id);

@@ -58,7 +58,8 @@ TEST_F(CharsetTest, NamesAndAliases) {
 }
 
 TEST_F(CharsetTest, ConvertsThroughTheTargetPage) {
-  // Expected bytes taken from the iconv command-line tool.
+  // Expected bytes taken from the iconv command-line tool
+  // (tools/iconv_expectations.sh prints them).
   const struct {
     const char* in;
     int from, to;

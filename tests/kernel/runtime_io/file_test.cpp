@@ -337,8 +337,8 @@ TEST_F(FileTest, WorkingDirectoryAndRelativePaths) {
   ASSERT_EQ(mkdir(path("w").c_str(), 0777), 0);
   const int32_t h = file_register("w/t.tab", 1);
   char rel[kPathSize];
-  file_get_relative_path(h, rel, 0);
-  EXPECT_STREQ(rel, "w/t.tab");
+  file_get_relative_path(h, rel, 0);  // the kernel's current directory is empty
+  EXPECT_EQ(std::string(rel), dir_ + "/w/t.tab");
   char save[kFileDirSaveSize];
   EXPECT_EQ(file_enter_dir(h, save), 1);
   char cwd[4096];
@@ -350,6 +350,9 @@ TEST_F(FileTest, WorkingDirectoryAndRelativePaths) {
   const int32_t base = file_register("w/base.tab", 1);
   file_get_relative_path(h, rel, base);
   EXPECT_STREQ(rel, "t.tab");
+  const int32_t parent = file_register("base.tab", 1);
+  file_get_relative_path(h, rel, parent);
+  EXPECT_STREQ(rel, "w/t.tab");
 }
 
 }  // namespace
