@@ -81,6 +81,18 @@ TEST_F(ConnectionTest, ARefusedServerLeavesTheDb2SessionAndAnAcceptedOneEndsIt) 
   EXPECT_EQ("SQLFreeHandle c1.s1", t[next].Get("fn") + " " + t[next].Get("h"));
 }
 
+TEST_F(ConnectionTest, AFailedDb2FunctionPathIsLoggedAndTheConnectionGoesOn) {
+  COdbcConnection c;
+  std::string rules = Rules("is set current function path sysibm, syscat, QD2SCH\nerror 42704 No such schema QD2SCH.\n");
+  ASSERT_TRUE(Open(c, {{"DBMS", "DB2/LINUX"}, {"UID", "u"}, {"RULES", rules}})) << c.GetLastErrorRef();
+  EXPECT_NE(std::string::npos,
+            log.str().find("set current function path sysibm, syscat, QD2SCH\n\nNo such schema QD2SCH.\n"))
+      << log.str();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(c.IsDb2());
+  EXPECT_TRUE(SelectOne(c));
+}
+
 TEST_F(ConnectionTest, EachFailingStepIsReportedWithItsStringAndTheDriversMessage) {
   struct Row {
     const char* label;
