@@ -144,6 +144,43 @@ TEST_F(DetectionTest, DatesBecomeTimestampsAndNumbersFollowTheFamily) {
   }
 }
 
+TEST_F(DetectionTest, SetProjectionFollowsTheFamilyAndTheExtensionsAnswer) {
+  const std::string informixSpatial = "is select name from sysxtdtypes where name = 'st_spatial'\nrows\ncols name\nrow st_spatial\n";
+  auto spatialId = [](const std::string& answer) { return "is execute function kt_spatial_id()\n" + answer; };
+  struct Row {
+    const char* label;
+    std::vector<std::pair<std::string, std::string>> attrs;
+    std::string rules;
+    bool expected;
+  };
+  const std::vector<Row> rows = {
+      {"informix 3.5", {{"DBMS", "Informix"}}, informixSpatial + spatialId("rows\ncols id\nrow Helvoristan.3.5\n"), true},
+      {"informix 3.0", {{"DBMS", "Informix"}}, informixSpatial + spatialId("rows\ncols id\nrow Helvoristan.3.0\n"), false},
+      {"informix, other answer", {{"DBMS", "Informix"}}, informixSpatial + spatialId("rows\ncols id\nrow Helvoristan.4.5.1\n"),
+       true},
+      {"informix, no row", {{"DBMS", "Informix"}}, informixSpatial + spatialId("rows\ncols id\n"), true},
+      {"informix, failing function", {{"DBMS", "Informix"}}, informixSpatial + spatialId("error IX000 no routine\n"), false},
+      {"informix without the extension", {{"DBMS", "Informix"}}, "", false},
+      {"db2 with r-tree", {{"DBMS", "DB2/LINUX"}}, "is SELECT 1 FROM \"QD2SCH\".\"QD2_RTREE\"\nrows\ncols 1\nrow 1\n", true},
+      {"db2 without r-tree", {{"DBMS", "DB2/LINUX"}}, "", false},
+      {"sql server with the procedure", {{"DBMS", "Microsoft SQL Server"}}, MsSqlRules(false, "4.5.5"), true},
+      {"sql server without", {{"DBMS", "Microsoft SQL Server"}}, "", false},
+      {"oracle", {{"DBMS", "Oracle"}}, "", false},
+      {"access", {{"DBMS", "ACCESS"}}, "", false},
+      {"other sql server", {{"DBMS", "SQL Server"}}, "", false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    auto attrs = r.attrs;
+    attrs.emplace_back("UID", "u");
+    if (!r.rules.empty()) attrs.emplace_back("RULES", Rules(r.rules));
+    COdbcConnection c;
+    ASSERT_TRUE(Open(c, attrs)) << c.GetLastErrorRef();
+    EXPECT_EQ(r.expected, c.SupportsSetProjection());
+    EXPECT_TRUE(SelectOne(c)) << "the cursor is left closed";
+  }
+}
+
 TEST_F(DetectionTest, TheUserNameIsALiteralInTheDefaultSchemaQuery) {
   struct Row {
     const char* user;
