@@ -150,6 +150,29 @@ TEST_F(UploadCommand, AnsweringNoAfterAFailedTableStopsTheRun) {
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n1" + Res(kStrTablesUploaded) + " "));
 }
 
+// Flags that hold a table back or ask first, in a quiet run: /N with a time
+// column skips the table with string 145; lines stored as X/Y (/MXY) log
+// string 198 and upload all the same.
+TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
+  FixtureTable timed;
+  timed.columns = {FixtureColumn("NAME", 1, 10, 0), FixtureColumn("AT", 37, 9, 0)};
+  timed.rows.push_back(FixtureRow());
+  timed.rows.back().text = "dawn\t063000000";
+  timed.mappable = false;
+  const std::string timedPath = h.dir.Write("timed.fxt", FixtureFormat(timed));
+  ASSERT_EQ(255, RunProgram({Connect(), "/Q", "/N", "/T" + timedPath + "|TM", "/F" + D + "/run.log"}));
+  std::string text = Res(kStrTemporal);
+  text.replace(text.find("%s"), 2, "timed");
+  EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n" + text + "\n"));
+  EXPECT_EQ(std::string::npos, ReadAll(D + "/run.log").find("create table dbo.TM"));
+
+  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/MXY", "/T" + D + "/roads.fxt|RX", "/F" + D + "/run.log"}));
+  EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\nroads" + Res(kStrNotPoints) + "\n"));
+  EXPECT_EQ((std::vector<std::string>{"Harbour Road|151.2143|-33.8638", "Ridge Way|151.125|-33.875",
+                                      "Old Mill Lane|151.305|-33.695"}),
+            h.Query("select NAME, CV_SQL_X, CV_SQL_Y from RX order by CV_SQL_REC_NUM"));
+}
+
 // The owner of the uploaded table: the connected user on Informix and DB2
 // whatever /B says; on SQL Server 9.0 the /B owner, else the default schema.
 TEST(UploadCommandOwner, OwnerPerServer) {
