@@ -35,7 +35,11 @@ bool CLoaderApp::InitInstance(int argc, const char* const* argv) {
     // empty connect string then counts as cancelled.
     ui::ChooseBackend(dlg.m_Quiet);
     if (!dlg.m_Quiet) ui::InstallDataSourcePrompt();
+    // Faults of the dialog layer (a missing template, a bad script) go to
+    // the run log as well.
+    ui::SetErrorSink([&dlg](const std::string& line) { dlg.m_Log << "\n\n" << line << "\n" << std::flush; });
     result = dlg.DoModal();
+    ui::SetErrorSink(nullptr);
     if (result == IDCANCEL) m_ExitCode = dlg.m_Result;
   }
   if (result == IDCANCEL) AppResources().Free();

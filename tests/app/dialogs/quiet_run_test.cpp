@@ -2,6 +2,8 @@
 // after the connect (and the upload) whatever happened.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/ResourceLibrary.h"
 #include "app/TestSupport.h"
 
@@ -50,6 +52,39 @@ TEST_F(QuietRunTest, RunWithoutTablesEndsWithZero) {
   qltest::RunResult r = Run({"/Q", "/F" + (dir / "run.log")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(qltest::ReadFile(dir / "transcript.txt"), "dialog 103 open\ndialog 103 end 2\n");
+}
+
+// Interactive runs played by a script through the headless backend.
+class ScriptedRunTest : public QuietRunTest {
+ protected:
+  qltest::RunResult Play(const std::string& script) {
+    qltest::WriteFile(dir / "script.txt", script);
+    env["QUENDALOUR_UI"] = "headless";
+    env["QUENDALOUR_UI_SCRIPT"] = dir / "script.txt";
+    return Run({"/F" + (dir / "run.log")});
+  }
+};
+
+TEST_F(ScriptedRunTest, HelpOpensThePageBesideTheProgram) {
+  std::filesystem::create_directories(dir / "help");
+  qltest::CopyFile(std::filesystem::path(QL_EXE_PATH).parent_path() / "help/index.html", dir / "help/index.html");
+  qltest::RunResult r = Play("click 1060\nclose\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(qltest::ReadFile(dir / "transcript.txt"), "dialog 103 open\nhelp 100\ndialog 103 end 2\n");
+}
+
+TEST_F(ScriptedRunTest, MissingHelpPageGivesAnErrorBox) {
+  qltest::RunResult r = Play("click 1060\nclose\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string transcript = qltest::ReadFile(dir / "transcript.txt");
+  EXPECT_NE(transcript.find("box caption=186 icon=error"), std::string::npos) << transcript;
+  EXPECT_EQ(transcript.find("help 100"), std::string::npos);
+}
+
+TEST_F(ScriptedRunTest, UnknownControlEndsTheRunWithItsIdLogged) {
+  qltest::RunResult r = Play("click 4242\n");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_NE(qltest::ReadFile(dir / "run.log").find("has no control 4242"), std::string::npos);
 }
 
 }  // namespace
