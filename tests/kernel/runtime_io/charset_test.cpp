@@ -107,9 +107,11 @@ TEST_F(CharsetTest, EverySetWithAPageKeepsPrintableAscii) {
     if (charset_code_page(n) < 0) continue;
     char buf[128] = {};
     std::memcpy(buf, ascii.data(), ascii.size());
-    charset_convert(buf, 10, n);
+    const int16_t forth = charset_convert(buf, 10, n);
     std::string there = buf;
-    charset_convert(buf, n, 10);
+    const int16_t back = charset_convert(buf, n, 10);
+    EXPECT_EQ(forth, n == 10 ? 0 : 1) << "set " << n;  // every page is available
+    EXPECT_EQ(back, n == 10 ? 0 : 1) << "set " << n;
     std::string expect = ascii;
     if (n == 43) expect[0x25 - 0x20] = '_';  // 864 has the Arabic percent sign there
     EXPECT_EQ(std::string(buf), expect) << "set " << n;
