@@ -483,4 +483,30 @@ TEST(TestDriver, LoadsThroughAnOdbcinstFile) {
   EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
+TEST(TestDriver, UnknownHandlesAreRefusedWithoutTouchingThem) {
+  // Called directly: the driver manager would refuse these handles itself.
+  void* lib = dlopen(testodbc::DriverPath().c_str(), RTLD_NOW);
+  ASSERT_NE(nullptr, lib) << dlerror();
+  using ExecFn = SQLRETURN (*)(SQLHSTMT, SQLCHAR*, SQLINTEGER);
+  using InfoFn = SQLRETURN (*)(SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*);
+  using FreeFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE);
+  using FetchFn = SQLRETURN (*)(SQLHSTMT);
+  auto exec = reinterpret_cast<ExecFn>(dlsym(lib, "SQLExecDirect"));
+  auto info = reinterpret_cast<InfoFn>(dlsym(lib, "SQLGetInfo"));
+  auto freeHandle = reinterpret_cast<FreeFn>(dlsym(lib, "SQLFreeHandle"));
+  auto fetch = reinterpret_cast<FetchFn>(dlsym(lib, "SQLFetch"));
+  ASSERT_TRUE(exec && info && freeHandle && fetch);
+  long stack = 0;  // an address that is no handle of the driver's
+  for (SQLHANDLE h : {static_cast<SQLHANDLE>(nullptr), static_cast<SQLHANDLE>(&stack)}) {
+    EXPECT_EQ(SQL_INVALID_HANDLE, exec(h, (SQLCHAR*)"select 1", SQL_NTS));
+    char buf[16];
+    EXPECT_EQ(SQL_INVALID_HANDLE, info(h, SQL_DBMS_NAME, buf, sizeof buf, nullptr));
+    EXPECT_EQ(SQL_INVALID_HANDLE, freeHandle(SQL_HANDLE_STMT, h));
+    EXPECT_EQ(SQL_INVALID_HANDLE, freeHandle(SQL_HANDLE_DBC, h));
+    EXPECT_EQ(SQL_INVALID_HANDLE, fetch(h));
+  }
+  EXPECT_EQ(0, stack);
+  dlclose(lib);
+}
+
 }  // namespace
