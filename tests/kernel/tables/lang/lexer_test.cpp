@@ -248,3 +248,26 @@ TEST_F(lang_files, DefineChainsEnd) {
   EXPECT_EQ(tokens.substr(tokens.size() - 10), " id:zzlast");
   EXPECT_EQ(tokens.substr(0, 7), "id:D40 ");
 }
+
+TEST_F(lang_scanner, DefineHashTakesBytesAsSigned) {
+  const struct {
+    const char* name;
+    uint32_t bucket;
+  } kCases[] = {{"AB", 62}, {"\xe9", 31}, {"DEFINITION_NAME_LONG", 21}, {"\xe9\xe8" "abc", 25}};
+  for (const auto& c : kCases) EXPECT_EQ(lex_define_hash(c.name), c.bucket) << c.name;
+}
+
+TEST_F(lang_scanner, TokenTextsForMessages) {
+  lex_begin_text("` create \"s\" 12");
+  const char* kExpected[] = {"Unsupported Character", "create", "s", "12"};
+  for (const char* e : kExpected) {
+    ASSERT_TRUE(lex_read_token());
+    char buf[64];
+    EXPECT_STREQ(token_text(lex_current(), buf, sizeof buf), e);
+  }
+  lex_begin_text("create table");
+  lex_read_token();
+  EXPECT_EQ(keyword_value(lex_current()), 1);
+  lex_read_token();
+  EXPECT_EQ(keyword_value(lex_current()), 0);
+}

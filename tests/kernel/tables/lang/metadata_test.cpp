@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/runtime/mb.h"
 #include "kernel/tables/lang/metadata.h"
 #include "lang_fixture.h"
 
@@ -292,6 +293,62 @@ TEST_F(lang_metadata, RandomTreesRoundTrip) {
       EXPECT_EQ(Get(back, key.c_str()), Get(tree, key.c_str())) << key;
     }
     EXPECT_EQ(Written(back), Written(tree));
+    metadata_free(back);
+    metadata_free(tree);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using lang_metadata_dbcs = MetaTest;
+
+// Under a double-byte set pieces never split a character and values round
+// trip.
+TEST_F(lang_metadata_dbcs, DoubleByteValuesRoundTrip) {
+  cp_set_ansi_page(932);
+  charset_reset();
+  ASSERT_EQ(charset_init_system(), 1);
+  ASSERT_EQ(g_kshared.charset_multibyte, 1);
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    std::string value;
+    const int n = 100 + static_cast<int>(rng() % 500);
+    for (int i = 0; i < n; ++i) {
+      switch (rng() % 4) {
+        case 0: value += '"'; break;
+        case 1: value += 'a'; break;
+        default:
+          value += static_cast<char>(0x81 + rng() % 0x1F);
+          value += static_cast<char>(0x40 + rng() % 0x3F);
+          break;
+      }
+    }
+    MetadataNode* tree = metadata_new();
+    ASSERT_EQ(metadata_set_text(tree, "\\K\\\x82\xa0", value.c_str()), 1);
+    const MetadataNode* node = metadata_find(tree, "\\K\\\x82\xa0");
+    ASSERT_NE(node, nullptr);
+    const std::string stored(node->value, node->value_length);
+    size_t start = 0;
+    while (start <= stored.size()) {
+      size_t end = stored.find('\n', start);
+      if (end == std::string::npos) end = stored.size();
+      const std::string piece = stored.substr(start, end - start);
+      int cost = 0;
+      const char* p = piece.c_str();
+      while (*p) {
+        cost += *p == '"' ? 2 : (mb_is_lead_byte(p) ? 2 : 1);
+        p = mb_char_step(p);
+      }
+      EXPECT_LE(cost, 237);
+      EXPECT_EQ(p, piece.c_str() + piece.size());  // no lead byte left at the end
+      start = end + 1;
+    }
+    const std::string text = Written(tree);
+    MetadataNode* back = metadata_new();
+    ASSERT_EQ(Read(back, text, nullptr, 1), 1);
+    EXPECT_EQ(Get(back, "\\K\\\x82\xa0"), value);
     metadata_free(back);
     metadata_free(tree);
   }
