@@ -180,5 +180,43 @@ TEST(UploadAgainstDriver, AppendingToAnUncataloguedTableWarnsAndSucceeds) {
   EXPECT_EQ(4u, h.Query("select NAME from T").size());
 }
 
+// One table per object shape: the catalogue's spatial type carries the
+// shape; a table without objects gets no catalogue row.
+TEST(UploadAgainstDriver, SpatialTypePerShape) {
+  struct Case {
+    const char* what;
+    std::vector<int> codes;  // record code of each row
+    bool mappable;
+    const char* spatialType;  // "" when no catalogue row
+  } cases[] = {
+      {"points", {201, 201}, true, "14.0"},
+      {"lines", {202, 204}, true, "14.1"},
+      {"regions", {205, 205}, true, "14.2"},
+      {"mixed", {201, 205}, true, "14.3"},
+      {"no objects", {200, 200}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TraceHarness h(ProfileNamed("mssql"));
+    ASSERT_TRUE(h.MakeCatalog());
+    ASSERT_TRUE(h.Connect());
+    FixtureTable t = TracePoints();
+    t.mappable = c.mappable;
+    for (size_t i = 0; i < t.rows.size(); ++i) {
+      t.rows[i].code = c.codes[i];
+      if (c.codes[i] == 200) {
+        FixtureRow bare;
+        bare.text = t.rows[i].text;
+        t.rows[i] = bare;
+      }
+    }
+    h.ResetOptions("create");
+    ASSERT_EQ(std::vector<bool>{true}, h.Upload({t}, "T")) << h.log.str();
+    const std::vector<std::string> rows = h.Query("select SPATIALTYPE from CORVANE.CORVANE_MAPCATALOG");
+    EXPECT_EQ(*c.spatialType ? std::vector<std::string>{c.spatialType} : std::vector<std::string>{}, rows);
+    EXPECT_EQ(2u, h.Query("select NAME from T").size());
+  }
+}
+
 }  // namespace
 }  // namespace upload
