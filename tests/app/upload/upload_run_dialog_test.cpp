@@ -283,3 +283,26 @@ TEST_F(UploadRunDialog, MergeTargetsTheEditAndFinishesWithTheLastRow) {
 
 }  // namespace
 }  // namespace upload
+
+namespace upload {
+namespace {
+
+// A registration table whose values Windows Latin 1 cannot hold: nothing is
+// written, the refusal is logged, the usual line follows, the answer is true.
+TEST(RegistrationTable, UnencodableValuesWriteNothingAndAreLogged) {
+  LoadTestResources();
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("ql_unencodable_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  FakeConnection conn(MsSql());
+  conn.QueryText = "select * from testdb.dbo.\xE6\xBC\xA2";
+  std::ostringstream log;
+  EXPECT_TRUE(WriteServerTable(dir.string(), "T", conn, &log, true));
+  const std::string path = (dir / "T_srv.tab").string();
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ("\n" + Res(kStrNotEncodable) + path + "\n\n" + Res(kStrRegistered) + path + "\n", log.str());
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace upload
