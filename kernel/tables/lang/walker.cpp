@@ -69,12 +69,14 @@ int16_t expr_is_column_ref(const CompiledExpr* code, void** pointer, uint8_t* in
   return 1;
 }
 
-int16_t expr_make_column_ref(CompiledExpr** out, const void* table, uint8_t index) {
+namespace {
+
+int16_t make_ref(CompiledExpr** out, uint8_t type, const void* table, uint8_t index) {
   *out = nullptr;
   uint8_t* block = nullptr;
   if (!mem_alloc_zeroed(5 + kExprPtrRefSize, &block)) return 0;
   block[0] = EXPR_CONST;
-  block[1] = 25;
+  block[1] = type;
   block[2] = 5;
   block[3] = 0;
   block[4] = EXPR_END;
@@ -84,20 +86,58 @@ int16_t expr_make_column_ref(CompiledExpr** out, const void* table, uint8_t inde
   return 1;
 }
 
-int16_t expr_refers_to(const CompiledExpr* code, const void* object) {
-  if (code == nullptr) return 0;
+// Calls fn(pointer, index) for each push of a reference constant of the
+// type; stops when fn answers true.
+template <class Fn>
+bool each_ref(const CompiledExpr* code, uint8_t wanted, Fn fn) {
+  if (code == nullptr) return false;
   const uint8_t* p = code;
   uint8_t type = 0;
   int32_t offset = 0;
   for (;;) {
     const uint8_t op = expr_step_over(&p, &type, &offset);
-    if (op == EXPR_END) return 0;
-    if (op == EXPR_CONST && type == 26) {
-      const void* ptr = nullptr;
+    if (op == EXPR_END) return false;
+    if (op == EXPR_CONST && type == wanted) {
+      void* ptr = nullptr;
       std::memcpy(&ptr, code + offset, sizeof ptr);
-      if (ptr == object) return 1;
+      if (fn(ptr, code[offset + sizeof ptr])) return true;
     }
   }
+}
+
+}  // namespace
+
+int16_t expr_make_column_ref(CompiledExpr** out, const void* table, uint8_t index) {
+  return make_ref(out, 25, table, index);
+}
+
+int16_t expr_make_ref36(CompiledExpr** out, const void* table, uint8_t index) { return make_ref(out, 36, table, index); }
+
+int16_t expr_single_ref(const CompiledExpr* code, uint8_t type, int16_t exact, void** pointer, uint8_t* index) {
+  if (code == nullptr) return 0;
+  if (exact) {
+    const uint8_t* p = code;
+    uint8_t t = 0;
+    int32_t offset = 0;
+    if (expr_step_over(&p, &t, &offset) != EXPR_CONST || t != type) return 0;
+    if (expr_step_over(&p, nullptr, nullptr) != EXPR_END) return 0;
+  }
+  bool found = false;
+  each_ref(code, type, [&](void* ptr, uint8_t i) {
+    found = true;
+    if (pointer) *pointer = ptr;
+    if (index) *index = i;
+    return false;  // the last one counts
+  });
+  return found ? 1 : 0;
+}
+
+int16_t expr_refers_to_column(const CompiledExpr* code, const void* table, uint8_t index) {
+  return each_ref(code, 26, [&](void* ptr, uint8_t i) { return ptr == table && i == index; }) ? 1 : 0;
+}
+
+int16_t expr_refers_to(const CompiledExpr* code, const void* object) {
+  return each_ref(code, 26, [&](void* ptr, uint8_t) { return ptr == object; }) ? 1 : 0;
 }
 
 int16_t expr_code_equal(const CompiledExpr* a, const CompiledExpr* b) {

@@ -18,6 +18,13 @@ uint8_t expr_step_over(const uint8_t** position, uint8_t* type, int32_t* offset)
 int16_t expr_is_column_ref(const CompiledExpr* code, void** pointer, uint8_t* index);
 // A new compiled column reference: 241, 25, offset 5, end, pointer, index.
 int16_t expr_make_column_ref(CompiledExpr** out, const void* table, uint8_t index);
+// A reference of type 25 or 36: with exact set, 1 when the code is exactly
+// one push of it and the end; otherwise the last such push in the code.
+int16_t expr_single_ref(const CompiledExpr* code, uint8_t type, int16_t exact, void** pointer, uint8_t* index);
+// The twin of expr_make_column_ref for type 36.
+int16_t expr_make_ref36(CompiledExpr** out, const void* table, uint8_t index);
+// Whether any type-26 push names the table and column index.
+int16_t expr_refers_to_column(const CompiledExpr* code, const void* table, uint8_t index);
 // Whether any type-26 push refers to the object.
 int16_t expr_refers_to(const CompiledExpr* code, const void* object);
 // Byte-wise equality over the shorter of the two block sizes.

@@ -30,9 +30,36 @@ TEST_F(lang_walker, ColumnReferences) {
   EXPECT_EQ(index, 7);
   EXPECT_EQ(expr_refers_to(a, &table_a), 1);
   EXPECT_EQ(expr_refers_to(a, &table_b), 0);
+  EXPECT_EQ(expr_refers_to_column(a, &table_a, 7), 1);
+  EXPECT_EQ(expr_refers_to_column(a, &table_a, 6), 0);
   EXPECT_EQ(expr_is_empty(a), 0);
   mem_free(&a);
   mem_free(&b);
+}
+
+TEST_F(lang_walker, SingleReferencesOfTypes25And36) {
+  int t1 = 0, t2 = 0;
+  CompiledExpr* r36 = nullptr;
+  ASSERT_EQ(expr_make_ref36(&r36, &t1, 3), 1);
+  void* ptr = nullptr;
+  uint8_t index = 0;
+  EXPECT_EQ(expr_single_ref(r36, 36, 1, &ptr, &index), 1);
+  EXPECT_EQ(ptr, &t1);
+  EXPECT_EQ(index, 3);
+  EXPECT_EQ(expr_single_ref(r36, 25, 1, nullptr, nullptr), 0);
+  // Two pushes of type 25 then an operator: only the scan finds the last.
+  uint8_t code[40] = {241, 25, 13, 0, 241, 25, 22, 0, 12, 0};
+  void* p1 = &t1;
+  void* p2 = &t2;
+  std::memcpy(code + 13, &p1, 8);
+  code[21] = 1;
+  std::memcpy(code + 22, &p2, 8);
+  code[30] = 2;
+  EXPECT_EQ(expr_single_ref(code, 25, 1, nullptr, nullptr), 0);
+  EXPECT_EQ(expr_single_ref(code, 25, 0, &ptr, &index), 1);
+  EXPECT_EQ(ptr, &t2);
+  EXPECT_EQ(index, 2);
+  mem_free(&r36);
 }
 
 TEST_F(lang_walker, StepsOverEveryInstructionSize) {
