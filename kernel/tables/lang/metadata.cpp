@@ -524,3 +524,22 @@ int16_t metadata_take_entry(MetadataIter* it, char* value, int32_t value_size, c
   if (key) str_copy_n(key, it->current->key, key_size);
   return 1;
 }
+
+int16_t metadata_selftest() {
+  MetadataNode* root = metadata_new();
+  if (root == nullptr) return 0;
+  bool ok = metadata_set(root, "\\Test\\One", "1") && metadata_set(root, "\\Test\\Two", "2") &&
+            metadata_set_text(root, "\\Test\\Long", std::string(300, 'x').c_str());
+  char buf[400];
+  ok = ok && metadata_get(root, "\\test\\one", buf, sizeof buf) == 1 && std::strcmp(buf, "1") == 0;
+  ok = ok && metadata_get(root, "\\Test\\Long", buf, sizeof buf) == 301 && std::strlen(buf) == 300;
+  MetadataIter it;
+  int count = 0;
+  if (ok && metadata_enum_begin(&it, root, "\\Test", 2)) {
+    while (metadata_enum_next(&it)) ++count;
+  }
+  ok = ok && count == 3 && metadata_delete(root, "\\Test\\Two") && metadata_find(root, "\\Test\\Two") == nullptr;
+  ok = ok && metadata_delete(root, "\\Test") && metadata_is_empty(root);
+  metadata_free(root);
+  return ok ? 1 : 0;
+}

@@ -81,6 +81,8 @@ TEST_F(lang_metadata, SetAndWrite) {
   EXPECT_EQ(metadata_find(root_, nullptr), nullptr);
 }
 
+TEST_F(lang_metadata, SelfTest) { EXPECT_EQ(metadata_selftest(), 1); }
+
 TEST_F(lang_metadata, QuotesInKeysAreDoubled) {
   // A block may bring a key with a quote; written again it reads back.
   ASSERT_EQ(Read(root_, "\"\\Q\"\"x\" = \"1\"\nend_metadata\n", nullptr, 0), 1);
