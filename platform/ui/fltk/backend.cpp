@@ -14,6 +14,7 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Multi_Browser.H>
 #include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Round_Button.H>
@@ -25,8 +26,11 @@
 #include <strings.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
+#include <memory>
 
+#include "platform/resources.h"
 #include "platform/ui/fltk/fltk_backend.h"
 
 namespace ui::fltk {
@@ -162,6 +166,22 @@ void OnWidget(Fl_Widget* w, void* data) {
   });
 }
 
+// Icon `idText` of the resource library as an image (kept for the run), or
+// null when there is none.
+Fl_Image* IconImage(const std::string& idText) {
+  static std::map<int, std::unique_ptr<Fl_PNG_Image>> cache;
+  int id = std::atoi(idText.c_str());
+  auto it = cache.find(id);
+  if (it != cache.end()) return it->second.get();
+  const QlIcon* icon = platform::ResIcon(id);
+  std::unique_ptr<Fl_PNG_Image> image;
+  if (icon != nullptr && std::string(icon->format) == "png") {
+    image = std::make_unique<Fl_PNG_Image>(nullptr, icon->bytes, static_cast<int>(icon->size));
+    if (image->fail()) image.reset();
+  }
+  return (cache[id] = std::move(image)).get();
+}
+
 Fl_Widget* MakeWidget(CDialog& dlg, const ControlState& s, const Units& u, std::vector<std::unique_ptr<Binding>>& keep) {
   const CtlTemplate& t = s.tpl;
   int x = static_cast<int>(t.x * u.x), y = static_cast<int>(t.y * u.y);
@@ -176,9 +196,13 @@ Fl_Widget* MakeWidget(CDialog& dlg, const ControlState& s, const Units& u, std::
       widget = box;
       break;
     }
-    case CtlKind::Icon:
-      widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
+    case CtlKind::Icon: {
+      // The text names an icon of the resource library.
+      auto* box = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+      if (Fl_Image* image = IconImage(t.text)) box->image(image);
+      widget = box;
       break;
+    }
     case CtlKind::GroupBox: {
       auto* box = new Fl_Box(FL_ENGRAVED_FRAME, x, y, w, h, nullptr);
       box->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
@@ -267,9 +291,10 @@ void SyncIndex(CDialog& dlg, size_t i) {
   if (s->enabled != (w->active() != 0)) s->enabled ? w->activate() : w->deactivate();
   if (s->visible != (w->visible() != 0)) s->visible ? w->show() : w->hide();
   switch (s->tpl.kind) {
+    case CtlKind::Icon:
+      break;
     case CtlKind::Static:
     case CtlKind::GroupBox:
-    case CtlKind::Icon:
     case CtlKind::Button:
     case CtlKind::DefButton:
       if (!w->label() || s->text != w->label()) w->copy_label(s->text.c_str());

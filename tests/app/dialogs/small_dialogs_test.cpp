@@ -243,4 +243,23 @@ TEST_F(SmallDialogsTest, OracleButtonConnectsWithTheLoginOrFallsBack) {
   }
 }
 
+TEST_F(SmallDialogsTest, CommandLineOracleConnectUsesItsOwnConnectString) {
+  CTestLoaderDlg dlg;
+  dlg.m_LogPath = dir / "run.log";
+  auto* oci = new CFakeConnection;  // as /O made it
+  oci->Kind = 2;
+  oci->ConnectString = "scott/tiger@orcl";
+  dlg.m_Connection = oci;
+  dlg.m_Options.CommandLineRun = true;
+  dlg.m_Options.OciOnCommandLine = true;
+  ASSERT_TRUE(dlg.Create());
+  EXPECT_EQ(dlg.m_Connection, oci);
+  EXPECT_TRUE(dlg.kinds.empty());
+  EXPECT_EQ(oci->Calls.at(0), "Connect scott/tiger@orcl");
+  EXPECT_TRUE(Lines("dialog 145").empty());
+  EXPECT_TRUE(dlg.m_Options.OciConnection);
+  EXPECT_FALSE(dlg.m_Options.OciOnCommandLine);
+  EXPECT_FALSE(dlg.m_Options.CommandLineRun);
+}
+
 }  // namespace
