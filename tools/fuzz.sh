@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-10}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)"
+cmake --build --preset fuzz -j "$(nproc)" --target fuzzers
 shopt -s nullglob
 ran=0
 for bin in build/fuzz/fuzz/*/fuzz_*; do

@@ -121,7 +121,7 @@ std::string DialectTest::Render(size_t traceMark, size_t logMark) {
   return text;
 }
 
-void DialectTest::Setup(COdbcConnection& c, const std::string& sql) {
+void DialectTest::Prepare(COdbcConnection& c, const std::string& sql) {
   bool ok = c.ExecSql(sql, c.GetStmtHandle());
   SQLFreeStmt(c.GetStmtHandle(), SQL_CLOSE);
   SQLFreeStmt(c.GetStmtHandle(), SQL_UNBIND);
@@ -129,7 +129,7 @@ void DialectTest::Setup(COdbcConnection& c, const std::string& sql) {
 }
 
 void DialectTest::CreateRoads(COdbcConnection& c, const std::string& table) {
-  Setup(c, "create table " + table + " (" + c.Dialect().memberColumn +
+  Prepare(c, "create table " + table + " (" + c.Dialect().memberColumn +
                " integer primary key, NAME varchar(20), CV_SQL_REC_NUM integer, CV_SQL_CVCODE integer, "
                "CV_SQL_X float, CV_SQL_Y float, QD_GEOMETRY blob)");
 }
@@ -138,12 +138,12 @@ void DialectTest::InsertCatalogRow(COdbcConnection& c, const std::string& owner,
                                    bool renditionColumns) {
   std::string cat = SqlCatalogRef(c.Dialect(), c.IdentifierQuote);
   if (renditionColumns)
-    Setup(c, "insert into " + cat +
+    Prepare(c, "insert into " + cat +
                  " (SPATIALTYPE, TABLENAME, OWNERNAME, SPATIALCOLUMN, DB_X_LL, DB_Y_LL, DB_X_UR, DB_Y_UR, "
                  "RENDITIONTYPE, RENDITIONCOLUMN) values (14, " +
                  SqlLiteral(table) + ", " + SqlLiteral(owner) + ", 'QD_GEOMETRY', 1, 2, 3, 4, 2, ' CV_STYLE ')");
   else
-    Setup(c, "insert into " + cat +
+    Prepare(c, "insert into " + cat +
                  " (SPATIALTYPE, TABLENAME, OWNERNAME, SPATIALCOLUMN, DB_X_LL, DB_Y_LL, DB_X_UR, DB_Y_UR) "
                  "values (14, " +
                  SqlLiteral(table) + ", " + SqlLiteral(owner) + ", 'QD_GEOMETRY', 1, 2, 3, 4)");

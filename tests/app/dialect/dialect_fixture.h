@@ -32,7 +32,7 @@ class DialectTest : public ConnectionTest {
   // Runs `op`, then renders its title, its result and what it sent.
   void Step(const std::string& title, const std::function<std::string()>& op);
   // Runs a statement that prepares the database (not rendered); it must succeed.
-  void Setup(COdbcConnection& c, const std::string& sql);
+  void Prepare(COdbcConnection& c, const std::string& sql);
   // The golden file with resource strings put in for {S<id>}.
   static std::string Golden(const std::string& name);
   // Compares `out` with the golden file; on a difference the rendering is

@@ -59,7 +59,7 @@ void DialectGolden::Main(const std::string& profile) {
     return std::to_string(c.NextKey("ROADS", &o));
   });
   for (int k = 1; k <= 7; ++k)
-    Setup(c, std::string("insert into ROADS (") + c.Dialect().memberColumn + ", CV_SQL_REC_NUM) values (" + std::to_string(k) + ", " +
+    Prepare(c, std::string("insert into ROADS (") + c.Dialect().memberColumn + ", CV_SQL_REC_NUM) values (" + std::to_string(k) + ", " +
                  std::to_string(k) + ")");
   Step("NextKey(ROADS, kind 1)", [&] { return std::to_string(c.NextKey("ROADS", &o)); });
   Step("NextKey(ROADS, kind 3)", [&] {
@@ -183,7 +183,7 @@ TEST_F(DialectGolden, MicrosoftSqlServer) {
   {
     COdbcConnection c;
     if (OpenSection(c, "owner O'BRIEN", Profile("mssql"))) {
-      Setup(c, SqlCreateCatalogTable(c.Dialect()));
+      Prepare(c, SqlCreateCatalogTable(c.Dialect()));
       InsertCatalogRow(c, "O'BRIEN", "ROADS");
       InsertCatalogRow(c, "ZED ", "B ");
       InsertCatalogRow(c, "ZED ", "A");
@@ -217,7 +217,7 @@ TEST_F(DialectGolden, MicrosoftSqlServer) {
   {
     COdbcConnection c;
     if (OpenSection(c, "catalogue without rendition columns", Profile("mssql"))) {
-      Setup(c,
+      Prepare(c,
             "CREATE TABLE CORVANE.CORVANE_MAPCATALOG(SPATIALTYPE FLOAT,TABLENAME VARCHAR(32),OWNERNAME VARCHAR(32),"
             "SPATIALCOLUMN VARCHAR(32),DB_X_LL FLOAT,DB_Y_LL FLOAT,DB_X_UR FLOAT,DB_Y_UR FLOAT,"
             "COORDINATESYSTEM VARCHAR(254),SYMBOL VARCHAR(254),XCOLUMNNAME VARCHAR(32),YCOLUMNNAME VARCHAR(32))");

@@ -57,7 +57,7 @@ TEST_F(DialectProperty, NamesRoundTripOrAreRefusedWithNothingRun) {
     SCOPED_TRACE(profile);
     COdbcConnection c;
     ASSERT_TRUE(Open(c, Profile(profile))) << log.str();
-    Setup(c, SqlCreateCatalogTable(c.Dialect()));
+    Prepare(c, SqlCreateCatalogTable(c.Dialect()));
     std::mt19937 rng(20261210);
     for (int i = 0; i < 150; ++i) {
       std::string owner = RandomText(rng), table = RandomText(rng);
