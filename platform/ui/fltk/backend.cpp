@@ -328,7 +328,9 @@ void SyncIndex(CDialog& dlg, size_t i) {
     }
     case CtlKind::DropList: {
       auto* ch = static_cast<Fl_Choice*>(w);
-      if (ch->size() - 1 != static_cast<int>(s->items.size())) FillMenu(ch, *s);
+      bool same = ch->size() - 1 == static_cast<int>(s->items.size());
+      for (int i = 0; same && i < ch->size() - 1; ++i) same = s->items[i] == (ch->text(i) ? ch->text(i) : "");
+      if (!same) FillMenu(ch, *s);
       int sel = -1;
       for (size_t i = 0; i < s->selected.size(); ++i)
         if (s->selected[i]) sel = static_cast<int>(i);

@@ -1,5 +1,6 @@
 // FLTK backend smoke tests (need a display: run under xvfb-run).
 #include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Widget.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
@@ -76,6 +77,12 @@ struct ProgressDlg : CDialog {
     if (!shot.empty()) {
       EXPECT_TRUE(fltk::SaveScreenshot(*this, shot));
     }
+    // A combo refilled with as many items shows the new ones.
+    auto combo = GetDlgItem(13);
+    combo.ResetContent();
+    combo.AddString("two");
+    combo.SetCurSel(0);
+    EXPECT_STREQ(static_cast<Fl_Choice*>(fltk::WidgetOf(*this, 13))->text(), "two");
     EXPECT_TRUE(fltk::QueueClick(*this, 2));
     CWaitCursor wait;
     auto p = GetDlgItem(10);
