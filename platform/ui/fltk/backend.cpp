@@ -385,17 +385,23 @@ int DlgWindow::handle(int event) {
   return Fl_Double_Window::handle(event);
 }
 
+// The window's own entry (Close) comes first; a separator line parts it
+// from the entries the dialog appended.
 void DlgWindow::PopupSystemMenu() {
   const auto& entries = dlg_.SystemMenu();
-  std::vector<Fl_Menu_Item> items(entries.size() + 1);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    items[i] = Fl_Menu_Item{};
-    items[i].text = entries[i].second.c_str();
-  }
-  items.back() = Fl_Menu_Item{};
+  std::vector<Fl_Menu_Item> items(entries.size() + 2);
+  for (auto& item : items) item = Fl_Menu_Item{};
+  items[0].text = "Close";
+  items[0].flags = FL_MENU_DIVIDER;
+  for (size_t i = 0; i < entries.size(); ++i) items[i + 1].text = entries[i].second.c_str();
   const Fl_Menu_Item* chosen = items[0].popup(Fl::event_x(), Fl::event_y());
   if (!chosen) return;
-  int command = entries[static_cast<size_t>(chosen - items.data())].first;
+  size_t at = static_cast<size_t>(chosen - items.data());
+  if (at == 0) {
+    UserAction(dlg_, [this] { dlg_.UserClose(); });
+    return;
+  }
+  int command = entries[at - 1].first;
   UserAction(dlg_, [this, command] { dlg_.UserSysCommand(command); });
 }
 
@@ -428,6 +434,10 @@ class FltkBackend : public Backend {
     dlg.RunInitDialog();
     if (!dlg.Ended()) {
       SyncAll(dlg);
+      // The icon the dialog set while starting, for the window manager.
+      if (dlg.IconId() != 0) {
+        if (auto* icon = dynamic_cast<Fl_RGB_Image*>(IconImage(std::to_string(dlg.IconId())))) win->icon(icon);
+      }
       win->show();
       while (!dlg.Ended() && Fl::first_window()) Fl::wait();
     }
