@@ -186,13 +186,18 @@ int16_t value_get_int(const Value* v, int32_t* out) { return value_get_int_ex(v,
 int16_t value_get_int64(const Value* v, int64_t* out) { return value_get_int64_ex(v, out, 0); }
 int16_t value_get_short(const Value* v, int16_t* out) { return value_get_short_ex(v, out, 0); }
 
-int16_t value_get_date(const Value* value, Date* out) {
-  date_set_empty(out);
+// The shared part of reading a date, a time or a date-time: a text parses
+// (an empty one gives the empty value), a number goes through its integer
+// form. Answers -1 when the value is neither, for the caller's own types.
+template <typename Rec, typename Int, typename Clear, typename Parse, typename GetInt, typename FromInt>
+int16_t temporal_from_text_or_number(const Value* value, Rec* out, Clear clear, Parse parse, GetInt get_int,
+                                     FromInt from_int) {
+  clear(out);
   char buf[512];
   if (trimmed_text(value, buf)) {
     if (buf[0] == '\0') return 1;
-    if (!date_from_text(buf, out, nullptr)) {
-      date_set_empty(out);
+    if (!parse(buf, out)) {
+      clear(out);
       push(kErrBadDateTime);
       return 0;
     }
@@ -201,14 +206,24 @@ int16_t value_get_date(const Value* value, Date* out) {
   switch (value->type) {
     case 0: return 1;
     case 2: case 3: case 4: case 8: case 39: {
-      int32_t n;
-      if (!value_get_int_ex(value, &n, 0)) return 0;
-      if (!date_from_int(n, out)) {
-        date_set_empty(out);
+      Int n;
+      if (!get_int(value, &n, 0)) return 0;
+      if (!from_int(n, out)) {
+        clear(out);
         return 0;
       }
       return 1;
     }
+    default: return -1;
+  }
+}
+
+int16_t value_get_date(const Value* value, Date* out) {
+  int16_t done = temporal_from_text_or_number<Date, int32_t>(
+      value, out, date_set_empty, [](const char* t, Date* d) { return date_from_text(t, d, nullptr) != nullptr; },
+      value_get_int_ex, date_from_int);
+  if (done >= 0) return done;
+  switch (value->type) {
     case 5: *out = value->u.date; return 1;
     case 38: *out = value->u.dt.date; return 1;
     default: push(kErrBadDateTime); return 0;
@@ -216,28 +231,11 @@ int16_t value_get_date(const Value* value, Date* out) {
 }
 
 int16_t value_get_time(const Value* value, Time* out) {
-  time_set_null(out);
-  char buf[512];
-  if (trimmed_text(value, buf)) {
-    if (buf[0] == '\0') return 1;
-    if (!time_from_text(buf, out)) {
-      time_set_null(out);
-      push(kErrBadDateTime);
-      return 0;
-    }
-    return 1;
-  }
+  int16_t done = temporal_from_text_or_number<Time, int32_t>(
+      value, out, time_set_null, [](const char* t, Time* d) { return time_from_text(t, d) != nullptr; },
+      value_get_int_ex, time_from_int);
+  if (done >= 0) return done;
   switch (value->type) {
-    case 0: return 1;
-    case 2: case 3: case 4: case 8: case 39: {
-      int32_t n;
-      if (!value_get_int_ex(value, &n, 0)) return 0;
-      if (!time_from_int(n, out)) {
-        time_set_null(out);
-        return 0;
-      }
-      return 1;
-    }
     case 37: *out = value->u.time; return 1;
     case 38: *out = value->u.dt.time; return 1;
     default: push(kErrBadDateTime); return 0;
@@ -245,28 +243,11 @@ int16_t value_get_time(const Value* value, Time* out) {
 }
 
 int16_t value_get_datetime(const Value* value, DateTime* out) {
-  datetime_set_null(out);
-  char buf[512];
-  if (trimmed_text(value, buf)) {
-    if (buf[0] == '\0') return 1;
-    if (!datetime_from_text(buf, out)) {
-      datetime_set_null(out);
-      push(kErrBadDateTime);
-      return 0;
-    }
-    return 1;
-  }
+  int16_t done = temporal_from_text_or_number<DateTime, int64_t>(
+      value, out, datetime_set_null, [](const char* t, DateTime* d) { return datetime_from_text(t, d) != nullptr; },
+      value_get_int64_ex, datetime_from_int64);
+  if (done >= 0) return done;
   switch (value->type) {
-    case 0: return 1;
-    case 2: case 3: case 4: case 8: case 39: {
-      int64_t n;
-      if (!value_get_int64_ex(value, &n, 0)) return 0;
-      if (!datetime_from_int64(n, out)) {
-        datetime_set_null(out);
-        return 0;
-      }
-      return 1;
-    }
     case 5:
       if (!date_is_empty(&value->u.date)) {
         out->date = value->u.date;
