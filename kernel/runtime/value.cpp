@@ -442,6 +442,17 @@ int16_t value_get_font(const Value* v, FontStyle* out) { return get_record(v, 15
 
 // ---- copying, clearing and freeing -------------------------------------
 
+// A fresh copy of a style record in `*copy`; nothing to copy is no failure.
+template <typename T>
+bool copy_style(const T* source, T** copy) {
+  if (source == nullptr) return true;
+  T* rec = new_record<T>();
+  if (rec == nullptr) return false;
+  *rec = *source;
+  *copy = rec;
+  return true;
+}
+
 int16_t value_copy(Value* destination, const Value* source) {
   Value out;
   std::memset(&out, 0, sizeof out);
@@ -471,40 +482,24 @@ int16_t value_copy(Value* destination, const Value* source) {
       out.u.text.offset = -1;
       break;
     }
-    case 11: case 12: {
+    case 11: case 12: case 14: case 15: {
       out.type = source->type;
-      if (source->type == 11 && source->u.pen) {
-        PenStyle* rec = new_record<PenStyle>();
-        if (!rec) return 0;
-        *rec = *source->u.pen;
-        out.u.pen = rec;
-      } else if (source->type == 12 && source->u.brush) {
-        BrushStyle* rec = new_record<BrushStyle>();
-        if (!rec) return 0;
-        *rec = *source->u.brush;
-        if (rec->back == 0xFFFFFFFFu) rec->back = 0;
-        out.u.brush = rec;
+      bool made = true;
+      switch (source->type) {
+        case 11: made = copy_style(source->u.pen, &out.u.pen); break;
+        case 12:
+          made = copy_style(source->u.brush, &out.u.brush);
+          if (made && out.u.brush && out.u.brush->back == 0xFFFFFFFFu) out.u.brush->back = 0;
+          break;
+        case 14: made = copy_style(source->u.symbol, &out.u.symbol); break;
+        default: made = copy_style(source->u.font, &out.u.font); break;
       }
+      if (!made) return 0;
       break;
     }
     case 13:
       if (!value_set_object(source->u.object.obj, source->u.object.flag, &out)) return 0;
       break;
-    case 14: case 15: {
-      out.type = source->type;
-      if (source->type == 14 && source->u.symbol) {
-        SymbolStyle* rec = new_record<SymbolStyle>();
-        if (!rec) return 0;
-        *rec = *source->u.symbol;
-        out.u.symbol = rec;
-      } else if (source->type == 15 && source->u.font) {
-        FontStyle* rec = new_record<FontStyle>();
-        if (!rec) return 0;
-        *rec = *source->u.font;
-        out.u.font = rec;
-      }
-      break;
-    }
     default: out = *source; break;
   }
   *destination = out;
