@@ -37,7 +37,7 @@ struct Spec {
   char conv = 0;
 };
 
-// Writes prefix (sign, 0x) and body into the field of the spec's width.
+// Writes prefix (sign, 0x) and body into a field of the conversion's width.
 void emit(Out& out, const Spec& spec, const char* prefix, size_t prefix_len, const char* body, size_t body_len,
           bool zero_pad_allowed) {
   int32_t total = static_cast<int32_t>(prefix_len + body_len);

@@ -57,6 +57,13 @@ bool ParseDateTime(const std::string& s, int* y, int* mo, int* d, int* h, int* m
   return std::sscanf(s.c_str(), "%2d:%2d:%2d", h, mi, sec) == 3;
 }
 
+// A text that does not read as the C type asked for (SQLSTATE 22018).
+SQLRETURN CastFails(std::string* state, std::string* error) {
+  *state = "22018";
+  *error = "character value does not convert to the requested type";
+  return SQL_ERROR;
+}
+
 }  // namespace
 
 std::string ValueText(const Value& v) {
@@ -259,9 +266,7 @@ SQLRETURN WriteValue(const Value& v, SQLSMALLINT ctype, SQLPOINTER target, SQLLE
     int y, mo, d, h, mi, s;
     unsigned frac;
     if (!ParseDateTime(ValueText(v), &y, &mo, &d, &h, &mi, &s, &frac)) {
-      *state = "22018";
-      *error = "invalid character value for cast specification";
-      return SQL_ERROR;
+      return CastFails(state, error);
     }
     if (ctype == SQL_C_TYPE_DATE || ctype == SQL_C_DATE) {
       SQL_DATE_STRUCT r{static_cast<SQLSMALLINT>(y), static_cast<SQLUSMALLINT>(mo),
@@ -284,9 +289,7 @@ SQLRETURN WriteValue(const Value& v, SQLSMALLINT ctype, SQLPOINTER target, SQLLE
   }
   double num;
   if (!AsNumber(v, &num) || std::isnan(num)) {
-    *state = "22018";
-    *error = "invalid character value for cast specification";
-    return SQL_ERROR;
+    return CastFails(state, error);
   }
   auto fits = [&](double lo, double hi) {
     if (num < lo || num > hi) {
