@@ -87,6 +87,12 @@ SQLRETURN Traced(Handle* h, JsonLine& j, SQLRETURN rc) {
   return rc;
 }
 
+// Refuses a statement call: one diagnostic, the call traced as an error.
+SQLRETURN Refuse(Stmt* s, JsonLine& j, const char* state, const std::string& text) {
+  AddDiag(s, state, text);
+  return Traced(s, j, SQL_ERROR);
+}
+
 const char* InfoName(SQLUSMALLINT t) {
   switch (t) {
     case SQL_DBMS_NAME: return "SQL_DBMS_NAME";
@@ -247,8 +253,7 @@ QL_EXPORT SQLRETURN SQLFreeStmt(SQLHSTMT h, SQLUSMALLINT option) {
       FreeStmt(s);
       return SQL_SUCCESS;
     default:
-      AddDiag(s, "HY092", "invalid option");
-      return Traced(s, j, SQL_ERROR);
+      return Refuse(s, j, "HY092", "invalid option");
   }
   return Traced(s, j, SQL_SUCCESS);
 }
@@ -259,8 +264,7 @@ QL_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT h) {
   s->diags.clear();
   JsonLine j = Call("SQLCloseCursor", s);
   if (!s->open) {
-    AddDiag(s, "24000", "invalid cursor state");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "24000", "invalid cursor state");
   }
   CloseCursor(s);
   return Traced(s, j, SQL_SUCCESS);
@@ -481,8 +485,7 @@ QL_EXPORT SQLRETURN SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   JsonLine j = Call("SQLExecDirect", s);
   s->isPrepared = false;
   if (!text) {
-    AddDiag(s, "HY009", "invalid use of null pointer");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "HY009", "invalid use of null pointer");
   }
   return Traced(s, j, RunStatement(s, *Text(text, len), j));
 }
@@ -493,8 +496,7 @@ QL_EXPORT SQLRETURN SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   s->diags.clear();
   JsonLine j = Call("SQLPrepare", s);
   if (!text) {
-    AddDiag(s, "HY009", "invalid use of null pointer");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "HY009", "invalid use of null pointer");
   }
   CloseCursor(s);
   s->prepared = *Text(text, len);
@@ -509,8 +511,7 @@ QL_EXPORT SQLRETURN SQLExecute(SQLHSTMT h) {
   s->diags.clear();
   JsonLine j = Call("SQLExecute", s);
   if (!s->isPrepared) {
-    AddDiag(s, "HY010", "function sequence error: no prepared statement");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "HY010", "function sequence error: no prepared statement");
   }
   return Traced(s, j, RunStatement(s, s->prepared, j));
 }
@@ -524,12 +525,10 @@ QL_EXPORT SQLRETURN SQLBindParameter(SQLHSTMT h, SQLUSMALLINT n, SQLSMALLINT io,
   JsonLine j = Call("SQLBindParameter", s);
   j.Num("n", n).Num("c", ctype).Num("t", sqltype).Num("size", static_cast<long long>(size)).Num("dec", decimals);
   if (n == 0) {
-    AddDiag(s, "07009", "invalid descriptor index");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "07009", "invalid descriptor index");
   }
   if (FailFires(s->dbc, "bind", std::to_string(n))) {
-    AddDiag(s, "HY000", "injected failure: bind");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "HY000", "injected failure: bind");
   }
   s->params[n] = Param{io, ctype, sqltype, size, decimals, ptr, buflen, ind};
   return Traced(s, j, SQL_SUCCESS);
@@ -630,8 +629,7 @@ QL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT ctype, 
   JsonLine j = Call("SQLBindCol", s);
   j.Num("col", col).Num("c", ctype).Num("len", static_cast<long long>(buflen));
   if (col == 0) {
-    AddDiag(s, "07009", "invalid descriptor index");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "07009", "invalid descriptor index");
   }
   if (!ptr)
     s->cols.erase(col);
@@ -646,8 +644,7 @@ QL_EXPORT SQLRETURN SQLFetch(SQLHSTMT h) {
   s->diags.clear();
   JsonLine j = Call("SQLFetch", s);
   if (!s->open) {
-    AddDiag(s, "24000", "invalid cursor state");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "24000", "invalid cursor state");
   }
   if (s->cursor + 1 >= static_cast<long>(s->rs.rows.size())) {
     s->cursor = static_cast<long>(s->rs.rows.size());
@@ -667,8 +664,7 @@ QL_EXPORT SQLRETURN SQLFetch(SQLHSTMT h) {
   SQLRETURN rc = SQL_SUCCESS;
   for (auto& [col, b] : s->cols) {
     if (static_cast<size_t>(col) > row.size()) {
-      AddDiag(s, "07009", "bound column " + std::to_string(col) + " is beyond the result");
-      return Traced(s, j, SQL_ERROR);
+      return Refuse(s, j, "07009", "bound column " + std::to_string(col) + " is beyond the result");
     }
     std::string state, error;
     SQLRETURN r = WriteValue(row[col - 1], b.ctype, b.ptr, b.buflen, b.ind, nullptr, &state, &error);
@@ -762,8 +758,7 @@ QL_EXPORT SQLRETURN SQLPrimaryKeys(SQLHSTMT h, SQLCHAR* cat, SQLSMALLINT catLen,
   auto c = Text(cat, catLen), sc = Text(schema, schemaLen), t = Text(table, tableLen);
   CatalogArgs(j, {c, sc, t});
   if (!t) {
-    AddDiag(s, "HY009", "invalid use of null pointer");
-    return Traced(s, j, SQL_ERROR);
+    return Refuse(s, j, "HY009", "invalid use of null pointer");
   }
   SQLRETURN rc = CatalogPrimaryKeys(s, sc, t);
   j.Num("rows", static_cast<long long>(s->rs.rows.size()));
