@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "kernel/kernel_files_fixture.h"
 #include "kernel/runtime/cache.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/collate.h"
@@ -19,21 +20,12 @@
 #include "kernel/runtime/path.h"
 #include "platform/codepage.h"
 
-class RuntimeIo : public ::testing::Test {
+class RuntimeIo : public KernelFilesTest {
  protected:
   void SetUp() override {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    kshared_reset();
-    charset_reset();
-    file_reset();
+    KernelFilesTest::SetUp();
+    if (HasFatalFailure()) return;
     block_cache_release();
-    path_reset();
-    err_clear();
-    ASSERT_EQ(charset_init_system(), 1);
-    char tmpl[] = "/tmp/ql_io_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     old_cwd_ = cwd;
@@ -41,18 +33,9 @@ class RuntimeIo : public ::testing::Test {
   }
   void TearDown() override {
     block_cache_release();
-    file_reset();
     normtab_free();
-    charset_reset();
-    path_reset();
-    err_clear();
-    if (chdir(old_cwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
-    std::string cmd = "chmod -R u+w '" + dir_ + "' && rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "cleanup";
-  }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  void put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
+    if (!old_cwd_.empty() && chdir(old_cwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
+    KernelFilesTest::TearDown();
   }
   std::string get(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
@@ -62,6 +45,5 @@ class RuntimeIo : public ::testing::Test {
     struct stat st;
     return stat(path(name).c_str(), &st) == 0;
   }
-  std::string dir_;
   std::string old_cwd_;
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/kernel_files_fixture.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -20,35 +21,16 @@
 #include "kernel/tables/lang/lexer.h"
 #include "platform/codepage.h"
 
-class LangTest : public ::testing::Test {
+class LangTest : public KernelFilesTest {
  protected:
   void SetUp() override {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    kshared_reset();
-    charset_reset();
-    file_reset();
-    path_reset();
-    err_clear();
+    KernelFilesTest::SetUp();
     lex_reset();
-    ASSERT_EQ(charset_init_system(), 1);
-    char tmpl[] = "/tmp/ql_lang_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
   }
   void TearDown() override {
     FreeFile();
     lex_reset();
-    file_reset();
-    charset_reset();
-    path_reset();
-    err_clear();
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "cleanup";
-  }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  void put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
+    KernelFilesTest::TearDown();
   }
 
   // One token as text: "id:X", "str:x", "39:12", "2:1.5", "kw:20".
@@ -107,6 +89,5 @@ class LangTest : public ::testing::Test {
     return std::string(g_err_stack->pool + off);
   }
 
-  std::string dir_;
   LexerFile* lexfile_ = nullptr;
 };
