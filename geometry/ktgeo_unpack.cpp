@@ -75,26 +75,32 @@ int direction(const Rd& r, Piece piece, int32_t* field) {
     }
 }
 
-int coord(const Rd& r, GeoCoord* c) {
+// 1 read, 0 reported, -1 the blob ends first.
+int coord_or_short(const Rd& r, GeoCoord* c) {
     char d;
-    if (!get(r, &d)) return 0;
+    if (!get(r, &d)) return -1;
     if (d != '2' && d != '3') return bad(r, kCoord);
     c->z = KTGEO_NO_Z;
-    return f8(r, &c->x) && f8(r, &c->y) && (d == '2' || f8(r, &c->z));
+    return f8(r, &c->x) && f8(r, &c->y) && (d == '2' || f8(r, &c->z)) ? 1 : -1;
 }
 
+int coord(const Rd& r, GeoCoord* c) { return coord_or_short(r, c) == 1; }
+
+// 1 read; 0 a reported or allocation failure; -1 the blob ends first (a
+// count beyond the bytes left included).
 int coord_list(const Rd& r, nlst** out) {
     *out = nullptr;
     uint32_t n = 0;
-    if (!ktgeo_blob_read_ui4(r.b, &n)) return 0;
-    if (n > ktgeo_blob_left(r.b) / kMinCoordBytes) return 0;
+    if (!ktgeo_blob_read_ui4(r.b, &n)) return -1;
+    if (n > ktgeo_blob_left(r.b) / kMinCoordBytes) return -1;
     nlst* list = ktgeo_coord_list_alloc(n);
     if (!list) return 0;
     for (uint32_t i = 0; i < n; ++i) {
         GeoCoord c;
-        if (!coord(r, &c) || nlst_add(list, &c) != 1) {
+        const int read = coord_or_short(r, &c);
+        if (read != 1 || nlst_add(list, &c) != 1) {
             nlst_free(list);
-            return 0;
+            return read < 0 ? -1 : 0;
         }
     }
     *out = list;
@@ -146,7 +152,7 @@ int point(const Rd& r, GeoPoint* p) {
         ok = ktgeo_blob_read_i4(r.b, &dropped) && ktgeo_blob_read_f4(r.b, &angle) &&
              ktgeo_dynamic_orientation(p, angle);
     } else if (ok) {
-        float dx, dy;
+        float dx = 0, dy = 0;
         ok = ktgeo_blob_read_f4(r.b, &dx) && ktgeo_blob_read_f4(r.b, &dy);
         d->toward = GeoCoord{p->coord.x + dx, p->coord.y + dy, KTGEO_NO_Z};
     }
@@ -217,7 +223,11 @@ int curve(const Rd& r, GeoCurve* c) {
         else bad(r, kCurve);
         if (direction(r, kCurve, &c->direction) != 1) return 0;
     }
-    if (!coord_list(r, &c->coords)) return c->curve_type != KTGEO_KT_CURVE || r.v < 2;
+    // A list that cannot be read is tolerated, except that a blob shorter
+    // than the list it announces fails like any short blob.
+    const int listed = coord_list(r, &c->coords);
+    if (listed < 0) return 0;
+    if (listed == 0) return c->curve_type != KTGEO_KT_CURVE || r.v < 2;
     if (c->curve_type != KTGEO_KT_CURVE) return 1;
     const uint32_t n = c->coords->tally;
     bool ok = true;
@@ -410,7 +420,7 @@ int unpack02_envelope(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {
 int unpack02_centroid(BlobBuffer* reader, GeoCoord* p) { return position(Rd{reader, 2}, p); }
 int unpack02_coord(BlobBuffer* reader, GeoCoord* c) { return coord(Rd{reader, 2}, c); }
 int unpack02_coord_list(BlobBuffer* reader, nlst** list) {
-    return coord_list(Rd{reader, 2}, list);
+    return coord_list(Rd{reader, 2}, list) == 1;
 }
 
 int unpack02_envelope_only(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {
