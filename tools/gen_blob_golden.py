@@ -214,8 +214,87 @@ def build():
          'map rectangle (0,0)-(4,2): the 5-coordinate ring, centroid its centre: 206 bytes')
 
 
+# ---------------------------------------------------------- object records
+
+def classic(type_, rect, fields, length):
+    """A classic record: the type byte, the rectangle, then (offset, bytes)
+    fields, zero elsewhere, `length` bytes in all (the last one 0)."""
+    rec = bytearray(length)
+    rec[0] = type_
+    rec[1:33] = f8(*rect)
+    for offset, data in fields:
+        rec[offset:offset + len(data)] = data
+    return bytes(rec)
+
+
+def classic_poly(type_, rect, centre, sections):
+    body = i16(len(sections))
+    nodes = 0
+    for within, pts in sections:
+        body += i16(len(pts)) + i16(within) + b''.join(f8(*p) for p in pts)
+        nodes += len(pts)
+    length = 72 + 4 * len(sections) + 16 * nodes
+    return classic(type_, rect, [(37, f8(*centre)), (69, body)], length)
+
+
+def extended(type_, body):
+    end = 45 + len(body)
+    length = end + 1
+    head = bytearray(45)
+    head[33] = 100
+    head[34:38] = i32(length - 34)
+    head[38:42] = i32(end - 38)
+    head[42:44] = struct.pack('<H', type_)
+    head[44] = 1
+    return bytes(head) + body + b'\0'
+
+
+def pen_packed(width, pattern, rgb):
+    return bytes([width & 7, pattern, 0]) + bytes(rgb)
+
+
+def font_packed(style, back_flag, fore, back):
+    return bytes([style & 0x7f, back_flag & 1]) + bytes(fore) + bytes(back)
+
+
+def text_body(angle, height, label, font, pen, box, flags, text, name):
+    name_bytes = name.encode().ljust(33, b'\0')
+    return (i16(angle) + f8(height) + f8(*label) + font + pen + f8(*box) + bytes([flags]) +
+            i16(len(text)) + text.encode() + b'\0' + name_bytes)
+
+
+def build_records():
+    case('cvrec_point', classic(1, (3, 4, 3, 4), [(37, f8(3, 4))], 54),
+         'object record of the point (3, 4): type, rectangle, four zero bytes, x, y, 0: 54 bytes')
+    case('cvrec_line', classic(2, (0, 0, 4, 2), [(37, f8(0, 0, 4, 2))], 70),
+         'object record of the line (0,0)-(4,2): 70 bytes')
+    case('cvrec_rect', classic(7, (0, 0, 4, 2), [], 34), 'object record of the rectangle (0,0)-(4,2)')
+    case('cvrec_ellipse', classic(9, (0, 0, 4, 2), [], 34), 'object record of an ellipse')
+    case('cvrec_arc', classic(3, (0, 0, 4, 2), [(33, i16(100) + i16(900))], 38),
+         'object record of an arc: its ellipse rectangle and angles 100, 900')
+    case('cvrec_region_abca',
+         classic_poly(5, (0, 0, 4, 3), (2, 1), [(0, [(0, 0), (4, 0), (4, 3), (0, 0)])]),
+         'object record of the region A, B, C, A with centre (2, 1): 140 bytes')
+    case('cvrec_polyline_of_line',
+         classic_poly(4, (0, 0, 4, 2), (2, 1), [(0, [(0, 0), (4, 2)])]),
+         'the line (0,0)-(4,2) back from its blob: a polyline of one section')
+    case('cvrec_region_of_rect',
+         classic_poly(5, (0, 0, 4, 2), (2, 1), [(0, [(0, 0), (4, 0), (4, 2), (0, 2), (0, 0)])]),
+         'the rectangle (0,0)-(4,2) back from its blob: a region of one closed section')
+    text = extended(6, text_body(450, 10, (25, 5), font_packed(1, 0, (0, 0, 255), (255, 255, 255)),
+                                 pen_packed(1, 2, (255, 0, 0)), (0, 0, 50, 10), 0, 'Hello',
+                                 'Arial'))
+    case('cvrec_text5', text, 'extended record of a 5-character text: 160 bytes')
+    case('cv00_text5', blob('CV00', text), 'the text record wrapped: 168 bytes')
+    region_body = (f8(0, 0, 4, 3) + f8(2, 1) + i16(1) + i32(4) + i16(0) +
+                   b''.join(f8(*p) for p in [(0, 0), (4, 0), (4, 3), (0, 0)]))
+    case('cvrec_collection_region', extended(14, f8(0, 0, 4, 3) + b'\0\0\1' + region_body),
+         'a collection with only a region part: rectangle, 0, 0, 1, the region body')
+
+
 def main():
     build()
+    build_records()
     out = sys.argv[1] if len(sys.argv) > 1 else 'tests/geometry/golden/blobs.txt'
     with open(out, 'w') as f:
         f.write('# Written by tools/gen_blob_golden.py from the blob and record layouts.\n')
