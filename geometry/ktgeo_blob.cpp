@@ -1,7 +1,8 @@
 // Blob buffer and byte codecs. Writers grow geometrically (at least doubling,
 // with 128 bytes of room after the value that caused the growth), so a blob
 // of n bytes costs O(log n) reallocations; the bytes written are the same
-// whatever the growth. Readers check every read against the recorded length.
+// whatever the growth. Storage past the high-water mark is never read, so it
+// is not cleared. Readers check every read against the recorded length.
 #include "geometry/ktgeo_blob.h"
 
 #include <bit>
@@ -124,7 +125,6 @@ int ktgeo_blob_init(BlobBuffer* buffer, uint32_t capacity) {
     clear(buffer);
     uint8_t* block = static_cast<uint8_t*>(qd_alloc(capacity));
     if (!block) return 0;
-    std::memset(block, 0, capacity);
     *buffer = BlobBuffer{block, block, 0, capacity};
     return 1;
 }
@@ -144,7 +144,6 @@ int ktgeo_blob_reserve(BlobBuffer* buffer, uint32_t n) {
     uint8_t* block = static_cast<uint8_t*>(qd_alloc(static_cast<size_t>(grown)));
     if (!block) return 0;
     if (buffer->used) std::memcpy(block, buffer->base, buffer->used);
-    std::memset(block + at, 0, static_cast<size_t>(grown - at));
     qd_free(buffer->base);
     buffer->base = block;
     buffer->cursor = block + at;

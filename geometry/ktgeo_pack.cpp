@@ -144,8 +144,15 @@ int curve_record(const GeoCurve* curve, BlobBuffer* w) {
 
 int pack02_coord(const GeoCoord* coord, BlobBuffer* w) {
     const bool z = ktgeo_has_z(*coord);
-    return letter(w, z ? '3' : '2') && ktgeo_blob_write_f8(w, &coord->x) &&
-           ktgeo_blob_write_f8(w, &coord->y) && (!z || ktgeo_blob_write_f8(w, &coord->z));
+    const uint32_t width = z ? 25 : 17;
+    if (!ktgeo_blob_reserve(w, width)) return 0;
+    uint8_t* p = byte_put_uc1(w->cursor, z ? '3' : '2');
+    p = byte_put_f8(byte_put_f8(p, coord->x), coord->y);
+    if (z) byte_put_f8(p, coord->z);
+    w->cursor += width;
+    if (static_cast<uint32_t>(w->cursor - w->base) > w->used)
+        w->used = static_cast<uint32_t>(w->cursor - w->base);
+    return 1;
 }
 
 int pack02_centroid(const GeoCoord* position, BlobBuffer* w) {
@@ -237,6 +244,47 @@ int pack02_spatialobject(SpatialObject* object, BlobBuffer* w) {
 
 // ------------------------------------------------------------ writer entries
 
+namespace {
+
+uint64_t curve_bytes(const GeoCurve* c) {
+    return 96 + 25 * uint64_t{c->coords ? c->coords->tally : 0};
+}
+
+uint64_t path_bytes(const GeoPath* p) {
+    uint64_t n = 64;
+    if (p->curves)
+        for (uint32_t i = 0; i < p->curves->tally; ++i)
+            n += curve_bytes(static_cast<const GeoCurve*>(p->curves->data) + i);
+    return n;
+}
+
+// Room for the whole blob in most cases, so that it is written without
+// growing (at least 512 bytes, as blobs always started).
+uint32_t size_estimate(const SpatialObject* o) {
+    uint64_t n = 512;
+    const nlst* list = o->primitives;
+    for (uint32_t i = 0; list && i < list->tally && n < (1u << 30); ++i) {
+        const GeometricPrimitive* p = static_cast<const GeometricPrimitive*>(list->data) + i;
+        n += 64;
+        switch (p->type) {
+            case KTGEO_POINT: n += 48; break;
+            case KTGEO_CURVE: n += curve_bytes(&p->geom.curve); break;
+            case KTGEO_PATH: n += path_bytes(&p->geom.path); break;
+            case KTGEO_POLYGON: {
+                const GeoPolygon& g = p->geom.polygon;
+                n += 64 + path_bytes(&g.exterior);
+                for (uint32_t k = 0; g.interiors && k < g.interiors->tally; ++k)
+                    n += path_bytes(static_cast<const GeoPath*>(g.interiors->data) + k);
+                break;
+            }
+            default: break;
+        }
+    }
+    return static_cast<uint32_t>(n < (1u << 30) ? n : (1u << 30));
+}
+
+}  // namespace
+
 int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) {
     const uint32_t placeholder = 0;
     if (!ktgeo_blob_write_ui4(w, &placeholder)) return 0;
@@ -255,7 +303,7 @@ uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
         return blob;
     }
     BlobBuffer w;
-    if (!ktgeo_blob_init(&w, 512)) return nullptr;
+    if (!ktgeo_blob_init(&w, size_estimate(object))) return nullptr;
     if (!ktgeo_pack_tagged(object, &w)) {
         ktgeo_blob_free(&w);
         return nullptr;
