@@ -268,6 +268,8 @@ def build_records():
          'object record of the point (3, 4): type, rectangle, four zero bytes, x, y, 0: 54 bytes')
     case('cvrec_line', classic(2, (0, 0, 4, 2), [(37, f8(0, 0, 4, 2))], 70),
          'object record of the line (0,0)-(4,2): 70 bytes')
+    case('cvrec_line_55', classic(2, (0, 0, 5, 5), [(37, f8(0, 0, 5, 5))], 70),
+         'object record of the line (0,0)-(5,5)')
     case('cvrec_rect', classic(7, (0, 0, 4, 2), [], 34), 'object record of the rectangle (0,0)-(4,2)')
     case('cvrec_ellipse', classic(9, (0, 0, 4, 2), [], 34), 'object record of an ellipse')
     case('cvrec_arc', classic(3, (0, 0, 4, 2), [(33, i16(100) + i16(900))], 38),
