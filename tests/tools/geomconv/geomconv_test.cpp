@@ -1,50 +1,12 @@
-// geomconv end to end: lines in, lines out, the exit status, over the
-// golden blobs and refused inputs.
+// geomconv end to end, blob to blob: lines in, lines out, the exit status,
+// over the golden blobs and refused inputs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
+#include "geomconv_run.h"
 #include "geometry/blob_test_util.h"
 
-namespace {
-
-struct Output {
-    std::vector<std::string> lines;
-    int status = -1;
-};
-
-// Runs geomconv with the arguments over the input lines.
-Output Geomconv(const std::string& args, const std::vector<std::string>& input) {
-    char path[] = "/tmp/geomconv_inXXXXXX";
-    const int fd = mkstemp(path);
-    {
-        std::ofstream in(path);
-        for (const std::string& l : input) in << l << "\n";
-    }
-    close(fd);
-    const std::string command =
-        std::string(QL_GEOMCONV) + " " + args + " < " + path + " 2>/dev/null";
-    Output run;
-    FILE* p = popen(command.c_str(), "r");
-    char buf[1 << 16];
-    std::string text;
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-    const int rc = pclose(p);
-    run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) run.lines.push_back(line);
-    unlink(path);
-    return run;
-}
-
-}  // namespace
+using geomconv_test::Geomconv;
+using geomconv_test::Output;
 
 TEST(geomconv, BlobBlobRepacksGoldenBlobsByteForByte) {
     std::vector<std::string> in;
@@ -82,3 +44,4 @@ TEST(geomconv, BlobBlobRefusals) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.lines, (std::vector<std::string>{good, "!", good}));
 }
+
