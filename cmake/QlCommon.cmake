@@ -37,8 +37,9 @@ function(ql_library name)
   endif()
 endfunction()
 
-# ql_gtest(NAME SOURCES ... LIBS ... [LABELS ...] [ENV ...]): a GoogleTest program,
-# every test case registered with ctest.
+# ql_gtest(NAME SOURCES ... LIBS ... [LABELS ...] [ENV ...] [TIMEOUT s]): a
+# GoogleTest program, every test case registered with ctest with a timeout
+# (120 s unless given), so that a hang fails that one test.
 function(ql_gtest name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${A_SOURCES})
@@ -50,6 +51,11 @@ function(ql_gtest name)
   set(props TIMEOUT ${A_TIMEOUT})
   if(A_LABELS)
     list(APPEND props LABELS "${A_LABELS}")
+  endif()
+  # Windows of tests sharing one display would cover each other's
+  # screenshots: tests labelled gui take the display one at a time.
+  if("gui" IN_LIST A_LABELS)
+    list(APPEND props RESOURCE_LOCK display)
   endif()
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")
