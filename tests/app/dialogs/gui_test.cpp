@@ -17,6 +17,7 @@
 #include "kernel/tables/api/TableReader.h"
 #include "kernel/tables/api/tabapi.h"
 #include "platform/ui/datasource.h"
+#include "platform/ui/fltk/asan_full_stacks.h"
 #include "platform/ui/fltk/fltk_backend.h"
 
 namespace {

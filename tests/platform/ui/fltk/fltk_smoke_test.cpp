@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ui/fltk/asan_full_stacks.h"
 #include "platform/ui/fltk/fltk_backend.h"
 #include "platform/ui/ui.h"
 
