@@ -206,11 +206,17 @@ bool COdbcUploader::PrepareTarget(const std::string& target, CUploadOptions* opt
   m_MemberPos = static_cast<int16_t>(m_Plan.memberPos);
   m_GeometryPos = static_cast<int16_t>(m_Plan.geometryPos);
 
-  // Owner and table stand bare in some statements and quoted in others:
-  // both must be plain names.
-  for (const std::string* name : {&options->Owner, &m_TableName}) {
-    if (name == &options->Owner && name->empty()) continue;
-    const std::string fault = SqlIdentifierFault(*name, "");
+  // Owner and table stand bare in some statements and quoted in others, and
+  // the source columns and the style column stand bare in CREATE TABLE and
+  // INSERT: all must be plain names before any statement names them.
+  std::vector<std::string> names;
+  if (!options->Owner.empty()) names.push_back(options->Owner);
+  names.push_back(m_TableName);
+  for (size_t i = 0; i < m_Columns.size(); ++i)
+    if (m_Plan.included[i]) names.push_back(SqlTrim(m_Columns[i].name));
+  if (mappable && options->StyleEnabled) names.push_back(options->StyleColumn);
+  for (const std::string& name : names) {
+    const std::string fault = SqlIdentifierFault(name, "");
     if (!fault.empty()) {
       LastError() = fault;
       m_ErrorId = kStrBadTargetName;
