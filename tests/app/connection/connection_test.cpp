@@ -256,6 +256,11 @@ TEST(StripPassword, RemovesEveryPasswordPairWithItsSeparator) {
            Row{"DRIVER={a;PWD=b};UID=u", "DRIVER={a;PWD=b};UID=u"},
            Row{"DSN=x; PWD =s;UID=a", "DSN=x;UID=a"},
            Row{"DSN=x;PWDX=s;XPWD=t", "DSN=x;PWDX=s;XPWD=t"},
+           Row{"UID=u;Password=s3cret", "UID=u;"},
+           Row{"UID=u;{PWD}={s3;cret}", "UID=u;"},
+           Row{"UID=u; { password } ={a}}b;c};DSN=y", "UID=u;DSN=y"},
+           Row{"PASSWD=x;UID=u;passWord=y", "UID=u;"},
+           Row{"DSN=x;PASSWORDS=s;{PWD", "DSN=x;PASSWORDS=s;{PWD"},
            Row{"DSN=x", "DSN=x"},
            Row{"", ""},
        }) {
@@ -265,7 +270,8 @@ TEST(StripPassword, RemovesEveryPasswordPairWithItsSeparator) {
 
 TEST(StripPassword, NoPasswordOfRandomStringsSurvives) {
   std::mt19937 rng(20261210);
-  const std::vector<std::string> keys = {"DSN", "UID", "PWD", "pwd", "UPWD", "upwd", "Pwd", "DATABASE", "DRIVER"};
+  const std::vector<std::string> keys = {"DSN", "UID",      "PWD",      "pwd",    "UPWD",    "upwd",
+                                         "Pwd", "DATABASE", "DRIVER",   "Password", "PASSWD", "{PWD}"};
   const std::string alphabet = "ab;={} PWD=x";
   for (int round = 0; round < 2000; ++round) {
     std::string text;
@@ -273,7 +279,8 @@ TEST(StripPassword, NoPasswordOfRandomStringsSurvives) {
     int pairs = 1 + static_cast<int>(rng() % 5);
     for (int p = 0; p < pairs; ++p) {
       const std::string& key = keys[rng() % keys.size()];
-      bool password = key == "PWD" || key == "pwd" || key == "Pwd" || key == "UPWD" || key == "upwd";
+      bool password = key == "PWD" || key == "pwd" || key == "Pwd" || key == "UPWD" || key == "upwd" ||
+                      key == "Password" || key == "PASSWD" || key == "{PWD}";
       std::string body;
       for (int k = static_cast<int>(rng() % 6); k > 0; --k) body += alphabet[rng() % alphabet.size()];
       std::string value;
