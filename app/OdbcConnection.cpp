@@ -299,8 +299,11 @@ bool COdbcConnection::Connect(const std::string&) {
       throw ConnectFailure{kStrNoStatementHandle};
     }
     if (!DetectDbms(newDbc, newStmt)) throw ConnectFailure{kStrNoStatementHandle};
-    if (!m_Informix && !m_Db2 && !m_Oracle && !m_Access && !m_MsSql && !m_SqlServerOther)
+    if (!m_Informix && !m_Db2 && !m_Oracle && !m_Access && !m_MsSql && !m_SqlServerOther) {
+      const std::string named = "The driver names it \"" + m_DriverDbmsName + "\"";
+      m_LastError = m_LastError.empty() ? named : named + ". " + m_LastError;
       throw ConnectFailure{kStrDbmsNotSupported};
+    }
   } catch (const ConnectFailure& f) {
     failure = f.stringId;
   } catch (const std::exception&) {
