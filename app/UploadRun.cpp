@@ -115,7 +115,11 @@ void RunUpload(CUploadRunView& view, UploadRunState& s) {
 
     if (!reader->Open(job.SourcePath, conn.WantsSrid() ? 1 : 0)) {
       --count;
+      // The reader's reason follows the path, for the person who has to
+      // mend the table.
       std::string text = Res(kStrOpenFailed) + " - " + job.SourcePath;
+      const std::string reason = reader->LastErrorText();
+      if (!reason.empty()) text += ": " + reason;
       bool goOn = true;
       if (!s.quiet) {
         if (jobCount > 1 && !last) {

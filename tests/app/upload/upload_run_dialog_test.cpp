@@ -138,7 +138,9 @@ TEST_F(UploadRunDialog, QuietRunOfThreeTablesWithTheSecondMissing) {
   AddJob("THREE", &t);
   EXPECT_EQ(Run(), -1);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_TRUE(Logged("\n\n" + LoadResString(kStrOpenFailed) + " - " + jobs[1].SourcePath + "\n"));
+  // The reader's reason follows the path.
+  EXPECT_TRUE(Logged("\n\n" + LoadResString(kStrOpenFailed) + " - " + jobs[1].SourcePath +
+                     ": No such file or directory\n"));
   EXPECT_TRUE(Logged("\n\n2" + LoadResString(kStrTablesUploaded) + " 00:00:00\n" + LoadResString(152) +
                      "3/5/2007" + LoadResString(153) + "9:4:5\n"));
   EXPECT_TRUE(Logged("\n" + LoadResString(kStrUploaded) + " THREE\n2" + LoadResString(kStrRowsUploaded) + "\n" +
