@@ -2,6 +2,7 @@
 // password; the last-error text.
 #include <random>
 
+#include "app/OdbcStmt.h"
 #include "app/ResourceLibrary.h"
 #include "connection_fixture.h"
 #include "platform/odbc_prompt.h"
@@ -321,6 +322,36 @@ TEST(AddToLastError, AppendsOrPrefixes) {
   EXPECT_EQ("driver more", c.GetLastErrorRef());
   c.AddToLastError("Owner", false);
   EXPECT_EQ("Owner. driver more", c.GetLastErrorRef());
+}
+
+}  // namespace
+
+namespace {
+
+// A text longer than the reader's limit is refused whole, never cut; one
+// that fits comes back whole however many pieces the driver sends it in.
+TEST_F(ConnectionTest, TextsPastTheReadLimitFailInsteadOfComingBackCut) {
+  COdbcConnection c;
+  ASSERT_TRUE(Open(c, {{"DBMS", "Microsoft SQL Server"}, {"UID", "u"}})) << log.str();
+  struct Case {
+    size_t length, limit;
+    bool read;
+  } cases[] = {
+      {10, 10, true}, {11, 10, false}, {256, 256, true}, {257, 256, false},
+      {300, 300, true}, {301, 300, false}, {1000, 2000, true}, {0, 0, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(k.length) + " / " + std::to_string(k.limit));
+    const std::string text(k.length, 'x');
+    const std::string sql = "select '" + text + "'";
+    SQLHSTMT h = c.GetStmtHandle();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(h, (SQLCHAR*)sql.c_str(), SQL_NTS)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(h)));
+    std::string out = "old";
+    EXPECT_EQ(OdbcGetText(h, 1, &out, k.limit), k.read);
+    EXPECT_EQ(out, k.read ? text : std::string());
+    OdbcCloseCursor(h);
+  }
 }
 
 }  // namespace
