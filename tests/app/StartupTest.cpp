@@ -104,6 +104,16 @@ TEST_F(StartupTest, QuietRunWithoutTablesExitsZeroWithAPrivateLog) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// An unusable temporary directory: the run goes on without a log, and one
+// stderr line names the log path with the system's reason.
+TEST_F(StartupTest, UnusableTemporaryDirectoryIsNamedOnStderr) {
+  AddResources();
+  env["TMPDIR"] = dir / "none";
+  qltest::RunResult r = Run({"/Q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "quendalour: the run log cannot be opened: " + (dir / "none") + "/Quendalour.log: No such file or directory\n");
+}
+
 TEST_F(StartupTest, LinkedDefaultLogLeavesItsTargetAlone) {
   AddResources();
   qltest::WriteFile(dir / "victim", "keep\n");
