@@ -42,17 +42,7 @@ endfunction()
 # (120 s unless given), so that a hang fails that one test.
 function(ql_gtest name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
-  # The test framework's headers cost more to compile than most tests: one
-  # precompiled header, made once, serves every test program.
-  if(NOT TARGET ql_test_pch)
-    add_executable(ql_test_pch ${PROJECT_SOURCE_DIR}/tests/test_pch.cpp)
-    target_link_libraries(ql_test_pch PRIVATE GTest::gtest GTest::gmock)
-    target_precompile_headers(ql_test_pch PRIVATE
-      <gtest/gtest.h> <gmock/gmock.h> <algorithm> <filesystem> <fstream> <functional> <map> <memory>
-      <set> <sstream> <string> <vector>)
-  endif()
   add_executable(${name} ${A_SOURCES})
-  target_precompile_headers(${name} REUSE_FROM ql_test_pch)
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   if(NOT A_TIMEOUT)
