@@ -115,3 +115,26 @@ TEST(coordsys_xform, ParamCounts) {
   } cases[] = {{24, 5}, {0, 0}, {1, 0}, {33, 0}, {2, 2}, {3, 6}, {4, 3}, {10, 1}, {18, 4}, {-1, 0}};
   for (auto c : cases) EXPECT_EQ(coordsys_param_count(c.type), c.count) << c.type;
 }
+
+TEST(coordsys_xform, RoundTripWithinHalfAStep) {
+  const CoordXform cases[] = {nonearth_bounds(0, 0, 10, 10), nonearth_bounds(-5e6, 2e6, 7e6, 9e6),
+                              latlong_bounds(-180, -90, 180, 90), latlong_bounds(10, 40, 11, 41)};
+  for (const CoordXform& xf : cases) {
+    const IntRect whole{-1000000000, -1000000000, 1000000000, 1000000000};
+    DRect b;
+    xform_int_rect_to_xy(&whole, &b, &xf);
+    const double half_x = 0.5 / std::fabs(xf.scale_x), half_y = 0.5 / std::fabs(xf.scale_y);
+    for (int i = 0; i <= 40; ++i) {
+      for (int j = 0; j <= 40; ++j) {
+        // An irrational-ish fraction keeps the points off the integer grid.
+        const DPoint p{b.x1 + (b.x2 - b.x1) * (i * 0.0249731), b.y1 + (b.y2 - b.y1) * (j * 0.0248917)};
+        IntPoint q;
+        xform_xy_to_int(&p, &q, &xf, 1);
+        DPoint back;
+        xform_int_to_xy(&q, &back, &xf, 1);
+        EXPECT_LE(std::fabs(back.x - p.x), half_x * (1 + 1e-9)) << p.x;
+        EXPECT_LE(std::fabs(back.y - p.y), half_y * (1 + 1e-9)) << p.y;
+      }
+    }
+  }
+}
