@@ -235,3 +235,33 @@ TEST_F(coordsys_datum, BursaWolfKeepsLongitudeEastOfTheAntimeridian) {
   const DPoint w = shift(datum_bursa_wolf, b, DPoint{-179.99, 0}, a);
   EXPECT_LT(w.x, -180);
 }
+
+namespace {
+// A grid that moves points by +1 degree of longitude, except west of -100.
+int16_t fake_grid(void*, const DPoint* in, DPoint* out, const DatumDef*) {
+  if (in->x < -100) return 0;
+  *out = DPoint{in->x + 1, in->y};
+  return 1;
+}
+int grid_token;
+}  // namespace
+
+TEST_F(coordsys_datum, GridGoesFirstAndFallsBackPerPoint) {
+  const Side nad27 = side(62), nad83 = side(74), wgs84 = side(104);
+  const DatumGrid grid{&grid_token, fake_grid, fake_grid};
+  datum_set_grid(DATUM_GRID_NADCON, &grid);
+  const DPoint in[2] = {{-90, 40}, {-110, 40}};
+  DPoint out[2];
+  datum_shift_points(in, &nad27.datum, &nad27.ell, out, &nad83.datum, &nad83.ell, 2);
+  EXPECT_EQ(out[0].x, -89);
+  EXPECT_EQ(out[0].y, 40);
+  const DPoint fallback = shift(datum_shift_7param, nad27, in[1], nad83);
+  EXPECT_EQ(out[1].x, fallback.x);
+  EXPECT_EQ(out[1].y, fallback.y);
+  // A pair the grid does not serve goes through the 7-parameter method.
+  datum_shift_points(in, &nad27.datum, &nad27.ell, out, &wgs84.datum, &wgs84.ell, 1);
+  EXPECT_EQ(out[0].x, shift(datum_shift_7param, nad27, in[0], wgs84).x);
+  datum_set_grid(DATUM_GRID_NADCON, nullptr);
+  datum_shift_points(in, &nad27.datum, &nad27.ell, out, &nad83.datum, &nad83.ell, 1);
+  EXPECT_NE(out[0].x, -89);
+}
