@@ -312,3 +312,32 @@ TEST_F(coordsys_text, coordsys_number_list) {
   EXPECT_EQ(b.y2, 5);
   EXPECT_EQ(used, 7);
 }
+
+TEST_F(coordsys_text, coordsys_units_reader) {
+  const struct {
+    const char* text;
+    int16_t kind, optional, ok, unit;
+    std::vector<int> codes;
+  } cases[] = {
+      {"Units \"km\"", 1, 0, 1, 1, {}},
+      {"Units \"sq km\"", 2, 0, 1, 15, {}},
+      {"Units \"sq km\"", 0, 0, 0, -1, {645}},
+      {"Units \"sq km\"", 1, 0, 0, -1, {646}},
+      {"Units \"km\"", 2, 0, 0, -1, {647}},
+      {"Units \"km\"", 3, 0, 0, -1, {660}},
+      {"Units \"furlong\"", 1, 0, 0, -1, {606}},
+      {"Units 7", 1, 0, 0, -1, {606}},
+      {"Bounds", 2, 1, 1, 14, {}},  // optional and absent: the current area unit
+      {"Bounds", 1, 0, 0, -1, {615}},
+  };
+  for (const auto& c : cases) {
+    err_clear();
+    lex_begin_text(c.text);
+    lex_next();
+    int16_t unit = -1;
+    EXPECT_EQ(clause_read_units(c.kind, &unit, c.optional), c.ok) << c.text << " kind " << c.kind;
+    EXPECT_EQ(unit, c.unit) << c.text;
+    EXPECT_EQ(error_codes(), c.codes) << c.text << " kind " << c.kind;
+    lex_begin_text(nullptr);
+  }
+}

@@ -138,3 +138,70 @@ TEST(coordsys_xform, RoundTripWithinHalfAStep) {
     }
   }
 }
+
+TEST(coordsys_xform, ChainsThroughBothAffines) {
+  // Metres; the definition affine doubles and shifts by 1, the integer-space
+  // affine shifts by (10, 20).
+  CoordSysDef d = nonearth_def(7);
+  d.flags |= COORDSYS_AFFINE;
+  d.affine_units = 7;
+  const double def_affine[6] = {2, 0, 1, 0, 2, 1};
+  std::memcpy(d.affine, def_affine, sizeof def_affine);
+  const double def_inverse[6] = {0.5, 0, -0.5, 0, 0.5, -0.5};
+  std::memcpy(d.affine_inverse, def_inverse, sizeof def_inverse);
+  CoordXform xf;
+  xform_init_scaled(&xf, 0, &d, 1, 1, 0, 0);
+  const double int_affine[12] = {1, 0, 10, 0, 1, 20, 1, 0, -10, 0, 1, -20};
+  xform_set_int_affine(&xf, int_affine, 0);
+  EXPECT_FALSE(xf.flags & XFORM_DEVICE);
+
+  const IntPoint origin{0, 0};
+  DPoint xy;
+  xform_int_to_xy(&origin, &xy, &xf, 1);
+  EXPECT_EQ(xy.x, 10);
+  EXPECT_EQ(xy.y, 20);
+
+  // Projected (4.5, 9.5) metres as the non-earth plane's degrees.
+  const double metre_in_degrees = 39.37007874015748 / 4377750.956089806;
+  DPoint ll;
+  xform_int_to_lonlat(&origin, &ll, &xf, 1);
+  EXPECT_DOUBLE_EQ(ll.x, 4.5 * metre_in_degrees);
+  EXPECT_DOUBLE_EQ(ll.y, 9.5 * metre_in_degrees);
+  IntPoint back;
+  xform_own_lonlat_to_int(&ll, &back, &xf, 1);
+  EXPECT_EQ(back.x, 0);
+  EXPECT_EQ(back.y, 0);
+  DatumDef datum;
+  xform_int_to_lonlat_datum(&origin, &ll, &xf, 1, &datum);
+  EXPECT_EQ(datum.ellipsoid, 29);
+  EXPECT_EQ(datum.number, 0);
+  xform_lonlat_to_int(&ll, &back, &xf, 1, &datum);
+  EXPECT_EQ(back.x, 0);
+
+  const IntRect r{0, 0, 10, 10};
+  DRect out;
+  xform_int_rect_to_xy(&r, &out, &xf);
+  EXPECT_EQ(out.x1, 10);
+  EXPECT_EQ(out.y1, 20);
+  EXPECT_EQ(out.x2, 20);
+  EXPECT_EQ(out.y2, 30);
+  IntRect ir;
+  xform_xy_rect_to_int(&out, &ir, &xf);
+  EXPECT_EQ(std::memcmp(&ir, &r, sizeof r), 0);
+}
+
+TEST(coordsys_xform, RotatedAffineRectangleIsTheCornersBox) {
+  CoordSysDef d = nonearth_def(7);
+  CoordXform xf;
+  xform_init_scaled(&xf, 0, &d, 1, 1, 0, 0);
+  const double quarter_turn[12] = {0, -1, 0, 1, 0, 0, 0, 1, 0, -1, 0, 0};
+  xform_set_int_affine(&xf, quarter_turn, 0);
+  EXPECT_FALSE(xform_int_affine_axis_aligned(&xf));
+  const IntRect r{0, 0, 10, 5};
+  DRect out;
+  xform_int_rect_to_xy(&r, &out, &xf);
+  EXPECT_EQ(out.x1, -5);
+  EXPECT_EQ(out.y1, 0);
+  EXPECT_EQ(out.x2, 0);
+  EXPECT_EQ(out.y2, 10);
+}
