@@ -160,7 +160,10 @@ bool read_fields_clause(TabReadContext* ctx) {
   t->field_count = 0;
   int32_t room = 0;
   for (int32_t i = 0; i < n; ++i) {
-    if (!lex_has_token()) return false;
+    if (!lex_has_token()) {
+      lex_error_expected(kTokIdentifier);  // fewer fields than announced
+      return false;
+    }
     if (t->field_count == room) {
       const int32_t grown = room == 0 ? 16 : room * 2;
       const int32_t want = grown < n ? grown : n;

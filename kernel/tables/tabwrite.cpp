@@ -300,9 +300,7 @@ int16_t tabfile_write(TableDef* t, const ObjectSystemRecord* object, const WfsRe
     if (records && t->metadata == nullptr) t->metadata = metadata_new();
     if (!metadata_is_empty(t->metadata) || records) {
       if (t->version <= 300) w.put("ReadOnly\n");
-      metadata_unsuspend_readonly(t->metadata);
       if (!metadata_write(t->metadata, h, nullptr)) w.ok = false;
-      metadata_suspend_readonly(t->metadata);
     }
   }
   if (file_flush_text(h) != 0 || file_error(h) != 0) w.ok = false;
