@@ -233,6 +233,8 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
                                      const void* object_record, const void* fme_record, int16_t flag);
 int16_t tabtypes_data_is_newer(const char* data_path, const char* def_path, int16_t* newer,
                                const void* object_record);
+// Test seam: the registration statement of the last refresh ("" before any).
+const char* tabtypes_last_refresh_statement();
 int16_t tabtypes_build_open_entry(int16_t kind, TableDef* table, int16_t shown, int16_t a, int16_t b,
                                   int16_t refuse, int16_t c, int16_t d, int16_t e);
 

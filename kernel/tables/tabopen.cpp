@@ -24,6 +24,8 @@ constexpr int16_t kErrRefused = 1933;
 
 namespace {
 
+std::string g_last_refresh;
+
 // Whole seconds of a file's modification time; false when it cannot be
 // examined.
 bool mtime_of(const char* path, int64_t* seconds) {
@@ -131,6 +133,7 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
   }
   (void)fme_record;
   stmt += std::string(" ") + kernel_string(6035) + " \"" + def_path + "\"";
+  g_last_refresh = stmt;
   FieldDef* old_fields = t->fields;
   const int32_t old_count = t->field_count;
   t->fields = nullptr;
@@ -169,6 +172,8 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
   fieldlist_free(old_fields, old_count);
   return result;
 }
+
+const char* tabtypes_last_refresh_statement() { return g_last_refresh.c_str(); }
 
 int16_t tabtypes_build_open_entry(int16_t kind, TableDef* t, int16_t shown, int16_t a, int16_t b, int16_t refuse,
                                   int16_t c, int16_t d, int16_t e) {
