@@ -606,7 +606,10 @@ int16_t stmt_run(const char* text, int32_t file, int32_t first_line, TabReadCont
   // A run without a context of its own gets a fresh one, so that it cannot
   // change the context of a run it is nested in.
   TabReadContext own;
-  stmt_set_context(context != nullptr ? context : &own);
+  TabReadContext* ctx = context != nullptr ? context : &own;
+  const int16_t outer_from_file = ctx->from_file;
+  ctx->from_file = file > 0 && text == nullptr ? 1 : 0;
+  stmt_set_context(ctx);
   if (tabfile_pending_version != 0) {
     stmt_language_version = tabfile_pending_version;
     tabfile_pending_version = 0;
@@ -624,6 +627,7 @@ int16_t stmt_run(const char* text, int32_t file, int32_t first_line, TabReadCont
   lex_next();
   while (ok && lex_has_token()) ok = stmt_dispatch();
   lex_file_free(lf);
+  ctx->from_file = outer_from_file;
   stmt_restore_lexer(&saved);
   return ok && err_count() == errors ? 1 : 0;
 }
@@ -649,6 +653,11 @@ int16_t stmt_dispatch() {
       if (!g_tr.collect) return refuse_open();
       return stmt_open_table();
     case kKwRegister:
+      // A definition file that is being read never writes files.
+      if (stmt_read_context()->from_file) {
+        err_push(4, kErrBadStatement, lex_token_text(), nullptr);
+        return 0;
+      }
       lex_next();
       if (!stmt_require(kKwTable)) return 0;
       return stmt_register_table();

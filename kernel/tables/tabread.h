@@ -83,6 +83,7 @@ struct TabReadContext {
   std::unique_ptr<WfsRecord> wfs_record;
   std::unique_ptr<FmeRecord> fme_record;
   int32_t entry_value = 0;  // handed on to the open-entry builder
+  int16_t from_file = 0;    // set by the runner: the statements come from a file
 
   ~TabReadContext() { metadata_free(metadata); }
 };
