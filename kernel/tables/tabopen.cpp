@@ -128,9 +128,7 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
   }
   std::string stmt = std::string(kernel_string(6248)) + " \"" + data_path + "\" ";
   tabfile_write_type_clause(&stmt, tabtype_extension(t->storage.type), &t->storage.options);
-  if (const auto* o = static_cast<const ObjectSystemRecord*>(object_record)) {
-    if (!o->coordsys.empty()) stmt += " " + o->coordsys;
-  }
+  stmt += tabfile_object_clauses(static_cast<const ObjectSystemRecord*>(object_record));
   (void)fme_record;
   stmt += std::string(" ") + kernel_string(6035) + " \"" + def_path + "\"";
   g_last_refresh = stmt;

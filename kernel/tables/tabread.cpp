@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/coordsys/xform.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -15,6 +16,7 @@
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
+#include "kernel/tables/clause_coordsys.h"
 #include "kernel/tables/clauses.h"
 #include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/lang/names.h"
@@ -211,16 +213,9 @@ bool read_type_clause(TabReadContext* ctx) {
   const auto* native = std::get_if<NativeOptions>(&s.options);
   if (s.type == TABTYPE_DBF && native != nullptr && native->shapefile) {
     auto rec = std::make_unique<ObjectSystemRecord>();
-    if (stmt_at(kKwCoordSys)) {
-      // Kept as text until the coordinate systems read it.
-      std::string text;
-      while (lex_has_token() && !stmt_at(kKwLineStyle) && !stmt_at(kKwRegionStyle) && !stmt_at(kKwSymbol) &&
-             !stmt_at(kKwFields) && !stmt_at(kKwBeginMetadata)) {
-        if (!text.empty()) text += ' ';
-        text += lex_token_text();
-        lex_next();
-      }
-      rec->coordsys = text;
+    if (stmt_accept(kKwCoordSys)) {
+      if (!stmt_read_coordsys(&rec->xform)) return false;
+      rec->has_transform = 1;
     }
     if (!stmt_read_object_styles(&rec->style_flags, &rec->line_pen, &rec->region_pen, &rec->region_brush,
                                  &rec->symbol))
@@ -704,6 +699,16 @@ int16_t stmt_definition_table() {
     }
   }
   return ok ? 1 : 0;
+}
+
+int16_t stmt_read_coordsys(CoordXform* xform) {
+  int16_t type = 0;
+  CoordSysDef def;
+  coordsys_clear(&def);
+  DRect bounds{};
+  if (!clause_parse_coordsys(&type, &def, &bounds)) return 0;
+  xform_init_bounds(xform, type, &def, &bounds);
+  return 1;
 }
 
 int16_t stmt_read_object_styles(uint8_t* flags, PenStyle* line_pen, PenStyle* region_pen, BrushStyle* brush,

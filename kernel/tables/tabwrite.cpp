@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kernel/drivers/ascii_text.h"
+#include "kernel/coordsys/coordsys_text.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -63,12 +64,8 @@ std::string brush_clause(const BrushStyle& b) {
 std::string symbol_clause(const SymbolStyle& s) {
   char out[160];
   if (s.kind == 1) {
-    std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%d)", s.shape, s.colour, s.size,
-                  quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10);
-    if (s.rotation % 10 != 0) {
-      std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%.1f)", s.shape, s.colour, s.size,
-                    quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10.0);
-    }
+    std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%g)", s.shape, s.colour, s.size,
+                  quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10.0);
   } else if (s.kind == 2) {
     std::snprintf(out, sizeof out, "Symbol (%s,%u,%d,%d)", quoted(s.bitmap.name).c_str(), s.colour, s.size,
                   symbol_get_bitmap_style(&s));
@@ -78,16 +75,23 @@ std::string symbol_clause(const SymbolStyle& s) {
   return out;
 }
 
-// The default styles of a shapefile after its Type clause options.
-std::string object_styles(const ObjectSystemRecord* o) {
+}  // namespace
+
+std::string tabfile_object_clauses(const ObjectSystemRecord* o) {
   if (o == nullptr) return "";
   std::string s;
+  if (o->has_transform) {
+    char text[1024];
+    if (coordsys_to_text(&o->xform, text, sizeof text, 1) && text[0] != '\0') s += std::string(" ") + text;
+  }
   if (o->style_flags & kStyleLinePen) s += " linestyle " + pen_clause(o->line_pen);
   if (o->style_flags & (kStyleRegionPen | kStyleBrush))
     s += " regionstyle " + pen_clause(o->region_pen) + " " + brush_clause(o->region_brush);
   if (o->style_flags & kStyleSymbol) s += " " + symbol_clause(o->symbol);
   return s;
 }
+
+namespace {
 
 bool printable_delimiter(uint8_t c) {
   return c > ' ' && c < 0x7F && c != '"' && c != '\'';
@@ -104,7 +108,7 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
       const auto* o = std::get_if<NativeOptions>(&s.options);
       const bool shp = o != nullptr && o->shapefile;
       w->put("%s%s Charset%s%s\n", open, shp ? "SHAPEFILE" : "DBF", charset_text(cs, t->version).c_str(),
-             shp ? object_styles(object).c_str() : "");
+             shp ? tabfile_object_clauses(object).c_str() : "");
       return true;
     }
     case TABTYPE_WKS:

@@ -34,6 +34,9 @@ void tabfile_apply_version_rules(TableDef* table);
 
 int16_t tabfile_write(TableDef* table, const ObjectSystemRecord* object, const WfsRecord* wfs, const FmeRecord* fme);
 int16_t tabfile_write_plain(TableDef* table);
+// The clauses of a shapefile's object-system record as written after its
+// Type clause: CoordSys, then the linestyle, regionstyle and Symbol defaults.
+std::string tabfile_object_clauses(const ObjectSystemRecord* object);
 // Appends " TYPE ..." for a data file of the extension id to the text.
 void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOptions* options);
 // The type text of a field as the writer prints it; 0 for a type without.

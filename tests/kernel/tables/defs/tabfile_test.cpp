@@ -150,6 +150,8 @@ TEST_F(defs_tabfile, HeaderAndStatementRules) {
       {{"!table", "!version 300", "Open Table \"q\" Type QUERY"}, {1937}},
       {{"!table", "!version 300", "Open Table \"q\""}, {1934}},
       {{"!table", "!version 300", "Select * From a"}, {599}},
+      // A definition file never registers (writes) tables.
+      {{"!table", "!version 300", "Register Table \"x.DBF\" Type DBF"}, {599}},
       {{"!table", "!version 100", "Fields 1", "a Integer"}, {}},
       {{"!table", "!version 100", "Description: none"}, {321}},
   };
