@@ -192,7 +192,10 @@ int16_t stmt_open_table() {
   }
   if (m.alias[0] == '\0') path_to_table_name(path, m.alias);
   path_set_extension_id(path, 1);
-  if (path_normalise(path) == nullptr) return 0;
+  if (path_normalise(path) == nullptr) {
+    err_push(4, kErrPathNotFound, path, nullptr);
+    return 0;
+  }
   std::memcpy(m.path, path, sizeof m.path);
   const int32_t h = file_register(m.path, 1);
   if (h > 0) {

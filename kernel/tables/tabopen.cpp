@@ -268,9 +268,16 @@ TableDef* table_open_file(int32_t def_file) {
     t->read_only = 3;
     path_with_extension(data, def_path, tabtype_extension(t->storage.type));
   } else if (ctx.has_data_file) {
-    if (ctx.data_file.size() >= sizeof data) return fail();
-    std::memcpy(data, ctx.data_file.c_str(), ctx.data_file.size() + 1);
-    if (!path_make_absolute(data, def_file)) return fail();
+    // A data path that would not fit is refused, never cut.
+    bool fits = ctx.data_file.size() < sizeof data;
+    if (fits) {
+      std::memcpy(data, ctx.data_file.c_str(), ctx.data_file.size() + 1);
+      fits = path_make_absolute(data, def_file) != 0;
+    }
+    if (!fits) {
+      err_push(4, kErrPathNotFound, ctx.data_file.c_str(), nullptr);
+      return fail();
+    }
   } else {
     path_with_extension(data, def_path, tabtype_extension(t->storage.type));
   }

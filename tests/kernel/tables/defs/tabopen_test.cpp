@@ -85,6 +85,28 @@ TEST_F(defs_open, MissingDataAndViewsOutsideCollecting) {
   tabfile_set_collect(0);
 }
 
+TEST_F(defs_open, LongDataPathsAreRefused) {
+  const std::string deep(240, 'd');
+  const struct {
+    std::string file;
+    int code;
+  } kCases[] = {
+      {std::string(300, 'x') + ".DAT", 1299},  // the name alone is too long
+      {deep + ".DAT", 370},                    // the name made absolute is
+  };
+  for (const auto& c : kCases) {
+    err_clear();
+    put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "File \"" + c.file + "\"", "Type NATIVE",
+                       "Fields 1", "a Integer ;"}));
+    EXPECT_EQ(open("t.TAB"), nullptr);
+    EXPECT_EQ(err_first_code(), c.code);
+    if (c.code == 1299) {
+      EXPECT_EQ(arg(0, 1), "260");
+    }
+    file_reset();
+  }
+}
+
 class defs_refresh : public defs_open {
  protected:
   void SetUp() override {
