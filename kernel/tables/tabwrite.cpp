@@ -232,6 +232,34 @@ int32_t version_for_field_types(const FieldDef* fields, int32_t count, int32_t* 
   return 100;
 }
 
+void version_set_all(TableDef* t, int32_t v) { t->version = t->read_entire = t->edit = v; }
+
+void version_copy_into(TableDef* t, const VersionTriple* v) {
+  t->version = v->version;
+  t->read_entire = v->read_entire;
+  t->edit = v->edit;
+}
+
+VersionTriple version_largest(TableDef* const* tables, int32_t count) {
+  VersionTriple out{0, 0, 0};
+  for (int32_t i = 0; i < count; ++i) {
+    if (tables[i] != nullptr) version_raise(&out, tables[i]->version, tables[i]->read_entire, tables[i]->edit);
+  }
+  return out;
+}
+
+int32_t version_largest_edit(TableDef* const* tables, int32_t count) { return version_largest(tables, count).edit; }
+
+int32_t version_for_column_types(const OpenTable* e, int32_t* type_found) {
+  for (const uint8_t ty : {VALUE_TIME, VALUE_DATETIME, VALUE_LARGEINT}) {
+    if (open_table_has_column_type(e, ty)) {
+      if (type_found) *type_found = ty;
+      return 900;
+    }
+  }
+  return 100;
+}
+
 void tabfile_apply_version_rules(TableDef* t) {
   VersionTriple v{t->version, t->read_entire, t->edit};
   if (t->wfs && tabdef_has_indexed_field(t)) version_raise(&v, 800, 800, 800);
