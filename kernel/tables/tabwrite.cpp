@@ -41,8 +41,9 @@ std::string quoted(const std::string& text) {
 }
 
 std::string charset_text(int32_t cs, int32_t version) {
-  if (version < 300) return std::string(" ") + charset_alias_name(cs);
-  return " " + quoted(charset_name(cs));
+  std::string out = " ";
+  out.append(version < 300 ? charset_alias_name(cs) : quoted(charset_name(cs)).c_str());
+  return out;
 }
 
 std::string pen_clause(const PenStyle& p) {
@@ -82,12 +83,15 @@ std::string tabfile_object_clauses(const ObjectSystemRecord* o) {
   std::string s;
   if (o->has_transform) {
     char text[1024];
-    if (coordsys_to_text(&o->xform, text, sizeof text, 1) && text[0] != '\0') s += std::string(" ") + text;
+    if (coordsys_to_text(&o->xform, text, sizeof text, 1) && text[0] != '\0') {
+      s += ' ';
+      s.append(text);
+    }
   }
-  if (o->style_flags & kStyleLinePen) s += " linestyle " + pen_clause(o->line_pen);
+  if (o->style_flags & kStyleLinePen) (s += " linestyle ") += pen_clause(o->line_pen);
   if (o->style_flags & (kStyleRegionPen | kStyleBrush))
-    s += " regionstyle " + pen_clause(o->region_pen) + " " + brush_clause(o->region_brush);
-  if (o->style_flags & kStyleSymbol) s += " " + symbol_clause(o->symbol);
+    ((((s += " regionstyle ") += pen_clause(o->region_pen)) += ' ') += brush_clause(o->region_brush));
+  if (o->style_flags & kStyleSymbol) (s += " ") += symbol_clause(o->symbol);
   return s;
 }
 
@@ -114,7 +118,8 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
     case TABTYPE_WKS:
     case TABTYPE_XLS: {
       const auto* o = std::get_if<SheetOptions>(&s.options);
-      std::string range = o != nullptr && !o->range.empty() ? " Range " + quoted(o->range) : "";
+      std::string range;
+      if (o != nullptr && !o->range.empty()) (range = " Range ") += quoted(o->range);
       w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", range.c_str());
       return true;
     }
@@ -182,7 +187,7 @@ void write_fields(TabWriter* w, const TableDef* t, bool type_ok) {
     field_type_text(f.value.type, f.width, f.decimals, type, sizeof type);
     std::string line = std::string("    ") + f.name + " " + type;
     if (f.index != nullptr) {
-      line += " Index " + std::to_string(f.index->number);
+      (line += " Index ") += std::to_string(f.index->number);
       if (f.index->unique) line += " Unique";
     }
     if (f.read_only && f.autokey) line += " Autokey";
@@ -360,7 +365,7 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       *text += " TYPE ASCII";
       const auto* o = options ? std::get_if<AsciiOptions>(options) : nullptr;
       if (o != nullptr) {
-        *text += " Delimiter " + std::to_string(o->delimiter);
+        (*text += " Delimiter ") += std::to_string(o->delimiter);
         if (o->titles) *text += " Titles";
         *text += charset(o->charset);
       }
@@ -377,7 +382,7 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       const auto* o = options ? std::get_if<SheetOptions>(options) : nullptr;
       if (o != nullptr) {
         if (o->titles) *text += " Titles ";
-        if (!o->range.empty()) *text += " Range " + quoted(o->range);
+        if (!o->range.empty()) (*text += " Range ") += quoted(o->range);
         if (ext_id == 21 && o->interactive) *text += std::string(" ") + kernel_string(6246);
       }
       return;
@@ -386,11 +391,11 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       *text += " Type ACCESS";
       const auto* o = options ? std::get_if<AccessOptions>(options) : nullptr;
       if (o != nullptr) {
-        *text += " Database " + quoted(o->database);
+        (*text += " Database ") += quoted(o->database);
         if (o->version == 4) *text += " Version 3.0";
         else if (o->version != 0) *text += " Version 4.0";
-        *text += " Table " + quoted(o->table);
-        if (!o->password.empty()) *text += " Password " + quoted(o->password);
+        (*text += " Table ") += quoted(o->table);
+        if (!o->password.empty()) (*text += " Password ") += quoted(o->password);
       }
       return;
     }
