@@ -136,9 +136,9 @@ bool read_field_index(TabReadContext* ctx, FieldDef* f) {
       return false;
     }
     f->index = d;
-  } else if (ctx->quiet_index == 0) {
-    kernel_error_message(kernel_string(3707), f->name, t->name);
   }
+  // Without an index file the field is read without its index: a missing
+  // ".IND" never keeps a table from opening.
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "kernel/runtime/kshared.h"
 #include "kernel/runtime/path.h"
 #include "kernel/tables/defs/defs_fixture.h"
 #include "kernel/tables/lang/walker.h"
@@ -56,6 +57,18 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   EXPECT_EQ(index, 2);
   EXPECT_EQ(table_column_find(e, "OBJ", &index), 0);  // answered, but no objects
   EXPECT_EQ(index, 255);
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  g_kshared.fatal_trap_flag = 1;
+  TableDef* t = nullptr;
+  EXPECT_EQ(kernel_guard([&] { t = open("t.TAB"); }), 1);
+  g_kshared.fatal_trap_flag = 0;
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->fields[0].index, nullptr);
   tabdef_free(t);
 }
 
