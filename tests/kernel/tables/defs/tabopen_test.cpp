@@ -60,6 +60,31 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   tabdef_free(t);
 }
 
+TEST_F(defs_open, ComponentFilesAndObjects) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  put("t.IND", "");
+  put("t.MAP", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->entry->object_table, 1);
+  ASSERT_NE(t->fields[0].index, nullptr);
+  ComponentFile parts[5];
+  ASSERT_EQ(tabdef_component_files(t, parts), 4);
+  const struct {
+    const char* name;
+    int32_t ext;
+  } kParts[] = {{"t.TAB", 1}, {"t.DAT", 17}, {"t.IND", 7}, {"t.MAP", 5}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::string(parts[i].path), path(kParts[i].name));
+    EXPECT_EQ(parts[i].ext_id, kParts[i].ext);
+  }
+  int32_t index = -1;
+  EXPECT_EQ(table_column_find(t->entry, "Object", &index), 1);
+  EXPECT_EQ(index, 255);
+  tabdef_free(t);
+}
+
 TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
   put("t.DAT", "");
