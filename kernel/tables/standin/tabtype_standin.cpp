@@ -2,6 +2,7 @@
 // close register and release the data file; a dBASE file is described from
 // its field descriptors, a delimited text file from its first line (every
 // column Char); access brackets only count.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
