@@ -176,6 +176,18 @@ TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
   EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
 }
 
+TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type DBF", "Fields 1", "id Char (5) Index 1 ;"}));
+  put("t.IND", "");
+  set_mtime("t.TAB", 1000000000);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  ASSERT_EQ(t->field_count, 2);
+  EXPECT_NE(t->fields[0].index, nullptr);  // ID had an index before
+  EXPECT_EQ(t->fields[1].index, nullptr);
+  tabdef_free(t);
+}
+
 TEST_F(defs_refresh, NewerDefinitionIsKept) {
   set_mtime("t.TAB", 1000000002);
   TableDef* t = open("t.TAB");
