@@ -118,9 +118,10 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
     case TABTYPE_WKS:
     case TABTYPE_XLS: {
       const auto* o = std::get_if<SheetOptions>(&s.options);
-      std::string range;
-      if (o != nullptr && !o->range.empty()) (range = " Range ") += quoted(o->range);
-      w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", range.c_str());
+      std::string options;
+      if (o != nullptr && o->titles) (options = " ") += kernel_string(6180);
+      if (o != nullptr && !o->range.empty()) (options += " Range ") += quoted(o->range);
+      w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", options.c_str());
       return true;
     }
     case TABTYPE_ASCII: {

@@ -324,7 +324,10 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
       a->delimiter = static_cast<uint8_t>(pick(2) ? 9 + pick(100) : ',');
       a->titles = static_cast<uint8_t>(pick(2));
     }
-    if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) s->range = pick(2) ? "A1:\"B\"9" : "";
+    if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) {
+      s->range = pick(2) ? "A1:\"B\"9" : "";
+      s->titles = static_cast<int16_t>(pick(2));
+    }
     if (pick(2)) t->description = "say \"hi\", x" + std::to_string(pick(1000));
     const int n = 1 + pick(8);
     bool timed = false;
@@ -386,6 +389,7 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
     }
     if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) {
       EXPECT_EQ(std::get<SheetOptions>(back->storage.options).range, s->range);
+      EXPECT_EQ(std::get<SheetOptions>(back->storage.options).titles, s->titles);
     }
     ASSERT_EQ(back->field_count, t->field_count) << first;
     for (int i = 0; i < n; ++i) {
