@@ -104,6 +104,20 @@ TEST_F(defs_tabfile, TypeLinesByTypeAndVersion) {
   }
 }
 
+TEST_F(defs_tabfile, QueryTableLines) {
+  TableDef* t = fresh("q.TAB", TABTYPE_QUERY);
+  auto& q = std::get<QueryOptions>(t->storage.options);
+  q.paths = "a/b/c";
+  q.aliases = "x,y";  // the pairing stops at the end of the shorter list
+  q.paths2 = "d";
+  q.aliases2 = "w";
+  ASSERT_EQ(tabfile_write_plain(t), 1);
+  tabdef_free(t);
+  EXPECT_EQ(read("q.TAB"), "!table\r\n!version 300\r\nOpen Table a as x Interactive\r\n"
+                           "Open Table b as y Interactive\r\nOpen Table d as w Interactive\r\n"
+                           "\r\nDefinition Table\r\n  Type QUERY");
+}
+
 TEST_F(defs_tabfile, VersionRules) {
   TableDef* t = fresh("t.TAB", TABTYPE_NATIVE);
   add_field(t, "A", VALUE_DATETIME);
