@@ -119,7 +119,10 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
     case TABTYPE_XLS: {
       const auto* o = std::get_if<SheetOptions>(&s.options);
       std::string options;
-      if (o != nullptr && o->titles) (options = " ") += kernel_string(6180);
+      if (o != nullptr && o->titles) {
+        options += ' ';
+        options.append(kernel_string(6180));
+      }
       if (o != nullptr && !o->range.empty()) (options += " Range ") += quoted(o->range);
       w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", options.c_str());
       return true;
