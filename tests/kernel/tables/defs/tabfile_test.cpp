@@ -290,6 +290,33 @@ TEST_F(defs_tabfile, FieldLinesAndEditVersion) {
   tabdef_free(t);
 }
 
+TEST_F(defs_tabfile, OldFormDelimiters) {
+  const struct {
+    const char* line;
+    uint8_t delimiter;
+    uint8_t titles;
+  } kCases[] = {
+      {"TYPE: ASCII Delimiter ',' Titles", ',', 1},
+      {"TYPE: ASCII Delimiter ( Titles", '(', 1},
+      {"TYPE: ASCII Delimiter 59", ';', 0},
+      {"FORMAT: ascii delimiter | titles charset WindowsLatin2", '|', 1},
+  };
+  for (const auto& c : kCases) {
+    put("t.TAB", crlf({"!table", "!version 100", c.line, "FIELDS: 1", "A Integer"}));
+    TabReadContext ctx;
+    TableDef* t = reread("t.TAB", &ctx);
+    ASSERT_NE(t, nullptr) << c.line;
+    const auto& a = std::get<AsciiOptions>(t->storage.options);
+    EXPECT_EQ(a.delimiter, c.delimiter) << c.line;
+    EXPECT_EQ(a.titles, c.titles) << c.line;
+    tabdef_free(t);
+    file_reset();
+  }
+  put("t.TAB", crlf({"!table", "!version 100", "TYPE: ASCII", "FIELDS: 1", "A Integer"}));
+  TabReadContext ctx;
+  EXPECT_EQ(reread("t.TAB", &ctx), nullptr);  // no delimiter
+}
+
 TEST_F(defs_tabfile, OldFormRead) {
   put("t.TAB", crlf({"!table", "!version 100", "DESCRIPTION: roads", "TYPE: ASCII Delimiter ';' Titles",
                      "FIELDS: 3", "Name Char (20) Index 1", "1st Decimal 8 2", "Name Integer",
