@@ -186,6 +186,8 @@ void objrec_point_from_user(const DPoint* p, IntPoint* out, const CoordXform* so
 void objrec_rect_from_user(const DRect* r, IntRect* out, const CoordXform* source, const CoordXform* table);
 void objrec_points_to_user(const IntPoint* p, DPoint* out, int32_t n, const CoordXform* table,
                            const CoordXform* target);
+void objrec_points_from_user(const DPoint* p, IntPoint* out, int32_t n, const CoordXform* source,
+                             const CoordXform* table);
 void objrec_points_to_user_plain(const IntPoint* p, DPoint* out, int32_t n, const CoordXform* table);
 
 // ---- styles ----------------------------------------------------------------
