@@ -430,51 +430,52 @@ void objrec_points_to_user_plain(const IntPoint* p, DPoint* out, int32_t n, cons
 
 // ---- styles ----------------------------------------------------------------
 
-void objrec_copy_pen(const ObjPen* in, PenStyle* out) {
+namespace {
+
+// Pens, brushes and fonts carry the same fields in records and in objects;
+// colours are masked to 24 bits both ways.
+template <class In, class Out>
+void move_pen(const In* in, Out* out) {
   out->width = in->width;
   out->pattern = in->pattern;
   out->third = in->third;
   out->colour = in->colour & kRgb;
 }
-
-void objrec_put_pen(const PenStyle* in, ObjPen* out) {
-  out->width = in->width;
-  out->pattern = in->pattern;
-  out->third = in->third;
-  out->colour = in->colour & kRgb;
-}
-
-void objrec_copy_brush(const ObjBrush* in, BrushStyle* out) {
-  out->pattern = in->pattern == 0 ? 1 : in->pattern;
+template <class In, class Out>
+void move_brush(const In* in, Out* out) {
   out->fore = in->fore & kRgb;
   out->back = in->back & kRgb;
   out->transparent = in->transparent;
+}
+// Name up to its terminator, style bits 0-7 (the target's higher bits
+// kept), the three flags, colours and the back-colour flag.
+template <class In, class Out>
+void move_font(const In* in, Out* out) {
+  name_from_field(in->name, out->name);
+  out->style_bits = (out->style_bits & ~0xFFu) | (in->style_bits & 0xFF);
+  std::memcpy(out->flags, in->flags, sizeof out->flags);
+  out->fore = in->fore & kRgb;
+  out->back = in->back & kRgb;
+  out->back_flag = in->back_flag;
+}
+
+}  // namespace
+
+void objrec_copy_pen(const ObjPen* in, PenStyle* out) { move_pen(in, out); }
+void objrec_put_pen(const PenStyle* in, ObjPen* out) { move_pen(in, out); }
+
+void objrec_copy_brush(const ObjBrush* in, BrushStyle* out) {
+  out->pattern = in->pattern == 0 ? 1 : in->pattern;
+  move_brush(in, out);
 }
 
 void objrec_put_brush(const BrushStyle* in, ObjBrush* out) {
   out->pattern = in->pattern;
-  out->fore = in->fore & kRgb;
-  out->back = in->back & kRgb;
-  out->transparent = in->transparent;
+  move_brush(in, out);
 }
 
-void objrec_copy_font(const ObjFont* in, FontStyle* out) {
-  name_from_field(in->name, out->name);
-  out->style_bits = (out->style_bits & ~0xFFu) | (in->style_bits & 0xFF);
-  std::memcpy(out->flags, in->flags, sizeof out->flags);
-  out->fore = in->fore & kRgb;
-  out->back = in->back & kRgb;
-  out->back_flag = in->back_flag;
-}
-
-void objrec_put_font(const FontStyle* in, ObjFont* out) {
-  name_from_field(in->name, out->name);
-  out->style_bits = (out->style_bits & ~0xFFu) | (in->style_bits & 0xFF);
-  std::memcpy(out->flags, in->flags, sizeof out->flags);
-  out->fore = in->fore & kRgb;
-  out->back = in->back & kRgb;
-  out->back_flag = in->back_flag;
-}
+void objrec_copy_font(const ObjFont* in, FontStyle* out) { move_font(in, out); }
+void objrec_put_font(const FontStyle* in, ObjFont* out) { move_font(in, out); }
 
 void objrec_put_vector_symbol(const SymbolStyle* in, ObjSymbol* out) {
   out->vector.shape = in->shape;
