@@ -29,20 +29,41 @@ void resolutions(double* r1, double* r2) {
 // A lead byte whose trail byte lies within the length.
 bool pair_at(const char* text, int32_t i, int32_t length) { return i + 1 < length && mb_is_lead_byte(text + i); }
 
-// The conversion between a table transform and the device square a text box
-// is fitted to.
-void box_conversion(const IntRect* box, const CoordXform* xform, CoordConv* conv) {
-  static const IntRect kDevice{0, 0, 1000, 1000};
-  DRect extent;
-  xform_int_rect_unscale(box, &extent, xform);
-  drect_normalise(&extent);
-  CoordXform device;
-  xform_init_like(&device, xform, &extent);
-  // Rotation needs square device units, whatever the system's own fit.
-  device.def.ne.ne_fixed_aspect = 1;
-  xform_fit_device(&device, &kDevice, &extent);
-  conv_setup(conv, xform, &device);
-}
+// The 1000 x 1000 device square a text box is fitted to: the box's extent
+// in the table's plane (integer scale and offset undone) centred in the
+// square with equal scales on both axes, device y growing downward. Within
+// one table transform this is the per-axis linear map that fitting a device
+// transform like the table's to that extent gives.
+class DeviceSquare {
+ public:
+  DeviceSquare(const IntRect* box, const CoordXform* xform) : xform_(xform) {
+    DRect ext;
+    xform_int_rect_unscale(box, &ext, xform);
+    drect_normalise(&ext);
+    cx_ = (ext.x1 + ext.x2) / 2;
+    cy_ = (ext.y1 + ext.y2) / 2;
+    double m = std::max(ext.x2 - ext.x1, ext.y2 - ext.y1);
+    scale_ = m > 0 ? 1000 / m : 1;
+  }
+  void to_device(const IntRect* map, DRect* out) const {
+    DPoint p[2] = {{double(map->x1), double(map->y1)}, {double(map->x2), double(map->y2)}};
+    xform_unscale_points(p, p, xform_, 2);
+    for (DPoint& q : p) q = DPoint{500 + (q.x - cx_) * scale_, 500 - (q.y - cy_) * scale_};
+    drect_from_points(out, &p[0], &p[1]);
+  }
+  void to_map(const DRect* device, IntRect* out) const {
+    DPoint p[2] = {{device->x1, device->y1}, {device->x2, device->y2}};
+    for (DPoint& q : p) q = DPoint{cx_ + (q.x - 500) / scale_, cy_ - (q.y - 500) / scale_};
+    xform_scale_points(p, p, xform_, 2);
+    IntPoint i[2] = {{clamp_coord(std::round(p[0].x)), clamp_coord(std::round(p[0].y))},
+                     {clamp_coord(std::round(p[1].x)), clamp_coord(std::round(p[1].y))}};
+    rect_from_points(out, &i[0], &i[1]);
+  }
+
+ private:
+  const CoordXform* xform_;
+  double cx_ = 0, cy_ = 0, scale_ = 1;
+};
 
 }  // namespace
 
@@ -335,12 +356,11 @@ void text_rotated_bounds(DRect* rect, int16_t angle) {
 
 void objtext_rotate_box(IntRect* box, int16_t angle, const CoordXform* xform) {
   if (angle == 0) return;
-  CoordConv conv;
-  box_conversion(box, xform, &conv);
+  DeviceSquare square(box, xform);
   DRect d;
-  conv_map_rect_to_device(box, &d, &conv);
+  square.to_device(box, &d);
   text_rotated_bounds(&d, angle);
-  conv_device_rect_to_map(&d, box, &conv);
+  square.to_map(&d, box);
 }
 
 void objtext_unrotated_box(const MapObject* obj, const CoordXform* xform, IntRect* out) {
@@ -353,13 +373,12 @@ void objtext_unrotated_box(const MapObject* obj, const CoordXform* xform, IntRec
   }
   double r1, r2;
   resolutions(&r1, &r2);
-  CoordConv conv;
-  box_conversion(&t.box, xform, &conv);
+  DeviceSquare square(&t.box, xform);
   DRect b;
-  conv_map_rect_to_device(&t.box, &b, &conv);
+  square.to_device(&t.box, &b);
   IntRect first{t.box.x1, t.box.y1, t.box.x1, num_add_coord(t.box.y1, t.height)};
   DRect dev;
-  conv_map_rect_to_device(&first, &dev, &conv);
+  square.to_device(&first, &dev);
   double hd = std::fabs(dev.y2 - dev.y1);
   double x1, y1, x2, y2;
   if (a <= 900) {
@@ -389,5 +408,5 @@ void objtext_unrotated_box(const MapObject* obj, const CoordXform* xform, IntRec
   }
   DRect d{x1, y1, x2, y2};
   drect_normalise(&d);
-  conv_device_rect_to_map(&d, out, &conv);
+  square.to_map(&d, out);
 }
