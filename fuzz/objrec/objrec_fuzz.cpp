@@ -3,6 +3,7 @@
 // arrays or lie outside every bound, names without terminators, long texts.
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "kernel/coordsys/coordsys.h"

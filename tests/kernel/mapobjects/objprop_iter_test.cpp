@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kernel/mapobjects/mapobj_iter.h"
+#include "kernel/mapobjects/objgeom_arc.h"
 #include "kernel/mapobjects/objgeom_norm.h"
 #include "kernel/mapobjects/objprop.h"
 #include "kernel/mapobjects/mapobj_fixture.h"
@@ -229,6 +230,33 @@ TEST_F(mapobj_props, TwoPolygonsExplodeIntoTwoRegionsWithTheirHoles) {
                 &pieces),
             1);
   EXPECT_EQ(pieces.size(), 5u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(mapobj_props, ArcsAndEllipsesJoinCollectionsAsNodes) {
+  if (kObjGeomArcStubbed) GTEST_SKIP() << "needs arc and ellipse nodes from the object-geometry work";
+  ObjPtr coll = New(MAPOBJ_COLLECTION);
+  ObjPtr ellipse = New(MAPOBJ_ELLIPSE);
+  rect_set(&ellipse->mbr, 0, 0, 100, 50);
+  ASSERT_EQ(mapobjx_collection_set_part(coll.get(), ellipse.get(), 0), 1);
+  ASSERT_NE(coll->u.collection.region, nullptr);
+  // At the default resolution of 100 nodes per circle, closed.
+  EXPECT_GT(Nodes(coll->u.collection.region, 0).size(), 100u);
+  EXPECT_EQ(Nodes(coll->u.collection.region, 0).front(), Nodes(coll->u.collection.region, 0).back());
+}
+
+TEST_F(mapobj_props, ConvertedRegionsGetACentreInside) {
+  if (kObjGeomNormalizeStubbed) GTEST_SKIP() << "needs region centres from the object-geometry normalisation";
+  Ring u = {{0, 0}, {0, 10}, {3, 10}, {3, 3}, {7, 3}, {7, 10}, {10, 10}, {10, 0}};
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {u});
+  ObjPtr region(mapobj_to_polyline_or_region(line.get(), 1));
+  ASSERT_TRUE(region);
+  IntPoint c;
+  mapobj_get_centroid(region.get(), &c);
+  EXPECT_FALSE(c.x > 3 && c.x < 7 && c.y > 3) << c;  // not in the notch
 }
 
 }  // namespace

@@ -452,3 +452,24 @@ TEST_F(mapobj_objrec, RandomRecordsSettleAfterOneRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mapobj_objrec, RotatedTextBoxesHoldTheirText) {
+  if (kObjGeomArcStubbed) GTEST_SKIP() << "needs text-box rotation from the object-geometry work";
+  ObjRecord rec = Blank(OBJREC_TEXT);
+  char text[] = "abc";
+  rec.u.text.text = text;
+  rec.u.text.box = {0, 0, 100, 10};
+  rec.u.text.angle = 90;
+  ObjPtr obj = FromRecord(rec, &plain_);
+  ASSERT_TRUE(obj);
+  // Turned a quarter round, the stored box is about 10 wide and 100 high.
+  EXPECT_NEAR(obj->u.text.box.x2 - obj->u.text.box.x1, 10, 2);
+  EXPECT_NEAR(obj->u.text.box.y2 - obj->u.text.box.y1, 100, 2);
+  ObjRecord back = Blank(0);
+  ASSERT_EQ(object_to_objrec(obj.get(), &back, &plain_, nullptr), 1);
+  EXPECT_NEAR(back.u.text.box.x2 - back.u.text.box.x1, 100, 0.2);
+}
+
+}  // namespace
