@@ -237,7 +237,6 @@ TEST_F(mapobj_props, TwoPolygonsExplodeIntoTwoRegionsWithTheirHoles) {
 namespace {
 
 TEST_F(mapobj_props, ArcsAndEllipsesJoinCollectionsAsNodes) {
-  if (kObjGeomArcStubbed) GTEST_SKIP() << "needs arc and ellipse nodes from the object-geometry work";
   ObjPtr coll = New(MAPOBJ_COLLECTION);
   ObjPtr ellipse = New(MAPOBJ_ELLIPSE);
   rect_set(&ellipse->mbr, 0, 0, 100, 50);
@@ -249,7 +248,6 @@ TEST_F(mapobj_props, ArcsAndEllipsesJoinCollectionsAsNodes) {
 }
 
 TEST_F(mapobj_props, ConvertedRegionsGetACentreInside) {
-  if (kObjGeomNormalizeStubbed) GTEST_SKIP() << "needs region centres from the object-geometry normalisation";
   Ring u = {{0, 0}, {0, 10}, {3, 10}, {3, 3}, {7, 3}, {7, 10}, {10, 10}, {10, 0}};
   ObjPtr line = Poly(MAPOBJ_POLYLINE, {u});
   ObjPtr region(mapobj_to_polyline_or_region(line.get(), 1));

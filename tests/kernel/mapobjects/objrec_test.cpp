@@ -456,7 +456,6 @@ TEST_F(mapobj_objrec, RandomRecordsSettleAfterOneRoundTrip) {
 namespace {
 
 TEST_F(mapobj_objrec, RotatedTextBoxesHoldTheirText) {
-  if (kObjGeomArcStubbed) GTEST_SKIP() << "needs text-box rotation from the object-geometry work";
   ObjRecord rec = Blank(OBJREC_TEXT);
   char text[] = "abc";
   rec.u.text.text = text;
