@@ -471,3 +471,225 @@ int32_t bezier_derivative_roots(const double k_in[4], double out[3]) {
     if (roots[i] >= -1e-5 && roots[i] < 1.00001) out[kept++] = roots[i];
   return kept;
 }
+
+// ---- object tests --------------------------------------------------------------
+
+namespace {
+
+bool is_area(const MapObject* obj) { return obj->type >= MAPOBJ_REGION && obj->type <= MAPOBJ_ELLIPSE; }
+bool is_rectlike(const MapObject* obj) { return obj->type >= MAPOBJ_TEXT && obj->type <= MAPOBJ_ROUNDRECT; }
+
+struct Ellipse {
+  double cx, cy, a, b;
+};
+Ellipse ellipse_of(const IntRect& r) {
+  double a = (static_cast<double>(r.x2) - r.x1) / 2, b = (static_cast<double>(r.y2) - r.y1) / 2;
+  return Ellipse{r.x1 + a, r.y1 + b, a, b};
+}
+
+bool in_ellipse(double x, double y, const IntRect& r) {
+  Ellipse e = ellipse_of(r);
+  if (e.a == 0 || e.b == 0) return false;
+  double dx = x - e.cx, dy = y - e.cy;
+  return dy * dy / (e.b * e.b) + dx * dx / (e.a * e.a) <= 1;
+}
+
+
+bool present(const MapObject* part) { return part && !mapobj_is_empty(part); }
+
+}  // namespace
+
+int16_t objtype_in_basic_set(int32_t type) { return (type >= 1 && type <= 7) || type == 9 ? 1 : 0; }
+
+int16_t objops_mbr_overlap(const MapObject* a, const MapObject* b) { return rect_overlaps(&a->mbr, &b->mbr); }
+
+int16_t objops_mbr_inside(const MapObject* a, const MapObject* b) { return rect_is_inside(&a->mbr, &b->mbr); }
+
+int16_t objops_intersects(MapObject* a, MapObject* b) {
+  if (!objops_mbr_overlap(a, b)) return 0;
+  if (a->type == MAPOBJ_POINT) return mapobjx_point_in_object(&a->u.point.location, b);
+  if (b->type == MAPOBJ_POINT) return mapobjx_point_in_object(&b->u.point.location, a);
+  if (a->type == MAPOBJ_MULTIPOINT || b->type == MAPOBJ_MULTIPOINT) {
+    MapObject* mp = a->type == MAPOBJ_MULTIPOINT ? a : b;
+    MapObject* other = mp == a ? b : a;
+    return mapobj_any_point(mp, [&](const IntPoint* p) { return mapobjx_point_in_object(p, other) != 0; }) ? 1 : 0;
+  }
+  if (a->type == MAPOBJ_COLLECTION || b->type == MAPOBJ_COLLECTION) {
+    MapObject* c = a->type == MAPOBJ_COLLECTION ? a : b;
+    MapObject* other = c == a ? b : a;
+    const MapCollectionPart& parts = c->u.collection;
+    if (present(parts.region) && mapobjx_region_intersects(parts.region, other)) return 1;
+    if (present(parts.polyline) && objops_intersects(parts.polyline, other)) return 1;
+    if (present(parts.multipoint) && objops_intersects(parts.multipoint, other)) return 1;
+    return 0;
+  }
+  if (is_area(a) || is_area(b)) return objops_areas_intersect(a, b);
+  return mapobjx_objects_cross(a, b);
+}
+
+int16_t objops_areas_intersect(MapObject* a, MapObject* b) {
+  if (a->type == MAPOBJ_ELLIPSE) return ellipse_intersects(a, b);
+  if (b->type == MAPOBJ_ELLIPSE) return ellipse_intersects(b, a);
+  if (a->type == MAPOBJ_REGION || b->type == MAPOBJ_REGION) return mapobjx_region_intersects(a, b);
+  return rectlike_intersects(a, b);
+}
+
+int16_t segment_meets_rect(const IntPoint* a, const IntPoint* b, const IntRect* rect) {
+  IntRect r;
+  rect_from_points(&r, a, b);
+  if (!rect_overlaps(&r, rect)) return 0;
+  if (point_in_rect(a, rect) || point_in_rect(b, rect)) return 1;
+  const IntPoint c[4] = {{rect->x1, rect->y1}, {rect->x1, rect->y2}, {rect->x2, rect->y2}, {rect->x2, rect->y1}};
+  for (int i = 0; i < 4; ++i)
+    if (seg_touch(a, b, &c[i], &c[(i + 1) % 4])) return 1;
+  return 0;
+}
+
+int16_t segment_in_rect(const IntPoint* a, const IntPoint* b, const IntRect* rect) {
+  return point_in_rect(a, rect) && point_in_rect(b, rect) ? 1 : 0;
+}
+
+int16_t rectlike_intersects(MapObject* a, MapObject* b) {
+  if (is_rectlike(a)) std::swap(a, b);
+  if (is_rectlike(a)) return 1;
+  const IntRect& r = b->mbr;
+  if (mapobj_any_point(a, [&](const IntPoint* p) { return point_in_rect(p, &r) != 0; })) return 1;
+  return mapobj_any_segment(a, [&](const IntPoint* p, const IntPoint* q) { return segment_meets_rect(p, q, &r) != 0; }) ? 1
+                                                                                                               : 0;
+}
+
+int16_t objops_within(MapObject* a, MapObject* b) {
+  if (!objops_mbr_inside(a, b)) return 0;
+  switch (a->type) {
+    case MAPOBJ_POINT: return mapobjx_point_in_object(&a->u.point.location, b);
+    case MAPOBJ_MULTIPOINT:
+      return mapobj_any_point(a, [&](const IntPoint* p) { return !mapobjx_point_in_object(p, b); }) ? 0 : 1;
+    case MAPOBJ_COLLECTION: {
+      MapObject* parts[3] = {a->u.collection.region, a->u.collection.polyline, a->u.collection.multipoint};
+      for (MapObject* part : parts)
+        if (present(part) && !objops_within(part, b)) return 0;
+      return 1;
+    }
+    default: break;
+  }
+  switch (b->type) {
+    case MAPOBJ_REGION: return mapobjx_within_region(a, b);
+    case MAPOBJ_TEXT:
+    case MAPOBJ_RECT:
+    case MAPOBJ_ROUNDRECT: return 1;
+    case MAPOBJ_ELLIPSE: return objops_within_ellipse(a, b);
+    case MAPOBJ_COLLECTION: {
+      MapObject* region = present(b->u.collection.region) ? b->u.collection.region : nullptr;
+      MapObject* line = present(b->u.collection.polyline) ? b->u.collection.polyline : nullptr;
+      if (a->type == MAPOBJ_POLYLINE) {
+        return mapobj_any_segment(a, [&](const IntPoint* p, const IntPoint* q) {
+                 bool inside = region && mapobjx_segment_in_region(p, q, region);
+                 bool on = line && mapobjx_segment_on_object(p, q, line);
+                 return !inside && !on;
+               })
+                   ? 0
+                   : 1;
+      }
+      if (region && mapobjx_within_region(a, region)) return 1;
+      return line ? mapobjx_object_on_object(a, line) : 0;
+    }
+    case MAPOBJ_POINT:
+    case MAPOBJ_MULTIPOINT: return 0;
+    default: return mapobjx_object_on_object(a, b);
+  }
+}
+
+int16_t objops_within_area(MapObject* a, MapObject* b) {
+  if (b->type == MAPOBJ_ELLIPSE) return objops_mbr_inside(a, b) ? objops_within_ellipse(a, b) : 0;
+  if (b->type == MAPOBJ_REGION) return objops_mbr_inside(a, b) ? mapobjx_within_region(a, b) : 0;
+  return 1;
+}
+
+int16_t objops_within_ellipse(MapObject* a, MapObject* e) {
+  if (a->type == MAPOBJ_ELLIPSE) return ellipse_contains_ellipse(&e->mbr, &a->mbr);
+  return mapobj_any_point(a, [&](const IntPoint* p) { return !in_ellipse(p->x, p->y, e->mbr); }) ? 0 : 1;
+}
+
+int16_t ellipse_contains_ellipse(const IntRect* e, const IntRect* f) {
+  if (e->x1 == f->x1 && e->y1 == f->y1 && e->x2 == f->x2 && e->y2 == f->y2) return 1;
+  if (in_ellipse(f->x1, f->y1, *e) && in_ellipse(f->x1, f->y2, *e) && in_ellipse(f->x2, f->y2, *e) &&
+      in_ellipse(f->x2, f->y1, *e))
+    return 1;
+  if (ellipse_outlines_cross(e, f)) return 0;
+  return in_ellipse(f->x2, (static_cast<double>(f->y1) + f->y2) / 2, *e) ? 1 : 0;
+}
+
+int16_t ellipses_intersect(const IntRect* e, const IntRect* f) {
+  return ellipse_outlines_cross(e, f) || ellipse_contains_ellipse(e, f) || ellipse_contains_ellipse(f, e) ? 1 : 0;
+}
+
+int16_t ellipse_intersects(MapObject* e, MapObject* o) {
+  if (o->type == MAPOBJ_ELLIPSE) return ellipses_intersect(&e->mbr, &o->mbr);
+  if (o->type == MAPOBJ_REGION) {
+    IntPoint c;
+    rect_center(&e->mbr, &c);
+    if (mapobjx_point_in_region(&c, o)) return 1;
+  }
+  if (is_rectlike(o) && rect_is_inside(&e->mbr, &o->mbr)) return 1;
+  if (mapobj_any_point(o, [&](const IntPoint* p) { return in_ellipse(p->x, p->y, e->mbr); })) return 1;
+  return mapobj_any_segment(o, [&](const IntPoint* p, const IntPoint* q) { return segment_meets_ellipse(p, q, &e->mbr) != 0; })
+             ? 1
+             : 0;
+}
+
+int16_t segment_meets_ellipse(const IntPoint* p, const IntPoint* q, const IntRect* rect) {
+  Ellipse e = ellipse_of(*rect);
+  if (e.a == 0 || e.b == 0) return 0;
+  double x1 = p->x - e.cx, y1 = p->y - e.cy, x2 = q->x - e.cx, y2 = q->y - e.cy;
+  if (x1 == x2) {
+    double t = 1 - x1 * x1 / (e.a * e.a);
+    if (t < 0) return 0;
+    double y = e.b * std::sqrt(t);
+    double lo = std::min(y1, y2), hi = std::max(y1, y2);
+    return (y >= lo && y <= hi) || (-y >= lo && -y <= hi) ? 1 : 0;
+  }
+  double m = (y2 - y1) / (x2 - x1), k = y1 - m * x1;
+  double roots[2];
+  int32_t n = solve_quadratic(1 / (e.a * e.a) + m * m / (e.b * e.b), 2 * m * k / (e.b * e.b), k * k / (e.b * e.b) - 1,
+                              roots);
+  double lo = std::min(x1, x2), hi = std::max(x1, x2);
+  for (int32_t i = 0; i < n; ++i)
+    if (roots[i] >= lo && roots[i] <= hi) return 1;
+  return 0;
+}
+
+int16_t ellipse_outlines_cross(const IntRect* e_rect, const IntRect* f_rect) {
+  Ellipse e = ellipse_of(*e_rect), f = ellipse_of(*f_rect);
+  bool f_arcs = std::min(f.a, f.b) < std::min(e.a, e.b);
+  const Ellipse& arcs = f_arcs ? f : e;
+  const Ellipse& other = f_arcs ? e : f;
+  double ex = other.cx - arcs.cx, ey = other.cy - arcs.cy;
+  if (other.a == 0 || other.b == 0) return 0;
+  for (int sx = -1; sx <= 1; sx += 2)
+    for (int sy = -1; sy <= 1; sy += 2)
+      if (quarter_arc_meets_ellipse(sx * arcs.a, sy * arcs.b, other.a, other.b, ex, ey)) return 1;
+  return 0;
+}
+
+int16_t quarter_arc_meets_ellipse(double a, double b, double c, double d, double ex, double ey) {
+  const double w = std::sqrt(0.5);
+  double u = (a - ex) / c, v = (b - ey) / d, p = ex / c, q = ey / d;
+  double k[5] = {q * q + u * u - 1, w * (u * u - q * v - 1), (u * u + v * v - u * p - q * v - 2) / 3,
+                 w * (v * v - u * p - 1), v * v + p * p - 1};
+  return bernstein4_has_root(k, 0);
+}
+
+int16_t bernstein4_has_root(const double k[5], int32_t depth) {
+  constexpr double kEps = 1e-10;
+  if (k[0] > kEps && k[4] > kEps && k[1] > 0 && k[2] > 0 && k[3] > 0) return 0;
+  if (k[0] < -kEps && k[4] < -kEps && k[1] < 0 && k[2] < 0 && k[3] < 0) return 0;
+  if (std::fabs(k[0]) <= kEps || std::fabs(k[4]) <= kEps || (k[0] > 0) != (k[4] > 0) || depth > 10) return 1;
+  double left[5], right[5], work[5];
+  std::copy(k, k + 5, work);
+  for (int level = 0; level < 5; ++level) {
+    left[level] = work[0];
+    right[4 - level] = work[4 - level];
+    for (int i = 0; i < 4 - level; ++i) work[i] = (work[i] + work[i + 1]) / 2;
+  }
+  return bernstein4_has_root(left, depth + 1) || bernstein4_has_root(right, depth + 1) ? 1 : 0;
+}

@@ -347,47 +347,15 @@ int16_t quads_overlap(const IntPoint p[4], const IntPoint q[4], int16_t bounds_o
 
 // ---- object tests --------------------------------------------------------------
 
-namespace {
-
-template <typename Fn>
-int16_t any_segment(MapObject* obj, Fn fn) {
-  struct Ctx {
-    Fn* fn;
-    int16_t hit;
-  } ctx{&fn, 0};
-  mapobj_for_each_segment(obj, [](const IntPoint* a, const IntPoint* b, void* u) -> int16_t {
-    auto* c = static_cast<Ctx*>(u);
-    c->hit = (*c->fn)(a, b) ? 1 : 0;
-    return c->hit ? 0 : 1;
-  }, &ctx);
-  return ctx.hit;
-}
-
-template <typename Fn>
-int16_t any_point(MapObject* obj, Fn fn) {
-  struct Ctx {
-    Fn* fn;
-    int16_t hit;
-  } ctx{&fn, 0};
-  mapobj_for_each_point(obj, [](const IntPoint* p, void* u) -> int16_t {
-    auto* c = static_cast<Ctx*>(u);
-    c->hit = (*c->fn)(p) ? 1 : 0;
-    return c->hit ? 0 : 1;
-  }, &ctx);
-  return ctx.hit;
-}
-
-}  // namespace
-
 int16_t mapobjx_segment_hits_object(const IntPoint* a, const IntPoint* b, MapObject* obj) {
-  return any_segment(obj, [&](const IntPoint* c, const IntPoint* d) {
+  return mapobj_any_segment(obj, [&](const IntPoint* c, const IntPoint* d) {
     return seg_intersect(a, b, c, d, nullptr, nullptr) != 0;
   });
 }
 
 int16_t mapobjx_segment_in_region(const IntPoint* a, const IntPoint* b, MapObject* region) {
   std::vector<IntPoint> list{*a, *b};
-  bool same = any_segment(region, [&](const IntPoint* c, const IntPoint* d) {
+  bool same = mapobj_any_segment(region, [&](const IntPoint* c, const IntPoint* d) {
     IntPoint out[2];
     int16_t kind = 0;
     int32_t n = intersect_points(a, b, c, d, out, &kind);
@@ -413,14 +381,14 @@ int16_t mapobjx_segment_in_region(const IntPoint* a, const IntPoint* b, MapObjec
 }
 
 int16_t mapobjx_segment_on_object(const IntPoint* a, const IntPoint* b, MapObject* obj) {
-  return any_segment(obj, [&](const IntPoint* c, const IntPoint* d) { return seg_on_segment(a, b, c, d) != 0; });
+  return mapobj_any_segment(obj, [&](const IntPoint* c, const IntPoint* d) { return seg_on_segment(a, b, c, d) != 0; });
 }
 
 int16_t mapobjx_region_intersects(MapObject* region, MapObject* other) {
   if (region->type != MAPOBJ_REGION) std::swap(region, other);
   if (region->type != MAPOBJ_REGION) return 0;
-  if (any_point(other, [&](const IntPoint* p) { return mapobjx_point_in_region(p, region) != 0; })) return 1;
-  if (any_segment(other, [&](const IntPoint* a, const IntPoint* b) {
+  if (mapobj_any_point(other, [&](const IntPoint* p) { return mapobjx_point_in_region(p, region) != 0; })) return 1;
+  if (mapobj_any_segment(other, [&](const IntPoint* a, const IntPoint* b) {
         return mapobjx_segment_hits_object(a, b, region) != 0;
       }))
     return 1;
@@ -434,9 +402,9 @@ int16_t mapobjx_region_intersects(MapObject* region, MapObject* other) {
 }
 
 int16_t mapobjx_within_region(MapObject* obj, MapObject* region) {
-  if (any_point(obj, [&](const IntPoint* p) { return !mapobjx_point_in_region(p, region); })) return 0;
+  if (mapobj_any_point(obj, [&](const IntPoint* p) { return !mapobjx_point_in_region(p, region); })) return 0;
   if (obj->type == MAPOBJ_POINT) return 1;
-  if (any_segment(obj, [&](const IntPoint* a, const IntPoint* b) { return !mapobjx_segment_in_region(a, b, region); }))
+  if (mapobj_any_segment(obj, [&](const IntPoint* a, const IntPoint* b) { return !mapobjx_segment_in_region(a, b, region); }))
     return 0;
   if (!is_area_type(obj->type)) return 1;
   MapSection* h = mapobj_lock_sections(region, 0);
@@ -452,8 +420,8 @@ int16_t mapobjx_within_region(MapObject* obj, MapObject* region) {
 }
 
 int16_t mapobjx_objects_cross(MapObject* obj, MapObject* other) {
-  return any_segment(other, [&](const IntPoint* a, const IntPoint* b) {
-    return any_segment(obj, [&](const IntPoint* c, const IntPoint* d) { return seg_touch(a, b, c, d) != 0; }) != 0;
+  return mapobj_any_segment(other, [&](const IntPoint* a, const IntPoint* b) {
+    return mapobj_any_segment(obj, [&](const IntPoint* c, const IntPoint* d) { return seg_touch(a, b, c, d) != 0; }) != 0;
   });
 }
 
@@ -462,9 +430,9 @@ int16_t mapobjx_object_on_object(MapObject* obj, MapObject* other) {
   if (obj->type == MAPOBJ_POINT) {
     if (other->type == MAPOBJ_POINT) return 1;
     const IntPoint* p = &obj->u.point.location;
-    return any_segment(other, [&](const IntPoint* a, const IntPoint* b) { return seg_contains_point(p, a, b) != 0; });
+    return mapobj_any_segment(other, [&](const IntPoint* a, const IntPoint* b) { return seg_contains_point(p, a, b) != 0; });
   }
-  return any_segment(obj, [&](const IntPoint* a, const IntPoint* b) {
+  return mapobj_any_segment(obj, [&](const IntPoint* a, const IntPoint* b) {
     return !mapobjx_segment_on_object(a, b, other);
   }) ? 0 : 1;
 }

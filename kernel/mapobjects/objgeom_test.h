@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 
+#include "kernel/mapobjects/mapobj_iter.h"
 #include "kernel/mapobjects/mapobj_sect.h"
 
 // Kept for tests written while these tests were placeholders.
@@ -65,3 +66,32 @@ int16_t mapobjx_region_intersects(MapObject* region, MapObject* other);
 int16_t mapobjx_within_region(MapObject* obj, MapObject* region);
 int16_t mapobjx_objects_cross(MapObject* obj, MapObject* other);
 int16_t mapobjx_object_on_object(MapObject* obj, MapObject* other);
+
+// ---- walks that stop at the first point or segment fn answers true for ------
+template <typename Fn>
+bool mapobj_any_point(MapObject* obj, Fn fn) {
+  struct Ctx {
+    Fn* fn;
+    bool hit;
+  } ctx{&fn, false};
+  mapobj_for_each_point(obj, [](const IntPoint* p, void* u) -> int16_t {
+    auto* c = static_cast<Ctx*>(u);
+    c->hit = (*c->fn)(p);
+    return c->hit ? 0 : 1;
+  }, &ctx);
+  return ctx.hit;
+}
+
+template <typename Fn>
+bool mapobj_any_segment(MapObject* obj, Fn fn) {
+  struct Ctx {
+    Fn* fn;
+    bool hit;
+  } ctx{&fn, false};
+  mapobj_for_each_segment(obj, [](const IntPoint* a, const IntPoint* b, void* u) -> int16_t {
+    auto* c = static_cast<Ctx*>(u);
+    c->hit = (*c->fn)(a, b);
+    return c->hit ? 0 : 1;
+  }, &ctx);
+  return ctx.hit;
+}

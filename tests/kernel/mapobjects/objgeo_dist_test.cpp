@@ -9,6 +9,7 @@
 #include "kernel/coordsys/unit.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/objgeom_dist.h"
+#include "kernel/mapobjects/objgeom_norm.h"
 #include "kernel/mapobjects/mapobj_fixture.h"
 #include "kernel/mapobjects/objgeo_csv.h"
 
@@ -183,6 +184,76 @@ TEST(objgeo_dist, RootSolvers) {
   EXPECT_EQ(solve_linear(0, 1, r), 0);
   EXPECT_EQ(cbrt_real(-27), -3);
   EXPECT_EQ(cbrt_real(1e-15), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(objgeo_dist, Ellipses) {
+  IntRect e{-100, -50, 100, 50};
+  struct Case {
+    IntRect f;
+    int16_t outlines, meet;
+  } cases[] = {
+      {{20, -50, 220, 50}, 1, 1},     // centres 120 apart
+      {{150, -50, 350, 50}, 0, 0},    // 250 apart
+      {{-50, -20, 50, 20}, 0, 1},     // inside
+      {{-300, -200, 300, 200}, 0, 1}, // around
+      {{-100, 60, 100, 160}, 0, 0},   // above
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ellipse_outlines_cross(&e, &c.f), c.outlines) << c.f.x1 << "," << c.f.y1;
+    EXPECT_EQ(ellipses_intersect(&e, &c.f), c.meet) << c.f.x1 << "," << c.f.y1;
+    EXPECT_EQ(ellipses_intersect(&c.f, &e), c.meet) << c.f.x1 << "," << c.f.y1;
+  }
+  IntRect inner{-50, -20, 50, 20};
+  EXPECT_EQ(ellipse_contains_ellipse(&e, &inner), 1);
+  EXPECT_EQ(ellipse_contains_ellipse(&inner, &e), 0);
+  IntPoint a{-200, 0}, b{200, 0}, c{-200, 60}, d{200, 60}, v1{0, -100}, v2{0, 100}, v3{120, -100}, v4{120, 100};
+  EXPECT_EQ(segment_meets_ellipse(&a, &b, &e), 1);
+  EXPECT_EQ(segment_meets_ellipse(&c, &d, &e), 0);
+  EXPECT_EQ(segment_meets_ellipse(&v1, &v2, &e), 1);
+  EXPECT_EQ(segment_meets_ellipse(&v3, &v4, &e), 0);
+  double k[5] = {1, 1, 1, 1, 1}, s[5] = {1, -1, -1, -1, 1}, t[5] = {1, 0.5, 0.2, 0.5, 1};
+  EXPECT_EQ(bernstein4_has_root(k, 0), 0);
+  EXPECT_EQ(bernstein4_has_root(s, 0), 1);  // dips below zero inside
+  EXPECT_EQ(bernstein4_has_root(t, 0), 0);
+}
+
+TEST_F(MapObjTest, objgeo_dist_ObjectTests) {
+  ObjPtr sq = Poly(MAPOBJ_REGION, {{{0, 0}, {0, 100}, {100, 100}, {100, 0}}});
+  mapobj_update_mbr(sq.get());
+  ObjPtr ell = New(MAPOBJ_ELLIPSE);
+  rect_set(&ell->mbr, 60, 60, 160, 160);  // holds the corner (100, 100)
+  ObjPtr far_ell = New(MAPOBJ_ELLIPSE);
+  rect_set(&far_ell->mbr, 98, 98, 198, 198);  // mbrs overlap, the ellipse misses the corner
+  ObjPtr pt = New(MAPOBJ_POINT);
+  pt->u.point.location = {50, 50};
+  rect_set(&pt->mbr, 50, 50, 50, 50);
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {{{-10, 50}, {10, 50}}});
+  mapobj_update_mbr(line.get());
+  ObjPtr away = Poly(MAPOBJ_POLYLINE, {{{-10, -10}, {-1, 120}}});
+  mapobj_update_mbr(away.get());
+  ObjPtr rect = New(MAPOBJ_RECT);
+  rect_set(&rect->mbr, 10, 10, 20, 20);
+  EXPECT_EQ(objops_intersects(sq.get(), ell.get()), 1);
+  EXPECT_EQ(objops_intersects(sq.get(), far_ell.get()), 0);
+  EXPECT_EQ(objops_intersects(pt.get(), sq.get()), 1);
+  EXPECT_EQ(objops_intersects(line.get(), sq.get()), 1);
+  EXPECT_EQ(objops_intersects(away.get(), sq.get()), 0);
+  EXPECT_EQ(objops_intersects(rect.get(), sq.get()), 1);
+  EXPECT_EQ(objops_intersects(rect.get(), line.get()), 0);
+  EXPECT_EQ(objops_within(pt.get(), sq.get()), 1);
+  EXPECT_EQ(objops_within(rect.get(), sq.get()), 1);
+  EXPECT_EQ(objops_within(line.get(), sq.get()), 0);
+  EXPECT_EQ(objops_within(sq.get(), rect.get()), 0);
+  ObjPtr small = New(MAPOBJ_ELLIPSE);
+  rect_set(&small->mbr, 90, 90, 130, 130);
+  EXPECT_EQ(objops_within(small.get(), ell.get()), 1);
+  EXPECT_EQ(objops_within(rect.get(), ell.get()), 0);
+  EXPECT_EQ(objtype_in_basic_set(8), 0);
+  EXPECT_EQ(objtype_in_basic_set(9), 1);
 }
 
 }  // namespace
