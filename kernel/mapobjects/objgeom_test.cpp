@@ -29,7 +29,13 @@ void for_each_polygon(const MapSection* h, int32_t count, Fn fn) {
 
 int16_t walk_ring(const MapSection* h, int32_t s, RingCrossing* state) {
   if (h[s].node_count < 2) return 1;
-  mapobj_section_for_each_segment(h, s, mapobjx_ring_crossing_step, state);
+  const IntPoint* p = mapobj_section_nodes(h, s);
+  const int32_t y = state->point.y;
+  for (int32_t i = 1; i < h[s].node_count && !state->boundary; ++i) {
+    // Segments wholly above or below the ray cannot meet it.
+    if ((p[i - 1].y < y && p[i].y < y) || (p[i - 1].y > y && p[i].y > y)) continue;
+    mapobjx_ring_crossing_step(&p[i - 1], &p[i], state);
+  }
   return state->boundary ? 0 : 1;
 }
 
