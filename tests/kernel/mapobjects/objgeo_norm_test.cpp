@@ -10,6 +10,7 @@
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/mapobj_fixture.h"
 #include "kernel/mapobjects/objgeo_csv.h"
+#include "kernel/mapobjects/objgeom_arc.h"
 #include "kernel/mapobjects/objgeom_norm.h"
 #include "kernel/mapobjects/objgeom_test.h"
 #include "kernel/mapobjects/objprop.h"
@@ -177,6 +178,55 @@ TEST_F(objgeo_norm, SphereAreasAgreeWithPlanimeter) {
     EXPECT_EQ(planar, 0);
     EXPECT_NEAR(got, expect, expect * 1e-9) << row[0];
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(objgeo_norm, DegenerateAndEmptyInputs) {
+  const CoordXform* plain = mapobj_plain_xform();
+  // Empty objects: nothing to sort, measure or hold.
+  ObjPtr empty = New(MAPOBJ_REGION);
+  EXPECT_EQ(mapobjx_normalize(empty.get(), 1), 0);
+  EXPECT_EQ(mapobj_region_area(empty.get(), plain, -1, 1, nullptr), 0);
+  EXPECT_EQ(mapobj_perimeter(empty.get(), plain, -1, 1), 0);
+  IntPoint o{0, 0};
+  EXPECT_EQ(mapobjx_point_in_region(&o, empty.get()), 0);
+  // A ring of one repeated point, a flat ring, and Z and M left null.
+  ObjPtr flat = Poly(MAPOBJ_REGION, {{{5, 5}, {5, 5}, {5, 5}}, {{0, 0}, {10, 0}, {20, 0}}});
+  ASSERT_EQ(mapobjx_set_zm(flat.get(), 1, 1), 1);
+  mapobjx_normalize(flat.get(), 1);
+  EXPECT_EQ(mapobj_region_area(flat.get(), plain, -1, 1, nullptr), 0);
+  IntPoint on{10, 0};
+  EXPECT_EQ(mapobjx_point_in_region(&on, flat.get()), 1);
+  // A polyline of one node: its centre is that node.
+  ObjPtr one = Poly(MAPOBJ_POLYLINE, {{{7, 8}}});
+  mapobjx_normalize(one.get(), 1);
+  IntPoint c = Centre(one.get());
+  EXPECT_EQ(c, (IntPoint{7, 8}));
+  // Extreme coordinates: the centre of the integer space's whole square.
+  ObjPtr big = Poly(MAPOBJ_REGION, {{{-1000000000, -1000000000}, {-1000000000, 1000000000},
+                                     {1000000000, 1000000000}, {1000000000, -1000000000}}});
+  mapobjx_normalize(big.get(), 1);
+  EXPECT_EQ(Centre(big.get()), (IntPoint{0, 0}));
+  EXPECT_DOUBLE_EQ(mapobj_region_area(big.get(), plain, -1, 1, nullptr), 4e18);
+}
+
+TEST_F(objgeo_norm, ArcNodesWithoutRoomReport632) {
+  ObjPtr e = New(MAPOBJ_ELLIPSE);
+  rect_set(&e->mbr, 0, 0, 0, 100);  // zero width
+  IntPoint* p = nullptr;
+  mem_test_fail_nth(1);
+  EXPECT_EQ(mapobj_arc_points(e.get(), 100, &p, nullptr), 0);
+  mem_test_fail_nth(0);
+  EXPECT_EQ(p, nullptr);
+  ASSERT_GT(err_count(), 0);
+  EXPECT_EQ(g_err_stack->entries[0].code, 632);
+  err_clear();
+  ASSERT_EQ(mapobj_arc_points(e.get(), 100, &p, nullptr), 102);
+  for (int i = 0; i < 102; ++i) EXPECT_EQ(p[i].x, 0);
+  mem_free(&p);
 }
 
 }  // namespace
