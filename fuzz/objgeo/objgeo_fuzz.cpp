@@ -18,20 +18,11 @@
 #include "kernel/mapobjects/quadkey.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/mem.h"
+#include "fuzz/fuzz_bytes.h"
 
 namespace {
 
-struct Bytes {
-  const uint8_t* p;
-  size_t n;
-  template <class T>
-  T take() {
-    T v{};
-    size_t k = n < sizeof v ? n : sizeof v;
-    std::memcpy(&v, p, k);
-    p += k, n -= k;
-    return v;
-  }
+struct Bytes : FuzzBytes {
   int32_t coord() {
     int32_t v = take<int32_t>();
     return (v & 1) ? v % 1000000001 : (v >> 1) % 1000;

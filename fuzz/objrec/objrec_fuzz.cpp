@@ -11,20 +11,11 @@
 #include "kernel/mapobjects/mapobj.h"
 #include "kernel/mapobjects/objrec.h"
 #include "kernel/runtime/err.h"
+#include "fuzz/fuzz_bytes.h"
 
 namespace {
 
-struct Bytes {
-  const uint8_t* p;
-  size_t n;
-  template <class T>
-  T take() {
-    T v{};
-    size_t k = n < sizeof v ? n : sizeof v;
-    std::memcpy(&v, p, k);
-    p += k, n -= k;
-    return v;
-  }
+struct Bytes : FuzzBytes {
   double coord() {
     int32_t v = take<int32_t>();
     return (v & 1) ? take<double>() : static_cast<double>(v % 2000000) / 7.0;

@@ -95,6 +95,8 @@ int32_t mapobj_arc_points(const MapObject* obj, int32_t resolution, IntPoint** p
   }
   int64_t span = e - s;
   if (e < s) span += 3600;
+  // Angles from files may lie anywhere in 16 bits: at most one full turn.
+  if (span < 0 || span > 3600) span = (span % 3600 + 3600) % 3600;
   int64_t r = std::min(resolution, kMapResolutionMax);
   int64_t count = 2 + span * r / 3600;
   IntPoint* points = nullptr;

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 void bounds_of(const IntPoint* p, int64_t n, IntRect* out) {
   if (n <= 0) {

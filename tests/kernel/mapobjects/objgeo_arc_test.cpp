@@ -39,7 +39,12 @@ TEST_F(MapObjTest, objgeo_arc_NodeCounts) {
   struct Case {
     int16_t s, e;
     int32_t count;
-  } cases[] = {{0, 900, 27}, {3500, 100, 2 + 200 * 100 / 3600}, {900, 900, 2}};
+  } cases[] = {{0, 900, 27},
+               {3500, 100, 2 + 200 * 100 / 3600},
+               {900, 900, 2},
+               // Angles from a file outside 0..3600: 30000 is 1200 and -30000
+               // is 2400 after whole turns, 1200 apart.
+               {30000, -30000, 2 + 1200 * 100 / 3600}};
   for (const Case& c : cases) {
     ObjPtr a = Arc({-1000, -500, 1000, 500}, c.s, c.e);
     Block p;
