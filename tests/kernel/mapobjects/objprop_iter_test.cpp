@@ -260,3 +260,42 @@ TEST_F(mapobj_props, ConvertedRegionsGetACentreInside) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mapobj_props, EditingRangesAreCheckedAndSplit) {
+  ObjPtr region = Poly(MAPOBJ_REGION, {kSquare, {{20, 20}, {20, 30}, {30, 30}}});
+  MapRange r;
+  int16_t past = 0;
+  const struct {
+    int32_t section, start, end, options;
+    int16_t result;
+  } cases[] = {
+      {1, 1, 4, 0, 0}, {2, 3, 1, 0, 0}, {3, 1, 1, 0, 2}, {0, 1, 1, 0, 2}, {1, 5, 5, 0, 3},
+      {1, 0, 1, 0, 3}, {1, 2, 5, 0, 4}, {1, 2, 0, kMapRangeNeedEnd, 4}, {1, 2, 0, 0, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(mapobj_check_range(region.get(), c.section, c.start, c.end, c.options, &r, &past), c.result)
+        << c.section << " " << c.start << " " << c.end;
+  ASSERT_EQ(mapobj_check_range(region.get(), 2, 3, 1, 0, &r, &past), 0);
+  EXPECT_EQ(r.section, 1);
+  EXPECT_EQ(r.start, 2);
+  EXPECT_EQ(r.end, 0);
+  ASSERT_EQ(mapobj_check_range(region.get(), 3, 1, 1, kMapRangePastLast, &r, &past), 0);
+  EXPECT_EQ(past, 1);
+  EXPECT_EQ(r.section, 2);
+
+  MapRange runs[2];
+  ASSERT_EQ(mapobj_range_split(3, 1, 4, runs), 2);
+  EXPECT_EQ(runs[0].start, 3);
+  EXPECT_EQ(runs[0].end, 3);
+  EXPECT_EQ(runs[1].start, 0);
+  EXPECT_EQ(runs[1].end, 1);
+  EXPECT_EQ(mapobj_range_end(3, 3, 4, 1), 1);
+  EXPECT_EQ(mapobj_range_end(1, 3, 4, 0), 3);
+
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {{{0, 0}, {1, 1}, {2, 2}}});
+  EXPECT_EQ(mapobj_check_range(line.get(), 1, 3, 2, 0, &r, &past), 4);
+}
+
+}  // namespace
