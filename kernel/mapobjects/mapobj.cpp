@@ -22,6 +22,7 @@ namespace {
 
 struct MapObjState {
   int32_t resolution = 100;
+  const MapObject* work_user = nullptr;  // the object last put on the work buffer
 };
 MapObjState g_state;
 
@@ -107,6 +108,7 @@ int16_t mapobj_runtime_start() {
 }
 
 void mapobj_runtime_end() {
+  g_state.work_user = nullptr;
   mem_free(&mapobj_work_buffer);
   objrec_free_buffers();
 }
@@ -119,6 +121,7 @@ void mapobj_state_reset() {
 // ---- life cycle ------------------------------------------------------------
 
 void mapobj_init(MapObject* obj, int32_t type) {
+  if (g_state.work_user == obj) g_state.work_user = nullptr;
   std::memset(obj, 0, sizeof *obj);
   obj->type = static_cast<uint8_t>(type);
   obj->pen = g_default_style_set.line_pen;
@@ -154,9 +157,12 @@ void mapobj_retype_keep_nodes(MapObject* obj) {
 int16_t mapobj_reset_type(MapObject* obj, int32_t type, int16_t use_work_buffer) {
   mapobj_set_type(obj, type);
   if (use_work_buffer) {
-    assert((obj->nodes == mapobj_work_buffer || !obj->nodes || !mapobj_work_buffer) &&
-           "another object may hold the work buffer");
+    if (mapobj_owns_nodes(obj)) mem_free(&obj->nodes);
+    assert((!g_state.work_user || g_state.work_user == obj || !mapobj_work_buffer ||
+            g_state.work_user->nodes != mapobj_work_buffer) &&
+           "a second object on the work buffer");
     obj->nodes = mapobj_work_buffer;
+    g_state.work_user = obj;
     return 1;
   }
   switch (obj->type) {
@@ -273,6 +279,7 @@ static void free_arrays(MapObject* obj) {
 // Parts before buffers, buffers before the record.
 void mapobj_free(MapObject* obj) {
   if (!obj) return;
+  if (g_state.work_user == obj) g_state.work_user = nullptr;
   bool owns = mapobj_owns_nodes(obj);
   free_arrays(obj);
   if (owns) mem_free(&obj->nodes);

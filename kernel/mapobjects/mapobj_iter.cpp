@@ -7,6 +7,7 @@
 #include "kernel/mapobjects/objgeom_norm.h"
 #include "kernel/mapobjects/objprop.h"
 #include "kernel/runtime/mem.h"
+#include "kernel/tables/lang/lexer.h"
 
 namespace {
 
@@ -263,6 +264,55 @@ int16_t mapobj_label_point(MapObject* obj, IntPoint* out) {
 void mapobj_point_or_midpoint(const IntPoint* a, IntPoint* out, int16_t flag, const IntPoint* b) {
   if (flag) *out = *a;
   else point_midpoint(a, b, out);
+}
+
+// ---- range checks ----------------------------------------------------------
+
+int16_t mapobj_check_range(const MapObject* obj, int32_t section, int32_t start, int32_t end, int32_t options,
+                           MapRange* out, int16_t* past_last_out) {
+  if (past_last_out) *past_last_out = 0;
+  if (!is_poly(obj)) return 2;
+  int32_t S = obj->u.poly.sections;
+  if (obj->type == MAPOBJ_POLYLINE && stmt_language_version < 300) section = 1;
+  if ((options & kMapRangePastLast) && section == S + 1) {
+    if (past_last_out) *past_last_out = 1;
+    *out = {S, 0, 0};
+    return 0;
+  }
+  int32_t s = mapobj_section_by_storage_order(section, obj);
+  if (s < 0) return 2;
+  const MapSection* h = static_cast<const MapSection*>(obj->nodes);
+  int32_t n = mapobj_part_node_count(obj, h, s);
+  if (start < 1 || start > n) return 3;
+  if (end == 0) {
+    if (options & kMapRangeNeedEnd) return 4;
+    end = start;
+  }
+  if (end < 1 || end > n || (obj->type == MAPOBJ_POLYLINE && end < start)) return 4;
+  *out = {s, start - 1, end - 1};
+  return 0;
+}
+
+int16_t mapobj_check_range_any(const MapObject* obj, int32_t start, MapRange* out) {
+  if (obj->type != MAPOBJ_MULTIPOINT || start < 1 || start > obj->u.multipoint.count) return 3;
+  *out = {0, start - 1, start - 1};
+  return 0;
+}
+
+int32_t mapobj_range_end(int32_t start, int32_t count, int32_t n, int16_t ring) {
+  int64_t end = static_cast<int64_t>(start) + count - 1;
+  if (ring && n > 0) end %= n;
+  return static_cast<int32_t>(end);
+}
+
+int32_t mapobj_range_split(int32_t start, int32_t end, int32_t n, MapRange runs[2]) {
+  if (end >= start) {
+    runs[0] = {0, start, end};
+    return 1;
+  }
+  runs[0] = {0, start, n - 1};
+  runs[1] = {0, 0, end};
+  return 2;
 }
 
 // ---- conversion ------------------------------------------------------------

@@ -37,6 +37,29 @@ int16_t mapobj_middle_segment(MapObject* obj, IntPoint out[2]);
 int16_t mapobj_label_point(MapObject* obj, IntPoint* out);
 void mapobj_point_or_midpoint(const IntPoint* a, IntPoint* out, int16_t flag, const IntPoint* b);
 
+// ---- range checks of editing front ends -----------------------------------
+// A node range of one section: 0-based section index, start and end nodes.
+struct MapRange {
+  int32_t section;
+  int32_t start;
+  int32_t end;
+};
+constexpr int32_t kMapRangePastLast = 1;  // section S + 1 names a new section
+constexpr int32_t kMapRangeNeedEnd = 2;   // an end of 0 is refused
+// 1-based section (in storage order; polylines always use section 1 while
+// the statement language version is below 300), start and end (0: none, the
+// start alone). Answers 0 valid, 2 no such section, 3 bad start, 4 bad end;
+// *past_last_out says that the range names the section after the last.
+int16_t mapobj_check_range(const MapObject* obj, int32_t section, int32_t start, int32_t end, int32_t options,
+                           MapRange* out, int16_t* past_last_out);
+// A multipoint's 1-based start node: 0 valid, 3 bad start.
+int16_t mapobj_check_range_any(const MapObject* obj, int32_t start, MapRange* out);
+// The last index of count nodes from start among n (a ring wraps).
+int32_t mapobj_range_end(int32_t start, int32_t count, int32_t n, int16_t ring);
+// The runs of a range among n nodes: one when end >= start, else start..n-1
+// and 0..end. Answers the number of runs.
+int32_t mapobj_range_split(int32_t start, int32_t end, int32_t n, MapRange runs[2]);
+
 // ---- conversion ------------------------------------------------------------
 int32_t mapobj_line_points(IntPoint* out, const MapObject* obj);
 int32_t mapobj_rect_ring(IntPoint* out, const MapObject* obj);

@@ -195,3 +195,23 @@ TEST_F(mapobj_model, ObjectValuesFailWithoutTheRuntime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mapobj_model, DebugBuildsCatchASecondObjectOnTheWorkBuffer) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  MapObject first, second;
+  mapobj_init(&first, MAPOBJ_NONE);
+  mapobj_init(&second, MAPOBJ_NONE);
+  ASSERT_EQ(mapobj_reset_type(&first, MAPOBJ_TEXT, 1), 1);
+  EXPECT_DEBUG_DEATH(mapobj_reset_type(&second, MAPOBJ_TEXT, 1), "second object on the work buffer");
+  mapobj_init(&second, MAPOBJ_NONE);
+  mapobj_free(&first);
+  // Once the first is freed the buffer is free for another.
+  EXPECT_EQ(mapobj_reset_type(&second, MAPOBJ_REGION, 1), 1);
+  EXPECT_EQ(second.nodes, mapobj_work_buffer);
+  mapobj_free(&second);
+  EXPECT_NE(mapobj_work_buffer, nullptr);
+}
+
+}  // namespace

@@ -258,3 +258,107 @@ TEST_F(mapobj_props, ConvertedRegionsGetACentreInside) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mapobj_props, EditingRangesAreCheckedAndSplit) {
+  ObjPtr region = Poly(MAPOBJ_REGION, {kSquare, {{20, 20}, {20, 30}, {30, 30}}});
+  MapRange r;
+  int16_t past = 0;
+  const struct {
+    int32_t section, start, end, options;
+    int16_t result;
+  } cases[] = {
+      {1, 1, 4, 0, 0}, {2, 3, 1, 0, 0}, {3, 1, 1, 0, 2}, {0, 1, 1, 0, 2}, {1, 5, 5, 0, 3},
+      {1, 0, 1, 0, 3}, {1, 2, 5, 0, 4}, {1, 2, 0, kMapRangeNeedEnd, 4}, {1, 2, 0, 0, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(mapobj_check_range(region.get(), c.section, c.start, c.end, c.options, &r, &past), c.result)
+        << c.section << " " << c.start << " " << c.end;
+  ASSERT_EQ(mapobj_check_range(region.get(), 2, 3, 1, 0, &r, &past), 0);
+  EXPECT_EQ(r.section, 1);
+  EXPECT_EQ(r.start, 2);
+  EXPECT_EQ(r.end, 0);
+  ASSERT_EQ(mapobj_check_range(region.get(), 3, 1, 1, kMapRangePastLast, &r, &past), 0);
+  EXPECT_EQ(past, 1);
+  EXPECT_EQ(r.section, 2);
+
+  MapRange runs[2];
+  ASSERT_EQ(mapobj_range_split(3, 1, 4, runs), 2);
+  EXPECT_EQ(runs[0].start, 3);
+  EXPECT_EQ(runs[0].end, 3);
+  EXPECT_EQ(runs[1].start, 0);
+  EXPECT_EQ(runs[1].end, 1);
+  EXPECT_EQ(mapobj_range_end(3, 3, 4, 1), 1);
+  EXPECT_EQ(mapobj_range_end(1, 3, 4, 0), 3);
+
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {{{0, 0}, {1, 1}, {2, 2}}});
+  EXPECT_EQ(mapobj_check_range(line.get(), 1, 3, 2, 0, &r, &past), 4);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(mapobj_props, SmoothedPolylinesStepThroughMidpoints) {
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {{{0, 0}, {10, 0}, {10, 10}, {20, 10}}, {{5, 5}, {7, 9}}});
+  std::vector<std::vector<IntPoint>> steps;
+  auto record = [](const IntPoint* a, const IntPoint* b, const IntPoint* c, void* user) -> int16_t {
+    static_cast<std::vector<std::vector<IntPoint>>*>(user)->push_back({*a, *b, *c});
+    return 1;
+  };
+  EXPECT_EQ(mapobj_for_each_curve_step(line.get(), record, &steps), 1);
+  EXPECT_TRUE(steps.empty());  // not smoothed: no call
+  int16_t smooth = 1;
+  ASSERT_EQ(mapobjx_set_property(line.get(), OBJPROP_SMOOTH, &smooth), 1);
+  ASSERT_EQ(mapobj_for_each_curve_step(line.get(), record, &steps), 1);
+  const std::vector<std::vector<IntPoint>> want = {
+      {{0, 0}, {10, 0}, {10, 5}}, {{10, 5}, {10, 10}, {20, 10}}, {{5, 5}, {6, 7}, {7, 9}}};
+  EXPECT_EQ(steps, want);
+}
+
+TEST_F(mapobj_props, RangesWrapRoundTheRing) {
+  ObjPtr region = Poly(MAPOBJ_REGION, {kSquare});
+  ObjPtr piece(mapobj_extract_range(region.get(), 0, 3, 1, 0));
+  ASSERT_TRUE(piece);
+  EXPECT_EQ(Nodes(piece.get(), 0), (Ring{{10, 0}, {0, 0}, {0, 10}}));
+  EXPECT_EQ(mapobj_extract_range(region.get(), 0, 4, 1, 0), nullptr);
+}
+
+TEST_F(mapobj_props, StylesMoveBetweenObjects) {
+  ObjPtr region = Poly(MAPOBJ_REGION, {kSquare});
+  region->brush = {5, 0x112233, 0x445566, 0};
+  region->pen = {3, 4, 0, 0x778899};
+  ObjPtr rect = New(MAPOBJ_RECT);
+  EXPECT_EQ(mapobj_copy_styles(rect.get(), region.get()), 1);
+  EXPECT_EQ(rect->brush.fore, 0x112233u);
+  EXPECT_EQ(rect->pen.width, 3);
+
+  // A line's pen does not go onto an area; taking styles falls back to the
+  // defaults.
+  ObjPtr line = Poly(MAPOBJ_POLYLINE, {{{1, 1}, {2, 2}}});
+  line->pen = {5, 2, 0, 0xFF};
+  EXPECT_EQ(mapobj_copy_styles(rect.get(), line.get()), 0);
+  EXPECT_EQ(mapobj_take_styles(rect.get(), line.get()), 1);
+  EXPECT_EQ(rect->brush.fore, 0xFFFFFFu);
+  EXPECT_EQ(rect->pen.width, 1);
+
+  ObjPtr coll = New(MAPOBJ_COLLECTION);
+  ASSERT_EQ(mapobjx_collection_set_part(coll.get(), region.get(), 0), 1);
+  ASSERT_EQ(mapobjx_collection_set_part(coll.get(), line.get(), 0), 1);
+  ObjPtr other = Poly(MAPOBJ_POLYLINE, {{{3, 3}, {4, 4}}});
+  other->pen = {9, 2, 0, 0x0000EE};
+  EXPECT_EQ(mapobj_copy_styles(coll.get(), other.get()), 1);
+  EXPECT_EQ(coll->u.collection.polyline->pen.colour, 0x0000EEu);
+  EXPECT_EQ(coll->u.collection.region->pen.width, 3);
+
+  ObjPtr text = New(MAPOBJ_TEXT);
+  StyleSet set = g_default_style_set;
+  set.font.size = 12;
+  set.area_pen.colour = 0xABCDEF;
+  ASSERT_EQ(mapobj_apply_style_set(text.get(), &set), 1);
+  EXPECT_EQ(text->u.text.font.size, 12);
+  EXPECT_EQ(text->pen.colour, 0xABCDEFu);
+}
+
+}  // namespace
