@@ -36,7 +36,7 @@ constexpr int16_t kKwReadOnly = 1636;
 constexpr int16_t kKwBeginMetadata = 1862;
 constexpr int16_t kKwCompressedPoints = 1867;
 constexpr int16_t kKwCreate = 1056;
-constexpr int16_t kKwOpen = 1080;
+constexpr int16_t kKwOpenStatement = 1080;  // "open"; clause_coordsys.h names "(" kKwOpen
 constexpr int16_t kKwRegister = 1366;
 constexpr int16_t kKwIndex = 1071;
 constexpr int16_t kKwUnique = 1295;
@@ -653,7 +653,7 @@ int16_t stmt_dispatch() {
         return 0;
       }
       return stmt_create_view();
-    case kKwOpen:
+    case kKwOpenStatement:
       if (!g_tr.collect) return refuse_open();
       return stmt_open_table();
     case kKwRegister:
