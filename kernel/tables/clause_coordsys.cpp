@@ -60,8 +60,8 @@ bool read_number(double* out) {
 
 // "(" x "," y ")"
 bool read_point(DPoint* p) {
-  return lex_expect(kKwOpen) && read_number(&p->x) && lex_expect(kKwComma) && read_number(&p->y) &&
-         lex_expect(kKwClose);
+  return lex_expect(kKwOpenParen) && read_number(&p->x) && lex_expect(kKwComma) && read_number(&p->y) &&
+         lex_expect(kKwCloseParen);
 }
 
 bool read_bounds(DRect* out) {

@@ -15,8 +15,8 @@ constexpr int16_t kKwAffine = 1909;
 constexpr int16_t kKwUnits = 1136;
 constexpr int16_t kKwSupportMZ = 2154;
 constexpr int16_t kKwComma = 1027;
-constexpr int16_t kKwOpen = 1030;
-constexpr int16_t kKwClose = 1031;
+constexpr int16_t kKwOpenParen = 1030;
+constexpr int16_t kKwCloseParen = 1031;
 
 constexpr int16_t kErrUnitsNotDistance = 645;
 constexpr int16_t kErrUnitsNotLinear = 646;

@@ -36,12 +36,11 @@ constexpr int16_t kKwReadOnly = 1636;
 constexpr int16_t kKwBeginMetadata = 1862;
 constexpr int16_t kKwCompressedPoints = 1867;
 constexpr int16_t kKwCreate = 1056;
-constexpr int16_t kKwOpenStatement = 1080;  // "open"; clause_coordsys.h names "(" kKwOpen
+constexpr int16_t kKwOpen = 1080;
 constexpr int16_t kKwRegister = 1366;
 constexpr int16_t kKwIndex = 1071;
 constexpr int16_t kKwUnique = 1295;
 constexpr int16_t kKwAutokey = 2159;
-constexpr int16_t kKwCoordSys = 1558;
 constexpr int16_t kKwLineStyle = 1898;
 constexpr int16_t kKwRegionStyle = 1899;
 constexpr int16_t kKwPen = 1104;
@@ -653,7 +652,7 @@ int16_t stmt_dispatch() {
         return 0;
       }
       return stmt_create_view();
-    case kKwOpenStatement:
+    case kKwOpen:
       if (!g_tr.collect) return refuse_open();
       return stmt_open_table();
     case kKwRegister:
