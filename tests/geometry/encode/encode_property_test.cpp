@@ -39,11 +39,13 @@ public:
                 Region(rg);
                 Polyline(pl);
                 Points(mp);
+                for (Obj* part : {&rg, &pl, &mp}) mapobjx_normalize(part->p, 0);
                 if (Int(0, 1)) mapobjx_collection_set_part(o.p, rg.p, 1);
                 if (Int(0, 1)) mapobjx_collection_set_part(o.p, pl.p, 1);
                 mapobjx_collection_set_part(o.p, mp.p, 1);
             }
         }
+        mapobjx_normalize(o.p, 0);
     }
 
 private:

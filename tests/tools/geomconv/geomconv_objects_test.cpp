@@ -73,7 +73,7 @@ TEST(geomconv, SdoArrays) {
         {"no dimension", "sdo record", "1,0,0,0;;5,5", "!"},
         {"point from SDO_POINT", "sdo sdo", "2001,2,10,20;;", "2001,2,10,20;;"},
         {"rectangle ring interpretation", "sdo sdo", "2003,2,0,0;1,1003,3;0,0,4,2",
-         "2003,2,0,0;1,1003,1;0,0,4,0,4,2,0,2,0,0"},
+         "2003,2,2,1;1,1003,1;0,0,4,0,4,2,0,2,0,0"},
         {"multipoint without triple", "sdo sdo", "2005,2,0,0;;1,2,3,4",
          "2005,2,0,0;1,1,2;1,2,3,4"},
         {"compound header last", "sdo sdo", "2002,2,0,0;1,2,1,1,4,2;0,0,1,1,2,0", "!"},
