@@ -176,12 +176,13 @@ bool write_sdo(MapObject* o, std::string* out) {
     SdoArrays arrays{nullptr, nullptr, nullptr, &g};
     const bool ok = object_to_sdo(o, &g_xform, &arrays, g_short ? 1 : 0, 1, 0) == 1;
     if (ok) {
-        std::string s = std::to_string(g.gtype) + "," + std::to_string(g.dimensions) + "," +
-                        number(g.point_x) + "," + number(g.point_y) + ";";
-        for (int32_t i = 0; i < g.elem_count; ++i) s += (i ? "," : "") + std::to_string(g.elem[i]);
-        s += ";";
-        for (int32_t i = 0; i < g.ord_count; ++i) s += (i ? "," : "") + number(g.ords[i]);
-        *out = s;
+        std::ostringstream s;
+        s << g.gtype << "," << g.dimensions << "," << number(g.point_x) << ","
+          << number(g.point_y) << ";";
+        for (int32_t i = 0; i < g.elem_count; ++i) s << (i ? "," : "") << g.elem[i];
+        s << ";";
+        for (int32_t i = 0; i < g.ord_count; ++i) s << (i ? "," : "") << number(g.ords[i]);
+        *out = s.str();
     }
     sdo_free_arrays(&arrays);
     return ok;

@@ -172,9 +172,7 @@ TEST_F(bridge_property, ThereAndBackGivesTheSameSections) {
         if (kind == MAPOBJ_LINE) {
             ASSERT_EQ(back->type, MAPOBJ_POLYLINE);
             EXPECT_EQ(Text(Sections(back.p)),
-                      "[" + std::to_string(o->u.line.start.x) + " " + std::to_string(o->u.line.start.y) +
-                          "," + std::to_string(o->u.line.end.x) + " " + std::to_string(o->u.line.end.y) +
-                          ",]");
+                      Text({{o->u.line.start, o->u.line.end}}));
             continue;
         }
         if (kind == MAPOBJ_MULTIPOINT) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -123,13 +124,13 @@ inline std::vector<std::vector<IntPoint>> Sections(MapObject* o) {
 }
 
 inline std::string Text(const std::vector<std::vector<IntPoint>>& sections) {
-    std::string s;
+    std::ostringstream s;
     for (const auto& sec : sections) {
-        s += "[";
-        for (const IntPoint& p : sec) s += std::to_string(p.x) + " " + std::to_string(p.y) + ",";
-        s += "]";
+        s << "[";
+        for (const IntPoint& p : sec) s << p.x << " " << p.y << ",";
+        s << "]";
     }
-    return s;
+    return s.str();
 }
 
 struct Encoded {

@@ -2,6 +2,7 @@
 // SRID), ring orientation, and decoding of the published and the short
 // type codes.
 #include <functional>
+#include <sstream>
 
 #include "encode_test_util.h"
 
@@ -21,16 +22,15 @@ std::string Encode(MapObject* o, const CoordXform& xf, int16_t short_codes = 0,
     g.gtype = -1;  // "as the caller set it"
     SdoArrays a{nullptr, nullptr, nullptr, &g};
     const int16_t r = object_to_sdo(o, &xf, &a, short_codes, no_srid, srid);
-    std::string s = r == 1 ? "" : "!";
-    s += std::to_string(g.gtype) + "," + std::to_string(static_cast<int>(g.point_x)) + "," +
-         std::to_string(static_cast<int>(g.point_y)) + ";";
-    for (int32_t i = 0; i < g.elem_count; ++i) s += (i ? "," : "") + std::to_string(g.elem[i]);
-    s += ";";
-    for (int32_t i = 0; i < g.ord_count; ++i)
-        s += (i ? "," : "") + std::to_string(static_cast<int>(g.ords[i]));
+    std::ostringstream s;
+    if (r != 1) s << "!";
+    s << g.gtype << "," << static_cast<int>(g.point_x) << "," << static_cast<int>(g.point_y) << ";";
+    for (int32_t i = 0; i < g.elem_count; ++i) s << (i ? "," : "") << g.elem[i];
+    s << ";";
+    for (int32_t i = 0; i < g.ord_count; ++i) s << (i ? "," : "") << static_cast<int>(g.ords[i]);
     if (srid_out) *srid_out = g.srid;
     sdo_free_arrays(&a);
-    return s;
+    return s.str();
 }
 
 }  // namespace
