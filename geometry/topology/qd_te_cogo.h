@@ -307,3 +307,41 @@ nlst* qd_te_cogo_stroke_ellipse_arc(const GeoCoord* centre, const GeoCoord* star
 int qd_te_cogo_fit_transform(int type, int no_reflection, int32_t n, const GeoCoord* src,
                              const GeoCoord* dst, double* sx, double* sy, TeAffine* out);
 void qd_te_cogo_apply_transform(const TeAffine* t, const GeoCoord* p, GeoCoord* out);
+
+// ---- Splines under tension (curves through coordinate arrays) --------------
+// Arrays given "with neighbours" point at element k of the whole array.
+void qd_te_cogo_spline_prepare(TeCoordArray* curve, GeoCoord* r, double* h, GeoCoord* u);
+int qd_te_cogo_spline_solve_open(GeoCoord* r, const double* h, double sigma, int32_t n);
+int qd_te_cogo_spline_solve_closed(GeoCoord* r, const double* h, double sigma, int32_t m);
+int qd_te_cogo_spline_setup(TeCoordArray* curve, TeSplineWork* work, const double* tol);
+void qd_te_cogo_spline_bands(TeSplineWork* work, const GeoCoord* y, double ds);
+void qd_te_cogo_spline_release(TeSplineWork* work);
+// The point at s on the span from p0 to p1 (chord h) with curvature terms
+// m[0], m[1]; z -1e6.
+GeoCoord qd_te_cogo_spline_point(const GeoCoord* p0, const GeoCoord* p1, const GeoCoord* m,
+                                 double h, double sigma, double s);
+double qd_te_cogo_spline_node_tangent(const GeoCoord* p, double sigma, int32_t k, const double* h,
+                                      const double* tol, const GeoCoord* m, const GeoCoord* y);
+int qd_te_cogo_spline_tangent_at(TeCoordArray* curve, int32_t k, double* angle,
+                                 const double* tol);
+int qd_te_cogo_curve_tangent_at(TeCoordArray* curve, int32_t k, double* angle,
+                                const double* tol);
+void qd_te_cogo_spline_stroke_span(const GeoCoord* p0, const GeoCoord* p1, const GeoCoord* m,
+                                   double h, double sigma, GeoCoord* out);
+void qd_te_cogo_spline_stroke_spans(const GeoCoord* nodes, int32_t count, GeoCoord* out,
+                                    const GeoCoord* m, const double* h, const GeoCoord* y,
+                                    const int32_t* counts, double sigma, double step);
+// out->pts from qd_alloc (the caller frees it).
+int qd_te_cogo_curve_stroke(TeCoordArray* curve, int32_t first, int32_t count, int32_t total,
+                            TeCoordArray* out, const double* tol);
+int qd_te_cogo_curve_stroke_fine(TeCoordArray* curve, int32_t first, int32_t count,
+                                 TeCoordArray* out, const double* tol);
+int qd_te_cogo_spline_closest_point(const GeoCoord* p, TeCoordArray* curve, TeNearestPoint* out,
+                                    const double* tol);
+int qd_te_cogo_curve_closest_point(const GeoCoord* p, TeCoordArray* curve, TeNearestPoint* out,
+                                   const double* tol);
+int qd_te_cogo_curve_two_to_three(const TeCoordArray* curve, TeCoordArray* out,
+                                  const double* tol);
+int qd_te_cogo_curve_middle_point(const GeoCoord* pts, double a, double b, int mode,
+                                  GeoCoord* out, const double* tol);
+void qd_te_cogo_mirror_point(const GeoCoord* a, const GeoCoord* b, double theta, GeoCoord* out);

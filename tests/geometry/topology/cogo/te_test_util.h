@@ -27,7 +27,6 @@ inline TeBoundedArray Bounded(std::vector<GeoCoord>& pts) {
 template <class Run>
 void ForEachAllocFailure(Run run) {
     geotest::FailRecorder rec;
-    geotest::StdoutCapture quiet;
     qd_alloc_fail_nth(0);
     run(uint64_t{0});
     const uint64_t total = qd_alloc_state.calls;
