@@ -345,3 +345,64 @@ int qd_te_cogo_curve_two_to_three(const TeCoordArray* curve, TeCoordArray* out,
 int qd_te_cogo_curve_middle_point(const GeoCoord* pts, double a, double b, int mode,
                                   GeoCoord* out, const double* tol);
 void qd_te_cogo_mirror_point(const GeoCoord* a, const GeoCoord* b, double theta, GeoCoord* out);
+
+// ---- Spline intersections ---------------------------------------------------
+// Incremental lists: capacity 64, growing by 64; free with
+// qd_te_cogo_intersection_list_free.
+int qd_te_cogo_intersection_list_init(TeIntersectionList* list);
+int qd_te_cogo_intersection_list_add(int32_t index_a, int32_t index_b, double offset_a,
+                                     double offset_b, const double* tol,
+                                     TeIntersectionList* list, const GeoCoord* point);
+int qd_te_cogo_intersection_list_add_snapped(TeIntersectionList* list, const GeoCoord* point,
+                                             int32_t index_a, int32_t index_b, double offset_a,
+                                             double offset_b, const GeoCoord* end_a,
+                                             const GeoCoord* end_b, const double* tol);
+int qd_te_cogo_span_band_overlap(const GeoCoord* a0, const GeoCoord* a1, const GeoCoord* b0,
+                                 const GeoCoord* b1, double ha, double hb,
+                                 const TeSplineBand* band_a, const TeSplineBand* band_b,
+                                 const double* tol);
+int qd_te_cogo_segment_band_overlap(const GeoCoord* a, const GeoCoord* b, const GeoCoord* p0,
+                                    const GeoCoord* p1, double h, const TeSplineBand* band);
+int qd_te_cogo_circle_band_overlap(const TeCircle* circle, const GeoCoord* p0,
+                                   const GeoCoord* p1, double r, double h,
+                                   const TeSplineBand* band);
+// A range is its first and last point in a stroke; an empty range ends
+// before it starts.
+void qd_te_cogo_stroke_narrow(const GeoCoord** start, const GeoCoord** end, double* left,
+                              double* right, double* length, const GeoCoord* other_start,
+                              const GeoCoord* other_end, double other_left, double other_right);
+int qd_te_cogo_stroke_intersections(const GeoCoord* a_start, const GeoCoord* a_end,
+                                    const GeoCoord* b_start, const GeoCoord* b_end,
+                                    const TeSplineBand* band_a, const TeSplineBand* band_b,
+                                    int32_t index_a, int32_t index_b, TeIntersectionList* list,
+                                    int32_t add_a, double base_a, int32_t add_b, double base_b,
+                                    const double* tol);
+// m points at M(k) (M(k+1) follows).
+int qd_te_cogo_segment_span_intersections(const GeoCoord* a, const GeoCoord* b,
+                                          const GeoCoord* s0, const GeoCoord* s1,
+                                          const GeoCoord* m, double h, double sigma,
+                                          int32_t curve_index, int32_t segment_index,
+                                          TeIntersectionList* list, int32_t add, double base,
+                                          const double* tol);
+int qd_te_cogo_circle_span_intersections(const TeCircle* circle, const GeoCoord* s0,
+                                         const GeoCoord* s1, const GeoCoord* m, double h,
+                                         double sigma, int32_t curve_index,
+                                         TeIntersectionList* list, int32_t add, double base,
+                                         const double* tol);
+int qd_te_cogo_arc_span_intersections(const TeArc* arc, const GeoCoord* s0, const GeoCoord* s1,
+                                      const GeoCoord* m, double h, double sigma,
+                                      int32_t curve_index, TeIntersectionList* list,
+                                      int32_t add, double base, const double* tol);
+int qd_te_cogo_curve_self_intersections(TeCoordArray* curve, TeIntersectionList* list,
+                                        const double* tol);
+int qd_te_cogo_curve_intersections(TeCoordArray* a, TeCoordArray* b, TeIntersectionList* list,
+                                   const double* tol);
+int qd_te_cogo_segment_curve_intersections(TeCoordArray* curve, const GeoCoord* a,
+                                           const GeoCoord* b, TeIntersectionList* list,
+                                           const double* tol);
+int qd_te_cogo_curve_polyline_intersections(TeCoordArray* curve, const TeBoundedArray* polyline,
+                                            TeIntersectionList* list, const double* tol);
+int qd_te_cogo_circle_curve_intersections(TeCoordArray* curve, const TeCircle* circle,
+                                          TeIntersectionList* list, const double* tol);
+int qd_te_cogo_arc_curve_intersections(TeCoordArray* curve, const TeArc* arc,
+                                       TeIntersectionList* list, const double* tol);

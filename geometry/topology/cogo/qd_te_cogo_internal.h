@@ -94,4 +94,36 @@ struct FoundList {
     }
 };
 
+// A curve without consecutive duplicates: the caller's record, or a
+// reduced copy whose storage and map this owns.
+struct Reduced {
+    TeCoordArray copy = {nullptr, 0};
+    TeCoordArray* curve = nullptr;  // the caller's record or the copy
+    int32_t* map = nullptr;
+    GeoCoord* owned = nullptr;
+    Reduced() = default;
+    Reduced(const Reduced&) = delete;
+    Reduced& operator=(const Reduced&) = delete;
+    ~Reduced() {
+        qd_free(map);
+        qd_free(owned);
+    }
+    // -1 ready, -3 out of memory.
+    int make(TeCoordArray* in, const double* tol) {
+        const int r = qd_te_cogo_remove_duplicates(in, &copy, &map, tol);
+        if (r == -3) return -3;
+        curve = r == 0 ? in : &copy;
+        if (r != 0) owned = copy.pts;
+        return -1;
+    }
+    // The first reduced node whose map value is at least k.
+    int32_t carry(int32_t k) const {
+        if (!map) return k;
+        for (int32_t i = 0; i < curve->n; ++i)
+            if (map[i] >= k) return i;
+        return curve->n;
+    }
+    int32_t back(int32_t i) const { return map && i >= 0 && i < curve->n ? map[i] : i; }
+};
+
 }  // namespace te_cogo

@@ -368,45 +368,13 @@ bool span_counts(const double* h, int32_t spans, double step, int32_t* counts) {
     return true;
 }
 
-// A curve without consecutive duplicates: the caller's record, or a
-// reduced copy whose storage and map this owns.
-struct Reduced {
-    TeCoordArray copy = {nullptr, 0};
-    TeCoordArray* curve = nullptr;  // the caller's record or the copy
-    int32_t* map = nullptr;
-    GeoCoord* owned = nullptr;
-    Reduced() = default;
-    Reduced(const Reduced&) = delete;
-    Reduced& operator=(const Reduced&) = delete;
-    ~Reduced() {
-        qd_free(map);
-        qd_free(owned);
-    }
-    // -1 ready, -3 out of memory.
-    int make(TeCoordArray* in, const double* tol) {
-        const int r = qd_te_cogo_remove_duplicates(in, &copy, &map, tol);
-        if (r == -3) return -3;
-        curve = r == 0 ? in : &copy;
-        if (r != 0) owned = copy.pts;
-        return -1;
-    }
-    // The first reduced node whose map value is at least k.
-    int32_t carry(int32_t k) const {
-        if (!map) return k;
-        for (int32_t i = 0; i < curve->n; ++i)
-            if (map[i] >= k) return i;
-        return curve->n;
-    }
-    int32_t back(int32_t i) const { return map && i >= 0 && i < curve->n ? map[i] : i; }
-};
-
 // Strokes nodes first .. first + count - 1 with the given step (0: from
 // total). -1, -2, -3; alloc_fail is answered when out's storage fails.
 int stroke(TeCoordArray* in, int32_t first, int32_t count, int32_t total, bool fine,
            TeCoordArray* out, const double* tol, int alloc_fail) {
     if (!in || !out || !in->pts || in->n < 0) return -2;
     if (!curve_ok(in)) return -2;
-    Reduced reduced;
+    te_cogo::Reduced reduced;
     if (reduced.make(in, tol) != -1) return -3;
     TeCoordArray* curve = reduced.curve;
     int32_t n = curve->n;
@@ -474,7 +442,7 @@ int stroke(TeCoordArray* in, int32_t first, int32_t count, int32_t total, bool f
 
 int qd_te_cogo_curve_tangent_at(TeCoordArray* in, int32_t k, double* angle, const double* tol) {
     if (!in || !angle || !in->pts || in->n < 0) return -2;
-    Reduced reduced;
+    te_cogo::Reduced reduced;
     if (reduced.make(in, tol) != -1) return -3;
     TeCoordArray* curve = reduced.curve;
     k = reduced.carry(k);
@@ -566,7 +534,7 @@ int qd_te_cogo_curve_closest_point(const GeoCoord* p, TeCoordArray* in, TeNeares
     if (!p || !in || !out || !in->pts || in->n < 0) return -2;
     out->point.z = KTGEO_NO_Z;
     if (!curve_ok(in)) return -2;
-    Reduced reduced;
+    te_cogo::Reduced reduced;
     if (reduced.make(in, tol) != -1) return -3;
     TeCoordArray* curve = reduced.curve;
     if (curve->n == 0) return 0;
