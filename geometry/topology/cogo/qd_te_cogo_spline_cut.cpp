@@ -359,6 +359,13 @@ struct CurveSide {
         }
         return -1;
     }
+    // make, then at least two nodes and a started working list.
+    int start(TeCoordArray* in, const double* tol, TeIntersectionList* found) {
+        const int r = make(in, tol);
+        if (r != -1) return r;
+        if (curve->n < 2) return -2;
+        return qd_te_cogo_intersection_list_init(found) == -1 ? -1 : -3;
+    }
     bool plain_two() const { return curve->n == 2; }
     int setup(const double* tol) { return qd_te_cogo_spline_setup(curve, &work, tol); }
     const int32_t* map() const { return reduced.map; }
@@ -437,11 +444,9 @@ int qd_te_cogo_segment_curve_intersections(TeCoordArray* in, const GeoCoord* a,
     if (!te_cogo::finite_points(a, 1) || !te_cogo::finite_points(b, 1)) return -2;
     if (qd_te_same_fuzzy_point(a, b, qd_te_cogo_tolerance(tol))) return -2;
     CurveSide side;
-    int r = side.make(in, tol);
+    int r = side.start(in, tol, &found);
     if (r != -1) return r;
     const TeCoordArray* curve = side.curve;
-    if (curve->n < 2) return -2;
-    if (qd_te_cogo_intersection_list_init(&found) != -1) return -3;
     const GeoCoord* p = curve->pts;
     if (curve->n > 2) {
         r = side.setup(tol);
@@ -549,11 +554,9 @@ int circle_like_curve(TeCoordArray* in, const TeCircle* circle, const TeArc* arc
         !te_cogo::finite_points(&circle->centre, 1))
         return -2;
     CurveSide side;
-    int r = side.make(in, tol);
+    int r = side.start(in, tol, &found);
     if (r != -1) return r;
     const TeCoordArray* curve = side.curve;
-    if (curve->n < 2) return -2;
-    if (qd_te_cogo_intersection_list_init(&found) != -1) return -3;
     const GeoCoord* p = curve->pts;
     if (curve->n == 2) {
         GeoCoord cut[2];
