@@ -177,8 +177,10 @@ TEST(qd_te_cogo_spline, OneDominantSpan) {
     // 1,000 nodes, one span 99% of the length: no NaN anywhere.
     std::vector<GeoCoord> pts;
     for (int i = 0; i < 500; ++i) pts.push_back(P(i * 0.01, std::sin(i * 0.1) * 0.01));
-    for (int i = 0; i < 500; ++i) pts.push_back(P(500 + i * 0.01, std::cos(i * 0.1) * 0.01 + 3));
+    for (int i = 0; i < 500; ++i) pts.push_back(P(1000 + i * 0.01, std::cos(i * 0.1) * 0.01 + 3));
     TeCoordArray curve = {pts.data(), 1000};
+    const double length = qd_te_cogo_polyline_length(pts.data(), 1000);
+    ASSERT_GT(qd_te_cogo_distance_2d(&pts[499], &pts[500]), 0.99 * length);
     Stroke s;
     ASSERT_EQ(qd_te_cogo_curve_stroke(&curve, 0, 1000, 5000, &s.out, nullptr), -1);
     ExpectThroughNodes(pts, s.out);
