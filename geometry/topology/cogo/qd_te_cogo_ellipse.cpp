@@ -171,7 +171,7 @@ nlst* qd_te_cogo_stroke_ellipse_arc(const GeoCoord* c, const GeoCoord* s, const 
     const double chord_x = e->x - s->x, chord_y = e->y - s->y;
     const int m_side = qd_te_cogo_sign(chord_x * (m->y - s->y) - chord_y * (m->x - s->x));
     const double span = std::fabs(sweep), abs_step = std::fabs(step);
-    for (double i = 1.0; ok && i * abs_step < span; i += 1.0) {
+    for (double i = 1.0; ok && abs_step > 0.0 && i * abs_step < span; i += 1.0) {
         const double angle = start + i * step;
         GeoCoord p;
         if (whole) {

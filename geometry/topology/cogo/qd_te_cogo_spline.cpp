@@ -267,7 +267,7 @@ void qd_te_cogo_spline_bands(TeSplineWork* work, const GeoCoord* y, double ds) {
         const double h = work->h[k];
         b = {0.0, 0.0, h, 0.0, 0.0};
         const double cx = p[k + 1].x - p[k].x, cy = p[k + 1].y - p[k].y;
-        for (double j = 1.0; j * ds < h; j += 1.0) {
+        for (double j = 1.0; ds > 0.0 && j * ds < h; j += 1.0) {
             const GeoCoord c = qd_te_cogo_spline_point(&p[k], &p[k + 1], &work->m[k], h,
                                                        work->sigma, j * ds);
             const double wx = c.x - p[k].x, wy = c.y - p[k].y;

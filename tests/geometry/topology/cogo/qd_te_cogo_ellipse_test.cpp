@@ -127,3 +127,15 @@ TEST(qd_te_cogo_ellipse, ArcStrokes) {
         if (r) nlst_free(r);
     });
 }
+
+TEST(qd_te_cogo_ellipse, ZeroSweep) {
+    // Start and end on one ray from the centre: no sweep, the two ends.
+    const GeoCoord c = P(0, 0), s = P(1, 0), e = P(2, 0), m = P(1.5, 0);
+    for (int mode : {0, 1, 2}) {
+        nlst* l = qd_te_cogo_stroke_ellipse_arc(&c, &s, &e, &m, 1, 1, 8, mode, nullptr);
+        ASSERT_NE(l, nullptr);
+        ASSERT_EQ(nlst_tally(l), 2u);
+        EXPECT_EQ(At(l, 1)->x, 2);
+        nlst_free(l);
+    }
+}
