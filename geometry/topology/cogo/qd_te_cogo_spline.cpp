@@ -95,10 +95,12 @@ bool chords_ok(const double* h, int32_t spans) {
     return std::isfinite(total_length(h, spans));
 }
 
-void closed_if_ends_meet(TeCoordArray* curve, const double* tol) {
+// End condition 0 with the first and last points equal (exactly, or the
+// same fuzzy point at the tolerance) becomes 4.
+void closed_if_ends_meet(TeCoordArray* curve, bool exact, const double* tol) {
     if (curve->end_condition != 0) return;
     const GeoCoord &a = curve->pts[0], &b = curve->pts[curve->n - 1];
-    if (tol ? qd_te_same_fuzzy_point(&a, &b, qd_te_cogo_tolerance(tol)) : (a.x == b.x && a.y == b.y))
+    if (exact ? (a.x == b.x && a.y == b.y) : qd_te_same_fuzzy_point(&a, &b, qd_te_cogo_tolerance(tol)))
         curve->end_condition = 4;
 }
 
@@ -128,8 +130,7 @@ struct Solved {
     int solve(TeCoordArray* curve, const double* closed_tol, bool exact_closure) {
         const int32_t n = curve->n;
         if (!alloc(n)) return -3;
-        if (exact_closure) closed_if_ends_meet(curve, nullptr);
-        else closed_if_ends_meet(curve, closed_tol);
+        closed_if_ends_meet(curve, exact_closure, closed_tol);
         qd_te_cogo_spline_prepare(curve, m, h, y);
         if (!chords_ok(h, n - 1)) return -2;
         sum = total_length(h, n - 1);

@@ -386,3 +386,18 @@ TEST(qd_te_cogo_spline, AllocationFailures) {
         qd_free(out.pts);
     });
 }
+
+TEST(qd_te_cogo_spline, ClosureBySetupAndByStroke) {
+    // Set-up closes a curve whose ends are the same fuzzy point; strokes
+    // and tangents close only exactly equal ends.
+    std::vector<GeoCoord> pts = {P(0, 0), P(4, 0), P(4, 4), P(0, 4), P(5e-9, 0)};
+    TeCoordArray a = {pts.data(), 5};
+    TeSplineWork work;
+    ASSERT_EQ(qd_te_cogo_spline_setup(&a, &work, nullptr), -1);
+    EXPECT_EQ(a.end_condition, 4);
+    qd_te_cogo_spline_release(&work);
+    TeCoordArray b = {pts.data(), 5};
+    double angle;
+    ASSERT_EQ(qd_te_cogo_spline_tangent_at(&b, 2, &angle, nullptr), -1);
+    EXPECT_EQ(b.end_condition, 0);
+}
