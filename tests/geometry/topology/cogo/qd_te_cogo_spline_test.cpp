@@ -401,3 +401,20 @@ TEST(qd_te_cogo_spline, ClosureBySetupAndByStroke) {
     ASSERT_EQ(qd_te_cogo_spline_tangent_at(&b, 2, &angle, nullptr), -1);
     EXPECT_EQ(b.end_condition, 0);
 }
+
+TEST(qd_te_cogo_spline, ClosedThroughTwoNodes) {
+    // Out and back: two distinct nodes solved as a periodic curve.
+    std::vector<GeoCoord> pts = {P(0, 0), P(4, 0), P(0, 0)};
+    TeCoordArray curve = {pts.data(), 3};
+    Stroke s;
+    ASSERT_EQ(qd_te_cogo_curve_stroke(&curve, 0, 3, 21, &s.out, nullptr), -1);
+    EXPECT_EQ(curve.end_condition, 4);
+    ExpectThroughNodes(pts, s.out);
+    // The way back retraces the way out (mirrored across the x axis, on
+    // which it lies).
+    const int32_t n = s.out.n;
+    for (int32_t i = 0; i < n; ++i) {
+        EXPECT_NEAR(s.out.pts[i].x, s.out.pts[n - 1 - i].x, 1e-12);
+        EXPECT_NEAR(s.out.pts[i].y, -s.out.pts[n - 1 - i].y, 1e-12);
+    }
+}
