@@ -261,3 +261,40 @@ TEST(qd_te_cogo_spline_cut, PolylineCircleArc) {
     EXPECT_EQ(qd_te_cogo_circle_curve_intersections(&curve, &away, &list.l, nullptr), 0);
     ASSERT_EQ(qd_te_cogo_circle_curve_intersections(&two, &circle, &list.l, nullptr), 0);
 }
+
+TEST(qd_te_cogo_spline_cut, StrokeNarrowing) {
+    GeoCoord a[30], b[30], c[30];
+    for (int i = 0; i < 30; ++i) a[i] = P(i, i - 10), b[i] = P(i, 5), c[i] = P(i, 0);
+    // a crosses b's line at (15, 5): pieces wholly below it are dropped from
+    // the start (their length counted), those wholly above from the end.
+    const GeoCoord *start = a, *end = a + 29;
+    double left = 9, right = -9, length = 0;
+    qd_te_cogo_stroke_narrow(&start, &end, &left, &right, &length, b, b + 29, 0, 0);
+    EXPECT_EQ(start, a + 14);
+    EXPECT_EQ(end, a + 16);
+    EXPECT_NEAR(length, 14 * std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(right, 0);
+    // Wholly on one side: the range is left empty.
+    start = c, end = c + 29, length = 0;
+    qd_te_cogo_stroke_narrow(&start, &end, &left, &right, &length, b, b + 29, 0, 0);
+    EXPECT_LT(end, start);
+    // Fewer than three points: nothing is done.
+    start = a, end = a + 1, length = 0;
+    qd_te_cogo_stroke_narrow(&start, &end, &left, &right, &length, b, b + 29, 0, 0);
+    EXPECT_EQ(start, a);
+    EXPECT_EQ(end, a + 1);
+
+    // The strokes a and b meet once, at (15, 5): offsets along both.
+    List list;
+    ASSERT_EQ(qd_te_cogo_intersection_list_init(&list.l), -1);
+    const TeSplineBand flat = {0, 0, 29, 0, 0};
+    ASSERT_EQ(qd_te_cogo_stroke_intersections(a, a + 29, b, b + 29, &flat, &flat, 3, 7, &list.l, 0,
+                                              0, 0, 0, nullptr),
+              1);
+    ASSERT_EQ(list.l.count, 1);
+    EXPECT_POINT(list.l.items[0].point, 15, 5, 1e-12);
+    EXPECT_EQ(list.l.items[0].index_a, 3);
+    EXPECT_NEAR(list.l.items[0].offset_a, 15 * std::sqrt(2.0), 1e-12);
+    EXPECT_NEAR(list.l.items[0].offset_b, 15, 1e-12);
+}
