@@ -185,7 +185,7 @@ int qd_te_cogo_mark_near_duplicates_2d(const GeoCoord* pts, int32_t n, int32_t* 
 int qd_te_cogo_mark_near_duplicates_3d(const GeoCoord* pts, int32_t n, int32_t* flags,
                                        double tol);
 // 1 removed (out->pts and *map from qd_alloc, the caller frees both), 0 no
-// duplicates, -3 out of memory (nothing kept).
+// duplicates, -2 a null argument, -3 out of memory (nothing kept).
 int qd_te_cogo_remove_duplicates(const TeCoordArray* in, TeCoordArray* out, int32_t** map,
                                  const double* tol);
 int qd_te_cogo_remap_intersections(const int32_t* map_a, int use_a, TeIntersectionList* list,

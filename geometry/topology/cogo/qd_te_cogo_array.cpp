@@ -109,9 +109,10 @@ int qd_te_cogo_mark_near_duplicates_3d(const GeoCoord* pts, int32_t n, int32_t* 
 
 int qd_te_cogo_remove_duplicates(const TeCoordArray* in, TeCoordArray* out, int32_t** map,
                                  const double* tol_ptr) {
+    if (!in || !out || !map) return -2;
     *map = nullptr;
     const int32_t n = in->n;
-    if (n < 2) return 0;
+    if (n < 2 || !in->pts) return 0;
     const double tol = qd_te_cogo_tolerance(tol_ptr);
     bool any = false;
     for (int32_t i = 1; i < n && !any; ++i)

@@ -108,10 +108,10 @@ struct Reduced {
         qd_free(map);
         qd_free(owned);
     }
-    // -1 ready, -3 out of memory.
+    // -1 ready, -2 refused, -3 out of memory.
     int make(TeCoordArray* in, const double* tol) {
         const int r = qd_te_cogo_remove_duplicates(in, &copy, &map, tol);
-        if (r == -3) return -3;
+        if (r < 0) return r;
         curve = r == 0 ? in : &copy;
         if (r != 0) owned = copy.pts;
         return -1;

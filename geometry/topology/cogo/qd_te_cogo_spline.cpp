@@ -376,7 +376,7 @@ int stroke(TeCoordArray* in, int32_t first, int32_t count, int32_t total, bool f
     if (!in || !out || !in->pts || in->n < 0) return -2;
     if (!curve_ok(in)) return -2;
     te_cogo::Reduced reduced;
-    if (reduced.make(in, tol) != -1) return -3;
+    if (const int made = reduced.make(in, tol); made != -1) return made;
     TeCoordArray* curve = reduced.curve;
     int32_t n = curve->n;
     if (count < 1 || first < 0) return -2;
@@ -444,7 +444,7 @@ int stroke(TeCoordArray* in, int32_t first, int32_t count, int32_t total, bool f
 int qd_te_cogo_curve_tangent_at(TeCoordArray* in, int32_t k, double* angle, const double* tol) {
     if (!in || !angle || !in->pts || in->n < 0) return -2;
     te_cogo::Reduced reduced;
-    if (reduced.make(in, tol) != -1) return -3;
+    if (const int made = reduced.make(in, tol); made != -1) return made;
     TeCoordArray* curve = reduced.curve;
     k = reduced.carry(k);
     if (curve->n < 2) return 0;
@@ -536,7 +536,7 @@ int qd_te_cogo_curve_closest_point(const GeoCoord* p, TeCoordArray* in, TeNeares
     out->point.z = KTGEO_NO_Z;
     if (!curve_ok(in)) return -2;
     te_cogo::Reduced reduced;
-    if (reduced.make(in, tol) != -1) return -3;
+    if (const int made = reduced.make(in, tol); made != -1) return made;
     TeCoordArray* curve = reduced.curve;
     if (curve->n == 0) return 0;
     if (curve->n == 1) {

@@ -347,7 +347,7 @@ struct CurveSide {
         if (!te_cogo::finite_points(in->pts, in->n) || !std::isfinite(in->start_angle) ||
             !std::isfinite(in->end_angle))
             return -2;
-        if (reduced.make(in, tol) != -1) return -3;
+        if (const int made = reduced.make(in, tol); made != -1) return made;
         curve = reduced.curve;
         if (curve->n == 2 && curve->end_condition != 0) {
             const int r = qd_te_cogo_curve_two_to_three(curve, &three, nullptr);
