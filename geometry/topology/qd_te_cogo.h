@@ -347,8 +347,8 @@ int qd_te_cogo_curve_middle_point(const GeoCoord* pts, double a, double b, int m
 void qd_te_cogo_mirror_point(const GeoCoord* a, const GeoCoord* b, double theta, GeoCoord* out);
 
 // ---- Spline intersections ---------------------------------------------------
-// Incremental lists: capacity 64, growing by 64; free with
-// qd_te_cogo_intersection_list_free.
+// Incremental lists: capacity 64, growing by 64 (by half their size past
+// 1,024 items); free with qd_te_cogo_intersection_list_free.
 int qd_te_cogo_intersection_list_init(TeIntersectionList* list);
 int qd_te_cogo_intersection_list_add(int32_t index_a, int32_t index_b, double offset_a,
                                      double offset_b, const double* tol,

@@ -48,17 +48,20 @@ int qd_te_cogo_intersection_list_init(TeIntersectionList* list) {
     return -1;
 }
 
-int qd_te_cogo_intersection_list_add(int32_t index_a, int32_t index_b, double offset_a,
-                                     double offset_b, const double* tol,
-                                     TeIntersectionList* list, const GeoCoord* point) {
-    const double t = qd_te_cogo_tolerance(tol);
-    for (int32_t i = 0; i < list->count; ++i) {
-        const TeIntersection& x = list->items[i];
-        if (x.index_a == index_a && x.index_b == index_b && qd_te_same_fuzzy_point(&x.point, point, t))
-            return -1;
-    }
+namespace {
+
+bool same_item_place(const TeIntersection& x, const TeIntersection& y, double tol) {
+    return x.index_a == y.index_a && x.index_b == y.index_b &&
+           qd_te_same_fuzzy_point(&x.point, &y.point, tol);
+}
+
+// Appends; -1, or -3 with the list as it was. The storage grows by 64
+// items, and by half its size (in steps of 64) beyond 1,024 items, so a
+// long list is not copied over and over.
+int append_item(TeIntersectionList* list, const TeIntersection& item) {
     if (list->count == list->capacity) {
-        const int64_t grown = int64_t(list->capacity) + kListStep;
+        const int64_t step = std::max<int64_t>(kListStep, list->capacity / 2 / kListStep * kListStep);
+        const int64_t grown = int64_t(list->capacity) + (list->capacity >= 1024 ? step : kListStep);
         if (grown > INT32_MAX) return -3;
         auto* items = static_cast<TeIntersection*>(qd_alloc(sizeof(TeIntersection) * size_t(grown)));
         if (!items) return -3;
@@ -67,18 +70,80 @@ int qd_te_cogo_intersection_list_add(int32_t index_a, int32_t index_b, double of
         list->items = items;
         list->capacity = int32_t(grown);
     }
-    list->items[list->count++] = {*point, index_a, index_b, offset_a, offset_b};
+    list->items[list->count++] = item;
     return -1;
+}
+
+// With dedupe an item whose point and index pair the list already holds is
+// dropped; without, the whole-curve operations append and drop repeats
+// once at the end (drop_repeats), with the same outcome.
+int add_item(TeIntersectionList* list, const TeIntersection& item, const double* tol, bool dedupe) {
+    if (dedupe) {
+        const double t = qd_te_cogo_tolerance(tol);
+        for (int32_t i = 0; i < list->count; ++i)
+            if (same_item_place(list->items[i], item, t)) return -1;
+    }
+    return append_item(list, item);
+}
+
+int add_snapped(TeIntersectionList* list, const GeoCoord* point, int32_t index_a, int32_t index_b,
+                double offset_a, double offset_b, const GeoCoord* end_a, const GeoCoord* end_b,
+                const double* tol, bool dedupe) {
+    const double t = qd_te_cogo_tolerance(tol);
+    if (end_a && qd_te_same_fuzzy_point(point, end_a, t)) ++index_a, offset_a = 0.0;
+    if (end_b && qd_te_same_fuzzy_point(point, end_b, t)) ++index_b, offset_b = 0.0;
+    return add_item(list, {*point, index_a, index_b, offset_a, offset_b}, tol, dedupe);
+}
+
+// Drops every item whose index pair and point an earlier kept item holds,
+// as adding one by one would; items are compared within their index pair
+// only. false when the working storage cannot be had.
+bool drop_repeats(TeIntersectionList* list, const double* tol) {
+    const int32_t k = list->count;
+    if (k < 2) return true;
+    auto* work = static_cast<int32_t*>(qd_alloc(sizeof(int32_t) * 2 * size_t(k)));
+    if (!work) return false;
+    int32_t *order = work, *keep = work + k;
+    for (int32_t i = 0; i < k; ++i) order[i] = i, keep[i] = 1;
+    const TeIntersection* items = list->items;
+    std::sort(order, order + k, [items](int32_t x, int32_t y) {
+        if (items[x].index_a != items[y].index_a) return items[x].index_a < items[y].index_a;
+        if (items[x].index_b != items[y].index_b) return items[x].index_b < items[y].index_b;
+        return x < y;
+    });
+    const double t = qd_te_cogo_tolerance(tol);
+    for (int32_t g = 0; g < k;) {
+        int32_t end = g + 1;
+        while (end < k && items[order[end]].index_a == items[order[g]].index_a &&
+               items[order[end]].index_b == items[order[g]].index_b)
+            ++end;
+        for (int32_t p = g + 1; p < end; ++p)
+            for (int32_t q = g; q < p && keep[order[p]]; ++q)
+                if (keep[order[q]] && same_item_place(items[order[q]], items[order[p]], t))
+                    keep[order[p]] = 0;
+        g = end;
+    }
+    int32_t kept = 0;
+    for (int32_t i = 0; i < k; ++i)
+        if (keep[i]) list->items[kept++] = list->items[i];
+    list->count = kept;
+    qd_free(work);
+    return true;
+}
+
+}  // namespace
+
+int qd_te_cogo_intersection_list_add(int32_t index_a, int32_t index_b, double offset_a,
+                                     double offset_b, const double* tol,
+                                     TeIntersectionList* list, const GeoCoord* point) {
+    return add_item(list, {*point, index_a, index_b, offset_a, offset_b}, tol, true);
 }
 
 int qd_te_cogo_intersection_list_add_snapped(TeIntersectionList* list, const GeoCoord* point,
                                              int32_t index_a, int32_t index_b, double offset_a,
                                              double offset_b, const GeoCoord* end_a,
                                              const GeoCoord* end_b, const double* tol) {
-    const double t = qd_te_cogo_tolerance(tol);
-    if (end_a && qd_te_same_fuzzy_point(point, end_a, t)) ++index_a, offset_a = 0.0;
-    if (end_b && qd_te_same_fuzzy_point(point, end_b, t)) ++index_b, offset_b = 0.0;
-    return qd_te_cogo_intersection_list_add(index_a, index_b, offset_a, offset_b, tol, list, point);
+    return add_snapped(list, point, index_a, index_b, offset_a, offset_b, end_a, end_b, tol, true);
 }
 
 int qd_te_cogo_span_band_overlap(const GeoCoord* a0, const GeoCoord* a1, const GeoCoord* b0,
@@ -205,12 +270,12 @@ void qd_te_cogo_stroke_narrow(const GeoCoord** start, const GeoCoord** end, doub
     *end = last;
 }
 
-int qd_te_cogo_stroke_intersections(const GeoCoord* a_start, const GeoCoord* a_end,
-                                    const GeoCoord* b_start, const GeoCoord* b_end,
-                                    const TeSplineBand* band_a, const TeSplineBand* band_b,
-                                    int32_t index_a, int32_t index_b, TeIntersectionList* list,
-                                    int32_t add_a, double base_a, int32_t add_b, double base_b,
-                                    const double* tol) {
+namespace {
+
+int stroke_cut(const GeoCoord* a_start, const GeoCoord* a_end, const GeoCoord* b_start,
+               const GeoCoord* b_end, const TeSplineBand* band_a, const TeSplineBand* band_b,
+               int32_t index_a, int32_t index_b, TeIntersectionList* list, int32_t add_a,
+               double base_a, int32_t add_b, double base_b, const double* tol, bool dedupe) {
     double length_a = 0.0, length_b = 0.0;
     if (index_a > 0) length_a = base_a, index_a += add_a;
     if (index_b > 0) length_b = base_b, index_b += add_b;
@@ -227,8 +292,7 @@ int qd_te_cogo_stroke_intersections(const GeoCoord* a_start, const GeoCoord* a_e
             if (qd_te_cogo_segment_intersection(p, p + 1, q, q + 1, &x, 1, tol, nullptr) == 1) {
                 const double oa = length_a + qd_te_cogo_distance_2d(p, &x);
                 const double ob = walked_b + qd_te_cogo_distance_2d(q, &x);
-                if (qd_te_cogo_intersection_list_add_snapped(list, &x, index_a, index_b, oa, ob,
-                                                             end_a, end_b, tol) != -1)
+                if (add_snapped(list, &x, index_a, index_b, oa, ob, end_a, end_b, tol, dedupe) != -1)
                     return 0;
             }
             walked_b += qd_te_cogo_distance_2d(q, q + 1);
@@ -236,6 +300,18 @@ int qd_te_cogo_stroke_intersections(const GeoCoord* a_start, const GeoCoord* a_e
         length_a += qd_te_cogo_distance_2d(p, p + 1);
     }
     return 1;
+}
+
+}  // namespace
+
+int qd_te_cogo_stroke_intersections(const GeoCoord* a_start, const GeoCoord* a_end,
+                                    const GeoCoord* b_start, const GeoCoord* b_end,
+                                    const TeSplineBand* band_a, const TeSplineBand* band_b,
+                                    int32_t index_a, int32_t index_b, TeIntersectionList* list,
+                                    int32_t add_a, double base_a, int32_t add_b, double base_b,
+                                    const double* tol) {
+    return stroke_cut(a_start, a_end, b_start, b_end, band_a, band_b, index_a, index_b, list,
+                      add_a, base_a, add_b, base_b, tol, true);
 }
 
 namespace {
@@ -265,7 +341,7 @@ void corrected(int32_t* index, double* start, int32_t add, double base) {
 int circle_like_span(const TeCircle* circle, const TeArc* arc, const GeoCoord* s0,
                      const GeoCoord* s1, const GeoCoord* m, double h, double sigma,
                      int32_t curve_index, TeIntersectionList* list, int32_t add, double base,
-                     const double* tol) {
+                     const double* tol, bool dedupe = true) {
     double start;
     corrected(&curve_index, &start, add, base);
     int result = 1;
@@ -278,9 +354,30 @@ int circle_like_span(const TeCircle* circle, const TeArc* arc, const GeoCoord* s
             int32_t ia = curve_index;
             double oa = start + walked + qd_te_cogo_distance_2d(&p, &found[i]);
             if (qd_te_same_fuzzy_point(&found[i], s1, t)) ++ia, oa = 0.0;
-            if (qd_te_cogo_intersection_list_add(ia, 0, oa, 0.0, tol, list, &found[i]) != -1)
-                result = 0;
+            if (add_item(list, {found[i], ia, 0, oa, 0.0}, tol, dedupe) != -1) result = 0;
         }
+    });
+    return result;
+}
+
+}  // namespace
+
+namespace {
+
+int segment_span_cut(const GeoCoord* a, const GeoCoord* b, const GeoCoord* s0, const GeoCoord* s1,
+                     const GeoCoord* m, double h, double sigma, int32_t curve_index,
+                     int32_t segment_index, TeIntersectionList* list, int32_t add, double base,
+                     const double* tol, bool dedupe) {
+    double start;
+    corrected(&curve_index, &start, add, base);
+    int result = 1;
+    walk_span(s0, s1, m, h, sigma, [&](const GeoCoord& p, const GeoCoord& q, double walked) {
+        GeoCoord x;
+        if (qd_te_cogo_segment_intersection(&p, &q, a, b, &x, 1, tol, nullptr) != 1) return;
+        if (add_snapped(list, &x, curve_index, segment_index,
+                        start + walked + qd_te_cogo_distance_2d(&p, &x),
+                        qd_te_cogo_distance_2d(a, &x), s1, b, tol, dedupe) != -1)
+            result = 0;
     });
     return result;
 }
@@ -293,18 +390,8 @@ int qd_te_cogo_segment_span_intersections(const GeoCoord* a, const GeoCoord* b,
                                           int32_t curve_index, int32_t segment_index,
                                           TeIntersectionList* list, int32_t add, double base,
                                           const double* tol) {
-    double start;
-    corrected(&curve_index, &start, add, base);
-    int result = 1;
-    walk_span(s0, s1, m, h, sigma, [&](const GeoCoord& p, const GeoCoord& q, double walked) {
-        GeoCoord x;
-        if (qd_te_cogo_segment_intersection(&p, &q, a, b, &x, 1, tol, nullptr) != 1) return;
-        if (qd_te_cogo_intersection_list_add_snapped(
-                list, &x, curve_index, segment_index, start + walked + qd_te_cogo_distance_2d(&p, &x),
-                qd_te_cogo_distance_2d(a, &x), s1, b, tol) != -1)
-            result = 0;
-    });
-    return result;
+    return segment_span_cut(a, b, s0, s1, m, h, sigma, curve_index, segment_index, list, add,
+                            base, tol, true);
 }
 
 int qd_te_cogo_circle_span_intersections(const TeCircle* circle, const GeoCoord* s0,
@@ -376,7 +463,8 @@ struct CurveSide {
 // or the failure; the working list is released unless handed over, and
 // the caller's list is touched only on success.
 int finish(int result, TeIntersectionList* found, TeIntersectionList* list, const int32_t* map_a,
-           const int32_t* map_b) {
+           const int32_t* map_b, const double* tol) {
+    if (result == -1 && !drop_repeats(found, tol)) result = -3;
     if (result == -1 && found->count > 0) {
         if ((map_a || map_b) && qd_te_cogo_remap_intersections(map_a, map_a ? 1 : 0, found,
                                                                map_b ? 1 : 0, map_b) != 1) {
@@ -399,9 +487,8 @@ int spans_cut(const CurveSide& a, int32_t i, const CurveSide& b, int32_t j, int 
     const GeoCoord *pa = a.curve->pts, *pb = b.curve->pts;
     qd_te_cogo_spline_stroke_span(&pa[i], &pa[i + 1], &wa.m[i], wa.h[i], wa.sigma, sa);
     qd_te_cogo_spline_stroke_span(&pb[j], &pb[j + 1], &wb.m[j], wb.h[j], wb.sigma, sb);
-    return qd_te_cogo_stroke_intersections(sa, sa + a_last, sb, sb + b_last, &wa.bands[i],
-                                           &wb.bands[j], i, j, list, a.add, a.base, b.add, b.base,
-                                           tol);
+    return stroke_cut(sa, sa + a_last, sb, sb + b_last, &wa.bands[i], &wb.bands[j], i, j, list,
+                      a.add, a.base, b.add, b.base, tol, false);
 }
 
 int span_pair_may_meet(const CurveSide& a, int32_t i, const CurveSide& b, int32_t j,
@@ -433,7 +520,7 @@ int qd_te_cogo_curve_self_intersections(TeCoordArray* in, TeIntersectionList* li
             if (!spans_cut(side, i, side, j, next ? 28 : 29, closing ? 28 : 29, &found, tol)) r = -3;
         }
     }
-    return finish(r, &found, list, side.map(), side.map());
+    return finish(r, &found, list, side.map(), side.map(), tol);
 }
 
 int qd_te_cogo_segment_curve_intersections(TeCoordArray* in, const GeoCoord* a,
@@ -454,9 +541,8 @@ int qd_te_cogo_segment_curve_intersections(TeCoordArray* in, const GeoCoord* a,
         for (int32_t k = 0; r == -1 && k + 1 < curve->n; ++k) {
             if (qd_te_cogo_segment_band_overlap(a, b, &p[k], &p[k + 1], w.h[k], &w.bands[k]) != 1)
                 continue;
-            if (!qd_te_cogo_segment_span_intersections(a, b, &p[k], &p[k + 1], &w.m[k], w.h[k],
-                                                       w.sigma, k, 0, &found, side.add, side.base,
-                                                       tol))
+            if (!segment_span_cut(a, b, &p[k], &p[k + 1], &w.m[k], w.h[k], w.sigma, k, 0,
+                                  &found, side.add, side.base, tol, false))
                 r = -3;
         }
     } else {
@@ -467,7 +553,7 @@ int qd_te_cogo_segment_curve_intersections(TeCoordArray* in, const GeoCoord* a,
                                                      tol) != -1)
             r = -3;
     }
-    return finish(r, &found, list, side.map(), nullptr);
+    return finish(r, &found, list, side.map(), nullptr, tol);
 }
 
 int qd_te_cogo_curve_intersections(TeCoordArray* in_a, TeCoordArray* in_b,
@@ -493,7 +579,8 @@ int qd_te_cogo_curve_intersections(TeCoordArray* in_a, TeCoordArray* in_b,
             double& offset = swap ? x.offset_a : x.offset_b;
             if (!(swap ? x.index_a : x.index_b)) offset = qd_te_cogo_distance_2d(s0, &x.point);
         }
-        return finish(-1, &found, list, swap ? seg.map() : nullptr, swap ? nullptr : seg.map());
+        return finish(-1, &found, list, swap ? seg.map() : nullptr, swap ? nullptr : seg.map(),
+                      tol);
     }
     if (qd_te_cogo_intersection_list_init(&found) != -1) return -3;
     r = a.setup(tol);
@@ -504,7 +591,7 @@ int qd_te_cogo_curve_intersections(TeCoordArray* in_a, TeCoordArray* in_b,
             if (!spans_cut(a, i, b, j, 29, 29, &found, tol)) r = -3;
         }
     }
-    return finish(r, &found, list, a.map(), b.map());
+    return finish(r, &found, list, a.map(), b.map(), tol);
 }
 
 int qd_te_cogo_curve_polyline_intersections(TeCoordArray* in, const TeBoundedArray* poly,
@@ -525,7 +612,7 @@ int qd_te_cogo_curve_polyline_intersections(TeCoordArray* in, const TeBoundedArr
             found.items[i].index_a = 0;
             found.items[i].offset_a = qd_cogo_distance_2d(&p[0], &found.items[i].point);
         }
-        return finish(-1, &found, list, side.map(), nullptr);
+        return finish(-1, &found, list, side.map(), nullptr, tol);
     }
     if (qd_te_cogo_intersection_list_init(&found) != -1) return -3;
     r = side.setup(tol);
@@ -535,13 +622,12 @@ int qd_te_cogo_curve_polyline_intersections(TeCoordArray* in, const TeBoundedArr
             const GeoCoord *a = &poly->pts[s], *b = &poly->pts[s + 1];
             if (qd_te_cogo_segment_band_overlap(a, b, &p[k], &p[k + 1], w.h[k], &w.bands[k]) != 1)
                 continue;
-            if (!qd_te_cogo_segment_span_intersections(a, b, &p[k], &p[k + 1], &w.m[k], w.h[k],
-                                                       w.sigma, k, s, &found, side.add, side.base,
-                                                       tol))
+            if (!segment_span_cut(a, b, &p[k], &p[k + 1], &w.m[k], w.h[k], w.sigma, k, s,
+                                  &found, side.add, side.base, tol, false))
                 r = -3;
         }
     }
-    return finish(r, &found, list, side.map(), nullptr);
+    return finish(r, &found, list, side.map(), nullptr, tol);
 }
 
 namespace {
@@ -566,7 +652,7 @@ int circle_like_curve(TeCoordArray* in, const TeCircle* circle, const TeArc* arc
             if (qd_te_cogo_intersection_list_add(0, 0, qd_te_cogo_distance_2d(&p[0], &cut[i]), 0.0,
                                                  tol, &found, &cut[i]) != -1)
                 r = -3;
-        return finish(r, &found, list, side.map(), nullptr);
+        return finish(r, &found, list, side.map(), nullptr, tol);
     }
     r = side.setup(tol);
     const TeSplineWork& w = side.work;
@@ -575,10 +661,10 @@ int circle_like_curve(TeCoordArray* in, const TeCircle* circle, const TeArc* arc
                                            &w.bands[k]) != 1)
             continue;
         if (!circle_like_span(circle, arc, &p[k], &p[k + 1], &w.m[k], w.h[k], w.sigma, k, &found,
-                              side.add, side.base, tol))
+                              side.add, side.base, tol, false))
             r = -3;
     }
-    return finish(r, &found, list, side.map(), nullptr);
+    return finish(r, &found, list, side.map(), nullptr, tol);
 }
 
 }  // namespace
