@@ -73,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 16) return 0;
     Reader in{data, size};
     const uint8_t op = in.byte();
-    auto pts = in.points(op & 0x80 ? 300 : 60);
+    // Sweeps take up to 10^4 points (as many as the bytes give); splines
+    // up to 300.
+    auto pts = in.points(op % 12 <= 2 ? 10000 : (op & 0x80 ? 300 : 60));
     TeCoordArray curve = {pts.data(), int32_t(pts.size()), in.number(), in.number(),
                           int32_t(in.byte() % 6)};
     TeIntersectionList list = {0, 0, nullptr};
@@ -82,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check_list(qd_te_cogo_self_intersections(&curve, &list, 0, nullptr), &list);
             break;
         case 1: {
-            auto other = in.points(300);
+            auto other = in.points(10000);
             TeBoundedArray a = bounded(pts), b = bounded(other);
             check_list(qd_te_cogo_sweep_two_arrays(&a, &b, &list, in.byte() & 1, 0, nullptr), &list);
             const GeoCoord p = in.point(), q = in.point();
