@@ -293,7 +293,8 @@ def wander(rng, n, scale):
     for _ in range(n - 1):
         d += rng.uniform(-1.4, 1.4)
         r = rng.uniform(0.5, 1.0) * scale
-        x, y = round(x + r * math.cos(d), 3), round(y + r * math.sin(d), 3)
+        x = round(min(1000.0, max(0.0, x + r * math.cos(d))), 3)
+        y = round(min(1000.0, max(0.0, y + r * math.sin(d))), 3)
         pts.append((x, y))
     return pts
 
