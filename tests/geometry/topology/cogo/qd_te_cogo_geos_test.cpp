@@ -1,5 +1,5 @@
 // The coordinate geometry against GEOS's answers (tests/data/geos, written
-// by tools/oracle/gen_geos_vectors.py): ring areas, simplicity and
+// by tools/oracle/gen_geos_cogo_vectors.py): ring areas, simplicity and
 // centroids, segment lengths and nearest points, crossings of polylines
 // and of curves; and one digest of the bits of centroids, strokes and
 // fitted transforms over those vectors, equal in every build.

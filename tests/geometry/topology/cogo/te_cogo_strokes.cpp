@@ -1,4 +1,4 @@
-// Helper of tools/oracle/gen_geos_vectors.py (not a test): reads curves,
+// Helper of tools/oracle/gen_geos_cogo_vectors.py (not a test): reads curves,
 // one per line as "x0 y0 x1 y1 ...", and prints each one's fine stroke on
 // one line in the same form (%.17g), so that the oracle sees exactly the
 // points this engine strokes.

@@ -6,7 +6,7 @@ GEOS is an oracle only: this script talks to libgeos_c through ctypes
 tests/data/geos/; the tests read those files and need no GEOS. Run it from
 the repository root after building the release preset:
 
-    python3 tools/oracle/gen_geos_vectors.py build/release/tests/geometry/topology/cogo/te_cogo_strokes
+    python3 tools/oracle/gen_geos_cogo_vectors.py build/release/tests/geometry/topology/cogo/te_cogo_strokes
 
 The argument is the helper that prints this engine's fine strokes of a
 curve; the curves family hands GEOS exactly those strokes.
@@ -338,7 +338,7 @@ def write(name, family):
     header, rows = family
     path = os.path.join(OUT, name)
     with open(path, "w") as f:
-        f.write("# GEOS %s, %s, seed %d; written by tools/oracle/gen_geos_vectors.py\n"
+        f.write("# GEOS %s, %s, seed %d; written by tools/oracle/gen_geos_cogo_vectors.py\n"
                 % (VERSION, name, SEED))
         f.write(",".join(header) + "\n")
         for r in rows:
