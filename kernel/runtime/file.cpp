@@ -28,6 +28,7 @@ struct FileRegistry {
   FileIoCounters io = {};
   int32_t fail_rename = 0;
   int32_t fail_extend = 0;
+  int32_t fail_write = 0;
 };
 FileRegistry g_reg;
 
@@ -95,6 +96,14 @@ FileIoCounters file_io_counters() { return g_reg.io; }
 void file_io_counters_reset() { g_reg.io = {}; }
 void file_test_fail_rename_nth(int32_t n) { g_reg.fail_rename = n; }
 void file_test_fail_extend_nth(int32_t n) { g_reg.fail_extend = n; }
+void file_test_fail_write_nth(int32_t n) { g_reg.fail_write = n; }
+
+namespace {
+
+// The test seam of file_test_fail_write_nth: true for the write that fails.
+bool write_fails() { return g_reg.fail_write > 0 && --g_reg.fail_write == 0; }
+
+}  // namespace
 
 // ---- registration
 
@@ -523,6 +532,7 @@ int32_t file_read(int32_t handle, void* buffer, int32_t count) {
 int32_t file_write(int32_t handle, const void* buffer, int32_t count) {
   FileEntry* e = file_entry(handle);
   if (e == nullptr || count < 0 || buffer == nullptr) return -1;
+  if (write_fails()) return -1;
   if (block_cache_active()) return cache_write(handle, buffer, count);
   if (e->descriptor < 0) return -1;
   const int64_t n = file_io_pwrite(e->descriptor, buffer, count, e->position);
@@ -609,7 +619,15 @@ char* file_read_line(char* buffer, int32_t size, int32_t handle) {
     const int32_t want = std::min<int32_t>(40, size - 1 - got);
     const size_t n = fread(buffer + got, 1, static_cast<size_t>(want), f);
     if (n == 0) break;
-    if (n == 1 && got == 0 && static_cast<uint8_t>(buffer[0]) == 0x1A) return nullptr;
+    if (n == 1 && static_cast<uint8_t>(buffer[got]) == 0x1A) {
+      // The end-of-file mark: nothing read gives null; a line read before
+      // it is kept (without the mark), and the next call meets the mark.
+      if (got == 0) return nullptr;
+      buffer[got] = '\0';
+      fseek(f, start + got, SEEK_SET);
+      charset_convert(buffer, file_get_charset(handle), charset_current());
+      return buffer;
+    }
     const int32_t from = got;
     got += static_cast<int32_t>(n);
     for (int32_t i = from; i < got; ++i) {
@@ -655,7 +673,7 @@ int32_t file_getc(int32_t handle) {
 
 int32_t file_putc(int32_t c, int32_t handle) {
   FILE* f = stream_of(handle);
-  if (f == nullptr) return -1;
+  if (f == nullptr || write_fails()) return -1;
   if (c == '\n') {
     const char* le = charset_line_end(file_get_charset(handle));
     return fputs(le, f) < 0 ? -1 : c;
@@ -667,7 +685,7 @@ int32_t file_putc(int32_t c, int32_t handle) {
 
 int32_t file_puts(const char* text, int32_t handle) {
   FILE* f = stream_of(handle);
-  if (f == nullptr || text == nullptr) return -1;
+  if (f == nullptr || text == nullptr || write_fails()) return -1;
   std::string copy = text;
   charset_convert(copy.data(), charset_current(), file_get_charset(handle));
   const size_t n = std::strlen(copy.c_str());
@@ -704,12 +722,13 @@ size_t file_fread(void* buffer, size_t size, size_t count, int32_t handle) {
 
 size_t file_fwrite(const void* buffer, size_t size, size_t count, int32_t handle) {
   FILE* f = stream_of(handle);
-  return f != nullptr ? fwrite(buffer, size, count, f) : 0;
+  if (f == nullptr || write_fails()) return 0;
+  return fwrite(buffer, size, count, f);
 }
 
 size_t file_fwrite_conv(const void* buffer, size_t size, size_t count, int32_t handle) {
   FILE* f = stream_of(handle);
-  if (f == nullptr || buffer == nullptr || size == 0) return 0;
+  if (f == nullptr || buffer == nullptr || size == 0 || write_fails()) return 0;
   std::string copy(static_cast<const char*>(buffer), size * count);
   charset_convert(copy.data(), charset_current(), file_get_charset(handle));
   const size_t n = std::strlen(copy.c_str());
@@ -808,8 +827,10 @@ int16_t file_rename(int32_t* handle, const char* new_path, int ext_id) {
   char to[kPathSize];
   file_get_path(old, from);
   file_get_path(fresh, to);
+  // A file at the new path, even the same file under another case, is a
+  // taken target.
   struct stat st;
-  if (stat(to, &st) == 0 && !path_text_equal(from, to)) {
+  if (stat(to, &st) == 0) {
     file_unregister(fresh);
     err_push(4, kErrFileRenameTarget, target, nullptr);
     return 0;
@@ -931,6 +952,23 @@ int32_t file_stat(const char* path, struct stat* record) {
 int32_t file_rename_path(const char* old_path, const char* new_path) {
   if (old_path == nullptr || new_path == nullptr) return -1;
   return std::rename(old_path, new_path);
+}
+
+int16_t file_replace(const char* temp_path, int32_t handle) {
+  if (temp_path == nullptr) return 0;
+  if (file_check_handle(handle) < 0) {
+    std::remove(temp_path);
+    return 0;
+  }
+  file_close(handle);
+  cache_flush_drop(handle);
+  const std::string target = full_path(*file_entry(handle));
+  const bool fail = g_reg.fail_rename > 0 && --g_reg.fail_rename == 0;
+  if (fail || std::rename(temp_path, target.c_str()) != 0) {
+    std::remove(temp_path);
+    return 0;
+  }
+  return 1;
 }
 
 int32_t file_remove_path(const char* path) {

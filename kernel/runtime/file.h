@@ -136,6 +136,10 @@ int16_t file_is_locked(const char* path);
 int16_t file_can_write(const char* path, int16_t test_existing);
 int32_t file_stat(const char* path, struct stat* record);
 int32_t file_rename_path(const char* old_path, const char* new_path);
+// Moves a finished temporary file over the file of a handle in one
+// rename(2) (the handle is closed first and stays registered). On failure
+// the temporary is removed and the file is left as it was.
+int16_t file_replace(const char* temp_path, int32_t handle);
 int32_t file_remove_path(const char* path);
 void file_registry_free();
 
@@ -151,8 +155,10 @@ struct FileIoCounters {
 };
 FileIoCounters file_io_counters();
 void file_io_counters_reset();
-// The n-th rename of file_delete_set from now fails (0: off).
+// The n-th rename of file_delete_set or file_replace from now fails (0: off).
 void file_test_fail_rename_nth(int32_t n);
+// The n-th binary or text write from now fails (0: off).
+void file_test_fail_write_nth(int32_t n);
 // The n-th extension of a file on disk from now fails (0: off).
 void file_test_fail_extend_nth(int32_t n);
 // Back to the start state: every file closed, the registry released.

@@ -17,6 +17,7 @@
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
+#include "kernel/tables/tabread.h"
 
 int16_t stmt_language_version = 9999;
 int16_t tabfile_pending_version = 0;
@@ -30,7 +31,6 @@ LexerState g_lex = [] {
   s.keyword_index = -1;
   return s;
 }();
-StmtRunFn g_runner = nullptr;
 std::vector<int16_t> g_reported;
 
 constexpr char kDelimiters[] = "$@%!& \"'()*+,-./:;<=>?[]\\^`{}|\x7f";
@@ -801,12 +801,10 @@ void lex_reset() {
 
 // ---- running statement text ---------------------------------------------------
 
-void stmt_set_runner(StmtRunFn run) { g_runner = run; }
-
 int16_t stmt_exec_text(const char* text, int16_t flag) {
   const int32_t old = err_get_mode();
   err_set_mode(flag != 0 ? 1 : 2);
-  const int16_t r = g_runner != nullptr ? g_runner(text, 0, 0, nullptr) : 0;
+  const int16_t r = stmt_run(text, 0, 0, nullptr);
   err_set_mode(old);
   return r;
 }

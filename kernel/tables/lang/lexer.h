@@ -140,9 +140,8 @@ void stmt_set_context(void* context);
 void lex_reset();
 
 // ---- running statement text -----------------------------------------------
-// The statement runner, installed by the table-definition layer.
-using StmtRunFn = int16_t (*)(const char* text, int32_t file, int32_t first_line, void* context);
-void stmt_set_runner(StmtRunFn run);
+// Runs statement text through the statement runner (stmt_run); the flag
+// chooses the error mode of the run.
 int16_t stmt_exec_text(const char* text, int16_t flag);
 int16_t stmt_exec_command(const char* text, int16_t flag);
 

@@ -1,0 +1,243 @@
+// Opening tables from their definitions with the stand-in storage: the
+// open-table entry and its column references, read-only entries, the refresh
+// of a dBASE definition older than its data, and its failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "kernel/runtime/kshared.h"
+#include "kernel/runtime/path.h"
+#include "kernel/tables/defs/defs_fixture.h"
+#include "kernel/tables/lang/walker.h"
+
+class defs_open : public DefsTest {
+ protected:
+  TableDef* open(const std::string& name) {
+    handle_ = file_register(path(name).c_str(), 1);
+    EXPECT_GT(handle_, 0);
+    TableDef* t = table_open_file(handle_);
+    if (t == nullptr) file_unregister(handle_);
+    return t;
+  }
+  std::vector<std::string> sorted_files() const {
+    std::vector<std::string> f = files();
+    std::sort(f.begin(), f.end());
+    return f;
+  }
+  int32_t handle_ = 0;
+};
+
+TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
+  std::vector<std::string> lines = {"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 12"};
+  for (int i = 0; i < 12; ++i) lines.push_back("f" + std::to_string(i) + " Integer ;");
+  put("t.TAB", crlf(lines));
+  put("t.DAT", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  ASSERT_NE(t->entry, nullptr);
+  OpenTable* e = t->entry;
+  EXPECT_EQ(e->kind, 1);
+  EXPECT_EQ(e->read_only, 0);
+  EXPECT_EQ(e->object_table, 0);  // no map file
+  ASSERT_EQ(e->columns.size(), 12u);
+  for (size_t i = 0; i < 12; ++i) {
+    const uint8_t* c = e->columns[i].expr;
+    EXPECT_EQ(c[0], 241);
+    EXPECT_EQ(c[1], 26);
+    EXPECT_EQ(c[2] | (c[3] << 8), 5);
+    EXPECT_EQ(c[4], 0);
+    void* table = nullptr;
+    std::memcpy(&table, c + 5, sizeof table);
+    EXPECT_EQ(table, t);
+    EXPECT_EQ(c[5 + sizeof table], i);
+    EXPECT_EQ(e->columns[i].editable, 1);
+  }
+  int32_t index = -1;
+  EXPECT_EQ(table_column_find(e, "col3", &index), 1);
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(table_column_find(e, "OBJ", &index), 0);  // answered, but no objects
+  EXPECT_EQ(index, 255);
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, ComponentFilesAndObjects) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  put("t.IND", "");
+  put("t.MAP", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->entry->object_table, 1);
+  ASSERT_NE(t->fields[0].index, nullptr);
+  ComponentFile parts[5];
+  ASSERT_EQ(tabdef_component_files(t, parts), 4);
+  const struct {
+    const char* name;
+    int32_t ext;
+  } kParts[] = {{"t.TAB", 1}, {"t.DAT", 17}, {"t.IND", 7}, {"t.MAP", 5}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::string(parts[i].path), path(kParts[i].name));
+    EXPECT_EQ(parts[i].ext_id, kParts[i].ext);
+  }
+  int32_t index = -1;
+  EXPECT_EQ(table_column_find(t->entry, "Object", &index), 1);
+  EXPECT_EQ(index, 255);
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  g_kshared.fatal_trap_flag = 1;
+  TableDef* t = nullptr;
+  EXPECT_EQ(kernel_guard([&] { t = open("t.TAB"); }), 1);
+  g_kshared.fatal_trap_flag = 0;
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->fields[0].index, nullptr);
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, AsciiEntryIsReadOnly) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type ASCII Delimiter 44", "Fields 1",
+                     "a Char (10) ;"}));
+  put("t.TXT", "x\n");
+  set_mtime("t.TXT", 1000000000);
+  set_mtime("t.TAB", 1000000000);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->read_only, 1);
+  EXPECT_EQ(t->entry->read_only, 1);
+  EXPECT_EQ(t->entry->columns[0].editable, 0);
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, MissingDataAndViewsOutsideCollecting) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer ;"}));
+  EXPECT_EQ(open("t.TAB"), nullptr);
+  EXPECT_EQ(codes(), std::vector<int>{505});
+  err_clear();
+  tabfile_set_collect(1);
+  put("t.DAT", "");
+  EXPECT_EQ(open("t.TAB"), nullptr);
+  EXPECT_EQ(codes(), std::vector<int>{1923});
+  tabfile_set_collect(0);
+}
+
+TEST_F(defs_open, LongDataPathsAreRefused) {
+  const std::string deep(240, 'd');
+  const struct {
+    std::string file;
+    int code;
+  } kCases[] = {
+      {std::string(300, 'x') + ".DAT", 1299},  // the name alone is too long
+      {deep + ".DAT", 370},                    // the name made absolute is
+  };
+  for (const auto& c : kCases) {
+    err_clear();
+    put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "File \"" + c.file + "\"", "Type NATIVE",
+                       "Fields 1", "a Integer ;"}));
+    EXPECT_EQ(open("t.TAB"), nullptr);
+    EXPECT_EQ(err_first_code(), c.code);
+    if (c.code == 1299) {
+      EXPECT_EQ(arg(0, 1), "260");
+    }
+    file_reset();
+  }
+}
+
+class defs_refresh : public defs_open {
+ protected:
+  void SetUp() override {
+    defs_open::SetUp();
+    put_dbf("t.DBF", {{"ID", 'N', 10, 0}, {"NAME", 'C', 20, 0}});
+    old_tab_ = crlf({"!table", "!version 300", "!charset WindowsLatin1", "", "Definition Table",
+                     "  Type DBF Charset \"WindowsLatin1\"", "  Fields 1", "    OLD Char (5) ;"});
+    put("t.TAB", old_tab_);
+    set_mtime("t.TAB", 1000000000);
+    set_mtime("t.DBF", 1000000001);
+  }
+  std::string old_tab_;
+};
+
+TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(std::string(tabtypes_last_refresh_statement()),
+            "Register Table \"" + path("t.DBF") + "\"  TYPE DBF Charset \"WindowsLatin1\" into  \"" + path("t.TAB") +
+                "\"");
+  ASSERT_EQ(t->field_count, 2);
+  EXPECT_STREQ(t->fields[0].name, "ID");
+  EXPECT_EQ(t->fields[0].value.type, VALUE_DECIMAL);
+  EXPECT_STREQ(t->fields[1].name, "NAME");
+  EXPECT_EQ(read("t.TAB"), crlf({"!table", "!version 300", "!charset WindowsLatin1", "", "Definition Table",
+                                 "  Type DBF Charset \"WindowsLatin1\"", "  Fields 2", "    ID Decimal (10, 0) ;",
+                                 "    NAME Char (20) ;"}));
+  tabdef_free(t);
+  EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
+}
+
+TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type DBF", "Fields 1", "id Char (5) Index 1 ;"}));
+  put("t.IND", "");
+  set_mtime("t.TAB", 1000000000);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  ASSERT_EQ(t->field_count, 2);
+  EXPECT_NE(t->fields[0].index, nullptr);  // ID had an index before
+  EXPECT_EQ(t->fields[1].index, nullptr);
+  tabdef_free(t);
+}
+
+TEST_F(defs_refresh, NewerDefinitionIsKept) {
+  set_mtime("t.TAB", 1000000002);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_STREQ(t->fields[0].name, "OLD");
+  tabdef_free(t);
+  EXPECT_EQ(read("t.TAB"), old_tab_);
+}
+
+TEST_F(defs_refresh, FailedRewriteLeavesTheDefinition) {
+  const struct {
+    const char* what;
+    void (*arm)();
+  } kCases[] = {
+      {"rename", [] { file_test_fail_rename_nth(1); }},
+      {"second write", [] { file_test_fail_write_nth(2); }},
+  };
+  for (const auto& c : kCases) {
+    err_clear();
+    c.arm();
+    EXPECT_EQ(open("t.TAB"), nullptr) << c.what;
+    EXPECT_EQ(codes(), (std::vector<int>{754, 1931})) << c.what;
+    EXPECT_EQ(read("t.TAB"), old_tab_) << c.what;
+    EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"})) << c.what;
+    file_test_fail_rename_nth(0);
+    file_test_fail_write_nth(0);
+  }
+}
+
+TEST_F(defs_open, RegisterTableRunsWithoutAnInstalledRunner) {
+  put_dbf("r.DBF", {{"A", 'C', 4, 0}});
+  ASSERT_EQ(stmt_exec_text(("Register Table \"" + path("r.DBF") + "\" Type DBF").c_str(), 0), 1)
+      << err_first_code();
+  EXPECT_EQ(read("r.TAB"), crlf({"!table", "!version 300", "!charset WindowsLatin1", "", "Definition Table",
+                                 "  Type DBF Charset \"WindowsLatin1\"", "  Fields 1", "    A Char (4) ;"}));
+  // A second registration while the new definition is open is refused.
+  const int32_t h = file_register(path("r.TAB").c_str(), 1);
+  EXPECT_EQ(stmt_exec_text(("Register Table \"" + path("r.DBF") + "\" Type DBF").c_str(), 0), 0);
+  EXPECT_EQ(err_first_code(), 420);
+  file_unregister(h);
+}
+
+TEST_F(defs_open, TableNamesRepairedOnceTheTableLayerStarted) {
+  // A section sign is no letter of Windows Latin 1: the column name rule
+  // replaces it, the runtime's plain rule does not know it.
+  char name[64];
+  path_set_sanitize_hook(nullptr);
+  path_to_table_name("/d/1a\xA7" "b.TAB", name);
+  EXPECT_STREQ(name, "_1a\xA7" "b");
+  tables_runtime_start();
+  path_to_table_name("/d/1a\xA7" "b.TAB", name);
+  EXPECT_STREQ(name, "_1a_b");
+}
