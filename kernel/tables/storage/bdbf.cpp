@@ -230,23 +230,15 @@ int16_t bdbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
 }
 
 int16_t bdbf_insert_row(StorageDesc* s, int32_t* n, FieldDef* fields) {
-  DbfFile* f = dbdriver_file(s);
-  if (f == nullptr) return 0;
-  DbDriverState* st = dbdriver_state(s);
-  if (st->record.size() < f->record_length || !pack(s, fields, st->record.data(), f->record_length - 1)) return 0;
-  int32_t count = 0;
-  dbfile_record_count(f, &count);
-  if (dbfile_append(f, count + 1, st->record.data()) != DBF_OK) return 0;
-  *n = count + 1;
-  return 1;
+  return dbdriver_write_row(s, n, true, [&](const DbfFile* f, uint8_t* out) {
+    return pack(s, fields, out, f->record_length - 1);
+  });
 }
 
 int16_t bdbf_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
-  DbfFile* f = dbdriver_file(s);
-  if (f == nullptr) return 0;
-  DbDriverState* st = dbdriver_state(s);
-  if (st->record.size() < f->record_length || !pack(s, fields, st->record.data(), f->record_length - 1)) return 0;
-  return dbfile_update(f, n, st->record.data()) == DBF_OK;
+  return dbdriver_write_row(s, &n, false, [&](const DbfFile* f, uint8_t* out) {
+    return pack(s, fields, out, f->record_length - 1);
+  });
 }
 
 int16_t bdbf_delete_row(StorageDesc* s, int32_t n) { return dbdriver_delete_row(s, n); }

@@ -66,6 +66,20 @@ bool dbdriver_read_record(StorageDesc* s, int32_t n) {
   return dbfile_read(f, n, st->record.data(), &deleted) == DBF_OK && !deleted;
 }
 
+int16_t dbdriver_write_row(StorageDesc* s, int32_t* n, bool insert,
+                           const std::function<bool(const DbfFile* file, uint8_t* fields)>& fill) {
+  DbfFile* f = dbdriver_file(s);
+  if (f == nullptr) return 0;
+  DbDriverState* st = dbdriver_state(s);
+  if (st->record.size() < f->record_length || !fill(f, st->record.data())) return 0;
+  if (!insert) return dbfile_update(f, *n, st->record.data()) == DBF_OK;
+  int32_t count = 0;
+  dbfile_record_count(f, &count);
+  if (dbfile_append(f, count + 1, st->record.data()) != DBF_OK) return 0;
+  *n = count + 1;
+  return 1;
+}
+
 char* field_text_room(FieldDef* field, int32_t width) {
   Value* v = &field->value;
   char* p = value_text_ptr(v, nullptr);

@@ -4,6 +4,7 @@
 // and the text buffers of Char fields.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "kernel/tables/storage/dbfile.h"
@@ -32,6 +33,12 @@ int16_t dbdriver_delete_row(StorageDesc* storage, int32_t n);
 // Reads record n into the state's record buffer: false when it cannot be
 // read or is deleted.
 bool dbdriver_read_record(StorageDesc* storage, int32_t n);
+
+// Fills the state's record buffer (the field bytes) by fill, then appends
+// it as record count + 1 (insert: *n receives the number) or rewrites
+// record *n with it.
+int16_t dbdriver_write_row(StorageDesc* storage, int32_t* n, bool insert,
+                           const std::function<bool(const DbfFile* file, uint8_t* fields)>& fill);
 
 // The text buffer of a Char field, at least width + 1 bytes (replaced by a
 // fresh one when smaller); null when it cannot be had.

@@ -305,8 +305,9 @@ int16_t dbf_describe(StorageDesc* s, FieldDef** out, int32_t* count) {
     f.width = d.width;
     f.decimals = d.decimals;
     if (shp && f.value.type == VALUE_DECIMAL) {
-      if (d.decimals > 0) f.width = static_cast<uint8_t>(d.width + d.decimals + 1);
-      if (d.width > 20) {
+      const int32_t width = d.decimals > 0 ? d.width + d.decimals + 1 : d.width;
+      f.width = static_cast<uint8_t>(width > 255 ? 255 : width);
+      if (width > 20) {
         f.value.type = VALUE_FLOAT;
         f.width = d.width;
       }
@@ -351,15 +352,8 @@ int16_t dbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
 }
 
 int16_t dbf_insert_row(StorageDesc* s, int32_t* n, FieldDef* fields) {
-  DbfFile* f = dbdriver_file(s);
-  if (f == nullptr) return 0;
-  DbDriverState* st = dbdriver_state(s);
-  if (st->record.size() < f->record_length || !format(s, fields, f, st->record.data(), nullptr)) return 0;
-  int32_t count = 0;
-  dbfile_record_count(f, &count);
-  if (dbfile_append(f, count + 1, st->record.data()) != DBF_OK) return 0;
-  *n = count + 1;
-  return 1;
+  return dbdriver_write_row(s, n, true,
+                            [&](const DbfFile* f, uint8_t* out) { return format(s, fields, f, out, nullptr); });
 }
 
 int16_t dbf_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
@@ -368,9 +362,8 @@ int16_t dbf_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
   std::vector<uint8_t> old(static_cast<size_t>(f->record_length) + 1);
   uint8_t deleted = 0;
   if (dbfile_read(f, n, old.data(), &deleted) != DBF_OK || deleted) return 0;
-  DbDriverState* st = dbdriver_state(s);
-  if (st->record.size() < f->record_length || !format(s, fields, f, st->record.data(), old.data())) return 0;
-  return dbfile_update(f, n, st->record.data()) == DBF_OK;
+  return dbdriver_write_row(s, &n, false,
+                            [&](const DbfFile* file, uint8_t* out) { return format(s, fields, file, out, old.data()); });
 }
 
 int16_t dbf_delete_row(StorageDesc* s, int32_t n) { return dbdriver_delete_row(s, n); }

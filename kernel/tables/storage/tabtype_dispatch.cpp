@@ -101,7 +101,7 @@ int16_t tabtype_create(const char* dir_or_path, const char* name, int32_t ext_id
   if (!no_data_file(type)) {
     if (data_file > 0) {
       s->data_file = data_file;
-    } else if (ext_id == 0) {
+    } else if (ext_id == 0 && temporary) {
       s->data_file = file_register_temp(dir_or_path);
       made = true;
     } else {
