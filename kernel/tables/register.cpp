@@ -35,8 +35,6 @@ constexpr int16_t kKwControlPoints = 2122;
 constexpr int16_t kKwCharset = 1349;
 constexpr int16_t kKwLineStyle = 1898;
 constexpr int16_t kKwRegionStyle = 1899;
-constexpr int16_t kKwPen = 1104;
-constexpr int16_t kKwBrush = 1105;
 constexpr int16_t kKwSymbol = 1282;
 constexpr int16_t kKwFont = 1112;
 constexpr int16_t kKwSchema = 2378;
@@ -49,24 +47,14 @@ constexpr int16_t kKwDatabase = 1057;
 
 TableCollection g_collection;
 
-// A CoordSys clause is kept as its text (up to a word that begins another
-// clause); the coordinate systems read it.
-bool read_coordsys(std::string* text, bool required) {
-  if (!stmt_at(kKwCoordSys)) {
+// "CoordSys" and its clause, into the transform when one is given.
+bool read_coordsys(CoordXform* xform, bool required) {
+  if (!stmt_accept(kKwCoordSys)) {
     if (required) lex_error_expected(kKwCoordSys);
     return !required;
   }
-  std::string out;
-  while (lex_has_token() && !stmt_at(kKwInto) && !stmt_at(kKwCharset) && !stmt_at(kKwInteractive) &&
-         !stmt_at(kKwLineStyle) && !stmt_at(kKwRegionStyle) && !stmt_at(kKwSymbol) && !stmt_at(kKwFont) &&
-         !stmt_at(kKwSchema) && !stmt_at(kKwSettings) && !stmt_at(kKwSingleFile) && !stmt_at(kKwFormat) &&
-         !stmt_at(kKwUse) && !stmt_at(kKwDatabase)) {
-    if (!out.empty()) out += ' ';
-    out += lex_token_text();
-    lex_next();
-  }
-  if (text) *text = out;
-  return true;
+  CoordXform dropped;
+  return stmt_read_coordsys(xform != nullptr ? xform : &dropped) != 0;
 }
 
 bool read_control_points() {
@@ -100,7 +88,7 @@ bool read_fme_clauses(FmeRecord* r) {
     } else if (stmt_accept(kKwFormat)) {
       if (!stmt_read_string(&r->format)) return false;
     } else if (stmt_at(kKwCoordSys)) {
-      if (!read_coordsys(nullptr, true)) return false;
+      if (!read_coordsys(&r->xform, true)) return false;
       r->has_transform = 1;
     } else if (stmt_accept(kKwUse)) {
       if (!stmt_require(kKwColor)) return false;
@@ -159,14 +147,14 @@ int16_t stmt_register_table() {
       if (!read_fme_clauses(fme.get())) return 0;
     } else if (storage.type == TABTYPE_DBF && native != nullptr && native->shapefile) {
       object = std::make_unique<ObjectSystemRecord>();
-      if (!read_coordsys(&object->coordsys, true)) return 0;
+      if (!read_coordsys(&object->xform, true)) return 0;
       object->has_transform = 1;
       if (!stmt_read_object_styles(&object->style_flags, &object->line_pen, &object->region_pen,
                                    &object->region_brush, &object->symbol))
         return 0;
     } else if (storage.type == TABTYPE_NATIVE && wfs_flag) {
       wfs = std::make_unique<WfsRecord>();
-      if (!read_coordsys(nullptr, true)) return 0;
+      if (!read_coordsys(&wfs->xform, true)) return 0;
       wfs->has_transform = 1;
     }
   }
@@ -204,7 +192,10 @@ int16_t stmt_open_table() {
   }
   if (m.alias[0] == '\0') path_to_table_name(path, m.alias);
   path_set_extension_id(path, 1);
-  if (path_normalise(path) == nullptr) return 0;
+  if (path_normalise(path) == nullptr) {
+    err_push(4, kErrPathNotFound, path, nullptr);
+    return 0;
+  }
   std::memcpy(m.path, path, sizeof m.path);
   const int32_t h = file_register(m.path, 1);
   if (h > 0) {

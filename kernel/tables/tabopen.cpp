@@ -128,9 +128,7 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
   }
   std::string stmt = std::string(kernel_string(6248)) + " \"" + data_path + "\" ";
   tabfile_write_type_clause(&stmt, tabtype_extension(t->storage.type), &t->storage.options);
-  if (const auto* o = static_cast<const ObjectSystemRecord*>(object_record)) {
-    if (!o->coordsys.empty()) stmt += " " + o->coordsys;
-  }
+  stmt += tabfile_object_clauses(static_cast<const ObjectSystemRecord*>(object_record));
   (void)fme_record;
   stmt += std::string(" ") + kernel_string(6035) + " \"" + def_path + "\"";
   g_last_refresh = stmt;
@@ -270,9 +268,16 @@ TableDef* table_open_file(int32_t def_file) {
     t->read_only = 3;
     path_with_extension(data, def_path, tabtype_extension(t->storage.type));
   } else if (ctx.has_data_file) {
-    if (ctx.data_file.size() >= sizeof data) return fail();
-    std::memcpy(data, ctx.data_file.c_str(), ctx.data_file.size() + 1);
-    if (!path_make_absolute(data, def_file)) return fail();
+    // A data path that would not fit is refused, never cut.
+    bool fits = ctx.data_file.size() < sizeof data;
+    if (fits) {
+      std::memcpy(data, ctx.data_file.c_str(), ctx.data_file.size() + 1);
+      fits = path_make_absolute(data, def_file) != 0;
+    }
+    if (!fits) {
+      err_push(4, kErrPathNotFound, ctx.data_file.c_str(), nullptr);
+      return fail();
+    }
   } else {
     path_with_extension(data, def_path, tabtype_extension(t->storage.type));
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/coordsys/xform.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -15,6 +16,7 @@
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
+#include "kernel/tables/clause_coordsys.h"
 #include "kernel/tables/clauses.h"
 #include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/lang/names.h"
@@ -134,9 +136,9 @@ bool read_field_index(TabReadContext* ctx, FieldDef* f) {
       return false;
     }
     f->index = d;
-  } else if (ctx->quiet_index == 0) {
-    kernel_error_message(kernel_string(3707), f->name, t->name);
   }
+  // Without an index file the field is read without its index: a missing
+  // ".IND" never keeps a table from opening.
   return true;
 }
 
@@ -211,16 +213,9 @@ bool read_type_clause(TabReadContext* ctx) {
   const auto* native = std::get_if<NativeOptions>(&s.options);
   if (s.type == TABTYPE_DBF && native != nullptr && native->shapefile) {
     auto rec = std::make_unique<ObjectSystemRecord>();
-    if (stmt_at(kKwCoordSys)) {
-      // Kept as text until the coordinate systems read it.
-      std::string text;
-      while (lex_has_token() && !stmt_at(kKwLineStyle) && !stmt_at(kKwRegionStyle) && !stmt_at(kKwSymbol) &&
-             !stmt_at(kKwFields) && !stmt_at(kKwBeginMetadata)) {
-        if (!text.empty()) text += ' ';
-        text += lex_token_text();
-        lex_next();
-      }
-      rec->coordsys = text;
+    if (stmt_accept(kKwCoordSys)) {
+      if (!stmt_read_coordsys(&rec->xform)) return false;
+      rec->has_transform = 1;
     }
     if (!stmt_read_object_styles(&rec->style_flags, &rec->line_pen, &rec->region_pen, &rec->region_brush,
                                  &rec->symbol))
@@ -606,7 +601,10 @@ int16_t stmt_run(const char* text, int32_t file, int32_t first_line, TabReadCont
   // A run without a context of its own gets a fresh one, so that it cannot
   // change the context of a run it is nested in.
   TabReadContext own;
-  stmt_set_context(context != nullptr ? context : &own);
+  TabReadContext* ctx = context != nullptr ? context : &own;
+  const int16_t outer_from_file = ctx->from_file;
+  ctx->from_file = file > 0 && text == nullptr ? 1 : 0;
+  stmt_set_context(ctx);
   if (tabfile_pending_version != 0) {
     stmt_language_version = tabfile_pending_version;
     tabfile_pending_version = 0;
@@ -624,6 +622,7 @@ int16_t stmt_run(const char* text, int32_t file, int32_t first_line, TabReadCont
   lex_next();
   while (ok && lex_has_token()) ok = stmt_dispatch();
   lex_file_free(lf);
+  ctx->from_file = outer_from_file;
   stmt_restore_lexer(&saved);
   return ok && err_count() == errors ? 1 : 0;
 }
@@ -649,6 +648,11 @@ int16_t stmt_dispatch() {
       if (!g_tr.collect) return refuse_open();
       return stmt_open_table();
     case kKwRegister:
+      // A definition file that is being read never writes files.
+      if (stmt_read_context()->from_file) {
+        err_push(4, kErrBadStatement, lex_token_text(), nullptr);
+        return 0;
+      }
       lex_next();
       if (!stmt_require(kKwTable)) return 0;
       return stmt_register_table();
@@ -695,6 +699,16 @@ int16_t stmt_definition_table() {
     }
   }
   return ok ? 1 : 0;
+}
+
+int16_t stmt_read_coordsys(CoordXform* xform) {
+  int16_t type = 0;
+  CoordSysDef def;
+  coordsys_clear(&def);
+  DRect bounds{};
+  if (!clause_parse_coordsys(&type, &def, &bounds)) return 0;
+  xform_init_bounds(xform, type, &def, &bounds);
+  return 1;
 }
 
 int16_t stmt_read_object_styles(uint8_t* flags, PenStyle* line_pen, PenStyle* region_pen, BrushStyle* brush,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/coordsys/coordsys.h"
 #include "kernel/runtime/style_rec.h"
 #include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/tabdef.h"
@@ -31,11 +32,11 @@ constexpr uint8_t kStyleLinePen = 4;
 constexpr uint8_t kStyleSymbol = 8;
 constexpr uint8_t kStyleFont = 16;
 
-// The object-system record of a shapefile: its coordinate system clause
-// (as read) and the default styles written after its Type clause.
+// The object-system record of a shapefile: its coordinate system and the
+// default styles written after its Type clause.
 struct ObjectSystemRecord {
+  CoordXform xform = {};
   int16_t has_transform = 0;
-  std::string coordsys;  // the CoordSys clause's text, when given
   uint8_t style_flags = 0;
   PenStyle line_pen = {};
   PenStyle region_pen = {};
@@ -45,12 +46,14 @@ struct ObjectSystemRecord {
 
 struct WfsRecord {
   char name[260] = {};
+  CoordXform xform = {};
   int16_t has_transform = 0;
 };
 
 struct FmeRecord {
   int32_t charset = 0;
   std::string data_file;
+  CoordXform xform = {};
   int16_t has_transform = 0;
   int16_t use_colour = 0;
   int16_t database = 0;
@@ -83,6 +86,7 @@ struct TabReadContext {
   std::unique_ptr<WfsRecord> wfs_record;
   std::unique_ptr<FmeRecord> fme_record;
   int32_t entry_value = 0;  // handed on to the open-entry builder
+  int16_t from_file = 0;    // set by the runner: the statements come from a file
 
   ~TabReadContext() { metadata_free(metadata); }
 };
@@ -98,6 +102,9 @@ int16_t stmt_definition_table();
 // The context of the run in progress (never null inside a run).
 TabReadContext* stmt_read_context();
 
+// Reads the clause after the word CoordSys into a transform fitted to its
+// bounds; answers the success flag.
+int16_t stmt_read_coordsys(CoordXform* xform);
 // Reads "linestyle" Pen, "regionstyle" Pen Brush and Symbol clauses into
 // the style fields of a record, setting its style flags.
 int16_t stmt_read_object_styles(uint8_t* flags, PenStyle* line_pen, PenStyle* region_pen, BrushStyle* brush,

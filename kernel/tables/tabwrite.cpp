@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kernel/drivers/ascii_text.h"
+#include "kernel/coordsys/coordsys_text.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -40,8 +41,9 @@ std::string quoted(const std::string& text) {
 }
 
 std::string charset_text(int32_t cs, int32_t version) {
-  if (version < 300) return std::string(" ") + charset_alias_name(cs);
-  return " " + quoted(charset_name(cs));
+  std::string out = " ";
+  out.append(version < 300 ? charset_alias_name(cs) : quoted(charset_name(cs)).c_str());
+  return out;
 }
 
 std::string pen_clause(const PenStyle& p) {
@@ -63,12 +65,8 @@ std::string brush_clause(const BrushStyle& b) {
 std::string symbol_clause(const SymbolStyle& s) {
   char out[160];
   if (s.kind == 1) {
-    std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%d)", s.shape, s.colour, s.size,
-                  quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10);
-    if (s.rotation % 10 != 0) {
-      std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%.1f)", s.shape, s.colour, s.size,
-                    quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10.0);
-    }
+    std::snprintf(out, sizeof out, "Symbol (%d,%u,%d,%s,%d,%g)", s.shape, s.colour, s.size,
+                  quoted(s.font.name).c_str(), symbol_get_font_style(&s), s.rotation / 10.0);
   } else if (s.kind == 2) {
     std::snprintf(out, sizeof out, "Symbol (%s,%u,%d,%d)", quoted(s.bitmap.name).c_str(), s.colour, s.size,
                   symbol_get_bitmap_style(&s));
@@ -78,16 +76,26 @@ std::string symbol_clause(const SymbolStyle& s) {
   return out;
 }
 
-// The default styles of a shapefile after its Type clause options.
-std::string object_styles(const ObjectSystemRecord* o) {
+}  // namespace
+
+std::string tabfile_object_clauses(const ObjectSystemRecord* o) {
   if (o == nullptr) return "";
   std::string s;
-  if (o->style_flags & kStyleLinePen) s += " linestyle " + pen_clause(o->line_pen);
+  if (o->has_transform) {
+    char text[1024];
+    if (coordsys_to_text(&o->xform, text, sizeof text, 1) && text[0] != '\0') {
+      s += ' ';
+      s.append(text);
+    }
+  }
+  if (o->style_flags & kStyleLinePen) (s += " linestyle ") += pen_clause(o->line_pen);
   if (o->style_flags & (kStyleRegionPen | kStyleBrush))
-    s += " regionstyle " + pen_clause(o->region_pen) + " " + brush_clause(o->region_brush);
-  if (o->style_flags & kStyleSymbol) s += " " + symbol_clause(o->symbol);
+    ((((s += " regionstyle ") += pen_clause(o->region_pen)) += ' ') += brush_clause(o->region_brush));
+  if (o->style_flags & kStyleSymbol) (s += " ") += symbol_clause(o->symbol);
   return s;
 }
+
+namespace {
 
 bool printable_delimiter(uint8_t c) {
   return c > ' ' && c < 0x7F && c != '"' && c != '\'';
@@ -104,13 +112,14 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
       const auto* o = std::get_if<NativeOptions>(&s.options);
       const bool shp = o != nullptr && o->shapefile;
       w->put("%s%s Charset%s%s\n", open, shp ? "SHAPEFILE" : "DBF", charset_text(cs, t->version).c_str(),
-             shp ? object_styles(object).c_str() : "");
+             shp ? tabfile_object_clauses(object).c_str() : "");
       return true;
     }
     case TABTYPE_WKS:
     case TABTYPE_XLS: {
       const auto* o = std::get_if<SheetOptions>(&s.options);
-      std::string range = o != nullptr && !o->range.empty() ? " Range " + quoted(o->range) : "";
+      std::string range;
+      if (o != nullptr && !o->range.empty()) (range = " Range ") += quoted(o->range);
       w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", range.c_str());
       return true;
     }
@@ -178,7 +187,7 @@ void write_fields(TabWriter* w, const TableDef* t, bool type_ok) {
     field_type_text(f.value.type, f.width, f.decimals, type, sizeof type);
     std::string line = std::string("    ") + f.name + " " + type;
     if (f.index != nullptr) {
-      line += " Index " + std::to_string(f.index->number);
+      (line += " Index ") += std::to_string(f.index->number);
       if (f.index->unique) line += " Unique";
     }
     if (f.read_only && f.autokey) line += " Autokey";
@@ -221,6 +230,34 @@ int32_t version_for_field_types(const FieldDef* fields, int32_t count, int32_t* 
   for (int32_t i = 0; fields != nullptr && i < count; ++i) {
     const uint8_t ty = fields[i].value.type;
     if (ty == VALUE_TIME || ty == VALUE_DATETIME || ty == VALUE_LARGEINT) {
+      if (type_found) *type_found = ty;
+      return 900;
+    }
+  }
+  return 100;
+}
+
+void version_set_all(TableDef* t, int32_t v) { t->version = t->read_entire = t->edit = v; }
+
+void version_copy_into(TableDef* t, const VersionTriple* v) {
+  t->version = v->version;
+  t->read_entire = v->read_entire;
+  t->edit = v->edit;
+}
+
+VersionTriple version_largest(TableDef* const* tables, int32_t count) {
+  VersionTriple out{0, 0, 0};
+  for (int32_t i = 0; i < count; ++i) {
+    if (tables[i] != nullptr) version_raise(&out, tables[i]->version, tables[i]->read_entire, tables[i]->edit);
+  }
+  return out;
+}
+
+int32_t version_largest_edit(TableDef* const* tables, int32_t count) { return version_largest(tables, count).edit; }
+
+int32_t version_for_column_types(const OpenTable* e, int32_t* type_found) {
+  for (const uint8_t ty : {VALUE_TIME, VALUE_DATETIME, VALUE_LARGEINT}) {
+    if (open_table_has_column_type(e, ty)) {
       if (type_found) *type_found = ty;
       return 900;
     }
@@ -328,7 +365,7 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       *text += " TYPE ASCII";
       const auto* o = options ? std::get_if<AsciiOptions>(options) : nullptr;
       if (o != nullptr) {
-        *text += " Delimiter " + std::to_string(o->delimiter);
+        (*text += " Delimiter ") += std::to_string(o->delimiter);
         if (o->titles) *text += " Titles";
         *text += charset(o->charset);
       }
@@ -345,7 +382,7 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       const auto* o = options ? std::get_if<SheetOptions>(options) : nullptr;
       if (o != nullptr) {
         if (o->titles) *text += " Titles ";
-        if (!o->range.empty()) *text += " Range " + quoted(o->range);
+        if (!o->range.empty()) (*text += " Range ") += quoted(o->range);
         if (ext_id == 21 && o->interactive) *text += std::string(" ") + kernel_string(6246);
       }
       return;
@@ -354,11 +391,11 @@ void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOpti
       *text += " Type ACCESS";
       const auto* o = options ? std::get_if<AccessOptions>(options) : nullptr;
       if (o != nullptr) {
-        *text += " Database " + quoted(o->database);
+        (*text += " Database ") += quoted(o->database);
         if (o->version == 4) *text += " Version 3.0";
         else if (o->version != 0) *text += " Version 4.0";
-        *text += " Table " + quoted(o->table);
-        if (!o->password.empty()) *text += " Password " + quoted(o->password);
+        (*text += " Table ") += quoted(o->table);
+        if (!o->password.empty()) (*text += " Password ") += quoted(o->password);
       }
       return;
     }

@@ -29,11 +29,22 @@ int32_t version_for_coordsys(int32_t projection_type, int32_t ellipsoid);
 // The field-type rule: 900 (and the type found) for a Time, DateTime or
 // LargeInt field, else 100.
 int32_t version_for_field_types(const FieldDef* fields, int32_t count, int32_t* type_found);
+// Triple operations: all three members set to one value; a triple copied
+// into a table; the member-wise largest triple, and the largest edit
+// version, over a set of tables; the field-type rule over an entry's columns.
+void version_set_all(TableDef* table, int32_t v);
+void version_copy_into(TableDef* table, const VersionTriple* t);
+VersionTriple version_largest(TableDef* const* tables, int32_t count);
+int32_t version_largest_edit(TableDef* const* tables, int32_t count);
+int32_t version_for_column_types(const OpenTable* entry, int32_t* type_found);
 // Applies the version rules of tabfile_write to the table's triple.
 void tabfile_apply_version_rules(TableDef* table);
 
 int16_t tabfile_write(TableDef* table, const ObjectSystemRecord* object, const WfsRecord* wfs, const FmeRecord* fme);
 int16_t tabfile_write_plain(TableDef* table);
+// The clauses of a shapefile's object-system record as written after its
+// Type clause: CoordSys, then the linestyle, regionstyle and Symbol defaults.
+std::string tabfile_object_clauses(const ObjectSystemRecord* object);
 // Appends " TYPE ..." for a data file of the extension id to the text.
 void tabfile_write_type_clause(std::string* text, int32_t ext_id, const TypeOptions* options);
 // The type text of a field as the writer prints it; 0 for a type without.

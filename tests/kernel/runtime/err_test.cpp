@@ -15,9 +15,12 @@ std::string Join(int16_t restart, int32_t size = 4096) {
   return std::string(buf.c_str());
 }
 
+// A code the kernel string table does not hold: its message is empty.
+constexpr int16_t kCodeWithoutText = 30999;
+
 TEST_F(ErrTest, ThirtyOnePushesOverflowInCheckMode) {
   g_kshared.lexer_input_mode = 1;
-  for (int i = 0; i < 31; ++i) err_push(4, 311, nullptr, nullptr);
+  for (int i = 0; i < 31; ++i) err_push(4, kCodeWithoutText, nullptr, nullptr);
   EXPECT_EQ(err_count(), 30);
   EXPECT_EQ(g_err_stack->push_count, 31);
   EXPECT_EQ(g_err_stack->overflow, 1);
@@ -37,7 +40,7 @@ TEST_F(ErrTest, SeparatorSplitsJoins) {
   err_push(4, 479, nullptr, nullptr);
   err_mark();
   err_mark();  // nothing new since the last mark: no second separator
-  err_push(4, 311, nullptr, nullptr);
+  err_push(4, kCodeWithoutText, nullptr, nullptr);
   EXPECT_EQ(err_count(), 3);
   EXPECT_EQ(Join(1), "Internal Error: %u ");
   EXPECT_EQ(Join(0), " ");
@@ -222,7 +225,7 @@ TEST_F(ErrFormatTest, TemplateExpansion) {
 TEST_F(ErrFormatTest, DoubleByteTemplateStopsAtCutCharacter) {
   cp_set_ansi_page(932);
   g_kshared.charset_multibyte = 1;
-  err_push(4, 311, nullptr, nullptr);
+  err_push(4, kCodeWithoutText, nullptr, nullptr);
   err_format_template(&g_err_stack->entries[0], "a\x82\xA0" "b\x82");
   EXPECT_STREQ(g_err_stack->line, "a\x82\xA0" "b");
 }

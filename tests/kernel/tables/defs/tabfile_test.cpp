@@ -130,6 +130,89 @@ TEST_F(defs_tabfile, VersionRules) {
   tabdef_free(t);
 }
 
+TEST_F(defs_tabfile, TripleOperations) {
+  VersionTriple v{300, 300, 300};
+  EXPECT_TRUE(version_raise(&v, 100, 450, 450));
+  EXPECT_EQ(v.version, 300);
+  EXPECT_EQ(v.read_entire, 450);
+  EXPECT_FALSE(version_raise(&v, 300, 450, 300));
+  const struct {
+    int projection, ellipsoid, version;
+  } kCoordsys[] = {{26, 0, 452}, {27, 0, 550}, {30, 0, 650}, {32, 0, 900}, {3, 49, 550}, {3, 51, 600},
+                   {3, 53, 800}, {3, 28, 0}};
+  for (const auto& c : kCoordsys) EXPECT_EQ(version_for_coordsys(c.projection, c.ellipsoid), c.version);
+  TableDef* a = fresh("a.TAB", TABTYPE_NATIVE);
+  TableDef* b = fresh("b.TAB", TABTYPE_NATIVE);
+  version_set_all(a, 450);
+  b->edit = 800;
+  TableDef* both[] = {a, b};
+  const VersionTriple big = version_largest(both, 2);
+  EXPECT_EQ(big.version, 450);
+  EXPECT_EQ(big.edit, 800);
+  EXPECT_EQ(version_largest_edit(both, 2), 800);
+  add_field(a, "T", VALUE_LARGEINT);
+  int32_t found = 0;
+  EXPECT_EQ(version_for_field_types(a->fields, a->field_count, &found), 900);
+  EXPECT_EQ(found, VALUE_LARGEINT);
+  EXPECT_EQ(version_for_field_types(b->fields, b->field_count, nullptr), 100);
+  tabdef_free(a);
+  tabdef_free(b);
+}
+
+TEST_F(defs_tabfile, TemplateCopiesSettingsNotWorkingState) {
+  TypeOptions src;
+  typeopts_init(&src, TABTYPE_ASCII);
+  auto& a = std::get<AsciiOptions>(src);
+  char line[8];
+  a.line = line;
+  a.mode = 2;
+  a.delimiter = ';';
+  TypeOptions dst;
+  typeopts_copy_settings(&dst, src);
+  const auto& d = std::get<AsciiOptions>(dst);
+  EXPECT_EQ(d.delimiter, ';');
+  EXPECT_EQ(d.charset, charset_current());
+  EXPECT_EQ(d.line, nullptr);
+  EXPECT_EQ(d.mode, 0);
+  typeopts_init(&src, TABTYPE_CSV);
+  EXPECT_EQ(std::get<AsciiOptions>(src).delimiter, ',');
+  typeopts_init(&src, TABTYPE_ACCESS);
+  std::get<AccessOptions>(src).table = "roads";
+  std::get<AccessOptions>(src).row_map = 1001;
+  typeopts_copy_settings(&dst, src);
+  EXPECT_EQ(std::get<AccessOptions>(dst).table, "roads");
+  EXPECT_EQ(std::get<AccessOptions>(dst).row_map, 0);
+}
+
+TEST_F(defs_tabfile, RegistrationTypeClauses) {
+  const int16_t latin1 = charset_from_name("WindowsLatin1");
+  TypeOptions ascii;
+  typeopts_init(&ascii, TABTYPE_ASCII);
+  std::get<AsciiOptions>(ascii).delimiter = ',';
+  std::get<AsciiOptions>(ascii).titles = 1;
+  std::get<AsciiOptions>(ascii).charset = latin1;
+  TypeOptions access;
+  typeopts_init(&access, TABTYPE_ACCESS);
+  std::get<AccessOptions>(access).database = "d\"b.mdb";
+  std::get<AccessOptions>(access).table = "t";
+  std::get<AccessOptions>(access).version = 4;
+  const struct {
+    int32_t ext;
+    const TypeOptions* options;
+    const char* text;
+  } kCases[] = {
+      {2, nullptr, " TYPE NATIVE Version 100"},
+      {4, &ascii, " TYPE ASCII Delimiter 44 Titles Charset \"WindowsLatin1\""},
+      {63, &access, " Type ACCESS Database \"d\"\"b.mdb\" Version 3.0 Table \"t\""},
+      {99, &ascii, ""},
+  };
+  for (const auto& c : kCases) {
+    std::string text;
+    tabfile_write_type_clause(&text, c.ext, c.options);
+    EXPECT_EQ(text, c.text);
+  }
+}
+
 TEST_F(defs_tabfile, HeaderAndStatementRules) {
   const struct {
     std::vector<std::string> lines;
@@ -150,6 +233,8 @@ TEST_F(defs_tabfile, HeaderAndStatementRules) {
       {{"!table", "!version 300", "Open Table \"q\" Type QUERY"}, {1937}},
       {{"!table", "!version 300", "Open Table \"q\""}, {1934}},
       {{"!table", "!version 300", "Select * From a"}, {599}},
+      // A definition file never registers (writes) tables.
+      {{"!table", "!version 300", "Register Table \"x.DBF\" Type DBF"}, {599}},
       {{"!table", "!version 100", "Fields 1", "a Integer"}, {}},
       {{"!table", "!version 100", "Description: none"}, {321}},
   };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "kernel/runtime/kshared.h"
 #include "kernel/runtime/path.h"
 #include "kernel/tables/defs/defs_fixture.h"
 #include "kernel/tables/lang/walker.h"
@@ -60,6 +61,18 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   tabdef_free(t);
 }
 
+TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  g_kshared.fatal_trap_flag = 1;
+  TableDef* t = nullptr;
+  EXPECT_EQ(kernel_guard([&] { t = open("t.TAB"); }), 1);
+  g_kshared.fatal_trap_flag = 0;
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->fields[0].index, nullptr);
+  tabdef_free(t);
+}
+
 TEST_F(defs_open, AsciiEntryIsReadOnly) {
   // The delimited-text driver stands in as one whose open succeeds.
   static const TabTypeDriver kOpens = {.open = [](StorageDesc*, FieldDef*) -> int16_t { return 1; }};
@@ -88,6 +101,28 @@ TEST_F(defs_open, MissingDataAndViewsOutsideCollecting) {
   EXPECT_EQ(open("t.TAB"), nullptr);
   EXPECT_EQ(codes(), std::vector<int>{1923});
   tabfile_set_collect(0);
+}
+
+TEST_F(defs_open, LongDataPathsAreRefused) {
+  const std::string deep(240, 'd');
+  const struct {
+    std::string file;
+    int code;
+  } kCases[] = {
+      {std::string(300, 'x') + ".DAT", 1299},  // the name alone is too long
+      {deep + ".DAT", 370},                    // the name made absolute is
+  };
+  for (const auto& c : kCases) {
+    err_clear();
+    put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "File \"" + c.file + "\"", "Type NATIVE",
+                       "Fields 1", "a Integer ;"}));
+    EXPECT_EQ(open("t.TAB"), nullptr);
+    EXPECT_EQ(err_first_code(), c.code);
+    if (c.code == 1299) {
+      EXPECT_EQ(arg(0, 1), "260");
+    }
+    file_reset();
+  }
 }
 
 class defs_refresh : public defs_open {
