@@ -66,6 +66,7 @@ void typeopts_init(TypeOptions* o, int type) {
       return;
     }
     case TABTYPE_ODBC: *o = OdbcOptions{}; return;
+    case TABTYPE_QUERY: *o = QueryOptions{}; return;
     default: *o = std::monostate{}; return;
   }
 }

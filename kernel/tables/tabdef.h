@@ -92,11 +92,20 @@ struct AccessOptions {
   std::string table;
   std::string password;  // empty: none
   void* state = nullptr;   // working state
-  int32_t row_map = 0;     // working state: the row-map base (a file handle)
+  int32_t row_map = 0;     // working state: the row-map base, the definition's file handle
   int32_t version = 0;     // 4 for "3.0", 5 for "4.0"
   int32_t charset = 0;
   uint8_t flags = 0;
   uint8_t lock_state = 0;  // working state
+};
+
+// Query table (9): its member tables, the paths as one text separated by
+// "/" and the aliases as one text separated by ","; a second pair follows.
+struct QueryOptions {
+  std::string paths;
+  std::string aliases;
+  std::string paths2;
+  std::string aliases2;
 };
 
 // In-memory table (11) and live ODBC link (10): working state only.
@@ -108,7 +117,8 @@ struct OdbcOptions {
 };
 
 using TypeOptions =
-    std::variant<std::monostate, NativeOptions, AsciiOptions, SheetOptions, AccessOptions, MemoryOptions, OdbcOptions>;
+    std::variant<std::monostate, NativeOptions, AsciiOptions, SheetOptions, AccessOptions, QueryOptions, MemoryOptions,
+                 OdbcOptions>;
 
 // The defaults of a type (the current charset where the type has one; tab
 // or comma delimiter for 3 and 12).

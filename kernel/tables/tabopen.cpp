@@ -283,6 +283,7 @@ TableDef* table_open_file(int32_t def_file) {
   }
   const int16_t refreshed = tabtypes_reregister_if_stale(data, def_path, t, nullptr, nullptr, 0);
   if (t->def_file <= 0) return fail();
+  if (auto* access = std::get_if<AccessOptions>(&t->storage.options)) access->row_map = t->def_file;
   if (file_time_check(def_path, data, t)) return fail();
   if (!refreshed || !file_exists(data, 0) ||
       !tabtype_open(data, 0, &t->storage, t->storage.type, &t->field_count, &t->fields)) {

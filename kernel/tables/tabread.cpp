@@ -351,23 +351,32 @@ bool old_type_line(TableDef* t, const std::string& rest) {
   if (tk.empty()) return true;
   StorageDesc& s = t->storage;
   if (word_is(tk[0].c_str(), "ASCII")) {
-    // Delimiter: a character in apostrophes, a single character or a code.
-    if (tk.size() < 3 || !word_is(tk[1].c_str(), "Delimiter")) return false;
+    // Delimiter: a character in apostrophes, a single character or a
+    // code; read from the line itself, since the delimiter may be one of
+    // the characters that separate tokens.
+    if (tk.size() < 2 || !word_is(tk[1].c_str(), "Delimiter")) return false;
     AsciiOptions o;
     o.charset = 34;
-    const size_t q = rest.find('\'');
-    if (q != std::string::npos && q + 2 < rest.size() && rest[q + 2] == '\'') {
-      o.delimiter = static_cast<uint8_t>(rest[q + 1]);
-    } else if (tk[2].size() == 1 && !(tk[2][0] >= '0' && tk[2][0] <= '9')) {
-      o.delimiter = static_cast<uint8_t>(tk[2][0]);
-    } else {
+    size_t at = rest.find_first_not_of(' ', rest.find_first_not_of(' ') + 5);
+    at = at == std::string::npos ? at : rest.find_first_not_of(' ', at + 9);  // past "Delimiter"
+    if (at == std::string::npos) return false;
+    size_t after = at + 1;
+    if (rest[at] == '\'' && at + 2 < rest.size() && rest[at + 2] == '\'') {
+      o.delimiter = static_cast<uint8_t>(rest[at + 1]);
+      after = at + 3;
+    } else if (rest[at] >= '0' && rest[at] <= '9') {
       int32_t code = 0;
-      if (str_to_int(tk[2].c_str(), &code) == nullptr) return false;
+      const char* end_of_code = str_to_int(rest.c_str() + at, &code);
+      if (end_of_code == nullptr) return false;
       o.delimiter = static_cast<uint8_t>(code);
+      after = static_cast<size_t>(end_of_code - rest.c_str());
+    } else {
+      o.delimiter = static_cast<uint8_t>(rest[at]);
     }
-    for (size_t i = 3; i < tk.size(); ++i) {
-      if (word_is(tk[i].c_str(), "Titles")) o.titles = 1;
-      if (!old_charset(tk, i, &o.charset)) return false;
+    const std::vector<std::string> more = old_tokens(rest.substr(after));
+    for (size_t i = 0; i < more.size(); ++i) {
+      if (word_is(more[i].c_str(), "Titles")) o.titles = 1;
+      if (!old_charset(more, i, &o.charset)) return false;
     }
     s.type = TABTYPE_ASCII;
     s.options = o;

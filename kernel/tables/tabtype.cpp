@@ -65,6 +65,7 @@ int16_t tabdef_register_file(const char* def_path, const char* data_path, const 
   t->storage.query = tmpl->query;
   typeopts_copy_settings(&t->storage.options, tmpl->options);
   t->version = t->read_entire = t->edit = tmpl->type == TABTYPE_ACCESS ? 410 : 300;
+  if (auto* access = std::get_if<AccessOptions>(&t->storage.options)) access->row_map = t->def_file;
   char data[kPathSize];
   std::snprintf(data, sizeof data, "%s", data_path);
   const auto* native = std::get_if<NativeOptions>(&t->storage.options);

@@ -118,9 +118,13 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
     case TABTYPE_WKS:
     case TABTYPE_XLS: {
       const auto* o = std::get_if<SheetOptions>(&s.options);
-      std::string range;
-      if (o != nullptr && !o->range.empty()) (range = " Range ") += quoted(o->range);
-      w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", range.c_str());
+      std::string options;
+      if (o != nullptr && o->titles) {
+        options += ' ';
+        options.append(kernel_string(6180));
+      }
+      if (o != nullptr && !o->range.empty()) (options += " Range ") += quoted(o->range);
+      w->put("%s%s%s\n", open, s.type == TABTYPE_WKS ? "WKS" : "XLS", options.c_str());
       return true;
     }
     case TABTYPE_ASCII: {
@@ -174,6 +178,21 @@ void write_file_clause(TabWriter* w, const TableDef* t) {
     w->put("  File %s\n", quoted(rel).c_str());
   } else {
     w->put("FILE: %s\n", rel);
+  }
+}
+
+// "Open Table path as alias Interactive" for each pair of the two lists,
+// until either list ends.
+void write_query_members(TabWriter* w, const std::string& paths, const std::string& aliases) {
+  size_t p = 0, a = 0;
+  while (p < paths.size() && a < aliases.size()) {
+    size_t pe = paths.find('/', p);
+    size_t ae = aliases.find(',', a);
+    if (pe == std::string::npos) pe = paths.size();
+    if (ae == std::string::npos) ae = aliases.size();
+    w->put("Open Table %s as %s Interactive\n", paths.substr(p, pe - p).c_str(), aliases.substr(a, ae - a).c_str());
+    p = pe + 1;
+    a = ae + 1;
   }
 }
 
@@ -315,6 +334,10 @@ int16_t tabfile_write(TableDef* t, const ObjectSystemRecord* object, const WfsRe
   TabWriter w{h};
   const bool modern = t->version >= 300;
   w.put("!table\n!version %d\n", t->version);
+  if (const auto* q = std::get_if<QueryOptions>(&t->storage.options); t->storage.type == TABTYPE_QUERY && q) {
+    write_query_members(&w, q->paths, q->aliases);
+    if (!q->paths2.empty() && !q->aliases2.empty()) write_query_members(&w, q->paths2, q->aliases2);
+  }
   if (t->storage.type != TABTYPE_QUERY) {
     if (modern) w.put("!charset %s\n", charset_name(charset_current()));
     if (t->read_entire != t->version) w.put("!readentire_version %d\n", t->read_entire);

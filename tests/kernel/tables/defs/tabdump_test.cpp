@@ -51,7 +51,15 @@ TEST_F(defs_tabdump, LeavesWrittenFormsAlone) {
       {"!table", "!version 300", "!charset WindowsLatin1", "!edit_version 950", "", "Definition Table",
        "  Type NATIVE Charset \"WindowsLatin1\"", "  Fields 1", "    A Integer ;"},
   };
-  for (const auto& lines : kFiles) {
+  const std::string alias = charset_alias_name(charset_current());
+  const std::vector<std::string> kOldForms[] = {
+      {"!table", "!version 100", "DESCRIPTION: main roads", "FILE: Sub/x.DBF", "FORMAT: DBF Charset " + alias,
+       "FIELDS: 2", "    A Integer", "    B Char (4)"},
+      {"!table", "!version 100", "FIELDS: 1", "    A Decimal (8, 2)"},
+  };
+  std::vector<std::vector<std::string>> all(std::begin(kFiles), std::end(kFiles));
+  all.insert(all.end(), std::begin(kOldForms), std::end(kOldForms));
+  for (const auto& lines : all) {
     put("t.TAB", crlf(lines));
     const DumpResult r = rewrite("t.TAB");
     EXPECT_EQ(r.exit_code, 0) << r.err;

@@ -104,6 +104,20 @@ TEST_F(defs_tabfile, TypeLinesByTypeAndVersion) {
   }
 }
 
+TEST_F(defs_tabfile, QueryTableLines) {
+  TableDef* t = fresh("q.TAB", TABTYPE_QUERY);
+  auto& q = std::get<QueryOptions>(t->storage.options);
+  q.paths = "a/b/c";
+  q.aliases = "x,y";  // the pairing stops at the end of the shorter list
+  q.paths2 = "d";
+  q.aliases2 = "w";
+  ASSERT_EQ(tabfile_write_plain(t), 1);
+  tabdef_free(t);
+  EXPECT_EQ(read("q.TAB"), "!table\r\n!version 300\r\nOpen Table a as x Interactive\r\n"
+                           "Open Table b as y Interactive\r\nOpen Table d as w Interactive\r\n"
+                           "\r\nDefinition Table\r\n  Type QUERY");
+}
+
 TEST_F(defs_tabfile, VersionRules) {
   TableDef* t = fresh("t.TAB", TABTYPE_NATIVE);
   add_field(t, "A", VALUE_DATETIME);
@@ -276,6 +290,33 @@ TEST_F(defs_tabfile, FieldLinesAndEditVersion) {
   tabdef_free(t);
 }
 
+TEST_F(defs_tabfile, OldFormDelimiters) {
+  const struct {
+    const char* line;
+    uint8_t delimiter;
+    uint8_t titles;
+  } kCases[] = {
+      {"TYPE: ASCII Delimiter ',' Titles", ',', 1},
+      {"TYPE: ASCII Delimiter ( Titles", '(', 1},
+      {"TYPE: ASCII Delimiter 59", ';', 0},
+      {"FORMAT: ascii delimiter | titles charset WindowsLatin2", '|', 1},
+  };
+  for (const auto& c : kCases) {
+    put("t.TAB", crlf({"!table", "!version 100", c.line, "FIELDS: 1", "A Integer"}));
+    TabReadContext ctx;
+    TableDef* t = reread("t.TAB", &ctx);
+    ASSERT_NE(t, nullptr) << c.line;
+    const auto& a = std::get<AsciiOptions>(t->storage.options);
+    EXPECT_EQ(a.delimiter, c.delimiter) << c.line;
+    EXPECT_EQ(a.titles, c.titles) << c.line;
+    tabdef_free(t);
+    file_reset();
+  }
+  put("t.TAB", crlf({"!table", "!version 100", "TYPE: ASCII", "FIELDS: 1", "A Integer"}));
+  TabReadContext ctx;
+  EXPECT_EQ(reread("t.TAB", &ctx), nullptr);  // no delimiter
+}
+
 TEST_F(defs_tabfile, OldFormRead) {
   put("t.TAB", crlf({"!table", "!version 100", "DESCRIPTION: roads", "TYPE: ASCII Delimiter ';' Titles",
                      "FIELDS: 3", "Name Char (20) Index 1", "1st Decimal 8 2", "Name Integer",
@@ -324,7 +365,10 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
       a->delimiter = static_cast<uint8_t>(pick(2) ? 9 + pick(100) : ',');
       a->titles = static_cast<uint8_t>(pick(2));
     }
-    if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) s->range = pick(2) ? "A1:\"B\"9" : "";
+    if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) {
+      s->range = pick(2) ? "A1:\"B\"9" : "";
+      s->titles = static_cast<int16_t>(pick(2));
+    }
     if (pick(2)) t->description = "say \"hi\", x" + std::to_string(pick(1000));
     const int n = 1 + pick(8);
     bool timed = false;
@@ -386,6 +430,7 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
     }
     if (auto* s = std::get_if<SheetOptions>(&t->storage.options)) {
       EXPECT_EQ(std::get<SheetOptions>(back->storage.options).range, s->range);
+      EXPECT_EQ(std::get<SheetOptions>(back->storage.options).titles, s->titles);
     }
     ASSERT_EQ(back->field_count, t->field_count) << first;
     for (int i = 0; i < n; ++i) {

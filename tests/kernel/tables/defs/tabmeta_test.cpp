@@ -3,6 +3,7 @@
 // open tables.
 #include <gtest/gtest.h>
 
+#include "kernel/tables/codemap.h"
 #include "kernel/tables/defs/defs_fixture.h"
 
 class defs_tabmeta : public DefsTest {
@@ -81,4 +82,27 @@ TEST_F(defs_tabmeta, NamesAndTypesOfOpenTables) {
   EXPECT_EQ(value_shown_width(&v, 99), value_display_width(&v));
   v.type = VALUE_CHAR_REF;
   EXPECT_EQ(value_shown_width(&v, 99), 99);
+}
+
+TEST_F(defs_tabmeta, TargetPathCheck) {
+  const struct {
+    std::string path;
+    int32_t flags;
+    int16_t result;
+  } kCases[] = {
+      {path("t.TAB"), 0, 0},       // registered with the kernel
+      {path("T.tab"), 0, 0},       // names compare without regard to case
+      {path("new.TAB"), 0, 1},
+      {path("other/t.TAB"), 0x20, 0},  // the table name t is open
+      {path("other/u.TAB"), 0x20, 1},
+  };
+  for (const auto& c : kCases) {
+    char p[kPathSize];
+    std::snprintf(p, sizeof p, "%s", c.path.c_str());
+    EXPECT_EQ(codemap_check_target(p, c.flags, 1), c.result) << c.path;
+  }
+  char p[kPathSize];
+  std::snprintf(p, sizeof p, "%s", path("n.TAB").c_str());
+  EXPECT_EQ(codemap_check_target(p, 0x40, 2), 1);
+  EXPECT_EQ(std::string(p), path("n.DAT"));  // ids 1 and 2 become the native data extension
 }

@@ -61,6 +61,31 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   tabdef_free(t);
 }
 
+TEST_F(defs_open, ComponentFilesAndObjects) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
+  put("t.DAT", "");
+  put("t.IND", "");
+  put("t.MAP", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->entry->object_table, 1);
+  ASSERT_NE(t->fields[0].index, nullptr);
+  ComponentFile parts[5];
+  ASSERT_EQ(tabdef_component_files(t, parts), 4);
+  const struct {
+    const char* name;
+    int32_t ext;
+  } kParts[] = {{"t.TAB", 1}, {"t.DAT", 17}, {"t.IND", 7}, {"t.MAP", 5}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::string(parts[i].path), path(kParts[i].name));
+    EXPECT_EQ(parts[i].ext_id, kParts[i].ext);
+  }
+  int32_t index = -1;
+  EXPECT_EQ(table_column_find(t->entry, "Object", &index), 1);
+  EXPECT_EQ(index, 255);
+  tabdef_free(t);
+}
+
 TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
   put("t.DAT", "");
@@ -155,6 +180,18 @@ TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
                                  "    Name Char (20) ;"}));
   tabdef_free(t);
   EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
+}
+
+TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type DBF", "Fields 1", "id Char (5) Index 1 ;"}));
+  put("t.IND", "");
+  set_mtime("t.TAB", 1000000000);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  ASSERT_EQ(t->field_count, 2);
+  EXPECT_NE(t->fields[0].index, nullptr);  // ID had an index before
+  EXPECT_EQ(t->fields[1].index, nullptr);
+  tabdef_free(t);
 }
 
 TEST_F(defs_refresh, NewerDefinitionIsKept) {
