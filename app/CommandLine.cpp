@@ -5,13 +5,17 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <fstream>
 
 #include "app/LoaderDlg.h"
 #include "app/ResourceLibrary.h"
+#include "app/SqlText.h"
 #include "app/Text.h"
 
 namespace {
+
+constexpr int kStrBadName = 320;
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -72,6 +76,15 @@ UploadJob JobFromDescription(const std::string& description) {
   if (!first.empty()) job.FirstRow = LeadingInt(first);
   if (comma != std::string::npos) job.LastRow = LeadingInt(range.substr(comma + 1));
   return job;
+}
+
+// A flag the run cannot take: one line on stderr naming it, for a person at
+// a terminal (the log, which may not be open yet, keeps its own line).
+void TellTerminal(const std::string& what, const CommandFlag& f) {
+  std::string flag = "/";
+  if (f.letter != '\0') flag += f.letter;
+  flag += TrimWhite(f.text);
+  std::fprintf(stderr, "quendalour: %s: %s\n", what.c_str(), flag.c_str());
 }
 
 void LogJobListError(CLoaderDlg& dlg, int id, const std::string& subject) {
@@ -179,6 +192,7 @@ void ApplyCommandLine(CLoaderDlg& dlg, const std::string& line) {
     char l = Upper(f.letter);
     if (l < 'A' || l > 'Y') {
       dlg.m_Log << "Invalid command line flag\n";
+      TellTerminal("invalid command line flag", f);
       continue;
     }
     int turn = (l == 'L') ? 'T' - 'A' : l - 'A';
@@ -256,6 +270,15 @@ void ApplyCommandLine(CLoaderDlg& dlg, const std::string& line) {
         } else {
           o.StyleEnabled = true;
           o.StyleColumn = trimmed.empty() ? "CV_STYLE" : trimmed;
+          // The column stands bare in CREATE TABLE and INSERT: a name that
+          // cannot is refused here, and kept, so that no table goes into
+          // a column other than the one named (the uploader refuses it too).
+          const std::string fault = SqlIdentifierFault(o.StyleColumn, "");
+          if (!fault.empty()) {
+            dlg.m_Log << LoadResString(kStrBadName) << " - /Y" << trimmed << "\n" << fault << "\n";
+            dlg.m_CommandLineError = true;
+            TellTerminal(fault, f);
+          }
         }
         break;
       default: break;

@@ -1,6 +1,8 @@
 // Start-up of the program.
 #include "app/LoaderApp.h"
 
+#include <cstdio>
+
 #include "app/CommandLine.h"
 #include "app/LoaderDlg.h"
 #include "app/OciModule.h"
@@ -32,8 +34,14 @@ bool CLoaderApp::InitInstance(int argc, const char* const* argv) {
       ApplyCommandLine(dlg, line);
     }
     // A quiet run shows no window and never asks for a data source: an
-    // empty connect string then counts as cancelled.
-    ui::ChooseBackend(dlg.m_Quiet);
+    // empty connect string then counts as cancelled. A start without
+    // flags and without a display would end unseen: say how to run
+    // unattended instead.
+    if (!ui::ChooseBackend(dlg.m_Quiet) && line.empty()) {
+      std::fputs(kUnattendedUsage, stderr);
+      AppResources().Free();
+      return false;
+    }
     if (!dlg.m_Quiet) ui::InstallDataSourcePrompt();
     // Faults of the dialog layer (a missing template, a bad script) go to
     // the run log as well.

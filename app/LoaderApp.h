@@ -20,3 +20,10 @@ constexpr const char* kProductTitle = "Corvane Quendalour";
 // String 123, carried by the program itself: the resource library is missing.
 constexpr const char* kNoResourceLibraryText =
     "The resource library qlres.so could not be loaded. Reinstall Corvane Quendalour.";
+// Printed on stderr when the program starts without flags and without a
+// display, where its dialog would end unseen.
+constexpr const char* kUnattendedUsage =
+    "quendalour: no display to show the upload dialog on.\n"
+    "To upload unattended, name the data source, the tables and a log:\n"
+    "  quendalour /Q /S<connect string> /T<table path>|<target table> /F<log path>\n"
+    "(/L<list file> names one table per line; /D<folder> writes registration tables.)\n";

@@ -2,6 +2,8 @@
 // catalogue, help and the About box. The upload run is LoaderDlgUpload.cpp.
 #include "app/LoaderDlg.h"
 
+#include <cstdio>
+
 #include "app/AboutDlg.h"
 #include "app/AppBox.h"
 #include "app/CatalogDlg.h"
@@ -80,7 +82,12 @@ bool CLoaderDlg::OpenLog() {
   if (!m_Log.IsOpen()) {
     bool private_file = m_LogPath.empty();
     if (private_file) m_LogPath = CMTestLog::GetDir(m_Log) + kLogFileName;
-    if (!m_Log.Open(m_LogPath, private_file)) return false;
+    if (!m_Log.Open(m_LogPath, private_file)) {
+      // The run goes on without a log; a person at a terminal learns why.
+      std::fprintf(stderr, "quendalour: the run log cannot be opened: %s: %s\n", m_LogPath.c_str(),
+                   m_Log.FailureReason().c_str());
+      return false;
+    }
   }
   if (m_Connection != nullptr) m_Connection->SetLogStream(&m_Log);
   return true;
@@ -302,6 +309,14 @@ void CLoaderDlg::ConnectWith(const std::string& connectText) {
   if (m_Connection != nullptr) {
     m_Connection->ParentWindow = static_cast<ui::CDialog*>(this);
     connected = m_Connection->Connect(connectText);
+  }
+  // The OCI module reports nothing itself: its failure is shown here with
+  // the connection's last error (ODBC connections show their own).
+  if (!connected && m_Connection != nullptr && m_Connection->GetKind() == 2 &&
+      !m_Connection->GetLastErrorRef().empty()) {
+    const std::string error = m_Connection->GetLastErrorRef();
+    if (!m_Quiet) AppMessageBox(nullptr, kStrErrorCaption, error, ui::BoxIcon::Error);
+    m_Log << "\n\n" << error << "\n" << std::flush;
   }
   if (connected) {
     ShowConnectionTexts(m_Connection->GetDbmsName(), m_Connection->GetDatabaseName(), m_Connection->GetUserName());

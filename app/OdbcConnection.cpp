@@ -57,6 +57,14 @@ void CutToUtf8Boundary(std::string& s) {
 // End of the attribute value starting at `i` (the byte after "="): a braced
 // value ends after its closing brace ("}}" is a literal brace), then at the
 // next ";" or the end of the text.
+// Whether a connect-string key names a password: PWD, UPWD, PASSWORD or
+// PASSWD in any case, blanks and one pair of braces around it allowed.
+bool IsPasswordKey(const std::string& raw) {
+  std::string key = AsciiLower(TrimWhite(raw));
+  if (key.size() >= 2 && key.front() == '{' && key.back() == '}') key = TrimWhite(key.substr(1, key.size() - 2));
+  return key == "pwd" || key == "upwd" || key == "password" || key == "passwd";
+}
+
 size_t ValueEnd(const std::string& text, size_t i) {
   size_t p = i;
   while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
@@ -145,9 +153,8 @@ std::string COdbcConnection::StripPassword(const std::string& text) {
       continue;
     }
     size_t end = ValueEnd(text, eq + 1);
-    std::string key = AsciiLower(TrimWhite(text.substr(i, eq - i)));
     size_t next = end < text.size() ? end + 1 : end;  // with the ";" after the value
-    if (key != "pwd" && key != "upwd") out.append(text, i, next - i);
+    if (!IsPasswordKey(text.substr(i, eq - i))) out.append(text, i, next - i);
     i = next;
   }
   return out;
@@ -292,8 +299,11 @@ bool COdbcConnection::Connect(const std::string&) {
       throw ConnectFailure{kStrNoStatementHandle};
     }
     if (!DetectDbms(newDbc, newStmt)) throw ConnectFailure{kStrNoStatementHandle};
-    if (!m_Informix && !m_Db2 && !m_Oracle && !m_Access && !m_MsSql && !m_SqlServerOther)
+    if (!m_Informix && !m_Db2 && !m_Oracle && !m_Access && !m_MsSql && !m_SqlServerOther) {
+      const std::string named = "The driver names it \"" + m_DriverDbmsName + "\"";
+      m_LastError = m_LastError.empty() ? named : named + ". " + m_LastError;
       throw ConnectFailure{kStrDbmsNotSupported};
+    }
   } catch (const ConnectFailure& f) {
     failure = f.stringId;
   } catch (const std::exception&) {

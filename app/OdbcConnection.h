@@ -186,4 +186,7 @@ class COdbcConnection : public CDbConnection {
   std::string m_SafeConnectString;  // completed string of the last connection, without password
   double m_Bounds[4] = {0.0, 0.0, 0.0, 0.0};
   std::string m_LastError;
+  // SQL_DBMS_NAME as the driver gave it at the last detection, for the
+  // message that refuses a server of no known family.
+  std::string m_DriverDbmsName;
 };

@@ -127,6 +127,7 @@ bool COdbcConnection::DetectDbms(SQLHDBC dbc, SQLHSTMT stmt) {
   SQLRETURN rc;
   std::string name = GetInfoText(dbc, SQL_DBMS_NAME, &rc);
   CheckSqlResult(rc, SQL_NULL_HENV, dbc, SQL_NULL_HSTMT);
+  m_DriverDbmsName = name;
   auto begins = [&](const char* prefix) { return name.compare(0, std::strlen(prefix), prefix) == 0; };
   auto timestampDates = [&]() {
     // Dates and times are stored as timestamps.

@@ -8,11 +8,11 @@ void OdbcCloseCursor(SQLHSTMT stmt) {
   SQLFreeStmt(stmt, SQL_UNBIND);
 }
 
-bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out) {
+bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out, size_t limit) {
   out->clear();
   // A long value comes in pieces: each call returns what fits and
   // SQL_SUCCESS_WITH_INFO (01004) while more remains.
-  while (out->size() < (1u << 20)) {
+  for (;;) {
     char buf[257] = {0};
     SQLLEN ind = 0;
     SQLRETURN rc = SQLGetData(stmt, col, SQL_C_CHAR, buf, sizeof buf, &ind);
@@ -20,10 +20,14 @@ bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out) {
     if (!SQL_SUCCEEDED(rc)) return false;
     if (ind == SQL_NULL_DATA) return true;
     out->append(buf, strnlen(buf, sizeof buf - 1));
+    if (out->size() > limit) {
+      // Never a cut text: past the limit the value is not read at all.
+      out->clear();
+      return false;
+    }
     if (rc == SQL_SUCCESS) return true;
     if (ind != SQL_NO_TOTAL && ind >= 0 && static_cast<size_t>(ind) < sizeof buf) return true;
   }
-  return true;
 }
 
 COdbcOwnStmt::~COdbcOwnStmt() {

@@ -11,9 +11,13 @@
 // Closes the cursor of the statement and unbinds its columns.
 void OdbcCloseCursor(SQLHSTMT stmt);
 
+// Longest text OdbcGetText reads.
+constexpr size_t kOdbcTextLimit = size_t{1} << 20;
+
 // The whole text of column `col` of the current row (a null value gives "");
-// false when the driver cannot read it.
-bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out);
+// false, with `out` empty, when the driver cannot read it or the text is
+// longer than `limit` bytes.
+bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out, size_t limit = kOdbcTextLimit);
 
 // A statement handle owned by one operation: closed and freed at scope end.
 class COdbcOwnStmt {

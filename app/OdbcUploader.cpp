@@ -18,8 +18,6 @@ namespace {
 constexpr int kReadErrorSkipped = 1925;  // the data storage cannot read the row
 constexpr int kMaxProgressSteps = 65000;
 
-bool WholeNumberType(int type) { return type == kValueInteger || type == kValueSmallInt || type == kValueLogical; }
-
 }  // namespace
 
 COdbcUploader::COdbcUploader(CDbConnection* connection, CTableReader* reader)
@@ -206,11 +204,17 @@ bool COdbcUploader::PrepareTarget(const std::string& target, CUploadOptions* opt
   m_MemberPos = static_cast<int16_t>(m_Plan.memberPos);
   m_GeometryPos = static_cast<int16_t>(m_Plan.geometryPos);
 
-  // Owner and table stand bare in some statements and quoted in others:
-  // both must be plain names.
-  for (const std::string* name : {&options->Owner, &m_TableName}) {
-    if (name == &options->Owner && name->empty()) continue;
-    const std::string fault = SqlIdentifierFault(*name, "");
+  // Owner and table stand bare in some statements and quoted in others, and
+  // the source columns and the style column stand bare in CREATE TABLE and
+  // INSERT: all must be plain names before any statement names them.
+  std::vector<std::string> names;
+  if (!options->Owner.empty()) names.push_back(options->Owner);
+  names.push_back(m_TableName);
+  for (size_t i = 0; i < m_Columns.size(); ++i)
+    if (m_Plan.included[i]) names.push_back(SqlTrim(m_Columns[i].name));
+  if (mappable && options->StyleEnabled) names.push_back(options->StyleColumn);
+  for (const std::string& name : names) {
+    const std::string fault = SqlIdentifierFault(name, "");
     if (!fault.empty()) {
       LastError() = fault;
       m_ErrorId = kStrBadTargetName;
@@ -255,13 +259,16 @@ bool COdbcUploader::PrepareTarget(const std::string& target, CUploadOptions* opt
         m_ErrorId = kStrTargetExists;
         return false;
       }
+      // No statement for this table on this server (mixed objects on the
+      // other SQL Server): nothing is logged and nothing is sent, since a
+      // driver may take an empty statement as done (see docs/uploader.md).
       const std::string create = BuildCreateTable(m_Family, m_Columns, Settings());
-      Log(create);
       if (create.empty()) {
         LastError() = "no CREATE TABLE statement can be made for this table on this server";
         m_ErrorId = kStrDropFailed;
         return false;
       }
+      Log(create);
       if (!m_Db->Exec(create)) {
         m_ErrorId = kStrDropFailed;
         return false;
@@ -289,17 +296,21 @@ bool COdbcUploader::CompareColumns() {
   for (size_t i = 0; i < m_Columns.size(); ++i) {
     if (!m_Plan.included[i]) continue;
     const UploadColumn& src = m_Columns[i];
-    // The style column is passed over wherever it stands.
+    // The style column is passed over wherever it stands, without using up
+    // the turn of a source column: every source column is compared (see
+    // docs/uploader.md).
     while (next < target.size() && renditionColumns && EqualsNoCase(target[next].name, m_Options->StyleColumn))
       ++next;
     if (next >= target.size()) return false;
     const TargetColumn& t = target[next++];
+    // Names as CREATE TABLE and INSERT write them: trimmed.
     if (!EqualsNoCase(SqlTrim(t.name), SqlTrim(src.name))) return false;
     const std::string expected = SqlUpper(m_Family.TypeNameFor(src.type));
     const std::string actual = SqlUpper(t.typeName);
+    // Any other type name is taken for an integer source column only.
     const bool typeOk = actual == expected || (actual == "CHAR" && expected == "VARCHAR") ||
                         (actual == "VARCHAR" && expected == "CHAR") || actual == "SERIAL" ||
-                        WholeNumberType(src.type);
+                        src.type == kValueInteger;
     if (!typeOk) return false;
     if (actual != "FLOAT" && actual != "INTEGER" && t.size >= 0 && t.size < src.precision) return false;
     if (actual == "DECIMAL" && t.decimals < src.decimals) return false;

@@ -10,6 +10,7 @@
 #include "app/DbConnection.h"
 #include "app/LoaderDlg.h"
 #include "app/ResourceLibrary.h"
+#include "app/SqlText.h"
 #include "kernel/tables/api/UploadOptions.h"
 
 namespace {
@@ -42,6 +43,7 @@ enum : int {
   kStrSpatialColumn = 201,
   kStrNotAnInteger = 303,
   kStrTooLong = 304,
+  kStrBadName = 320,
 };
 constexpr size_t kMaxStyleColumn = 32;
 
@@ -104,6 +106,12 @@ bool COptionsDlg::ExchangeFromControls() {
   std::string style = GetDlgItem(kIdStyleColumn).GetWindowText();
   if (style.size() > kMaxStyleColumn) {
     AppMessageBox(this, kStrWarningCaption, LoadResString(kStrTooLong), ui::BoxIcon::Warning);
+    return false;
+  }
+  // The style column stands bare in CREATE TABLE and INSERT.
+  const std::string fault = SqlIdentifierFault(style, "");
+  if (GetDlgItem(kIdStyleOn).GetCheck() && !fault.empty()) {
+    AppMessageBox(this, kStrWarningCaption, LoadResString(kStrBadName) + ".\n\n" + fault, ui::BoxIcon::Warning);
     return false;
   }
   m_SkipKeyRefresh = GetDlgItem(kIdSkipKeyRefresh).GetCheck();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/ResourceLibrary.h"
 #include "kernel/tables/api/UploadOptions.h"
@@ -24,11 +25,17 @@ bool CLogBuf::Open(const std::string& path, bool private_file) {
     flags = (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK;
     mode = 0600;
   }
+  m_reason.clear();
   m_fd = path.empty() ? -1 : ::open(path.c_str(), flags, mode);
+  if (m_fd < 0) m_reason = path.empty() ? "no path" : std::strerror(errno);
   if (m_fd >= 0 && private_file) {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-        ::fchmod(m_fd, 0600) != 0 || ::fcntl(m_fd, F_SETFL, 0) != 0 || ::ftruncate(m_fd, 0) != 0) {
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+      m_reason = "not a regular file of this user";
+      ::close(m_fd);
+      m_fd = -1;
+    } else if (::fchmod(m_fd, 0600) != 0 || ::fcntl(m_fd, F_SETFL, 0) != 0 || ::ftruncate(m_fd, 0) != 0) {
+      m_reason = std::strerror(errno);
       ::close(m_fd);
       m_fd = -1;
     }

@@ -27,6 +27,8 @@ class CLogBuf : public std::streambuf {
   bool Open(const std::string& path, bool private_file);
   bool IsOpen() const { return m_fd >= 0; }
   void Close();
+  // Why the last Open failed, in the system's words ("" after a success).
+  const std::string& FailureReason() const { return m_reason; }
 
  protected:
   int_type overflow(int_type c) override;
@@ -39,6 +41,7 @@ class CLogBuf : public std::streambuf {
   State m_state = State::Pending;
   int m_fd = -1;
   std::string m_buffer;
+  std::string m_reason;
 };
 
 class CLogStream : public std::ostream {
@@ -47,6 +50,7 @@ class CLogStream : public std::ostream {
   bool Open(const std::string& path, bool private_file) { return m_buf.Open(path, private_file); }
   bool IsOpen() const { return m_buf.IsOpen(); }
   void Close() { m_buf.Close(); }
+  const std::string& FailureReason() const { return m_buf.FailureReason(); }
 
  private:
   CLogBuf m_buf;

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -68,14 +69,19 @@ std::string ServerTableText(const ServerTableLink& link) {
   return t + "end_metadata";
 }
 
-ServerTableWrite WriteServerTableFile(const std::string& path, const std::string& utf8Text) {
+ServerTableWrite WriteServerTableFile(const std::string& path, const std::string& utf8Text,
+                                      std::string* reason) {
   std::string bytes;
   if (!ToWindows1252(utf8Text, bytes)) return ServerTableWrite::NotEncodable;
+  errno = 0;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return ServerTableWrite::NotWritten;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return out ? ServerTableWrite::Written : ServerTableWrite::NotWritten;
+  if (out) {
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (out) return ServerTableWrite::Written;
+  }
+  if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "the file could not be written";
+  return ServerTableWrite::NotWritten;
 }
 
 }  // namespace upload

@@ -28,7 +28,9 @@ enum class ServerTableWrite {
 };
 
 // Converts the text to Windows-1252 and replaces the file at path. Nothing is
-// written when the conversion fails.
-ServerTableWrite WriteServerTableFile(const std::string& path, const std::string& utf8Text);
+// written when the conversion fails. When the file is not written, `reason`
+// (if given) gets the system's reason.
+ServerTableWrite WriteServerTableFile(const std::string& path, const std::string& utf8Text,
+                                      std::string* reason = nullptr);
 
 }  // namespace upload

@@ -20,6 +20,14 @@ bool IsBlank(char c) {
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// A byte a bare identifier may hold: an ASCII letter or digit, "_", "$", "#",
+// "@", or a byte of a character outside ASCII. Anything else (a blank, a
+// separator, a quote, a parenthesis, a comment start) could end the name.
+bool IsBareNameByte(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+         c == '#' || c == '@' || c >= 0x80;
+}
+
 // The name as it can be shown in a message: control bytes as \xNN.
 std::string Printable(std::string_view name) {
   std::string out;
@@ -55,17 +63,15 @@ std::string SqlIdentifierFault(std::string_view name, std::string_view quote) {
   if (!quote.empty()) {
     bad = bad || name.find(quote) != std::string_view::npos;
   } else {
-    for (char ch : name) {
-      auto c = static_cast<unsigned char>(ch);
-      if (c == ' ' || c == ';' || c == '\'' || c == '"' || IsControl(c)) bad = true;
-    }
+    for (char ch : name)
+      if (!IsBareNameByte(static_cast<unsigned char>(ch))) bad = true;
   }
   if (!bad) return {};
   if (!quote.empty())
     return "The name [" + Printable(name) + "] holds the identifier quote " +
            std::string(quote) + " or a null character and cannot be used in an SQL statement";
   return "The name [" + Printable(name) +
-         "] holds a blank, a semicolon, a quote or a control character and cannot be used "
+         "] holds a character other than a letter, a digit, _, $, # or @ and cannot be used "
          "in an SQL statement";
 }
 

@@ -13,8 +13,9 @@ std::string SqlLiteral(std::string_view text);
 
 // Why `name` cannot stand in a statement as an identifier, or "" when it can.
 // `quote` is the identifier quote the name is put between (empty for a bare
-// name): a quoted name must not hold the quote; a bare one must hold no blank,
-// ";", single or double quote, or control character. No name may hold a null.
+// name): a quoted name must not hold the quote; a bare one holds only ASCII
+// letters and digits, "_", "$", "#", "@" and bytes of non-ASCII characters.
+// No name may hold a null.
 std::string SqlIdentifierFault(std::string_view name, std::string_view quote);
 
 // Why `value` cannot stand in a statement as a string literal (a null

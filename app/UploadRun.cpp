@@ -51,10 +51,19 @@ bool WriteServerTable(const std::string& folder, const std::string& name, CDbCon
       !ShowBox(kStrRunCaption, path + "\n" + Res(kStrOverwrite), BoxIcon::Information, true))
     return true;
   const ServerTableLink link{connection.GetQueryText(), connection.GetSafeConnectString(), connection.OciToolkit};
-  if (WriteServerTableFile(path, ServerTableText(link)) == ServerTableWrite::NotEncodable)
-    LogLine(log, "\n", Res(kStrNotEncodable), path, "\n");
-  LogLine(log, "\n", Res(kStrRegistered), path, "\n");
-  return true;
+  std::string reason;
+  switch (WriteServerTableFile(path, ServerTableText(link), &reason)) {
+    case ServerTableWrite::Written:
+      LogLine(log, "\n", Res(kStrRegistered), path, "\n");
+      return true;
+    case ServerTableWrite::NotEncodable:
+      LogLine(log, "\n", Res(kStrNotEncodable), path, "\n");
+      return false;
+    case ServerTableWrite::NotWritten:
+      break;
+  }
+  LogLine(log, "\n", Res(kStrNotRegistered), path, ": ", reason, "\n");
+  return false;
 }
 
 void RunUpload(CUploadRunView& view, UploadRunState& s) {
@@ -96,6 +105,9 @@ void RunUpload(CUploadRunView& view, UploadRunState& s) {
   const int jobCount = static_cast<int>(jobs.size());
   o.JobCount = jobCount;
   const bool quietOrSuppressed = s.quiet || o.SuppressMessages;
+  // A registration table that was asked for and not written fails the run,
+  // though its table was uploaded.
+  bool registrationFailed = false;
   for (int i = 0; i < jobCount; ++i) {
     const UploadJob& job = jobs[static_cast<size_t>(i)];
     const bool last = i == jobCount - 1;
@@ -103,7 +115,11 @@ void RunUpload(CUploadRunView& view, UploadRunState& s) {
 
     if (!reader->Open(job.SourcePath, conn.WantsSrid() ? 1 : 0)) {
       --count;
+      // The reader's reason follows the path, for the person who has to
+      // mend the table.
       std::string text = Res(kStrOpenFailed) + " - " + job.SourcePath;
+      const std::string reason = reader->LastErrorText();
+      if (!reason.empty()) text += ": " + reason;
       bool goOn = true;
       if (!s.quiet) {
         if (jobCount > 1 && !last) {
@@ -174,7 +190,8 @@ void RunUpload(CUploadRunView& view, UploadRunState& s) {
       continue;
     }
     const std::string folder = view.FolderText();
-    if (!folder.empty()) WriteServerTable(folder, uploader->Message(), conn, s.log, s.quiet);
+    if (!folder.empty() && !WriteServerTable(folder, uploader->Message(), conn, s.log, s.quiet))
+      registrationFailed = true;
     const std::string elapsed = FormatElapsed(platform::Now().epoch - tableStart);
     const std::string status = Res(kStrUploaded) + " " + job.TableName;
     view.SetStatus(status);
@@ -192,7 +209,7 @@ void RunUpload(CUploadRunView& view, UploadRunState& s) {
   view.EnableUpload(true);
   ProgressSetPos(bar, 0);
   view.UpdateCatalogButton();
-  s.result = count == jobCount && !s.commandLineError ? 0 : -1;
+  s.result = count == jobCount && !s.commandLineError && !registrationFailed ? 0 : -1;
 }
 
 }  // namespace upload

@@ -34,6 +34,7 @@ enum : int {
   kStrRegistered = 204,
   kStrNotAFolder = 205,
   kStrNotEncodable = 321,
+  kStrNotRegistered = 322,
 };
 
 // The main dialog's window as the run uses it.
@@ -74,7 +75,9 @@ void RunUpload(CUploadRunView& view, UploadRunState& state);
 bool IsValidFolder(const std::string& folder);
 
 // Writes `name`_srv.tab into `folder` for the connection's uploaded table
-// (asking first, unless quiet, when the file exists) and logs it. Always true.
+// (asking first, unless quiet, when the file exists). The string 204 line
+// follows a written file only; a file not written logs why and gives false.
+// Keeping an existing file at the user's answer is true.
 bool WriteServerTable(const std::string& folder, const std::string& name, CDbConnection& connection,
                       std::ostream* log, bool quiet);
 

@@ -5,6 +5,9 @@ if(CMAKE_BUILD_TYPE STREQUAL "")
 endif()
 
 add_compile_options(-Wall -Wextra)
+# Doubles as the language defines them: no fused multiply-adds, so
+# coordinate results do not depend on the compiler or the machine.
+add_compile_options(-ffp-contract=off)
 if(QL_WERROR)
   add_compile_options(-Werror)
 endif()
@@ -37,8 +40,9 @@ function(ql_library name)
   endif()
 endfunction()
 
-# ql_gtest(NAME SOURCES ... LIBS ... [LABELS ...] [ENV ...]): a GoogleTest program,
-# every test case registered with ctest.
+# ql_gtest(NAME SOURCES ... LIBS ... [LABELS ...] [ENV ...] [TIMEOUT s]): a
+# GoogleTest program, every test case registered with ctest with a timeout
+# (120 s unless given), so that a hang fails that one test.
 function(ql_gtest name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${A_SOURCES})
@@ -50,6 +54,11 @@ function(ql_gtest name)
   set(props TIMEOUT ${A_TIMEOUT})
   if(A_LABELS)
     list(APPEND props LABELS "${A_LABELS}")
+  endif()
+  # Windows of tests sharing one display would cover each other's
+  # screenshots: tests labelled gui take the display one at a time.
+  if("gui" IN_LIST A_LABELS)
+    list(APPEND props RESOURCE_LOCK display)
   endif()
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")

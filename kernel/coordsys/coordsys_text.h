@@ -25,6 +25,8 @@ int16_t coordsys_to_text(const CoordXform* xform, char* buffer, int32_t size, in
 // default bounds when with_bounds is set). The lexer state and the error
 // stack are as before the call; the answer alone tells the outcome.
 int16_t coordsys_from_text(CoordXform* xform, const char* text, int16_t with_bounds);
+// The same, leaving what the reader pushed on the error stack.
+int16_t coordsys_parse_text(CoordXform* xform, const char* text, int16_t with_bounds);
 // Builds a definition from a number list: values holds 29 entries, those
 // past the list of type VALUE_NONE. used: the position after the last value
 // read (positions from 1).

@@ -691,6 +691,19 @@ void ints_to_doubles(const IntPoint* in, DPoint* out, int32_t count) {
   for (int32_t i = count - 1; i >= 0; --i) out[i] = DPoint{double(in[i].x), double(in[i].y)};
 }
 
+// Stage R: held within the integer range, then v + 0.5 (v - 0.5 when
+// v <= 0) truncated towards zero. NaN becomes 0.
+inline int32_t round_int(double v) {
+  if (!(v == v)) return 0;
+  v = v < -kXformIntLimit ? -kXformIntLimit : (v > kXformIntLimit ? kXformIntLimit : v);
+  const double r = v <= 0 ? v - 0.5 : v + 0.5;
+  return static_cast<int32_t>(r);
+}
+
+void round_rect(const DRect& r, IntRect* out) {
+  *out = IntRect{round_int(r.x1), round_int(r.y1), round_int(r.x2), round_int(r.y2)};
+}
+
 // Runs a double chain over chunks of a small buffer and rounds each chunk.
 template <class Fn>
 void chunked_to_int(const DPoint* in, IntPoint* out, int32_t count, Fn stages) {
@@ -699,7 +712,7 @@ void chunked_to_int(const DPoint* in, IntPoint* out, int32_t count, Fn stages) {
     const int32_t n = std::min(kChunk, count - done);
     std::memcpy(buf, in + done, sizeof(DPoint) * static_cast<size_t>(n));
     stages(buf, n);
-    point_array_to_int(buf, out + done, n);
+    for (int32_t i = 0; i < n; ++i) out[done + i] = IntPoint{round_int(buf[i].x), round_int(buf[i].y)};
   }
 }
 
@@ -772,13 +785,22 @@ void xform_xy_rect_to_intd(const DRect* in, DRect* out, const CoordXform* xf) {
 }
 
 void xform_xy_to_int(const DPoint* in, IntPoint* out, const CoordXform* xf, int32_t count) {
+  if (!(xf->flags & XFORM_INT_AFFINE)) {
+    // The main road: stages S and R in one pass.
+    const double sx = xf->scale_x, sy = xf->scale_y, ox = xf->offset_x, oy = xf->offset_y;
+    for (int32_t i = 0; i < count; ++i) {
+      const double x = clamp_coord50(in[i].x), y = clamp_coord50(in[i].y);
+      out[i] = IntPoint{round_int(x * sx + ox), round_int(y * sy + oy)};
+    }
+    return;
+  }
   chunked_to_int(in, out, count, [xf](DPoint* p, int32_t n) { xform_xy_to_intd(p, p, xf, n); });
 }
 
 void xform_xy_rect_to_int(const DRect* in, IntRect* out, const CoordXform* xf) {
   DRect r;
   xform_xy_rect_to_intd(in, &r, xf);
-  drect_to_rect(&r, out);
+  round_rect(r, out);
 }
 
 void xform_plane_to_int(const DPoint* in, IntPoint* out, const CoordXform* xf, int32_t count) {
@@ -788,7 +810,7 @@ void xform_plane_to_int(const DPoint* in, IntPoint* out, const CoordXform* xf, i
 void xform_plane_rect_to_int(const DRect* in, IntRect* out, const CoordXform* xf) {
   DRect r;
   xform_scale_rect(in, &r, xf);
-  drect_to_rect(&r, out);
+  round_rect(r, out);
 }
 
 void xform_own_lonlat_to_xy(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count) {
@@ -923,7 +945,7 @@ void xform_lonlat_to_int(const DPoint* in, IntPoint* out, const CoordXform* xf, 
 void xform_lonlat_rect_to_int(const DRect* in, IntRect* out, const CoordXform* xf, const DatumDef* datum) {
   DRect r;
   xform_lonlat_rect_to_intd(in, &r, xf, datum);
-  drect_to_rect(&r, out);
+  round_rect(r, out);
 }
 
 void xform_lonlat_to_xy_snapped(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count,
@@ -975,5 +997,5 @@ void xform_own_lonlat_to_int(const DPoint* in, IntPoint* out, const CoordXform* 
 void xform_own_lonlat_rect_to_int(const DRect* in, IntRect* out, const CoordXform* xf) {
   DRect r;
   xform_own_lonlat_rect_to_intd(in, &r, xf);
-  drect_to_rect(&r, out);
+  round_rect(r, out);
 }

@@ -619,7 +619,15 @@ char* file_read_line(char* buffer, int32_t size, int32_t handle) {
     const int32_t want = std::min<int32_t>(40, size - 1 - got);
     const size_t n = fread(buffer + got, 1, static_cast<size_t>(want), f);
     if (n == 0) break;
-    if (n == 1 && got == 0 && static_cast<uint8_t>(buffer[0]) == 0x1A) return nullptr;
+    if (n == 1 && static_cast<uint8_t>(buffer[got]) == 0x1A) {
+      // The end-of-file mark: nothing read gives null; a line read before
+      // it is kept (without the mark), and the next call meets the mark.
+      if (got == 0) return nullptr;
+      buffer[got] = '\0';
+      fseek(f, start + got, SEEK_SET);
+      charset_convert(buffer, file_get_charset(handle), charset_current());
+      return buffer;
+    }
     const int32_t from = got;
     got += static_cast<int32_t>(n);
     for (int32_t i = from; i < got; ++i) {
@@ -819,8 +827,10 @@ int16_t file_rename(int32_t* handle, const char* new_path, int ext_id) {
   char to[kPathSize];
   file_get_path(old, from);
   file_get_path(fresh, to);
+  // A file at the new path, even the same file under another case, is a
+  // taken target.
   struct stat st;
-  if (stat(to, &st) == 0 && !path_text_equal(from, to)) {
+  if (stat(to, &st) == 0) {
     file_unregister(fresh);
     err_push(4, kErrFileRenameTarget, target, nullptr);
     return 0;

@@ -16,11 +16,12 @@ namespace {
 struct KstrState {
   char* buffers = nullptr;
   int counter = 0;
+  const KernelString* rows = g_kernel_string_table;
 };
 KstrState g_kstr;
 
 const char* find_text(int32_t id) {
-  for (const KernelString* row = g_kernel_string_table; row->id != 0; ++row) {
+  for (const KernelString* row = g_kstr.rows; row->id != 0; ++row) {
     if (row->id == id) return row->text;
   }
   return nullptr;
@@ -60,3 +61,5 @@ void kernel_string_reset() {
   mem_free(&g_kstr.buffers);
   g_kstr.counter = 0;
 }
+
+void kernel_string_use_rows(const KernelString* rows) { g_kstr.rows = rows ? rows : g_kernel_string_table; }

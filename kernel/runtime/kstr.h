@@ -24,3 +24,6 @@ int16_t kernel_string_exists(int32_t id);
 
 // Releases the lookup buffers and restarts the rotation (for tests).
 void kernel_string_reset();
+// Looks texts up in `rows` (ended by id 0) instead of the table; null goes
+// back to the table (for tests: no row of the table is long enough to be cut).
+void kernel_string_use_rows(const KernelString* rows);

@@ -8,6 +8,10 @@
 
 #include "kernel/runtime/intrect.h"
 
+// The table API's header defines the same two records for the application;
+// whichever header comes first defines them.
+#ifndef QL_DPOINT_DRECT_DEFINED
+#define QL_DPOINT_DRECT_DEFINED
 struct DPoint {
   double x;
   double y;
@@ -19,6 +23,7 @@ struct DRect {
   double x2;
   double y2;
 };
+#endif
 
 constexpr int32_t kCoordLimit = 1000000000;
 

@@ -5,6 +5,19 @@
 #include "kernel/coordsys/coordsys.h"
 #include "kernel/runtime/rect.h"
 
+// Keywords of the two clauses.
+constexpr int16_t kKwEarth = 1554;
+constexpr int16_t kKwNonEarth = 1555;
+constexpr int16_t kKwBounds = 1556;
+constexpr int16_t kKwProjection = 1557;
+constexpr int16_t kKwCoordSys = 1558;
+constexpr int16_t kKwAffine = 1909;
+constexpr int16_t kKwUnits = 1136;
+constexpr int16_t kKwSupportMZ = 2154;
+constexpr int16_t kKwComma = 1027;
+constexpr int16_t kKwOpenParen = 1030;
+constexpr int16_t kKwCloseParen = 1031;
+
 constexpr int16_t kErrUnitsNotDistance = 645;
 constexpr int16_t kErrUnitsNotLinear = 646;
 constexpr int16_t kErrUnitsNotArea = 647;

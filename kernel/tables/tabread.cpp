@@ -41,7 +41,6 @@ constexpr int16_t kKwRegister = 1366;
 constexpr int16_t kKwIndex = 1071;
 constexpr int16_t kKwUnique = 1295;
 constexpr int16_t kKwAutokey = 2159;
-constexpr int16_t kKwCoordSys = 1558;
 constexpr int16_t kKwLineStyle = 1898;
 constexpr int16_t kKwRegionStyle = 1899;
 constexpr int16_t kKwPen = 1104;

@@ -51,19 +51,20 @@ Backend& CurrentBackend() {
 void SetBackend(std::unique_ptr<Backend> backend) { Layer().backend = std::move(backend); }
 void SetDisplayBackendFactory(BackendFactory factory) { Layer().displayFactory = std::move(factory); }
 
-void ChooseBackend(bool quiet) {
+bool ChooseBackend(bool quiet) {
   auto& l = Layer();
   const char* mode = std::getenv("QUENDALOUR_UI");
   const char* display = std::getenv("DISPLAY");
-  bool headlessWanted = quiet || (mode && std::string(mode) == "headless") || !display || !*display ||
-                        !l.displayFactory;
+  const bool headlessNamed = mode && std::string(mode) == "headless";
+  bool headlessWanted = quiet || headlessNamed || !display || !*display || !l.displayFactory;
   if (!headlessWanted) {
     if (auto b = l.displayFactory()) {
       l.backend = std::move(b);
-      return;
+      return true;
     }
   }
   l.backend = headless::MakeBackend();
+  return headlessNamed;
 }
 
 // ------------------------------------------------------------------ Control

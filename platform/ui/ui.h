@@ -337,7 +337,9 @@ using BackendFactory = std::function<std::unique_ptr<Backend>()>;
 void SetDisplayBackendFactory(BackendFactory factory);
 // Picks the backend for a run: headless when `quiet`, when the environment
 // says QUENDALOUR_UI=headless, when no display is set or no display
-// backend is linked; the display backend otherwise.
-void ChooseBackend(bool quiet);
+// backend is linked; the display backend otherwise. True when the dialogs
+// reach someone: the display backend, or the headless one asked for by name
+// (a scripted run); false when they would end unseen.
+bool ChooseBackend(bool quiet);
 
 }  // namespace ui

@@ -41,6 +41,38 @@ TEST_F(StartupTest, InvalidFlagAndStorageKindAreLoggedInOrder) {
   qltest::RunResult r = Run({"/Z", "/Mfoo", "/F" + (dir / "run.log")});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(qltest::ReadFile(dir / "run.log"), "Invalid command line flag\n\n\n" + LoadResString(199) + "\n");
+  // A person at a terminal learns which flag.
+  EXPECT_EQ(r.err, "quendalour: invalid command line flag: /Z\n");
+}
+
+// Without flags and without a display the dialog would end unseen: the
+// program says how to run unattended and fails.
+TEST_F(StartupTest, NoFlagsAndNoDisplayTellHowToRunUnattended) {
+  AddResources();
+  env["DISPLAY"] = "";
+  env["QUENDALOUR_UI"] = "";
+  qltest::RunResult r = Run({});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, kUnattendedUsage);
+  EXPECT_NE(r.err.find("/Q /S"), std::string::npos);
+}
+
+// The Oracle module reports nothing itself: its failed connect is shown
+// with its last error (unless quiet) and logged.
+TEST_F(StartupTest, FailedOracleModuleConnectShowsAndLogsItsLastError) {
+  AddResources();
+  AddOciStub();
+  qltest::WriteFile(dir / "script.txt", "box ok\nclose\n");
+  env["QUENDALOUR_UI_SCRIPT"] = dir / "script.txt";
+  env["QUENDALOUR_UI_TRANSCRIPT"] = dir / "transcript.txt";
+  qltest::RunResult r = Run({"/F" + (dir / "run.log"), "/Ouser/pw@svc"});
+  EXPECT_NE(qltest::ReadFile(dir / "oci.log").find("Connect(user/pw@svc)\n"), std::string::npos)
+      << qltest::ReadFile(dir / "oci.log");
+  const std::string transcript = qltest::ReadFile(dir / "transcript.txt");
+  EXPECT_NE(transcript.find("box caption=186 icon=error buttons=ok answer=ok text=the stub module does not connect"),
+            std::string::npos)
+      << transcript;
+  EXPECT_NE(qltest::ReadFile(dir / "run.log").find("\n\nthe stub module does not connect\n"), std::string::npos);
 }
 
 TEST_F(StartupTest, OciCommandLineWithXyEndsBeforeConnecting) {
@@ -70,6 +102,16 @@ TEST_F(StartupTest, QuietRunWithoutTablesExitsZeroWithAPrivateLog) {
   struct stat st {};
   ASSERT_EQ(stat((dir / "Quendalour.log").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// An unusable temporary directory: the run goes on without a log, and one
+// stderr line names the log path with the system's reason.
+TEST_F(StartupTest, UnusableTemporaryDirectoryIsNamedOnStderr) {
+  AddResources();
+  env["TMPDIR"] = dir / "none";
+  qltest::RunResult r = Run({"/Q"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "quendalour: the run log cannot be opened: " + (dir / "none") + "/Quendalour.log: No such file or directory\n");
 }
 
 TEST_F(StartupTest, LinkedDefaultLogLeavesItsTargetAlone) {

@@ -22,7 +22,7 @@ TEST_F(ResourcesTest, EveryUsedStringHasText) {
                      160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 171, 173, 175, 176, 177, 178, 179,
                      180, 181, 182, 185, 186, 189, 190, 191, 193, 194, 195, 196, 197, 198, 199, 200, 201, 203,
                      204, 205, 206, 207, 208, 211, 212, 213, 214, 215, 216, 217, 218, 219, 221, 224, 225, 226,
-                     228, 300, 301, 302, 303, 304};
+                     228, 300, 301, 302, 303, 304, 320, 321, 322};
   for (int id : ids) EXPECT_FALSE(platform::ResString(id).empty()) << "string " << id;
   for (int id : {0, -1, 100, 999, 1 << 30}) EXPECT_EQ(platform::ResString(id), "") << id;
   // String 145 is a format with one text argument.

@@ -83,6 +83,9 @@ class CTableReader {
   virtual void BuildStyleClause(const ObjRecord* record) = 0;                   // 46
   virtual void SetDefaultStyle(const std::string& text) = 0;                    // 47
   virtual bool HasColumnType(uint8_t type) = 0;                                 // 48
+  // Why the last Open or read failed, for a person ("" when the reader has
+  // nothing to add to LastError).
+  virtual std::string LastErrorText() { return std::string(); }                // 49
 };
 
 // Size of the caller's row text buffer.

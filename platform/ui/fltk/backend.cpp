@@ -59,6 +59,19 @@ class DlgWindow : public Fl_Double_Window {
  public:
   DlgWindow(int w, int h, CDialog& dlg) : Fl_Double_Window(w, h), dlg_(dlg) {}
   int handle(int event) override;
+  // Counts the whole-window draws (an expose, or a redraw of everything)
+  // that reached the window while the server showed it, so that a watcher
+  // can wait until the dialog is on the screen instead of guessing a delay.
+  // A draw of some controls only does not count: the rest of the window may
+  // not have been drawn yet.
+  void flush() override {
+    const uchar what = damage();
+    Fl_Double_Window::flush();
+    if (!shown() || !visible_r() || !(what & (FL_DAMAGE_EXPOSE | FL_DAMAGE_ALL))) return;
+    XWindowAttributes a;
+    if (XGetWindowAttributes(fl_display, fl_xid(this), &a) && a.map_state == IsViewable) ++draws;
+  }
+  unsigned draws = 0;
 
  private:
   void PopupSystemMenu();
@@ -569,6 +582,11 @@ void Install() { SetDisplayBackendFactory([] { return MakeBackend(); }); }
 Fl_Window* WindowOf(CDialog& dlg) {
   Peer* p = PeerOf(dlg);
   return p ? p->win : nullptr;
+}
+
+unsigned DrawCount(CDialog& dlg) {
+  Peer* p = PeerOf(dlg);
+  return p ? p->win->draws : 0;
 }
 
 Fl_Widget* WidgetOf(CDialog& dlg, int id) {

@@ -2,6 +2,7 @@
 // password; the last-error text.
 #include <random>
 
+#include "app/OdbcStmt.h"
 #include "app/ResourceLibrary.h"
 #include "connection_fixture.h"
 #include "platform/odbc_prompt.h"
@@ -256,6 +257,11 @@ TEST(StripPassword, RemovesEveryPasswordPairWithItsSeparator) {
            Row{"DRIVER={a;PWD=b};UID=u", "DRIVER={a;PWD=b};UID=u"},
            Row{"DSN=x; PWD =s;UID=a", "DSN=x;UID=a"},
            Row{"DSN=x;PWDX=s;XPWD=t", "DSN=x;PWDX=s;XPWD=t"},
+           Row{"UID=u;Password=s3cret", "UID=u;"},
+           Row{"UID=u;{PWD}={s3;cret}", "UID=u;"},
+           Row{"UID=u; { password } ={a}}b;c};DSN=y", "UID=u;DSN=y"},
+           Row{"PASSWD=x;UID=u;passWord=y", "UID=u;"},
+           Row{"DSN=x;PASSWORDS=s;{PWD", "DSN=x;PASSWORDS=s;{PWD"},
            Row{"DSN=x", "DSN=x"},
            Row{"", ""},
        }) {
@@ -265,7 +271,8 @@ TEST(StripPassword, RemovesEveryPasswordPairWithItsSeparator) {
 
 TEST(StripPassword, NoPasswordOfRandomStringsSurvives) {
   std::mt19937 rng(20261210);
-  const std::vector<std::string> keys = {"DSN", "UID", "PWD", "pwd", "UPWD", "upwd", "Pwd", "DATABASE", "DRIVER"};
+  const std::vector<std::string> keys = {"DSN", "UID",      "PWD",      "pwd",    "UPWD",    "upwd",
+                                         "Pwd", "DATABASE", "DRIVER",   "Password", "PASSWD", "{PWD}"};
   const std::string alphabet = "ab;={} PWD=x";
   for (int round = 0; round < 2000; ++round) {
     std::string text;
@@ -273,7 +280,8 @@ TEST(StripPassword, NoPasswordOfRandomStringsSurvives) {
     int pairs = 1 + static_cast<int>(rng() % 5);
     for (int p = 0; p < pairs; ++p) {
       const std::string& key = keys[rng() % keys.size()];
-      bool password = key == "PWD" || key == "pwd" || key == "Pwd" || key == "UPWD" || key == "upwd";
+      bool password = key == "PWD" || key == "pwd" || key == "Pwd" || key == "UPWD" || key == "upwd" ||
+                      key == "Password" || key == "PASSWD" || key == "{PWD}";
       std::string body;
       for (int k = static_cast<int>(rng() % 6); k > 0; --k) body += alphabet[rng() % alphabet.size()];
       std::string value;
@@ -314,6 +322,36 @@ TEST(AddToLastError, AppendsOrPrefixes) {
   EXPECT_EQ("driver more", c.GetLastErrorRef());
   c.AddToLastError("Owner", false);
   EXPECT_EQ("Owner. driver more", c.GetLastErrorRef());
+}
+
+}  // namespace
+
+namespace {
+
+// A text longer than the reader's limit is refused whole, never cut; one
+// that fits comes back whole however many pieces the driver sends it in.
+TEST_F(ConnectionTest, TextsPastTheReadLimitFailInsteadOfComingBackCut) {
+  COdbcConnection c;
+  ASSERT_TRUE(Open(c, {{"DBMS", "Microsoft SQL Server"}, {"UID", "u"}})) << log.str();
+  struct Case {
+    size_t length, limit;
+    bool read;
+  } cases[] = {
+      {10, 10, true}, {11, 10, false}, {256, 256, true}, {257, 256, false},
+      {300, 300, true}, {301, 300, false}, {1000, 2000, true}, {0, 0, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(k.length) + " / " + std::to_string(k.limit));
+    const std::string text(k.length, 'x');
+    const std::string sql = "select '" + text + "'";
+    SQLHSTMT h = c.GetStmtHandle();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(h, (SQLCHAR*)sql.c_str(), SQL_NTS)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(h)));
+    std::string out = "old";
+    EXPECT_EQ(OdbcGetText(h, 1, &out, k.limit), k.read);
+    EXPECT_EQ(out, k.read ? text : std::string());
+    OdbcCloseCursor(h);
+  }
 }
 
 }  // namespace

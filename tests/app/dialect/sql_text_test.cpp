@@ -40,6 +40,15 @@ TEST(SqlIdentifier, QuotedNamesRefuseOnlyTheQuote) {
       {"A\x7f", "", false},
       {"A\nB", "", false},
       {"Straße", "", true},
+      {"R_1$#@", "", true},
+      {"A,B", "", false},
+      {"S,EXTRA", "", false},
+      {"A(B", "", false},
+      {"A)", "", false},
+      {"A--", "", false},
+      {"A/*", "", false},
+      {"A.B", "", false},
+      {"", "", true},
   };
   for (const auto& c : cases) {
     std::string fault = SqlIdentifierFault(c.name, c.quote);

@@ -17,6 +17,7 @@
 #include "kernel/tables/api/TableReader.h"
 #include "kernel/tables/api/tabapi.h"
 #include "platform/ui/datasource.h"
+#include "platform/ui/fltk/asan_full_stacks.h"
 #include "platform/ui/fltk/fltk_backend.h"
 
 namespace {
@@ -41,8 +42,14 @@ class GuiTest : public DialogTest {
     std::vector<int> missing;
     bool saved = false;
   };
+  // Polls until the backend reports a completed draw of the mapped window;
+  // only then are the controls checked and the screenshot taken.
   static void CheckAndClose(void* data) {
     auto* j = static_cast<Job*>(data);
+    if (ui::fltk::DrawCount(*j->dlg) == 0) {
+      Fl::repeat_timeout(0.02, CheckAndClose, data);
+      return;
+    }
     for (const ui::ControlState& s : j->dlg->States()) {
       if (s.tpl.id == -1) continue;
       Fl_Widget* w = ui::fltk::WidgetOf(*j->dlg, s.tpl.id);
@@ -53,12 +60,12 @@ class GuiTest : public DialogTest {
   }
   static void Guard(void* data) { static_cast<Job*>(data)->dlg->EndDialog(-2); }
 
-  // Runs `dlg` modally; once its window is up, checks its controls, saves
-  // its screenshot and closes it.
+  // Runs `dlg` modally; once its window is on the screen and drawn, checks
+  // its controls, saves its screenshot and closes it.
   void Shoot(ui::CDialog& dlg, const std::string& name) {
     Job job{&dlg, (std::filesystem::current_path() / (name + ".png")).string(), {}, false};
-    Fl::add_timeout(0.3, CheckAndClose, &job);
-    Fl::add_timeout(20, Guard, &job);  // never hang the run
+    Fl::add_timeout(0.0, CheckAndClose, &job);
+    Fl::add_timeout(60, Guard, &job);  // a window never drawn fails, not hangs
     EXPECT_EQ(dlg.DoModal(), ui::IDCANCEL) << name;
     Fl::remove_timeout(CheckAndClose, &job);
     Fl::remove_timeout(Guard, &job);

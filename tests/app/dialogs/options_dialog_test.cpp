@@ -213,6 +213,10 @@ TEST_F(OptionsDialogTest, BadTextsGiveOnePromptAndKeepTheDialogOpen) {
       {"set 1087 12x\n", 303},
       {"set 1087 99999999999\n", 303},
       {"set 1086 " + std::string(33, 'S') + "\n", 304},
+      // The style column stands bare in CREATE TABLE and INSERT.
+      {"set 1086 S,EXTRA\n", 320},
+      {"set 1086 A;B\n", 320},
+      {"set 1086 A B\n", 320},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);

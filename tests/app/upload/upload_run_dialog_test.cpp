@@ -138,7 +138,9 @@ TEST_F(UploadRunDialog, QuietRunOfThreeTablesWithTheSecondMissing) {
   AddJob("THREE", &t);
   EXPECT_EQ(Run(), -1);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_TRUE(Logged("\n\n" + LoadResString(kStrOpenFailed) + " - " + jobs[1].SourcePath + "\n"));
+  // The reader's reason follows the path.
+  EXPECT_TRUE(Logged("\n\n" + LoadResString(kStrOpenFailed) + " - " + jobs[1].SourcePath +
+                     ": No such file or directory\n"));
   EXPECT_TRUE(Logged("\n\n2" + LoadResString(kStrTablesUploaded) + " 00:00:00\n" + LoadResString(152) +
                      "3/5/2007" + LoadResString(153) + "9:4:5\n"));
   EXPECT_TRUE(Logged("\n" + LoadResString(kStrUploaded) + " THREE\n2" + LoadResString(kStrRowsUploaded) + "\n" +
@@ -232,10 +234,16 @@ TEST_F(UploadRunDialog, RegistrationFolder) {
   EXPECT_TRUE(BoxWith(kStrRunCaption, view.folder + LoadResString(kStrNotAFolder)));
   EXPECT_EQ(view.calls.back(), "focus folder");
 
-  // Quiet: logged, and the table is uploaded.
+  // Quiet: logged, and the table is uploaded; its registration table cannot
+  // be written there, which is said with the system's reason and fails the
+  // run; nothing claims it was written.
   quiet = true;
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), -1);
   EXPECT_EQ(log.str().rfind("\n" + view.folder + LoadResString(kStrNotAFolder) + "\n", 0), 0u);
+  EXPECT_TRUE(Logged("\n" + LoadResString(kStrNotRegistered) + view.folder + "/ONE_srv.tab: No such file or directory\n"))
+      << log.str();
+  EXPECT_FALSE(Logged(LoadResString(kStrRegistered)));
+  EXPECT_TRUE(conn->tables.count("ONE"));
 
   // A folder: the registration table is written and logged.
   log.str("");
@@ -297,10 +305,10 @@ TEST(RegistrationTable, UnencodableValuesWriteNothingAndAreLogged) {
   FakeConnection conn(MsSql());
   conn.QueryText = "select * from testdb.dbo.\xE6\xBC\xA2";
   std::ostringstream log;
-  EXPECT_TRUE(WriteServerTable(dir.string(), "T", conn, &log, true));
+  EXPECT_FALSE(WriteServerTable(dir.string(), "T", conn, &log, true));
   const std::string path = (dir / "T_srv.tab").string();
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ("\n" + Res(kStrNotEncodable) + path + "\n\n" + Res(kStrRegistered) + path + "\n", log.str());
+  EXPECT_EQ("\n" + Res(kStrNotEncodable) + path + "\n", log.str());
   std::filesystem::remove_all(dir);
 }
 

@@ -156,6 +156,44 @@ TEST_F(UploaderRun, TargetModeFailures) {
   EXPECT_TRUE(Traced("drop dbo.T"));
 }
 
+// The column comparison of an append, source NAME char(20), POP integer and
+// FLAG logical against the listed target columns (the test family's names:
+// varchar, int, smallint). The style column is passed over wherever it
+// stands and every source column is still compared; names are compared as
+// CREATE TABLE writes them (trimmed); another type name passes for the
+// integer column only.
+TEST_F(UploaderRun, AppendComparesEverySourceColumn) {
+  FixtureTable t = NamePopTable(1);
+  t.columns.push_back(FixtureColumn("FLAG", 6, 1, 0));
+  t.rows[0].text += "\tT";
+  const TargetColumn name{"NAME", "varchar", 20, 0}, pop{"POP", "int", 10, 0}, flag{"FLAG", "smallint", 5, 0},
+      style{"CV_STYLE", "varchar", 254, 0};
+  struct Case {
+    const char* what;
+    std::vector<TargetColumn> cols;
+    bool ok;
+  } cases[] = {
+      {"same columns", {name, pop, flag, style}, true},
+      {"style column between them", {name, style, pop, flag}, true},
+      {"column after the style column too narrow", {name, style, {"POP", "int", 2, 0}, flag}, false},
+      {"column after the style column missing", {name, style, flag}, false},
+      {"integer into another type name", {name, {"POP", "bigint", 19, 0}, flag}, true},
+      {"logical into another type name", {name, pop, {"FLAG", "bit", 1, 0}}, false},
+      {"target name with blanks", {{" NAME ", "varchar", 20, 0}, pop, flag}, true},
+      {"other name", {{"NAMES", "varchar", 20, 0}, pop, flag}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes.clear();
+    conn.reset();
+    options.Append = true;
+    tables = {"T"};
+    columns = {{"T", c.cols}};
+    EXPECT_EQ(Run(MsSql(), t), c.ok);
+    EXPECT_EQ(BoxWith(kStrErrorCaption, kStrColumnsDiffer), !c.ok);
+  }
+}
+
 TEST_F(UploaderRun, AppendingAQdMemberTableComparesAndBindsWithoutIt) {
   FixtureTable t = NamePopTable(2);
   t.columns.insert(t.columns.begin(), FixtureColumn("QD_MEMBER", 3, 10, 0));
@@ -368,6 +406,25 @@ TEST_F(UploaderRun, MergeOfThreeTablesFinishesOnlyWithTheLast) {
   }
   // The catalogue row's extent covers the rows of all three tables.
   EXPECT_TRUE(has(2, "1.000000, -3.000000, 3.000000, -1.000000"));
+}
+
+// Mixed objects on the other SQL Server have no CREATE TABLE statement: the
+// table fails with string 113 and the reason; nothing is sent or logged
+// for the statement.
+TEST_F(UploaderRun, TableWithoutACreateStatementFailsWithNothingSent) {
+  std::ostringstream log;
+  conn = std::make_unique<FakeConnection>(Sqs());
+  conn->LogStream = &log;
+  options.Create = true;
+  FixtureTable t = NamePopTable(2);
+  t.rows[1].code = 205;
+  EXPECT_FALSE(Run(Sqs(), t));
+  EXPECT_TRUE(BoxWith(kStrErrorCaption, kStrDropFailed));
+  EXPECT_FALSE(Traced("create table"));
+  EXPECT_FALSE(Traced("insert into"));
+  // The failure alone, with no (empty) statement line before it.
+  EXPECT_EQ(log.str(), LoadResString(kStrDropFailed) + " - t\n\nno CREATE TABLE statement can be made for this table on this server\n");
+  EXPECT_NE(boxes.back().text.find("no CREATE TABLE statement"), std::string::npos) << boxes.back().text;
 }
 
 TEST_F(UploaderRun, ProjectionStatementAndItsLogLine) {

@@ -102,11 +102,21 @@ TEST(KstrTable, Invariants) {
 }
 
 TEST_F(KstrTest, LongTextIsCut) {
-  // No row of the table is that long; check the cut through the copy rule
-  // on the longest row instead: it comes back whole and NUL-terminated.
-  const char* t = kernel_string(480);
-  EXPECT_EQ(std::strlen(t), std::strlen(
-      "The indexes of map %s are damaged; all data is intact.  Please pack the graphics of this database to correct this problem."));
+  // No row of the table is longer than the buffer: a row of 300 characters
+  // stands in. It comes back as its first 254 characters, NUL-terminated,
+  // with the buffer's last byte zero; shorter rows come back whole.
+  std::string long_text;
+  for (int i = 0; i < 300; ++i) long_text += static_cast<char>('a' + i % 26);
+  const std::string exact(254, 'e');
+  const KernelString rows[] = {{7001, long_text.c_str()}, {7002, exact.c_str()}, {7003, "short"}, {0, nullptr}};
+  kernel_string_use_rows(rows);
+  const char* t = kernel_string(7001);
+  EXPECT_EQ(std::string(t), long_text.substr(0, 254));
+  EXPECT_EQ(t[255], '\0');
+  EXPECT_EQ(std::string(kernel_string(7002)), exact);
+  EXPECT_STREQ(kernel_string(7003), "short");
+  kernel_string_use_rows(nullptr);
+  EXPECT_EQ(kernel_string_exists(7001), 0);
 }
 
 }  // namespace

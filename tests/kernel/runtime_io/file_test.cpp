@@ -227,6 +227,16 @@ TEST_F(FileTest, ReadLinesOfEveryLineEnd) {
   EXPECT_EQ(file_read_line(small, sizeof small, p), nullptr);
   EXPECT_EQ(file_read_line(small, sizeof small, 12), nullptr);
   file_release_text(p);
+  // A mark met alone by a later read of the same line ends that line: the
+  // 40 bytes before it are kept, without the mark, and the next call is null.
+  put("m.txt", std::string(40, 'y') + "\x1A");
+  const int32_t m = file_register("m.txt", 4);
+  ASSERT_NE(file_open_text(m, 1, nullptr), 0);
+  char wide[64];
+  ASSERT_NE(file_read_line(wide, sizeof wide, m), nullptr);
+  EXPECT_EQ(std::string(wide), std::string(40, 'y'));
+  EXPECT_EQ(file_read_line(wide, sizeof wide, m), nullptr);
+  file_release_text(m);
 }
 
 TEST_F(FileTest, WriteLinesInTheFilesSet) {
@@ -293,6 +303,11 @@ TEST_F(FileTest, RenameCopyAndDelete) {
   EXPECT_NE(h, 0);
   EXPECT_EQ(get("moved.dat"), "payload");
   EXPECT_FALSE(exists("src.dat"));
+  // A target that differs only in case names a file present on disk.
+  err_clear();
+  EXPECT_EQ(file_rename(&h, "MOVED.DAT", 0), 0);
+  EXPECT_TRUE(err_has_code(859));
+  EXPECT_EQ(get("moved.dat"), "payload");
   const int32_t copy = file_register("copy.dat", 0);
   EXPECT_EQ(file_copy(h, copy, 0), 1);
   EXPECT_EQ(file_copy(h, copy, 1), 1);

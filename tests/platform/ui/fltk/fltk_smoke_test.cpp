@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ui/fltk/asan_full_stacks.h"
 #include "platform/ui/fltk/fltk_backend.h"
 #include "platform/ui/ui.h"
 
@@ -63,11 +64,21 @@ struct ProgressDlg : CDialog {
     GetDlgItem(13).SetCurSel(0);
     GetDlgItem(14).AddString("col");
     GetDlgItem(14).SetItemCheck(0, 1);
-    // Start once the window is up, as a user's click would.
-    Fl::add_timeout(0.2, [](void* d) { static_cast<ProgressDlg*>(d)->UserClick(1); }, this);
-    // Guard: never hang the test run.
-    Fl::add_timeout(20, [](void* d) { static_cast<ProgressDlg*>(d)->EndDialog(-2); }, this);
+    // Start once the window is on the screen and drawn, as a user's click
+    // would.
+    Fl::add_timeout(0.0, StartWhenDrawn, this);
+    // Guard: a window never drawn fails the test instead of hanging it.
+    Fl::add_timeout(60, Guard, this);
     return true;
+  }
+  static void Guard(void* d) { static_cast<ProgressDlg*>(d)->EndDialog(-2); }
+  static void StartWhenDrawn(void* d) {
+    auto* dlg = static_cast<ProgressDlg*>(d);
+    if (fltk::DrawCount(*dlg) == 0) {
+      Fl::repeat_timeout(0.02, StartWhenDrawn, d);
+      return;
+    }
+    dlg->UserClick(1);
   }
   void OnStart() {
     for (int id : {1, 2, 10, 11, 12, 13, 14}) {
@@ -106,7 +117,8 @@ TEST_F(UiFltk, ProgressLoopEndsBeforeAQueuedClickIsHandled) {
   auto dir = std::filesystem::path(std::getenv("QL_SCREENSHOT_DIR") ? std::getenv("QL_SCREENSHOT_DIR") : ".");
   dlg.shot = (dir / "ui_progress.png").string();
   int r = dlg.DoModal();
-  Fl::remove_timeout(nullptr, &dlg);
+  Fl::remove_timeout(ProgressDlg::StartWhenDrawn, &dlg);
+  Fl::remove_timeout(ProgressDlg::Guard, &dlg);
   EXPECT_EQ(r, IDCANCEL);
   EXPECT_TRUE(dlg.loopDone);
   EXPECT_FALSE(dlg.cancelDuringLoop);

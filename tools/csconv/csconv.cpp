@@ -1,0 +1,110 @@
+// csconv: reads CoordSys clauses and converts points from the command line.
+//
+//   csconv text [-b] CLAUSE   the clause as the writer gives it back
+//   csconv conv FROM TO       stdin "x y" lines from one system into another
+//   csconv int CLAUSE         stdin "x y" coordinates to integers
+//   csconv xy CLAUSE          stdin "x y" integers to coordinates
+//
+// A clause that does not read exits 1 with "error <code>" on stderr per
+// error pushed, oldest first. Conversions read the clauses with bounds.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kernel/coordsys/coordsys_text.h"
+#include "kernel/coordsys/xform.h"
+#include "kernel/runtime/err.h"
+#include "kernel/runtime/num.h"
+
+namespace {
+
+int usage() {
+  std::fputs("usage: csconv text [-b] CLAUSE | conv FROM TO | int CLAUSE | xy CLAUSE\n", stderr);
+  return 2;
+}
+
+bool read_clause(CoordXform* xf, const char* text, bool with_bounds) {
+  err_clear();
+  if (coordsys_parse_text(xf, text, with_bounds ? 1 : 0)) {
+    err_clear();
+    return true;
+  }
+  for (int i = 0; i < g_err_stack->stored_count && i < kErrMaxEntries; ++i) {
+    const ErrorEntry& e = g_err_stack->entries[i];
+    if (e.code > 0) std::fprintf(stderr, "error %d\n", e.code);
+  }
+  err_clear();
+  return false;
+}
+
+// Each stdin line "x y" (as strtod reads them) to fn; lines that hold no
+// two numbers are skipped.
+template <class Fn>
+void each_point(Fn fn) {
+  char line[512];
+  while (std::fgets(line, sizeof line, stdin)) {
+    char* end = nullptr;
+    const double x = std::strtod(line, &end);
+    if (end == line) continue;
+    char* end2 = nullptr;
+    const double y = std::strtod(end, &end2);
+    if (end2 == end) continue;
+    fn(x, y);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  const char* cmd = argv[1];
+  if (std::strcmp(cmd, "text") == 0) {
+    bool with_bounds = false;
+    int arg = 2;
+    if (std::strcmp(argv[arg], "-b") == 0) {
+      with_bounds = true;
+      ++arg;
+    }
+    if (arg != argc - 1) return usage();
+    CoordXform xf;
+    if (!read_clause(&xf, argv[arg], with_bounds)) return 1;
+    char out[1024];
+    coordsys_to_text(&xf, out, sizeof out, with_bounds ? 1 : 0);
+    std::printf("%s\n", out);
+    return 0;
+  }
+  if (std::strcmp(cmd, "conv") == 0) {
+    if (argc != 4) return usage();
+    CoordXform from, to;
+    if (!read_clause(&from, argv[2], true) || !read_clause(&to, argv[3], true)) return 1;
+    each_point([&](double x, double y) {
+      DPoint p{x, y};
+      DatumDef datum;
+      xform_xy_to_lonlat_datum(&p, &p, &from, 1, &datum);
+      xform_lonlat_to_xy(&p, &p, &to, 1, &datum);
+      std::printf("%.17g %.17g\n", p.x, p.y);
+    });
+    return 0;
+  }
+  if (std::strcmp(cmd, "int") == 0 || std::strcmp(cmd, "xy") == 0) {
+    if (argc != 3) return usage();
+    CoordXform xf;
+    if (!read_clause(&xf, argv[2], true)) return 1;
+    const bool to_int = cmd[0] == 'i';
+    each_point([&](double x, double y) {
+      if (to_int) {
+        const DPoint p{x, y};
+        IntPoint q;
+        xform_xy_to_int(&p, &q, &xf, 1);
+        std::printf("%d %d\n", q.x, q.y);
+      } else {
+        const IntPoint q{num_round_int_sat(x), num_round_int_sat(y)};
+        DPoint p;
+        xform_int_to_xy(&q, &p, &xf, 1);
+        std::printf("%.17g %.17g\n", p.x, p.y);
+      }
+    });
+    return 0;
+  }
+  return usage();
+}
