@@ -49,12 +49,24 @@ std::string two(int v, int digits) {
 
 std::string date_text(const Date& d) {
   if (date_is_empty(&d)) return "";
-  return two(d.year, 4) + "-" + two(d.month, 2) + "-" + two(d.day, 2);
+  std::string out = two(d.year, 4);
+  out += '-';
+  out += two(d.month, 2);
+  out += '-';
+  out += two(d.day, 2);
+  return out;
 }
 
 std::string time_text(const Time& t) {
   if (time_is_null(&t)) return "";
-  return two(t.hour, 2) + ":" + two(t.minute, 2) + ":" + two(t.second, 2) + "." + two(t.ms, 3);
+  std::string out = two(t.hour, 2);
+  out += ':';
+  out += two(t.minute, 2);
+  out += ':';
+  out += two(t.second, 2);
+  out += '.';
+  out += two(t.ms, 3);
+  return out;
 }
 
 std::string escaped(const char* text) {
@@ -84,7 +96,10 @@ std::string field_text(const FieldDef& f) {
     case VALUE_TIME: return time_text(v.u.time);
     case VALUE_DATETIME: {
       if (datetime_is_null(&v.u.dt)) return "";
-      return date_text(v.u.dt.date) + " " + time_text(v.u.dt.time);
+      std::string out = date_text(v.u.dt.date);
+      out += ' ';
+      out += time_text(v.u.dt.time);
+      return out;
     }
     default: return "?";
   }
@@ -103,7 +118,10 @@ void print_table(TableDef* t) {
       continue;
     }
     std::string line;
-    for (int32_t i = 0; i < t->field_count; ++i) line += (i > 0 ? "|" : "") + field_text(t->fields[i]);
+    for (int32_t i = 0; i < t->field_count; ++i) {
+      if (i > 0) line += '|';
+      line += field_text(t->fields[i]);
+    }
     std::printf("%s\n", line.c_str());
   }
 }

@@ -49,7 +49,12 @@ class dispatch : public StorageTest {
     std::string out;
     auto note = [&](int16_t r) {
       if (!out.empty()) out += " ";
-      out += r ? "1" : "0/" + std::to_string(err_count() > 0 ? err_first_code() : 0);
+      if (r) {
+        out += '1';
+      } else {
+        out += "0/";
+        out += std::to_string(err_count() > 0 ? err_first_code() : 0);
+      }
       err_clear();
     };
     StorageDesc s;

@@ -161,7 +161,8 @@ TEST_F(drivers, CreateRefusesMemoAndTooManyFields) {
     std::vector<std::string> names(251);
     std::vector<FieldSpec> many;
     for (size_t i = 0; i < names.size(); ++i) {
-      names[i] = "f" + std::to_string(i);
+      names[i] = std::to_string(i);
+      names[i].insert(0, 1, 'f');
       many.push_back({names[i].c_str(), VALUE_INTEGER, 0, 0});
     }
     err_clear();

@@ -151,7 +151,12 @@ TEST_F(tabdump_rows, DeletedRowsPrintAsUnreadable) {
 
 TEST_F(tabdump_rows, TooManyColumnsLeaveNoFile) {
   std::string columns;
-  for (int i = 0; i < 251; ++i) columns += (i > 0 ? "," : "") + std::string("c") + std::to_string(i) + " Integer 0 0";
+  for (int i = 0; i < 251; ++i) {
+    if (i > 0) columns += ',';
+    columns += 'c';
+    columns += std::to_string(i);
+    columns += " Integer 0 0";
+  }
   for (const char* type : {"native", "dbf"}) {
     const DumpRun r = tabdump("--create " + q("t.TAB") + " --type " + type + " --columns '" + columns + "'");
     EXPECT_EQ(r.exit_code, 1);
