@@ -63,7 +63,7 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
 
 TEST_F(defs_open, ComponentFilesAndObjects) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
-  put("t.DAT", "");
+  put_dat_integers("t.DAT", 1);
   put("t.IND", "");
   put("t.MAP", "");
   TableDef* t = open("t.TAB");
@@ -88,7 +88,7 @@ TEST_F(defs_open, ComponentFilesAndObjects) {
 
 TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
-  put("t.DAT", "");
+  put_dat_integers("t.DAT", 1);
   g_kshared.fatal_trap_flag = 1;
   TableDef* t = nullptr;
   EXPECT_EQ(kernel_guard([&] { t = open("t.TAB"); }), 1);
