@@ -946,7 +946,11 @@ int16_t file_can_write(const char* path, int16_t test_existing) {
 
 int32_t file_stat(const char* path, struct stat* record) {
   if (path == nullptr || record == nullptr || std::strlen(path) > static_cast<size_t>(kPathMaxLen)) return -1;
-  return stat(path, record);
+  // Windows names: found without regard to case, as opens find them.
+  char full[kPathSize];
+  fmt_format(full, sizeof full, "%s", path);
+  path_resolve_case(full);
+  return stat(full, record);
 }
 
 int32_t file_rename_path(const char* old_path, const char* new_path) {

@@ -1,5 +1,10 @@
 // tabdump: a look at table definition files from the command line.
 //
+//   tabdump [--type dbf] FILE    prints a table's columns and rows (a .TAB
+//                                opened as a table is, or a dBASE file).
+//   tabdump --create FILE.TAB --type native|dbf --columns "NAME TYPE W D,..."
+//                                creates a table from stdin's rows.
+//
 //   tabdump --rewrite FILE.TAB   reads the definition alone (no data file is
 //                                opened) and writes it back.
 //
@@ -8,6 +13,7 @@
 // the file is then left as it was.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
@@ -17,16 +23,11 @@
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
+#include "tools/tabdump/rows.h"
 
 namespace {
 
-int fail() {
-  const int n = err_count() < kErrMaxEntries ? err_count() : kErrMaxEntries;
-  for (int i = 0; i < n; ++i) {
-    if (g_err_stack->entries[i].code > 0) std::fprintf(stderr, "error %d\n", g_err_stack->entries[i].code);
-  }
-  return 1;
-}
+int fail() { return tabdump_fail(); }
 
 int rewrite(const char* path) {
   const int32_t h = file_register(path, 1);
@@ -70,11 +71,34 @@ int rewrite(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::strcmp(argv[1], "--rewrite") != 0) {
-    std::fprintf(stderr, "usage: tabdump --rewrite FILE.TAB\n");
+  const char* file = nullptr;
+  const char* type = nullptr;
+  const char* columns = nullptr;
+  bool do_rewrite = false, create = false, bad = false;
+  for (int i = 1; i < argc && !bad; ++i) {
+    const std::string a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == "--rewrite") do_rewrite = true;
+    else if (a == "--create") create = true;
+    else if (a == "--type" && more) type = argv[++i];
+    else if (a == "--columns" && more) columns = argv[++i];
+    else if (file == nullptr && a.rfind("--", 0) != 0) file = argv[i];
+    else bad = true;
+  }
+  const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
+  bad = bad || file == nullptr || (do_rewrite && (create || type != nullptr)) ||
+        (type != nullptr && !dbf && std::strcmp(type, "native") != 0) || (create && (type == nullptr || columns == nullptr)) ||
+        (!create && columns != nullptr) || (!create && type != nullptr && !dbf);
+  if (bad) {
+    std::fprintf(stderr,
+                 "usage: tabdump --rewrite FILE.TAB\n"
+                 "       tabdump [--type dbf] FILE\n"
+                 "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");
     return 2;
   }
   charset_init_system();
   tables_runtime_start();
-  return rewrite(argv[2]);
+  if (do_rewrite) return rewrite(file);
+  if (create) return tabdump_create(file, dbf, columns);
+  return tabdump_dump(file, dbf);
 }

@@ -109,6 +109,11 @@ class DefsTest : public KernelFilesTest {
     b += '\x1A';
     put(name, b);
   }
+  // A native data file of n Integer fields (4-byte binary), no rows.
+  void put_dat_integers(const std::string& name, size_t n) const {
+    std::vector<DbfField> fields(n, DbfField{"f", 'C', 4, 0});
+    put_dbf(name, fields);
+  }
 
   std::string text_;
 };

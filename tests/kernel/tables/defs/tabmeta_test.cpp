@@ -13,7 +13,7 @@ class defs_tabmeta : public DefsTest {
     put("t.TAB", crlf({"!table", "!version 300", "!charset WindowsLatin1", "", "Definition Table",
                        "  Type NATIVE Charset \"WindowsLatin1\"", "  Fields 2", "    a Integer ;",
                        "    b Char (5) ;"}));
-    put("t.DAT", "");
+    put_dbf("t.DAT", {{"a", 'C', 4, 0}, {"b", 'C', 5, 0}});
     handle_ = file_register(path("t.TAB").c_str(), 1);
     table_ = table_open_file(handle_);
     ASSERT_NE(table_, nullptr) << err_first_code();

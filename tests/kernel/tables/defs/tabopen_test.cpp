@@ -9,6 +9,7 @@
 #include "kernel/runtime/path.h"
 #include "kernel/tables/defs/defs_fixture.h"
 #include "kernel/tables/lang/walker.h"
+#include "kernel/tables/storage/tabtype_ops.h"
 
 class defs_open : public DefsTest {
  protected:
@@ -31,7 +32,7 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   std::vector<std::string> lines = {"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 12"};
   for (int i = 0; i < 12; ++i) lines.push_back("f" + std::to_string(i) + " Integer ;");
   put("t.TAB", crlf(lines));
-  put("t.DAT", "");
+  put_dat_integers("t.DAT", 12);
   TableDef* t = open("t.TAB");
   ASSERT_NE(t, nullptr) << err_first_code();
   ASSERT_NE(t->entry, nullptr);
@@ -62,7 +63,7 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
 
 TEST_F(defs_open, ComponentFilesAndObjects) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
-  put("t.DAT", "");
+  put_dat_integers("t.DAT", 1);
   put("t.IND", "");
   put("t.MAP", "");
   TableDef* t = open("t.TAB");
@@ -87,7 +88,7 @@ TEST_F(defs_open, ComponentFilesAndObjects) {
 
 TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
-  put("t.DAT", "");
+  put_dat_integers("t.DAT", 1);
   g_kshared.fatal_trap_flag = 1;
   TableDef* t = nullptr;
   EXPECT_EQ(kernel_guard([&] { t = open("t.TAB"); }), 1);
@@ -98,12 +99,16 @@ TEST_F(defs_open, MissingIndexFileUnderTheFatalTrap) {
 }
 
 TEST_F(defs_open, AsciiEntryIsReadOnly) {
+  // The delimited-text driver stands in as one whose open succeeds.
+  static const TabTypeDriver kOpens = {.open = [](StorageDesc*, FieldDef*) -> int16_t { return 1; }};
+  const TabTypeDriver* before = tabtype_set_driver(TABTYPE_ASCII, &kOpens);
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type ASCII Delimiter 44", "Fields 1",
                      "a Char (10) ;"}));
   put("t.TXT", "x\n");
   set_mtime("t.TXT", 1000000000);
   set_mtime("t.TAB", 1000000000);
   TableDef* t = open("t.TAB");
+  tabtype_set_driver(TABTYPE_ASCII, before);
   ASSERT_NE(t, nullptr) << err_first_code();
   EXPECT_EQ(t->read_only, 1);
   EXPECT_EQ(t->entry->read_only, 1);
@@ -166,12 +171,13 @@ TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
             "Register Table \"" + path("t.DBF") + "\"  TYPE DBF Charset \"WindowsLatin1\" into  \"" + path("t.TAB") +
                 "\"");
   ASSERT_EQ(t->field_count, 2);
-  EXPECT_STREQ(t->fields[0].name, "ID");
+  // Described names: lower case, the first letter upper case.
+  EXPECT_STREQ(t->fields[0].name, "Id");
   EXPECT_EQ(t->fields[0].value.type, VALUE_DECIMAL);
-  EXPECT_STREQ(t->fields[1].name, "NAME");
+  EXPECT_STREQ(t->fields[1].name, "Name");
   EXPECT_EQ(read("t.TAB"), crlf({"!table", "!version 300", "!charset WindowsLatin1", "", "Definition Table",
-                                 "  Type DBF Charset \"WindowsLatin1\"", "  Fields 2", "    ID Decimal (10, 0) ;",
-                                 "    NAME Char (20) ;"}));
+                                 "  Type DBF Charset \"WindowsLatin1\"", "  Fields 2", "    Id Decimal (10, 0) ;",
+                                 "    Name Char (20) ;"}));
   tabdef_free(t);
   EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
 }
@@ -189,6 +195,8 @@ TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
 }
 
 TEST_F(defs_refresh, NewerDefinitionIsKept) {
+  put_dbf("t.DBF", {{"OLD", 'C', 5, 0}});
+  set_mtime("t.DBF", 1000000001);
   set_mtime("t.TAB", 1000000002);
   TableDef* t = open("t.TAB");
   ASSERT_NE(t, nullptr) << err_first_code();

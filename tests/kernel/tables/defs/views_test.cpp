@@ -93,7 +93,7 @@ TEST_F(defs_views, RefusedViews) {
 }
 
 TEST_F(defs_views, BindingNamesToOpenTables) {
-  put("a.DAT", "");
+  put_dat_integers("a.DAT", 3);
   const int32_t h = file_register(path("a.TAB").c_str(), 1);
   TableDef* t = table_open_file(h);
   ASSERT_NE(t, nullptr) << err_first_code();

@@ -1,0 +1,309 @@
+// tabdump's row commands (see rows.h). Rows are printed one a line, fields
+// joined by "|": integers in decimal, Float and Decimal in their shortest
+// round-trip fixed form, dates YYYY-MM-DD, times HH:MM:SS.mmm, logicals T
+// or F, empty texts and null dates and times as nothing; "\", "|", CR and
+// LF in texts as \\, \|, \r and \n; a row that cannot be read as "!". The
+// create command reads rows in the same form.
+#include "tools/tabdump/rows.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "kernel/runtime/charset.h"
+#include "kernel/runtime/err.h"
+#include "kernel/runtime/file.h"
+#include "kernel/runtime/path.h"
+#include "kernel/runtime/str.h"
+#include "kernel/tables/storage/tabtype_ops.h"
+#include "kernel/tables/tabdef.h"
+#include "kernel/tables/tabwrite.h"
+
+namespace {
+
+constexpr int32_t kTypes[] = {VALUE_CHAR,  VALUE_DECIMAL, VALUE_INTEGER, VALUE_SMALLINT, VALUE_DATE,    VALUE_LOGICAL,
+                              VALUE_FLOAT, VALUE_MEMO,    VALUE_TIME,    VALUE_DATETIME, VALUE_LARGEINT};
+
+// The type word of field_type_text ("Char" of "Char (10)").
+std::string type_word(int32_t type) {
+  char text[64] = {};
+  if (!field_type_text(type, 1, 0, text, sizeof text)) return "?";
+  std::string w = text;
+  return w.substr(0, w.find(' '));
+}
+
+std::string number_text(double d) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+  return std::string(buf, r.ptr);
+}
+
+std::string two(int v, int digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*d", digits, v);
+  return buf;
+}
+
+std::string date_text(const Date& d) {
+  if (date_is_empty(&d)) return "";
+  std::string out = two(d.year, 4);
+  out += '-';
+  out += two(d.month, 2);
+  out += '-';
+  out += two(d.day, 2);
+  return out;
+}
+
+std::string time_text(const Time& t) {
+  if (time_is_null(&t)) return "";
+  std::string out = two(t.hour, 2);
+  out += ':';
+  out += two(t.minute, 2);
+  out += ':';
+  out += two(t.second, 2);
+  out += '.';
+  out += two(t.ms, 3);
+  return out;
+}
+
+std::string escaped(const char* text) {
+  std::string out;
+  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
+    switch (*p) {
+      case '\\': out += "\\\\"; break;
+      case '|': out += "\\|"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += *p; break;
+    }
+  }
+  return out;
+}
+
+std::string field_text(const FieldDef& f) {
+  const Value& v = f.value;
+  switch (v.type) {
+    case VALUE_CHAR: case VALUE_MEMO: return escaped(value_text_ptr(&v, nullptr));
+    case VALUE_DECIMAL: case VALUE_FLOAT: return number_text(v.u.d);
+    case VALUE_INTEGER: return std::to_string(v.u.i);
+    case VALUE_SMALLINT: return std::to_string(v.u.s);
+    case VALUE_LARGEINT: return std::to_string(v.u.ll);
+    case VALUE_LOGICAL: return v.u.b ? "T" : "F";
+    case VALUE_DATE: return date_text(v.u.date);
+    case VALUE_TIME: return time_text(v.u.time);
+    case VALUE_DATETIME: {
+      if (datetime_is_null(&v.u.dt)) return "";
+      std::string out = date_text(v.u.dt.date);
+      out += ' ';
+      out += time_text(v.u.dt.time);
+      return out;
+    }
+    default: return "?";
+  }
+}
+
+void print_table(TableDef* t) {
+  for (int32_t i = 0; i < t->field_count; ++i) {
+    const FieldDef& f = t->fields[i];
+    std::printf("%s %s %d %d\n", f.name, type_word(f.value.type).c_str(), f.width, f.decimals);
+  }
+  std::printf("--\n");
+  for (int32_t n = 1; n <= t->storage.row_count; ++n) {
+    if (!tabtype_read_row(&t->storage, t->fields, n)) {
+      err_clear();
+      std::printf("!\n");
+      continue;
+    }
+    std::string line;
+    for (int32_t i = 0; i < t->field_count; ++i) {
+      if (i > 0) line += '|';
+      line += field_text(t->fields[i]);
+    }
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+// ---- reading rows ----------------------------------------------------------
+
+// Splits a line at unescaped "|", undoing the escapes.
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '|') {
+      out.emplace_back();
+    } else if (c == '\\' && i + 1 < line.size()) {
+      const char e = line[++i];
+      out.back() += e == 'r' ? '\r' : e == 'n' ? '\n' : e;
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+template <class T>
+bool whole(const std::string& s, T* out) {
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool parse_date(const std::string& s, Date* d) {
+  int y = 0, m = 0, day = 0;
+  if (s.empty()) return date_set_empty(d), true;
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-' || !whole(s.substr(0, 4), &y) || !whole(s.substr(5, 2), &m) ||
+      !whole(s.substr(8, 2), &day))
+    return false;
+  *d = Date{static_cast<int16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(day)};
+  return true;
+}
+
+bool parse_time(const std::string& s, Time* t) {
+  int h = 0, m = 0, sec = 0, ms = 0;
+  if (s.empty()) return time_set_null(t), true;
+  if (s.size() != 12 || s[2] != ':' || s[5] != ':' || s[8] != '.' || !whole(s.substr(0, 2), &h) ||
+      !whole(s.substr(3, 2), &m) || !whole(s.substr(6, 2), &sec) || !whole(s.substr(9, 3), &ms))
+    return false;
+  *t = Time{static_cast<int16_t>(ms), static_cast<uint8_t>(sec), static_cast<uint8_t>(m), static_cast<int8_t>(h)};
+  return time_is_valid(t) != 0;
+}
+
+bool set_field(FieldDef* f, const std::string& s) {
+  Value& v = f->value;
+  switch (v.type) {
+    case VALUE_CHAR: {
+      char* p = value_text_ptr(&v, nullptr);
+      if (p == nullptr) return false;
+      str_copy_n(p, s.c_str(), static_cast<int64_t>(f->width) + 1);
+      return true;
+    }
+    case VALUE_DECIMAL: case VALUE_FLOAT: return whole(s, &v.u.d);
+    case VALUE_INTEGER: return whole(s, &v.u.i);
+    case VALUE_SMALLINT: return whole(s, &v.u.s);
+    case VALUE_LARGEINT: return whole(s, &v.u.ll);
+    case VALUE_LOGICAL:
+      v.u.b = s == "T" ? 1 : 0;
+      return s == "T" || s == "F";
+    case VALUE_DATE: return parse_date(s, &v.u.date);
+    case VALUE_TIME: return parse_time(s, &v.u.time);
+    case VALUE_DATETIME:
+      if (s.empty()) return datetime_set_null(&v.u.dt), true;
+      return s.size() == 23 && s[10] == ' ' && parse_date(s.substr(0, 10), &v.u.dt.date) &&
+             parse_time(s.substr(11), &v.u.dt.time);
+    default: return false;
+  }
+}
+
+// "NAME TYPE WIDTH DECIMALS" items, comma-separated.
+bool parse_columns(const char* text, std::vector<FieldDef>* out) {
+  std::string all = text;
+  size_t start = 0;
+  while (start <= all.size()) {
+    size_t end = all.find(',', start);
+    if (end == std::string::npos) end = all.size();
+    char name[64] = {}, type[64] = {};
+    int width = 0, decimals = 0;
+    const std::string item = all.substr(start, end - start);
+    if (std::sscanf(item.c_str(), "%63s %63s %d %d", name, type, &width, &decimals) != 4) return false;
+    FieldDef f = {};
+    str_copy_n(f.name, name, kTableNameSize);
+    f.width = static_cast<uint8_t>(width);
+    f.decimals = static_cast<uint8_t>(decimals);
+    for (int32_t t : kTypes) {
+      if (strcasecmp(type_word(t).c_str(), type) == 0) f.value.type = static_cast<uint8_t>(t);
+    }
+    if (f.value.type == VALUE_NONE || width < 0 || width > 255 || decimals < 0 || decimals > 255) return false;
+    out->push_back(f);
+    start = end + 1;
+  }
+  return !out->empty();
+}
+
+}  // namespace
+
+int tabdump_fail() {
+  const int n = err_count() < kErrMaxEntries ? err_count() : kErrMaxEntries;
+  for (int i = 0; i < n; ++i) {
+    if (g_err_stack->entries[i].code > 0) std::fprintf(stderr, "error %d\n", g_err_stack->entries[i].code);
+  }
+  return 1;
+}
+
+int tabdump_dump(const char* path, bool dbf) {
+  TableDef* t = nullptr;
+  int32_t def = 0;
+  if (dbf) {
+    t = tabdef_new();
+    t->storage.type = TABTYPE_DBF;
+    typeopts_init(&t->storage.options, TABTYPE_DBF);
+    bool ok = tabtype_read_fields(path, t) != 0;
+    tabtype_close(&t->storage, nullptr);
+    t->storage.field_count = t->field_count;
+    ok = ok && tabtype_open(path, 0, &t->storage, TABTYPE_DBF, &t->field_count, &t->fields);
+    if (!ok) {
+      tabdef_free(t);
+      return tabdump_fail();
+    }
+  } else {
+    def = file_register(path, 1);
+    if (def <= 0) return tabdump_fail();
+    t = table_open_file(def);
+    if (t == nullptr) {
+      file_unregister(def);
+      return tabdump_fail();
+    }
+  }
+  if (!tabtype_begin_access(t, &t->storage, 1)) {
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  print_table(t);
+  tabtype_end_access(&t->storage);
+  tabdef_free(t);
+  return 0;
+}
+
+int tabdump_create(const char* path, bool dbf, const char* columns) {
+  std::vector<FieldDef> cols;
+  if (!parse_columns(columns, &cols)) {
+    std::fprintf(stderr, "tabdump: bad --columns\n");
+    return 2;
+  }
+  TableDef* t = tabdef_new();
+  const int32_t type = dbf ? TABTYPE_DBF : TABTYPE_NATIVE;
+  t->storage.type = static_cast<uint8_t>(type);
+  typeopts_init(&t->storage.options, type);
+  t->version = t->read_entire = t->edit = 300;
+  path_to_table_name(path, t->name);
+  const int32_t n = static_cast<int32_t>(cols.size());
+  t->fields = fieldlist_new(n);
+  if (t->fields == nullptr) {
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  std::memcpy(static_cast<void*>(t->fields), cols.data(), cols.size() * sizeof(FieldDef));
+  t->field_count = n;
+  if (!tabtype_create(path, nullptr, -1, 0, &t->storage, type, n, t->fields, nullptr, 0)) {
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  t->def_file = file_register_nocheck(path, 1);
+  bool ok = t->def_file > 0 && tabfile_write(t, nullptr, nullptr, nullptr) &&
+            tabtype_begin_access(t, &t->storage, 2);
+  std::string line;
+  int32_t row = 0;
+  while (ok && std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> parts = split(line);
+    ok = static_cast<int32_t>(parts.size()) == n;
+    for (int32_t i = 0; ok && i < n; ++i) ok = set_field(&t->fields[i], parts[static_cast<size_t>(i)]);
+    if (!ok) std::fprintf(stderr, "tabdump: bad row %d\n", row + 1);
+    ok = ok && tabtype_insert_row(&t->storage, t->fields, &row);
+  }
+  if (t->storage.nesting > 0 && !tabtype_end_access(&t->storage)) ok = false;
+  tabdef_free(t);
+  return ok ? 0 : tabdump_fail();
+}
