@@ -1,5 +1,6 @@
-// OGC typing of geometry objects: the members of an object and the OGC
-// type they make.
+// OGC forms of geometry objects: typing (the members of an object and the
+// OGC type they make) and the well-known binary that "OGC0" and "OGC1"
+// blobs carry.
 #pragma once
 
 #include <cstdint>
@@ -22,3 +23,14 @@ enum : int32_t {
 // 1, 3 or 5). A typed object is left alone. 1, or 0 when the object fails
 // its checks.
 int ktgeo_ogc_derive_type(SpatialObject* object, int multiple);
+
+// Well-known binary of an object: a new block (qd_free), its length and the
+// object's csid; 1, or 0 with a null block and length 0.
+int ktgeo_ogc_cast_from_geometry(SpatialObject* object, uint8_t** wkb, uint32_t* length,
+                                 uint32_t* csid);
+// Resets the object (csid = the argument), reads the binary and completes
+// the object; 1 or 0.
+int ktgeo_ogc_cast_to_geometry(SpatialObject* object, const uint8_t* data, uint32_t length,
+                               uint32_t csid);
+// "OGC1" with the id when csid is not 0, else "OGC0": a new blob or null.
+uint8_t* ktgeo_ogc_pack_blob(const uint8_t* wkb, uint32_t length, uint32_t csid);

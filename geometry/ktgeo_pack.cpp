@@ -1,8 +1,19 @@
-// Release of the lists that geometry records own. Every freed pointer is
-// cleared; the records themselves stay with their owners.
+// Geometry blobs: the version-02 writer, the writer and reader entries with
+// the tag dispatch, the object-record wrapper, the copy through a blob and
+// the release functions. Compact forms live in ktgeo_compact, the body
+// readers of every version in ktgeo_unpack.
 #include "geometry/ktgeo_pack.h"
 
+#include <cstring>
+#include <initializer_list>
+
+#include "geometry/ktgeo_cv.h"
+#include "geometry/ktgeo_model.h"
+#include "geometry/ktgeo_ogc.h"
 #include "geometry/qd_alloc.h"
+#include "geometry/qd_fail.h"
+
+// ------------------------------------------------------------ release
 
 namespace {
 
@@ -67,4 +78,443 @@ int ktgeo_so_release(SpatialObject* object) {
     if (object->primitives) nlst_exec(object->primitives, ktgeo_primitive_release, nullptr);
     free_list(object->primitives);
     return 1;
+}
+
+// ------------------------------------------------------------ version 02
+
+namespace {
+
+int letter(BlobBuffer* w, char c) {
+    const uint8_t b = static_cast<uint8_t>(c);
+    return ktgeo_blob_write_uc1(w, &b);
+}
+
+int flag_letter(BlobBuffer* w, int32_t value) { return letter(w, value == 1 ? 't' : 'f'); }
+
+int direction_letter(BlobBuffer* w, int32_t direction) {
+    return letter(w, direction == KTGEO_DIR_REVERSE   ? 'R'
+                     : direction == KTGEO_DIR_FORWARD ? 'F'
+                                                      : 'N');
+}
+
+char curve_type_letter(int32_t type) {
+    switch (type) {
+        case KTGEO_CIRCULAR_ARC: return 'A';
+        case KTGEO_BEZIER: return 'B';
+        case KTGEO_KT_CURVE: return 'H';
+        default: return 'L';
+    }
+}
+
+int f4_offset(BlobBuffer* w, double to, double from) {
+    const float v = static_cast<float>(to - from);
+    return ktgeo_blob_write_f4(w, &v);
+}
+
+int tangent_field(const GeoCurve* curve, BlobBuffer* w) {
+    const nlst* c = curve->coords;
+    if (!c || c->tally < 2) return letter(w, '-');
+    const GeoCoord* first = static_cast<const GeoCoord*>(c->data);
+    const GeoCoord* last = first + (c->tally - 1);
+    const bool start = curve->tangent_mode == 1 || curve->tangent_mode == 3;
+    const bool end = curve->tangent_mode == 2 || curve->tangent_mode == 3;
+    if (!start && !end) return letter(w, '-');
+    if (!letter(w, start && end ? 'X' : start ? '<' : '>')) return 0;
+    if (start && !(f4_offset(w, curve->start_tangent.x, first->x) &&
+                   f4_offset(w, curve->start_tangent.y, first->y)))
+        return 0;
+    return !end || (f4_offset(w, curve->end_tangent.x, last->x) &&
+                    f4_offset(w, curve->end_tangent.y, last->y));
+}
+
+// The curve record without its envelope.
+int curve_record(const GeoCurve* curve, BlobBuffer* w) {
+    if (!(letter(w, 'l') && pack02_centroid(&curve->ref, w) &&
+          flag_letter(w, curve->closed) && direction_letter(w, curve->direction) &&
+          flag_letter(w, curve->invalid) && letter(w, curve_type_letter(curve->curve_type))))
+        return 0;
+    const uint32_t n = curve->coords ? curve->coords->tally : nlst_tally(curve->coords);
+    if (!ktgeo_blob_write_ui4(w, &n)) return 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (!pack02_coord(static_cast<const GeoCoord*>(curve->coords->data) + i, w)) return 0;
+    return curve->curve_type != KTGEO_KT_CURVE || tangent_field(curve, w);
+}
+
+}  // namespace
+
+int pack02_coord(const GeoCoord* coord, BlobBuffer* w) {
+    const bool z = ktgeo_has_z(*coord);
+    const uint32_t width = z ? 25 : 17;
+    if (!ktgeo_blob_reserve(w, width)) return 0;
+    uint8_t* p = byte_put_uc1(w->cursor, z ? '3' : '2');
+    p = byte_put_f8(byte_put_f8(p, coord->x), coord->y);
+    if (z) byte_put_f8(p, coord->z);
+    w->cursor += width;
+    if (static_cast<uint32_t>(w->cursor - w->base) > w->used)
+        w->used = static_cast<uint32_t>(w->cursor - w->base);
+    return 1;
+}
+
+int pack02_centroid(const GeoCoord* position, BlobBuffer* w) {
+    if (ktgeo_coord_is_unset(*position)) return letter(w, 'b');
+    return letter(w, 'c') && pack02_coord(position, w);
+}
+
+int pack02_envelope(const GeoCoord* min, const GeoCoord* max, BlobBuffer* w) {
+    if (ktgeo_coord_is_unset(*min)) return letter(w, 'd');
+    const bool z = ktgeo_has_z(*min);
+    if (!(letter(w, 'e') && letter(w, z ? '3' : '2'))) return 0;
+    for (const GeoCoord* c : {min, max})
+        if (!(ktgeo_blob_write_f8(w, &c->x) && ktgeo_blob_write_f8(w, &c->y) &&
+              (!z || ktgeo_blob_write_f8(w, &c->z))))
+            return 0;
+    return 1;
+}
+
+int pack02_coord_list(const nlst* list, BlobBuffer* w) {
+    const uint32_t n = nlst_tally(list);
+    if (!ktgeo_blob_write_ui4(w, &n)) return 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (!pack02_coord(static_cast<const GeoCoord*>(list->data) + i, w)) return 0;
+    return 1;
+}
+
+int pack02_point(const GeoPoint* point, BlobBuffer* w) {
+    if (!letter(w, 'p')) return 0;
+    if (!point->direction) return letter(w, 'P') && pack02_coord(&point->coord, w);
+    const GeoPointDirection* d = point->direction;
+    return letter(w, 'D') && pack02_coord(&point->coord, w) && ktgeo_blob_write_i4(w, &d->word1) &&
+           ktgeo_blob_write_i4(w, &d->word2) && f4_offset(w, d->toward.x, point->coord.x) &&
+           f4_offset(w, d->toward.y, point->coord.y);
+}
+
+int pack02_curve(const GeoCurve* curve, BlobBuffer* w) { return curve_record(curve, w); }
+
+int pack02_path(const GeoPath* path, BlobBuffer* w) {
+    if (!(letter(w, 'h') && pack02_centroid(&path->ref, w) && flag_letter(w, path->closed) &&
+          flag_letter(w, path->connected) && direction_letter(w, path->direction)))
+        return 0;
+    if (path->curves)
+        for (uint32_t i = 0; i < path->curves->tally; ++i)
+            if (!curve_record(static_cast<const GeoCurve*>(path->curves->data) + i, w)) return 0;
+    return letter(w, '0');
+}
+
+int pack02_polygon(const GeoPolygon* polygon, BlobBuffer* w) {
+    if (!(letter(w, 'r') && pack02_centroid(&polygon->label, w) &&
+          flag_letter(w, polygon->valid)))
+        return 0;
+    if (!polygon->interiors) return letter(w, 'O') && pack02_path(&polygon->exterior, w);
+    if (!(letter(w, 'I') && pack02_path(&polygon->exterior, w))) return 0;
+    for (uint32_t i = 0; i < polygon->interiors->tally; ++i)
+        if (!pack02_path(static_cast<const GeoPath*>(polygon->interiors->data) + i, w)) return 0;
+    return letter(w, '0');
+}
+
+int pack02_goemetry(GeometricPrimitive* primitive, BlobBuffer* w) {
+    switch (primitive->type) {
+        case KTGEO_POINT: return pack02_point(&primitive->geom.point, w) && letter(w, 'd');
+        case KTGEO_CURVE:
+            return pack02_curve(&primitive->geom.curve, w) &&
+                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
+        case KTGEO_PATH:
+            return pack02_path(&primitive->geom.path, w) &&
+                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
+        case KTGEO_POLYGON:
+            return pack02_polygon(&primitive->geom.polygon, w) &&
+                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
+        default:
+            QD_FAIL("UKT_1", "function%s", "pack02_goemetry", "param%s", "geometry", nullptr);
+            return 0;
+    }
+}
+
+int pack02_spatialobject(SpatialObject* object, BlobBuffer* w) {
+    const uint32_t csid = static_cast<uint32_t>(object->csid);
+    if (!(ktgeo_blob_write_ui4(w, &csid) && pack02_envelope(&object->env_min, &object->env_max, w) &&
+          flag_letter(w, object->flag) && pack02_centroid(&object->centroid, w) &&
+          pack02_centroid(&object->second_point, w)))
+        return 0;
+    if (object->primitives)
+        for (uint32_t i = 0; i < object->primitives->tally; ++i)
+            if (!pack02_goemetry(static_cast<GeometricPrimitive*>(object->primitives->data) + i, w))
+                return 0;
+    return letter(w, '0');
+}
+
+// ------------------------------------------------------------ writer entries
+
+namespace {
+
+uint64_t curve_bytes(const GeoCurve* c) {
+    return 96 + 25 * uint64_t{c->coords ? c->coords->tally : 0};
+}
+
+uint64_t path_bytes(const GeoPath* p) {
+    uint64_t n = 64;
+    if (p->curves)
+        for (uint32_t i = 0; i < p->curves->tally; ++i)
+            n += curve_bytes(static_cast<const GeoCurve*>(p->curves->data) + i);
+    return n;
+}
+
+// Room for the whole blob in most cases, so that it is written without
+// growing (at least 512 bytes, as blobs always started).
+uint32_t size_estimate(const SpatialObject* o) {
+    uint64_t n = 512;
+    const nlst* list = o->primitives;
+    for (uint32_t i = 0; list && i < list->tally && n < (1u << 30); ++i) {
+        const GeometricPrimitive* p = static_cast<const GeometricPrimitive*>(list->data) + i;
+        n += 64;
+        switch (p->type) {
+            case KTGEO_POINT: n += 48; break;
+            case KTGEO_CURVE: n += curve_bytes(&p->geom.curve); break;
+            case KTGEO_PATH: n += path_bytes(&p->geom.path); break;
+            case KTGEO_POLYGON: {
+                const GeoPolygon& g = p->geom.polygon;
+                n += 64 + path_bytes(&g.exterior);
+                for (uint32_t k = 0; g.interiors && k < g.interiors->tally; ++k)
+                    n += path_bytes(static_cast<const GeoPath*>(g.interiors->data) + k);
+                break;
+            }
+            default: break;
+        }
+    }
+    return static_cast<uint32_t>(n < (1u << 30) ? n : (1u << 30));
+}
+
+}  // namespace
+
+int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) {
+    const uint32_t placeholder = 0;
+    if (!ktgeo_blob_write_ui4(w, &placeholder)) return 0;
+    const int compact = pack_compact(object, w);
+    if (compact >= 0) return compact;
+    return ktgeo_blob_write_c4(w, "KT02") && pack02_spatialobject(object, w);
+}
+
+uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
+    if (object->ogc_state != 0) {
+        uint8_t* wkb = nullptr;
+        uint32_t length = 0, csid = 0;
+        if (!ktgeo_ogc_cast_from_geometry(object, &wkb, &length, &csid)) return nullptr;
+        uint8_t* blob = ktgeo_ogc_pack_blob(wkb, length, csid);
+        qd_free(wkb);
+        return blob;
+    }
+    BlobBuffer w;
+    if (!ktgeo_blob_init(&w, size_estimate(object))) return nullptr;
+    if (!ktgeo_pack_tagged(object, &w)) {
+        ktgeo_blob_free(&w);
+        return nullptr;
+    }
+    return ktgeo_blob_detach(&w);
+}
+
+uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object) {
+    ktgeo_so_complete(object);
+    return ktgeo_pack_geometry(object);
+}
+
+uint8_t* ktgeo_pack_cv(const uint8_t* record, uint32_t length, uint32_t csid) {
+    const uint32_t head = csid ? 12 : 8;
+    if (length > UINT32_MAX - head) {
+        QD_FAIL("UKT_0", "function%s", "ktgeo_pack_cv", nullptr);
+        return nullptr;
+    }
+    const uint32_t total = length + head;
+    BlobBuffer w;
+    if (!ktgeo_blob_init(&w, total)) return nullptr;
+    if (ktgeo_blob_write_ui4(&w, &total) && ktgeo_blob_write_c4(&w, csid ? "CV01" : "CV00") &&
+        (!csid || ktgeo_blob_write_ui4(&w, &csid)) && ktgeo_blob_write_bytes(&w, record, length))
+        return ktgeo_blob_detach(&w);
+    ktgeo_blob_free(&w);
+    return nullptr;
+}
+
+// ------------------------------------------------------------ reader entries
+
+namespace {
+
+bool is_alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The tag as reported: characters outside `keep` as "x" and two hex digits.
+void tag_text(const char* tag, bool printable, char* out) {
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 4; ++i) {
+        const unsigned char c = static_cast<unsigned char>(tag[i]);
+        if (printable ? (c >= 0x20 && c < 0x7f) : is_alnum(static_cast<char>(c))) {
+            *out++ = static_cast<char>(c);
+        } else {
+            *out++ = 'x';
+            *out++ = kHex[c >> 4];
+            *out++ = kHex[c & 15];
+        }
+    }
+    *out = '\0';
+}
+
+void report_unknown_tag(const char* tag, bool printable) {
+    char text[13];
+    tag_text(tag, printable, text);
+    QD_FAIL("UKT_I", "type%s", text, nullptr);
+}
+
+enum class Compact { none, point2, point3, line2, line3, path2, path3, area2, area3, circle };
+
+struct CompactTag {
+    Compact form;
+    int has_id;
+    int32_t direction;
+};
+
+// The compact form a tag names (68 tags), or Compact::none.
+CompactTag compact_tag(const char* t) {
+    CompactTag none{Compact::none, 0, 0};
+    if ((t[1] != '2' && t[1] != '3') || (t[2] != 'D' && t[2] != 'd')) return none;
+    const bool three = t[1] == '3';
+    const int has_id = t[2] == 'd';
+    const char kind = static_cast<char>(t[3] & ~0x20);  // upper case
+    if (t[3] == kind || t[3] == static_cast<char>(kind | 0x20)) {
+        switch (t[0]) {
+            case 'P':
+                if (kind == 'P') return {three ? Compact::point3 : Compact::point2, has_id, 0};
+                break;
+            case 'R':
+            case 'F':
+            case 'L': {
+                const int32_t dir = t[0] == 'R' ? 0 : t[0] == 'F' ? 1 : 2;
+                if (kind == 'L') return {three ? Compact::line3 : Compact::line2, has_id, dir};
+                if (kind == 'P') return {three ? Compact::path3 : Compact::path2, has_id, dir};
+                break;
+            }
+            case 'A':
+                if (kind == 'A') return {three ? Compact::area3 : Compact::area2, has_id, 0};
+                if (kind == 'C' && !three) return {Compact::circle, has_id, 0};
+                break;
+            default: break;
+        }
+    }
+    return none;
+}
+
+int read_compact(const CompactTag& c, BlobBuffer* r, SpatialObject* object) {
+    switch (c.form) {
+        case Compact::point2: return unpack_p2dp(r, object, c.has_id);
+        case Compact::point3: return unpack_p3dp(r, object, c.has_id);
+        case Compact::line2: return unpack_l2dl(r, object, c.has_id, c.direction);
+        case Compact::line3: return unpack_l3dl(r, object, c.has_id, c.direction);
+        case Compact::path2: return unpack_l2dp(r, object, c.has_id, c.direction);
+        case Compact::path3: return unpack_l3dp(r, object, c.has_id, c.direction);
+        case Compact::area2: return unpack_a2da(r, object, c.has_id);
+        case Compact::area3: return unpack_a3da(r, object, c.has_id);
+        case Compact::circle: return unpack_c2da(r, object, c.has_id);
+        case Compact::none: break;
+    }
+    return 0;
+}
+
+// "OGC0", "OGC1", "CV00", "CV01": the body after the optional id goes to
+// the form's decoder.
+int read_wrapped(BlobBuffer* r, SpatialObject* object, bool ogc, bool has_id) {
+    uint32_t csid = 0;
+    if (has_id && !ktgeo_blob_read_ui4(r, &csid)) return 0;
+    uint8_t* block = nullptr;
+    uint32_t length = 0;
+    if (!ktgeo_blob_read_rest(r, &block, &length)) return 0;
+    const int ok = ogc ? ktgeo_ogc_cast_to_geometry(object, block, length, csid)
+                       : cvtran_cast_to_geometry(object, block, length, csid);
+    qd_free(block);
+    return ok;
+}
+
+bool tag_is(const char* tag, const char* name) { return std::memcmp(tag, name, 4) == 0; }
+
+}  // namespace
+
+int ktgeo_unpack_tagged(const uint8_t* blob, SpatialObject* object, int probe, int selector) {
+    if (selector >= 0 && selector <= 7) return 0;
+    BlobBuffer r;
+    ktgeo_blob_open(&r, blob);
+    char tag[4];
+    if (!ktgeo_blob_read_c4(&r, tag)) return 0;
+    const CompactTag compact = compact_tag(tag);
+    if (compact.form != Compact::none) {
+        if (probe) return 1;
+        const int ok = read_compact(compact, &r, object);
+        if (tag[3] >= 'a' && tag[3] <= 'z') object->flag = 1;
+        return ok;
+    }
+    struct Body {
+        const char* tag;
+        int (*read)(BlobBuffer*, SpatialObject*);
+    };
+    static const Body kBodies[] = {{"KT02", unpack02_spatialobject},
+                                   {"KT01", unpack01_spatialobject},
+                                   {"KT00", unpack00_spatailobject}};
+    for (const Body& b : kBodies)
+        if (tag_is(tag, b.tag)) return probe ? 1 : b.read(&r, object);
+    for (const char* name : {"OGC0", "OGC1", "CV00", "CV01"})
+        if (tag_is(tag, name))
+            return probe ? 1 : read_wrapped(&r, object, name[0] == 'O', name[3] == '1');
+    if (!probe) report_unknown_tag(tag, false);
+    return 0;
+}
+
+int ktgeo_unpack_geometry(const uint8_t* blob, SpatialObject* object) {
+    return ktgeo_unpack_tagged(blob, object, 0, -1);
+}
+
+int ktgeo_unpack_geometry_sized(const uint8_t* blob, uint32_t size, SpatialObject* object) {
+    if (!blob || size < 8 || blob_length(blob) > size) return 0;
+    return ktgeo_unpack_geometry(blob, object);
+}
+
+uint32_t ktgeo_unpack_csid(const uint8_t* blob) {
+    BlobBuffer r;
+    ktgeo_blob_open(&r, blob);
+    char tag[4];
+    if (!ktgeo_blob_read_c4(&r, tag)) return 0;
+    bool has_id = false;
+    const CompactTag compact = compact_tag(tag);
+    if (compact.form != Compact::none) {
+        has_id = compact.has_id;
+    } else if (tag_is(tag, "KT02") || tag_is(tag, "OGC1") || tag_is(tag, "CV01")) {
+        has_id = true;
+    } else if (tag_is(tag, "KT01")) {
+        uint8_t first = 0;
+        if (!ktgeo_blob_read_uc1(&r, &first)) {
+            QD_FAIL("UKT_J", "function%s", "ktgeo_unpack_csid", "routine%s", "ktgeo_blob_read",
+                    nullptr);
+            return 0;
+        }
+        has_id = first == 's';
+    } else if (!(tag_is(tag, "KT00") || tag_is(tag, "OGC0") || tag_is(tag, "CV00"))) {
+        report_unknown_tag(tag, true);
+        return 0;
+    }
+    if (!has_id) return 0;
+    uint32_t csid = 0;
+    if (!ktgeo_blob_read_ui4(&r, &csid)) {
+        QD_FAIL("UKT_J", "function%s", "ktgeo_unpack_csid", "routine%s", "ktgeo_blob_read",
+                nullptr);
+        return 0;
+    }
+    return csid;
+}
+
+// ------------------------------------------------------------ copy
+
+int ktgeo_copy_geometry(const SpatialObject* source, SpatialObject* target) {
+    if (!target) {
+        QD_FAIL("UKT_1", "function%s", "ktgeo_copy_geometry", "param%s", "so_copy", nullptr);
+        return 0;
+    }
+    uint8_t* blob = ktgeo_pack_geometry(const_cast<SpatialObject*>(source));
+    if (!blob) return 0;
+    const int ok = ktgeo_unpack_geometry(blob, target);
+    qd_free(blob);
+    return ok;
 }

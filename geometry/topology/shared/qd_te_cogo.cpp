@@ -4,6 +4,7 @@
 // ql_geometry; the rest of the engine links it from there.
 #include "geometry/topology/qd_te_cogo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -174,11 +175,6 @@ void qd_te_cogo_intersection_positions(const TeSegment* s, const TeSegment* r, T
 
 namespace {
 
-int compare_segments(const void* a, const void* b) {
-    return qd_te_cogo_segment_order(static_cast<const TeSegment*>(a),
-                                    static_cast<const TeSegment*>(b));
-}
-
 // Does the pair (A earlier in sorted order, B later) meet? The meeting
 // point goes to `point`.
 bool segments_meet(const TeSegment& a, const TeSegment& b, int32_t count, int closed, double tol,
@@ -221,7 +217,9 @@ int qd_te_cogo_sweep_segments(TeSegment* segments, int32_t count, TeIntersection
     const double tol = qd_te_cogo_tolerance(tol_ptr);
     nlst* found = nlst_alloc(sizeof(TeIntersection), static_cast<uint32_t>(count), 1, nullptr);
     if (!found) return -3;
-    std::qsort(segments, static_cast<size_t>(count), sizeof(TeSegment), compare_segments);
+    std::sort(segments, segments + count, [](const TeSegment& a, const TeSegment& b) {
+        return qd_te_cogo_segment_order(&a, &b) < 0;
+    });
     int result = 0;
     bool done = false;
     for (int32_t i = 0; i < count && !done; ++i) {
@@ -229,6 +227,8 @@ int qd_te_cogo_sweep_segments(TeSegment* segments, int32_t count, TeIntersection
         for (int32_t j = i + 1; j < count && !done; ++j) {
             const TeSegment& b = segments[j];
             if (b.env_min.x > a.env_max.x) break;
+            // Farther apart in y than the tolerance: no test below can hit.
+            if (b.env_min.y > a.env_max.y + tol || b.env_max.y < a.env_min.y - tol) continue;
             TeIntersection candidate = {};
             if (!segments_meet(a, b, count, closed, tol, tol_ptr, &candidate.point)) continue;
             qd_te_cogo_intersection_positions(&a, &b, &candidate, tol_ptr);

@@ -102,3 +102,109 @@ TEST(qd_te_cogo, FuzzyPointsAndSegments) {
     EXPECT_EQ(qd_te_cogo_segment_intersection(&p0, &p1, &r0, &r1, &out, 1, nullptr, &parallel), 0);
     EXPECT_EQ(parallel, 1);
 }
+
+TEST(qd_te_cogo, SelfIntersectionShapes) {
+    struct Case {
+        const char* what;
+        std::vector<GeoCoord> pts;
+        int want;
+    } cases[] = {
+        {"spike", {C(0, 0), C(4, 0), C(2, 0), C(2, 3)}, 1},
+        {"repeated vertex", {C(0, 0), C(1, 0), C(1, 0), C(1, 1)}, 1},
+        {"simple zigzag", {C(0, 0), C(1, 1), C(2, 0), C(3, 1)}, 0},
+        {"closed within the tolerance", {C(0, 0), C(4, 0), C(4, 4), C(0, 4), C(0, 5e-9)}, 0},
+        {"two points", {C(0, 0), C(1, 1)}, 0},
+    };
+    for (Case& c : cases) {
+        TeCoordArray a = {c.pts.data(), int32_t(c.pts.size())};
+        EXPECT_EQ(qd_te_cogo_self_intersections(&a, nullptr, 1, nullptr), c.want) << c.what;
+    }
+    // A figure-eight touching itself at one vertex: one item per pair of
+    // non-adjacent segments meeting there, all placed on that vertex; two
+    // straight lines through it (an X) are parallel pairs and give two.
+    GeoCoord x_shape[] = {C(0, 0), C(2, 2), C(4, 0), C(4, 4), C(2, 2), C(0, 4), C(0, 0)};
+    TeCoordArray xs = {x_shape, 7};
+    TeIntersectionList list = {0, 0, nullptr};
+    ASSERT_EQ(qd_te_cogo_self_intersections(&xs, &list, 0, nullptr), 1);
+    EXPECT_EQ(list.count, 2);
+    qd_te_cogo_intersection_list_free(&list);
+    GeoCoord eight[] = {C(0, 0), C(2, 2), C(4, 0), C(4, 5), C(2, 2), C(0, 5), C(0, 0)};
+    TeCoordArray e = {eight, 7};
+    ASSERT_EQ(qd_te_cogo_self_intersections(&e, &list, 0, nullptr), 1);
+    ASSERT_EQ(list.count, 4);
+    for (int32_t i = 0; i < list.count; ++i) {
+        const TeIntersection& x = list.items[i];
+        EXPECT_EQ(x.point.x, 2);
+        EXPECT_EQ(x.point.y, 2);
+        EXPECT_EQ(x.index_a, 1);
+        EXPECT_EQ(x.offset_a, 0);
+        EXPECT_EQ(x.index_b, 4);
+        EXPECT_EQ(x.offset_b, 0);
+    }
+    qd_te_cogo_intersection_list_free(&list);
+}
+
+TEST(qd_te_cogo, ParallelSegmentsSharingAnEnd) {
+    // Non-adjacent parallel segments sharing the end (2, 0) meet only when
+    // the later one's far end lies on the earlier one; segments that are
+    // not parallel touch at the shared end.
+    GeoCoord a0 = C(0, 0), a1 = C(2, 0);
+    struct Case {
+        GeoCoord far;
+        int want;
+        double x;
+    } cases[] = {{C(4, 0), 0, 0}, {C(3, 0), 0, 0}, {C(1, 0), 1, 1}, {C(0.25, 0), 1, 0.25},
+                 {C(1, 1e-6), 1, 2}};
+    for (Case& c : cases) {
+        GeoCoord b0 = C(2, 0);
+        TeSegment s[2] = {};
+        s[0] = {&a1, &a0, 0, 1, {}, {}, -1};
+        s[1] = {&c.far, &b0, 5, 1, {}, {}, -1};
+        for (TeSegment& r : s) qd_te_cogo_segment_envelope(r.start, r.end, &r.env_min);
+        TeIntersectionList list = {0, 0, nullptr};
+        ASSERT_EQ(qd_te_cogo_sweep_segments(s, 2, &list, 0, 0, nullptr), c.want);
+        if (c.want == 1) {
+            ASSERT_EQ(list.count, 1);
+            EXPECT_NEAR(list.items[0].point.x, c.x, 1e-15);  // the far end's closest point
+            EXPECT_EQ(list.items[0].point.y, 0);
+        }
+        qd_te_cogo_intersection_list_free(&list);
+    }
+}
+
+TEST(qd_te_cogo, PositionsByTag) {
+    GeoCoord p0 = C(0, 0), p1 = C(4, 0), q0 = C(1, -1), q1 = C(1, 3);
+    TeSegment first = {&p1, &p0, 0, 1, {}, {}, -1};
+    TeSegment second = {&q1, &q0, 3, 2, {}, {}, -1};
+    struct Case {
+        GeoCoord point;
+        int32_t ia, ib;
+        double oa, ob;
+    } cases[] = {
+        {C(1, 0), 0, 3, 1, 1},
+        {C(4, 0), 1, 3, 0, std::sqrt(10.0)},    // at the first segment's end
+        {C(1, -1 + 5e-9), 0, 3, std::sqrt(2.0), 0},  // at the second one's start
+    };
+    for (const Case& c : cases) {
+        for (bool swapped : {false, true}) {
+            TeIntersection x = {c.point, -9, -9, -9, -9};
+            // Slot A belongs to tag 1 whichever record comes first.
+            if (swapped) qd_te_cogo_intersection_positions(&second, &first, &x, nullptr);
+            else qd_te_cogo_intersection_positions(&first, &second, &x, nullptr);
+            EXPECT_EQ(x.index_a, c.ia);
+            EXPECT_EQ(x.index_b, c.ib);
+            EXPECT_NEAR(x.offset_a, c.oa, 1e-8);
+            EXPECT_NEAR(x.offset_b, c.ob, 1e-15);
+        }
+    }
+    // The same tag: the smaller vertex index in slot A; on equal indexes r's.
+    TeSegment a = {&p1, &p0, 2, 1, {}, {}, -1}, b = {&q1, &q0, 2, 1, {}, {}, -1};
+    TeIntersection x = {C(1, 0), 0, 0, 0, 0};
+    qd_te_cogo_intersection_positions(&a, &b, &x, nullptr);
+    EXPECT_EQ(x.offset_a, 1);  // r = b: distance from (1, -1)
+    EXPECT_EQ(x.offset_b, 1);
+    x.point = C(3, 0);
+    b.index = 1;
+    qd_te_cogo_intersection_positions(&a, &b, &x, nullptr);
+    EXPECT_EQ(x.index_a, 1);
+}
