@@ -376,6 +376,33 @@ int16_t column_eval(const ColumnDesc* c, Value* out) {
   return expr_eval(c->expr, out);
 }
 
+namespace {
+
+using TextForm = char* (*)(const Value*, char*, int32_t, int16_t, int16_t);
+
+int16_t column_text(const ColumnDesc* c, char* out, int32_t size, int16_t locale, TextForm form) {
+  if (out == nullptr || size <= 0) return 0;
+  out[0] = '\0';
+  Value v{};
+  if (!column_eval(c, &v)) {
+    value_free(&v);
+    return 0;
+  }
+  form(&v, out, size, c->decimals, locale);
+  value_free(&v);
+  return 1;
+}
+
+}  // namespace
+
+int16_t column_format_text(const ColumnDesc* c, char* out, int32_t size, int16_t locale) {
+  return column_text(c, out, size, locale, value_to_text);
+}
+
+int16_t column_format_text_full(const ColumnDesc* c, char* out, int32_t size, int16_t locale) {
+  return column_text(c, out, size, locale, value_to_text_full);
+}
+
 void column_display_name(char* out, const ColumnDesc* c, int32_t index) {
   if (ident_is_valid(c->name) && !name_is_aggregate(c->name)) {
     str_copy_n(out, c->name, kTableNameSize);

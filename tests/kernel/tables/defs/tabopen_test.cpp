@@ -1,12 +1,15 @@
-// Opening tables from their definitions with the stand-in storage: the
+// Opening tables from their definitions over real data files: the
 // open-table entry and its column references, read-only entries, the refresh
-// of a dBASE definition older than its data, and its failures.
+// of a dBASE definition older than its data, and its failures; the text
+// forms of column values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "kernel/runtime/kshared.h"
 #include "kernel/runtime/path.h"
+#include "kernel/runtime/str.h"
+#include "kernel/runtime/value.h"
 #include "kernel/tables/defs/defs_fixture.h"
 #include "kernel/tables/lang/walker.h"
 #include "kernel/tables/storage/tabtype_ops.h"
@@ -248,4 +251,50 @@ TEST_F(defs_open, TableNamesRepairedOnceTheTableLayerStarted) {
   tables_runtime_start();
   path_to_table_name("/d/1a\xA7" "b.TAB", name);
   EXPECT_STREQ(name, "_1a_b");
+}
+
+TEST_F(defs_open, ColumnsGiveTheirValuesAsText) {
+  TableDef* t = tabdef_new();
+  t->fields = fieldlist_new(3);
+  t->field_count = 3;
+  const struct {
+    const char* name;
+    uint8_t width, decimals;
+    int type;
+    double value;
+    const char* text;       // value_to_text with the column's decimals
+    const char* full_text;  // 14 significant digits for floats
+  } kCases[] = {
+      {"d", 8, 2, VALUE_DECIMAL, 2.5, "2.50", "2.50"},
+      {"f", 0, 0, VALUE_FLOAT, 1.0 / 3.0, "0.333333", "0.33333333333333"},
+      {"i", 0, 0, VALUE_INTEGER, 42, "42", "42"},
+  };
+  for (int i = 0; i < 3; ++i) {
+    FieldDef& f = t->fields[i];
+    str_copy_n(f.name, kCases[i].name, sizeof f.name);
+    f.width = kCases[i].width;
+    f.decimals = kCases[i].decimals;
+    if (kCases[i].type == VALUE_INTEGER) {
+      ASSERT_EQ(value_set_int(static_cast<int32_t>(kCases[i].value), kCases[i].type, &f.value), 1);
+    } else {
+      ASSERT_EQ(value_set_double(kCases[i].value, kCases[i].type, &f.value), 1);
+    }
+  }
+  OpenTable entry;
+  for (int i = 0; i < 3; ++i) {
+    ColumnDesc c;
+    ASSERT_EQ(column_from_field(&c, &entry, t, &t->fields[i], i), 1);
+    char text[32];
+    EXPECT_EQ(column_format_text(&c, text, sizeof text, 0), 1);
+    EXPECT_STREQ(text, kCases[i].text);
+    EXPECT_EQ(column_format_text_full(&c, text, sizeof text, 0), 1);
+    EXPECT_STREQ(text, kCases[i].full_text);
+    // Cut to the room given, never past it.
+    char small[3] = {'x', 'x', 'x'};
+    EXPECT_EQ(column_format_text_full(&c, small, 2, 0), 1);
+    EXPECT_EQ(std::strlen(small), 1u);
+    EXPECT_EQ(small[2], 'x');
+    column_free(&c);
+  }
+  tabdef_free(t);
 }

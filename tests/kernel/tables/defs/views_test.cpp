@@ -37,6 +37,14 @@ class defs_views : public DefsTest {
 };
 
 TEST_F(defs_views, TwoTablesOneJoin) {
+  ASSERT_TRUE(collect({"Open Table \"a\"", "Open Table \"b\"", "Create View v As Select a.x, b.x From a, b where a.id = b.id"}))
+      << err_first_code();
+  EXPECT_EQ(table_collection()->members.size(), 2u);
+  ASSERT_EQ(table_collection()->joins.size(), 1u);
+  EXPECT_EQ(table_collection()->joins[0].first_member, 0);
+  EXPECT_EQ(table_collection()->joins[0].second_member, 1);
+  EXPECT_EQ(table_collection()->columns[1].member, 1);
+
   ASSERT_TRUE(collect({"Open Table \"a\" Hide ReadOnly Hide", "Open Table \"b\" As bee Interactive",
                        "Create View v As Select a.id, only_b \"B\" From a, bee where a.id = bee.x"}))
       << err_first_code();
