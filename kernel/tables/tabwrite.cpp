@@ -36,12 +36,7 @@ struct TabWriter {
   }
 };
 
-std::string quoted(const std::string& text) {
-  std::string out(text.size() * 2 + 3, '\0');
-  ascii_quote_string(text.c_str(), out.data(), static_cast<int32_t>(out.size()));
-  out.resize(std::strlen(out.c_str()));
-  return out;
-}
+std::string quoted(const std::string& text) { return tabfile_quoted(text); }
 
 std::string charset_text(int32_t cs, int32_t version) {
   std::string out = " ";
@@ -80,6 +75,13 @@ std::string symbol_clause(const SymbolStyle& s) {
 }
 
 }  // namespace
+
+std::string tabfile_quoted(const std::string& text) {
+  std::string out(text.size() * 2 + 3, '\0');
+  ascii_quote_string(text.c_str(), out.data(), static_cast<int32_t>(out.size()));
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
 
 std::string tabfile_object_clauses(const ObjectSystemRecord* o) {
   if (o == nullptr) return "";

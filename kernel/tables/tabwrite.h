@@ -56,6 +56,8 @@ void tabfile_apply_version_rules(TableDef* table);
 
 int16_t tabfile_write(TableDef* table, const ObjectSystemRecord* object, const WfsRecord* wfs, const FmeRecord* fme);
 int16_t tabfile_write_plain(TableDef* table);
+// The text in double quotes, inner double quotes doubled, never cut.
+std::string tabfile_quoted(const std::string& text);
 // The clauses of a shapefile's object-system record as written after its
 // Type clause: CoordSys, then the linestyle, regionstyle and Symbol defaults.
 std::string tabfile_object_clauses(const ObjectSystemRecord* object);

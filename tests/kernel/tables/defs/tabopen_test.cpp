@@ -33,7 +33,11 @@ class defs_open : public DefsTest {
 
 TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   std::vector<std::string> lines = {"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 12"};
-  for (int i = 0; i < 12; ++i) lines.push_back("f" + std::to_string(i) + " Integer ;");
+  for (int i = 0; i < 12; ++i) {
+    std::string line = "f";
+    line.append(std::to_string(i)).append(" Integer ;");
+    lines.push_back(line);
+  }
   put("t.TAB", crlf(lines));
   put_dat_integers("t.DAT", 12);
   TableDef* t = open("t.TAB");
@@ -183,6 +187,24 @@ TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
                                  "    Name Char (20) ;"}));
   tabdef_free(t);
   EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
+}
+
+TEST_F(defs_refresh, QuotesInPathsAreDoubledInTheStatement) {
+  put_dbf("q\"t.DBF", {{"ID", 'N', 10, 0}});
+  put("q\"t.TAB", old_tab_);
+  set_mtime("q\"t.TAB", 1000000000);
+  set_mtime("q\"t.DBF", 1000000001);
+  TableDef* t = open("q\"t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  std::string base = path("q");
+  base.pop_back();
+  base.append("q\"\"t");
+  std::string want = "Register Table \"";
+  want.append(base).append(".DBF\"  TYPE DBF Charset \"WindowsLatin1\" into  \"").append(base).append(".TAB\"");
+  EXPECT_EQ(std::string(tabtypes_last_refresh_statement()), want);
+  ASSERT_EQ(t->field_count, 1);
+  EXPECT_STREQ(t->fields[0].name, "Id");
+  tabdef_free(t);
 }
 
 TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
