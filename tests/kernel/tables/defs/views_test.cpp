@@ -136,6 +136,19 @@ TEST_F(defs_views, BindingNamesToOpenTables) {
     }
     mem_free(&code);
   }
+  // A bound column of a base table of a view is marked; one of another table
+  // is not.
+  at("x");
+  CompiledExpr* code = nullptr;
+  ASSERT_EQ(expr_compile(&code, nullptr), 1);
+  ASSERT_EQ(expr_bind_columns(code), 1);
+  OpenTable other;
+  other.bases.push_back(nullptr);
+  EXPECT_EQ(expr_mark_base_tables(code, &other), 0);
+  EXPECT_EQ(code[1], 26);
+  EXPECT_EQ(expr_mark_base_tables(code, t->entry), 1);
+  EXPECT_EQ(code[1], 26 | 0x80);
+  mem_free(&code);
   open_table_list_remove(t->entry);
   tabdef_free(t);
 }
