@@ -11,7 +11,9 @@
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/value.h"
 #include "kernel/tables/defs/defs_fixture.h"
+#include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/lang/walker.h"
+#include "kernel/tables/standin/indexfile.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 class defs_open : public DefsTest {
@@ -318,5 +320,101 @@ TEST_F(defs_open, ColumnsGiveTheirValuesAsText) {
     EXPECT_EQ(small[2], 'x');
     column_free(&c);
   }
+  tabdef_free(t);
+}
+
+// The operations on an open-table entry: access brackets over the data
+// storage and the index file, the label column, row counts, column lookups,
+// copies and removal, and the object table after map storages change.
+TEST_F(defs_open, EntryOperations) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 3", "a Integer Index 1 ;",
+                     "name Char (10) ;", "count Integer ;"}));
+  put_dbf("t.DAT", {{"a", 'C', 4, 0}, {"name", 'C', 10, 0}, {"count", 'C', 4, 0}});
+  put("t.IND", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  OpenTable* e = t->entry;
+  open_table_list_add(e, 0);
+
+  // Brackets nest; the first begins the storage and the index, the last ends
+  // them.
+  const uint8_t storage_nesting = t->storage.nesting;
+  ASSERT_EQ(open_table_lock(e, 0), 1) << err_first_code();
+  ASSERT_EQ(open_table_begin_access(e, 1), 1);
+  EXPECT_EQ(e->nesting, 2);
+  EXPECT_EQ(t->access_uses, 2);
+  EXPECT_EQ(t->index->uses, 1);
+  EXPECT_EQ(open_table_unlock(e), 1);
+  EXPECT_EQ(t->index->uses, 1);
+  EXPECT_EQ(open_table_unlock(e), 0);
+  EXPECT_EQ(t->access_uses, 0);
+  EXPECT_EQ(t->index->uses, 0);
+  EXPECT_EQ(t->storage.nesting, storage_nesting);
+  // An index file that cannot be used undoes the storage's bracket.
+  std::remove(path("t.IND").c_str());
+  EXPECT_EQ(open_table_lock(e, 0), 0);
+  EXPECT_EQ(codes(), std::vector<int>{824});
+  EXPECT_EQ(arg(0, 1), "t");
+  EXPECT_EQ(e->nesting, 0);
+  EXPECT_EQ(t->access_uses, 0);
+  EXPECT_EQ(t->storage.nesting, storage_nesting);
+  err_clear();
+
+  // The label column must be a Char column.
+  EXPECT_EQ(open_table_label_column(e), -1);
+  ASSERT_EQ(metadata_set(t->metadata, "\\ActiveLabelField", "NAME"), 1);
+  EXPECT_EQ(open_table_label_column(e), 1);
+  ASSERT_EQ(metadata_set(t->metadata, "\\ActiveLabelField", "a"), 1);
+  EXPECT_EQ(open_table_label_column(e), -1);
+
+  EXPECT_EQ(open_table_row_count(e), 0);
+  e->kind = 3;
+  e->own_rows = 7;
+  EXPECT_EQ(open_table_row_count(e), 7);
+  e->kind = 1;
+
+  OpenTable* found = nullptr;
+  int32_t index = -1;
+  EXPECT_EQ(open_table_find_column("T.Name", nullptr, 0, &found, &index), 1);
+  EXPECT_EQ(found, e);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(open_table_find_column("u.name", nullptr, 0, &found, &index), 0);
+  EXPECT_EQ(open_table_find_column("col3", &e, 1, &found, &index), 1);
+  EXPECT_EQ(index, 2);
+
+  char name[kTableNameSize];
+  ASSERT_EQ(open_table_column_name_of_expr(e, e->columns[2].expr, name), 1);
+  EXPECT_STREQ(name, "COL3");  // an aggregate keyword is no column name
+  ColumnDesc copy;
+  ASSERT_EQ(column_copy(&copy, &e->columns[1]), 1);
+  EXPECT_NE(copy.expr, e->columns[1].expr);
+  ASSERT_EQ(open_table_column_name_of_expr(e, copy.expr, name), 1);
+  EXPECT_STREQ(name, "name");
+  column_free(&copy);
+
+  ASSERT_EQ(open_table_base_name(e, name), 1);
+  EXPECT_STREQ(name, "t");
+  e->temporary = 1;
+  EXPECT_EQ(open_table_base_name(e, name), 0);
+  e->temporary = 0;
+
+  EXPECT_EQ(e->object_table, 0);
+  t->map.type = 1;
+  open_tables_update_object_table();
+  EXPECT_EQ(e->object_table, 1);
+  t->map.type = 0;
+  open_tables_update_object_table();
+  EXPECT_EQ(e->object_table, 0);
+
+  EXPECT_EQ(open_table_remove_column(e, 3), 0);
+  ASSERT_EQ(open_table_remove_column(e, 0), 1);
+  ASSERT_EQ(e->columns.size(), 2u);
+  EXPECT_STREQ(e->columns[0].name, "name");
+
+  EXPECT_EQ(tabdef_is_shapefile(t), 0);
+  EXPECT_EQ(name_is_selection("SELECTION"), 1);
+  EXPECT_EQ(name_is_aggregate("WtAvg"), 1);
+  EXPECT_EQ(name_is_aggregate("total"), 0);
+  open_table_list_remove(e);
   tabdef_free(t);
 }
