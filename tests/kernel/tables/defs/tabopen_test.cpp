@@ -418,3 +418,53 @@ TEST_F(defs_open, EntryOperations) {
   open_table_list_remove(e);
   tabdef_free(t);
 }
+
+TEST_F(defs_refresh, RefreshAndEntryRefusals) {
+  TableDef* t = tabdef_new();
+  const std::string data = path("t.DBF"), def = path("t.TAB");
+  t->storage.type = TABTYPE_WKS;
+  EXPECT_EQ(tabtypes_reregister_if_stale(data.c_str(), def.c_str(), t, nullptr, nullptr, 0), 0);
+  EXPECT_EQ(codes(), std::vector<int>{1934});
+  err_clear();
+  t->storage.type = TABTYPE_XLS;  // never rewritten, whatever the times
+  EXPECT_EQ(tabtypes_reregister_if_stale(data.c_str(), def.c_str(), t, nullptr, nullptr, 0), 1);
+  EXPECT_EQ(read("t.TAB"), old_tab_);
+  int16_t newer = 0;
+  const std::string missing = path("none.DBF");
+  EXPECT_EQ(tabtypes_data_is_newer(missing.c_str(), def.c_str(), &newer, nullptr), 0);
+  EXPECT_EQ(codes(), std::vector<int>{923});
+  EXPECT_EQ(arg(0, 1), missing);
+  err_clear();
+  // A shapefile's .shp and .shx count as well; a missing one cannot be examined.
+  ObjectSystemRecord object;
+  put_dbf("s.DBF", {{"A", 'C', 4, 0}});
+  put("s.shp", "");
+  put("s.TAB", "");
+  set_mtime("s.DBF", 1000000000);
+  set_mtime("s.shp", 1000000000);
+  set_mtime("s.TAB", 1000000001);
+  const std::string sdata = path("s.DBF"), sdef = path("s.TAB");
+  EXPECT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 0);
+  EXPECT_EQ(codes(), std::vector<int>{923});
+  EXPECT_EQ(arg(0, 1), path("s.shx"));
+  err_clear();
+  put("s.shx", "");
+  set_mtime("s.shx", 1000000002);
+  ASSERT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 1);
+  EXPECT_EQ(newer, 1);
+  set_mtime("s.shx", 1000000001);
+  ASSERT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 1);
+  EXPECT_EQ(newer, 0);
+
+  const struct {
+    int16_t kind, refuse;
+    int code;
+  } kEntries[] = {{5, 0, 1933}, {0, 1, 1933}, {2, 0, 1934}};
+  for (const auto& c : kEntries) {
+    err_clear();
+    EXPECT_EQ(tabtypes_build_open_entry(c.kind, t, 1, 0, 0, c.refuse, 0, 0, 0), 0);
+    EXPECT_EQ(codes(), std::vector<int>{c.code});
+    EXPECT_EQ(t->entry, nullptr);
+  }
+  tabdef_free(t);
+}
