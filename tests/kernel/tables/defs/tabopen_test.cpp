@@ -468,3 +468,17 @@ TEST_F(defs_refresh, RefreshAndEntryRefusals) {
   }
   tabdef_free(t);
 }
+
+TEST_F(defs_open, RegisterTableTargetsAndRequiredClauses) {
+  put_dbf("r.DBF", {{"A", 'C', 4, 0}});
+  std::string text = "Register Table \"";
+  text.append(path("r.DBF")).append("\" Type DBF Into \"").append(path("other.txt")).append("\"");
+  ASSERT_EQ(stmt_exec_text(text.c_str(), 0), 1) << err_first_code();
+  EXPECT_EQ(sorted_files(), (std::vector<std::string>{"other.TAB", "r.DBF"}));  // ".TAB" is forced
+  // A shapefile needs its CoordSys clause; without it nothing is written.
+  text = "Register Table \"";
+  text.append(path("r.DBF")).append("\" Type SHAPEFILE Charset \"WindowsLatin1\" Into \"").append(path("s.TAB")).append("\"");
+  EXPECT_EQ(stmt_exec_text(text.c_str(), 0), 0);
+  EXPECT_EQ(err_first_code(), 615);
+  EXPECT_EQ(sorted_files(), (std::vector<std::string>{"other.TAB", "r.DBF"}));
+}
