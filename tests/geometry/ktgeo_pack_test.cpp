@@ -661,6 +661,23 @@ TEST(blob_unpack, RefusalsAndTheirReports) {
     }
 }
 
+// A count of 0xFFFFFFFF is refused before anything is reserved for it: the
+// read makes exactly the allocations of a blob that ends where the count
+// would start.
+TEST(blob_unpack, HugeCountsReserveNothing) {
+    const Body head = Body().s("KT02").u32(0).s("dfbb").s("lbfFfL");
+    const auto allocations = [](const Bytes& blob) {
+        const uint64_t before = qd_alloc_state.calls;
+        Unpacked u(blob);
+        EXPECT_EQ(u.result, 0);
+        return qd_alloc_state.calls - before;
+    };
+    EXPECT_EQ(allocations(Body(head).u32(0xFFFFFFFFu).s("d0").Finish()),
+              allocations(Body(head).Finish()));
+    const Body compact = Body().s("L3dL").u32(1).f8(0).f8(0).f8(0);
+    EXPECT_EQ(allocations(Body(compact).u32(0xFFFFFFFFu).Finish()), allocations(compact.Finish()));
+}
+
 TEST(blob_unpack, TagTextsProbeSelectorAndSizedEntry) {
     FailRecorder rec;
     StdoutCapture out;
