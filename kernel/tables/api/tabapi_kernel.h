@@ -1,0 +1,186 @@
+// The table API, kernel side: every entry of the flat API (the five the
+// application calls are declared in tabapi.h), the slot array behind the
+// slot numbers, the entry protocol with its fatal guard, and the reader
+// table layer with its joined views. Entries answer 16-bit success flags
+// (1 success, 0 failure with the reason on the kernel's error stack).
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "kernel/coordsys/coordsys.h"
+#include "kernel/runtime/err.h"
+#include "kernel/mapobjects/objrec.h"
+#include "kernel/tables/api/tabapi.h"
+#include "kernel/tables/tabdef.h"
+
+struct MapObject;
+struct SpatialObject;
+
+// Error codes of the API.
+constexpr int16_t kApiErrBadSlot = 644;
+constexpr int16_t kApiErrSlotKind = 683;
+constexpr int16_t kApiErrNotWritable = 891;
+constexpr int16_t kApiErrKeyRegistered = 432;
+constexpr int16_t kApiErrOpenTwice = 362;
+constexpr int16_t kApiErrRowRead = 1925;
+constexpr int16_t kApiErrNoIndex = 873;
+constexpr int16_t kApiErrNoMap = 1920;
+constexpr int16_t kApiErrObjectWrite = 428;
+constexpr int16_t kApiErrCharsetRefused = 1283;
+constexpr int16_t kApiErrCharsetTableOpen = 1924;
+constexpr int16_t kApiErrNotStarted = 1929;
+constexpr int16_t kApiErrVersion = 1930;
+
+constexpr int kApiPathSize = 260;
+constexpr int kApiTableInfoPathSize = 256;
+constexpr int kApiRowTextSize = 4000;
+constexpr int kApiSlotGrowth = 10;
+
+// One open table.
+struct ApiSlot {
+  int32_t key = 0;  // definition file handle; 0 marks a free slot
+  TableDef* table = nullptr;
+  void* point_store = nullptr;
+  int32_t mode = 0;  // 1 read, 2 read/write
+  uint8_t marks[32] = {};  // key-search marks, bit n-1 for field n
+  int32_t kind = 0;        // 1 table, 2 compressed points, 3 table as point table
+  CoordXform output = {};
+  int16_t output_set = 0;
+  int16_t cursor_open = 0;
+  int32_t trace = 0;
+};
+
+// Process-wide API state; tabapi_reset puts it back (tests).
+struct TabApiState {
+  int32_t refs = 0;
+  int16_t version_refused = 0;
+  int32_t version = 0;
+  int16_t raw_text = 0;
+  int32_t charsets_ready = 0;
+  std::unique_ptr<ApiSlot[]> slots;
+  int32_t slot_count = 0;
+  int32_t program_dir = 0;
+  int32_t table_dir = 0;
+};
+TabApiState& tabapi_state();
+void tabapi_reset();
+
+// ---- lifecycle, slots, settings -------------------------------------------
+int16_t TabApiInit(int32_t version);
+int16_t TabApiIsStarted();
+int16_t TabApiFatalTrapFlag(int16_t toggle);
+int32_t TabApiGetCharsetName(int32_t number, char* out);
+int16_t TabApiSetCharset(int32_t number);
+int16_t TabApiGetLimits(int32_t* a, int32_t* b, int32_t* c);
+int32_t table_register(int32_t key, TableDef* table, void* point_store, int32_t mode, int32_t kind, int32_t trace);
+int16_t api_slot_check(int32_t slot, int32_t kind, int32_t mode);
+// The slot record of a slot number that api_slot_check accepted.
+ApiSlot* api_slot(int32_t slot);
+
+// Runs fn under the entry protocol: nothing when the API is not started
+// (answers 0), else the error stack cleared and the fatal guard armed.
+template <class Fn>
+int16_t tabapi_entry(Fn&& fn) {
+  if (tabapi_state().refs == 0) return 0;
+  err_clear();
+  return kernel_guard(fn);
+}
+// Test seam: called at the start of every row read's work (null: none).
+void tabapi_set_row_seam(void (*seam)());
+
+// ---- tables, rows and columns -----------------------------------------------
+int32_t TabApiOpenTable(const char* path, int32_t mode, const char* trace_path);
+int32_t TabApiOpenTableFile(const char* path, int32_t mode);
+int32_t TabApiOpenTableTraced(const char* path, const char* trace_path);
+int16_t TabApiCloseTable(int32_t slot, int16_t end_access);
+int16_t TabApiCloseTableCommit(int32_t slot);
+int16_t TabApiGetRowCount(int32_t slot, int32_t* out);
+int16_t TabApiGetFieldCount(int32_t slot, int32_t* out);
+int16_t TabApiGetFieldInfo(int32_t slot, ColumnInfo* out);
+int16_t TabApiRewindObjects(int32_t slot);
+int16_t TabApiCloseObjects(int32_t slot);
+int16_t TabApiRowToText(int32_t slot, int32_t row, char* text, MapObject* object);
+int16_t TabApiReadRow(int32_t slot, int32_t row, char* text, ObjRecord* record, DRect* bounds, DPoint* centre);
+int16_t TabApiReadRowText(int32_t slot, int32_t row, char* text, ObjRecord* record);
+int16_t TabApiFindRow(int32_t slot, int32_t field, char* key, int32_t mode, int32_t* row);
+int16_t TabApiInsertRow(int32_t slot, const char* line, const ObjRecord* record, int32_t* row);
+int16_t TabApiUpdateRow(int32_t slot, int32_t row, const char* line, const ObjRecord* record);
+int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field);
+int16_t TabApiGetFieldIndexNumber(int32_t slot, int32_t field);
+int16_t TabApiGetIndexedFields(int32_t slot, char* out);
+int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,
+                                     const CoordSysInfo* coordsys);
+int16_t TabApiGetTablePath(int32_t slot, char* out);
+int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* storage_type);
+
+// The member tables, columns and joins of a view definition file.
+struct TableInfoMember {
+  char path[kApiTableInfoPathSize];
+  char alias[36];
+};
+struct TableInfoColumn {
+  char alias[32];
+  int32_t member;
+  char name[32];
+};
+struct TableInfoJoin {
+  int32_t first_member;
+  char first[32];
+  int32_t second_member;
+  char second[32];
+};
+struct TableInfo {
+  int32_t member_count = 0;
+  TableInfoMember* members = nullptr;
+  int32_t column_count = 0;
+  TableInfoColumn* columns = nullptr;
+  TableInfoJoin* joins = nullptr;
+  int32_t join_count = 0;
+};
+int16_t TabApiReadTableInfo(const char* path, TableInfo** holder);
+void TabApiFreeTableInfo(TableInfo** holder);
+
+// ---- objects, coordinate systems, encodings --------------------------------------
+int16_t TabApiGetCoordSys(int32_t slot, CoordSysInfo* info, int32_t* srid, int16_t normalise);
+int16_t TabApiGetCoordSysInfo(int32_t slot, CoordSysInfo* info);
+int16_t TabApiCoordSysText(const CoordSysInfo* info, char* out);
+int16_t TabApiCoordSysInfoText(const CoordSysInfo* info, char* out);
+int16_t TabApiCoordSysResolution(const CoordSysInfo* info, int32_t unit, int16_t flag, double* x, double* y);
+void TabApiCoordSysDefaultBounds(CoordSysInfo* info);
+int16_t TabApiCoordSysFromText(const char* text, CoordSysInfo* info);
+int16_t coordsysinfo_to_xform(const CoordSysInfo* info, CoordXform* xform);
+int16_t TabApiMakeMappable(int32_t slot, const CoordSysInfo* info);
+int16_t TabApiGetObjectCounts(int32_t slot, int32_t* points, int32_t* lines, int32_t* regions);
+int16_t TabApiSpatialKey(const DRect* bounds, const DRect* rect, char* out);
+int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned char** blob, int32_t* code,
+                              ObjStyles* styles, DRect* bounds, DPoint* centre);
+int16_t TabApiObjectToCvRecord(const ObjRecord* record, const CoordSysInfo* info, unsigned char** out,
+                               int32_t* size);
+int16_t TabApiObjectToSdo(const ObjRecord* record, const CoordSysInfo* info, SdoArrays* arrays, int16_t short_gtype,
+                          int16_t no_srid, int32_t srid);
+int16_t TabApiCvRecordToObject(const unsigned char* record, int32_t size, const CoordSysInfo* info,
+                               const ObjStyles* styles, ObjRecord* out);
+int16_t TabApiPutRecordStyles(ObjRecord* record, const ObjStyles* styles);
+int16_t TabApiGetRecordStyles(const ObjRecord* record, ObjStyles* styles);
+void TabApiFreeRecord(void* pointer);
+void TabApiFreeSdoArrays(SdoArrays* arrays);
+
+// ---- the reader table layer -------------------------------------------------------
+constexpr int kReaderViewCount = 10;
+int32_t ReaderOpenTable(const char* path, int32_t mode);
+int16_t ReaderCloseTable(int32_t handle);
+int16_t ReaderTerminate();
+int16_t ReaderReadRow(int32_t handle, int32_t row, char* text, ObjRecord* record, DRect* bounds, DPoint* centre);
+int16_t ReaderReadRowText(int32_t handle, int32_t row, char* text, ObjRecord* record);
+int16_t ReaderReadRowGeometry(int32_t handle, int32_t row, char* text, unsigned char** blob, int32_t* code,
+                              ObjStyles* styles, DRect* bounds, DPoint* centre);
+int16_t reader_open_objects(int32_t handle);
+int16_t reader_close_objects(int32_t handle);
+int16_t reader_get_row_count(int32_t handle, int32_t* out);
+int16_t reader_get_field_count(int32_t handle, int32_t* out);
+int16_t reader_get_field_info(int32_t handle, ColumnInfo* out);
+int16_t reader_get_coordsys(int32_t handle, CoordSysInfo* info, int32_t* srid, int16_t normalise);
+int16_t reader_get_object_counts(int32_t handle, int32_t* points, int32_t* lines, int32_t* regions);
+// The n-th field (from 1) of a TAB-separated row text in the shared
+// buffer; the whole text for n <= 0; null when the text has fewer fields.
+const char* reader_text_field(const char* text, int32_t n);

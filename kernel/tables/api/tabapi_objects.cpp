@@ -1,0 +1,364 @@
+// Table API entries for objects, coordinate systems and encodings: the
+// table's coordinate system as a CoordSysInfo with its SRID, CoordSys
+// texts, resolutions, object counts, quad keys, geometry reads and the
+// encoders of object records into CvRecords, SDO arrays and back.
+#include <cstdlib>
+#include <cstring>
+
+#include "geometry/encode/cvrecord.h"
+#include "geometry/encode/geobridge.h"
+#include "geometry/encode/sdo.h"
+#include "geometry/ktgeo_pack.h"
+#include "geometry/qd_alloc.h"
+#include "kernel/coordsys/conv.h"
+#include "kernel/coordsys/coordsys_text.h"
+#include "kernel/coordsys/xform.h"
+#include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/quadkey.h"
+#include "kernel/server/ora_srid.h"
+#include "kernel/tables/api/tabapi_map.h"
+
+namespace {
+
+bool is_standard_latlong(const CoordSysInfo* info) {
+  return info->proj_type == 1 && info->x1 == -360.0 && info->y1 == -90.0 && info->x2 == 360.0 && info->y2 == 90.0;
+}
+
+// A transform from the record's type, definition and bounds (the standard
+// lat/long bounds widened when asked).
+bool info_xform(const CoordSysInfo* info, CoordXform* xform, bool widen) {
+  if (info == nullptr || !coordsys_type_valid(info->proj_type)) {
+    err_push(4, kApiErrBadSlot, nullptr, nullptr);
+    return false;
+  }
+  DRect b{info->x1, info->y1, info->x2, info->y2};
+  if (widen && is_standard_latlong(info)) b = DRect{-1000, -1000, 1000, 1000};
+  std::memset(static_cast<void*>(xform), 0, sizeof *xform);
+  xform_init_info(xform, info, &b);
+  return true;
+}
+
+void info_from_xform(const CoordXform* xform, CoordSysInfo* info) {
+  std::memset(static_cast<void*>(info), 0, sizeof *info);
+  info->proj_type = xform->type;
+  std::memcpy(info->def, &xform->def, sizeof info->def);
+  DRect b{};
+  xform_bounds_in_units(xform, &b, xform_units(xform));
+  info->x1 = b.x1;
+  info->y1 = b.y1;
+  info->x2 = b.x2;
+  info->y2 = b.y2;
+}
+
+// The style set of an ObjStyles record.
+void styles_to_set(const ObjStyles* styles, ObjStyleSet* set) {
+  *set = g_default_style_set;
+  if (styles == nullptr) return;
+  objrec_symbol_from_record(styles->symbol_code, &styles->symbol, &set->symbol);
+  objrec_copy_pen(&styles->line_pen, &set->line_pen);
+  objrec_copy_pen(&styles->area_pen, &set->area_pen);
+  objrec_copy_brush(&styles->brush, &set->brush);
+  objrec_copy_font(&styles->font, &set->font);
+}
+
+void free_object(MapObject* obj) { mapobj_free(obj); }
+
+}  // namespace
+
+int16_t coordsysinfo_to_xform(const CoordSysInfo* info, CoordXform* xform) { return info_xform(info, xform, true); }
+
+int16_t TabApiGetCoordSys(int32_t slot, CoordSysInfo* info, int32_t* srid, int16_t normalise) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 0) || info == nullptr) return 0;
+    TableDef* t = api_slot(slot)->table;
+    const CoordXform* x = apimap_xform(t);
+    if (!apimap_is_file(t) || x == nullptr) {
+      err_push(4, kApiErrNoMap, nullptr, nullptr);
+      return 0;
+    }
+    CoordXform own = *x;
+    if (srid != nullptr) {
+      if (normalise) ora_normalise_latlong(&own);
+      coordsys_to_srid(&own, srid);
+    }
+    info_from_xform(&own, info);
+    return 1;
+  });
+}
+
+int16_t TabApiGetCoordSysInfo(int32_t slot, CoordSysInfo* info) { return TabApiGetCoordSys(slot, info, nullptr, 0); }
+
+int16_t TabApiCoordSysText(const CoordSysInfo* info, char* out) {
+  if (out == nullptr) return 0;
+  out[0] = '\0';
+  CoordXform x;
+  if (info == nullptr || !coordsys_type_valid(info->proj_type)) return 0;
+  info_xform(info, &x, false);
+  coordsys_to_text(&x, out, 255, 1);
+  return out[0] != '\0' ? 1 : 0;
+}
+
+int16_t TabApiCoordSysInfoText(const CoordSysInfo* info, char* out) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (out == nullptr || !info_xform(info, &x, false)) return 0;
+    coordsys_to_text(&x, out, 301, 1);
+    return 1;
+  });
+}
+
+int16_t TabApiCoordSysResolution(const CoordSysInfo* info, int32_t unit, int16_t flag, double* x, double* y) {
+  CoordXform xf;
+  if (info == nullptr || !coordsys_type_valid(info->proj_type)) return 0;
+  info_xform(info, &xf, true);
+  (void)flag;
+  return coordsys_tolerance(&xf, unit, unit > 0 ? 1 : 0, x, y);
+}
+
+void TabApiCoordSysDefaultBounds(CoordSysInfo* info) {
+  if (info == nullptr || !coordsys_type_valid(info->proj_type)) return;
+  DRect b{};
+  if (info->proj_type == 1) {
+    CoordXform x;
+    xform_default_latlong(&x);
+    xform_bounds_in_units(&x, &b, 13);
+  } else {
+    CoordSysDef def;
+    std::memcpy(&def, info->def, sizeof def);
+    coordsys_default_bounds(info->proj_type, &def, &b);
+  }
+  info->x1 = b.x1;
+  info->y1 = b.y1;
+  info->x2 = b.x2;
+  info->y2 = b.y2;
+}
+
+int16_t TabApiCoordSysFromText(const char* text, CoordSysInfo* info) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (text == nullptr || info == nullptr || !coordsys_from_text(&x, text, 1)) {
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    info_from_xform(&x, info);
+    return 1;
+  });
+}
+
+int16_t TabApiMakeMappable(int32_t slot, const CoordSysInfo* info) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 2)) return 0;
+    CoordXform x;
+    if (!info_xform(info, &x, false)) return 0;
+    ApiSlot* s = api_slot(slot);
+    return apimap_create(s->table, &x, s->mode);
+  });
+}
+
+int16_t TabApiGetObjectCounts(int32_t slot, int32_t* points, int32_t* lines, int32_t* regions) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 0)) return 0;
+    apimap_counts(api_slot(slot)->table, points, lines, regions);
+    return 1;
+  });
+}
+
+int16_t TabApiSpatialKey(const DRect* bounds, const DRect* rect, char* out) {
+  if (bounds == nullptr || rect == nullptr || out == nullptr) return 0;
+  quadkey_of_rect(bounds, rect, out);
+  return out[0] != '\0' ? 1 : 0;
+}
+
+int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned char** blob, int32_t* code,
+                              ObjStyles* styles, DRect* bounds, DPoint* centre) {
+  return tabapi_entry([&]() -> int16_t {
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    if (!TabApiRowToText(slot, row, text, blob != nullptr ? &obj : nullptr)) return 0;
+    if (blob == nullptr) return 1;
+    *blob = nullptr;
+    ApiSlot* s = api_slot(slot);
+    if (obj.type == 0) {
+      if (code != nullptr) *code = 200;
+      return 1;
+    }
+    const CoordXform* table = apimap_xform(s->table);
+    CoordConv conv;
+    const CoordXform* target = table;
+    if (s->output_set) {
+      conv_setup(&conv, table, &s->output);
+      geobridge_convert_object_forward(&obj, &conv);
+      target = &s->output;
+    } else {
+      conv_setup_identity(&conv);
+    }
+    int32_t record_code = 0;
+    if (styles != nullptr) {
+      std::memset(static_cast<void*>(styles), 0, sizeof *styles);
+      object_get_styles(&obj, styles, &record_code);
+    }
+    if (code != nullptr) *code = record_code;
+    if (bounds != nullptr) {
+      DRect r{};
+      objrec_rect_to_user(&obj.mbr, &r, target, nullptr);
+      if (bounds->x1 == 0.0 && bounds->y1 == 0.0 && bounds->x2 == 0.0 && bounds->y2 == 0.0) {
+        *bounds = r;
+      } else {
+        if (r.x1 < bounds->x1) bounds->x1 = r.x1;
+        if (r.y1 < bounds->y1) bounds->y1 = r.y1;
+        if (r.x2 > bounds->x2) bounds->x2 = r.x2;
+        if (r.y2 > bounds->y2) bounds->y2 = r.y2;
+      }
+    }
+    if (centre != nullptr) {
+      IntPoint c{};
+      mapobj_get_centroid(&obj, &c);
+      objrec_point_to_user(&c, centre, target, nullptr);
+    }
+    int16_t result = 1;
+    SpatialObject so;
+    ktgeo_so_init_empty(&so);
+    if (geobridge_object_to_geometry(&obj, target, &so)) {
+      *blob = ktgeo_pack_geometry(&so);
+      if (*blob == nullptr) result = 0;
+    } else if (obj.type == 6) {
+      int32_t size = 0;
+      if (blob_object_size(&obj, &size) && size > 0) {
+        uint8_t* rec = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1));
+        int32_t length = size;
+        if (rec != nullptr && object_to_blob(&obj, target, rec, &length, nullptr)) {
+          *blob = ktgeo_pack_cv(rec, static_cast<uint32_t>(length), 0);
+        }
+        std::free(rec);
+      }
+      if (*blob == nullptr) result = 0;
+    } else {
+      result = 0;
+    }
+    ktgeo_so_release(&so);
+    if (!s->cursor_open) free_object(&obj);
+    return result;
+  });
+}
+
+int16_t TabApiObjectToCvRecord(const ObjRecord* record, const CoordSysInfo* info, unsigned char** out,
+                               int32_t* size) {
+  return tabapi_entry([&]() -> int16_t {
+    if (out != nullptr) *out = nullptr;
+    if (size != nullptr) *size = 0;
+    CoordXform x;
+    if (record == nullptr || out == nullptr || size == nullptr || !info_xform(info, &x, false)) return 0;
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    if (!objrec_to_object(record, &obj, nullptr, &x)) {
+      free_object(&obj);
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    int32_t n = 0;
+    int16_t ok = blob_object_size(&obj, &n) && n > 0;
+    if (ok) {
+      *out = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(n), 1));
+      ok = *out != nullptr && object_to_blob(&obj, &x, *out, &n, nullptr);
+      *size = n;
+    }
+    free_object(&obj);
+    return ok;
+  });
+}
+
+int16_t TabApiObjectToSdo(const ObjRecord* record, const CoordSysInfo* info, SdoArrays* arrays, int16_t short_gtype,
+                          int16_t no_srid, int32_t srid) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (record == nullptr || arrays == nullptr || !info_xform(info, &x, false)) return 0;
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    int16_t ok = objrec_to_object(record, &obj, nullptr, &x);
+    if (!ok) err_push(4, kApiErrBadSlot, nullptr, nullptr);
+    ok = ok && object_to_sdo(&obj, &x, arrays, short_gtype, no_srid, srid);
+    free_object(&obj);
+    return ok;
+  });
+}
+
+int16_t TabApiCvRecordToObject(const unsigned char* record, int32_t size, const CoordSysInfo* info,
+                               const ObjStyles* styles, ObjRecord* out) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (record == nullptr || size <= 0 || out == nullptr || !info_xform(info, &x, false)) return 0;
+    ObjStyleSet set;
+    styles_to_set(styles, &set);
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    int16_t ok = blob_to_object(record, size, &set, &x, &obj, 1);
+    if (ok) {
+      std::memset(static_cast<void*>(out), 0, sizeof *out);
+      ok = object_to_objrec(&obj, out, &x, nullptr);
+    }
+    free_object(&obj);
+    return ok;
+  });
+}
+
+int16_t TabApiPutRecordStyles(ObjRecord* record, const ObjStyles* styles) {
+  if (record == nullptr || styles == nullptr) return 1;
+  switch (record->code) {
+    case 201: std::memcpy(&record->u.point.symbol, &styles->symbol, 12); break;
+    case 211: std::memcpy(&record->u.point.symbol, &styles->symbol, 56); break;
+    case 212: std::memcpy(&record->u.point.symbol, &styles->symbol, 40); break;
+    case 202: record->u.line.pen = styles->line_pen; break;
+    case 203: record->u.arc.pen = styles->line_pen; break;
+    case 204: record->u.polyline.pen = styles->line_pen; break;
+    case 210: record->u.multi.pen = styles->line_pen; break;
+    case 205:
+      record->u.region.pen = styles->area_pen;
+      record->u.region.brush = styles->brush;
+      break;
+    case 207: case 209:
+      record->u.rect.pen = styles->area_pen;
+      record->u.rect.brush = styles->brush;
+      break;
+    case 208:
+      record->u.roundrect.pen = styles->area_pen;
+      record->u.roundrect.brush = styles->brush;
+      break;
+    case 206: record->u.text.font = styles->font; break;
+    default: break;
+  }
+  return 1;
+}
+
+int16_t TabApiGetRecordStyles(const ObjRecord* record, ObjStyles* styles) {
+  if (record == nullptr || styles == nullptr) return 1;
+  switch (record->code) {
+    case 201: std::memcpy(&styles->symbol, &record->u.point.symbol, 12); break;
+    case 211: std::memcpy(&styles->symbol, &record->u.point.symbol, 56); break;
+    case 212: std::memcpy(&styles->symbol, &record->u.point.symbol, 40); break;
+    case 202: styles->line_pen = record->u.line.pen; break;
+    case 203: styles->line_pen = record->u.arc.pen; break;
+    case 204: styles->line_pen = record->u.polyline.pen; break;
+    case 210: styles->line_pen = record->u.multi.pen; break;
+    case 205:
+      styles->area_pen = record->u.region.pen;
+      styles->brush = record->u.region.brush;
+      break;
+    case 207: case 209:
+      styles->area_pen = record->u.rect.pen;
+      styles->brush = record->u.rect.brush;
+      break;
+    case 208:
+      styles->area_pen = record->u.roundrect.pen;
+      styles->brush = record->u.roundrect.brush;
+      break;
+    case 206: styles->font = record->u.text.font; break;
+    default: break;
+  }
+  return 1;
+}
+
+void TabApiFreeRecord(void* pointer) { std::free(pointer); }
+
+void TabApiFreeSdoArrays(SdoArrays* arrays) {
+  if (arrays != nullptr) sdo_free_arrays(arrays);
+}
