@@ -437,13 +437,8 @@ int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field) {
     TableDef* t = s->table;
     clear_marks(s);
     if (field < 1 || field > t->field_count) return 0;
-    const bool had_index = t->index != nullptr;
-    if (!had_index) {
-      t->index = index_file_new();
-      if (t->index == nullptr) return 0;
-    }
+    if (t->index == nullptr && !apiindex_create(t, s->mode)) return 0;
     if (!index_get_for_field(t->index, &t->fields[field - 1], field - 1)) return 0;
-    if (!had_index && !index_file_begin(t->index, static_cast<int16_t>(s->mode))) return 0;
     if (!tabfile_write(t, nullptr, nullptr, nullptr)) return 0;
     return 1;
   });

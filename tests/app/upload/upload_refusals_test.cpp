@@ -13,6 +13,7 @@
 
 #include "app/TestSupport.h"
 #include "app/UploadRun.h"
+#include "app/upload/native_table.h"
 #include "app/upload/trace_harness.h"
 
 namespace upload {
@@ -27,6 +28,7 @@ class UploadRefusal : public ::testing::Test {
     D = h.dir.Path();
     std::filesystem::create_directories(D + "/reg");
     std::filesystem::copy_file(std::string(QL_FIXTURES_DIR) + "/roads.fxt", D + "/roads.fxt");
+    ASSERT_FALSE(NativeTable(D + "/roads.fxt", true).empty());
   }
   qltest::RunResult Run(const std::vector<std::string>& args) {
     return qltest::RunProgram(QL_EXE_PATH, args, {}, D);
@@ -53,7 +55,8 @@ TEST_F(UploadRefusal, RowTooLongForTheReaderFailsItsTableWithNothingCut) {
     t.rows.push_back(FixtureRow());
     t.rows.back().text = text;
   }
-  const std::string path = h.dir.Write("wide.fxt", FixtureFormat(t));
+  const std::string path = NativeTable(h.dir.Write("wide.fxt", FixtureFormat(t)), false);
+  ASSERT_FALSE(path.empty());
   const qltest::RunResult r = Run({"/S" + h.ConnectString(false), "/Q", "/T" + path + "|R1", "/F" + D + "/run.log"});
   EXPECT_EQ(r.status, 255) << Log();
   EXPECT_TRUE(Holds(Log(), Res(144) + " 2 - R1\n")) << Log();
@@ -65,18 +68,14 @@ TEST_F(UploadRefusal, RowTooLongForTheReaderFailsItsTableWithNothingCut) {
 // A source column and a style column that cannot stand bare in CREATE TABLE
 // and INSERT: string 320 naming it, exit 255, and no statement names it.
 TEST_F(UploadRefusal, NamesThatCannotStandInAStatementAreRefusedBeforeAnyStatement) {
-  FixtureTable t;
-  t.columns = {FixtureColumn("NAME", COLTYPE_CHAR, 20, 0), FixtureColumn("A;B", COLTYPE_CHAR, 5, 0)};
-  t.mappable = false;
-  t.rows.push_back(FixtureRow());
-  t.rows.back().text = "x\ty";
-  const std::string bad = h.dir.Write("bad.fxt", FixtureFormat(t));
+  // A native table's own column names follow the kernel's column name rule
+  // ("A;B" is written as A_B), so only the style column's name is refused
+  // here; source columns are refused in the uploader's own tests.
   struct Case {
     std::vector<std::string> flags;
     std::string name;
   } cases[] = {
-      {{"/T" + bad + "|R8"}, "A;B"},
-      {{"/T" + D + "/roads.fxt|R9", "/YS,EXTRA"}, "S,EXTRA"},
+      {{"/T" + D + "/roads.TAB|R9", "/YS,EXTRA"}, "S,EXTRA"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -102,7 +101,7 @@ TEST_F(UploadRefusal, PasswordsReachNeitherTheRegistrationTableNorTheLog) {
                                     std::string(";passwd=s3cret")}) {
     SCOPED_TRACE(secret);
     std::filesystem::remove(D + "/reg/RD_srv.tab");
-    const qltest::RunResult r = Run({"/S" + h.ConnectString(false) + secret, "/Q", "/R", "/T" + D + "/roads.fxt|RD",
+    const qltest::RunResult r = Run({"/S" + h.ConnectString(false) + secret, "/Q", "/R", "/T" + D + "/roads.TAB|RD",
                                      "/D" + D + "/reg", "/F" + D + "/run.log"});
     EXPECT_EQ(r.status, 0) << Log();
     const std::string reg = qltest::ReadFile(D + "/reg/RD_srv.tab");
@@ -118,7 +117,7 @@ TEST_F(UploadRefusal, PasswordsReachNeitherTheRegistrationTableNorTheLog) {
 // cannot be written, which is said with the system's reason, and the quiet
 // run ends with 255; nothing claims the file was written.
 TEST_F(UploadRefusal, RegistrationTableInAMissingFolderFailsTheRun) {
-  const qltest::RunResult r = Run({"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.fxt|RD",
+  const qltest::RunResult r = Run({"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.TAB|RD",
                                    "/D" + D + "/nofolder", "/F" + D + "/run.log"});
   EXPECT_EQ(r.status, 255);
   EXPECT_FALSE(Holds(Log(), Res(kStrRegistered))) << Log();
@@ -131,7 +130,7 @@ TEST_F(UploadRefusal, RegistrationTableInAMissingFolderFailsTheRun) {
 TEST_F(UploadRefusal, LogThatCannotBeOpenedIsNamedOnStderrAndTheRunGoesOn) {
   const std::string log = D + "/nofolder/run.log";
   const qltest::RunResult r =
-      Run({"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.fxt|RD", "/F" + log});
+      Run({"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.TAB|RD", "/F" + log});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "quendalour: the run log cannot be opened: " + log + ": No such file or directory\n");
   EXPECT_EQ(h.Query("select count(*) from RD"), std::vector<std::string>{"3"});
@@ -140,7 +139,7 @@ TEST_F(UploadRefusal, LogThatCannotBeOpenedIsNamedOnStderrAndTheRunGoesOn) {
 // A server of no known family is refused with the name its driver gave.
 TEST_F(UploadRefusal, UnsupportedServerIsNamedInTheRefusal) {
   const std::string cs = testodbc::ConnectString({{"DBMS", "PostgreSQL"}, {"DB", D}, {"UID", "u"}});
-  const qltest::RunResult r = Run({"/S" + cs, "/Q", "/T" + D + "/roads.fxt|RD", "/F" + D + "/run.log"});
+  const qltest::RunResult r = Run({"/S" + cs, "/Q", "/T" + D + "/roads.TAB|RD", "/F" + D + "/run.log"});
   EXPECT_EQ(r.status, 255);
   EXPECT_TRUE(Holds(Log(), Res(171) + ".\n\nThe driver names it \"PostgreSQL\"")) << Log();
 }
