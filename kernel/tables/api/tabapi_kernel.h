@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "kernel/coordsys/coordsys.h"
 #include "kernel/runtime/err.h"
@@ -184,3 +185,8 @@ int16_t reader_get_object_counts(int32_t handle, int32_t* points, int32_t* lines
 // The n-th field (from 1) of a TAB-separated row text in the shared
 // buffer; the whole text for n <= 0; null when the text has fewer fields.
 const char* reader_text_field(const char* text, int32_t n);
+
+// The table reader's style clauses: the parts of a record appended to a
+// clause, and the clause of a styles record for a record code.
+void reader_style_from_record(std::string& out, const ObjRecord* record);
+void reader_style_from_styles(std::string& out, const ObjStyles& styles, int code);
