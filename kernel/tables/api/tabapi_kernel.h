@@ -190,3 +190,13 @@ const char* reader_text_field(const char* text, int32_t n);
 // clause, and the clause of a styles record for a record code.
 void reader_style_from_record(std::string& out, const ObjRecord* record);
 void reader_style_from_styles(std::string& out, const ObjStyles& styles, int code);
+
+// A column description from its parts (the name cut to 31 bytes).
+inline ColumnInfo tabapi_column(const char* name, uint8_t type, uint8_t width, uint8_t decimals) {
+  ColumnInfo c{};
+  for (size_t i = 0; i + 1 < sizeof c.name && name[i] != '\0'; ++i) c.name[i] = name[i];
+  c.type = type;
+  c.width = width;
+  c.decimals = decimals;
+  return c;
+}

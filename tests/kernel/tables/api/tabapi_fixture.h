@@ -13,12 +13,7 @@
 namespace tabapi_test {
 
 inline ColumnInfo Col(const char* name, uint8_t type, uint8_t width, uint8_t decimals = 0) {
-  ColumnInfo c{};
-  std::snprintf(c.name, sizeof c.name, "%s", name);
-  c.type = type;
-  c.width = width;
-  c.decimals = decimals;
-  return c;
+  return tabapi_column(name, type, width, decimals);
 }
 
 class TabApiTest : public ::testing::Test {
