@@ -329,4 +329,14 @@ TEST_F(drivers, RegisterTableWritesDescribedNames) {
       << tab;
 }
 
+TEST_F(drivers, RegisteredShapefileWidensDecimals) {
+  put("s.dbf", dbf_file({{"AREA", 'N', 10, 3}, {"LEN", 'N', 19, 11}}, {"   123.456      1.00000000000"}));
+  const std::string stmt = "Register Table \"" + path("s.dbf") +
+                           "\" Type SHAPEFILE Charset \"WindowsLatin1\" CoordSys Earth Projection 1, 104";
+  ASSERT_TRUE(stmt_exec_command(stmt.c_str(), 0)) << err_first_code();
+  const std::string tab = read("s.TAB");
+  EXPECT_NE(tab.find("    Area Decimal (14, 3) ;\r\n    Len Float ;\r\n"), std::string::npos) << tab;
+  EXPECT_NE(tab.find("Type SHAPEFILE"), std::string::npos) << tab;
+}
+
 }  // namespace
