@@ -100,7 +100,8 @@ int16_t dbfile_create(int32_t file, int32_t field_count, const DbfFieldDesc* fie
   bool memo = false;
   for (int32_t i = 0; i < field_count; ++i) {
     const DbfFieldDesc& d = fields[i];
-    if (std::strlen(d.name) > 10) return DBF_FAIL;
+    const size_t name_length = strnlen(d.name, sizeof d.name);
+    if (name_length > 10) return DBF_FAIL;
     const char type = static_cast<char>(d.type >= 'a' && d.type <= 'z' ? d.type - 32 : d.type);
     int32_t width = d.width;
     switch (type) {
@@ -114,7 +115,7 @@ int16_t dbfile_create(int32_t file, int32_t field_count, const DbfFieldDesc* fie
     widths += width;
     if (widths > kDbfCreateMaxWidths) return DBF_FAIL;
     uint8_t* r = &b[32 + 32 * static_cast<size_t>(i)];
-    std::memcpy(r, d.name, std::strlen(d.name));
+    std::memcpy(r, d.name, name_length);
     r[11] = static_cast<uint8_t>(type);
     r[16] = static_cast<uint8_t>(width);
     r[17] = type == 'N' ? d.decimals : 0;
