@@ -137,6 +137,12 @@ TEST_F(dispatch, AccessNestsAndOnlyTheOutermostBracketReachesTheDriver) {
   EXPECT_TRUE(tabtype_end_access(&s));
   EXPECT_EQ(s.nesting, 255);
   EXPECT_EQ(g_calls["begin"], 1);
+  // The in-memory type needs no driver to end its access.
+  StorageDesc m;
+  m.type = TABTYPE_MEMORY;
+  m.nesting = 1;
+  EXPECT_TRUE(tabtype_end_access(&m));
+  EXPECT_EQ(m.nesting, 0);
   EXPECT_EQ(err_count(), 0);
   // A driver's own error is the one reported.
   static const TabTypeDriver kRefuses = {
