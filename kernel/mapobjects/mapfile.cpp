@@ -378,7 +378,7 @@ static int16_t create_or_open(MapFile* mf, MapStoreHeader* hdr, int32_t table_fi
   bool ok = file_open_binary(mf->file, create ? 3 : 1, nullptr) > 0;
   if (ok) {
     ok = create ? maphdr_create(mf, hdr, xform) : maphdr_read(mf, hdr);
-    if (!file_release(mf->file)) ok = false;
+    if (file_release(mf->file) != 0) ok = false;
   }
   if (!ok) {
     if (create) file_delete(mf->file);
@@ -398,6 +398,7 @@ int16_t mapfile_create(MapFile* mf, MapStoreHeader* hdr, int32_t table_file, con
 
 int16_t mapfile_open(MapFile* mf, MapStoreHeader* hdr, int32_t table_file, const char* path, int ext_id,
                      int16_t alt_magic) {
+  if (ext_id == -1) ext_id = 5;
   if (!create_or_open(mf, hdr, table_file, path, ext_id, nullptr, alt_magic)) return 0;
   const IntRect& b = hdr->bounds;
   if (b.x1 == -2147483647 && b.y1 == -2147483647 && b.x2 == 2147483647 && b.y2 == 2147483647) {
@@ -434,7 +435,7 @@ int16_t mapfile_acquire(MapFile* mf, MapStoreHeader* hdr, int mode, int16_t* cha
 int16_t mapfile_release(MapFile* mf, MapStoreHeader* hdr) {
   int16_t ok = 1;
   if (hdr->changed) ok = maphdr_write(mf, hdr);
-  if (!file_release(mf->file)) ok = 0;
+  if (file_release(mf->file) != 0) ok = 0;
   return ok;
 }
 

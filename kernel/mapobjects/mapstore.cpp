@@ -163,7 +163,7 @@ int16_t open_id(MapStore* s, const char* path, bool create) {
   s->id_file = h;
   if (create) {
     if (file_open_binary(h, 3, nullptr) <= 0) return 0;
-    if (!file_release(h)) return 0;
+    if (file_release(h) != 0) return 0;
   } else if (!file_exists(path ? path : "", 6) && path) {
     char full[kPathSize];
     file_get_path(h, full);
@@ -369,7 +369,7 @@ int16_t mapstore_end_access(MapStore* s) {
       int32_t pos = 0;
       if (!mapid_read(last, &pos, id_data(s->id_file)) && !mapid_write(last, 0, id_data(s->id_file))) ok = 0;
     }
-    if (!file_release(s->id_file)) ok = 0;
+    if (file_release(s->id_file) != 0) ok = 0;
     s->id_mode = 0;
   }
   if (file_kind(s) && !s->attached_only && !mapfile_release(&s->file, &s->header)) ok = 0;
