@@ -393,7 +393,6 @@ int16_t update_path(Plan& plan, MapSearch* s, int leaf_level, Entry e, bool spli
     insert_sorted(root.data(), e);
     insert_sorted(root.data(), e2);
     plan.blocks.push_back(Staged{rootpos, std::move(root), true});
-    s->path[0].position = rootpos;  // the new root, for the commit below
     mf->root = rootpos;
     mf->bounds = unite(e.rect, e2.rect);
     ++mf->depth;
@@ -490,7 +489,7 @@ int16_t mapfile_insert_object(MapWriter* w, MapFile* mf, MapStoreHeader* hdr, co
     lv.index = best;
     s->path[level + 1] = MapPathLevel{e.rect, e.child, 0};
   }
-  MapPathLevel& leaf_lv = s->path[leaf_level];
+  const MapPathLevel leaf_lv = s->path[leaf_level];
   if (!mapblock_read(mf, s->block, leaf_lv.position)) return 0;
   if (le_get16(s->block->data) != MAPBLOCK_OBJECT || !check_object_block(mf, s->block->data))
     return mapfile_damaged(mf, "object block");

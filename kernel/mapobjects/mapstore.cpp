@@ -7,6 +7,7 @@
 
 #include "kernel/mapobjects/mapbytes.h"
 #include "kernel/mapobjects/mapfile_internal.h"
+#include "kernel/runtime/cache.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/kstr.h"
@@ -650,14 +651,18 @@ int16_t mapstore_pack(MapStore* s) {
     }
     return 0;
   }
-  // The new file takes the old one's place (and the new .ID the old .ID's).
+  // The new file takes the old one's place (and the new .ID the old .ID's);
+  // every cached block reaches the disk first.
   mapfile_close(&fresh.file);
   mapfile_close(&s->file);
-  ok = file_rename_path(temp, old_path) == 0;
-  if (ok && new_id) {
+  if (new_id) {
+    file_close(new_id);
     file_unregister(new_id);
-    ok = file_rename_path(temp_id, old_id) == 0;
+    cache_flush_drop(s->id_file);
+    file_close(s->id_file);
   }
+  ok = file_rename_path(temp, old_path) == 0;
+  if (ok && new_id) ok = file_rename_path(temp_id, old_id) == 0;
   MapStoreHeader keep = s->header;
   if (ok) ok = mapfile_open(&s->file, &s->header, 0, old_path, 0, 0);
   if (!ok) s->header = keep;
