@@ -597,8 +597,14 @@ int16_t mapfile_insert_object(MapWriter* w, MapFile* mf, MapStoreHeader* hdr, co
     rect_union(&new_rect, &recs[i].obj.mbr);
   }
   if (!write_image(mf, s->block, Staged{new_pos, nb, true})) return 0;
-  for (size_t i = 0; i < recs.size(); ++i)
-    if (side[i] == 1 && store && !store(recs[i].obj.row_id, recs[i].new_pos, user)) return 0;
+  // A moved record's .ID entry that cannot follow it leaves the index for a
+  // pack to mend.
+  for (size_t i = 0; i < recs.size(); ++i) {
+    if (side[i] == 1 && store && !store(recs[i].obj.row_id, recs[i].new_pos, user)) {
+      maphdr_mark_damaged(mf, hdr);
+      return 0;
+    }
+  }
 
   // The old block, rebuilt in memory with a fresh chain.
   std::vector<uint8_t> ob;
@@ -648,8 +654,12 @@ int16_t mapfile_insert_object(MapWriter* w, MapFile* mf, MapStoreHeader* hdr, co
       maphdr_mark_damaged(mf, hdr);
       return 0;
     }
-    for (size_t i = 0; i < recs.size(); ++i)
-      if (side[i] == 0 && store && !store(recs[i].obj.row_id, recs[i].new_pos, user)) return 0;
+    for (size_t i = 0; i < recs.size(); ++i) {
+      if (side[i] == 0 && store && !store(recs[i].obj.row_id, recs[i].new_pos, user)) {
+        maphdr_mark_damaged(mf, hdr);
+        return 0;
+      }
+    }
   } else if (!mapblock_release_position(mf, leaf_lv.position)) {
     return 0;
   }

@@ -328,7 +328,8 @@ int16_t mapstore_commit_close(MapStore* s) {
     char dir[kPathSize];
     file_get_path(s->id_file, dir);
     if (file_temp_name(temp, dir) == 1) {
-      // The reserved name is an empty file: the .ID goes over it.
+      // The reserved name is an empty file: it goes, and the .ID takes it.
+      file_remove_path(temp);
       moved = file_rename(&s->id_file, temp, 0) != 0;
     }
   }
