@@ -293,9 +293,8 @@ TEST_F(mapfile_store, RoundTripOfEveryKind) {
     objs.push_back(std::move(el));
     ObjPtr mp = MapObjTest::New(MAPOBJ_MULTIPOINT);
     {
-      void* nb = nullptr;
-      ASSERT_EQ(mem_alloc_zeroed(24, &nb, nullptr), 1);
-      mp->nodes = nb;
+      ASSERT_EQ(mapobj_grow_buffer(24, &mp->nodes, nullptr, 0), 1);
+      void* nb = mp->nodes;
       IntPoint pts[3] = {{0, 0}, {50, 50}, {100, 0}};
       std::memcpy(nb, pts, 24);
       mp->u.multipoint.count = 3;
