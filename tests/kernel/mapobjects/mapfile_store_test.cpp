@@ -369,6 +369,16 @@ TEST_F(mapfile_store, FileRecordSizeTablesStayWithTheirFile) {
   b[256 + 99] = 80;
   b[75] = 12;
   b[14] = static_cast<char>(45 | 0x80);
+  // A 12-byte code-75 record ahead of the point: skipped by its length.
+  const std::string point = b.substr(1044, 10);
+  std::string rec75(12, '\0');
+  rec75[0] = 75;
+  b.replace(1044, 10, rec75 + point);
+  b.erase(1044 + 22, 12);  // the block keeps its size
+  Put16(b, 1026, 22);
+  std::string id = Bytes(id_path());
+  Put32(id, 0, 1024 + 20 + 12);
+  PutBytes(id_path(), id);
   PutBytes(map_path(), b);
   MapStore r;
   ASSERT_EQ(mapstore_open(&r, MAPSTORE_FILE, nullptr, 1, -1, tab().c_str()), 1) << Errors();
@@ -381,7 +391,10 @@ TEST_F(mapfile_store, FileRecordSizeTablesStayWithTheirFile) {
   ASSERT_EQ(mapstore_cursor_open(&c, &r), 1);
   MapObject obj;
   mapobj_init(&obj, MAPOBJ_NONE);
-  EXPECT_EQ(mapstore_cursor_fetch(&c, &r, 1, 1, &obj, nullptr), 1);
+  EXPECT_EQ(mapstore_cursor_fetch(&c, &r, 1, 1, &obj, nullptr), 1) << Errors();
+  EXPECT_EQ(mapstore_cursor_next(&c, &r, 1, &obj, nullptr), 1) << Errors();
+  EXPECT_EQ(obj.row_id, 1);
+  EXPECT_EQ(mapstore_cursor_next(&c, &r, 1, &obj, nullptr), 0);
   mapstore_cursor_close(&c, &r);
   Finish(&r, false);
   // A new map still gets our table.
@@ -392,12 +405,94 @@ TEST_F(mapfile_store, FileRecordSizeTablesStayWithTheirFile) {
   const std::string nb = Bytes(path("n.MAP"));
   EXPECT_EQ(uint8_t(nb[14]), 41 + 0x80);
   for (int i = 73; i < 256; ++i) EXPECT_EQ(nb[i], 0) << i;
+  // The same file claiming only our 72 codes: code 75 is damage.
+  b[256 + 99] = 72;
+  b[14] = static_cast<char>(41 | 0x80);
+  PutBytes(map_path(), b);
+  ASSERT_EQ(mapstore_open(&r, MAPSTORE_FILE, nullptr, 0, -1, tab().c_str()), 1) << Errors();
+  ASSERT_EQ(mapstore_begin_access(&r, 1), 1);
+  ASSERT_EQ(mapstore_cursor_open(&c, &r), 1);
+  err_clear();
+  EXPECT_EQ(mapstore_cursor_next(&c, &r, 1, &obj, nullptr), 0);
+  EXPECT_TRUE(err_has_code(kErrMapDamaged));
+  mapstore_cursor_close(&c, &r);
+  Finish(&r, false);
+  b[256 + 99] = 80;
   // A code-14 length below our layout is refused.
   b[14] = 20;
   PutBytes(map_path(), b);
   err_clear();
   EXPECT_EQ(mapstore_open(&r, MAPSTORE_FILE, nullptr, 0, -1, tab().c_str()), 0);
   EXPECT_TRUE(err_has_code(kErrMapDamaged));
+}
+
+// Coordinate data of exactly the room left in a block stays there; one
+// more value starts the next block of the chain.
+TEST_F(mapfile_store, ChainDataFillingABlockStays) {
+  for (int points : {126, 127}) {
+    MapStore s;
+    Create(&s);
+    Ring ring;
+    for (int i = 0; i < points; ++i) ring.push_back({i, (i * 7) % 50});
+    ObjPtr pl = Poly(MAPOBJ_POLYLINE, {ring});
+    ASSERT_EQ(Insert(&s, pl.get(), 1), 1);
+    Finish(&s);
+    const std::string b = Bytes(map_path());
+    ASSERT_EQ(uint8_t(b[1024 + 20]), 7);
+    int chain_blocks = 0;
+    int32_t used = 0;
+    for (size_t pos = 1024; pos + 512 <= b.size(); pos += 512) {
+      if (Get16(b, pos) != 3) continue;
+      ++chain_blocks;
+      if (chain_blocks == 1) used = Get16(b, pos + 2);
+    }
+    EXPECT_EQ(chain_blocks, points == 126 ? 1 : 2) << points;
+    EXPECT_EQ(used, 504) << points;
+    EXPECT_EQ(Check(), 0);
+    std::remove(map_path().c_str());
+    std::remove(id_path().c_str());
+  }
+}
+
+// Kind 2 keeps objects in a list, kind 3 only a header.
+TEST_F(mapfile_store, MemoryAndHeaderKinds) {
+  MapStore m;
+  ASSERT_EQ(mapstore_create(&m, MAPSTORE_MEMORY, nullptr, 0, &plain_, 0, 0, nullptr), 1);
+  ASSERT_EQ(mapstore_begin_write(&w_, &m), 1);
+  ObjPtr a = Point(1, 1), b = Poly(MAPOBJ_REGION, {{{0, 0}, {5, 0}, {5, 5}}});
+  ASSERT_EQ(Insert(&m, a.get(), 1), 1);
+  ASSERT_EQ(Insert(&m, b.get(), 2), 1);
+  EXPECT_EQ(mapstore_object_count(&m), 2);
+  MapCursor c;
+  ASSERT_EQ(mapstore_cursor_open(&c, &m), 1);
+  MapObject obj;
+  mapobj_init(&obj, MAPOBJ_NONE);
+  ASSERT_EQ(mapstore_cursor_fetch(&c, &m, 2, 1, &obj, nullptr), 1);
+  EXPECT_EQ(Trace(&obj), Trace(b.get()));
+  int n = 0;
+  while (mapstore_cursor_next(&c, &m, 1, &obj, nullptr)) ++n;
+  EXPECT_EQ(n, 2);
+  mapstore_cursor_close(&c, &m);
+  ASSERT_EQ(mapstore_delete_object(&w_, &m, 1), 1);
+  EXPECT_EQ(mapstore_point_count(&m), 0);
+  ASSERT_EQ(mapstore_cursor_open(&c, &m), 1);
+  EXPECT_EQ(mapstore_cursor_fetch(&c, &m, 1, 1, &obj, nullptr), 0);
+  mapstore_cursor_close(&c, &m);
+  mapobj_free(&obj);
+  mapstore_end_write(&w_, &m);
+  mapstore_close(&m);
+
+  MapStore h;
+  ASSERT_EQ(mapstore_create(&h, MAPSTORE_HEADER, nullptr, 0, &plain_, 0, 0, nullptr), 1);
+  IntRect r;
+  ASSERT_EQ(mapstore_data_bounds(&h, &r), 1);
+  EXPECT_EQ(r.x1, -1000000);
+  EXPECT_EQ(r.y2, 1000000);
+  const IntRect set{1, 2, 3, 4};
+  ASSERT_EQ(mapstore_set_bounds(&h, &set), 1);
+  ASSERT_EQ(mapstore_data_bounds(&h, &r), 1);
+  EXPECT_EQ(r.x2, 3);
+  mapstore_close(&h);
 }
 
 class mapfile_damaged : public mapfile_store {
