@@ -531,7 +531,11 @@ void mapstore_count_object(MapStore* s, const MapObject* obj) {
 
 int16_t mapstore_get_type(const MapStore* s) { return s ? s->kind : 0; }
 int32_t mapstore_file_handle(const MapStore* s) { return s && file_kind(s) ? s->file.file : 0; }
-const CoordXform* mapstore_get_xform(const MapStore* s) { return &s->header.xform; }
+const CoordXform* mapstore_get_xform(const MapStore* s) {
+  // Unknown for no storage and for a map file the table road only recorded.
+  if (!s || s->kind == 0 || s->attached_only) return nullptr;
+  return &s->header.xform;
+}
 int16_t mapstore_set_xform(MapStore* s, const CoordXform* xform) {
   if (s->kind != MAPSTORE_HEADER) return 0;
   s->header.xform = *xform;

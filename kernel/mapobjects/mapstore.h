@@ -83,6 +83,7 @@ void mapstore_adjust_class_count(MapStore* s, int32_t type, int32_t part_mask, i
 // ---- facts ---------------------------------------------------------------------
 int16_t mapstore_get_type(const MapStore* s);
 int32_t mapstore_file_handle(const MapStore* s);
+// The transform of the stored objects; null when none is known.
 const CoordXform* mapstore_get_xform(const MapStore* s);
 int16_t mapstore_set_xform(MapStore* s, const CoordXform* xform);
 int32_t mapstore_point_count(const MapStore* s);
