@@ -69,6 +69,38 @@ class Measures {
   double* values_ = nullptr;
 };
 
+// The rings' bounds side by side, so that nesting's containment pre-test
+// reads them in one tight run instead of striding through the headers; the
+// headers' own bounds serve when there is no room for the copy.
+class RingBounds {
+ public:
+  RingBounds(const MapSection* h, int32_t count) : h_(h) {
+    if (!mem_alloc_zeroed(16LL * count, &r_)) {
+      err_clear();
+      r_ = nullptr;
+      return;
+    }
+    for (int32_t s = 0; s < count; ++s) r_[s] = h[s].mbr;
+  }
+  ~RingBounds() { mem_free(&r_); }
+  RingBounds(const RingBounds&) = delete;
+  RingBounds& operator=(const RingBounds&) = delete;
+  // Whether ring inner's bounds lie inside ring outer's (the first test of
+  // mapobjx_ring_inside_ring).
+  bool may_lie_inside(int32_t inner, int32_t outer) const {
+    const IntRect& a = r_ ? r_[inner] : h_[inner].mbr;
+    const IntRect& b = r_ ? r_[outer] : h_[outer].mbr;
+    return a.x1 >= b.x1 && a.x2 <= b.x2 && a.y1 >= b.y1 && a.y2 <= b.y2;
+  }
+  void rotate(int32_t first, int32_t middle, int32_t last) {
+    if (r_) std::rotate(r_ + first, r_ + middle, r_ + last);
+  }
+
+ private:
+  const MapSection* h_;
+  IntRect* r_ = nullptr;
+};
+
 int16_t normalize_body(MapObject* obj, int16_t keep_groups, int16_t force_center) {
   if (obj->type == MAPOBJ_COLLECTION) {
     mapobj_update_mbr(obj);
@@ -194,19 +226,21 @@ int16_t mapobjx_nest_rings(MapObject* obj) {
   const int32_t count = obj->u.poly.sections;
   if (!h || count < 1) return 0;
   for (int32_t s = 0; s < count; ++s) h[s].holes = 0;
+  RingBounds bounds(h, count);
   int16_t moved = 0;
   for (int32_t k = 0; k < count - 1;) {
     h[k].holes = 0;
     for (int32_t j = k + 1 + h[k].holes; j < count; ++j) {
-      if (!mapobjx_ring_inside_ring(h, j, k)) continue;
+      if (!bounds.may_lie_inside(j, k) || !mapobjx_ring_inside_ring(h, j, k)) continue;
       bool island = false;
       for (int32_t hole = k + 1; hole <= k + h[k].holes && !island; ++hole)
-        island = mapobjx_ring_inside_ring(h, j, hole);
+        island = bounds.may_lie_inside(j, hole) && mapobjx_ring_inside_ring(h, j, hole);
       if (island) continue;
       h[k].holes += 1;
       int32_t to = k + h[k].holes;
       if (to != j) {
         std::rotate(h + to, h + j, h + j + 1);
+        bounds.rotate(to, j, j + 1);
         moved = 1;
       }
     }
