@@ -291,9 +291,19 @@ class RingIndex {
   int32_t collect(int32_t k) {
     const IntRect& outer = bounds_[id_at_[k]];
     int32_t n = 0;
-    const int32_t* first = std::lower_bound(by_left_, by_left_ + sorted_, outer.x1,
+    const int32_t* end = by_left_ + sorted_;
+    const int32_t* first = std::lower_bound(static_cast<const int32_t*>(by_left_), end, outer.x1,
                                             [this](int32_t id, int32_t x) { return bounds_[id].x1 < x; });
-    for (const int32_t* it = first; it < by_left_ + sorted_ && bounds_[*it].x1 <= outer.x2; ++it)
+    const int32_t* last = std::upper_bound(first, end, outer.x2,
+                                           [this](int32_t x, int32_t id) { return x < bounds_[id].x1; });
+    if (4 * (static_cast<int64_t>(last - first) + inverted_) > count_ - 1 - k) {
+      // Many rings in the band: scanning the later positions costs less
+      // than sorting them.
+      for (int32_t p = k + 1; p < count_; ++p)
+        if (bounds_inside(bounds_[id_at_[p]], outer)) cand_[n++] = id_at_[p];
+      return n;
+    }
+    for (const int32_t* it = first; it < last; ++it)
       if (pos_[*it] > k && bounds_inside(bounds_[*it], outer)) cand_[n++] = *it;
     for (int32_t i = 0; i < inverted_; ++i) {
       int32_t id = by_left_[count_ - 1 - i];
