@@ -194,6 +194,11 @@ struct TeAdjustPair {
     double tolerance;
 };
 
+// The engine's two standard reports: a missing argument ("UKT1M" with the
+// routine's name) and an allocation failure ("UKT1N", nbytes -1); both 0.
+int qd_te_missing(const char* function);
+int qd_te_no_memory();
+
 // Initialisers: 1, or "UKT1M" and 0 for a null record.
 int qd_te_rules_init(TeRules* rules);
 int qd_te_work_extent_init(TeRules* rules);

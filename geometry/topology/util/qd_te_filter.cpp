@@ -12,10 +12,6 @@
 
 namespace {
 
-int missing(const char* function) {
-    QD_FAIL("UKT1M", "function%s", function, nullptr);
-    return 0;
-}
 
 // Whether a path joins into one closed, connected coordinate list.
 bool path_sound(GeoPath* path) {
@@ -25,7 +21,7 @@ bool path_sound(GeoPath* path) {
 }  // namespace
 
 int qd_te_pack_free(TePack* pack) {
-    if (!pack) return missing("qd_te_pack_free");
+    if (!pack) return qd_te_missing("qd_te_pack_free");
     ktgeo_so_release(&pack->work);
     pack->input = nullptr;
     pack->pack_state = 0;
@@ -42,7 +38,7 @@ int qd_te_validate_filter(const TeFilter* filter) {
 }
 
 int qd_te_encode_repair_open_surface(GeoPolygon* polygon, const TeFilter* filter) {
-    if (!polygon || !filter) return missing("qd_te_filter_geom");
+    if (!polygon || !filter) return qd_te_missing("qd_te_filter_geom");
     if (polygon->valid) return 1;
     if (!ktgeo_path_expand(&polygon->exterior)) {
         polygon->valid = 0;
@@ -78,7 +74,7 @@ int qd_te_encode_repair_open_surface(GeoPolygon* polygon, const TeFilter* filter
 }
 
 int qd_te_filter_primitive(GeometricPrimitive* primitive, const TeFilter* filter, int* keep) {
-    if (!primitive || !filter || !keep) return missing("qd_te_filter_geom");
+    if (!primitive || !filter || !keep) return qd_te_missing("qd_te_filter_geom");
     *keep = 1;
     const TeFilter& f = *filter;
     if (f.drop_all == 1) {
@@ -118,7 +114,7 @@ int qd_te_filter_primitive(GeometricPrimitive* primitive, const TeFilter* filter
 }
 
 int qd_te_filter_geom(SpatialObject* geometry, const TeFilter* filter) {
-    if (!geometry || !filter) return missing("qd_te_filter_geom");
+    if (!geometry || !filter) return qd_te_missing("qd_te_filter_geom");
     if (!geometry->primitives || !qd_te_validate_filter(filter)) return 1;
     for (uint32_t i = 0; i < nlst_tally(geometry->primitives);) {
         auto* p = static_cast<GeometricPrimitive*>(nlst_index(geometry->primitives, i));
@@ -135,7 +131,7 @@ int qd_te_filter_geom(SpatialObject* geometry, const TeFilter* filter) {
 }
 
 int qd_te_append_item_to_list(nlst** list, const void* item, uint32_t size) {
-    if (!list || !item) return missing("qd_te_append_item_to_list");
+    if (!list || !item) return qd_te_missing("qd_te_append_item_to_list");
     if (!*list) {
         *list = nlst_alloc(size, 3, 2, nullptr);
         if (!*list) return 0;
@@ -145,7 +141,7 @@ int qd_te_append_item_to_list(nlst** list, const void* item, uint32_t size) {
 
 namespace {
 int append_list(nlst** list, const nlst* other, uint32_t size) {
-    if (!list) return missing("qd_te_append_list");
+    if (!list) return qd_te_missing("qd_te_append_list");
     if (!other || nlst_tally(other) == 0) return 1;
     if (!*list) {
         const uint32_t n = nlst_tally(other);
@@ -160,7 +156,7 @@ int qd_te_append_list_24(nlst** list, const nlst* other) { return append_list(li
 int qd_te_append_list_32(nlst** list, const nlst* other) { return append_list(list, other, 32); }
 
 int qd_te_free_list_of_lists(nlst** list) {
-    if (!list) return missing("qd_te_free_list_of_lists");
+    if (!list) return qd_te_missing("qd_te_free_list_of_lists");
     if (!*list) return 1;
     for (uint32_t i = 0; i < nlst_tally(*list); ++i) {
         nlst* inner = *static_cast<nlst**>(nlst_index(*list, i));
@@ -238,14 +234,14 @@ int qd_te_check_dimension(int32_t wanted, int32_t dim) {
 
 int qd_te_add_adjust_pair(const GeoCoord* source, const GeoCoord* target, double tolerance,
                           nlst** list) {
-    if (!list) return missing("qd_te_add_adjust_pair");
+    if (!list) return qd_te_missing("qd_te_add_adjust_pair");
     if (!source || !target) return 1;
     const TeAdjustPair pair = {*source, *target, std::fmax(std::fabs(tolerance), 1e-10)};
     return qd_te_append_item_to_list(list, &pair, sizeof pair);
 }
 
 int qd_te_assembly_distance(const SpatialObject* geometry, double* distance, int* done) {
-    if (!geometry || !distance || !done) return missing("qd_te_assembly_distance");
+    if (!geometry || !distance || !done) return qd_te_missing("qd_te_assembly_distance");
     *distance = 0;
     const uint32_t n = geometry->primitives ? nlst_tally(geometry->primitives) : 0;
     const GeoCoord* points[2] = {nullptr, nullptr};

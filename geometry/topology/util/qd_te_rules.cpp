@@ -10,11 +10,6 @@
 
 namespace {
 
-int missing(const char* function) {
-    QD_FAIL("UKT1M", "function%s", function, nullptr);
-    return 0;
-}
-
 struct Keyword {
     const char* text;
     int32_t code;
@@ -68,33 +63,43 @@ bool distance_secondary(int32_t s) { return s == 38 || s == 39 || s == 45; }
 
 }  // namespace
 
+int qd_te_missing(const char* function) {
+    QD_FAIL("UKT1M", "function%s", function, nullptr);
+    return 0;
+}
+
+int qd_te_no_memory() {
+    QD_FAIL("UKT1N", "nbytes%d", -1, nullptr);
+    return 0;
+}
+
 int qd_te_work_extent_init(TeRules* rules) {
-    if (!rules) return missing("qd_te_work_extent_init");
+    if (!rules) return qd_te_missing("qd_te_work_extent_init");
     const double extent[6] = {-1e100, -1e100, -1e6, 1e100, 1e100, -1e6};
     std::memcpy(rules->work_extent, extent, sizeof extent);
     return 1;
 }
 
 int qd_te_tol_init(TeTolerance* tol) {
-    if (!tol) return missing("qd_te_tol_init");
+    if (!tol) return qd_te_missing("qd_te_tol_init");
     *tol = {0, 1e-10, 1e-10, 1e-10, 0, 0, 0, 1e-10};
     return 1;
 }
 
 int qd_te_zcrd_init(TeZcrd* z) {
-    if (!z) return missing("qd_te_zcrd_init");
+    if (!z) return qd_te_missing("qd_te_zcrd_init");
     *z = {2, -1e6, -1e6};
     return 1;
 }
 
 int qd_te_buffer_width_init(TeBufferWidth* w) {
-    if (!w) return missing("qd_te_buffer_width_init");
+    if (!w) return qd_te_missing("qd_te_buffer_width_init");
     *w = {0, 0, 0, 0, 0, 2};
     return 1;
 }
 
 int qd_te_buffer_init(TeBuffer* b) {
-    if (!b) return missing("qd_te_buffer_init");
+    if (!b) return qd_te_missing("qd_te_buffer_init");
     qd_te_buffer_width_init(&b->width);
     b->buffer_option = 1;
     b->arc_segments = ktgeo_option_arc_segments() / 2;
@@ -103,7 +108,7 @@ int qd_te_buffer_init(TeBuffer* b) {
 }
 
 int qd_te_statistics_counter_init(TeCounters* c) {
-    if (!c) return missing("qd_te_statistics_counter_init");
+    if (!c) return qd_te_missing("qd_te_statistics_counter_init");
     *c = {};
     return 1;
 }
@@ -114,7 +119,7 @@ void qd_te_statistics_counter_sum(TeCounters* a, const TeCounters* b) {
 }
 
 int qd_te_statistics_init(TeStatistics* s) {
-    if (!s) return missing("qd_te_statistics_init");
+    if (!s) return qd_te_missing("qd_te_statistics_init");
     *s = {};
     const double extent[6] = {1e100, 1e100, -1e6, -1e100, -1e100, -1e6};
     std::memcpy(s->data_extent, extent, sizeof extent);
@@ -124,20 +129,20 @@ int qd_te_statistics_init(TeStatistics* s) {
 }
 
 int qd_te_filter_geom_init(TeFilter* filter, int32_t value) {
-    if (!filter) return missing("qd_te_filter_geom_init");
+    if (!filter) return qd_te_missing("qd_te_filter_geom_init");
     *filter = {value, value, value, value, value, value, value, value, value, value, value, value};
     return 1;
 }
 
 int qd_te_callback_init(TeCallback* cb) {
-    if (!cb) return missing("qd_te_callback_init");
+    if (!cb) return qd_te_missing("qd_te_callback_init");
     cb->on_fail = nullptr;
     cb->context = nullptr;
     return 1;
 }
 
 int qd_te_rules_init(TeRules* rules) {
-    if (!rules) return missing("qd_te_rules_init");
+    if (!rules) return qd_te_missing("qd_te_rules_init");
     std::memset(static_cast<void*>(rules), 0, sizeof *rules);
     qd_te_work_extent_init(rules);
     rules->secondary = 45;
@@ -162,7 +167,7 @@ int qd_te_rules_init(TeRules* rules) {
 }
 
 int qd_te_keys_init(TeKeys* keys) {
-    if (!keys) return missing("qd_te_keys_init");
+    if (!keys) return qd_te_missing("qd_te_keys_init");
     keys->parent = {0, 0, 0};
     keys->key = -1;
     qd_te_tol_init(&keys->tolerance);
@@ -172,7 +177,7 @@ int qd_te_keys_init(TeKeys* keys) {
 }
 
 int qd_te_clip_init(TeClip* clip) {
-    if (!clip) return missing("qd_te_clip_init");
+    if (!clip) return qd_te_missing("qd_te_clip_init");
     *clip = {nullptr, 0};
     return 1;
 }
@@ -186,7 +191,7 @@ SpatialObject* qd_te_so_reset(SpatialObject* object, int32_t csid) {
 }
 
 int qd_te_pack_init(TePack* pack) {
-    if (!pack) return missing("qd_te_pack_init");
+    if (!pack) return qd_te_missing("qd_te_pack_init");
     qd_te_keys_init(&pack->keys);
     qd_te_clip_init(&pack->clip);
     pack->use_input = 0;
@@ -199,13 +204,13 @@ int qd_te_pack_init(TePack* pack) {
 }
 
 int qd_te_relate_matrix_init(int32_t cells[9]) {
-    if (!cells) return missing("qd_te_relate_matrix_init");
+    if (!cells) return qd_te_missing("qd_te_relate_matrix_init");
     for (int i = 0; i < 9; ++i) cells[i] = 4;
     return 1;
 }
 
 int qd_te_extent_verify(TeRules* rules) {
-    if (!rules) return missing("qd_te_extent_verify");
+    if (!rules) return qd_te_missing("qd_te_extent_verify");
     double* e = rules->work_extent;
     for (int i = 0; i < 2; ++i)
         if (e[i] > e[i + 3]) {
@@ -217,7 +222,7 @@ int qd_te_extent_verify(TeRules* rules) {
 }
 
 int qd_te_tol_verify(TeTolerance* tol, int32_t no_cluster) {
-    if (!tol) return missing("qd_te_tol_verify");
+    if (!tol) return qd_te_missing("qd_te_tol_verify");
     // fmax/fmin also turn a NaN into the floor.
     tol->tolerance = std::fmax(tol->tolerance, 1e-10);
     tol->bend_filter = std::fmax(tol->bend_filter, 0.0);
@@ -238,7 +243,7 @@ int qd_te_tol_verify(TeTolerance* tol, int32_t no_cluster) {
 }
 
 int qd_te_tol_vect_verify(TeTolerance* tol, TeRules* rules, int merge) {
-    if (!tol || !rules) return missing("qd_te_tol_vect_verify");
+    if (!tol || !rules) return qd_te_missing("qd_te_tol_vect_verify");
     TeTolerance& run = rules->tolerance;
     if (!qd_te_tol_verify(&run, rules->no_cluster)) return 0;
     if (merge == 1) {
@@ -256,7 +261,7 @@ int qd_te_tol_vect_verify(TeTolerance* tol, TeRules* rules, int merge) {
 }
 
 int qd_te_buffer_verify(TeBuffer* buffer, double tolerance) {
-    if (!buffer) return missing("qd_te_buffer_verify");
+    if (!buffer) return qd_te_missing("qd_te_buffer_verify");
     if (buffer->arc_segments < 3) buffer->arc_segments = 3;
     TeBufferWidth& w = buffer->width;
     if (w.two_sided) {
@@ -301,7 +306,7 @@ int qd_te_mode_check(int32_t output_dim, int32_t mode, int32_t secondary) {
 }
 
 int qd_te_rules_verify(TeRules* rules) {
-    if (!rules) return missing("qd_te_rules_verify");
+    if (!rules) return qd_te_missing("qd_te_rules_verify");
     if (!qd_te_tol_verify(&rules->tolerance, rules->no_cluster)) return 0;
     if (!qd_te_extent_verify(rules)) return 0;
     if (!qd_te_mode_check(rules->output_dim, rules->mode, rules->secondary)) {
@@ -367,12 +372,12 @@ char* qd_te_upper(char* text) {
 }
 
 int qd_te_set_primary_aggregation(char* text, int32_t* code) {
-    if (!text || !code) return missing("qd_te_set_primary_aggregation");
+    if (!text || !code) return qd_te_missing("qd_te_set_primary_aggregation");
     return match(kPrimary, qd_te_upper(text), code);
 }
 
 int qd_te_set_secondary_aggregation(char* text, int32_t* code) {
-    if (!text || !code) return missing("qd_te_set_secondary_aggregation");
+    if (!text || !code) return qd_te_missing("qd_te_set_secondary_aggregation");
     return match(kSecondary, qd_te_upper(text), code);
 }
 
@@ -416,7 +421,7 @@ int qd_te_dimension_name(char* buffer, int32_t code) {
 }
 
 int qd_te_relate_matrix_parse(const char* text, int32_t cells[9]) {
-    if (!text || !cells) return missing("qd_te_relate_matrix_parse");
+    if (!text || !cells) return qd_te_missing("qd_te_relate_matrix_parse");
     // At least nine characters; "-1" reads as one cell of two characters.
     int32_t read[9];
     const char* p = text;
@@ -444,7 +449,7 @@ int qd_te_relate_matrix_parse(const char* text, int32_t cells[9]) {
 }
 
 int qd_te_relate_geom_max_dim(const SpatialObject* geometry, int32_t* dim) {
-    if (!geometry || !dim) return missing("qd_te_relate_geom_max_dim");
+    if (!geometry || !dim) return qd_te_missing("qd_te_relate_geom_max_dim");
     const uint32_t n = geometry->primitives ? nlst_tally(geometry->primitives) : 0;
     bool points = false, lines = false, polygons = false;
     for (uint32_t i = 0; i < n; ++i) {
@@ -460,19 +465,19 @@ int qd_te_relate_geom_max_dim(const SpatialObject* geometry, int32_t* dim) {
 }
 
 int32_t qd_te_event_method(int32_t event, TeCallback* callback) {
-    if (!callback) return missing("qd_te_event_method");
+    if (!callback) return qd_te_missing("qd_te_event_method");
     if (!callback->on_fail) return 1;
     FailEvent record = {event, callback};
     const int32_t r = callback->on_fail(&record, callback->context);
     if (r != 0) return r;
-    return missing("qd_te_event_method");
+    return qd_te_missing("qd_te_event_method");
 }
 
 int32_t qd_te_eafs_method(SpatialObject* geometry, TeEafsCallback* callback) {
-    if (!callback) return missing("qd_te_eafs_method");
+    if (!callback) return qd_te_missing("qd_te_eafs_method");
     if (!callback->function) return 1;
     ktgeo_so_complete(geometry);
     const int32_t r = callback->function(geometry, callback->user);
-    if (r == 0) missing("qd_te_eafs_method");
+    if (r == 0) qd_te_missing("qd_te_eafs_method");
     return r;
 }
