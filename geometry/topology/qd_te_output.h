@@ -34,3 +34,26 @@ struct TePrimitiveCounts {
     int32_t total;
 };
 int qd_te_count_primitive_types(const SpatialObject* object, TePrimitiveCounts* counts);
+
+// One face of surface output (the polygon list's element).
+struct TePolygon {
+    int32_t id;
+    int32_t count;
+    int32_t start_chain;
+    int32_t island_list;
+    int32_t hole_list;
+    GeoCoord mer[2];
+    double yxmax;
+    int32_t inside;
+    double area;
+    int32_t status;  // 1 closed, 0 unclosed
+    int32_t discard;
+    int32_t spike;
+    int32_t target;
+    int32_t cutter;
+    int32_t lookup_max;
+    int32_t lookup_min;
+    int32_t n_parents;
+    int32_t n_coords;
+    nlst* round_cut;  // int32, owned
+};
