@@ -127,7 +127,7 @@ int qd_te_stage_log(TeClock* clock, const char* text) {
         if (localtime_r(&tt, &local)) {
             char formatted[32];
             // The C library's 24-character time text, in the C locale.
-            if (std::strftime(formatted, sizeof formatted, "%a %b %d %H:%M:%S %Y", &local) == 24)
+            if (std::strftime(formatted, sizeof formatted, "%a %b %e %H:%M:%S %Y", &local) == 24)
                 std::memcpy(stamp, formatted, 25);
         }
         std::snprintf(line, sizeof line, "## %s ## %s ##", text, stamp);
