@@ -71,6 +71,8 @@ int qd_te_process_chains_convex_hull(TeRules* rules, nlst* chains);
 int qd_te_process_chains_verify(nlst* chains, int32_t* index);
 int qd_te_process_chains_cleanup(nlst* chains, TeRules* rules);
 int qd_te_chain_compare(const void* a, const void* b);
+// Sorts the chain list with qd_te_chain_compare (the universal chain first).
+int qd_te_chain_list_sort(nlst* chains);
 int qd_te_chain_list_halve_increment(nlst* chains);
 int32_t qd_te_collect_output(SpatialObject* result, nlst* parents, void* collected);
 int qd_te_flush_collected(nlst* collected, TeRules* rules, TeOutputCallback* output);

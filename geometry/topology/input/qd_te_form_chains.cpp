@@ -365,9 +365,12 @@ int qd_te_chains_from_geometry(SpatialObject* geometry, TeRules* rules, TeKeys* 
     SpatialObject* g = geometry;
     const bool clipped = clip && clip->clip && clip->mode != 0;
     if (mode == TE_ADJUST || mode == TE_LOADER || clipped || (rules->dissolve_islands == 1 && has_polygons)) {
-        ktgeo_so_init_empty(&work.copy);
+        // A deep copy primitive by primitive (the header as it stands).
+        work.copy = *geometry;
+        work.copy.primitives = nullptr;
         work.owned = true;
-        if (!ktgeo_copy_geometry(geometry, &work.copy)) return 0;
+        for (uint32_t i = 0; geometry->primitives && i < geometry->primitives->tally; ++i)
+            if (!ktgeo_util_append_primitive_to_list(primitive_at(geometry, i), &work.copy)) return 0;
         g = &work.copy;
         if (clipped && !qd_te_encode_clipping(rules, g, clip)) return 0;
     }

@@ -109,6 +109,54 @@ int qd_te_chain_compare(const void* a, const void* b) {
     return up(q.chain_mer[1].y, p.chain_mer[1].y);
 }
 
+int qd_te_chain_list_sort(nlst* chains) {
+    if (!chains) return qd_te_missing("qd_te_chain_list_sort");
+    if (chains->tally < 2) return 1;
+    // Sort small keys (ties kept in row order), then move each record once
+    // along the cycles of the permutation.
+    struct Key {
+        double min_x, min_y, max_x, max_y;
+        int32_t head, type, row;
+    };
+    const uint32_t n = chains->tally;
+    std::vector<Key> keys(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        const TeChain& c = *qd_te_chain_at(chains, int32_t(i));
+        keys[i] = {c.chain_mer[0].x, c.chain_mer[0].y, c.chain_mer[1].x, c.chain_mer[1].y,
+                   c.discard == CHAIN_SENTINAL ? 0 : 1, c.chain_type, int32_t(i)};
+    }
+    auto up = [](double x, double y) { return x < y ? -1 : x > y ? 1 : 0; };
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (int c = up(a.min_x, b.min_x)) return c < 0;
+        if (int c = up(a.min_y, b.min_y)) return c < 0;
+        if (a.type != b.type) return a.type < b.type;
+        if (int c = up(b.max_x, a.max_x)) return c < 0;
+        if (int c = up(b.max_y, a.max_y)) return c < 0;
+        return a.row < b.row;
+    });
+    // Each record moves once, along the cycles of the permutation
+    // (position i takes the record of row keys[i].row; a placed position
+    // gets its own row).
+    TeChain* first = qd_te_chain_at(chains, 0);
+    for (uint32_t start = 0; start < n; ++start) {
+        if (uint32_t(keys[start].row) == start) continue;
+        const TeChain saved = first[start];
+        uint32_t i = start;
+        for (;;) {
+            const uint32_t from = uint32_t(keys[i].row);
+            keys[i].row = int32_t(i);
+            if (from == start) {
+                first[i] = saved;
+                break;
+            }
+            first[i] = first[from];
+            i = from;
+        }
+    }
+    return 1;
+}
+
 int qd_te_chain_list_halve_increment(nlst* chains) {
     if (!chains) return qd_te_missing("qd_te_chain_list_halve_increment");
     const uint32_t half = chains->tally / 2;
@@ -137,12 +185,7 @@ int qd_te_process_chains_cleanup(nlst* chains, TeRules* rules) {
         if (i != last) *c = *qd_te_chain_at(chains, int32_t(last));
         chains->tally = last;
     }
-    if (chains->tally > 1) {
-        auto* first = qd_te_chain_at(chains, 0);
-        std::stable_sort(first, first + chains->tally, [](const TeChain& a, const TeChain& b) {
-            return qd_te_chain_compare(&a, &b) < 0;
-        });
-    }
+    qd_te_chain_list_sort(chains);
     qd_te_chain_at(chains, 0)->link_free = -1;
     return qd_te_link_setup(chains);
 }
@@ -393,10 +436,7 @@ int qd_te_assemble_chains(nlst* chains, TeRules* rules) {
     auto run = [&]() -> int {
         if (!qd_te_stage_event(rules, chains, TE_EVENT_SETUP)) return 0;
         qd_te_chain_list_halve_increment(chains);
-        auto* first = qd_te_chain_at(chains, 0);
-        std::stable_sort(first, first + chains->tally, [](const TeChain& a, const TeChain& b) {
-            return qd_te_chain_compare(&a, &b) < 0;
-        });
+        qd_te_chain_list_sort(chains);
         const double margin = std::fmax(s.max_tolerance, rules->tolerance.tolerance);
         if (!qd_te_link_largest_mer(chains, s.data_extent, margin) || !qd_te_link_setup(chains) ||
             !qd_te_link_topology(rules) || !qd_te_rules_verify(rules))
