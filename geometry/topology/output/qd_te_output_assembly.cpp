@@ -8,6 +8,7 @@
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/topology/qd_te_assembly.h"
+#include "geometry/topology/qd_te_func_assembly.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_parents.h"
 
@@ -141,4 +142,42 @@ int qd_te_assembly_method(SpatialObject* geometry, nlst* parents, int32_t output
     }
     if (pieces) nlst_free(pieces);
     return answer;
+}
+
+int qd_te_assembly_by_dissolve_method(SpatialObject* geometry, nlst* parents, TeRules* rules) {
+    if (!geometry || !rules) return qd_te_missing("qd_te_assembly_by_dissolve_method");
+    if (!geometry->primitives || geometry->primitives->tally == 0)
+        return qd_te_assembly_method(geometry, parents, rules->output_split, &rules->output_method);
+    ktgeo_so_complete(geometry);
+    if (!qd_te_parents_sort_frequency(parents)) return 0;
+    SpatialObject work;
+    qd_te_so_reset(&work, geometry->csid);
+    TeOutputGeom out;
+    qd_te_func_abstract_set_output_geom(&out, &work, nullptr);
+    TeRules nested;
+    qd_te_rules_init(&nested);
+    qd_te_func_abstract_set_rules(&nested, TE_DISSOLVE, &out, 0, 0);
+    nested.secondary = rules->secondary;
+    nested.drop_unclosed = rules->drop_unclosed;
+    nested.output_csid = geometry->csid;
+    nlst* inputs = nlst_alloc(sizeof(TePack), 1, 1, nullptr);
+    if (!inputs) return qd_te_no_memory();
+    TePack pack;
+    qd_te_pack_init(&pack);
+    pack.keys.parent = {1, 1, 0};
+    pack.use_input = 1;
+    pack.input = geometry;
+    int ok = nlst_add(inputs, &pack) ? 1 : qd_te_no_memory();
+    if (ok) ok = qd_te_func_abstract(inputs, &nested);
+    if (ok) {
+        ok = qd_te_assembly_method(&work, parents, rules->output_split, &rules->output_method) == 1;
+        if (ok) ++rules->statistics.output_counters.count[0];
+    } else {
+        // A failed dissolve is not a dropped result: the error method
+        // decides (the default one stops the run).
+        ok = qd_te_error_method(-11, &rules->error_method);
+    }
+    ktgeo_so_release(&work);
+    nlst_free(inputs);
+    return ok ? 1 : 0;
 }

@@ -262,3 +262,33 @@ TEST(qd_te_input, PruneByEnvelope) {
     }
     qd_te_pending_spy = {nullptr, nullptr};
 }
+
+// Buffer widths below the tolerance: -43 to the error method, the call
+// fails and the rules' widths are put back.
+TEST(qd_te_input, BufferWidthRefused) {
+    struct Codes {
+        std::vector<int32_t> codes;
+        static int32_t On(FailEvent* e, void* self) {
+            static_cast<Codes*>(self)->codes.push_back(e->code);
+            return 0;
+        }
+    } codes;
+    TeRules r;
+    qd_te_rules_init(&r);
+    r.mode = TE_BUFFER;
+    r.error_method = {Codes::On, &codes};
+    r.buffer.width.width = 5;
+    TeKeys keys;
+    qd_te_keys_init(&keys);
+    keys.width.own_width = 1;  // the input asks for its own (zero) width
+    geotest::Object o;
+    o.AddPoint(C(1, 1));
+    nlst* chains = nullptr;
+    qd_te_geo_chain_list_create(&chains, 10);
+    int32_t status = 1;
+    EXPECT_EQ(qd_te_chains_from_geometry(&o.so, &r, &keys, chains, nullptr, nullptr, &status), 0);
+    EXPECT_EQ(codes.codes, std::vector<int32_t>{-43});
+    EXPECT_EQ(r.buffer.width.width, 5);
+    EXPECT_EQ(chains->tally, 1u);
+    qd_te_geo_chain_list_free(&chains);
+}

@@ -313,3 +313,30 @@ TEST(qd_te_pipeline_split, PiecesByOutputSplit) {
     TeOutputCallback stop = {Stop::On, nullptr};
     EXPECT_EQ(qd_te_assembly_method(&o.so, nullptr, 3, &stop), 0);
 }
+
+// A result dissolved on its own: the nested run's failure reaches the
+// outer error method and fails the outer call; failures reported after it
+// reach the outer error method again.
+TEST(qd_te_pipeline_split, FailingNestedDissolve) {
+    struct Refuse {
+        static int On(const char*, void*) { return 0; }
+    };
+    geotest::FailRecorder rec;
+    geotest::StdoutCapture quiet;
+    qd_te_pending_spy = {Refuse::On, nullptr};
+    ErrorCodes errors;
+    TeRules outer = Rules(TE_SINGLE, 3, 0, &errors);
+    FailHandler* previous = qd_te_set_fail_handler(&outer);
+    geotest::Object g;
+    g.AddPolygon(geotest::Polygon(geotest::Path({geotest::Square(0, 0, 1)}, 1, 1)));
+    EXPECT_EQ(qd_te_assembly_by_dissolve_method(&g.so, nullptr, &outer), 0);
+    EXPECT_EQ(errors.codes, std::vector<int32_t>{-11});
+    EXPECT_EQ(qd_fail_state.handler, &outer.error_method);  // the outer run's again
+    qd_te_missing("a later failure");
+    EXPECT_EQ(errors.codes, (std::vector<int32_t>{-11, -300}));
+    qd_te_clear_fail_handler(previous);
+    qd_te_pending_spy = {nullptr, nullptr};
+    // Without primitives the result goes straight to the output method.
+    geotest::Object empty;
+    EXPECT_EQ(qd_te_assembly_by_dissolve_method(&empty.so, nullptr, &outer), 1);
+}
