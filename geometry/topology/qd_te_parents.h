@@ -43,3 +43,6 @@ int32_t qd_te_parents_count(const TeChain* chain, int32_t side);
 int qd_te_insert_parents(TeChain* chain, const nlst* list, int32_t side, int merge);
 int qd_te_parents_collect_transfer(TeChain* chain, int32_t index, int32_t side, const nlst* chains);
 int qd_te_parents_list_transfer(TeChain* chain, int32_t from_side, int32_t to_side);
+// Transfers the parents of the region chain the chain lies inside (overlay
+// walk answer 13) to the given side; any other answer changes nothing.
+int qd_te_parents_overlay_transfer(TeChain* chain, int32_t kind, int32_t side, const nlst* chains);

@@ -2,7 +2,9 @@
 // and collecting, inserting and transferring the lists of chains.
 #include <algorithm>
 
+#include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_parents.h"
 #include "geometry/topology/qd_te_util.h"
 
@@ -196,4 +198,16 @@ int qd_te_parents_list_transfer(TeChain* chain, int32_t from_side, int32_t to_si
         chain->left_parent = merged;
     }
     return 1;
+}
+
+int qd_te_parents_overlay_transfer(TeChain* chain, int32_t kind, int32_t side, const nlst* chains) {
+    if (!chain || !chains) return qd_te_missing("qd_te_parents_overlay_transfer");
+    GeoCoord* pts = nullptr;
+    int32_t n = 0;
+    if (!qd_te_geo_get_coords(chain, &pts, &n, 0)) return 0;
+    int32_t region = 0;
+    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, 0, nullptr, &region);
+    qd_free(pts);
+    if (where != 13) return 1;
+    return qd_te_parents_collect_transfer(chain, region, side, chains);
 }

@@ -133,6 +133,9 @@ TEST(qd_te_parent, ChainLists) {
     // An empty transfer leaves no parents.
     ASSERT_EQ(qd_te_parents_list_transfer(&d, 0, 1), 1);
     EXPECT_EQ(d.left_parent, nullptr);
+    // Outside every region (the overlay walk's answer 12): no change.
+    ASSERT_EQ(qd_te_parents_overlay_transfer(&d, 0, 0, chains.list), 1);
+    EXPECT_EQ(d.right_parent, nullptr);
     qd_te_geo_chain_release(&d);
 
     geotest::FailRecorder rec;

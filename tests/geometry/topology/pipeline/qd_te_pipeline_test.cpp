@@ -340,3 +340,39 @@ TEST(qd_te_pipeline_split, FailingNestedDissolve) {
     geotest::Object empty;
     EXPECT_EQ(qd_te_assembly_by_dissolve_method(&empty.so, nullptr, &outer), 1);
 }
+
+// The region filter: in ERASE_OUT a chain whose id meets no chain of a
+// negative id is deleted; in SPLIT operand chains stay, and keys handed
+// out during the pass go back to 0.
+TEST(qd_te_pipeline, RegionFilter) {
+    struct {
+        int32_t mode;
+        std::vector<int32_t> want_pids;  // live chains after the filter, in row order
+    } cases[] = {
+        {TE_ERASE_OUT, {-1, 2}},
+        {TE_SPLIT, {-1, 2, 3, 0}},
+    };
+    for (const auto& k : cases) {
+        ErrorCodes errors;
+        TeRules r = Rules(k.mode, 2, 0, &errors);
+        r.statistics.tallies[1] = 3;
+        Chains chains;
+        chains.Add(Chain(TE_LINE, {Q(0, 0), Q(1, 1)}, -1));
+        chains.Add(Chain(TE_LINE, {Q(0.5, 0.5), Q(1.5, 1.5)}, 2));
+        chains.Add(Chain(TE_LINE, {Q(10, 10), Q(11, 11)}, 3));
+        chains.Add(Chain(TE_LINE, {Q(20, 20), Q(21, 21)}, 0));  // gets key 4 for the pass
+        for (int32_t i = 1; i < chains.Count(); ++i) {
+            const auto* v = static_cast<const TeVertex*>(chains.At(i)->coords->data);
+            chains.At(i)->chain_mer[0] = Q(v[0].x, v[0].y);
+            chains.At(i)->chain_mer[1] = Q(v[1].x, v[1].y);
+        }
+        qd_te_link_setup(chains.list);
+        ASSERT_EQ(qd_te_process_region_filter(&r, chains.list), 1);
+        std::vector<int32_t> pids;
+        for (int32_t i = 1; i < chains.Count(); ++i)
+            if (chains.At(i)->discard == CHAIN_OK) pids.push_back(chains.At(i)->chain_pid);
+        EXPECT_EQ(pids, k.want_pids) << k.mode;
+        char why[160] = "";
+        EXPECT_EQ(qd_te_check_invariants(chains.list, 0, why), 1) << why;
+    }
+}
