@@ -48,6 +48,7 @@ struct ApiSlot {
   CoordXform output = {};
   int16_t output_set = 0;
   int16_t cursor_open = 0;
+  MapCursor cursor = {};
   int32_t trace = 0;
 };
 

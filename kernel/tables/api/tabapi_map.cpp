@@ -1,6 +1,5 @@
 // The table API's view of map storages and index files (see tabapi_map.h).
-// Map storages that only record their map file give tables whose rows have
-// no objects; key searches walk the rows of the data storage in order, so
+// Key searches walk the rows of the data storage in order, so
 // that they find the same rows as an index in the same order.
 #include "kernel/tables/api/tabapi_map.h"
 
@@ -37,32 +36,95 @@ int32_t search_from(ApiSlot* slot, int32_t field, const Value* key, int32_t firs
 
 }  // namespace
 
-int16_t apimap_begin(TableDef*, int32_t) { return 1; }
+namespace {
+
+bool def_path(const TableDef* t, char* out) {
+  out[0] = '\0';
+  if (t->def_file > 0) file_get_path(t->def_file, out);
+  return out[0] != '\0';
+}
+
+}  // namespace
+
+int16_t apimap_begin(TableDef* table, int32_t mode) {
+  MapStore* s = &table->map;
+  if (s->kind == 0) return 1;
+  if (s->attached_only) {
+    // The table's open only noted the map file: it is read now.
+    char path[kPathSize];
+    if (!def_path(table, path)) return 0;
+    mapstore_close(s);
+    if (!mapstore_open(s, MAPSTORE_FILE, table, 1, -1, path)) return 0;
+  }
+  return mapstore_begin_access(s, mode);
+}
+
 void apimap_end(TableDef* table) {
   for (auto it = g_search.begin(); it != g_search.end();) {
     it = it->first.first == table ? g_search.erase(it) : std::next(it);
   }
+  if (table->map.kind != 0 && !table->map.attached_only) mapstore_end_access(&table->map);
 }
-int16_t apimap_is_file(const TableDef* table) { return mapstore_get_type(&table->map) == 1 ? 1 : 0; }
+
+int16_t apimap_is_file(const TableDef* table) { return mapstore_get_type(&table->map) == MAPSTORE_FILE ? 1 : 0; }
+
 const CoordXform* apimap_xform(const TableDef* table) { return mapstore_get_xform(&table->map); }
-int16_t apimap_cursor_open(ApiSlot*) { return 1; }
-void apimap_cursor_close(ApiSlot* slot) { slot->cursor_open = 0; }
-int16_t apimap_fetch(ApiSlot*, int32_t, int16_t, MapObject* obj) {
-  mapobj_set_type(obj, 0);
+
+int16_t apimap_cursor_open(ApiSlot* slot) {
+  if (!apimap_is_file(slot->table)) return 1;
+  slot->cursor = MapCursor{};
+  return mapstore_cursor_open(&slot->cursor, &slot->table->map);
+}
+
+void apimap_cursor_close(ApiSlot* slot) {
+  if (apimap_is_file(slot->table)) mapstore_cursor_close(&slot->cursor, &slot->table->map);
+  slot->cursor_open = 0;
+}
+
+int16_t apimap_fetch(ApiSlot* slot, int32_t row, int16_t lend, MapObject* obj) {
+  int32_t position = 0;
+  if (!apimap_is_file(slot->table) ||
+      !mapstore_cursor_fetch(&slot->cursor, &slot->table->map, row, lend, obj, &position)) {
+    mapobj_set_type(obj, 0);
+  }
   return 1;
 }
-void apimap_counts(const TableDef*, int32_t* points, int32_t* lines, int32_t* regions) {
-  if (points != nullptr) *points = 0;
-  if (lines != nullptr) *lines = 0;
-  if (regions != nullptr) *regions = 0;
+
+void apimap_counts(const TableDef* table, int32_t* points, int32_t* lines, int32_t* regions) {
+  const MapStore* s = &table->map;
+  if (points != nullptr) *points = s->kind != 0 ? mapstore_point_count(s) : 0;
+  if (lines != nullptr) *lines = s->kind != 0 ? mapstore_line_count(s) : 0;
+  if (regions != nullptr) *regions = s->kind != 0 ? mapstore_region_count(s) : 0;
 }
-int16_t apimap_create(TableDef*, const CoordXform*, int32_t) {
-  err_push(4, kApiErrNoMap, nullptr, nullptr);
-  return 0;
+
+int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode) {
+  char path[kPathSize];
+  if (!def_path(table, path)) return 0;
+  if (table->map.kind != 0) {
+    if (!table->map.attached_only) mapstore_end_access(&table->map);
+    mapstore_commit_close(&table->map);
+  }
+  if (!mapstore_create(&table->map, MAPSTORE_FILE, table, -1, xform, 0, 1, path)) return 0;
+  return mapstore_begin_access(&table->map, mode);
 }
-int16_t apimap_write(TableDef*, int32_t, const MapObject*, int16_t) {
-  err_push(4, kApiErrNoMap, nullptr, nullptr);
-  return 0;
+
+int16_t apimap_write(TableDef* table, int32_t row, const MapObject* obj, int16_t insert) {
+  if (!apimap_is_file(table)) {
+    err_push(4, kApiErrNoMap, nullptr, nullptr);
+    return 0;
+  }
+  MapWriter w{};
+  if (!mapstore_begin_write(&w, &table->map)) return 0;
+  int16_t ok = 0;
+  if (obj == nullptr) {
+    ok = mapstore_delete_object(&w, &table->map, row);
+  } else if (insert) {
+    ok = mapstore_insert_object(&w, &table->map, obj, row, 0);
+  } else {
+    ok = mapstore_update_object(&w, &table->map, obj, row, 0);
+  }
+  mapstore_end_write(&w, &table->map);
+  return ok;
 }
 
 int32_t apiindex_find_first(ApiSlot* slot, int32_t field, const Value* key) { return search_from(slot, field, key, 1); }

@@ -2,6 +2,9 @@
 // reader table layer, and the style clauses it builds from the objects it
 // reads (Symbol, Pen, second Pen and Brush parts in the reader's own
 // layout).
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -229,9 +232,23 @@ class CTableReaderImpl : public CTableReader {
     m_point_done = m_line_done = m_area_done = 0;
     m_mappable = 0;
     if (path.empty()) return false;
+    m_reason.clear();
     m_handle = ReaderOpenTable(path.c_str(), 1);
     (void)TabApiLastError();
-    if (m_handle == 0) return false;
+    if (m_handle == 0) {
+      // Why, for a person: the system's reason when the path is no file,
+      // else the kernel's message.
+      struct stat st {};
+      if (stat(path.c_str(), &st) != 0) {
+        m_reason = std::strerror(errno);
+      } else if (S_ISDIR(st.st_mode)) {
+        m_reason = std::strerror(EISDIR);
+      } else if (err_count() > 0) {
+        err_format_entry(&g_err_stack->entries[0]);
+        m_reason = g_err_stack->line;
+      }
+      return false;
+    }
     reader_open_objects(m_handle);
     reader_get_row_count(m_handle, &m_rows);
     reader_get_field_count(m_handle, &m_column_count);
@@ -386,6 +403,7 @@ class CTableReaderImpl : public CTableReader {
   }
 
   void SetDefaultStyle(const std::string& text) override { m_default_style = text; }
+  std::string LastErrorText() override { return m_reason; }
   bool HasColumnType(uint8_t type) override {
     for (const ColumnInfo& c : m_columns) {
       if (c.type == type) return true;
@@ -418,6 +436,7 @@ class CTableReaderImpl : public CTableReader {
   std::string m_path, m_coordsys_text, m_kind, m_style, m_default_style;
   double m_res_x = 0, m_res_y = 0;
   std::unique_ptr<ObjStyles> m_styles;
+  std::string m_reason;
 };
 
 }  // namespace
