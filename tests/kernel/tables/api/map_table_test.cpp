@@ -1,0 +1,132 @@
+// Tables with a map file made and read through the table API: object
+// counts and kinds, the union of row bounds, records back out, style
+// clauses once per class, and geometry reads.
+#include <cstring>
+#include <memory>
+
+#include "kernel/tables/api/TableReader.h"
+#include "kernel/tables/api/tabapi_fixture.h"
+
+namespace tabapi_test {
+namespace {
+
+class MapTable : public TabApiTest {
+ protected:
+  CoordSysInfo LatLong() {
+    CoordSysInfo cs{};
+    EXPECT_EQ(TabApiCoordSysFromText("CoordSys Earth Projection 1, 104", &cs), 1) << TabApiLastError();
+    return cs;
+  }
+  // A table of one column whose rows carry these records.
+  std::string Make(const std::vector<ObjRecord>& records) {
+    const std::string p = Path("m.TAB");
+    const ColumnInfo c = Col("ID", COLTYPE_INTEGER, 4);
+    const CoordSysInfo cs = LatLong();
+    const int32_t slot = TabApiCreateTableFromColumns(p.c_str(), 2, &c, 1, &cs);
+    EXPECT_NE(slot, 0) << TabApiLastError();
+    for (size_t i = 0; i < records.size(); ++i) {
+      int32_t n = 0;
+      EXPECT_EQ(TabApiInsertRow(slot, std::to_string(i + 1).c_str(), &records[i], &n), 1) << TabApiLastError();
+    }
+    EXPECT_EQ(TabApiCloseTableCommit(slot), 1);
+    return p;
+  }
+  static ObjRecord Point(double x, double y) {
+    ObjRecord r{};
+    r.code = 201;
+    r.u.point.at = DPoint{x, y};
+    r.u.point.symbol.vector = ObjVectorSymbol{35, 0, 12};
+    return r;
+  }
+  static ObjRecord Rect(double x1, double y1, double x2, double y2) {
+    ObjRecord r{};
+    r.code = 207;
+    r.u.rect.rect = DRect{x1, y1, x2, y2};
+    r.u.rect.pen = ObjPen{1, 2, 0, 0};
+    r.u.rect.brush = ObjBrush{2, 16777215, 16777215, 0};
+    return r;
+  }
+};
+
+TEST_F(MapTable, PointsOnly) {
+  const std::string p = Make({Point(151.2, -33.8), Point(150.5, -34.25)});
+  std::unique_ptr<CTableReader> r(CreateTableReader());
+  ASSERT_TRUE(r->Open(p, 1)) << r->LastError();
+  EXPECT_TRUE(r->IsMappable());
+  EXPECT_EQ(r->GetPointCount(), 2);
+  EXPECT_EQ(*r->GetObjectKindText(), ".0");
+  EXPECT_EQ(*r->GetCoordSysText(), "Earth Projection 1, 104");
+  char text[4000];
+  CUploadOptions o;
+  DRect b{};
+  for (int n = 1; n <= 2; ++n) {
+    unsigned char* rec = nullptr;
+    int size = 0;
+    DPoint c{};
+    std::string key;
+    ASSERT_EQ(r->ReadRecord(n, text, &rec, &size, &b, &o, &c, &key), 1) << r->LastError();
+    EXPECT_FALSE(o.NoObject);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_GT(size, 0);
+    // The record decodes to the point it was made from.
+    ObjRecord back{};
+    ASSERT_EQ(TabApiCvRecordToObject(rec, size, r->GetCoordSys(), nullptr, &back), 1);
+    EXPECT_EQ(back.code, 201);
+    EXPECT_NEAR(back.u.point.at.x, n == 1 ? 151.2 : 150.5, 1e-6);
+    EXPECT_NEAR(back.u.point.at.y, n == 1 ? -33.8 : -34.25, 1e-6);
+    r->FreeRecord(rec);
+  }
+  EXPECT_EQ(*r->GetStyleClause(), "Symbol (35, 0, 12) ");
+  EXPECT_NEAR(b.x1, 150.5, 1e-6);
+  EXPECT_NEAR(b.y1, -34.25, 1e-6);
+  EXPECT_NEAR(b.x2, 151.2, 1e-6);
+  EXPECT_NEAR(b.y2, -33.8, 1e-6);
+  r->Close();
+}
+
+TEST_F(MapTable, BoundsAreTheUnionOfTheRows) {
+  const std::string p = Make({Rect(1, 1, 2, 2), Rect(5, 0, 6, 3)});
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 1);
+  ASSERT_NE(slot, 0);
+  DRect b{};
+  ObjRecord rec;
+  ASSERT_EQ(TabApiReadRow(slot, 1, nullptr, &rec, &b, nullptr), 1);
+  ASSERT_EQ(TabApiReadRow(slot, 2, nullptr, &rec, &b, nullptr), 1);
+  EXPECT_NEAR(b.x1, 1, 1e-6);
+  EXPECT_NEAR(b.y1, 0, 1e-6);
+  EXPECT_NEAR(b.x2, 6, 1e-6);
+  EXPECT_NEAR(b.y2, 3, 1e-6);
+  int32_t points = -1, lines = -1, regions = -1;
+  EXPECT_EQ(TabApiGetObjectCounts(slot, &points, &lines, &regions), 1);
+  EXPECT_EQ(regions, 2);
+  // The area style clause is built from the first rectangle only.
+  std::unique_ptr<CTableReader> r(CreateTableReader());
+  TabApiCloseTableCommit(slot);
+  ASSERT_TRUE(r->Open(p, 1));
+  char text[4000];
+  CUploadOptions o;
+  unsigned char* blob = nullptr;
+  int size = 0;
+  DRect gb{};
+  for (int n = 1; n <= 2; ++n) {
+    ASSERT_EQ(r->ReadGeometry(n, text, &blob, &size, &gb, &o), 1);
+    ASSERT_NE(blob, nullptr);
+    EXPECT_GT(size, 0);
+    r->FreeGeometry(blob);
+  }
+  EXPECT_EQ(*r->GetStyleClause(), "Pen (1, 2, 0) Brush (2, 16777215, 16777215) ");
+  r->Close();
+}
+
+TEST_F(MapTable, ObjectsNeedAMapFile) {
+  const ColumnInfo c = Col("ID", COLTYPE_INTEGER, 4);
+  const int32_t slot = TabApiCreateTableFromColumns(Path("n.TAB").c_str(), 2, &c, 1, nullptr);
+  ASSERT_NE(slot, 0);
+  const ObjRecord pt = Point(1, 1);
+  int32_t n = 0;
+  EXPECT_EQ(TabApiInsertRow(slot, "1", &pt, &n), 0);
+  EXPECT_EQ(TabApiLastError(), 1920);
+}
+
+}  // namespace
+}  // namespace tabapi_test
