@@ -130,10 +130,13 @@ TEST(coordsys_frame, LatLongAspectFollowsTheCentreLatitude) {
 }
 
 TEST(coordsys_frame, PrecisionAtAPoint) {
+  // One integer step measures `step` metres on a plane in metres. Distances
+  // are half the two-step length in metres, areas its square in square
+  // metres: 0.0003 m -> 4 decimals, 9e-8 sq m -> 8 decimals.
   const struct {
     double step;
-    int16_t decimals, significant;
-  } cases[] = {{0.0003, 4, 10}, {0.001, 3, 10}, {20, -2, 10}, {0, 50, 3}};
+    int16_t decimals, significant, dist_decimals, area_decimals, measure_significant;
+  } cases[] = {{0.0003, 4, 10, 4, 8, 4}, {0.001, 3, 10, 3, 6, 4}, {20, -2, 10, -2, -3, 4}, {0, 50, 3, 50, 50, 3}};
   for (const auto& c : cases) {
     CoordSysDef d = plane(7);
     CoordXform xf;
@@ -144,12 +147,41 @@ TEST(coordsys_frame, PrecisionAtAPoint) {
     } else {
       xform_init_scaled(&xf, 0, &d, 1 / c.step, 1 / c.step, 0, 0);
     }
-    NumFormat f{7, 0, 0, 0};
+    NumFormat f{7, 0, 0, 0}, dist{7, 0, 0, 0}, area{21, 0, 0, 0};
     const IntPoint p{100, 100};
-    xform_precision_at(&xf, &p, &f, nullptr, nullptr);
+    xform_precision_at(&xf, &p, &f, &dist, &area);
     EXPECT_EQ(f.decimals, c.decimals) << c.step;
     EXPECT_EQ(f.significant, c.significant) << c.step;
+    EXPECT_EQ(dist.decimals, c.dist_decimals) << c.step;
+    EXPECT_EQ(dist.significant, c.measure_significant) << c.step;
+    EXPECT_EQ(area.decimals, c.area_decimals) << c.step;
+    EXPECT_EQ(area.significant, c.measure_significant) << c.step;
   }
+}
+
+TEST(coordsys_frame, PrecisionMeasuresAlongTheSphereAndByMode) {
+  // Lat/long with 1e6 integers per degree: one step at the equator is
+  // 1e-6 degree of a great circle of radius 6 370 997 m, 0.11119 m
+  // (1 decimal); its square 0.012364 sq m (2 decimals).
+  CoordSysDef d;
+  coordsys_default_latlong(&d);
+  datum_get(104, &d.datum);
+  CoordXform xf;
+  xform_init_scaled(&xf, 1, &d, 1e6, 1e6, 0, 0);
+  const IntPoint p{0, 0};
+  NumFormat dist{7, 0, 0, 0}, area{21, 0, 0, 0}, coord{13, 0, 0, 0};
+  xform_precision_at(&xf, &p, &coord, &dist, &area);
+  EXPECT_EQ(coord.decimals, 6);
+  EXPECT_EQ(dist.decimals, 1);
+  EXPECT_EQ(area.decimals, 2);
+  EXPECT_EQ(dist.significant, 4);
+  // Mode 1 (Cartesian where the system allows) carries 8 significant digits;
+  // the coordinates keep 10.
+  xform_precision_at_mode(&xf, &p, &coord, &dist, &area, 1);
+  EXPECT_EQ(dist.significant, 8);
+  EXPECT_EQ(area.significant, 8);
+  EXPECT_EQ(coord.significant, 10);
+  EXPECT_EQ(dist.decimals, 1);
 }
 
 TEST(coordsys_frame, ParamsComeBackAsGiven) {
