@@ -315,8 +315,8 @@ IntPoint device_centre(const CoordConv* c) {
 }
 
 // Step 3 of the set-up: whether the datum shift at the device centre is
-// below half a pixel, by the shift method in force and by the 7-parameter
-// form alike.
+// below half a pixel, through the datum shift (grids included) and through
+// the 7-parameter form alike.
 bool device_shift_below_half_pixel(const CoordConv* c) {
   const CoordXform& a = c->side_a;
   const CoordXform& b = c->side_b;
