@@ -4,6 +4,14 @@ if(CMAKE_BUILD_TYPE STREQUAL "")
   set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
 endif()
 
+# Compiler cache where the machine has one: clones in other folders share it
+# (tools/test.sh sets CCACHE_BASEDIR to the source folder).
+find_program(QL_CCACHE ccache)
+if(QL_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${QL_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QL_CCACHE})
+endif()
+
 add_compile_options(-Wall -Wextra)
 # Doubles as the language defines them: no fused multiply-adds, so
 # coordinate results do not depend on the compiler or the machine.

@@ -30,7 +30,20 @@ constexpr const char* kAggregates[] = {"sum", "min", "max", "avg", "count", "wta
 void end_base_access(TableDef* t) {
   if (--t->access_uses == 0) {
     tabtype_end_access(&t->storage);
+    if (t->index != nullptr) index_file_end(t->index);
   }
+}
+
+// The first bracket on a base table: its data storage, then its index file;
+// a failing index ends the storage's bracket again.
+bool begin_base_access(TableDef* t, int16_t write) {
+  if (t->access_uses > 0) return true;
+  if (!tabtype_begin_access(t, &t->storage, write ? 2 : 1)) return false;
+  if (t->index != nullptr && !index_file_begin(t->index, 1)) {
+    tabtype_end_access(&t->storage);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -297,7 +310,7 @@ int16_t open_table_begin_access(OpenTable* e, int16_t write) {
   bool ok = true;
   for (; begun < e->bases.size(); ++begun) {
     TableDef* t = e->bases[begun];
-    if (t->access_uses == 0 && !tabtype_begin_access(t, &t->storage, write ? 2 : 1)) {
+    if (!begin_base_access(t, write)) {
       ok = false;
       break;
     }
@@ -374,6 +387,33 @@ int16_t column_eval(const ColumnDesc* c, Value* out) {
     return 0;
   }
   return expr_eval(c->expr, out);
+}
+
+namespace {
+
+using TextForm = char* (*)(const Value*, char*, int32_t, int16_t, int16_t);
+
+int16_t column_text(const ColumnDesc* c, char* out, int32_t size, int16_t locale, TextForm form) {
+  if (out == nullptr || size <= 0) return 0;
+  out[0] = '\0';
+  Value v{};
+  if (!column_eval(c, &v)) {
+    value_free(&v);
+    return 0;
+  }
+  form(&v, out, size, c->decimals, locale);
+  value_free(&v);
+  return 1;
+}
+
+}  // namespace
+
+int16_t column_format_text(const ColumnDesc* c, char* out, int32_t size, int16_t locale) {
+  return column_text(c, out, size, locale, value_to_text);
+}
+
+int16_t column_format_text_full(const ColumnDesc* c, char* out, int32_t size, int16_t locale) {
+  return column_text(c, out, size, locale, value_to_text_full);
 }
 
 void column_display_name(char* out, const ColumnDesc* c, int32_t index) {

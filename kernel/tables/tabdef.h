@@ -276,6 +276,11 @@ int16_t column_from_field(ColumnDesc* column, const OpenTable* entry, TableDef* 
 void column_free(ColumnDesc* column);
 int16_t column_copy(ColumnDesc* dst, const ColumnDesc* src);
 int16_t column_eval(const ColumnDesc* column, Value* out);
+// The column's value as text (cut to size - 1 characters): the plain text
+// form with the column's decimals, or the full form (14 significant digits,
+// times with milliseconds). 0 when the value cannot be evaluated.
+int16_t column_format_text(const ColumnDesc* column, char* out, int32_t size, int16_t locale);
+int16_t column_format_text_full(const ColumnDesc* column, char* out, int32_t size, int16_t locale);
 void column_display_name(char* out, const ColumnDesc* column, int32_t index);
 int16_t open_table_remove_column(OpenTable* entry, int32_t index);
 int16_t open_table_column_name_of_expr(const OpenTable* entry, const CompiledExpr* code, char* out);

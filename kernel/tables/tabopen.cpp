@@ -126,11 +126,12 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
     index_file_close_free(t->index);
     t->index = nullptr;
   }
-  std::string stmt = std::string(kernel_string(6248)) + " \"" + data_path + "\" ";
+  std::string stmt = kernel_string(6248);
+  stmt.append(" ").append(tabfile_quoted(data_path)).append(" ");
   tabfile_write_type_clause(&stmt, tabtype_extension(t->storage.type), &t->storage.options);
   stmt += tabfile_object_clauses(static_cast<const ObjectSystemRecord*>(object_record));
   (void)fme_record;
-  stmt += std::string(" ") + kernel_string(6035) + " \"" + def_path + "\"";
+  stmt.append(" ").append(kernel_string(6035)).append(" ").append(tabfile_quoted(def_path));
   g_last_refresh = stmt;
   FieldDef* old_fields = t->fields;
   const int32_t old_count = t->field_count;

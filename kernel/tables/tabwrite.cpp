@@ -1,6 +1,7 @@
 // The table definition writer and the file-version rules.
 #include "kernel/tables/tabwrite.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -13,7 +14,9 @@
 #include "kernel/runtime/kstr.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
+#include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/tables/lang/metadata.h"
+#include "kernel/tables/standin/mapstore.h"
 #include "kernel/tables/standin/indexfile.h"
 #include "kernel/tables/tabtype.h"
 
@@ -33,12 +36,7 @@ struct TabWriter {
   }
 };
 
-std::string quoted(const std::string& text) {
-  std::string out(text.size() * 2 + 3, '\0');
-  ascii_quote_string(text.c_str(), out.data(), static_cast<int32_t>(out.size()));
-  out.resize(std::strlen(out.c_str()));
-  return out;
-}
+std::string quoted(const std::string& text) { return tabfile_quoted(text); }
 
 std::string charset_text(int32_t cs, int32_t version) {
   std::string out = " ";
@@ -77,6 +75,13 @@ std::string symbol_clause(const SymbolStyle& s) {
 }
 
 }  // namespace
+
+std::string tabfile_quoted(const std::string& text) {
+  std::string out(text.size() * 2 + 3, '\0');
+  ascii_quote_string(text.c_str(), out.data(), static_cast<int32_t>(out.size()));
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
 
 std::string tabfile_object_clauses(const ObjectSystemRecord* o) {
   if (o == nullptr) return "";
@@ -243,6 +248,80 @@ int32_t version_for_coordsys(int32_t projection_type, int32_t ellipsoid) {
     case 53: return 800;
     default: return 0;
   }
+}
+
+int32_t version_for_xform(const CoordXform* x) {
+  if (x == nullptr) return 0;
+  // A non-earth system keeps no datum, so only its projection type counts.
+  return version_for_coordsys(x->type, x->type == 0 ? 0 : x->def.datum.ellipsoid);
+}
+
+namespace {
+
+int32_t node_bytes(const MapObject* q) {
+  int32_t n = 0;
+  mapobj_buffer_sizes(q, &n, nullptr, nullptr);
+  return n;
+}
+
+bool is_poly(const MapObject* q) { return q->type == MAPOBJ_POLYLINE || q->type == MAPOBJ_REGION; }
+
+// The section-order test reads the headers only.
+bool sections_in_order(const MapObject* q) { return mapobjx_sections_in_order(const_cast<MapObject*>(q)) != 0; }
+
+}  // namespace
+
+bool tabfile_min_version(const VersionTriple* p, VersionTriple* o, const MapObject* q, const TableDef* t) {
+  *o = *p;
+  if (p->version >= 452 && p->edit >= 800) return false;
+  const int32_t cs = version_for_xform(t != nullptr ? mapstore_get_xform(&t->map) : nullptr);
+  if (cs > 0 && version_raise(o, cs, cs, cs)) return true;
+  bool raised = false;
+  if (q != nullptr && mapobj_is_multi(q)) {
+    raised = version_raise(o, 100, 300, mapobj_is_large_format(q, 0) ? 650 : 800) || raised;
+  }
+  if ((p->version < 800 || p->edit < 800) && q != nullptr) {
+    const int32_t table_version = t != nullptr ? t->version : p->version;
+    if (mapobj_has_point_pen(q)) {
+      raised = version_raise(o, 450, 450, 450) || raised;
+    } else if (is_poly(q) && !mapobj_is_small_format(q, 0)) {
+      raised = version_raise(o, 100, 300, mapobj_is_large_format(q, 0) ? 450 : 800) || raised;
+    } else if (is_poly(q) && table_version < 300) {
+      const bool split = q->type == MAPOBJ_POLYLINE ? q->u.poly.sections >= 2 : !sections_in_order(q);
+      if (node_bytes(q) > 65000 || split) raised = version_raise(o, 100, 300, 300) || raised;
+    } else if (q->type == MAPOBJ_TYPE11 || q->type == MAPOBJ_TYPE12) {
+      raised = version_raise(o, 100, 300, 300) || raised;
+    }
+  }
+  if (raised && o->edit > 299) {
+    o->version = std::max(o->version, 300);
+    o->read_entire = std::max(o->read_entire, 300);
+  }
+  return raised;
+}
+
+int16_t tabfile_version_for_object(int32_t mode, MapObject* q, TableDef* t) {
+  if (t == nullptr) return 0;
+  const VersionTriple p{t->version, t->read_entire, t->edit};
+  VersionTriple o{};
+  if (!tabfile_min_version(&p, &o, q, t)) return 1;
+  if (mode != 100 || o.edit <= 100) {
+    version_copy_into(t, &o);
+    return 1;
+  }
+  const CoordXform* x = mapstore_get_xform(&t->map);
+  int32_t need = 0;
+  if (x != nullptr) {
+    need = std::max(version_for_coordsys(x->type, 0), x->type == 0 ? 0 : version_for_coordsys(0, x->def.datum.ellipsoid));
+  }
+  if (t->edit < need || (q != nullptr && node_bytes(q) > 65000)) return 0;
+  if (q != nullptr && q->type == MAPOBJ_REGION && !sections_in_order(q)) {
+    MapSection* h = mapobj_lock_sections(q, 0);
+    const int16_t ok = h != nullptr ? mapobjx_reorder_section_nodes(q, h) : 0;
+    if (h != nullptr) mapobj_unlock_sections(q, h, 0);
+    return ok;
+  }
+  return 0;
 }
 
 int32_t version_for_field_types(const FieldDef* fields, int32_t count, int32_t* type_found) {

@@ -3,6 +3,7 @@
 
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/mem.h"
+#include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/tables/tabdef.h"
 
@@ -13,6 +14,21 @@ int16_t index_file_open(IndexFile* index, const char* path) {
   const int32_t h = file_register(path, 7);
   if (h <= 0) return 0;
   index->file = h;
+  return 1;
+}
+
+int16_t index_file_begin(IndexFile* index, int16_t) {
+  if (index == nullptr || index->file <= 0) return 0;
+  char path[kPathSize] = {};
+  file_get_path(index->file, path);
+  if (file_exists(path, 7) == 0) return 0;
+  ++index->uses;
+  return 1;
+}
+
+int16_t index_file_end(IndexFile* index) {
+  if (index == nullptr || index->uses <= 0) return 0;
+  --index->uses;
   return 1;
 }
 

@@ -14,9 +14,12 @@ int16_t mapstore_open(MapStore* store, int16_t type, const char* path) {
 
 int16_t mapstore_get_type(const MapStore* store) { return store != nullptr ? store->type : 0; }
 
+const CoordXform* mapstore_get_xform(const MapStore* store) { return store != nullptr ? store->xform : nullptr; }
+
 void mapstore_close(MapStore* store) {
   if (store == nullptr) return;
   if (store->file > 0) file_unregister(store->file);
   store->file = 0;
   store->type = 0;
+  store->xform = nullptr;
 }

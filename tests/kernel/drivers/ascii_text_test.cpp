@@ -39,6 +39,15 @@ TEST_F(drivers_ascii, QuoteNeverSplitsADoubleByteCharacter) {
   // 0x82 0xA0 is one character: with room for one byte only it goes whole.
   EXPECT_STREQ(ascii_quote_string("a\x82\xA0", out, 5), "\"a\"");
   EXPECT_STREQ(ascii_quote_string("a\x82\xA0", out, 6), "\"a\x82\xA0\"");
+  // A trail byte equal to the delimiter never ends a field.
+  char line[] = "\x83\x7C|b";
+  char* f = ascii_tokenize(line, '|');
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(f, "\x83\x7C");
+  f = ascii_tokenize(nullptr, '|');
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(f, "b");
+  EXPECT_EQ(ascii_tokenize(nullptr, '|'), nullptr);
 }
 
 TEST_F(drivers_ascii, Tokenize) {

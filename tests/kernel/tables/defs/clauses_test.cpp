@@ -19,6 +19,7 @@ TEST_F(defs_clauses, TypeClauseOptions) {
   EXPECT_EQ(a.delimiter, 44);
   EXPECT_EQ(a.titles, 1);
   EXPECT_EQ(a.charset, latin1);
+  EXPECT_EQ(a.charset, 10);  // WindowsLatin1's number in the charset table
   EXPECT_EQ(linked, 0);
   EXPECT_EQ(wfs, 0);
   EXPECT_STREQ(lex_token_text(), "Fields");  // reading stops at a word that is no option

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "kernel/mapobjects/mapobj_fixture.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/str.h"
 #include "kernel/tables/defs/defs_fixture.h"
@@ -469,4 +470,84 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
     tabdef_free(t);
     file_reset();
   }
+}
+
+// The versions a table needs to hold a map object, by the object's type,
+// storage class and sections and by the table's coordinate system.
+TEST_F(defs_tabfile, VersionsForMapObjects) {
+  ASSERT_EQ(mapobj_runtime_start(), 1);
+  const Ring kA = {{0, 0}, {0, 10}, {10, 10}};
+  const Ring kB = {{20, 20}, {20, 30}, {30, 30}};
+  ObjPtr one_line = MapObjTest::Poly(MAPOBJ_POLYLINE, {kA});
+  ObjPtr two_lines = MapObjTest::Poly(MAPOBJ_POLYLINE, {kA, kB});
+  ObjPtr wide_pen = MapObjTest::Poly(MAPOBJ_POLYLINE, {kA});
+  wide_pen->pen.width = 12;  // measured in points
+  ObjPtr many = MapObjTest::New(MAPOBJ_REGION);  // beyond the classic limit of 2,730 sections
+  ASSERT_EQ(mapobjx_append_sections(many.get(), 2731, 0, 0, nullptr), 1);
+  ObjPtr with_z = MapObjTest::Poly(MAPOBJ_REGION, {kA});
+  ASSERT_EQ(mapobjx_set_zm(with_z.get(), 1, 0), 1);
+  ObjPtr swapped = MapObjTest::Poly(MAPOBJ_REGION, {kA, kB});
+  MapSection* h = mapobj_lock_sections(swapped.get(), 0);
+  std::swap(h[0], h[1]);
+  ASSERT_EQ(mapobjx_sections_in_order(swapped.get()), 0);
+  ObjPtr points = MapObjTest::New(MAPOBJ_MULTIPOINT);
+  ObjPtr item = MapObjTest::New(MAPOBJ_TYPE11);
+
+  const struct {
+    const char* what;
+    VersionTriple current;
+    const MapObject* object;
+    int16_t projection;  // of the table's transform; -1 for none
+    bool raised;
+    VersionTriple out;
+  } kCases[] = {
+      {"classic polyline", {300, 300, 300}, one_line.get(), -1, false, {300, 300, 300}},
+      {"two sections, version 100", {100, 100, 100}, two_lines.get(), -1, true, {300, 300, 300}},
+      {"two sections, version 300", {300, 300, 300}, two_lines.get(), -1, false, {300, 300, 300}},
+      {"region out of order, version 100", {100, 100, 100}, swapped.get(), -1, true, {300, 300, 300}},
+      {"large region", {300, 300, 300}, many.get(), -1, true, {300, 300, 450}},
+      {"region with Z", {100, 100, 100}, with_z.get(), -1, true, {300, 300, 800}},
+      {"pen in points", {300, 300, 300}, wide_pen.get(), -1, true, {450, 450, 450}},
+      {"multipoint", {300, 300, 300}, points.get(), -1, true, {300, 300, 650}},
+      {"item type 11", {100, 100, 100}, item.get(), -1, true, {300, 300, 300}},
+      {"already 452 and 800", {452, 452, 800}, with_z.get(), 32, false, {452, 452, 800}},
+      {"projection 26 first", {300, 300, 300}, with_z.get(), 26, true, {452, 452, 452}},
+      {"no object", {300, 300, 300}, nullptr, -1, false, {300, 300, 300}},
+  };
+  for (const auto& c : kCases) {
+    TableDef* t = fresh("t.TAB", TABTYPE_NATIVE);
+    t->version = c.current.version;
+    CoordXform x{};
+    if (c.projection >= 0) {
+      x.type = c.projection;
+      t->map.xform = &x;
+    }
+    VersionTriple o{};
+    EXPECT_EQ(tabfile_min_version(&c.current, &o, c.object, t), c.raised) << c.what;
+    EXPECT_EQ(o.version, c.out.version) << c.what;
+    EXPECT_EQ(o.read_entire, c.out.read_entire) << c.what;
+    EXPECT_EQ(o.edit, c.out.edit) << c.what;
+    t->map.xform = nullptr;
+    tabdef_free(t);
+    file_reset();
+  }
+
+  // Any mode but 100 raises the table; mode 100 only puts a region's
+  // sections in order and refuses every other need.
+  TableDef* t = fresh("t.TAB", TABTYPE_NATIVE);
+  EXPECT_EQ(tabfile_version_for_object(0, many.get(), t), 1);
+  EXPECT_EQ(t->edit, 450);
+  version_set_all(t, 100);
+  EXPECT_EQ(tabfile_version_for_object(100, two_lines.get(), t), 0);
+  EXPECT_EQ(tabfile_version_for_object(100, one_line.get(), t), 1);
+  EXPECT_EQ(tabfile_version_for_object(100, swapped.get(), t), 1);
+  EXPECT_EQ(mapobjx_sections_in_order(swapped.get()), 1);
+  EXPECT_EQ(MapObjTest::Nodes(swapped.get(), 0), (Ring{{20, 20}, {20, 30}, {30, 30}, {20, 20}}));
+  EXPECT_EQ(t->version, 100);
+  EXPECT_EQ(t->edit, 100);
+  tabdef_free(t);
+  one_line.reset(), two_lines.reset(), wide_pen.reset(), many.reset(), with_z.reset(), swapped.reset();
+  points.reset(), item.reset();
+  mapobj_runtime_end();
+  value_set_object_ops(nullptr);
 }

@@ -70,6 +70,15 @@ TEST_F(defs_tabmeta, NamesAndTypesOfOpenTables) {
   table_->entry->flag_a = 2;
   EXPECT_EQ(table_name_reason("t"), 0);
   EXPECT_EQ(codes(), std::vector<int>{891});
+  err_clear();
+  table_->entry->flag_a = 0;
+  table_->entry->kind = 5;
+  EXPECT_EQ(table_name_reason("t"), 0);
+  EXPECT_EQ(codes(), std::vector<int>{683});
+  table_->entry->kind = 1;
+  err_clear();
+  EXPECT_EQ(table_name_reason("t"), 0);  // always fails, here without a reason
+  EXPECT_EQ(err_count(), 0);
   EXPECT_EQ(tabdef_has_field_type(table_, VALUE_CHAR), 1);
   EXPECT_EQ(open_table_has_column_type(table_->entry, VALUE_DATE), 0);
   ColumnDesc c = table_->entry->columns[1];

@@ -1,14 +1,19 @@
-// Opening tables from their definitions with the stand-in storage: the
+// Opening tables from their definitions over real data files: the
 // open-table entry and its column references, read-only entries, the refresh
-// of a dBASE definition older than its data, and its failures.
+// of a dBASE definition older than its data, and its failures; the text
+// forms of column values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "kernel/runtime/kshared.h"
 #include "kernel/runtime/path.h"
+#include "kernel/runtime/str.h"
+#include "kernel/runtime/value.h"
 #include "kernel/tables/defs/defs_fixture.h"
+#include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/lang/walker.h"
+#include "kernel/tables/standin/indexfile.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 class defs_open : public DefsTest {
@@ -30,7 +35,11 @@ class defs_open : public DefsTest {
 
 TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
   std::vector<std::string> lines = {"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 12"};
-  for (int i = 0; i < 12; ++i) lines.push_back("f" + std::to_string(i) + " Integer ;");
+  for (int i = 0; i < 12; ++i) {
+    std::string line = "f";
+    line.append(std::to_string(i)).append(" Integer ;");
+    lines.push_back(line);
+  }
   put("t.TAB", crlf(lines));
   put_dat_integers("t.DAT", 12);
   TableDef* t = open("t.TAB");
@@ -182,6 +191,24 @@ TEST_F(defs_refresh, StaleDbaseDefinitionIsRegisteredAgain) {
   EXPECT_EQ(sorted_files(), (std::vector<std::string>{"t.DBF", "t.TAB"}));
 }
 
+TEST_F(defs_refresh, QuotesInPathsAreDoubledInTheStatement) {
+  put_dbf("q\"t.DBF", {{"ID", 'N', 10, 0}});
+  put("q\"t.TAB", old_tab_);
+  set_mtime("q\"t.TAB", 1000000000);
+  set_mtime("q\"t.DBF", 1000000001);
+  TableDef* t = open("q\"t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  std::string base = path("q");
+  base.pop_back();
+  base.append("q\"\"t");
+  std::string want = "Register Table \"";
+  want.append(base).append(".DBF\"  TYPE DBF Charset \"WindowsLatin1\" into  \"").append(base).append(".TAB\"");
+  EXPECT_EQ(std::string(tabtypes_last_refresh_statement()), want);
+  ASSERT_EQ(t->field_count, 1);
+  EXPECT_STREQ(t->fields[0].name, "Id");
+  tabdef_free(t);
+}
+
 TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type DBF", "Fields 1", "id Char (5) Index 1 ;"}));
   put("t.IND", "");
@@ -248,4 +275,210 @@ TEST_F(defs_open, TableNamesRepairedOnceTheTableLayerStarted) {
   tables_runtime_start();
   path_to_table_name("/d/1a\xA7" "b.TAB", name);
   EXPECT_STREQ(name, "_1a_b");
+}
+
+TEST_F(defs_open, ColumnsGiveTheirValuesAsText) {
+  TableDef* t = tabdef_new();
+  t->fields = fieldlist_new(3);
+  t->field_count = 3;
+  const struct {
+    const char* name;
+    uint8_t width, decimals;
+    int type;
+    double value;
+    const char* text;       // value_to_text with the column's decimals
+    const char* full_text;  // 14 significant digits for floats
+  } kCases[] = {
+      {"d", 8, 2, VALUE_DECIMAL, 2.5, "2.50", "2.50"},
+      {"f", 0, 0, VALUE_FLOAT, 1.0 / 3.0, "0.333333", "0.33333333333333"},
+      {"i", 0, 0, VALUE_INTEGER, 42, "42", "42"},
+  };
+  for (int i = 0; i < 3; ++i) {
+    FieldDef& f = t->fields[i];
+    str_copy_n(f.name, kCases[i].name, sizeof f.name);
+    f.width = kCases[i].width;
+    f.decimals = kCases[i].decimals;
+    if (kCases[i].type == VALUE_INTEGER) {
+      ASSERT_EQ(value_set_int(static_cast<int32_t>(kCases[i].value), kCases[i].type, &f.value), 1);
+    } else {
+      ASSERT_EQ(value_set_double(kCases[i].value, kCases[i].type, &f.value), 1);
+    }
+  }
+  OpenTable entry;
+  for (int i = 0; i < 3; ++i) {
+    ColumnDesc c;
+    ASSERT_EQ(column_from_field(&c, &entry, t, &t->fields[i], i), 1);
+    char text[32];
+    EXPECT_EQ(column_format_text(&c, text, sizeof text, 0), 1);
+    EXPECT_STREQ(text, kCases[i].text);
+    EXPECT_EQ(column_format_text_full(&c, text, sizeof text, 0), 1);
+    EXPECT_STREQ(text, kCases[i].full_text);
+    // Cut to the room given, never past it.
+    char small[3] = {'x', 'x', 'x'};
+    EXPECT_EQ(column_format_text_full(&c, small, 2, 0), 1);
+    EXPECT_EQ(std::strlen(small), 1u);
+    EXPECT_EQ(small[2], 'x');
+    column_free(&c);
+  }
+  tabdef_free(t);
+}
+
+// The operations on an open-table entry: access brackets over the data
+// storage and the index file, the label column, row counts, column lookups,
+// copies and removal, and the object table after map storages change.
+TEST_F(defs_open, EntryOperations) {
+  put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 3", "a Integer Index 1 ;",
+                     "name Char (10) ;", "count Integer ;"}));
+  put_dbf("t.DAT", {{"a", 'C', 4, 0}, {"name", 'C', 10, 0}, {"count", 'C', 4, 0}});
+  put("t.IND", "");
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr) << err_first_code();
+  OpenTable* e = t->entry;
+  open_table_list_add(e, 0);
+
+  // Brackets nest; the first begins the storage and the index, the last ends
+  // them.
+  const uint8_t storage_nesting = t->storage.nesting;
+  ASSERT_EQ(open_table_lock(e, 0), 1) << err_first_code();
+  ASSERT_EQ(open_table_begin_access(e, 1), 1);
+  EXPECT_EQ(e->nesting, 2);
+  EXPECT_EQ(t->access_uses, 2);
+  EXPECT_EQ(t->index->uses, 1);
+  EXPECT_EQ(open_table_unlock(e), 1);
+  EXPECT_EQ(t->index->uses, 1);
+  EXPECT_EQ(open_table_unlock(e), 0);
+  EXPECT_EQ(t->access_uses, 0);
+  EXPECT_EQ(t->index->uses, 0);
+  EXPECT_EQ(t->storage.nesting, storage_nesting);
+  // An index file that cannot be used undoes the storage's bracket.
+  std::remove(path("t.IND").c_str());
+  EXPECT_EQ(open_table_lock(e, 0), 0);
+  EXPECT_EQ(codes(), std::vector<int>{824});
+  EXPECT_EQ(arg(0, 1), "t");
+  EXPECT_EQ(e->nesting, 0);
+  EXPECT_EQ(t->access_uses, 0);
+  EXPECT_EQ(t->storage.nesting, storage_nesting);
+  err_clear();
+
+  // The label column must be a Char column.
+  EXPECT_EQ(open_table_label_column(e), -1);
+  ASSERT_EQ(metadata_set(t->metadata, "\\ActiveLabelField", "NAME"), 1);
+  EXPECT_EQ(open_table_label_column(e), 1);
+  ASSERT_EQ(metadata_set(t->metadata, "\\ActiveLabelField", "a"), 1);
+  EXPECT_EQ(open_table_label_column(e), -1);
+
+  EXPECT_EQ(open_table_row_count(e), 0);
+  e->kind = 3;
+  e->own_rows = 7;
+  EXPECT_EQ(open_table_row_count(e), 7);
+  e->kind = 1;
+
+  OpenTable* found = nullptr;
+  int32_t index = -1;
+  EXPECT_EQ(open_table_find_column("T.Name", nullptr, 0, &found, &index), 1);
+  EXPECT_EQ(found, e);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(open_table_find_column("u.name", nullptr, 0, &found, &index), 0);
+  EXPECT_EQ(open_table_find_column("col3", &e, 1, &found, &index), 1);
+  EXPECT_EQ(index, 2);
+
+  char name[kTableNameSize];
+  ASSERT_EQ(open_table_column_name_of_expr(e, e->columns[2].expr, name), 1);
+  EXPECT_STREQ(name, "COL3");  // an aggregate keyword is no column name
+  ColumnDesc copy;
+  ASSERT_EQ(column_copy(&copy, &e->columns[1]), 1);
+  EXPECT_NE(copy.expr, e->columns[1].expr);
+  ASSERT_EQ(open_table_column_name_of_expr(e, copy.expr, name), 1);
+  EXPECT_STREQ(name, "name");
+  column_free(&copy);
+
+  ASSERT_EQ(open_table_base_name(e, name), 1);
+  EXPECT_STREQ(name, "t");
+  e->temporary = 1;
+  EXPECT_EQ(open_table_base_name(e, name), 0);
+  e->temporary = 0;
+
+  EXPECT_EQ(e->object_table, 0);
+  t->map.type = 1;
+  open_tables_update_object_table();
+  EXPECT_EQ(e->object_table, 1);
+  t->map.type = 0;
+  open_tables_update_object_table();
+  EXPECT_EQ(e->object_table, 0);
+
+  EXPECT_EQ(open_table_remove_column(e, 3), 0);
+  ASSERT_EQ(open_table_remove_column(e, 0), 1);
+  ASSERT_EQ(e->columns.size(), 2u);
+  EXPECT_STREQ(e->columns[0].name, "name");
+
+  EXPECT_EQ(tabdef_is_shapefile(t), 0);
+  EXPECT_EQ(name_is_selection("SELECTION"), 1);
+  EXPECT_EQ(name_is_aggregate("WtAvg"), 1);
+  EXPECT_EQ(name_is_aggregate("total"), 0);
+  open_table_list_remove(e);
+  tabdef_free(t);
+}
+
+TEST_F(defs_refresh, RefreshAndEntryRefusals) {
+  TableDef* t = tabdef_new();
+  const std::string data = path("t.DBF"), def = path("t.TAB");
+  t->storage.type = TABTYPE_WKS;
+  EXPECT_EQ(tabtypes_reregister_if_stale(data.c_str(), def.c_str(), t, nullptr, nullptr, 0), 0);
+  EXPECT_EQ(codes(), std::vector<int>{1934});
+  err_clear();
+  t->storage.type = TABTYPE_XLS;  // never rewritten, whatever the times
+  EXPECT_EQ(tabtypes_reregister_if_stale(data.c_str(), def.c_str(), t, nullptr, nullptr, 0), 1);
+  EXPECT_EQ(read("t.TAB"), old_tab_);
+  int16_t newer = 0;
+  const std::string missing = path("none.DBF");
+  EXPECT_EQ(tabtypes_data_is_newer(missing.c_str(), def.c_str(), &newer, nullptr), 0);
+  EXPECT_EQ(codes(), std::vector<int>{923});
+  EXPECT_EQ(arg(0, 1), missing);
+  err_clear();
+  // A shapefile's .shp and .shx count as well; a missing one cannot be examined.
+  ObjectSystemRecord object;
+  put_dbf("s.DBF", {{"A", 'C', 4, 0}});
+  put("s.shp", "");
+  put("s.TAB", "");
+  set_mtime("s.DBF", 1000000000);
+  set_mtime("s.shp", 1000000000);
+  set_mtime("s.TAB", 1000000001);
+  const std::string sdata = path("s.DBF"), sdef = path("s.TAB");
+  EXPECT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 0);
+  EXPECT_EQ(codes(), std::vector<int>{923});
+  EXPECT_EQ(arg(0, 1), path("s.shx"));
+  err_clear();
+  put("s.shx", "");
+  set_mtime("s.shx", 1000000002);
+  ASSERT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 1);
+  EXPECT_EQ(newer, 1);
+  set_mtime("s.shx", 1000000001);
+  ASSERT_EQ(tabtypes_data_is_newer(sdata.c_str(), sdef.c_str(), &newer, &object), 1);
+  EXPECT_EQ(newer, 0);
+
+  const struct {
+    int16_t kind, refuse;
+    int code;
+  } kEntries[] = {{5, 0, 1933}, {0, 1, 1933}, {2, 0, 1934}};
+  for (const auto& c : kEntries) {
+    err_clear();
+    EXPECT_EQ(tabtypes_build_open_entry(c.kind, t, 1, 0, 0, c.refuse, 0, 0, 0), 0);
+    EXPECT_EQ(codes(), std::vector<int>{c.code});
+    EXPECT_EQ(t->entry, nullptr);
+  }
+  tabdef_free(t);
+}
+
+TEST_F(defs_open, RegisterTableTargetsAndRequiredClauses) {
+  put_dbf("r.DBF", {{"A", 'C', 4, 0}});
+  std::string text = "Register Table \"";
+  text.append(path("r.DBF")).append("\" Type DBF Into \"").append(path("other.txt")).append("\"");
+  ASSERT_EQ(stmt_exec_text(text.c_str(), 0), 1) << err_first_code();
+  EXPECT_EQ(sorted_files(), (std::vector<std::string>{"other.TAB", "r.DBF"}));  // ".TAB" is forced
+  // A shapefile needs its CoordSys clause; without it nothing is written.
+  text = "Register Table \"";
+  text.append(path("r.DBF")).append("\" Type SHAPEFILE Charset \"WindowsLatin1\" Into \"").append(path("s.TAB")).append("\"");
+  EXPECT_EQ(stmt_exec_text(text.c_str(), 0), 0);
+  EXPECT_EQ(err_first_code(), 615);
+  EXPECT_EQ(sorted_files(), (std::vector<std::string>{"other.TAB", "r.DBF"}));
 }

@@ -37,6 +37,14 @@ class defs_views : public DefsTest {
 };
 
 TEST_F(defs_views, TwoTablesOneJoin) {
+  ASSERT_TRUE(collect({"Open Table \"a\"", "Open Table \"b\"", "Create View v As Select a.x, b.x From a, b where a.id = b.id"}))
+      << err_first_code();
+  EXPECT_EQ(table_collection()->members.size(), 2u);
+  ASSERT_EQ(table_collection()->joins.size(), 1u);
+  EXPECT_EQ(table_collection()->joins[0].first_member, 0);
+  EXPECT_EQ(table_collection()->joins[0].second_member, 1);
+  EXPECT_EQ(table_collection()->columns[1].member, 1);
+
   ASSERT_TRUE(collect({"Open Table \"a\" Hide ReadOnly Hide", "Open Table \"b\" As bee Interactive",
                        "Create View v As Select a.id, only_b \"B\" From a, bee where a.id = bee.x"}))
       << err_first_code();
@@ -128,6 +136,19 @@ TEST_F(defs_views, BindingNamesToOpenTables) {
     }
     mem_free(&code);
   }
+  // A bound column of a base table of a view is marked; one of another table
+  // is not.
+  at("x");
+  CompiledExpr* code = nullptr;
+  ASSERT_EQ(expr_compile(&code, nullptr), 1);
+  ASSERT_EQ(expr_bind_columns(code), 1);
+  OpenTable other;
+  other.bases.push_back(nullptr);
+  EXPECT_EQ(expr_mark_base_tables(code, &other), 0);
+  EXPECT_EQ(code[1], 26);
+  EXPECT_EQ(expr_mark_base_tables(code, t->entry), 1);
+  EXPECT_EQ(code[1], 26 | 0x80);
+  mem_free(&code);
   open_table_list_remove(t->entry);
   tabdef_free(t);
 }
