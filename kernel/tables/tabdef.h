@@ -22,6 +22,7 @@
 struct IndexFile;
 struct IndexDesc;
 struct OpenTable;
+struct TableCache;
 
 constexpr int kTableNameSize = 32;
 
@@ -142,7 +143,7 @@ struct StorageDesc {
   int32_t current_row = 0;
   TypeOptions options;
   int32_t query = 0;
-  void* edit_overlay = nullptr;
+  TableCache* edit_overlay = nullptr;  // a linked table's local cache, read first
 };
 
 struct FieldDef {
