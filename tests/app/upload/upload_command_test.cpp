@@ -27,6 +27,14 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
+// The program the runs start: quendalour, or the same program built with the
+// fixture reader where a test's objects come from .fxt rows.
+const char* g_program = QL_EXE_PATH;
+struct FixtureProgram {
+  FixtureProgram() { g_program = QL_FXT_EXE_PATH; }
+  ~FixtureProgram() { g_program = QL_EXE_PATH; }
+};
+
 // Runs the program with these arguments and environment settings; its exit
 // status.
 int RunProgram(const std::vector<std::string>& args,
@@ -35,10 +43,10 @@ int RunProgram(const std::vector<std::string>& args,
   if (pid == 0) {
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(QL_EXE_PATH));
+    argv.push_back(const_cast<char*>(g_program));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(QL_EXE_PATH, argv.data());
+    execv(g_program, argv.data());
     _exit(127);
   }
   int status = 0;
@@ -80,8 +88,8 @@ class UploadCommand : public ::testing::Test {
 };
 
 TEST_F(UploadCommand, QuietUploadOfOneTable) {
-  // The roads' objects need a map file of the table kernel's own.
-  GTEST_SKIP() << "needs map files";
+  // The roads' objects come as .fxt rows.
+  const FixtureProgram fxt;
   ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/T" + D + "/roads.fxt|RD", "/D" + D + "/reg", "/F" + D + "/run.log"}))
       << ReadAll(D + "/run.log");
 
@@ -171,8 +179,8 @@ TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n" + text + "\n"));
   EXPECT_EQ(std::string::npos, ReadAll(D + "/run.log").find("create table dbo.TM"));
 
-  // Lines as X/Y need the roads' objects from a map file.
-  GTEST_SKIP() << "needs map files";
+  // Lines as X/Y: the roads' objects come as .fxt rows.
+  const FixtureProgram fxt;
 
   ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/MXY", "/T" + D + "/roads.fxt|RX", "/F" + D + "/run.log"}));
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\nroads" + Res(kStrNotPoints) + "\n"));
@@ -184,8 +192,8 @@ TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
 // The owner of the uploaded table: the connected user on Informix and DB2
 // whatever /B says; on SQL Server 9.0 the /B owner, else the default schema.
 TEST(UploadCommandOwner, OwnerPerServer) {
-  // The roads' objects need a map file of the table kernel's own.
-  GTEST_SKIP() << "needs map files";
+  // The roads' objects come as .fxt rows.
+  const FixtureProgram fxt;
   struct Case {
     const char* profile;
     const char* flag;

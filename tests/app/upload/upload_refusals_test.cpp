@@ -33,6 +33,10 @@ class UploadRefusal : public ::testing::Test {
   qltest::RunResult Run(const std::vector<std::string>& args) {
     return qltest::RunProgram(QL_EXE_PATH, args, {}, D);
   }
+  // The program built with the fixture reader, for tables given as .fxt.
+  qltest::RunResult RunWithFixtureReader(const std::vector<std::string>& args) {
+    return qltest::RunProgram(QL_FXT_EXE_PATH, args, {}, D);
+  }
   std::string Log() const { return qltest::ReadFile(D + "/run.log"); }
 
   TraceHarness h{TraceProfiles().front()};  // Microsoft SQL Server 9.0 with the extension
@@ -68,22 +72,27 @@ TEST_F(UploadRefusal, RowTooLongForTheReaderFailsItsTableWithNothingCut) {
 // A source column and a style column that cannot stand bare in CREATE TABLE
 // and INSERT: string 320 naming it, exit 255, and no statement names it.
 TEST_F(UploadRefusal, NamesThatCannotStandInAStatementAreRefusedBeforeAnyStatement) {
-  // A native table's column names follow the kernel's column name rule
-  // ("A;B" is written as A_B), and a style column is only written for
-  // objects, which need map files.
-  GTEST_SKIP() << "needs map files";
+  // The names come as .fxt columns and objects (a native table's column names
+  // follow the kernel's column name rule: "A;B" is written as A_B).
+  FixtureTable t;
+  t.columns = {FixtureColumn("NAME", COLTYPE_CHAR, 20, 0), FixtureColumn("A;B", COLTYPE_CHAR, 5, 0)};
+  t.mappable = false;
+  t.rows.push_back(FixtureRow());
+  t.rows.back().text = "x\ty";
+  const std::string bad = h.dir.Write("bad.fxt", FixtureFormat(t));
   struct Case {
     std::vector<std::string> flags;
     std::string name;
   } cases[] = {
-      {{"/T" + D + "/roads.TAB|R9", "/YS,EXTRA"}, "S,EXTRA"},
+      {{"/T" + bad + "|R8"}, "A;B"},
+      {{"/T" + D + "/roads.fxt|R9", "/YS,EXTRA"}, "S,EXTRA"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     h.ClearTrace();
     std::vector<std::string> args = {"/S" + h.ConnectString(true), "/Q", "/F" + D + "/run.log"};
     args.insert(args.end(), c.flags.begin(), c.flags.end());
-    const qltest::RunResult r = Run(args);
+    const qltest::RunResult r = RunWithFixtureReader(args);
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(Holds(Log(), Res(320) + " - ")) << Log();
     EXPECT_TRUE(Holds(Log(), "[" + c.name + "]")) << Log();
