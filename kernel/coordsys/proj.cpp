@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "kernel/coordsys/proj/proj_lib.h"
 #include "kernel/coordsys/unit.h"
 #include "kernel/coordsys/xform.h"
 
@@ -46,35 +47,35 @@ constexpr ProjRow kLatLongRow = {proj_latlong_init, proj_latlong_scale, proj_lat
 const ProjRow kProjTable[33] = {
     {nonearth_init, proj_unit_scale, proj_nonearth_forward, proj_nonearth_inverse, CORNERS2, 0, B_PLANE},  // 0
     kLatLongRow,                          // 1
-    STANDIN(CORNERS2, 0, B_WORLD),        // 2 cylindrical equal-area
-    STANDIN(CONIC, 0, B_MERCATOR),        // 3 Lambert conformal conic
+    {proj_cyleqa_init, proj_cyleqa_scale, proj_cyleqa_forward, proj_cyleqa_inverse, CORNERS2, 0, B_WORLD},  // 2 cylindrical equal-area
+    {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 3 Lambert conformal conic
     STANDIN(AZIMUTHAL, 5, B_WORLD),       // 4 Lambert azimuthal equal-area
     STANDIN(AZIMUTHAL, 5, B_WORLD),       // 5 azimuthal equidistant
     STANDIN(CONIC, 0, B_WORLD),           // 6 equidistant conic
     STANDIN(CORNERS4, 0, B_WORLD),        // 7 Hotine oblique Mercator
-    STANDIN(CROSS, 0, B_TM),              // 8 transverse Mercator
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 8 transverse Mercator
     STANDIN(CONIC, 0, B_WORLD),           // 9 Albers
-    STANDIN(CORNERS2, 0, B_MERCATOR),     // 10 Mercator
-    STANDIN(CORNERS2, 0, B_WORLD),        // 11 Miller
+    {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 10 Mercator
+    {proj_miller_init, proj_latlong_scale, proj_miller_forward, proj_miller_inverse, CORNERS2, 0, B_WORLD},  // 11 Miller
     STANDIN(EQUATOR, 0, B_WORLD),         // 12 Robinson
     STANDIN(EQUATOR, 0, B_WORLD),         // 13 Mollweide
     STANDIN(EQUATOR, 0, B_WORLD),         // 14 Eckert IV
     STANDIN(EQUATOR, 0, B_WORLD),         // 15 Eckert VI
     STANDIN(EQUATOR, 0, B_WORLD),         // 16 sinusoidal
-    STANDIN(CORNERS2, 0, B_WORLD),        // 17 Gall
+    {proj_gall_init, proj_gall_scale, proj_gall_forward, proj_gall_inverse, CORNERS2, 0, B_WORLD},  // 17 Gall
     STANDIN(MERIDIAN, 0, B_WORLD),        // 18 New Zealand map grid
-    STANDIN(CONIC, 0, B_MERCATOR),        // 19 Lambert conformal conic, turned grid
+    {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 19 Lambert conformal conic, turned grid
     STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 20 stereographic
-    STANDIN(CROSS, 0, B_TM),              // 21 transverse Mercator, local grid 1
-    STANDIN(CROSS, 0, B_TM),              // 22 local grid 2
-    STANDIN(CROSS, 0, B_TM),              // 23 local grid 3
-    STANDIN(CROSS, 0, B_TM),              // 24 transverse Mercator by the Krueger series
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 21 transverse Mercator, local grid 1
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 22 local grid 2
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 23 local grid 3
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 24 transverse Mercator by the Krueger series
     STANDIN(SWISS, 90, B_SWISS),          // 25 Swiss oblique Mercator
-    STANDIN(CORNERS2, 0, B_MERCATOR),     // 26 Mercator with a standard parallel
+    {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 26 Mercator with a standard parallel
     STANDIN(AZIMUTHAL, 90, B_WORLD),      // 27 polyconic
     STANDIN(AZIMUTHAL, 5, B_WORLD),       // 28 azimuthal equidistant
     STANDIN(AZIMUTHAL, 5, B_WORLD),       // 29 Lambert azimuthal equal-area
-    STANDIN(CROSS, 90, B_WORLD),          // 30 Cassini-Soldner
+    {proj_cassini_init, proj_unit_scale, proj_cassini_forward, proj_cassini_inverse, CROSS, 90, B_WORLD},  // 30 Cassini-Soldner
     STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 31 double stereographic
     STANDIN(CENTRE, 90, B_WORLD),         // 32 Krovak
 };

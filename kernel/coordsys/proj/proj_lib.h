@@ -1,0 +1,69 @@
+// The projection library: the operations of types 2 to 32, grouped by
+// family, and the series and small helpers the families share.
+//
+// Each family keeps its constants in the transform's proj_const block under
+// an index enum of its own; a static_assert per family checks that they fit.
+#pragma once
+#include <cstdint>
+
+#include "kernel/coordsys/coordsys.h"
+#include "kernel/coordsys/proj.h"
+
+constexpr int kProjConstCount = 20;
+constexpr double kProjHalfPi = 1.5707963267948966;
+constexpr double kProjDeg = kProjPi / 180.0;
+
+// ---- shared helpers ------------------------------------------------------------
+
+// Metres to the definition's units (1 where the unit code is unusable).
+double proj_metre_factor(const CoordXform* xform);
+
+// Meridian distance M(phi) = m[0] phi - m[1] sin 2phi + m[2] sin 4phi - m[3] sin 6phi
+// (four terms of the series in e2, m[0] = a c0).
+void proj_meridian_coeffs(double a, double e2, double m[4]);
+double proj_meridian_dist(const double m[4], double phi);
+// Series of the form x + c[0] sin 2x + c[1] sin 4x + ... (count terms).
+double proj_sin_series(const double* c, int count, double x);
+// Footpoint latitude from the rectifying latitude mu: four terms in e1.
+void proj_footpoint_coeffs(double e2, double c[4]);
+// Latitude from conformal latitude: four terms.
+void proj_conformal_coeffs(double e2, double c[4]);
+// Latitude from authalic latitude: three terms.
+void proj_authalic_coeffs(double e2, double c[3]);
+// Scale factor of a formula that divided by 0.
+constexpr double kProjScaleInfinite = 1e9;
+
+// ---- cylindrical: types 2, 10, 11, 17, 26 -----------------------------------------
+void proj_cyleqa_init(CoordXform* xform);
+double proj_cyleqa_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_cyleqa_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_cyleqa_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_mercator_init(CoordXform* xform);
+double proj_mercator_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_mercator_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_mercator_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_miller_init(CoordXform* xform);
+void proj_miller_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_miller_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_gall_init(CoordXform* xform);
+double proj_gall_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_gall_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_gall_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+
+// ---- transverse Mercator family: types 8, 21 to 24, 30 ---------------------------
+void proj_tm_init(CoordXform* xform);
+double proj_tm_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_tm_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_tm_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+// Evaluates the forward (selector 0) or inverse (1) table of a local-grid
+// transform at *point and writes (Q, P) over it.
+void proj_grid_poly_eval(const CoordXform* xform, DPoint* point, int selector);
+void proj_cassini_init(CoordXform* xform);
+void proj_cassini_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_cassini_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+
+// ---- conic: types 3, 19, 6, 9, 27 -------------------------------------------------
+void proj_lcc_init(CoordXform* xform);
+double proj_lcc_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_lcc_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_lcc_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
