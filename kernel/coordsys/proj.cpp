@@ -49,12 +49,12 @@ const ProjRow kProjTable[33] = {
     kLatLongRow,                          // 1
     {proj_cyleqa_init, proj_cyleqa_scale, proj_cyleqa_forward, proj_cyleqa_inverse, CORNERS2, 0, B_WORLD},  // 2 cylindrical equal-area
     {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 3 Lambert conformal conic
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 4 Lambert azimuthal equal-area
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 5 azimuthal equidistant
-    STANDIN(CONIC, 0, B_WORLD),           // 6 equidistant conic
+    {proj_lambert_azimuthal_init, proj_lambert_azimuthal_scale, proj_lambert_azimuthal_forward, proj_lambert_azimuthal_inverse, AZIMUTHAL, 5, B_WORLD},  // 4 Lambert azimuthal equal-area
+    {proj_azimuthal_equidistant_init, proj_unit_scale, proj_azimuthal_equidistant_forward, proj_azimuthal_equidistant_inverse, AZIMUTHAL, 5, B_WORLD},  // 5 azimuthal equidistant
+    {proj_equidistant_conic_init, proj_equidistant_conic_scale, proj_equidistant_conic_forward, proj_equidistant_conic_inverse, CONIC, 0, B_WORLD},  // 6 equidistant conic
     STANDIN(CORNERS4, 0, B_WORLD),        // 7 Hotine oblique Mercator
     {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 8 transverse Mercator
-    STANDIN(CONIC, 0, B_WORLD),           // 9 Albers
+    {proj_albers_init, proj_albers_scale, proj_albers_forward, proj_albers_inverse, CONIC, 0, B_WORLD},  // 9 Albers
     {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 10 Mercator
     {proj_miller_init, proj_latlong_scale, proj_miller_forward, proj_miller_inverse, CORNERS2, 0, B_WORLD},  // 11 Miller
     STANDIN(EQUATOR, 0, B_WORLD),         // 12 Robinson
@@ -65,18 +65,18 @@ const ProjRow kProjTable[33] = {
     {proj_gall_init, proj_gall_scale, proj_gall_forward, proj_gall_inverse, CORNERS2, 0, B_WORLD},  // 17 Gall
     STANDIN(MERIDIAN, 0, B_WORLD),        // 18 New Zealand map grid
     {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 19 Lambert conformal conic, turned grid
-    STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 20 stereographic
+    {proj_stereographic_init, proj_stereographic_scale, proj_stereographic_forward, proj_stereographic_inverse, AZIMUTHAL, 90, B_CENTRED},  // 20 stereographic
     {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 21 transverse Mercator, local grid 1
     {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 22 local grid 2
     {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 23 local grid 3
     {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 24 transverse Mercator by the Krueger series
     STANDIN(SWISS, 90, B_SWISS),          // 25 Swiss oblique Mercator
     {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 26 Mercator with a standard parallel
-    STANDIN(AZIMUTHAL, 90, B_WORLD),      // 27 polyconic
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 28 azimuthal equidistant
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 29 Lambert azimuthal equal-area
+    {proj_polyconic_init, proj_unit_scale, proj_polyconic_forward, proj_polyconic_inverse, AZIMUTHAL, 90, B_WORLD},  // 27 polyconic
+    {proj_azimuthal_equidistant_init, proj_unit_scale, proj_azimuthal_equidistant_forward, proj_azimuthal_equidistant_inverse, AZIMUTHAL, 5, B_WORLD},  // 28 azimuthal equidistant
+    {proj_lambert_azimuthal_init, proj_lambert_azimuthal_scale, proj_lambert_azimuthal_forward, proj_lambert_azimuthal_inverse, AZIMUTHAL, 5, B_WORLD},  // 29 Lambert azimuthal equal-area
     {proj_cassini_init, proj_unit_scale, proj_cassini_forward, proj_cassini_inverse, CROSS, 90, B_WORLD},  // 30 Cassini-Soldner
-    STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 31 double stereographic
+    {proj_double_stereo_init, proj_double_stereo_scale, proj_double_stereo_forward, proj_double_stereo_inverse, AZIMUTHAL, 90, B_CENTRED},  // 31 double stereographic
     STANDIN(CENTRE, 90, B_WORLD),         // 32 Krovak
 };
 #undef STANDIN
