@@ -26,6 +26,13 @@ double lcc_t(double e, double phi, bool init) {
   return std::sqrt((1 - s) / (1 + s) * std::pow((1 + e * s) / (1 - e * s), e));
 }
 
+// lat0, lat1 and lat2 held within +-90 degrees, in radians.
+void cone_lats(const CoordXform* xf, double* lat0, double* lat1, double* lat2) {
+  *lat0 = held(xf->def.params[1], 90.0) * kProjDeg;
+  *lat1 = held(xf->def.params[2], 90.0) * kProjDeg;
+  *lat2 = held(xf->def.params[3], 90.0) * kProjDeg;
+}
+
 bool south(const CoordXform* xf) { return xf->proj_const.word != 0; }
 
 double lcc_rho(const CoordXform* xf, double phi) {
@@ -40,9 +47,8 @@ double lcc_rho(const CoordXform* xf, double phi) {
 void proj_lcc_init(CoordXform* xf) {
   double* c = xf->proj_const.c;
   const double a = xf->ellipsoid.a, e2 = xf->ellipsoid.e2, e = std::sqrt(e2);
-  const double lat0 = held(xf->def.params[1], 90.0) * kProjDeg;
-  const double lat1 = held(xf->def.params[2], 90.0) * kProjDeg;
-  const double lat2 = held(xf->def.params[3], 90.0) * kProjDeg;
+  double lat0, lat1, lat2;
+  cone_lats(xf, &lat0, &lat1, &lat2);
   const double t0 = lcc_t(e, lat0, true), t1 = lcc_t(e, lat1, true), t2 = lcc_t(e, lat2, true);
   const double m1 = proj_parallel_radius(e2, lat1), m2 = proj_parallel_radius(e2, lat2);
   double n;
@@ -145,9 +151,8 @@ static_assert(EQ_COUNT <= kProjConstCount, "equidistant conic constants fit proj
 void proj_equidistant_conic_init(CoordXform* xf) {
   double* c = xf->proj_const.c;
   const double a = xf->ellipsoid.a, e2 = xf->ellipsoid.e2;
-  const double lat0 = held(xf->def.params[1], 90.0) * kProjDeg;
-  const double lat1 = held(xf->def.params[2], 90.0) * kProjDeg;
-  const double lat2 = held(xf->def.params[3], 90.0) * kProjDeg;
+  double lat0, lat1, lat2;
+  cone_lats(xf, &lat0, &lat1, &lat2);
   proj_meridian_coeffs(a, e2, c + EQ_MER);
   const double m0 = proj_meridian_dist(c + EQ_MER, lat0), mm1 = proj_meridian_dist(c + EQ_MER, lat1),
                mm2 = proj_meridian_dist(c + EQ_MER, lat2);
@@ -208,9 +213,8 @@ double albers_rho(const double* c, double q) {
 void proj_albers_init(CoordXform* xf) {
   double* c = xf->proj_const.c;
   const double a = xf->ellipsoid.a, e2 = xf->ellipsoid.e2;
-  const double lat0 = held(xf->def.params[1], 90.0) * kProjDeg;
-  const double lat1 = held(xf->def.params[2], 90.0) * kProjDeg;
-  const double lat2 = held(xf->def.params[3], 90.0) * kProjDeg;
+  double lat0, lat1, lat2;
+  cone_lats(xf, &lat0, &lat1, &lat2);
   const double q0 = proj_authalic_q(e2, lat0), q1 = proj_authalic_q(e2, lat1), q2 = proj_authalic_q(e2, lat2);
   const double m1 = proj_parallel_radius(e2, lat1), m2 = proj_parallel_radius(e2, lat2);
   const double n = cone_n(m1 * m1 - m2 * m2, q2 - q1, lat1);
