@@ -57,11 +57,11 @@ const ProjRow kProjTable[33] = {
     {proj_albers_init, proj_albers_scale, proj_albers_forward, proj_albers_inverse, CONIC, 0, B_WORLD},  // 9 Albers
     {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 10 Mercator
     {proj_miller_init, proj_latlong_scale, proj_miller_forward, proj_miller_inverse, CORNERS2, 0, B_WORLD},  // 11 Miller
-    STANDIN(EQUATOR, 0, B_WORLD),         // 12 Robinson
-    STANDIN(EQUATOR, 0, B_WORLD),         // 13 Mollweide
-    STANDIN(EQUATOR, 0, B_WORLD),         // 14 Eckert IV
-    STANDIN(EQUATOR, 0, B_WORLD),         // 15 Eckert VI
-    STANDIN(EQUATOR, 0, B_WORLD),         // 16 sinusoidal
+    {proj_robinson_init, proj_robinson_scale, proj_robinson_forward, proj_robinson_inverse, EQUATOR, 0, B_WORLD},  // 12 Robinson
+    {proj_mollweide_init, proj_mollweide_scale, proj_mollweide_forward, proj_mollweide_inverse, EQUATOR, 0, B_WORLD},  // 13 Mollweide
+    {proj_eckert4_init, proj_eckert4_scale, proj_eckert4_forward, proj_eckert4_inverse, EQUATOR, 0, B_WORLD},  // 14 Eckert IV
+    {proj_eckert6_init, proj_eckert6_scale, proj_eckert6_forward, proj_eckert6_inverse, EQUATOR, 0, B_WORLD},  // 15 Eckert VI
+    {proj_sinusoidal_init, proj_unit_scale, proj_sinusoidal_forward, proj_sinusoidal_inverse, EQUATOR, 0, B_WORLD},  // 16 sinusoidal
     {proj_gall_init, proj_gall_scale, proj_gall_forward, proj_gall_inverse, CORNERS2, 0, B_WORLD},  // 17 Gall
     STANDIN(MERIDIAN, 0, B_WORLD),        // 18 New Zealand map grid
     {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 19 Lambert conformal conic, turned grid

@@ -222,7 +222,23 @@ PROJ_CASES = [
     ("27", 27, 7, "m", [-96, 30, 0, 0], "+proj=poly +lon_0=-96 +lat_0=30", (-130, -10, -60, 70), (0, 0)),
     ("31", 31, 10, "m", [19.1666666667, 52.1666666667, 0.999714, 500000, 500000],
      "+proj=sterea +lon_0=19.1666666667 +lat_0=52.1666666667 +k_0=0.999714", (10, 45, 28, 60), (500000, 500000)),
+    ("12", 12, 28, "m", [0], "+proj=robin +lon_0=0", (-170, -85, 170, 85), (0, 0)),
+    ("13", 13, 28, "m", [20], "+proj=moll +lon_0=20", (-159, -89, 199, 89), (0, 0)),
+    ("14", 14, 28, "m", [-10], "+proj=eck4 +lon_0=-10", (-189, -89, 169, 89), (0, 0)),
+    ("15", 15, 12, "m", [0], "+proj=eck6 +lon_0=0", (-179, -89, 179, 89), (0, 0)),
+    ("16", 16, 28, "m", [30], "+proj=sinu +lon_0=30", (-149, -89, 209, 89), (0, 0)),
 ]
+
+
+def robinson_rows():
+    """Robinson at the 5-degree rows only: between them PROJ interpolates
+    with higher order and the engine linearly. Each latitude lies 1e-10
+    degrees poleward of its row: exactly on a row PROJ's index may round down
+    to the row before, whose cubic misses the row's value by some 1e-7."""
+    pts = []
+    for k, lat in enumerate(range(-85, 90, 5)):
+        pts.append((-170 + (k * 37) % 340, lat + (-1e-10 if lat < 0 else 1e-10)))
+    return pts
 
 
 def proj_definition(ptype, ell, unit, params, args, fe_fn):
@@ -261,7 +277,7 @@ def write_projection_vectors():
     for name, ptype, ell, unit, params, args, area, fe_fn in PROJ_CASES:
         rng = random.Random("proj-" + name)
         definition = proj_definition(ptype, ell, unit, params, args, fe_fn)
-        pts = area_points(rng, area)
+        pts = robinson_rows() if ptype == 12 else area_points(rng, area)
         fwd = run_proj("proj", definition, pts)
         inv = run_proj("invproj", definition, fwd)
         path = os.path.join(OUT, "proj_%s.csv" % name)

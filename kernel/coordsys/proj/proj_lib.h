@@ -95,3 +95,24 @@ void proj_double_stereo_init(CoordXform* xform);
 double proj_double_stereo_scale(const CoordXform* xform, const DPoint* lonlat);
 void proj_double_stereo_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
 void proj_double_stereo_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+
+// ---- pseudo-cylindrical: types 12 to 16 --------------------------------------------
+void proj_robinson_init(CoordXform* xform);
+double proj_robinson_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_robinson_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_robinson_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_mollweide_init(CoordXform* xform);
+double proj_mollweide_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_mollweide_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_mollweide_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_eckert4_init(CoordXform* xform);
+double proj_eckert4_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_eckert4_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_eckert4_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_eckert6_init(CoordXform* xform);
+double proj_eckert6_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_eckert6_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_eckert6_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_sinusoidal_init(CoordXform* xform);
+void proj_sinusoidal_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_sinusoidal_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);

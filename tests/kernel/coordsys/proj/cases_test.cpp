@@ -267,3 +267,64 @@ TEST(proj_cases, NonFiniteInputOnEveryType) {
   }
   SUCCEED();
 }
+
+// Mollweide, Eckert IV and VI: the Newton iteration leaves theta (read back
+// from the northing) within 2e-7 of the root, found here by bisection.
+TEST(proj_cases, PseudoCylindricalNewtonResidual) {
+  struct K {
+    int type;
+    double (*residual)(double theta, double phi);
+    double (*theta)(double y_over_r);
+  };
+  const K kinds[] = {
+      {13, [](double t, double p) { return 2 * t + std::sin(2 * t) - kProjPi * std::sin(p); },
+       [](double v) { return std::asin(v / std::sqrt(2.0)); }},
+      {14, [](double t, double p) { return t + std::sin(t) * (std::cos(t) + 2) - 3.5707963267948966 * std::sin(p); },
+       [](double v) { return std::asin(v / (2 * std::sqrt(kProjPi / (4 + kProjPi)))); }},
+      {15, [](double t, double p) { return t + std::sin(t) - 2.5707963267948966 * std::sin(p); },
+       [](double v) { return v / (2 / std::sqrt(2 + kProjPi)); }},
+  };
+  for (const K& k : kinds) {
+    char clause[96];
+    std::snprintf(clause, sizeof clause, "CoordSys Earth Projection %d, 104, \"m\", 0", k.type);
+    const CoordXform xf = make(clause);
+    for (double lat = -89; lat <= 89; lat += 0.5) {
+      const DPoint p = fwd(xf, 10, lat);
+      const double th = k.theta(p.y / xf.ellipsoid.a), phi = lat * kProjPi / 180;
+      double lo = -kProjPi / 2, hi = kProjPi / 2;
+      for (int i = 0; i < 200; ++i) {
+        const double mid = (lo + hi) / 2;
+        (k.residual(mid, phi) < 0 ? lo : hi) = mid;
+      }
+      EXPECT_LT(std::fabs(th - lo), 2e-7) << k.type << " " << lat;
+    }
+  }
+}
+
+TEST(proj_cases, RobinsonRowsAndPole) {
+  const CoordXform r = make("CoordSys Earth Projection 12, 104, \"m\", 0");
+  const double a = r.ellipsoid.a;
+  const DPoint pole = fwd(r, 90, 90);
+  EXPECT_NEAR(pole.x, 0.8487 * a * 0.5322 * kProjPi / 2, 1e-6);
+  EXPECT_NEAR(pole.y, 1.3523 * a * 1.0, 1e-6);
+  // The rows 0, 5 and 40 of the published table.
+  EXPECT_NEAR(fwd(r, 90, 5).x, 0.8487 * a * 0.9986 * kProjPi / 2, 1e-6);
+  EXPECT_NEAR(fwd(r, 90, 5).y, 1.3523 * a * 0.0620, 1e-6);
+  EXPECT_NEAR(fwd(r, 90, 40).y, 1.3523 * a * 0.4958, 1e-6);
+  EXPECT_NEAR(fwd(r, 90, 0).x, 0.8487 * a * kProjPi / 2, 1e-6);
+  // Linear between the rows, both ways.
+  EXPECT_NEAR(fwd(r, 0, 37.5).y, 1.3523 * a * (0.4340 + 0.4958) / 2, 1e-6);
+  EXPECT_NEAR(inv(r, 0, fwd(r, 0, 37.5).y).y, 37.5, 1e-12);
+  const DPoint beyond = inv(r, 0.8487 * a * 0.5322, 1.3523 * a * 1.1);
+  EXPECT_EQ(beyond.y, 90);
+  EXPECT_NEAR(beyond.x, 180 / kProjPi, 1e-9);
+}
+
+TEST(proj_cases, PseudoCylindricalEdges) {
+  const CoordXform m = make("CoordSys Earth Projection 13, 104, \"m\", 0");
+  EXPECT_NEAR(fwd(m, 0, 90).y, std::sqrt(2.0) * m.ellipsoid.a, 1e-3);
+  const CoordXform e6 = make("CoordSys Earth Projection 15, 104, \"m\", 0");
+  EXPECT_EQ(inv(e6, 0, 1e8).y, 90);
+  const CoordXform s = make("CoordSys Earth Projection 16, 104, \"m\", 0");
+  EXPECT_EQ(inv(s, 0, s.ellipsoid.a * 2).y, 90);
+}

@@ -26,7 +26,9 @@ struct OracleCase {
 
 // Targets: 1e-6 m forward and 1e-9 degrees inverse for closed formulas; the
 // four-term meridian distance and the inverse series of Snyder's transverse
-// Mercator and Cassini widen them.
+// Mercator and Cassini widen them. PROJ's Robinson rows miss the published
+// table by up to 5e-8 of the map's size (some 0.4 m), so type 12 is held to
+// that here and checked against the published rows by hand-written cases.
 const OracleCase kCases[] = {
     {"2", 1e-6, 1e-9, 1e-9},        {"3", 1e-6, 1e-8, 1e-9},          {"3_south", 1e-6, 1e-8, 1e-9},
     {"3_one", 1e-6, 1e-8, 1e-9},    {"8", 3e-3, 5e-8, 2e-8},          {"8_wide", 2e-2, 2e-6, 2e-6},
@@ -36,7 +38,8 @@ const OracleCase kCases[] = {
     {"29", 1e-6, 5e-8, 2e-8},       {"5", 1e-6, 1e-9, 1e-9},          {"28", 1e-6, 1e-9, 1e-9},
     {"6", 3e-3, 5e-8, 2e-8},        {"9", 1e-6, 5e-8, 2e-8},          {"9_south", 1e-6, 5e-8, 2e-8},
     {"20", 1e-6, 1e-8, 1e-9},       {"20_south", 1e-6, 1e-8, 1e-9},   {"27", 3e-3, 5e-8, 2e-8},
-    {"31", 1e-6, 1e-9, 1e-9},
+    {"31", 1e-6, 1e-9, 1e-9},       {"12", 0.5, 2e-5, 1e-9},         {"13", 2, 1e-8, 2e-5},
+    {"14", 2, 1e-8, 2e-5},          {"15", 2, 1e-8, 2e-5},            {"16", 1e-6, 1e-9, 1e-9},
 };
 
 void PrintTo(const OracleCase& c, std::ostream* os) { *os << c.name; }
