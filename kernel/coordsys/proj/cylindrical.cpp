@@ -26,27 +26,14 @@ void common_init(CoordXform* xf) {
   xf->proj_const.c[CY_UNIT] = proj_metre_factor(xf);
 }
 
-// Runs fn(lam - lam0, phi) -> metres on each point.
 template <class Fn>
 void forward_each(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count, Fn fn) {
-  const double* c = xf->proj_const.c;
-  for (int32_t i = 0; i < count; ++i) {
-    DPoint r;
-    proj_to_radians(&in[i], &r);
-    const DPoint m = fn(r.x - c[CY_LAM0], r.y);
-    out[i] = DPoint{m.x * c[CY_UNIT], m.y * c[CY_UNIT]};
-  }
+  proj_forward_each(in, out, count, xf->proj_const.c[CY_LAM0], xf->proj_const.c[CY_UNIT], fn);
 }
 
-// Runs fn(x, y in metres) -> (lam - lam0, phi) on each point.
 template <class Fn>
 void inverse_each(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count, Fn fn) {
-  const double* c = xf->proj_const.c;
-  for (int32_t i = 0; i < count; ++i) {
-    const DPoint m = fn(in[i].x / c[CY_UNIT], in[i].y / c[CY_UNIT]);
-    const DPoint r{m.x + c[CY_LAM0], m.y};
-    proj_from_radians(&r, &out[i]);
-  }
+  proj_inverse_each(in, out, count, xf->proj_const.c[CY_LAM0], xf->proj_const.c[CY_UNIT], fn);
 }
 
 double phi_of(const DPoint* lonlat) { return held(lonlat->y, 90.0) * kProjDeg; }

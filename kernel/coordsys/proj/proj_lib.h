@@ -8,6 +8,7 @@
 
 #include "kernel/coordsys/coordsys.h"
 #include "kernel/coordsys/proj.h"
+#include "kernel/coordsys/xform.h"
 
 constexpr int kProjConstCount = 20;
 constexpr double kProjHalfPi = 1.5707963267948966;
@@ -30,6 +31,28 @@ void proj_footpoint_coeffs(double e2, double c[4]);
 void proj_conformal_coeffs(double e2, double c[4]);
 // Latitude from authalic latitude: three terms.
 void proj_authalic_coeffs(double e2, double c[3]);
+// Forward of projections without a false origin: fn(lambda - lambda0, phi)
+// gives metres, converted by unit to the definition's units.
+template <class Fn>
+void proj_forward_each(const DPoint* in, DPoint* out, int32_t count, double lam0, double unit, Fn fn) {
+  for (int32_t i = 0; i < count; ++i) {
+    DPoint r;
+    proj_to_radians(&in[i], &r);
+    const DPoint m = fn(r.x - lam0, r.y);
+    out[i] = DPoint{m.x * unit, m.y * unit};
+  }
+}
+
+// Its inverse: fn(x, y in metres) gives (lambda - lambda0, phi).
+template <class Fn>
+void proj_inverse_each(const DPoint* in, DPoint* out, int32_t count, double lam0, double unit, Fn fn) {
+  for (int32_t i = 0; i < count; ++i) {
+    const DPoint m = fn(in[i].x / unit, in[i].y / unit);
+    const DPoint r{m.x + lam0, m.y};
+    proj_from_radians(&r, &out[i]);
+  }
+}
+
 // Scale factor of a formula that divided by 0.
 constexpr double kProjScaleInfinite = 1e9;
 

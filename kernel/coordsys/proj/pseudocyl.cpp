@@ -80,26 +80,15 @@ void pc_init(CoordXform* xf, double fx, double fy) {
   c[PS_UNIT] = proj_metre_factor(xf);
 }
 
-// fn(dl, phi) -> metres for each point.
 template <class Fn>
 void pc_forward(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count, Fn fn) {
-  const double* c = xf->proj_const.c;
-  for (int32_t i = 0; i < count; ++i) {
-    DPoint r;
-    proj_to_radians(&in[i], &r);
-    const DPoint m = fn(r.x - c[PS_LAM0], r.y);
-    out[i] = DPoint{m.x * c[PS_UNIT], m.y * c[PS_UNIT]};
-  }
+  proj_forward_each(in, out, count, xf->proj_const.c[PS_LAM0], xf->proj_const.c[PS_UNIT], fn);
 }
 
-// fn(x, y in metres) -> (lambda, phi) in radians for each point.
+// fn gives (lambda - lambda0, phi).
 template <class Fn>
 void pc_inverse(const DPoint* in, DPoint* out, const CoordXform* xf, int32_t count, Fn fn) {
-  const double* c = xf->proj_const.c;
-  for (int32_t i = 0; i < count; ++i) {
-    const DPoint r = fn(in[i].x / c[PS_UNIT], in[i].y / c[PS_UNIT]);
-    proj_from_radians(&r, &out[i]);
-  }
+  proj_inverse_each(in, out, count, xf->proj_const.c[PS_LAM0], xf->proj_const.c[PS_UNIT], fn);
 }
 
 double phi_of(const DPoint* lonlat) { return held(lonlat->y, 90.0) * kProjDeg; }
@@ -167,7 +156,7 @@ void proj_mollweide_inverse(const DPoint* in, DPoint* out, const CoordXform* xf,
     const double th = std::asin(held(y / c[PS_FY], 1.0));
     const double phi = std::asin(held((2 * th + std::sin(2 * th)) / kProjPi, 1.0));
     const double d = c[PS_FX] * std::cos(th);
-    return DPoint{d == 0 ? c[PS_LAM0] : c[PS_LAM0] + x / d, phi};
+    return DPoint{d == 0 ? 0.0 : x / d, phi};
   });
 }
 
@@ -199,7 +188,7 @@ void proj_eckert4_inverse(const DPoint* in, DPoint* out, const CoordXform* xf, i
   pc_inverse(in, out, xf, count, [c](double x, double y) {
     const double th = std::asin(held(y / c[PS_FY], 1.0));
     const double phi = std::asin(held((th + std::sin(th) * (std::cos(th) + 2)) / 3.5707963267948966, 1.0));
-    return DPoint{c[PS_LAM0] + x / ((1 + std::cos(th)) * c[PS_FX]), phi};
+    return DPoint{x / ((1 + std::cos(th)) * c[PS_FX]), phi};
   });
 }
 
@@ -225,7 +214,7 @@ void proj_eckert6_inverse(const DPoint* in, DPoint* out, const CoordXform* xf, i
   pc_inverse(in, out, xf, count, [c](double x, double y) {
     const double th = held(y / c[PS_FY], kProjHalfPi);
     const double phi = std::asin(held((th + std::sin(th)) / 2.5707963267948966, 1.0));
-    return DPoint{c[PS_LAM0] + x / ((1 + std::cos(th)) * c[PS_FX]), phi};
+    return DPoint{x / ((1 + std::cos(th)) * c[PS_FX]), phi};
   });
 }
 
@@ -242,6 +231,6 @@ void proj_sinusoidal_inverse(const DPoint* in, DPoint* out, const CoordXform* xf
   const double* c = xf->proj_const.c;
   pc_inverse(in, out, xf, count, [c](double x, double y) {
     const double phi = held(y, kBig) / c[PS_R], d = c[PS_R] * std::cos(phi);
-    return DPoint{d == 0 ? c[PS_LAM0] : c[PS_LAM0] + x / d, phi};
+    return DPoint{d == 0 ? 0.0 : x / d, phi};
   });
 }
