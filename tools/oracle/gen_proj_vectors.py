@@ -222,6 +222,17 @@ PROJ_CASES = [
     ("27", 27, 7, "m", [-96, 30, 0, 0], "+proj=poly +lon_0=-96 +lat_0=30", (-130, -10, -60, 70), (0, 0)),
     ("31", 31, 10, "m", [19.1666666667, 52.1666666667, 0.999714, 500000, 500000],
      "+proj=sterea +lon_0=19.1666666667 +lat_0=52.1666666667 +k_0=0.999714", (10, 45, 28, 60), (500000, 500000)),
+    ("7", 7, 28, "m", [10, 45, 30, 0.9996, 1000, 2000],
+     "+proj=omerc +lonc=10 +lat_0=45 +alpha=30 +gamma=30 +k_0=0.9996 +no_uoff", (0, 35, 20, 55), (1000, 2000)),
+    ("7_south", 7, 7, "m", [-60, -20, -40, 0, 0, 0],
+     "+proj=omerc +lonc=-60 +lat_0=-20 +alpha=-40 +gamma=-40 +k_0=1 +no_uoff", (-70, -30, -50, -10), (0, 0)),
+    ("25", 25, 10, "m", [7.439583333, 46.952405556, 600000, 200000],
+     "+proj=somerc +lon_0=7.439583333 +lat_0=46.952405556 +k_0=1", (5, 45, 11, 48.5), (600000, 200000)),
+    ("18", 18, 4, "m", [173, -41, 2510000, 6023150], "+proj=nzmg +lon_0=173 +lat_0=-41", (166, -48, 179, -34),
+     (2510000, 6023150)),
+    ("32", 32, 10, "m", [42.5, 49.5, 78.5, 30.28813975277795, 1000, -2000],
+     "+proj=krovak +lon_0=42.5 +lat_0=49.5 +alpha=30.28813975277795 +k=0.9999 +pm=-17.666666666666667",
+     (29.5, 47.5, 37, 51.5), (1000, -2000)),
     ("12", 12, 28, "m", [0], "+proj=robin +lon_0=0", (-170, -85, 170, 85), (0, 0)),
     ("13", 13, 28, "m", [20], "+proj=moll +lon_0=20", (-159, -89, 199, 89), (0, 0)),
     ("14", 14, 28, "m", [-10], "+proj=eck4 +lon_0=-10", (-189, -89, 169, 89), (0, 0)),
@@ -241,7 +252,15 @@ def robinson_rows():
     return pts
 
 
+# Krovak: the clause's datum carries the prime meridian (9999 form), its
+# longitudes count from it, and PROJ's krovak takes no false origin (the
+# harness adds it).
+KROVAK_PM = -17.666666666666667
+
+
 def proj_definition(ptype, ell, unit, params, args, fe_fn):
+    if ptype == 32:
+        fe_fn = (0, 0)
     if ptype == 19:
         n = lcc_n(ell, params[2], params[3])
         args = args.replace("+lon_0=%.17g" % params[0], "+lon_0=%.17g" % (params[0] + math.degrees(LCC_TURN / n)))
@@ -251,8 +270,10 @@ def proj_definition(ptype, ell, unit, params, args, fe_fn):
 
 
 def clause(ptype, ell, unit, params):
-    return 'CoordSys Earth Projection %d, 999, %d, 0, 0, 0, "%s", %s' % (
-        ptype, ell, unit, ", ".join("%.17g" % v for v in params))
+    datum = "999, %d, 0, 0, 0" % ell
+    if ptype == 32:
+        datum = "9999, %d, 0, 0, 0, 0, 0, 0, 0, %.17g" % (ell, KROVAK_PM)
+    return 'CoordSys Earth Projection %d, %s, "%s", %s' % (ptype, datum, unit, ", ".join("%.17g" % v for v in params))
 
 
 def area_points(rng, area, count=20):
@@ -278,8 +299,15 @@ def write_projection_vectors():
         rng = random.Random("proj-" + name)
         definition = proj_definition(ptype, ell, unit, params, args, fe_fn)
         pts = robinson_rows() if ptype == 12 else area_points(rng, area)
-        fwd = run_proj("proj", definition, pts)
-        inv = run_proj("invproj", definition, fwd)
+        if ptype == 32:
+            k = UNITS[unit]
+            fwd = [(x / k + fe_fn[0], y / k + fe_fn[1])
+                   for x, y in run_proj("proj", definition, [(lon + KROVAK_PM, lat) for lon, lat in pts])]
+            inv = [(lon - KROVAK_PM, lat) for lon, lat in
+                   run_proj("invproj", definition, [((x - fe_fn[0]) * k, (y - fe_fn[1]) * k) for x, y in fwd])]
+        else:
+            fwd = run_proj("proj", definition, pts)
+            inv = run_proj("invproj", definition, fwd)
         path = os.path.join(OUT, "proj_%s.csv" % name)
         with open(path, "w") as f:
             f.write("# clause: %s\n" % clause(ptype, ell, unit, params))

@@ -139,3 +139,38 @@ void proj_eckert6_inverse(const DPoint* in, DPoint* out, const CoordXform* xform
 void proj_sinusoidal_init(CoordXform* xform);
 void proj_sinusoidal_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
 void proj_sinusoidal_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+
+// ---- oblique Mercator: types 7, 25 ----------------------------------------------------
+void proj_hotine_init(CoordXform* xform);
+double proj_hotine_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_hotine_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_hotine_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_swiss_init(CoordXform* xform);
+double proj_swiss_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_swiss_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_swiss_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+
+// ---- national grids: types 18, 32 -------------------------------------------------------
+struct GeoComplex {
+  double re, im;
+};
+GeoComplex geodist_complex_make(double re, double im);
+GeoComplex geodist_complex_scale(GeoComplex z, double k);
+GeoComplex geodist_complex_add(GeoComplex a, GeoComplex b);
+GeoComplex geodist_complex_mul(GeoComplex a, GeoComplex b);
+// Smith's division; a zero divisor gives 0.
+GeoComplex geodist_complex_div(GeoComplex n, GeoComplex d);
+double geodist_complex_abs(GeoComplex z);
+
+void proj_nzmg_init(CoordXform* xform);
+double proj_nzmg_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_nzmg_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_nzmg_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_krovak_init(CoordXform* xform);
+double proj_krovak_scale(const CoordXform* xform, const DPoint* lonlat);
+void proj_krovak_forward(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+void proj_krovak_inverse(const DPoint* in, DPoint* out, const CoordXform* xform, int32_t count);
+// (U, V) on the conformal sphere of (lambda, phi) in radians, and back.
+void proj_krovak_to_sphere(const CoordXform* xform, double lam, double phi, double* u, double* v);
+void proj_krovak_from_sphere(const CoordXform* xform, double u, double v, double* lam, double* phi);
+double proj_krovak_lat_step(const CoordXform* xform, double u, double phi);
