@@ -328,3 +328,148 @@ TEST(proj_cases, PseudoCylindricalEdges) {
   const CoordXform s = make("CoordSys Earth Projection 16, 104, \"m\", 0");
   EXPECT_EQ(inv(s, 0, s.ellipsoid.a * 2).y, 90);
 }
+
+TEST(proj_cases, PolyconicEquator) {
+  const CoordXform p = make("CoordSys Earth Projection 27, 104, \"m\", -96, 30, 100, 200");
+  const DPoint e = fwd(p, -90, 0);
+  const double m0 = p.proj_const.c[9];  // M(lat0) of the type-27 constants
+  EXPECT_NEAR(e.y, 200 - m0, 1e-6);
+  EXPECT_EQ(inv(p, e.x, e.y).y, 0);
+  // A longitude difference of 200 degrees is held at 180.
+  const DPoint a = fwd(p, -96 + 200, 10), b = fwd(p, -96 + 180, 10);
+  EXPECT_EQ(a.x, b.x);
+  EXPECT_EQ(a.y, b.y);
+}
+
+TEST(proj_cases, AzimuthalDiscs) {
+  const CoordXform polar = make("CoordSys Earth Projection 5, 104, \"m\", 0, 90, 180");
+  for (double lon : {-150.0, 0.0, 45.0}) {
+    const DPoint p = fwd(polar, lon, 0);
+    EXPECT_NEAR(std::hypot(p.x, p.y), polar.ellipsoid.a * kProjPi / 2, 1e-6);
+  }
+  EXPECT_EQ(fwd(polar, 20, 90).x, 0);
+  // Radius 90: the antipodal hemisphere lies on the rim of radius 2a sin 45.
+  const CoordXform la = make("CoordSys Earth Projection 4, 104, \"m\", 10, 20, 90");
+  const CoordXform la_sphere = make("CoordSys Earth Projection 29, 999, 12, 0, 0, 0, \"m\", 10, 20, 90");
+  for (const CoordXform* xf : {&la, &la_sphere}) {
+    const double rim = 2 * xf->ellipsoid.a * std::sin(kProjPi / 4);
+    const DPoint anti = fwd(*xf, -170, -19);  // near the antipode, whose direction is undefined
+    EXPECT_NEAR(std::hypot(anti.x, anti.y), rim, 1e-6);
+    const DPoint far = fwd(*xf, -120, -40);
+    EXPECT_NEAR(std::hypot(far.x, far.y), rim, 1e-6);
+    // Inverse latitudes never fall below lat0 - radius; longitudes stay within 180.
+    const DPoint back = inv(*xf, 0, -rim);
+    EXPECT_GE(back.y, 20 - 90 - 1e-9);
+    const DPoint side = inv(*xf, -rim * 0.999, 0);
+    EXPECT_LE(std::fabs(side.x), 180);
+  }
+  const CoordXform eq = make("CoordSys Earth Projection 28, 104, \"m\", 30, 10, 60");
+  const DPoint centre = fwd(eq, 30, 10);
+  EXPECT_EQ(centre.x, 0);
+  EXPECT_EQ(centre.y, 0);
+  EXPECT_NEAR(std::hypot(fwd(eq, -150, 0).x, fwd(eq, -150, 0).y), eq.ellipsoid.a * 60 * kProjPi / 180, 1e-6);
+}
+
+TEST(proj_cases, StereographicOrigins) {
+  // Double stereographic and Swiss: the inverse of (FE, FN) is (lon0, lat0).
+  const CoordXform ds = make("CoordSys Earth Projection 31, 999, 10, 0, 0, 0, \"m\", 19.17, 52.17, 0.999714, 500000, 500000");
+  const DPoint o = inv(ds, 500000, 500000);
+  EXPECT_NEAR(o.x * kProjPi / 180, 19.17 * kProjPi / 180, 1e-9);
+  EXPECT_NEAR(o.y * kProjPi / 180, 52.17 * kProjPi / 180, 1e-9);
+  const CoordXform sw = make("CoordSys Earth Projection 25, 999, 10, 0, 0, 0, \"m\", 7.439583333, 46.952405556, 600000, 200000");
+  const DPoint f = fwd(sw, 7.439583333, 46.952405556);
+  EXPECT_NEAR(f.x, 600000, 1e-6);
+  EXPECT_NEAR(f.y, 200000, 1e-6);
+  const DPoint so = inv(sw, 600000, 200000);
+  EXPECT_NEAR(so.x * kProjPi / 180, 7.439583333 * kProjPi / 180, 1e-9);
+  EXPECT_NEAR(so.y * kProjPi / 180, 46.952405556 * kProjPi / 180, 1e-9);
+  const CoordXform swp = make("CoordSys Earth Projection 25, 104, \"m\", 0, 90, 0, 0");
+  EXPECT_EQ(swp.proj_const.c[7], 0);  // K
+  // Stereographic k0 0 acts as 1; double stereographic keeps its k0.
+  const CoordXform s0 = make("CoordSys Earth Projection 20, 104, \"m\", 5, 52, 0, 0, 0");
+  const CoordXform s1 = make("CoordSys Earth Projection 20, 104, \"m\", 5, 52, 1, 0, 0");
+  EXPECT_EQ(fwd(s0, 8, 50).x, fwd(s1, 8, 50).x);
+  const CoordXform d0 = make("CoordSys Earth Projection 31, 104, \"m\", 5, 52, 0, 0, 0");
+  EXPECT_EQ(fwd(d0, 8, 50).x, 0);
+}
+
+TEST(proj_cases, HotineCentralLineAndPole) {
+  const CoordXform h = make("CoordSys Earth Projection 7, 104, \"m\", 10, 45, 30, 1, 0, 0");
+  // The centre lies on the central line: x = u sin(alpha), y = u cos(alpha).
+  const DPoint c = fwd(h, 10, 45);
+  EXPECT_NEAR(c.x / c.y, std::tan(30 * kProjPi / 180), 1e-9);
+  // The pole: u = A (pi/2) / B along the turned axis.
+  const DPoint pole = fwd(h, 50, 90);
+  const double a = h.proj_const.c[3], b = h.proj_const.c[2], al = 30 * kProjPi / 180;
+  EXPECT_NEAR(pole.x * std::sin(al) + pole.y * std::cos(al), a * kProjPi / 2 / b, 1e-6);
+}
+
+TEST(proj_cases, ComplexNumbers) {
+  const GeoComplex q = geodist_complex_div(geodist_complex_make(1, 2), geodist_complex_make(3, 4));
+  EXPECT_NEAR(q.re, 0.44, 1e-15);
+  EXPECT_NEAR(q.im, 0.08, 1e-15);
+  const GeoComplex q2 = geodist_complex_div(geodist_complex_make(1, 2), geodist_complex_make(4, 3));
+  EXPECT_NEAR(q2.re, 0.4, 1e-15);
+  EXPECT_NEAR(q2.im, 0.2, 1e-15);
+  const GeoComplex z = geodist_complex_div(geodist_complex_make(1, 2), geodist_complex_make(0, 0));
+  EXPECT_EQ(z.re, 0);
+  EXPECT_EQ(z.im, 0);
+  EXPECT_EQ(geodist_complex_abs(geodist_complex_make(3, 4)), 5);
+}
+
+TEST(proj_cases, NewZealandGrid) {
+  const CoordXform nz = make("CoordSys Earth Projection 18, 999, 4, 0, 0, 0, \"m\", 173, -41, 2510000, 6023150");
+  const DPoint o = fwd(nz, 173, -41);
+  EXPECT_NEAR(o.x, 2510000, 1e-9);
+  EXPECT_NEAR(o.y, 6023150, 1e-9);
+  const DPoint b = inv(nz, 2510000, 6023150);
+  EXPECT_NEAR(b.x, 173, 1e-12);
+  EXPECT_NEAR(b.y, -41, 1e-12);
+  const DPoint e20 = fwd(nz, 193, -40), e15 = fwd(nz, 188, -40);
+  EXPECT_EQ(e20.x, e15.x);
+  EXPECT_EQ(e20.y, e15.y);
+  // Another origin: the round trip stays within the one Newton step's reach.
+  const CoordXform other = make("CoordSys Earth Projection 18, 999, 4, 0, 0, 0, \"m\", 20, 50, 0, 0");
+  double worst = 0;
+  for (double dlon = -3; dlon <= 3; dlon += 1.5)
+    for (double dlat = -3; dlat <= 3; dlat += 1.5) {
+      const DPoint p = fwd(other, 20 + dlon, 50 + dlat), q = inv(other, p.x, p.y), r = fwd(other, q.x, q.y);
+      worst = std::max(worst, std::hypot(r.x - p.x, r.y - p.y));
+    }
+  EXPECT_LT(worst, 5e-3);
+}
+
+TEST(proj_cases, KrovakPrimeMeridianAndPseudoParallels) {
+  const char* base = "CoordSys Earth Projection 32, 9999, 10, 0, 0, 0, 0, 0, 0, 0, -17.6666666667, \"m\", 42.5, 49.5, %g, 30.28813975277795, 0, 0";
+  char clause[200];
+  std::snprintf(clause, sizeof clause, base, 78.5);
+  const CoordXform k = make(clause);
+  EXPECT_NEAR(k.origin_lon, 24.8333333333, 1e-10);
+  EXPECT_NEAR(fwd(k, 42.5, 50).x, 0, 1e-6);  // the central meridian
+  for (double pp : {78.5, 60.0, 85.0}) {
+    std::snprintf(clause, sizeof clause, base, pp);
+    const CoordXform kp = make(clause);
+    for (double lon : {30.0, 35.5, 40.0})
+      for (double lat : {47.0, 49.5, 52.0}) {
+        const DPoint p = fwd(kp, lon, lat), q = inv(kp, p.x, p.y);
+        EXPECT_NEAR(q.x * kProjPi / 180, lon * kProjPi / 180, 1e-9) << pp;
+        EXPECT_NEAR(q.y * kProjPi / 180, lat * kProjPi / 180, 1e-9) << pp;
+      }
+  }
+}
+
+// Scale factors of the conformal azimuthals against a finite difference.
+TEST(proj_cases, StereographicScaleFactors) {
+  const char* clauses[] = {"CoordSys Earth Projection 20, 104, \"m\", 5, 52, 0.9999, 0, 0",
+                           "CoordSys Earth Projection 31, 104, \"m\", 19, 52, 0.999714, 0, 0"};
+  for (const char* cl : clauses) {
+    const CoordXform xf = make(cl);
+    const DPoint at{12, 47};
+    const double h = 1e-5;
+    const DPoint a = fwd(xf, at.x, at.y - h), b = fwd(xf, at.x, at.y + h);
+    const double e2 = xf.ellipsoid.e2, s = std::sin(at.y * kProjPi / 180);
+    const double mr = xf.ellipsoid.a * (1 - e2) / std::pow(1 - e2 * s * s, 1.5);
+    const double k = std::hypot(b.x - a.x, b.y - a.y) / (mr * 2 * h * kProjPi / 180);
+    EXPECT_NEAR(xf.scale_fn(&xf, &at) / k, 1.0, 1e-6) << cl;
+  }
+}
