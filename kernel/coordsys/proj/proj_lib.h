@@ -23,6 +23,8 @@ double proj_metre_factor(const CoordXform* xform);
 // (four terms of the series in e2, m[0] = a c0).
 void proj_meridian_coeffs(double a, double e2, double m[4]);
 double proj_meridian_dist(const double m[4], double phi);
+// The same with sin and cos of phi known.
+double proj_meridian_dist_sc(const double m[4], double phi, double sp, double cp);
 // Series of the form x + c[0] sin 2x + c[1] sin 4x + ... (count terms).
 double proj_sin_series(const double* c, int count, double x);
 // Footpoint latitude from the rectifying latitude mu: four terms in e1.

@@ -18,13 +18,40 @@ void proj_meridian_coeffs(double a, double e2, double m[4]) {
   m[3] = a * (35 * e6 / 3072);
 }
 
+// sin 2kx for k = 1..count from sin 2x and cos 2x by the recurrence
+// sin 2(k+1)x = 2 cos 2x sin 2kx - sin 2(k-1)x: one sine and one cosine
+// instead of one sine per term.
+namespace {
+void sin_multiples(double x, int count, double* out) {
+  const double s = std::sin(2 * x), c2 = 2 * std::cos(2 * x);
+  double prev = 0, cur = s;
+  for (int k = 0; k < count; ++k) {
+    out[k] = cur;
+    const double next = c2 * cur - prev;
+    prev = cur;
+    cur = next;
+  }
+}
+}  // namespace
+
 double proj_meridian_dist(const double m[4], double phi) {
-  return m[0] * phi - m[1] * std::sin(2 * phi) + m[2] * std::sin(4 * phi) - m[3] * std::sin(6 * phi);
+  double s[3];
+  sin_multiples(phi, 3, s);
+  return m[0] * phi - m[1] * s[0] + m[2] * s[1] - m[3] * s[2];
+}
+
+double proj_meridian_dist_sc(const double m[4], double phi, double sp, double cp) {
+  const double s2 = 2 * sp * cp, c2 = 2 * (cp * cp - sp * sp);
+  const double s4 = c2 * s2, s6 = c2 * s4 - s2;
+  return m[0] * phi - m[1] * s2 + m[2] * s4 - m[3] * s6;
 }
 
 double proj_sin_series(const double* c, int count, double x) {
+  double s[8];
+  if (count > 8) count = 8;
+  sin_multiples(x, count, s);
   double r = x;
-  for (int k = 0; k < count; ++k) r += c[k] * std::sin(2 * (k + 1) * x);
+  for (int k = 0; k < count; ++k) r += c[k] * s[k];
   return r;
 }
 

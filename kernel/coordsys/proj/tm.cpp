@@ -135,10 +135,10 @@ DPoint tm_series_forward(const CoordXform* xf, double lam, double phi) {
   const double* c = xf->proj_const.c;
   const double a = xf->ellipsoid.a, e2 = xf->ellipsoid.e2;
   const double k0 = c[TM_K0], ep2 = c[TM_EP2];
-  const double cp = std::cos(phi);
-  const double mer = proj_meridian_dist(c + TM_MER, phi);
+  const double cp = std::cos(phi), sp = std::sin(phi);
+  const double mer = proj_meridian_dist_sc(c + TM_MER, phi, sp, cp);
   if (cp == 0) return DPoint{0, k0 * (mer - c[TM_M0])};
-  const double sp = std::sin(phi), tp = sp / cp;
+  const double tp = sp / cp;
   const double n = a / std::sqrt(1 - e2 * sp * sp);
   const double t = tp * tp, cc = ep2 * cp * cp, aa = (lam - c[TM_LAM0]) * cp;
   const double a2 = aa * aa, a3 = a2 * aa, a4 = a2 * a2, a5 = a4 * aa, a6 = a4 * a2;
