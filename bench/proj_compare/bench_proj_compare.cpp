@@ -6,27 +6,16 @@
 #include <proj.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "../runtime/bench_util.h"
 #include "kernel/coordsys/coordsys_text.h"
 #include "kernel/coordsys/xform.h"
 
 namespace {
-
-template <class Fn>
-double best_seconds(Fn fn, int rounds = 5) {
-  double best = 1e30;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = std::chrono::steady_clock::now();
-    fn();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 struct Case {
   const char* name;
