@@ -32,7 +32,7 @@ struct OracleCase {
 // The New Zealand grid inverse takes one Newton step: 5e-3 m on the ground.
 const OracleCase kCases[] = {
     {"2", 1e-6, 1e-9, 1e-9},        {"3", 1e-6, 1e-8, 1e-9},          {"3_south", 1e-6, 1e-8, 1e-9},
-    {"3_one", 1e-6, 1e-8, 1e-9},    {"8", 3e-3, 5e-8, 2e-8},          {"8_wide", 2e-2, 2e-6, 2e-6},
+    {"3_one", 1e-6, 1e-8, 1e-9},    {"19", 1e-6, 1e-8, 1e-9},    {"8", 3e-3, 5e-8, 2e-8},          {"8_wide", 2e-2, 2e-6, 2e-6},
     {"10", 1e-6, 1e-8, 1e-9},       {"11", 1e-6, 1e-9, 1e-9},         {"17", 1e-6, 1e-9, 1e-9},
     {"24", 1e-4, 1e-8, 1e-9},       {"26", 1e-6, 1e-8, 1e-9},         {"30", 3e-3, 5e-8, 2e-8},
     {"30_wide", 3e-3, 3e-7, 3e-7},  {"4", 1e-6, 5e-8, 2e-8},          {"4_sphere", 1e-6, 1e-8, 1e-9},
