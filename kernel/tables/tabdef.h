@@ -20,7 +20,7 @@
 #include "kernel/tables/standin/mapstore.h"
 
 struct IndexFile;
-struct IndexDesc;
+struct FieldIndex;
 struct OpenTable;
 
 constexpr int kTableNameSize = 32;
@@ -150,7 +150,7 @@ struct FieldDef {
   char name[kTableNameSize];
   uint8_t width;
   uint8_t decimals;
-  IndexDesc* index;  // or null
+  FieldIndex* index;  // or null
   Value value;       // its type code is the field's type
   int16_t read_only;
   int16_t autokey;

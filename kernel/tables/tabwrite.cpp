@@ -17,7 +17,7 @@
 #include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/standin/mapstore.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/tabtype.h"
 
 namespace {
