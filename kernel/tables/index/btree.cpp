@@ -184,14 +184,14 @@ int search(IndexFile* ix, int32_t n, const uint8_t* key, int16_t mode, int32_t* 
   bool equal = have && cmp(found, key, k) == 0;
   if (equal && mode != 1 && ix->path[static_cast<size_t>(e.depth - 1)].pos == 1) {
     // The first equal key may lie in an earlier leaf.
+    // Each step back that fails leaves the position before its leaf's
+    // first entry; one step forward then stands on the first equal key.
     uint8_t before[kKeyMaxStored];
-    bool back = false;
     for (int32_t guard = index_file_blocks(ix) * e.max_entries + 1; guard > 0; --guard) {
       if (!path_step(ix, e, e.depth, -1, before, nullptr)) break;
-      back = true;
       if (cmp(before, key, k) != 0) break;
     }
-    if (back) path_step(ix, e, e.depth, 1, found, &found_row);
+    path_step(ix, e, e.depth, 1, found, &found_row);
     if (!leaf_at(ix, e, found, &found_row)) return -1;
   }
   if (mode == 2) {
@@ -394,6 +394,9 @@ int16_t btree_insert(IndexFile* ix, int32_t n, const uint8_t* key, int32_t row) 
     Node nd{ix, 0, k};
     int32_t c = nd.count();
     int32_t at = leaf ? lv.pos : lv.pos + 1;
+    // A new duplicate goes after the last equal key: equal keys keep the
+    // order they came in.
+    if (leaf && at >= 1 && at <= c && cmp(nd.key(at), sep, k) == 0) ++at;
     if (at < 1) at = 1;
     if (at > c + 1) at = c + 1;
     std::memmove(nd.entry(at + 1), nd.entry(at), static_cast<size_t>(c - at + 1) * static_cast<size_t>(k + 4));
