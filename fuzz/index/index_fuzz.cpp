@@ -51,13 +51,6 @@ void mutate(IndexFile* ix, FuzzBytes* in) {
   }
 }
 
-bool put(const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(g_path.c_str(), "wb");
-  if (f == nullptr) return false;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  return true;
-}
 
 }  // namespace
 
@@ -83,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       index_file_end(ix);
     }
   } else {
-    if (!put(data + 1, size - 1)) return 0;
+    if (!fuzz_put_file(g_path.c_str(), data + 1, size - 1)) return 0;
     if (!index_file_open(g_path.c_str(), 7, &ix)) {
       err_clear();
       return 0;
@@ -91,7 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (index_file_begin(ix, 2)) {
       for (int32_t n = 1; n <= static_cast<int32_t>(ix->entries.size()); ++n)
         if (index_in_use(ix, n)) walk(ix, n);
-      FuzzBytes ops{data + 1 + (size > 64 ? size - 64 : 0), size > 64 ? 64 : size - 1};
+      // The last bytes (at most 64) double as operations.
+      const size_t tail = size - 1 < 64 ? size - 1 : 64;
+      FuzzBytes ops{data + size - tail, tail};
       mutate(ix, &ops);
       index_file_end(ix);
     }

@@ -12,6 +12,7 @@
 #include "kernel/tables/lang/names.h"
 #include "kernel/tables/storage/bdbf.h"
 #include "kernel/tables/storage/dbf.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 namespace {
@@ -32,6 +33,7 @@ struct DispatchState {
   DispatchState() {
     slots[TABTYPE_DBF] = &kDbfDriver;
     slots[TABTYPE_NATIVE] = &kNativeDriver;
+    slots[TABTYPE_ODBC] = &kOdbcDriver;
     slots[TABTYPE_FME] = &kNativeDriver;  // the scratch type forwards to the native driver
   }
 };
