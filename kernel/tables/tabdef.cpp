@@ -15,6 +15,7 @@
 #include "kernel/tables/lang/names.h"
 #include "kernel/tables/lang/walker.h"
 #include "kernel/tables/index/indexfile.h"
+#include "kernel/tables/viewcursor.h"
 #include "kernel/tables/tabtype.h"
 
 namespace {
@@ -335,6 +336,7 @@ void open_table_free(OpenTable* e) {
   if (e == nullptr) return;
   open_table_list_remove(e);
   for (ColumnDesc& c : e->columns) column_free(&c);
+  view_rowmap_free(e);
   for (TableDef* t : e->bases) {
     if (t->entry == e) t->entry = nullptr;
   }

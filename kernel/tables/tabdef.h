@@ -211,6 +211,11 @@ struct OpenTable {
   uint8_t hidden = 0;
   int16_t settings[6] = {};
   int32_t context_value = 0;
+  // The view cursor and the row map of a kind-3 view.
+  int32_t current_row = 0;
+  int32_t designated_base = 0;  // 1-based, 0: the last
+  int16_t join_mode = 0;
+  struct ViewRowMap* row_map = nullptr;
 };
 
 // The file components of a table.

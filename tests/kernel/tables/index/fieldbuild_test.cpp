@@ -10,6 +10,7 @@
 
 #include "kernel/runtime/util.h"
 #include "kernel/tables/index/fieldbuild.h"
+#include "kernel/tables/viewcursor.h"
 #include "kernel/tables/storage/storage_fixture.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
@@ -165,6 +166,174 @@ TEST_F(index_build, BuildSlicesFollowTheClock) {
   EXPECT_EQ(field_index_last_build_slices(), 10);
   util_test_set_ticks(nullptr);
   tabdef_free(t);
+}
+
+}  // namespace
+
+// ---- the index search and the view cursor -------------------------------------
+
+namespace {
+
+class index_search : public index_build {
+ protected:
+  TableDef* open(const std::string& name) {
+    TableDef* t = table_open_file(file_register(path(name).c_str(), 1));
+    EXPECT_NE(t, nullptr);
+    return t;
+  }
+};
+
+TEST_F(index_search, KindOfSearchByRatio) {
+  TableDef* t = tabdef_new();
+  t->fields = fieldlist_new(1);
+  t->field_count = 1;
+  OpenTable v;
+  v.kind = 3;
+  v.bases.push_back(t);
+  v.own_rows = 10;
+  t->storage.row_count = 100;
+  EXPECT_EQ(query_search_kind(&v, 0, 0, 0, 0), 1);  // ratio 10: a temporary index
+  t->storage.row_count = 90;
+  EXPECT_EQ(query_search_kind(&v, 0, 0, 0, 0), 3);  // ratio 9: the filtered field index
+  EXPECT_EQ(query_search_kind(&v, 0, 0, 1, 0), 1);  // unique asked
+  v.own_rows = 0;
+  t->storage.row_count = 9;
+  EXPECT_EQ(query_search_kind(&v, 0, 0, 0, 0), 3);
+  v.kind = 1;
+  EXPECT_EQ(query_search_kind(&v, 0, 0, 0, 0), 2);
+  v.bases.clear();
+  tabdef_free(t);
+}
+
+TEST_F(index_search, TwelveSeekOperations) {
+  ASSERT_EQ(tabdump("--create " + q("t.TAB") + " --type native --columns \"V Integer 0 0\"", "5\n3\n5\n7\n3\n5\n")
+                .exit_code,
+            0);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr);
+  IndexFile* ix = nullptr;
+  FieldIndex* f = nullptr;
+  ASSERT_EQ(index_get_for_field(t, 0, 0, &ix, &f), 1);
+  ASSERT_EQ(index_file_begin(ix, 1), 1);
+  // Keys in order: 3 (rows 2, 5), 5 (1, 3, 6), 7 (4).
+  KeyBuf value, out;
+  keybuf_init(&value, VALUE_INTEGER, 4);
+  keybuf_init(&out, VALUE_INTEGER, 4);
+  struct Step {
+    int op;
+    int value;  // 0: none
+    int answer;
+    int row;    // the row at the position after it, when answered
+  } plain[] = {
+      {1, 5, 1, 1},  {2, 0, 1, 3},  {3, 0, 1, 4},  {6, 0, 1, 6}, {7, 5, 1, 3}, {4, 5, 1, 6},  {4, 5, 0, 4},
+      {5, 0, 1, 6},  {1, 3, 1, 2},  {5, 0, 0, 0},  {8, 0, 1, 2}, {9, 0, 1, 4}, {12, 5, 1, 6}, {12, 4, 0, 0},
+      {10, 0, 1, 0}, {2, 0, 1, 2},  {11, 0, 1, 0}, {5, 0, 1, 4}, {1, 6, 0, 0}, {13, 0, 0, 0},
+  };
+  for (const Step& s : plain) {
+    SCOPED_TRACE(::testing::Message() << "op " << s.op << " value " << s.value);
+    value.value.u.i = s.value;
+    EXPECT_EQ(index_seek_op(ix, f, static_cast<int16_t>(s.op), s.value ? &value : nullptr, &out), s.answer);
+    if (s.answer && s.op != 10 && s.op != 11) { EXPECT_EQ(f->key.row, s.row); }
+  }
+  // Filtered through a view of base rows 3, 6 and 4.
+  OpenTable v;
+  v.kind = 3;
+  v.bases.push_back(t);
+  ASSERT_EQ(view_rowmap_create(&v, 1), 1);
+  for (int32_t r : {3, 6, 4}) ASSERT_EQ(view_rowmap_add_keys(&v, &r, 1), 1);
+  Step filtered[] = {
+      {1, 5, 1, 3}, {2, 0, 1, 6}, {2, 0, 1, 4}, {2, 0, 0, 0}, {8, 0, 1, 3}, {9, 0, 1, 4},
+      {12, 5, 1, 6}, {5, 0, 1, 3}, {5, 0, 0, 0}, {1, 3, 0, 0}, {6, 0, 0, 0}, {3, 0, 1, 3},
+  };
+  for (const Step& s : filtered) {
+    SCOPED_TRACE(::testing::Message() << "filtered op " << s.op << " value " << s.value);
+    value.value.u.i = s.value;
+    EXPECT_EQ(index_seek_op_filtered(&v, 0, ix, f, static_cast<int16_t>(s.op), s.value ? &value : nullptr, &out),
+              s.answer);
+    if (s.answer) { EXPECT_EQ(f->key.row, s.row); }
+  }
+  // View rows of base rows; the cursor reads through the row map.
+  EXPECT_EQ(view_row_of_base_row(&v, 6, nullptr), 2);
+  EXPECT_EQ(view_row_of_base_row(&v, 2, nullptr), 0);
+  ASSERT_EQ(open_table_lock(&v, 0), 1);
+  int32_t base_row = 0;
+  int16_t end = 0;
+  ASSERT_EQ(cursor_move(&v, 3, 0, &base_row, nullptr, &end), 0);
+  ASSERT_EQ(cursor_move(&v, 1, 0, &base_row, nullptr, &end), 1);
+  EXPECT_EQ(base_row, 3);
+  EXPECT_EQ(t->fields[0].value.u.i, 5);
+  ASSERT_EQ(cursor_move(&v, 4, 0, &base_row, nullptr, &end), 0);
+  EXPECT_EQ(end, 1);
+  ASSERT_EQ(cursor_move(&v, 2, 0, &base_row, nullptr, &end), 1);
+  EXPECT_EQ(base_row, 4);
+  EXPECT_EQ(t->fields[0].value.u.i, 7);
+  EXPECT_EQ(cursor_move(&v, 5, 4, &base_row, nullptr, &end), 0);
+  EXPECT_EQ(end, 1);
+  open_table_unlock(&v);
+  view_rowmap_free(&v);
+  v.bases.clear();
+  index_file_end(ix);
+  keybuf_free(&value);
+  keybuf_free(&out);
+  tabdef_free(t);
+}
+
+TEST_F(index_search, OccurrenceOfABaseRow) {
+  ASSERT_EQ(tabdump("--create " + q("t.TAB") + " --type native --columns \"V Integer 0 0\"", "1\n2\n3\n4\n").exit_code,
+            0);
+  TableDef* t = open("t.TAB");
+  ASSERT_NE(t, nullptr);
+  OpenTable v;
+  v.kind = 3;
+  v.bases.push_back(t);
+  ASSERT_EQ(view_rowmap_create(&v, 1), 1);
+  for (int32_t r : {2, 1, 2, 4, 2}) ASSERT_EQ(view_rowmap_add_keys(&v, &r, 1), 1);
+  EXPECT_EQ(view_row_of_base_row(&v, 2, nullptr), 1);
+  view_set_occurrence(2);
+  EXPECT_EQ(view_row_of_base_row(&v, 2, nullptr), 3);
+  view_set_occurrence(0);
+  EXPECT_EQ(view_row_of_base_row(&v, 2, nullptr), 5);
+  EXPECT_EQ(view_row_of_base_row(&v, 2, nullptr), 1);  // unset again
+  EXPECT_EQ(view_row_of_base_row(&v, 4, t), 4);
+  view_rowmap_free(&v);
+  v.bases.clear();
+  tabdef_free(t);
+}
+
+TEST_F(index_search, JoinCursor) {
+  ASSERT_EQ(tabdump("--create " + q("a.TAB") + " --type native --columns \"ID Integer 0 0,NAME Char 5 0\"",
+                    "10|ten\n20|twen\n30|thir\n")
+                .exit_code,
+            0);
+  ASSERT_EQ(
+      tabdump("--create " + q("b.TAB") + " --type native --columns \"AID Integer 0 0\"", "30\n10\n20\n10\n").exit_code,
+      0);
+  TableDef* a = open("a.TAB");
+  TableDef* b = open("b.TAB");
+  ASSERT_TRUE(a != nullptr && b != nullptr);
+  ASSERT_EQ(index_get_for_field(a, 0, 0, nullptr, nullptr), 1);
+  OpenTable v;
+  v.kind = 2;
+  v.join_mode = 1;
+  v.bases = {a, b};
+  std::vector<std::pair<int32_t, int32_t>> joins = {{0, 0}, {0, 0}};  // b.AID into a.ID
+  v.join_searches = &joins;
+  ASSERT_EQ(open_table_lock(&v, 0), 1);
+  int32_t base_row = 0;
+  cursor_move(&v, 3, 0, nullptr, nullptr, nullptr);
+  ASSERT_EQ(cursor_move(&v, 1, 0, &base_row, nullptr, nullptr), 1);
+  EXPECT_EQ(base_row, 1);
+  EXPECT_EQ(b->fields[0].value.u.i, 30);
+  EXPECT_STREQ(value_text_ptr(&a->fields[1].value, nullptr), "thir");
+  cursor_move(&v, 4, 0, nullptr, nullptr, nullptr);
+  ASSERT_EQ(cursor_move(&v, 2, 0, &base_row, nullptr, nullptr), 1);
+  EXPECT_EQ(base_row, 4);
+  EXPECT_STREQ(value_text_ptr(&a->fields[1].value, nullptr), "ten");
+  open_table_unlock(&v);
+  v.join_searches = nullptr;
+  v.bases.clear();
+  tabdef_free(a);
+  tabdef_free(b);
 }
 
 }  // namespace
