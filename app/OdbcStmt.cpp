@@ -1,6 +1,7 @@
 // Statement handle helpers of the ODBC connection (see OdbcStmt.h).
 #include "app/OdbcStmt.h"
 
+#include <algorithm>
 #include <cstring>
 
 void OdbcCloseCursor(SQLHSTMT stmt) {
@@ -19,7 +20,14 @@ bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out, size_t limit
     if (rc == SQL_NO_DATA) return true;
     if (!SQL_SUCCEEDED(rc)) return false;
     if (ind == SQL_NULL_DATA) return true;
-    out->append(buf, strnlen(buf, sizeof buf - 1));
+    const size_t piece = strnlen(buf, sizeof buf - 1);
+    // A null byte inside the part the driver gave would end the text there:
+    // such a value is refused, never read cut.
+    if (ind != SQL_NO_TOTAL && ind >= 0 && piece < std::min(static_cast<size_t>(ind), sizeof buf - 1)) {
+      out->clear();
+      return false;
+    }
+    out->append(buf, piece);
     if (out->size() > limit) {
       // Never a cut text: past the limit the value is not read at all.
       out->clear();

@@ -15,8 +15,8 @@ void OdbcCloseCursor(SQLHSTMT stmt);
 constexpr size_t kOdbcTextLimit = size_t{1} << 20;
 
 // The whole text of column `col` of the current row (a null value gives "");
-// false, with `out` empty, when the driver cannot read it or the text is
-// longer than `limit` bytes.
+// false, with `out` empty, when the driver cannot read it, the text holds a
+// null byte or it is longer than `limit` bytes.
 bool OdbcGetText(SQLHSTMT stmt, SQLUSMALLINT col, std::string* out, size_t limit = kOdbcTextLimit);
 
 // A statement handle owned by one operation: closed and freed at scope end.

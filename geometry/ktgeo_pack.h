@@ -81,7 +81,26 @@ int unpack_a2da(BlobBuffer* reader, SpatialObject* object, int has_id);
 int unpack_a3da(BlobBuffer* reader, SpatialObject* object, int has_id);
 int unpack_c2da(BlobBuffer* reader, SpatialObject* object, int has_id);
 
-// Older versions, read only.
+// Older versions, read only. Version 01 differs from 02 in its object
+// header and in KT_Curve tangents (stored as angles); version 00 has no ids,
+// envelopes, reference points or path primitives, and its polygons' holes
+// are "r" records.
 int unpack01_spatialobject(BlobBuffer* reader, SpatialObject* object);
+int unpack01_geometry(BlobBuffer* reader, SpatialObject* object);
+int unpack01_point(BlobBuffer* reader, GeoPoint* point);
+int unpack01_curve(BlobBuffer* reader, GeoCurve* curve);
+int unpack01_path(BlobBuffer* reader, GeoPath* path);
+int unpack01_polygon(BlobBuffer* reader, GeoPolygon* polygon);
+int unpack01_envelope(BlobBuffer* reader, GeoCoord* min, GeoCoord* max);
+int unpack01_centroid(BlobBuffer* reader, GeoCoord* position);
+int unpack01_coord(BlobBuffer* reader, GeoCoord* coord);
+int unpack01_coord_list(BlobBuffer* reader, nlst** list);
 int unpack01_envelope_only(BlobBuffer* reader, GeoCoord* min, GeoCoord* max);
 int unpack00_spatailobject(BlobBuffer* reader, SpatialObject* object);
+int unpack00_geometry(BlobBuffer* reader, SpatialObject* object);
+int unpack00_point(BlobBuffer* reader, GeoPoint* point);
+int unpack00_curve(BlobBuffer* reader, GeoCurve* curve);
+int unpack00_path(BlobBuffer* reader, GeoPath* path);
+int unpack00_polygon(BlobBuffer* reader, GeoPolygon* polygon);
+int unpack00_coord(BlobBuffer* reader, GeoCoord* coord);
+int unpack00_coord_list(BlobBuffer* reader, nlst** list);

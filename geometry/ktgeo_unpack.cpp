@@ -391,6 +391,39 @@ int flag_of_object(const Rd& r, SpatialObject* object, char c) {
 
 }  // namespace
 
+// ------------------------------------------------------------ pieces
+
+// The record readers of one version, each on its own.
+#define KTGEO_UNPACK_PIECES(V, N)                                                          \
+    int unpack##V##_point(BlobBuffer* reader, GeoPoint* p) { return point(Rd{reader, N}, p); } \
+    int unpack##V##_curve(BlobBuffer* reader, GeoCurve* c) { return curve(Rd{reader, N}, c); } \
+    int unpack##V##_path(BlobBuffer* reader, GeoPath* p) { return path(Rd{reader, N}, p); }    \
+    int unpack##V##_polygon(BlobBuffer* reader, GeoPolygon* g) {                            \
+        return polygon(Rd{reader, N}, g);                                                  \
+    }                                                                                      \
+    int unpack##V##_coord(BlobBuffer* reader, GeoCoord* c) { return coord(Rd{reader, N}, c); } \
+    int unpack##V##_coord_list(BlobBuffer* reader, nlst** list) {                          \
+        return coord_list(Rd{reader, N}, list) == 1;                                       \
+    }                                                                                      \
+    int unpack##V##_geometry(BlobBuffer* reader, SpatialObject* object) {                  \
+        bool at_zero;                                                                      \
+        return geometry(Rd{reader, N}, object, &at_zero);                                  \
+    }
+
+KTGEO_UNPACK_PIECES(02, 2)
+KTGEO_UNPACK_PIECES(01, 1)
+KTGEO_UNPACK_PIECES(00, 0)
+#undef KTGEO_UNPACK_PIECES
+
+int unpack02_envelope(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {
+    return envelope(Rd{reader, 2}, min, max);
+}
+int unpack02_centroid(BlobBuffer* reader, GeoCoord* p) { return position(Rd{reader, 2}, p); }
+int unpack01_envelope(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {
+    return envelope(Rd{reader, 1}, min, max);
+}
+int unpack01_centroid(BlobBuffer* reader, GeoCoord* p) { return position(Rd{reader, 1}, p); }
+
 // ------------------------------------------------------------ version 02
 
 int unpack02_spatialobject(BlobBuffer* reader, SpatialObject* object) {
@@ -404,23 +437,6 @@ int unpack02_spatialobject(BlobBuffer* reader, SpatialObject* object) {
           flag_of_object(r, object, c)))
         return 0;
     return object_tail(r, object);
-}
-
-int unpack02_geometry(BlobBuffer* reader, SpatialObject* object) {
-    bool at_zero;
-    return geometry(Rd{reader, 2}, object, &at_zero);
-}
-int unpack02_point(BlobBuffer* reader, GeoPoint* p) { return point(Rd{reader, 2}, p); }
-int unpack02_curve(BlobBuffer* reader, GeoCurve* c) { return curve(Rd{reader, 2}, c); }
-int unpack02_path(BlobBuffer* reader, GeoPath* p) { return path(Rd{reader, 2}, p); }
-int unpack02_polygon(BlobBuffer* reader, GeoPolygon* g) { return polygon(Rd{reader, 2}, g); }
-int unpack02_envelope(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {
-    return envelope(Rd{reader, 2}, min, max);
-}
-int unpack02_centroid(BlobBuffer* reader, GeoCoord* p) { return position(Rd{reader, 2}, p); }
-int unpack02_coord(BlobBuffer* reader, GeoCoord* c) { return coord(Rd{reader, 2}, c); }
-int unpack02_coord_list(BlobBuffer* reader, nlst** list) {
-    return coord_list(Rd{reader, 2}, list) == 1;
 }
 
 int unpack02_envelope_only(BlobBuffer* reader, GeoCoord* min, GeoCoord* max) {

@@ -15,6 +15,7 @@
 #include "geometry/ktgeo_pack.h"
 #include "geometry/ktgeo_path.h"
 #include "geometry/ktgeo_utilities.h"
+#include "geometry/qd_alloc.h"
 #include "kernel/coordsys/conv.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/mapobj_iter.h"
@@ -65,23 +66,30 @@ bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
 }
 
 // A section's nodes as coordinates; a node whose x and y both lie within
-// 1e-10 of the node before it is left out.
+// 1e-10 of the node before it is left out. The nodes go through the
+// transform a block at a time straight into the list's storage, which is
+// filled as it is made (not cleared first).
 nlst* section_coords(const IntPoint* nodes, int32_t n, const CoordXform* xf) {
-    nlst* list = nlst_alloc(sizeof(GeoCoord), n > 0 ? static_cast<uint32_t>(n) : 1, 20, nullptr);
-    if (!list || n <= 0) return list;
-    std::vector<DPoint> d(static_cast<size_t>(n));
-    xform_int_to_xy(nodes, d.data(), xf, n);
-    GeoCoord* out = static_cast<GeoCoord*>(list->data);
+    if (n <= 0) return nlst_alloc(sizeof(GeoCoord), 1, 20, nullptr);
+    GeoCoord* out = static_cast<GeoCoord*>(qd_alloc(sizeof(GeoCoord) * static_cast<size_t>(n)));
+    if (!out) return nullptr;
+    constexpr int32_t kBlock = 256;
+    DPoint d[kBlock];
+    DPoint previous{0, 0};
     uint32_t kept = 0;
-    for (int32_t i = 0; i < n; ++i) {
-        const DPoint& p = d[static_cast<size_t>(i)];
-        if (i > 0) {
-            const DPoint& q = d[static_cast<size_t>(i - 1)];
-            if (std::fabs(p.x - q.x) < 1e-10 && std::fabs(p.y - q.y) < 1e-10) continue;
+    for (int32_t at = 0; at < n; at += kBlock) {
+        const int32_t m = n - at < kBlock ? n - at : kBlock;
+        xform_int_to_xy(nodes + at, d, xf, m);
+        for (int32_t i = 0; i < m; ++i) {
+            const DPoint& p = d[i];
+            const bool near = at + i > 0 && std::fabs(p.x - previous.x) < 1e-10 &&
+                              std::fabs(p.y - previous.y) < 1e-10;
+            previous = p;
+            if (!near) out[kept++] = GeoCoord{p.x, p.y, KTGEO_NO_Z};
         }
-        out[kept++] = GeoCoord{p.x, p.y, KTGEO_NO_Z};
     }
-    list->tally = kept;
+    nlst* list = nlst_alloc_with_array(sizeof(GeoCoord), out, kept, 20, nullptr);
+    if (!list) qd_free(out);
     return list;
 }
 

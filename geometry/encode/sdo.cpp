@@ -122,6 +122,12 @@ int16_t sdo_ring_is_ccw(const IntPoint* ring, int32_t n) {
     return area >= 0 ? 1 : 0;
 }
 
+int16_t sdo_turn_right_xy(const DPoint* a, const DPoint* b, const DPoint* c) {
+    return b->x * (c->y - a->y) + c->x * (a->y - b->y) + a->x * (b->y - c->y) < 0 ? 1 : 0;
+}
+
+double sdo_distance(const DPoint* a, const DPoint* b) { return std::hypot(b->x - a->x, b->y - a->y); }
+
 void sdo_reverse_points(IntPoint* points, int32_t n) {
     for (int32_t i = 0, j = n - 1; i < j; ++i, --j) std::swap(points[i], points[j]);
 }
@@ -408,7 +414,7 @@ struct Decoder {
 
 // An arc string of n points from the running index (one more, not
 // consumed, when it shares its end with the next element).
-bool read_arcs(Decoder* d, int64_t n, bool sharing, bool region) {
+bool sdo_read_arcs(Decoder* d, int64_t n, bool sharing, bool region) {
     const int64_t count = n + (sharing ? 1 : 0);
     if (!d->have(count)) return false;
     std::vector<DPoint> p(static_cast<size_t>(count));
@@ -444,7 +450,7 @@ bool read_arcs(Decoder* d, int64_t n, bool sharing, bool region) {
     return true;
 }
 
-bool read_circle(Decoder* d) {
+bool sdo_read_circle(Decoder* d) {
     if (!d->have(3)) return false;
     const DPoint a = d->ord_point(d->ord_index), b = d->ord_point(d->ord_index + d->dims),
                  c = d->ord_point(d->ord_index + 2 * d->dims);
@@ -472,7 +478,7 @@ bool read_simple(Decoder* d, int32_t i, bool region) {
             if (!d->read_points(n)) return false;
             if (region && !d->pts.empty()) d->pts.pop_back();
             return true;
-        case 2: return read_arcs(d, n, false, region);
+        case 2: return sdo_read_arcs(d, n, false, region);
         case 3: {
             if (!region || !d->have(2)) return false;
             const IntPoint p = d->to_int(d->ord_point(d->ord_index));
@@ -481,7 +487,7 @@ bool read_simple(Decoder* d, int32_t i, bool region) {
             d->ord_index += 2 * d->dims;
             return true;
         }
-        case 4: return region && read_circle(d);
+        case 4: return region && sdo_read_circle(d);
         default: return false;
     }
 }
@@ -503,7 +509,7 @@ bool read_compound(Decoder* d, int32_t i, bool region, int32_t* used) {
                     d->pts.pop_back();
                 break;
             case 2:
-                if (!read_arcs(d, n, k < subs, false)) return false;
+                if (!sdo_read_arcs(d, n, k < subs, false)) return false;
                 break;
             default: return false;
         }
@@ -516,7 +522,7 @@ bool read_compound(Decoder* d, int32_t i, bool region, int32_t* used) {
 }
 
 // Sections for four-digit element types: polygon by polygon.
-bool group_rings(Decoder* d, MapObject* o, int32_t from) {
+bool sdo_group_rings(Decoder* d, MapObject* o, int32_t from) {
     int32_t i = from;
     while (i < d->triples) {
         const int32_t kind = d->triple(i)[1] / 1000;
@@ -573,10 +579,10 @@ void finish_region(Decoder* d, MapObject* o, bool short_codes) {
     o->brush = d->styles->brush;
 }
 
-bool lines_or_region(Decoder* d, MapObject* o, int32_t kind, bool short_codes) {
+bool sdo_to_lines_or_region(Decoder* d, MapObject* o, int32_t kind, bool short_codes) {
     mapobj_set_type(o, kind == 6 ? MAPOBJ_POLYLINE : MAPOBJ_REGION);
     if (d->points_total() == 0 || d->triples == 0) return false;
-    if (o->type == MAPOBJ_REGION && d->triple(0)[1] >= 1000 && !group_rings(d, o, 0)) return false;
+    if (o->type == MAPOBJ_REGION && d->triple(0)[1] >= 1000 && !sdo_group_rings(d, o, 0)) return false;
     int32_t section = 0;
     if (!read_elements(d, o, 0, d->triples, &section, 2, 3)) return false;
     if (o->type == MAPOBJ_REGION) {
@@ -602,7 +608,7 @@ bool one_line(Decoder* d, MapObject* o) {
         if (t[2] == 1) {
             if (!d->read_points(n)) return false;
         } else if (t[2] == 2) {
-            if (!read_arcs(d, n, i + 1 < d->triples, false)) return false;
+            if (!sdo_read_arcs(d, n, i + 1 < d->triples, false)) return false;
         } else {
             return false;
         }
@@ -635,7 +641,7 @@ MapObject* collection_part(MapHandle* handle, MapObject** pointer, int type) {
     return part;
 }
 
-bool collection(Decoder* d, MapObject* o, bool short_codes) {
+bool sdo_to_collection(Decoder* d, MapObject* o, bool short_codes) {
     mapobj_set_type(o, MAPOBJ_COLLECTION);
     if (d->points_total() == 0) return false;
     MapObject* rg = nullptr;
@@ -649,11 +655,17 @@ bool collection(Decoder* d, MapObject* o, bool short_codes) {
             if (!(rg = rg ? rg : collection_part(&o->region_handle, &o->u.collection.region, MAPOBJ_REGION))) return false;
             if (!grouped) {
                 grouped = true;
-                if (!group_rings(d, rg, i)) return false;
+                if (!sdo_group_rings(d, rg, i)) return false;
             }
             type %= 1000;
         }
+        // A compound element takes its subelements' triples with it.
         int32_t used = 1;
+        if (type == 4 || type == 5) {
+            const int32_t subs = d->triple(i)[2];
+            if (subs < 1 || subs > d->triples - i - 1) return false;
+            used = subs + 1;
+        }
         switch (type) {
             case 1: {
                 if (!(mp = mp ? mp : collection_part(&o->multipoint_handle, &o->u.collection.multipoint, MAPOBJ_MULTIPOINT)))
@@ -671,20 +683,15 @@ bool collection(Decoder* d, MapObject* o, bool short_codes) {
             case 4:
                 if (!(pl = pl ? pl : collection_part(&o->polyline_handle, &o->u.collection.polyline, MAPOBJ_POLYLINE)))
                     return false;
-                if (!read_elements(d, pl, i, i + 1 + (type == 4 ? d->triple(i)[2] : 0), &line_section, 2, 3))
-                    return false;
-                used = type == 4 ? d->triple(i)[2] + 1 : 1;
+                if (!read_elements(d, pl, i, i + used, &line_section, 2, 3)) return false;
                 break;
             case 3:
             case 5:
                 if (!(rg = rg ? rg : collection_part(&o->region_handle, &o->u.collection.region, MAPOBJ_REGION))) return false;
-                if (!read_elements(d, rg, i, i + 1 + (type == 5 ? d->triple(i)[2] : 0), &region_section, 2, 3))
-                    return false;
-                used = type == 5 ? d->triple(i)[2] + 1 : 1;
+                if (!read_elements(d, rg, i, i + used, &region_section, 2, 3)) return false;
                 break;
             default: break;
         }
-        if (used < 1 || used > d->triples - i) return false;
         i += used;
     }
     if (rg) finish_region(d, rg, short_codes);
@@ -700,7 +707,7 @@ bool collection(Decoder* d, MapObject* o, bool short_codes) {
     return true;
 }
 
-bool unknown_as_text(Decoder* d, MapObject* o) {
+bool sdo_unknown_to_text(Decoder* d, MapObject* o) {
     if (d->g->ord_count < 2) return false;
     const IntPoint p = d->to_int(d->ord_point(0));
     mapobj_set_type(o, MAPOBJ_TEXT);
@@ -764,7 +771,7 @@ int16_t sdo_to_object(SdoGeometry* g, const ObjStyleSet* styles, const CoordXfor
                 mapobj_set_type(o, 0);
                 return 1;
             }
-            ok = unknown_as_text(&d, o);
+            ok = sdo_unknown_to_text(&d, o);
             break;
         case 1: {
             DPoint p{g->point_x, g->point_y};
@@ -792,8 +799,8 @@ int16_t sdo_to_object(SdoGeometry* g, const ObjStyleSet* styles, const CoordXfor
             break;
         case 3:
         case 6:
-        case 7: ok = lines_or_region(&d, o, kind, is_short); break;
-        case 4: ok = collection(&d, o, is_short); break;
+        case 7: ok = sdo_to_lines_or_region(&d, o, kind, is_short); break;
+        case 4: ok = sdo_to_collection(&d, o, is_short); break;
         case 5:
             mapobj_set_type(o, MAPOBJ_MULTIPOINT);
             ok = multipoint(&d, o, d.triples ? d.triple(0)[2] : d.points_total());

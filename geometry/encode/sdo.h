@@ -56,6 +56,10 @@ int16_t sdo_point_in_ring(const IntPoint* p, const IntPoint* ring, int32_t n, in
                           int16_t* on_ring);
 int16_t sdo_ring_is_ccw(const IntPoint* ring, int32_t n);
 void sdo_reverse_points(IntPoint* points, int32_t n);
+// The turn test in user coordinates, 1 for clockwise, and the distance of
+// two points; the encoder itself uses neither.
+int16_t sdo_turn_right_xy(const DPoint* a, const DPoint* b, const DPoint* c);
+double sdo_distance(const DPoint* a, const DPoint* b);
 int16_t sdo_angle_tenths(double dy, double dx);
 int16_t sdo_circle_3points(const DPoint* a, const DPoint* b, const DPoint* c, DRect* square,
                            int16_t* start, int16_t* end);

@@ -17,11 +17,12 @@
 #include "kernel/runtime/value.h"
 #include "kernel/tables/lang/expr.h"
 #include "kernel/tables/lang/metadata.h"
-#include "kernel/tables/standin/mapstore.h"
+#include "kernel/mapobjects/mapstore.h"
 
 struct IndexFile;
 struct FieldIndex;
 struct OpenTable;
+struct TableCache;
 
 constexpr int kTableNameSize = 32;
 
@@ -142,7 +143,7 @@ struct StorageDesc {
   int32_t current_row = 0;
   TypeOptions options;
   int32_t query = 0;
-  void* edit_overlay = nullptr;
+  TableCache* edit_overlay = nullptr;  // a linked table's local cache, read first
 };
 
 struct FieldDef {

@@ -18,7 +18,9 @@ int32_t tabtype_from_extension(int32_t ext_id);
 int16_t tabtype_open(const char* data_path, int32_t ext_id, StorageDesc* storage, int32_t type, int32_t* field_count,
                      FieldDef** fields);
 int16_t tabtype_read_fields(const char* data_path, TableDef* table);
-int16_t tabtype_begin_access(TableDef* owner, StorageDesc* storage, int16_t mode);
+// mode 1 read, 2 read and write, 3 create; the optional out flag is
+// cleared and handed to the drivers of types 1, 5, 8 and 13.
+int16_t tabtype_begin_access(TableDef* owner, StorageDesc* storage, int16_t mode, int16_t* flag = nullptr);
 int16_t tabtype_end_access(StorageDesc* storage);
 int16_t tabtype_close(StorageDesc* storage, FieldDef* fields);
 int16_t tabdef_has_indexed_field(const TableDef* table);

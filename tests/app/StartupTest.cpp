@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "app/LoaderApp.h"
 #include "app/ResourceLibrary.h"
 #include "app/TestSupport.h"
@@ -72,6 +74,13 @@ TEST_F(StartupTest, FailedOracleModuleConnectShowsAndLogsItsLastError) {
   EXPECT_NE(transcript.find("box caption=186 icon=error buttons=ok answer=ok text=the stub module does not connect"),
             std::string::npos)
       << transcript;
+  EXPECT_NE(qltest::ReadFile(dir / "run.log").find("\n\nthe stub module does not connect\n"), std::string::npos);
+  // Quiet: no box, the same line in the log.
+  std::filesystem::remove(dir / "transcript.txt");
+  std::filesystem::remove(dir / "run.log");
+  r = Run({"/Q", "/F" + (dir / "run.log"), "/Ouser/pw@svc"});
+  const std::string quiet = qltest::FileExists(dir / "transcript.txt") ? qltest::ReadFile(dir / "transcript.txt") : "";
+  EXPECT_EQ(quiet.find("box"), std::string::npos) << quiet;
   EXPECT_NE(qltest::ReadFile(dir / "run.log").find("\n\nthe stub module does not connect\n"), std::string::npos);
 }
 

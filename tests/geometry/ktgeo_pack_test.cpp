@@ -437,6 +437,143 @@ TEST(blob_unpack, OlderVersions) {
     }
 }
 
+// The record readers of the older versions, each on its own over a body
+// that starts after its introducing letter.
+TEST(blob_unpack, OlderVersionPieceReaders) {
+    const auto reader = [](const Bytes& bytes, BlobBuffer* r) { ktgeo_blob_open(r, bytes.data()); };
+    const auto f4 = [](Body& b, float v) {
+        uint8_t x[4];
+        byte_put_f4(x, v);
+        b.b.insert(b.b.end(), x, x + 4);
+    };
+    BlobBuffer r;
+    {
+        // Version 01 KT_Curve: ref, closed, direction, invalid, type, the
+        // coordinates and a start tangent stored as the angle pi/2.
+        Body b;
+        b.s("bfFfH").u32(2).xy(0, 0).xy(4, 0).s("<");
+        f4(b, static_cast<float>(M_PI / 2));
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        GeoCurve c;
+        ASSERT_EQ(unpack01_curve(&r, &c), 1);
+        EXPECT_EQ(c.curve_type, KTGEO_KT_CURVE);
+        EXPECT_EQ(c.direction, KTGEO_DIR_FORWARD);
+        EXPECT_EQ(c.tangent_mode, 1);
+        EXPECT_NEAR(c.start_tangent.x, 0.0, 1e-7);
+        EXPECT_NEAR(c.start_tangent.y, 1.0, 1e-7);
+        EXPECT_EQ(c.end_tangent.x, 4.0) << "the last coordinate";
+        EXPECT_EQ(ktgeo_blob_at_end(&r), 1);
+        ktgeo_curve_release(&c, nullptr);
+    }
+    {
+        // Version 00 curve: type and direction letters, no ref or flags.
+        Body b;
+        b.s("LR").u32(2).xy(1, 2).xy(3, 4);
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        GeoCurve c;
+        ASSERT_EQ(unpack00_curve(&r, &c), 1);
+        EXPECT_EQ(c.curve_type, KTGEO_POLYLINE);
+        EXPECT_EQ(c.direction, KTGEO_DIR_REVERSE);
+        EXPECT_EQ(c.coords->tally, 2u);
+        EXPECT_TRUE(ktgeo_coord_is_unset(c.ref));
+        ktgeo_curve_release(&c, nullptr);
+    }
+    {
+        // Version 00 dynamic point: two words kept, one dropped, an angle.
+        Body b;
+        b.s("D").xy(5, 5).u32(1).u32(2).u32(99);
+        f4(b, 0.0f);
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        GeoPoint p;
+        ASSERT_EQ(unpack00_point(&r, &p), 1);
+        ASSERT_NE(p.direction, nullptr);
+        EXPECT_EQ(p.direction->word1, 1);
+        EXPECT_EQ(p.direction->word2, 2);
+        EXPECT_DOUBLE_EQ(p.direction->toward.x, 6.0);
+        EXPECT_DOUBLE_EQ(p.direction->toward.y, 5.0);
+        ktgeo_point_release(&p);
+    }
+    {
+        // Version 00 polygon with one hole record, and version 01 path.
+        Body b;
+        b.s("tIlLN").u32(2).xy(0, 0).xy(1, 0).s("0").s("rtO").s("lLN").u32(1).xy(0, 1).s("0").s("0");
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        GeoPolygon g;
+        ASSERT_EQ(unpack00_polygon(&r, &g), 1);
+        EXPECT_EQ(g.valid, 1);
+        ASSERT_NE(g.interiors, nullptr);
+        EXPECT_EQ(g.interiors->tally, 1u);
+        EXPECT_EQ(static_cast<GeoPath*>(g.interiors->data)->closed, 1) << "the hole record's letter";
+        EXPECT_EQ(ktgeo_blob_at_end(&r), 1);
+        ktgeo_polygon_release(&g);
+
+        Body pb;
+        pb.s("c").xy(7, 8).s("ttR").s("lbfNfL").u32(1).xy(0, 0).s("0");
+        const Bytes path_bytes = pb.Finish();
+        reader(path_bytes, &r);
+        GeoPath path;
+        ASSERT_EQ(unpack01_path(&r, &path), 1);
+        EXPECT_EQ(path.ref.x, 7.0);
+        EXPECT_EQ(path.direction, KTGEO_DIR_REVERSE);
+        EXPECT_EQ(path.curves->tally, 1u);
+        ktgeo_path_release(&path, nullptr);
+    }
+    {
+        // Coordinates, lists, positions and envelopes; the version 00
+        // geometry reader takes "c" as the object's centroid.
+        Body b;
+        b.s("3").f8(1).f8(2).f8(3).u32(2).xy(1, 1).xy(2, 2).s("c").xy(9, 9).s("e2");
+        b.f8(0).f8(0).f8(5).f8(6);
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        GeoCoord c, min, max, centroid;
+        nlst* list = nullptr;
+        ASSERT_EQ(unpack00_coord(&r, &c), 1);
+        EXPECT_EQ(c.z, 3.0);
+        ASSERT_EQ(unpack01_coord_list(&r, &list), 1);
+        EXPECT_EQ(list->tally, 2u);
+        nlst_free(list);
+        ASSERT_EQ(unpack01_centroid(&r, &centroid), 1);
+        EXPECT_EQ(centroid.x, 9.0);
+        ASSERT_EQ(unpack01_envelope(&r, &min, &max), 1);
+        EXPECT_EQ(max.y, 6.0);
+        EXPECT_EQ(min.z, KTGEO_NO_Z);
+
+        Body g;
+        g.s("c").xy(3, 4).s("0");
+        const Bytes geometry = g.Finish();
+        reader(geometry, &r);
+        Object o;
+        ASSERT_EQ(unpack00_geometry(&r, &o.so), 1);
+        EXPECT_EQ(o.so.centroid.y, 4.0);
+        EXPECT_EQ(o.so.primitives->tally, 0u);
+    }
+    {
+        // A version 01 primitive list: a point and its envelope, then "0".
+        FailRecorder rec;
+        Body b;
+        b.s("pP").xy(1, 2).s("d0");
+        const Bytes bytes = b.Finish();
+        reader(bytes, &r);
+        Object o;
+        ASSERT_EQ(unpack01_geometry(&r, &o.so), 1);
+        ASSERT_EQ(o.so.primitives->tally, 1u);
+        EXPECT_EQ(o.Primitive(0)->env_min.y, 2.0) << "a point's envelope is the point";
+        // An unknown letter names the version's reader.
+        Body bad;
+        bad.s("q");
+        const Bytes bad_bytes = bad.Finish();
+        reader(bad_bytes, &r);
+        Object o2;
+        EXPECT_EQ(unpack01_geometry(&r, &o2.so), 0);
+        EXPECT_EQ(rec.Last().Get("function"), "unpack01_geometry");
+    }
+}
+
 TEST(blob_unpack, RefusalsAndTheirReports) {
     const Body kt02_head = Body().s("KT02").u32(0).s("d").s("f").s("b").s("b");
     struct Case {
@@ -522,6 +659,23 @@ TEST(blob_unpack, RefusalsAndTheirReports) {
         EXPECT_EQ(rec.reports()[0].Get("function"), c.function) << c.what;
         EXPECT_EQ(rec.reports()[0].Get("param"), c.param) << c.what;
     }
+}
+
+// A count of 0xFFFFFFFF is refused before anything is reserved for it: the
+// read makes exactly the allocations of a blob that ends where the count
+// would start.
+TEST(blob_unpack, HugeCountsReserveNothing) {
+    const Body head = Body().s("KT02").u32(0).s("dfbb").s("lbfFfL");
+    const auto allocations = [](const Bytes& blob) {
+        const uint64_t before = qd_alloc_state.calls;
+        Unpacked u(blob);
+        EXPECT_EQ(u.result, 0);
+        return qd_alloc_state.calls - before;
+    };
+    EXPECT_EQ(allocations(Body(head).u32(0xFFFFFFFFu).s("d0").Finish()),
+              allocations(Body(head).Finish()));
+    const Body compact = Body().s("L3dL").u32(1).f8(0).f8(0).f8(0);
+    EXPECT_EQ(allocations(Body(compact).u32(0xFFFFFFFFu).Finish()), allocations(compact.Finish()));
 }
 
 TEST(blob_unpack, TagTextsProbeSelectorAndSizedEntry) {

@@ -29,6 +29,9 @@ int32_t binary_width(int32_t type) {
   }
 }
 
+// The bytes a field's binary form takes at least (a Logical its one byte).
+int32_t stored_bytes(int32_t type) { return type == VALUE_LOGICAL ? 1 : binary_width(type); }
+
 void put_date(uint8_t* p, const Date& d) {
   le_put_u16(p, static_cast<uint16_t>(d.year));
   p[2] = d.month;
@@ -43,9 +46,16 @@ Date get_date(const uint8_t* p) {
   return d;
 }
 
+// Whether field i is stored as fixed-point text: a Decimal, or a Float
+// that a foreign file keeps in a numeric field of its own width.
+bool stored_as_text(const DbfFile* file, int32_t i, int32_t type) {
+  if (type == VALUE_DECIMAL) return true;
+  return type == VALUE_FLOAT && static_cast<size_t>(i) < file->fields.size() && file->fields[static_cast<size_t>(i)].type == 'N';
+}
+
 // Packs the fields into the record's field bytes; false for a type without
 // a stored form.
-bool pack(StorageDesc* s, FieldDef* fields, uint8_t* out, int32_t size) {
+bool pack(StorageDesc* s, const DbfFile* file, FieldDef* fields, uint8_t* out, int32_t size) {
   const int32_t charset = dbdriver_options(s)->charset;
   std::memset(out, 0, static_cast<size_t>(size));
   int32_t at = 0;
@@ -55,6 +65,16 @@ bool pack(StorageDesc* s, FieldDef* fields, uint8_t* out, int32_t size) {
     const int32_t w = f.width;
     if (at + w > size) return false;
     uint8_t* p = out + at;
+    if (stored_as_text(file, i, v.type)) {
+      std::vector<char> text(static_cast<size_t>(w) + 32, '\0');
+      // A Float keeps the decimals of the file's field.
+      const int32_t d = v.type == VALUE_DECIMAL ? f.decimals : file->fields[static_cast<size_t>(i)].decimals;
+      number_format_fixed(text.data(), w, d, v.u.d);
+      std::memcpy(p, text.data(), static_cast<size_t>(w));
+      at += w;
+      continue;
+    }
+    if (stored_bytes(v.type) > w) return false;
     switch (v.type) {
       case VALUE_CHAR: {
         std::vector<char> text(static_cast<size_t>(w) + 1, '\0');
@@ -63,12 +83,6 @@ bool pack(StorageDesc* s, FieldDef* fields, uint8_t* out, int32_t size) {
         str_trim_right(text.data());
         storage_text_convert(text.data(), charset_current(), charset);
         std::memcpy(p, text.data(), std::strlen(text.data()));
-        break;
-      }
-      case VALUE_DECIMAL: {
-        std::vector<char> text(static_cast<size_t>(w) + 32, '\0');
-        number_format_fixed(text.data(), w, f.decimals, v.u.d);
-        std::memcpy(p, text.data(), static_cast<size_t>(w));
         break;
       }
       case VALUE_INTEGER: le_put_u32(p, static_cast<uint32_t>(v.u.i)); break;
@@ -181,6 +195,14 @@ int16_t bdbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
     const int32_t w = f.width;
     if (at + w > size) return 0;
     const uint8_t* p = rec + at;
+    if (stored_as_text(dbdriver_file(s), i, v.type)) {
+      std::vector<char> text(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(p) + w);
+      text.push_back('\0');
+      str_to_double(text.data(), &v.u.d);
+      at += w;
+      continue;
+    }
+    if (stored_bytes(v.type) > w) return 0;
     switch (v.type) {
       case VALUE_CHAR: {
         char* out = field_text_room(&f, w);
@@ -190,12 +212,6 @@ int16_t bdbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
         out[len] = '\0';
         str_trim_right(out);
         storage_text_convert(out, charset, charset_current());
-        break;
-      }
-      case VALUE_DECIMAL: {
-        std::vector<char> text(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(p) + w);
-        text.push_back('\0');
-        str_to_double(text.data(), &v.u.d);
         break;
       }
       case VALUE_INTEGER: v.u.i = static_cast<int32_t>(le_get_u32(p)); break;
@@ -231,13 +247,13 @@ int16_t bdbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
 
 int16_t bdbf_insert_row(StorageDesc* s, int32_t* n, FieldDef* fields) {
   return dbdriver_write_row(s, n, true, [&](const DbfFile* f, uint8_t* out) {
-    return pack(s, fields, out, f->record_length - 1);
+    return pack(s, f, fields, out, f->record_length - 1);
   });
 }
 
 int16_t bdbf_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
   return dbdriver_write_row(s, &n, false, [&](const DbfFile* f, uint8_t* out) {
-    return pack(s, fields, out, f->record_length - 1);
+    return pack(s, f, fields, out, f->record_length - 1);
   });
 }
 

@@ -24,9 +24,10 @@ bool read_at(int32_t h, int64_t offset, void* buffer, int32_t count, int32_t* go
   return *got >= 0;
 }
 
-bool write_at(int32_t h, int64_t offset, const void* buffer, int32_t count) {
-  if (offset < 0 || offset > INT32_MAX || file_seek(h, static_cast<int32_t>(offset), 0) < 0) return false;
-  return file_write(h, buffer, count) == count;
+// DBF_OK, DBF_FAIL when the seek fails, DBF_WRITE when the write is short.
+int16_t write_at(int32_t h, int64_t offset, const void* buffer, int32_t count) {
+  if (offset < 0 || offset > INT32_MAX || file_seek(h, static_cast<int32_t>(offset), 0) < 0) return DBF_FAIL;
+  return file_write(h, buffer, count) == count ? DBF_OK : DBF_WRITE;
 }
 
 int64_t record_offset(const DbfFile* f, int32_t n) {
@@ -76,18 +77,19 @@ int16_t load(DbfFile* f, int32_t n) {
 
 // Moves records first .. count and the end mark towards the end of the file
 // by shift bytes, the last chunk first.
-bool move_tail(DbfFile* f, int32_t first, int64_t shift) {
+int16_t move_tail(DbfFile* f, int32_t first, int64_t shift) {
   const int64_t start = record_offset(f, first);
   int64_t end = record_offset(f, f->count + 1);
   std::vector<uint8_t> chunk(static_cast<size_t>(kDbfMoveChunk));
   while (end > start) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kDbfMoveChunk, end - start));
     int32_t got = 0;
-    if (!read_at(f->file, end - n, chunk.data(), n, &got) || got != n) return false;
-    if (!write_at(f->file, end - n + shift, chunk.data(), n)) return false;
+    if (!read_at(f->file, end - n, chunk.data(), n, &got) || got != n) return DBF_FAIL;
+    const int16_t r = write_at(f->file, end - n + shift, chunk.data(), n);
+    if (r != DBF_OK) return r;
     end -= n;
   }
-  return true;
+  return DBF_OK;
 }
 
 }  // namespace
@@ -100,7 +102,8 @@ int16_t dbfile_create(int32_t file, int32_t field_count, const DbfFieldDesc* fie
   bool memo = false;
   for (int32_t i = 0; i < field_count; ++i) {
     const DbfFieldDesc& d = fields[i];
-    if (std::strlen(d.name) > 10) return DBF_FAIL;
+    const size_t name_length = strnlen(d.name, sizeof d.name);
+    if (name_length > 10) return DBF_FAIL;
     const char type = static_cast<char>(d.type >= 'a' && d.type <= 'z' ? d.type - 32 : d.type);
     int32_t width = d.width;
     switch (type) {
@@ -114,7 +117,7 @@ int16_t dbfile_create(int32_t file, int32_t field_count, const DbfFieldDesc* fie
     widths += width;
     if (widths > kDbfCreateMaxWidths) return DBF_FAIL;
     uint8_t* r = &b[32 + 32 * static_cast<size_t>(i)];
-    std::memcpy(r, d.name, std::strlen(d.name));
+    std::memcpy(r, d.name, name_length);
     r[11] = static_cast<uint8_t>(type);
     r[16] = static_cast<uint8_t>(width);
     r[17] = type == 'N' ? d.decimals : 0;
@@ -191,28 +194,28 @@ int16_t dbfile_flush(DbfFile* f) {
   if (f->in_buffer == 0 || !written(f)) return DBF_OK;
   const int32_t b = f->in_buffer;
   const int32_t bytes = b * f->record_length;
-  bool ok = true;
-  int16_t fail = DBF_WRITE;
+  int16_t r = DBF_OK;
   switch (f->state) {
     case DBF_STATE_APPEND:
       f->buffer[static_cast<size_t>(bytes)] = kEndMark;
-      ok = write_at(f->file, record_offset(f, f->count + 1), f->buffer.data(), bytes + 1);
-      if (ok) f->count += b;
+      r = write_at(f->file, record_offset(f, f->count + 1), f->buffer.data(), bytes + 1);
+      if (r == DBF_OK) f->count += b;
       break;
     case DBF_STATE_INSERT: {
-      uint8_t mark = kEndMark;
-      ok = move_tail(f, f->first, bytes) && write_at(f->file, record_offset(f, f->count + 1 + b), &mark, 1) &&
-           write_at(f->file, record_offset(f, f->first), f->buffer.data(), bytes);
-      if (ok) f->count += b;
+      const uint8_t mark = kEndMark;
+      r = move_tail(f, f->first, bytes);
+      if (r == DBF_OK) r = write_at(f->file, record_offset(f, f->count + 1 + b), &mark, 1);
+      if (r == DBF_OK) r = write_at(f->file, record_offset(f, f->first), f->buffer.data(), bytes);
+      if (r == DBF_OK) f->count += b;
       break;
     }
     default:
-      ok = write_at(f->file, record_offset(f, f->first), f->buffer.data(), bytes);
+      r = write_at(f->file, record_offset(f, f->first), f->buffer.data(), bytes);
       break;
   }
   // A failed flush drops the buffered records; they are not on disk.
   empty_buffer(f, f->first);
-  if (!ok) return fail;
+  if (r != DBF_OK) return r;
   f->header_changed = 1;
   return DBF_OK;
 }
@@ -228,7 +231,8 @@ int16_t dbfile_close(DbfFile* f) {
     h[1] = today.month;
     h[2] = today.day;
     le_put_u32(&h[3], static_cast<uint32_t>(f->count));
-    if (!write_at(f->file, 1, h, 7) && r == DBF_OK) r = DBF_WRITE;
+    const int16_t w = write_at(f->file, 1, h, 7);
+    if (r == DBF_OK) r = w;
   }
   file_release(f->file);
   delete f;

@@ -4,12 +4,14 @@
 // more precise error stays the one reported.
 #include <cstring>
 
+#include "kernel/drivers/xls.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/tables/lang/names.h"
+#include "kernel/tables/standin/tablecache.h"
 #include "kernel/tables/storage/bdbf.h"
 #include "kernel/tables/storage/dbf.h"
 #include "kernel/tables/odbctype.h"
@@ -224,6 +226,7 @@ int16_t tabtype_read_fields(const char* data_path, TableDef* t) {
       t->fields = fields;
       t->field_count = count;
       s->field_count = count;
+      if (type == TABTYPE_XLS) t->version = t->read_entire = t->edit = xls_table_version(s);
     }
   }
   if (!ok) {
@@ -238,7 +241,8 @@ int16_t tabtype_read_fields(const char* data_path, TableDef* t) {
   return 1;
 }
 
-int16_t tabtype_begin_access(TableDef*, StorageDesc* s, int16_t mode) {
+int16_t tabtype_begin_access(TableDef*, StorageDesc* s, int16_t mode, int16_t* flag) {
+  if (flag != nullptr) *flag = 0;
   if (s->nesting == 255) return 0;
   if (s->nesting > 0) {
     ++s->nesting;
@@ -250,9 +254,10 @@ int16_t tabtype_begin_access(TableDef*, StorageDesc* s, int16_t mode) {
     return 1;
   }
   const TabTypeDriver* d = tabtype_driver(type);
-  int16_t flag = 0;
+  int16_t unused = 0;
+  const bool gets_flag = type == TABTYPE_DBF || type == TABTYPE_NATIVE || type == TABTYPE_ACCESS || type == TABTYPE_FME;
   if (type != 7 && type != TABTYPE_QUERY && type != TABTYPE_CSV && d->begin_access != nullptr &&
-      d->begin_access(s, mode, &flag)) {
+      d->begin_access(s, mode, gets_flag && flag != nullptr ? flag : &unused)) {
     s->nesting = 1;
     return 1;
   }
@@ -297,6 +302,10 @@ int16_t tabtype_read_row(StorageDesc* s, FieldDef* fields, int32_t n) { return t
 
 int16_t tabtype_read_row_ex(StorageDesc* s, FieldDef* fields, int32_t n, int16_t* flag) {
   if (flag != nullptr) *flag = 0;
+  if (s->edit_overlay != nullptr && storage_overlay_read_row(s, fields, n)) {
+    s->current_row = n;
+    return 1;
+  }
   const int32_t type = s->type;
   if (type == TABTYPE_NONE || type == TABTYPE_RASTER || type == TABTYPE_QUERY || type == TABTYPE_CSV) return 0;
   const TabTypeDriver* d = tabtype_driver(type);
@@ -313,6 +322,12 @@ bool writes_rows(int32_t type, bool insert) {
     case TABTYPE_ASCII: return insert;
     default: return false;
   }
+}
+
+// The in-memory table of the storage's edit overlay, when it has one.
+StorageDesc* overlay_table(StorageDesc* s) {
+  if (s->edit_overlay == nullptr || s->edit_overlay->table.type != TABTYPE_MEMORY) return nullptr;
+  return &s->edit_overlay->table;
 }
 
 }  // namespace
@@ -339,6 +354,7 @@ int16_t tabtype_update_row(StorageDesc* s, FieldDef* fields, int32_t n) {
       push_once(kErrRowWrite);
       return 0;
     }
+    if (StorageDesc* o = overlay_table(s)) tabtype_update_row(o, fields, n);
     return 1;
   }
   s->current_row = n;
@@ -352,6 +368,7 @@ int16_t tabtype_delete_row(StorageDesc* s, int32_t n) {
       push_once(kErrRowDelete);
       return 0;
     }
+    if (StorageDesc* o = overlay_table(s)) tabtype_delete_row(o, n);
     return 1;
   }
   s->current_row = n;

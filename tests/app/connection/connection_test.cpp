@@ -354,4 +354,24 @@ TEST_F(ConnectionTest, TextsPastTheReadLimitFailInsteadOfComingBackCut) {
   }
 }
 
+// A null byte would end the text early: the value is refused, in the first
+// piece the driver sends or in a later one.
+TEST_F(ConnectionTest, TextsHoldingANullByteFailInsteadOfComingBackCut) {
+  COdbcConnection c;
+  ASSERT_TRUE(Open(c, {{"DBMS", "Microsoft SQL Server"}, {"UID", "u"}})) << log.str();
+  const std::string x300(300, 'x');
+  for (const std::string& expr : {std::string("'ab' || char(0) || 'cd'"), "'" + x300 + "' || char(0) || 'cd'",
+                                  std::string("'ab' || char(0)")}) {
+    SCOPED_TRACE(expr);
+    const std::string sql = "select " + expr;
+    SQLHSTMT h = c.GetStmtHandle();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(h, (SQLCHAR*)sql.c_str(), SQL_NTS)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(h)));
+    std::string out = "old";
+    EXPECT_FALSE(OdbcGetText(h, 1, &out));
+    EXPECT_EQ(out, "");
+    OdbcCloseCursor(h);
+  }
+}
+
 }  // namespace

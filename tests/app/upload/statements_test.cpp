@@ -45,6 +45,10 @@ TEST(UploadStatements, CreateAndInsertPerFamilyAndStorageKind) {
        "create table dbo.T( NAME varchar(20),POP int,CV_STYLE VARCHAR(254),QD_MEMBER INTEGER PRIMARY "
        "KEY,QD_GEOMETRY ST_SPATIAL)",
        "insert into dbo.T( NAME,POP,CV_STYLE,QD_MEMBER,QD_GEOMETRY) values ( ?,?,?,?,?)"},
+      {"empty owner: no owner part, never \".T\"", Db2(), Settings("", 3), kNamePop,
+       "create table \"T\"( NAME VARCHAR(20),POP INTEGER,CV_STYLE VARCHAR(254),CV_SQL_REC_NUM INTEGER,CV_SQL_X "
+       "FLOAT,CV_SQL_Y FLOAT)",
+       "insert into \"T\"( NAME,POP,CV_STYLE,CV_SQL_REC_NUM,CV_SQL_X,CV_SQL_Y) values ( ?,?,?,?,?,?)"},
       {"MS SQL, X/Y columns, identity key", MsSql(), Settings("dbo", 3), kNamePop,
        "create table dbo.T( NAME varchar(20),POP int,CV_STYLE VARCHAR(254),CV_SQL_REC_NUM INTEGER PRIMARY KEY "
        "IDENTITY,CV_SQL_X FLOAT,CV_SQL_Y FLOAT)",

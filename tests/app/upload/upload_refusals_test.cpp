@@ -137,6 +137,24 @@ TEST_F(UploadRefusal, LogThatCannotBeOpenedIsNamedOnStderrAndTheRunGoesOn) {
   EXPECT_EQ(h.Query("select count(*) from RD"), std::vector<std::string>{"3"});
 }
 
+// A table that cannot be opened is logged with the reader's reason after
+// its path: a missing file, a folder, a malformed fixture and its line.
+TEST_F(UploadRefusal, TableThatCannotBeOpenedIsLoggedWithTheReadersReason) {
+  const std::string bad = h.dir.Write("bad.fxt", "fxt 1\ncolumn A char 1 0 0\nwhat 1\n");
+  std::filesystem::create_directories(D + "/folder.fxt");
+  const std::pair<std::string, std::string> cases[] = {
+      {D + "/missing.fxt", "No such file or directory"},
+      {D + "/folder.fxt", "Is a directory"},
+      {bad, "malformed fixture, line 3: unknown line what"},
+  };
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    const qltest::RunResult r = Run({"/S" + h.ConnectString(false), "/Q", "/T" + path + "|RX", "/F" + D + "/run.log"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_TRUE(Holds(Log(), "\n\n" + Res(kStrOpenFailed) + " - " + path + ": " + reason + "\n")) << Log();
+  }
+}
+
 // A server of no known family is refused with the name its driver gave.
 TEST_F(UploadRefusal, UnsupportedServerIsNamedInTheRefusal) {
   const std::string cs = testodbc::ConnectString({{"DBMS", "PostgreSQL"}, {"DB", D}, {"UID", "u"}});

@@ -1,6 +1,7 @@
 // SDO arrays: encoding by object type (codes, triples, ordinates, point,
 // SRID), ring orientation, and decoding of the published and the short
 // type codes.
+#include <cmath>
 #include <functional>
 #include <sstream>
 
@@ -169,6 +170,11 @@ TEST_F(sdo, DecodingRefusalsAndKinds) {
         {"compound header last", 2002, 2, 0, 0, {1, 2, 1, 1, 4, 2}, {0, 0, 1, 1, 2, 0}, 0, 0, 0, ""},
         {"circle through collinear points", 2003, 2, 0, 0, {1, 1003, 4}, {0, 0, 1, 1, 2, 2}, 0, 0,
          0, ""},
+        {"collection of a cluster, a line and a ring", 2004, 2, 0, 0,
+         {1, 1, 2, 5, 2, 1, 9, 1003, 1}, {1, 2, 3, 4, 0, 0, 5, 5, 0, 0, 4, 0, 4, 3, 0, 0}, 1, 0,
+         MAPOBJ_COLLECTION, ""},
+        {"collection compound claiming more subelements than there are", 2004, 2, 0, 0,
+         {1, 4, 2147483647, 1, 2, 1}, {0, 0, 5, 5}, 0, 0, 0, ""},
     };
     for (const Case& c : cases) {
         std::vector<int32_t> elem = c.elem;
@@ -187,4 +193,72 @@ TEST_F(sdo, DecodingRefusalsAndKinds) {
             EXPECT_EQ(o->u.line.end.x, c.gtype == 3302 ? 5 : 9) << c.what;
         }
     }
+}
+
+namespace {
+
+double Distance(const IntPoint& p, double cx, double cy) { return std::hypot(p.x - cx, p.y - cy); }
+
+// Decodes arrays in the non-earth space; the object's sections.
+std::vector<std::vector<IntPoint>> Decoded(int32_t gtype, std::vector<int32_t> elem,
+                                           std::vector<double> ords, const CoordXform& xf,
+                                           int16_t* result) {
+    SdoGeometry g{2, gtype, 0, 0, 0, static_cast<int32_t>(elem.size()), elem.data(),
+                  static_cast<int32_t>(ords.size()), ords.data()};
+    Obj o(MAPOBJ_POINT);
+    int16_t short_codes = 0;
+    *result = sdo_to_object(&g, &g_default_style_set, &xf, o.p, &short_codes);
+    return Sections(o.p);
+}
+
+}  // namespace
+
+TEST_F(sdo, ArcsAndCirclesAreStroked) {
+    int16_t r = 0;
+    // A compound line: a straight start of one point, then one arc through
+    // the remaining three (centre (20000, 0), radius 10000); its last point
+    // is kept.
+    auto s = Decoded(2002, {1, 4, 2, 1, 2, 1, 3, 2, 2}, {0, 0, 10000, 0, 20000, 10000, 30000, 0},
+                     ne, &r);
+    ASSERT_EQ(r, 1);
+    ASSERT_EQ(s.size(), 1u);
+    ASSERT_GT(s[0].size(), 4u) << "the arc is stroked";
+    EXPECT_EQ(s[0][0].x, 0);
+    EXPECT_EQ(s[0][1].x, 10000);
+    EXPECT_EQ(s[0].back().x, 30000);
+    EXPECT_EQ(s[0].back().y, 0);
+    for (size_t i = 1; i < s[0].size(); ++i) {
+        EXPECT_NEAR(Distance(s[0][i], 20000, 0), 10000, 2) << i;
+        EXPECT_GE(s[0][i].y, 0) << "through the top, as the middle point says";
+    }
+
+    // A simple arc-string element stands alone: it reads no point of the
+    // next element, which keeps all of its own.
+    s = Decoded(2006, {1, 2, 2, 7, 2, 1}, {10000, 0, 20000, 10000, 30000, 0, 50, 50, 60, 60}, ne,
+                &r);
+    ASSERT_EQ(r, 1);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].front().x, 10000);
+    EXPECT_EQ(s[0].back().x, 30000);
+    EXPECT_EQ(Text({s[1]}), "[50 50,60 60,]");
+
+    // A circle ring through three points: stroked all round.
+    s = Decoded(2003, {1, 1003, 4}, {10000, 0, 0, 10000, -10000, 0}, ne, &r);
+    ASSERT_EQ(r, 1);
+    ASSERT_EQ(s.size(), 1u);
+    ASSERT_GE(s[0].size(), 8u);
+    int quadrants = 0;
+    for (const IntPoint& p : s[0]) {
+        EXPECT_NEAR(Distance(p, 0, 0), 10000, 2);
+        quadrants |= (p.x > 0 ? 1 : 2) << (p.y > 0 ? 0 : 2);
+    }
+    EXPECT_EQ(quadrants, 15) << "points in all four quadrants";
+}
+
+TEST_F(sdo, UnusedHelpers) {
+    const DPoint a{0, 0}, b{4, 0}, c{4, 3}, d{4, -3};
+    EXPECT_EQ(sdo_turn_right_xy(&a, &b, &c), 0) << "counterclockwise";
+    EXPECT_EQ(sdo_turn_right_xy(&a, &b, &d), 1) << "clockwise";
+    EXPECT_EQ(sdo_turn_right_xy(&a, &b, &b), 0) << "collinear";
+    EXPECT_DOUBLE_EQ(sdo_distance(&a, &c), 5.0);
 }

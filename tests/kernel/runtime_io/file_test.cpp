@@ -239,6 +239,34 @@ TEST_F(FileTest, ReadLinesOfEveryLineEnd) {
   file_release_text(m);
 }
 
+// Whence 0 sets, 1 adds to the position, 2 adds to the size; places beyond
+// the size are allowed; a place before the start answers -1 and leaves the
+// position where it was, and the next read reads from there.
+TEST_F(FileTest, SeekBeforeTheStartIsRefusedAndKeepsThePosition) {
+  put("s.dat", "0123456789");
+  const int32_t h = file_register("s.dat", 0);
+  ASSERT_GE(file_open(h, 1, 0, nullptr), 0);
+  const struct {
+    int32_t offset;
+    int whence;
+    int32_t answer, position;
+  } steps[] = {
+      {4, 0, 4, 4},    {2, 1, 6, 6},   {-3, 2, 7, 7},  {5, 2, 15, 15}, {3, 0, 3, 3},  {-1, 0, -1, 3},
+      {-4, 1, -1, 3},  {-11, 2, -1, 3}, {-3, 1, 0, 0}, {-10, 2, 0, 0}, {6, 9, 0, 0},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(std::to_string(s.offset) + " from " + std::to_string(s.whence));
+    EXPECT_EQ(file_seek(h, s.offset, s.whence), s.answer);
+    EXPECT_EQ(file_get_pos(h), s.position);
+  }
+  file_seek(h, 8, 0);
+  EXPECT_EQ(file_seek(h, -9, 1), -1);
+  char two[2] = {0, 0};
+  EXPECT_EQ(file_read(h, two, 2), 2);
+  EXPECT_EQ(std::string(two, 2), "89");
+  file_release(h);
+}
+
 TEST_F(FileTest, WriteLinesInTheFilesSet) {
   const struct {
     int set;

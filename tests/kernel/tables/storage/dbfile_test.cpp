@@ -224,6 +224,9 @@ TEST_P(dbfile_model, RandomChangesReadBackAsTheModelPredicts) {
       }
     }
     ASSERT_TRUE(tabtype_end_access(&t.storage));
+    // Closed and opened again from the file alone.
+    close(&t);
+    ASSERT_TRUE(open(&t, file, type, kFields)) << err_first_code();
     check(&t, rows, file);
   }
   EXPECT_GT(rows.size() * 20, 3u * kDbfMoveChunk);  // the tail spans many chunks

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "kernel/tables/standin/tablecache.h"
 #include "kernel/tables/storage/storage_fixture.h"
 
 namespace {
@@ -136,6 +137,12 @@ TEST_F(dispatch, AccessNestsAndOnlyTheOutermostBracketReachesTheDriver) {
   EXPECT_TRUE(tabtype_end_access(&s));
   EXPECT_EQ(s.nesting, 255);
   EXPECT_EQ(g_calls["begin"], 1);
+  // The in-memory type needs no driver to end its access.
+  StorageDesc m;
+  m.type = TABTYPE_MEMORY;
+  m.nesting = 1;
+  EXPECT_TRUE(tabtype_end_access(&m));
+  EXPECT_EQ(m.nesting, 0);
   EXPECT_EQ(err_count(), 0);
   // A driver's own error is the one reported.
   static const TabTypeDriver kRefuses = {
@@ -144,6 +151,133 @@ TEST_F(dispatch, AccessNestsAndOnlyTheOutermostBracketReachesTheDriver) {
   s.nesting = 0;
   EXPECT_FALSE(tabtype_begin_access(nullptr, &s, 1));
   EXPECT_EQ(codes(), std::vector<int>{1234});
+}
+
+TEST_F(dispatch, BeginAccessHandsOnTheModeAndTheOutFlag) {
+  // The fake notes the mode and sets the flag it is given to 5.
+  static int16_t s_mode = 0;
+  static const TabTypeDriver kNotes = {
+      .begin_access = [](StorageDesc*, int16_t mode, int16_t* flag) -> int16_t {
+        s_mode = mode;
+        *flag = 5;
+        return 1;
+      },
+      .end_access = [](StorageDesc*) -> int16_t { return 1; }};
+  fill_slots(&kNotes);
+  const struct {
+    int32_t type;
+    int16_t flag;  // as the caller sees it
+  } kCases[] = {{TABTYPE_DBF, 5}, {TABTYPE_NATIVE, 5}, {TABTYPE_ACCESS, 5}, {TABTYPE_FME, 5},
+                {TABTYPE_ASCII, 0}, {TABTYPE_XLS, 0}, {TABTYPE_ODBC, 0}};
+  for (const auto& c : kCases) {
+    StorageDesc s;
+    s.type = static_cast<uint8_t>(c.type);
+    int16_t flag = 9;
+    s_mode = 0;
+    ASSERT_TRUE(tabtype_begin_access(nullptr, &s, 3, &flag)) << c.type;
+    EXPECT_EQ(s_mode, 3) << c.type;
+    EXPECT_EQ(flag, c.flag) << c.type;
+    // An inner bracket clears the flag and does not reach the driver.
+    flag = 9;
+    ASSERT_TRUE(tabtype_begin_access(nullptr, &s, 1, &flag));
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(s_mode, 3);
+  }
+  // A native table opened for creation is written to.
+  tabtype_reset_drivers();
+  Table t;
+  ASSERT_TRUE(create(&t, "c", TABTYPE_NATIVE, {{"i", VALUE_INTEGER, 0, 0}}));
+  int16_t flag = 9;
+  ASSERT_TRUE(tabtype_begin_access(nullptr, &t.storage, 3, &flag));
+  EXPECT_EQ(flag, 0);
+  int32_t n = 0;
+  t.fields[0].value.u.i = 42;
+  ASSERT_TRUE(tabtype_insert_row(&t.storage, t.fields, &n));
+  ASSERT_TRUE(tabtype_end_access(&t.storage));
+  close(&t);
+  EXPECT_EQ(u32(read("c.DAT"), 4), 1u);
+}
+
+TEST_F(dispatch, RowsAreReadFromAHoldingOverlayFirst) {
+  // The overlay's in-memory table answers row n with n x 100; the base
+  // driver with n. Updates and deletes note their row in the overlay.
+  static std::vector<std::string> s_overlay;
+  static const TabTypeDriver kMemory = {
+      .read_row = [](StorageDesc*, int32_t n, FieldDef* f, int16_t*) -> int16_t {
+        f[0].value.u.i = n * 100;
+        return n != 4;
+      },
+      .update_row = [](StorageDesc*, int32_t n, FieldDef*) -> int16_t {
+        s_overlay.push_back("update " + std::to_string(n));
+        return 1;
+      },
+      .delete_row = [](StorageDesc*, int32_t n) -> int16_t {
+        s_overlay.push_back("delete " + std::to_string(n));
+        return 1;
+      }};
+  static const TabTypeDriver kBase = {
+      .read_row = [](StorageDesc*, int32_t n, FieldDef* f, int16_t*) -> int16_t {
+        f[0].value.u.i = n;
+        return 1;
+      },
+      .update_row = [](StorageDesc*, int32_t, FieldDef*) -> int16_t { return 1; },
+      .delete_row = [](StorageDesc*, int32_t) -> int16_t { return 1; }};
+  tabtype_set_driver(TABTYPE_MEMORY, &kMemory);
+  tabtype_set_driver(TABTYPE_DBF, &kBase);
+  FieldDef* f = fields_of({{"i", VALUE_INTEGER, 0, 0}});
+  TableCache cache;
+  cache.table.type = TABTYPE_MEMORY;
+  StorageDesc s;
+  s.type = TABTYPE_DBF;
+  s.edit_overlay = &cache;
+  auto read = [&](int32_t n) {
+    s.current_row = 0;
+    if (!tabtype_read_row(&s, f, n)) return -1;
+    return f[0].value.u.i;
+  };
+  EXPECT_EQ(read(2), 2);  // the overlay holds nothing
+  cache.held = {0, 0, 10, 10};
+  EXPECT_EQ(read(2), 200);
+  EXPECT_EQ(s.current_row, 2);  // a row from the overlay is the current one
+  EXPECT_EQ(read(4), 4);  // a row the overlay lacks
+  cache.filling = 1;
+  EXPECT_EQ(read(2), 2);
+  cache.filling = 0;
+  EXPECT_TRUE(tabtype_update_row(&s, f, 3));
+  EXPECT_TRUE(tabtype_delete_row(&s, 5));
+  EXPECT_EQ(s_overlay, (std::vector<std::string>{"update 3", "delete 5"}));
+  // An overlay whose table is not in memory is only read.
+  cache.table.type = TABTYPE_NATIVE;
+  EXPECT_TRUE(tabtype_update_row(&s, f, 6));
+  EXPECT_EQ(s_overlay.size(), 2u);
+  s.edit_overlay = nullptr;
+  EXPECT_EQ(read(2), 2);
+  EXPECT_EQ(err_count(), 0);
+  fieldlist_free(f, 1);
+}
+
+TEST_F(dispatch, DescribedWorkbooksTakeTheirVersions) {
+  static const TabTypeDriver kSheet = {.describe = [](StorageDesc*, FieldDef** f, int32_t* n) -> int16_t {
+    *f = fieldlist_new(1);
+    std::snprintf((*f)[0].name, sizeof (*f)[0].name, "A");
+    (*f)[0].value.type = VALUE_CHAR;
+    (*f)[0].width = 5;
+    *n = 1;
+    return 1;
+  }};
+  tabtype_set_driver(TABTYPE_XLS, &kSheet);
+  put("w.XLS", "");
+  TableDef* t = tabdef_new();
+  t->storage.type = TABTYPE_XLS;
+  t->version = t->read_entire = t->edit = 100;
+  ASSERT_TRUE(tabtype_read_fields(path("w.XLS").c_str(), t));
+  EXPECT_EQ(t->field_count, 1);
+  // The stand-in of the workbook driver knows no BIFF8 workbook.
+  EXPECT_EQ(t->version, 300);
+  EXPECT_EQ(t->read_entire, 300);
+  EXPECT_EQ(t->edit, 300);
+  tabtype_close(&t->storage, nullptr);
+  tabdef_free(t);
 }
 
 TEST_F(dispatch, TypeNoneCountsRows) {

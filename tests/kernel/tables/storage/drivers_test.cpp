@@ -276,6 +276,23 @@ TEST_F(drivers, NativeOpenGrowsCharBuffersAndReadsLogicalAsStored) {
   close(&r);
 }
 
+TEST_F(drivers, NativeFloatInANumericFieldIsItsText) {
+  // A foreign native file may keep a Float in a numeric field narrower
+  // than a double: it is read and written as fixed-point text.
+  put("n.DAT", dbf_file({{"I", 'C', 4, 0}, {"F", 'N', 5, 1}}, {std::string("\x07\0\0\0  1.5", 9)}));
+  Table t;
+  ASSERT_TRUE(open(&t, "n.DAT", TABTYPE_NATIVE, {{"I", VALUE_INTEGER, 0, 0}, {"F", VALUE_FLOAT, 0, 0}}));
+  ASSERT_TRUE(tabtype_begin_access(nullptr, &t.storage, 2));
+  ASSERT_TRUE(tabtype_read_row(&t.storage, t.fields, 1));
+  EXPECT_EQ(t.fields[0].value.u.i, 7);
+  EXPECT_EQ(t.fields[1].value.u.d, 1.5);
+  t.fields[1].value.u.d = -2.5;
+  ASSERT_TRUE(tabtype_update_row(&t.storage, t.fields, 1));
+  ASSERT_TRUE(tabtype_end_access(&t.storage));
+  close(&t);
+  EXPECT_EQ(read("n.DAT").substr(32 * 2 + 33), std::string(" \x07\0\0\0 -2.5\x1A", 11));
+}
+
 TEST_F(drivers, ShapefileModeWidensDecimals) {
   put("s.dbf", dbf_file({{"AREA", 'N', 10, 3}, {"LEN", 'N', 19, 11}, {"ID", 'N', 6, 0}},
                         {"   123.456      1.00000000000     7"}));
@@ -327,6 +344,16 @@ TEST_F(drivers, RegisterTableWritesDescribedNames) {
   EXPECT_NE(tab.find("  Type DBF Charset \"WindowsLatin1\"\r\n"), std::string::npos) << tab;
   EXPECT_NE(tab.find("    Code Char (4) ;\r\n    Code_2 Decimal (5, 0) ;\r\n    When Date ;\r\n"), std::string::npos)
       << tab;
+}
+
+TEST_F(drivers, RegisteredShapefileWidensDecimals) {
+  put("s.dbf", dbf_file({{"AREA", 'N', 10, 3}, {"LEN", 'N', 19, 11}}, {"   123.456      1.00000000000"}));
+  const std::string stmt = "Register Table \"" + path("s.dbf") +
+                           "\" Type SHAPEFILE Charset \"WindowsLatin1\" CoordSys Earth Projection 1, 104";
+  ASSERT_TRUE(stmt_exec_command(stmt.c_str(), 0)) << err_first_code();
+  const std::string tab = read("s.TAB");
+  EXPECT_NE(tab.find("    Area Decimal (14, 3) ;\r\n    Len Float ;\r\n"), std::string::npos) << tab;
+  EXPECT_NE(tab.find("Type SHAPEFILE"), std::string::npos) << tab;
 }
 
 }  // namespace
