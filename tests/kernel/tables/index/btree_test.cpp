@@ -121,7 +121,7 @@ TEST_F(index_btree, ModelOfTwoHundredThousandOperations) {
     const int n = static_cast<int>(rng() % 3);
     const int k = widths[n];
     auto& mm = model[n];
-    const bool grow = rng() % 100 < (mm.size() < 3000 ? 60 : 45);
+    const bool grow = rng() % 100 < (mm.size() < 700 ? 60 : 45);
     if (grow || mm.empty()) {
       std::string key(static_cast<size_t>(k), '\0');
       const uint32_t v = rng() % 1500;
