@@ -10,7 +10,6 @@
 #include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_output.h"
 
-int qd_te_cluster_clean_points(TeChain*, int32_t, double) { return 1; }
 int qd_te_walk_overlay_point(const nlst*, int32_t, const GeoCoord*, int32_t, int32_t, const double*,
                              int32_t*) {
     return 12;
@@ -42,7 +41,6 @@ TE_PENDING(qd_te_intersect_polylines, TeChain*, TeChain*, nlst**, double, int32_
 TE_PENDING(qd_te_fuzzy_int_path_touch, nlst*, nlst*, int32_t*, TeRules*)
 TE_PENDING(qd_te_duplicates_path_clip, TeChain*, nlst**, int32_t, int32_t)
 TE_PENDING(qd_te_duplicates_intr_nodes_clip, nlst*, nlst**)
-TE_PENDING(qd_te_geo_filter_chain, TeChain*, double, double, double)
 TE_PENDING(qd_te_leaving, nlst*, TeRules*)
 TE_PENDING(qd_te_node_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_output_intersect_nodes, nlst*, nlst*, TeRules*)
