@@ -31,9 +31,6 @@ int pending(const char* name) {
 #define TE_PENDING(name, ...) \
     int name(__VA_ARGS__) { return pending(#name); }
 
-TE_PENDING(qd_te_cluster_chains, nlst*, int32_t, int32_t, double)
-TE_PENDING(qd_te_duplicates_removal, nlst*, int32_t, double, int32_t)
-TE_PENDING(qd_te_duplicates_node_removal, nlst*, int32_t, double, int32_t)
 TE_PENDING(qd_te_intersect_chains, nlst*, int32_t, int32_t, int32_t, double)
 TE_PENDING(qd_te_intersect_pathline, nlst*, int32_t, int32_t, double)
 TE_PENDING(qd_te_intersect_pathline_record, nlst*, int32_t, nlst**, int32_t, int32_t, double)
