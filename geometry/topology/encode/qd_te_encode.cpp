@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "geometry/ktgeo_curve.h"
 #include "geometry/ktgeo_path.h"
@@ -278,14 +279,38 @@ int qd_te_seek_sbnd(GeoCoord* coords, TeEncoder* e, int32_t n) {
         make_clockwise(coords, n);
         return 1;
     }
-    // The way the curve leaves its start along the ring decides.
-    int32_t k = -1;
-    for (int32_t i = 1; i < n && k < 0; ++i)
-        if (!qd_te_same_fuzzy_point(&coords[i], &coords[0], 1e-10)) k = find_on_ring(list, coords[i]);
+    // The way the curve leaves its start along the ring decides: the ring
+    // edge nearest to its next distinct point, counted on from the start
+    // (the lowest count among equals), lies before the end's count when
+    // the curve runs the ring's way.
+    // When that point is the end, the middle of the step stands for it.
+    const GeoCoord* next = nullptr;
+    int32_t at = 1;
+    for (; at < n && !next; ++at)
+        if (!qd_te_same_fuzzy_point(&coords[at], &coords[0], 1e-10)) next = &coords[at];
+    GeoCoord middle;
+    if (next && at == n) {
+        middle = {(coords[0].x + next->x) / 2, (coords[0].y + next->y) / 2, KTGEO_NO_Z};
+        next = &middle;
+    }
     bool reverse;
-    if (k >= 0 && k != h) {
-        const int32_t dk = ((k - h) % m + m) % m, dl = ((l - h) % m + m) % m;
-        reverse = !(dk == 1 || dk < dl);
+    if (next && m >= 2) {
+        std::vector<GeoCoord> ring(static_cast<size_t>(m));
+        const auto* entry = static_cast<const SegmentEntry*>(list->data);
+        for (int32_t i = 0; i < m; ++i)
+            if (entry[i].index >= 0 && entry[i].index < m) ring[size_t(entry[i].index)] = entry[i].point;
+        const int32_t dl = ((l - h) % m + m) % m;
+        double best = INFINITY;
+        int32_t best_offset = 0;
+        for (int32_t j = 0; j < m; ++j) {
+            const double d = qd_te_cogo_point_segment_distance(&ring[size_t(j)], &ring[size_t((j + 1) % m)], next, nullptr);
+            const int32_t offset = ((j - h) % m + m) % m;
+            if (d < best || (d == best && offset < best_offset)) {
+                best = d;
+                best_offset = offset;
+            }
+        }
+        reverse = best_offset >= dl;
     } else {
         const int32_t half = m / 2;
         reverse = h == 0 ? l > half : l == 0 ? h <= half : h > l;
