@@ -46,3 +46,9 @@ int qd_te_cluster_nodes(double tolerance, nlst* candidates);
 int qd_te_cluster_node_compare(const void* a, const void* b);
 // Test hook: the number of scans the last qd_te_cluster_nodes ran.
 extern int32_t qd_te_cluster_last_scans;
+
+// How far the link order by minimum x may have gone stale: vertices moved
+// by clustering shift their chains' rectangles by up to their tolerances.
+// The walks of clustering and duplicate removal stop only beyond it. Set
+// by the pipeline to twice the run's largest tolerance; 0 by default.
+extern double qd_te_order_margin;

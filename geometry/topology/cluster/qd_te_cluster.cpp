@@ -12,6 +12,7 @@
 #include "geometry/topology/qd_te_views.h"
 
 int32_t qd_te_cluster_last_scans = 0;
+double qd_te_order_margin = 0;
 
 namespace {
 
@@ -337,7 +338,7 @@ int qd_te_cluster_chains(nlst* chains, int32_t index, int32_t cluster_option, do
         TeChain* c = nullptr;
         if (!qd_te_link_get_next_chain(chains, &at, &c)) return 0;
         if (!c || at == 0) break;
-        if (c->chain_mer[0].x > s->chain_mer[1].x) break;
+        if (c->chain_mer[0].x > s->chain_mer[1].x + qd_te_order_margin) break;
         if (c->discard != CHAIN_OK || c->chain_type == TE_REGION || c->chain_type == TE_ISLAND) continue;
         if (!overlap(c->chain_mer, s->chain_mer)) continue;
         const bool ok = use_ends ? qd_te_cluster_coords_clip(c, start_box, end_box, candidates, cluster_option)

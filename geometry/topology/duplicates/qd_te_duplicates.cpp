@@ -60,7 +60,7 @@ int removal(nlst* chains, int32_t index, double tolerance, int32_t per_point, bo
         if (!qd_te_link_get_next_chain(chains, &at, &c)) return 0;
         if (!c || at == 0) return 1;
         if (c->discard != CHAIN_OK) continue;
-        if (c->chain_mer[0].x > s->chain_mer[1].x) return 1;
+        if (c->chain_mer[0].x > s->chain_mer[1].x + qd_te_order_margin) return 1;
         if (ring(c) || !overlap(s->chain_mer, c->chain_mer)) continue;
         int32_t identical = 0;
         if (!node_only) {
