@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../chain/te_list_util.h"
+#include "../chain/te_order_check.h"
 #include "geometry/topology/qd_te_cluster.h"
 
 using namespace tetest;
@@ -246,4 +247,25 @@ TEST(qd_te_cluster, SeededSoups) {
             }
         }
     }
+}
+
+TEST(qd_te_cluster, CandidateOrderIsStrictWeak) {
+    // Near-tie candidates: boxes, priorities and tolerances drawn from few values.
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> pick(0, 2);
+    const double xs[] = {1.0, 1.0 + 1e-15, 1.0 - 1e-12};
+    std::vector<TeVertex> vertices(40);
+    std::vector<TeClusterNode> nodes(40);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        vertices[i] = {0, 0, KTGEO_NO_Z, 0.1 * pick(rng)};
+        TeClusterNode& c = nodes[i];
+        c = TeClusterNode{};
+        c.vertex = &vertices[i];
+        c.box[0] = {xs[pick(rng)], xs[pick(rng)], KTGEO_NO_Z};
+        c.priority = pick(rng);
+    }
+    EXPECT_EQ(OrderFault(nodes, [](const TeClusterNode* a, const TeClusterNode* b) {
+                  return qd_te_cluster_node_compare(a, b);
+              }),
+              "");
 }
