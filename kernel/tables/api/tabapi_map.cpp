@@ -12,7 +12,7 @@
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/valcmp.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 namespace {
@@ -140,19 +140,3 @@ void apiindex_end(TableDef* table) {
   if (table->index != nullptr) index_file_end(table->index);
 }
 
-int16_t apiindex_create(TableDef* table, int32_t mode) {
-  char def_path[kPathSize];
-  char path[kPathSize];
-  file_get_path(table->def_file, def_path);
-  path_with_extension(path, def_path, 7);
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr || std::fclose(f) != 0) return 0;
-  table->index = index_file_new();
-  if (table->index == nullptr) return 0;
-  if (!index_file_open(table->index, path) || !index_file_begin(table->index, static_cast<int16_t>(mode))) {
-    index_file_close_free(table->index);
-    table->index = nullptr;
-    return 0;
-  }
-  return 1;
-}

@@ -33,6 +33,5 @@ int32_t apiindex_find_next(ApiSlot* slot, int32_t field, const Value* key);
 // Adds the keys of the row's indexed fields (their current values).
 int16_t apiindex_add_row(TableDef* table, int32_t row);
 // A new index file for the table (none before), entered in the mode.
-int16_t apiindex_create(TableDef* table, int32_t mode);
 int16_t apiindex_begin(TableDef* table, int32_t mode);
 void apiindex_end(TableDef* table);

@@ -15,7 +15,7 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/tables/api/tabapi_map.h"
 #include "kernel/tables/register.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
@@ -437,8 +437,7 @@ int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field) {
     TableDef* t = s->table;
     clear_marks(s);
     if (field < 1 || field > t->field_count) return 0;
-    if (t->index == nullptr && !apiindex_create(t, s->mode)) return 0;
-    if (!index_get_for_field(t->index, &t->fields[field - 1], field - 1)) return 0;
+    if (!index_get_for_field(t, field - 1, 0, nullptr, nullptr)) return 0;
     if (!tabfile_write(t, nullptr, nullptr, nullptr)) return 0;
     return 1;
   });
