@@ -639,8 +639,8 @@ TEST(blob_unpack, RefusalsAndTheirReports) {
          "UKT_1", "unpack_c2da", "b"},
         {"OGC body cut in its header", Body().s("OGC0").s("x").Finish(), 0, "UKT_1",
          "ktgeo_ogc_port_decode", "TOO BIG"},
-        {"CV body before its reader is built", Body().s("CV01").u32(3).s("x").Finish(), 0, "UKT_1",
-         "cvtran_cast_to_geometry", "data"},
+        {"CV body cut in its rectangle", Body().s("CV01").u32(3).s("x").Finish(), 0, "UKT_1",
+         "cvtran_decode_f8", "TOO BIG"},
     };
     for (const Case& c : cases) {
         FailRecorder rec;

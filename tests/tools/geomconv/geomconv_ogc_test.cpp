@@ -78,6 +78,36 @@ TEST(geomconv_ogc, WktWkbAndBlobs) {
     EXPECT_EQ(run.lines, std::vector<std::string>{"POINT(1 2)"});
 }
 
+TEST(geomconv_cvtran, RecordForms) {
+    Output run = Geomconv("wkt cv", {"POINT(1 2)", "LINESTRING(0 0,3 4)",
+                                     "POLYGON((0 0,4 0,4 4,0 4,0 0),(1 1,2 1,2 2,1 1))"});
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.lines.size(), 3u);
+    EXPECT_EQ(run.lines[0].size(), 2u * 53);
+    EXPECT_EQ(run.lines[1].size(), 2u * 69);
+    // Region: 2 sections, the first within 1 (bytes 69 to 74).
+    EXPECT_EQ(run.lines[2].substr(0, 2), "05");
+    EXPECT_EQ(run.lines[2].substr(2 * 69, 12), "020005000100");
+    const Output back = Geomconv("cv wkt", {run.lines[2]});
+    EXPECT_EQ(back.lines, std::vector<std::string>{
+                              "GEOMETRYCOLLECTION(POLYGON((0 0,4 0,4 4,0 4,0 0),(1 1,2 1,2 2,1 1)))"});
+
+    const std::string rect = "07" "0000000000000000" "0000000000000000" "0000000000001040"
+                             "0000000000000840";
+    // A classic polyline with one section whose within is 1.
+    const std::string pline = "04" + std::string(64, '0') + "00000000" + std::string(64, '0') +
+                              "0100" "0100" "0100" "00000000000000000000000000000000";
+    run = Geomconv("cv wkt", {"00", rect, "0500000000", pline});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{
+                             "GEOMETRYCOLLECTION EMPTY",
+                             "GEOMETRYCOLLECTION(POLYGON((0 0,4 0,4 3,0 3,0 0)))",
+                             "! UKT_1 cvtran_decode_f8 TOO BIG",
+                             "! UKT_1 cvtran_cast_to_geometry p: pline: within"}));
+    run = Geomconv("cv wkt", {"01" + std::string(64, '0') + "00"});
+    EXPECT_EQ(Heads(run), std::vector<std::string>{"! UKT_1"});
+}
+
 TEST(geomconv_ogc, DeepNestingIsRefused) {
     std::string text;
     std::string hex;
