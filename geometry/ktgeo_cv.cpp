@@ -23,11 +23,9 @@
 #include "geometry/qd_alloc.h"
 #include "geometry/qd_cogo.h"
 #include "geometry/qd_fail.h"
+#include "ktgeo_cv_reader.h"
 
-namespace {
-
-constexpr int kMaxDepth = 256;
-constexpr int32_t kMaxCount16 = 32767;
+namespace cvtran_detail {
 
 int fail(const char* function, const char* param) {
     QD_FAIL("UKT_1", "function%s", function, "param%s", param, nullptr);
@@ -38,6 +36,15 @@ void too_big(const char* function) {
     qd_trace_printf(10, __FILE__, __LINE__, function, "TOO BIG");
     fail(function, "TOO BIG");
 }
+
+}  // namespace cvtran_detail
+
+using namespace cvtran_detail;
+
+namespace {
+
+constexpr int kMaxDepth = 256;
+constexpr int32_t kMaxCount16 = 32767;
 
 template <typename T, typename Get>
 const uint8_t* decode(T* value, const uint8_t* cursor, const uint8_t* end, int width,
@@ -98,69 +105,7 @@ uint8_t* cvtran_encode_f8(double v, uint8_t* c, uint8_t* e) {
 
 namespace {
 
-const char* const kRead = "cvtran_cast_to_geometry";
-
-// A bounded cursor: a failed read leaves p null (later reads pass through).
-struct Rd {
-    const uint8_t* p;
-    const uint8_t* end;
-    bool ok() const { return p != nullptr; }
-    uint8_t u8() {
-        uint8_t v = 0;
-        p = cvtran_decode_uc1(&v, p, end);
-        return v;
-    }
-    int16_t i16() {
-        int16_t v = 0;
-        p = cvtran_decode_i2(&v, p, end);
-        return v;
-    }
-    uint16_t u16() {
-        uint16_t v = 0;
-        p = cvtran_decode_ui2(&v, p, end);
-        return v;
-    }
-    int32_t i32() {
-        int32_t v = 0;
-        p = cvtran_decode_i4(&v, p, end);
-        return v;
-    }
-    double f8() {
-        double v = 0;
-        p = cvtran_decode_f8(&v, p, end);
-        return v;
-    }
-    GeoCoord xy() {
-        const double x = f8();
-        const double y = f8();
-        return GeoCoord{x, y, KTGEO_NO_Z};
-    }
-    void skip(uint32_t n) {
-        if (!p) return;
-        if (static_cast<size_t>(end - p) < n) {
-            too_big("cvtran_decode_uc1");
-            p = nullptr;
-            return;
-        }
-        p += n;
-    }
-    // A count of items of `width` bytes: refused when negative or when the
-    // bytes left cannot hold it.
-    bool count_fits(int32_t n, uint32_t width) {
-        if (!p) return false;
-        if (n < 0) {
-            fail(kRead, "data");
-            p = nullptr;
-            return false;
-        }
-        if (uint64_t(n) * width > static_cast<uint64_t>(end - p)) {
-            too_big("cvtran_decode_f8");
-            p = nullptr;
-            return false;
-        }
-        return true;
-    }
-};
+using Rd = CvReader;
 
 // n coordinates, leaving out a point closer than 1e-10 to the one read
 // before it.

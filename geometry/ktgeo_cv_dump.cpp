@@ -7,6 +7,7 @@
 #include "geometry/ktgeo_cv.h"
 #include "geometry/qd_alloc.h"
 #include "geometry/qd_fail.h"
+#include "ktgeo_cv_reader.h"
 
 namespace {
 
@@ -37,31 +38,7 @@ void hex_listing(const uint8_t* record, uint32_t length) {
     }
 }
 
-struct Rd {
-    const uint8_t* p;
-    const uint8_t* end;
-    bool ok() const { return p != nullptr; }
-    double f8() {
-        double v = 0;
-        p = cvtran_decode_f8(&v, p, end);
-        return v;
-    }
-    int i16() {
-        int16_t v = 0;
-        p = cvtran_decode_i2(&v, p, end);
-        return v;
-    }
-    int i32() {
-        int32_t v = 0;
-        p = cvtran_decode_i4(&v, p, end);
-        return v;
-    }
-    unsigned u8() {
-        uint8_t v = 0;
-        p = cvtran_decode_uc1(&v, p, end);
-        return v;
-    }
-};
+using Rd = cvtran_detail::CvReader;
 
 bool rect_line(Rd& r, const char* label) {
     const double a = r.f8(), b = r.f8(), c = r.f8(), d = r.f8();

@@ -17,15 +17,9 @@ using geotest::Path;
 using geotest::Points;
 using geotest::Polygon;
 using geotest::StdoutCapture;
+using geotest::Wkt;
 
 namespace {
-
-std::string Wkt(SpatialObject* so) {
-    char* text = ktgeo_ogc_output_wkt_v1(so);
-    std::string s = text ? text : "<null>";
-    qd_free(text);
-    return s;
-}
 
 void ExpectCoords(const nlst* list, const std::vector<GeoCoord>& want) {
     ASSERT_NE(list, nullptr);

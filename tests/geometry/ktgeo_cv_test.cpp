@@ -23,6 +23,7 @@ using geotest::Object;
 using geotest::Path;
 using geotest::Polygon;
 using geotest::StdoutCapture;
+using geotest::Wkt;
 using geotest::ToHex;
 
 namespace {
@@ -80,13 +81,6 @@ Bytes ToRecord(SpatialObject* so) {
     Bytes out(rec, rec + n);
     qd_free(rec);
     return out;
-}
-
-std::string Wkt(SpatialObject* so) {
-    char* text = ktgeo_ogc_output_wkt_v1(so);
-    std::string s = text ? text : "<null>";
-    qd_free(text);
-    return s;
 }
 
 // A record read and written as text, or "!" with the first report.

@@ -21,15 +21,9 @@ using geotest::Object;
 using geotest::Path;
 using geotest::Polygon;
 using geotest::ToHex;
+using geotest::Wkt;
 
 namespace {
-
-std::string Wkt(SpatialObject* so) {
-    char* text = ktgeo_ogc_output_wkt_v1(so);
-    std::string s = text ? text : "<null>";
-    qd_free(text);
-    return s;
-}
 
 Bytes Wkb(SpatialObject* so) {
     uint8_t* b = nullptr;
