@@ -367,8 +367,9 @@ const char* ktgeo_lex_token_text(KtgeoLexer* lx) {
         return lx->message;
     }
     char shown[136];
-    if (std::strlen(lx->text) > 128) std::snprintf(shown, sizeof shown, "%.128s...", lx->text);
-    else std::snprintf(shown, sizeof shown, "%s", lx->text);
+    const size_t n = strnlen(lx->text, 129);
+    std::memcpy(shown, lx->text, n > 128 ? 128 : n);
+    std::strcpy(shown + (n > 128 ? 128 : n), n > 128 ? "..." : "");
     if (code < 0 || code > 128) {
         std::snprintf(lx->message, sizeof lx->message, "*Unknown* [ %s ]", shown);
     } else if (tokens()[code].code == 0) {

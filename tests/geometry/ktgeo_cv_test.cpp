@@ -295,10 +295,11 @@ TEST(cvtran_codecs, BoundsAndBlobs) {
     EXPECT_EQ(v, 0);
     EXPECT_EQ(rec.Last().Get("param"), "TOO BIG");
     EXPECT_EQ(cvtran_decode_i2(&v, nullptr, one + 1), nullptr);
-    uint8_t buf[3];
-    EXPECT_EQ(cvtran_encode_i4(1, buf, buf + 3), buf + 3);
+    uint8_t buf[8];
+    EXPECT_EQ(cvtran_encode_i4(1, buf, buf + 3), buf + 3);  // the end, reported
+    EXPECT_EQ(rec.Last().Get("function"), "cvtran_encode_i4");
     EXPECT_EQ(cvtran_encode_i2(1, buf, buf + 3), buf + 2);
-    EXPECT_EQ(cvtran_encode_f8(1, buf, nullptr) - buf, 8 - 0 + 0) ;
+    EXPECT_EQ(cvtran_encode_f8(1, buf, nullptr), buf + 8);  // no bound
 
     // A CV01 blob gives its id and its body unchanged.
     const Bytes record = Rec().u8(7).rect(0, 0, 4, 3).b;
