@@ -17,7 +17,7 @@
 #include "kernel/runtime/value.h"
 #include "kernel/tables/lang/expr.h"
 #include "kernel/tables/lang/metadata.h"
-#include "kernel/tables/standin/mapstore.h"
+#include "kernel/mapobjects/mapstore.h"
 
 struct IndexFile;
 struct IndexDesc;

@@ -71,7 +71,7 @@ int32_t tabdef_component_files(const TableDef* t, ComponentFile* out) {
   if (type >= TABTYPE_DBF && type <= TABTYPE_NATIVE && t->storage.data_file > 0)
     add(t->storage.data_file, tabtype_extension(type));
   if (t->index != nullptr && t->index->file > 0) add(t->index->file, 7);
-  if (t->map.type == 1 && t->map.file > 0) add(t->map.file, 5);
+  if (mapstore_file_handle(&t->map) > 0) add(mapstore_file_handle(&t->map), 5);
   return n;
 }
 
@@ -293,7 +293,7 @@ TableDef* table_open_file(int32_t def_file) {
   }
   char map[kPathSize];
   path_with_extension(map, def_path, 5);
-  if (file_exists(map, 5) && !mapstore_open(&t->map, 1, map)) return fail();
+  if (file_exists(map, 5) && !mapstore_attach(&t->map, map)) return fail();
   if (!tabtypes_build_open_entry(0, t, 1, 0, 0, 0, 0, 0, static_cast<int16_t>(ctx.entry_value))) return fail();
   return t;
 }

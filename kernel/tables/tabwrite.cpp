@@ -16,7 +16,7 @@
 #include "kernel/runtime/str.h"
 #include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/tables/lang/metadata.h"
-#include "kernel/tables/standin/mapstore.h"
+#include "kernel/mapobjects/mapstore.h"
 #include "kernel/tables/standin/indexfile.h"
 #include "kernel/tables/tabtype.h"
 

@@ -520,14 +520,15 @@ TEST_F(defs_tabfile, VersionsForMapObjects) {
     CoordXform x{};
     if (c.projection >= 0) {
       x.type = c.projection;
-      t->map.xform = &x;
+      t->map.kind = MAPSTORE_HEADER;
+      t->map.header.xform = x;
     }
     VersionTriple o{};
     EXPECT_EQ(tabfile_min_version(&c.current, &o, c.object, t), c.raised) << c.what;
     EXPECT_EQ(o.version, c.out.version) << c.what;
     EXPECT_EQ(o.read_entire, c.out.read_entire) << c.what;
     EXPECT_EQ(o.edit, c.out.edit) << c.what;
-    t->map.xform = nullptr;
+    t->map.kind = 0;
     tabdef_free(t);
     file_reset();
   }

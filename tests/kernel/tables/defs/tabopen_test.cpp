@@ -399,10 +399,10 @@ TEST_F(defs_open, EntryOperations) {
   e->temporary = 0;
 
   EXPECT_EQ(e->object_table, 0);
-  t->map.type = 1;
+  t->map.kind = MAPSTORE_FILE;
   open_tables_update_object_table();
   EXPECT_EQ(e->object_table, 1);
-  t->map.type = 0;
+  t->map.kind = 0;
   open_tables_update_object_table();
   EXPECT_EQ(e->object_table, 0);
 
