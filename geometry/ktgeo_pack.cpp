@@ -316,20 +316,26 @@ uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object) {
     return ktgeo_pack_geometry(object);
 }
 
-uint8_t* ktgeo_pack_cv(const uint8_t* record, uint32_t length, uint32_t csid) {
+uint8_t* ktgeo_pack_wrapped(const char* tag, const uint8_t* body, uint32_t length,
+                           uint32_t csid, const char* function) {
     const uint32_t head = csid ? 12 : 8;
     if (length > UINT32_MAX - head) {
-        QD_FAIL("UKT_0", "function%s", "ktgeo_pack_cv", nullptr);
+        QD_FAIL("UKT_0", "function%s", function, nullptr);
         return nullptr;
     }
     const uint32_t total = length + head;
+    char name[5] = {tag[0], tag[1], tag[2], csid ? '1' : '0', '\0'};
     BlobBuffer w;
     if (!ktgeo_blob_init(&w, total)) return nullptr;
-    if (ktgeo_blob_write_ui4(&w, &total) && ktgeo_blob_write_c4(&w, csid ? "CV01" : "CV00") &&
-        (!csid || ktgeo_blob_write_ui4(&w, &csid)) && ktgeo_blob_write_bytes(&w, record, length))
+    if (ktgeo_blob_write_ui4(&w, &total) && ktgeo_blob_write_c4(&w, name) &&
+        (!csid || ktgeo_blob_write_ui4(&w, &csid)) && ktgeo_blob_write_bytes(&w, body, length))
         return ktgeo_blob_detach(&w);
     ktgeo_blob_free(&w);
     return nullptr;
+}
+
+uint8_t* ktgeo_pack_cv(const uint8_t* record, uint32_t length, uint32_t csid) {
+    return ktgeo_pack_wrapped("CV0", record, length, csid, "ktgeo_pack_cv");
 }
 
 // ------------------------------------------------------------ reader entries

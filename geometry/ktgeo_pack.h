@@ -27,6 +27,10 @@ uint8_t* ktgeo_pack_geometry(SpatialObject* object);
 uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object);
 int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* writer);
 uint8_t* ktgeo_pack_cv(const uint8_t* record, uint32_t length, uint32_t csid);
+// A wrapped form: length, the three letters of `tag` and "1" with the csid
+// after it when csid is not 0, else "0", then the body.
+uint8_t* ktgeo_pack_wrapped(const char* tag, const uint8_t* body, uint32_t length,
+                           uint32_t csid, const char* function);
 
 // Readers: fill a caller-owned object (release its contents with
 // ktgeo_so_release, also after a failure); 1 or 0.

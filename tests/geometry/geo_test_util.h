@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "geometry/ktgeo_model.h"
+#include "geometry/ktgeo_ogc.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/ktgeo_types.h"
 #include "geometry/qd_alloc.h"
@@ -204,6 +205,14 @@ struct Object {
 // A closed square ring of side `side` from (x, y), counterclockwise.
 inline GeoCurve Square(double x, double y, double side) {
     return Curve({C(x, y), C(x + side, y), C(x + side, y + side), C(x, y + side), C(x, y)});
+}
+
+// The object's well-known text, or "<null>" when it cannot be written.
+inline std::string Wkt(SpatialObject* so) {
+    char* text = ktgeo_ogc_output_wkt_v1(so);
+    std::string s = text ? text : "<null>";
+    qd_free(text);
+    return s;
 }
 
 }  // namespace geotest

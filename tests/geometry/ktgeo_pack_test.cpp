@@ -637,10 +637,10 @@ TEST(blob_unpack, RefusalsAndTheirReports) {
          0, "", "", ""},
         {"circle extra byte", Body().s("A2DC").f8(0).f8(0).f8(0).f8(0).f8(1).s("x").Finish(), 0,
          "UKT_1", "unpack_c2da", "b"},
-        {"OGC body before its reader is built", Body().s("OGC0").s("x").Finish(), 0, "UKT_1",
-         "ktgeo_ogc_cast_to_geometry", "data"},
-        {"CV body before its reader is built", Body().s("CV01").u32(3).s("x").Finish(), 0, "UKT_1",
-         "cvtran_cast_to_geometry", "data"},
+        {"OGC body cut in its header", Body().s("OGC0").s("x").Finish(), 0, "UKT_1",
+         "ktgeo_ogc_port_decode", "TOO BIG"},
+        {"CV body cut in its rectangle", Body().s("CV01").u32(3).s("x").Finish(), 0, "UKT_1",
+         "cvtran_decode_f8", "TOO BIG"},
     };
     for (const Case& c : cases) {
         FailRecorder rec;
@@ -767,12 +767,14 @@ TEST(blob_pack, RefusedObjects) {
     EXPECT_EQ(ktgeo_pack_geometry(&o.so), nullptr);
     EXPECT_EQ(rec.Last().Get("function"), "pack02_goemetry");
     EXPECT_EQ(rec.Last().Get("param"), "geometry");
-    // A typed object goes through the well-known binary, not built yet.
+    // A typed object goes through the well-known binary: two points are no Point.
     Object typed;
     typed.AddPoint(C(1, 1));
+    typed.AddPoint(C(2, 2));
+    ktgeo_so_complete(&typed.so);
     typed.so.ogc_state = 1;
     EXPECT_EQ(ktgeo_pack_geometry(&typed.so), nullptr);
-    EXPECT_EQ(rec.Last().Get("param"), "data");
+    EXPECT_EQ(rec.Last().Get("what"), "OGC Point");
     // Out of memory: null, reported once.
     Object big;
     big.AddCurve(Curve({C(0, 0), C(1, 1), C(2, 2), C(3, 3), C(4, 4), C(5, 5), C(6, 6), C(7, 7),

@@ -7,7 +7,11 @@
 //   record  a compact object record in hex
 //   sdo     "gtype,dims,px,py;elements;ordinates" (numbers in their
 //           shortest round-trip form)
-// `blob blob` repacks a blob. The other pairs go through a map object in
+//   wkt     OGC well-known text
+//   wkb     OGC well-known binary in hex (csid 0)
+//   cv      the geometry library's compact object record in hex
+// `blob blob` repacks a blob; pairs of blob, wkt, wkb and cv go through a
+// geometry object. The other pairs go through a map object in
 // the integer space of COORDSYS (a CoordSys clause; default a non-earth
 // system whose integers equal its coordinates), see geomconv_objects.cpp.
 //
@@ -25,6 +29,8 @@
 #include <iostream>
 
 #include "geometry/ktgeo_blob.h"
+#include "geometry/ktgeo_cv.h"
+#include "geometry/ktgeo_ogc.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/qd_alloc.h"
 #include "geometry/qd_fail.h"
@@ -100,8 +106,61 @@ bool blob_to_blob(const std::string& line, std::string* out) {
     return ok;
 }
 
+bool is_object_form(const std::string& form) {
+    return form == "blob" || form == "wkt" || form == "wkb" || form == "cv";
+}
+
+std::string object_from, object_to;
+
+// One line of a geometry-object form into an object; false after a failure.
+bool read_object(const std::string& line, SpatialObject* so) {
+    if (object_from == "wkt") return ktgeo_ogc_input_wkt_v1(line.c_str(), so) == 1;
+    geomconv::Bytes in;
+    if (!geomconv::from_hex(line, &in)) {
+        reports.push_back("not hex");
+        return false;
+    }
+    const uint32_t n = static_cast<uint32_t>(in.size());
+    if (object_from == "wkb") return ktgeo_ogc_cast_to_geometry(so, in.data(), n, 0) == 1;
+    if (object_from == "cv") return cvtran_cast_to_geometry(so, in.data(), n, 0) == 1;
+    return ktgeo_unpack_geometry_sized(in.data(), n, so) == 1;
+}
+
+bool write_object(SpatialObject* so, std::string* out) {
+    uint8_t* bytes = nullptr;
+    uint32_t length = 0, csid = 0;
+    bool ok = false;
+    if (object_to == "wkt") {
+        char* text = ktgeo_ogc_output_wkt_v1(so);
+        ok = text != nullptr;
+        if (ok) *out = text;
+        qd_free(text);
+        return ok;
+    }
+    if (object_to == "wkb") {
+        ok = ktgeo_ogc_cast_from_geometry(so, &bytes, &length, &csid) == 1;
+    } else if (object_to == "cv") {
+        ok = cvtran_cast_from_geometry(so, &bytes, &length, &csid) == 1;
+    } else {
+        bytes = ktgeo_pack_geometry(so);
+        ok = bytes != nullptr;
+        if (ok) length = blob_length(bytes);
+    }
+    if (ok) *out = geomconv::to_hex(bytes, length);
+    qd_free(bytes);
+    return ok;
+}
+
+bool object_to_object(const std::string& line, std::string* out) {
+    SpatialObject so;
+    ktgeo_so_init_empty(&so);
+    const bool ok = read_object(line, &so) && write_object(&so, out);
+    ktgeo_so_release(&so);
+    return ok;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: geomconv FROM TO [COORDSYS] [--short]   (forms: blob record sdo)\n");
+    std::fprintf(stderr, "usage: geomconv FROM TO [COORDSYS] [--short]   (forms: blob record sdo wkt wkb cv)\n");
     return 2;
 }
 
@@ -119,6 +178,10 @@ int main(int argc, char** argv) {
     geomconv::Line convert = nullptr;
     if (from == "blob" && to == "blob") {
         convert = blob_to_blob;
+    } else if (is_object_form(from) && is_object_form(to)) {
+        object_from = from;
+        object_to = to;
+        convert = object_to_object;
     } else {
         std::string error;
         convert = geomconv::object_conversion(from, to, clause, short_codes, &error);
@@ -149,6 +212,6 @@ int main(int argc, char** argv) {
         std::fprintf(results, "%s\n", text.c_str());
     }
     std::fclose(results);
-    if (convert != blob_to_blob) geomconv::object_conversion_end();
+    if (convert != blob_to_blob && convert != object_to_object) geomconv::object_conversion_end();
     return status;
 }

@@ -12,9 +12,17 @@ the rounded crossing when GEOS's `intersection` is one point lying away from
 the segments' ends and from half-unit rounding ties; 0 when the segments lie
 more than 1.5 units apart. The tests need no tool: run this only to renew
 the files.
+
+tests/data/geos/ogc.csv: flags;case;wkb;wkt for each line of
+tests/data/geos/ogc_cases.wkt: GEOS's little-endian WKB and its WKT of the
+case (`geosop -a CASE -f wkb copy`, `-f wkt copy`; the case is given as the
+argument, so EMPTY cases are read too). flags select the comparisons the
+test makes (see the file's header).
 """
 import math
 import os
+import re
+import struct
 import random
 import subprocess
 import tempfile
@@ -111,6 +119,79 @@ def segx(rng, f):
             written += 1
 
 
+def geosop_one(case, fmt):
+    out = subprocess.run(["geosop", "-a", case, "-f", fmt, "copy"], capture_output=True, text=True, check=True)
+    return out.stdout.strip()
+
+
+def wkb_rings(data):
+    """The rings of every polygon in a little-endian WKB: [[ring coords...]...]."""
+    polygons = []
+
+    def geometry(at):
+        order = data[at]
+        assert order == 1
+        (code,) = struct.unpack_from("<I", data, at + 1)
+        at += 5
+        if code == 1:
+            return at + 16
+        if code == 2:
+            (n,) = struct.unpack_from("<I", data, at)
+            return at + 4 + 16 * n
+        if code == 3:
+            (n,) = struct.unpack_from("<I", data, at)
+            at += 4
+            rings = []
+            for _ in range(n):
+                (k,) = struct.unpack_from("<I", data, at)
+                at += 4
+                rings.append([struct.unpack_from("<dd", data, at + 16 * i) for i in range(k)])
+                at += 16 * k
+            polygons.append(rings)
+            return at
+        (n,) = struct.unpack_from("<I", data, at)
+        at += 4
+        for _ in range(n):
+            at = geometry(at)
+        return at
+
+    geometry(0)
+    return polygons
+
+
+def ring_area(ring):
+    return sum(ring[i][0] * ring[i + 1][1] - ring[i + 1][0] * ring[i][1] for i in range(len(ring) - 1))
+
+
+def plain_number(text):
+    v = float(text)
+    return v == 0 or (1e-4 <= abs(v) < 1e12 and float(f"{v:.12g}") == v)
+
+
+def ogc(f):
+    with open(os.path.join(OUT, "ogc_cases.wkt")) as cases:
+        for case in (line.strip() for line in cases):
+            if not case:
+                continue
+            wkb = geosop_one(case, "wkb").upper()
+            wkt = geosop_one(case, "wkt")
+            empty = "EMPTY" in case
+            whole_empty = case.endswith(" EMPTY") and "(" not in case
+            nested = "GEOMETRYCOLLECTION" in case and (case.count("GEOMETRYCOLLECTION") > 1 or "MULTI" in case)
+            oriented = all(
+                (ring_area(r) > 0) == (i == 0) for poly in wkb_rings(bytes.fromhex(wkb)) for i, r in enumerate(poly)
+            ) if not empty else False
+            numbers = re.findall(r"-?[0-9][0-9.eE+-]*", wkt)
+            plain = all(plain_number(t) for t in numbers)
+            exact = [float(t) for t in numbers] == [float(t) for t in re.findall(r"-?[0-9][0-9.eE+-]*", case)]
+            flags = ""
+            flags += "a" if not empty and not nested and oriented else ""
+            flags += "b" if "F87F" not in wkb else ""
+            flags += "t" if exact else ""
+            flags += "c" if not nested and plain and (not empty or whole_empty) else ""
+            f.write(f"{flags or '-'};{case};{wkb};{wkt}\n")
+
+
 def main():
     rng = random.Random(20261210)
     os.makedirs(OUT, exist_ok=True)
@@ -120,6 +201,22 @@ def main():
     with open(os.path.join(OUT, "segx.csv"), "w") as f:
         f.write("# ax,ay,bx,by,cx,cy,dx,dy,meets,x,y: geosop intersection\n")
         segx(rng, f)
+    version = subprocess.run(["geosop", "-h"], capture_output=True, text=True).stdout.split("\n")[0].strip()
+    with open(os.path.join(OUT, "ogc.csv"), "w") as f:
+        f.write(f"# flags;case;wkb;wkt from {version}: `geosop -a CASE -f wkb copy` and `-f wkt copy`\n")
+        f.write("# flags: a = no EMPTY, no nested collection, exteriors counterclockwise and holes clockwise\n")
+        f.write("#   (our WKT read of the case, written as WKB, is GEOS's bytes);\n")
+        f.write("#   b = no NaN point (GEOS writes POINT EMPTY as a NaN point; ours is the bare header)\n")
+        f.write("#   (GEOS's WKB read by us gives the object the case gives);\n")
+        f.write("#   t = GEOS's WKT keeps every number of the case (its WKT read by us gives that object too);\n")
+        f.write("#   c = no collection holding a collection or multiple type, no EMPTY member, every number 0 or at most 12 significant\n")
+        f.write("#   digits with 1e-4 <= |v| < 1e12 (our WKT is GEOS's with ', ' and ' (' made ',' and '(').\n")
+        f.write("# Known differences: empties (GEOS writes counts of 0 and NaN points; we write the bare\n")
+        f.write("#   5-byte header and drop EMPTY members), nesting (we flatten collections and\n")
+        f.write("#   multiple types inside collections), 16-digit numbers in GEOS's WKT,\n")
+        f.write("#   MULTIPOINT (we read points without their own parentheses), Z (GEOS writes it; we\n")
+        f.write("#   drop it on writing and refuse it on reading).\n")
+        ogc(f)
 
 
 if __name__ == "__main__":
