@@ -282,3 +282,34 @@ TEST_F(mapfile_memlist, AreaFilterTestsOverlapThenTheClip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mapfile_memlist, LinkedStorageFillsItsCacheAndReadsThroughIt) {
+  // A linked storage holds no objects of its own here; its cache still
+  // follows the life cycle: a first area cursor fills it, a second one
+  // inside the area reads through it.
+  MapStore link;
+  ASSERT_EQ(mapstore_create(&link, MAPSTORE_SERVER, nullptr, 0, &plain_, 0, 0, nullptr), 1);
+  ASSERT_EQ(storage_cache_create(&link), 1);
+  EXPECT_EQ(mapstore_object_count(&link), 100);
+  const IntRect area{0, 0, 1000, 1000}, inner{10, 10, 20, 20};
+  MapCursor c;
+  ASSERT_EQ(mapcursor_open_area_fill(&c, &link, &area, nullptr, 0, nullptr), 1);
+  EXPECT_EQ(c.read_through, 0);
+  EXPECT_EQ(storage_cache_filling(&link), 1);
+  EXPECT_EQ(mapstore_cursor_next(&c, &link, 1, &obj_, nullptr), 0);
+  mapstore_cursor_close(&c, &link);
+  EXPECT_EQ(storage_cache_filling(&link), 0);
+  ASSERT_EQ(mapcursor_open_area(&c, &link, &inner, nullptr, 0, nullptr), 1);
+  EXPECT_EQ(c.read_through, 1);
+  EXPECT_EQ(mapstore_cursor_next(&c, &link, 1, &obj_, nullptr), 0);
+  mapstore_cursor_close(&c, &link);
+  // Writes succeed without holding anything.
+  ObjPtr p = Point(1, 1);
+  EXPECT_EQ(mapstore_update_object(&w_, &link, p.get(), 1, -1), 1);
+  EXPECT_EQ(mapstore_delete_object(&w_, &link, 1), 1);
+  mapstore_close(&link);
+}
+
+}  // namespace
