@@ -9,6 +9,8 @@
 #include "kernel/mapobjects/mapfile.h"
 #include "kernel/mapobjects/mapstore.h"
 #include "kernel/mapobjects/mapstyle.h"
+#include "kernel/mapobjects/objgeom_norm.h"
+#include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/mapobjects/objprop.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/tables/lang/walker.h"
@@ -268,35 +270,95 @@ int16_t style_entry_is_hollow(const StyleEntry* e) {
   }
 }
 
+namespace {
+
+// A part of a mixed sample: a region on the rectangle's ring, a polyline on
+// its diagonal, or a multipoint at its centre.
+bool sample_part(MapObject* coll, int32_t type, const IntRect& r, const StyleEntry* e) {
+  MapObject part;
+  mapobj_init(&part, type);
+  bool ok = true;
+  const IntPoint centre{static_cast<int32_t>((static_cast<int64_t>(r.x1) + r.x2) / 2),
+                        static_cast<int32_t>((static_cast<int64_t>(r.y1) + r.y2) / 2)};
+  if (type == MAPOBJ_MULTIPOINT) {
+    ok = mapobj_grow_buffer(8, &part.nodes, nullptr, 0);
+    if (ok) std::memcpy(part.nodes, &centre, sizeof centre);
+    part.u.multipoint.count = 1;
+    part.u.multipoint.symbol = e->symbol;
+    part.u.multipoint.center = centre;
+  } else {
+    const IntPoint ring[4] = {{r.x1, r.y1}, {r.x1, r.y2}, {r.x2, r.y2}, {r.x2, r.y1}};
+    const IntPoint diagonal[2] = {{r.x1, r.y1}, {r.x2, r.y2}};
+    const bool region = type == MAPOBJ_REGION;
+    ok = mapobjx_add_section(&part, 0, nullptr) &&
+         mapobjx_insert_nodes(&part, 0, 0, region ? ring : diagonal, region ? 4 : 2, nullptr, nullptr);
+    part.pen = region ? e->border_pen : e->line_pen;
+    if (region) part.brush = e->brush;
+  }
+  part.mbr = type == MAPOBJ_MULTIPOINT ? IntRect{centre.x, centre.y, centre.x, centre.y} : r;
+  if (ok) mapobjx_normalize(&part, 1);  // answers whether it moved anything
+  ok = ok && mapobjx_collection_set_part(coll, &part, 0);
+  mapobj_free(&part);
+  return ok;
+}
+
+}  // namespace
+
 int16_t style_entry_sample_object(const StyleEntry* e, MapObject* obj) {
   const IntRect r = obj->mbr;
+  const IntPoint centre{static_cast<int32_t>((static_cast<int64_t>(r.x1) + r.x2) / 2),
+                        static_cast<int32_t>((static_cast<int64_t>(r.y1) + r.y2) / 2)};
+  static const int32_t kTypes[4] = {0, MAPOBJ_RECT, MAPOBJ_LINE, MAPOBJ_POINT};
+  const int32_t type = e->kind == STYLE_MIXED ? MAPOBJ_COLLECTION
+                       : (e->kind >= STYLE_AREA && e->kind <= STYLE_SYMBOL) ? kTypes[e->kind] : 0;
+  if (!type) return 0;
+  mapobj_free(obj);
+  mapobj_init(obj, type);
+  obj->mbr = r;
   switch (e->kind) {
     case STYLE_AREA:
-      mapobj_free(obj);
-      mapobj_init(obj, MAPOBJ_RECT);
       obj->pen = e->border_pen;
       obj->brush = e->brush;
       break;
     case STYLE_LINE:
-      mapobj_free(obj);
-      mapobj_init(obj, MAPOBJ_LINE);
       obj->pen = e->line_pen;
       obj->u.line.start = {r.x1, r.y1};
       obj->u.line.end = {r.x2, r.y2};
       break;
     case STYLE_SYMBOL:
-      mapobj_free(obj);
-      mapobj_init(obj, MAPOBJ_POINT);
       obj->u.point.symbol = e->symbol;
-      obj->u.point.location = {static_cast<int32_t>((static_cast<int64_t>(r.x1) + r.x2) / 2),
-                               static_cast<int32_t>((static_cast<int64_t>(r.y1) + r.y2) / 2)};
+      obj->u.point.location = centre;
+      obj->mbr = {centre.x, centre.y, centre.x, centre.y};
       break;
-    default: return 0;  // mixed samples need collection parts of their own
+    default: {
+      static const int32_t kParts[3] = {MAPOBJ_REGION, MAPOBJ_POLYLINE, MAPOBJ_MULTIPOINT};
+      for (int i = 0; i < 3; ++i) {
+        if ((e->part_mask & (1 << i)) && !sample_part(obj, kParts[i], r, e)) return 0;
+      }
+      break;
+    }
   }
-  obj->mbr = r;
-  if (e->kind == STYLE_SYMBOL) obj->mbr = {obj->u.point.location.x, obj->u.point.location.y,
-                                           obj->u.point.location.x, obj->u.point.location.y};
+  mapobjx_normalize(obj, 1);
   return 1;
+}
+
+int16_t style_sample_from_styles(int32_t kind, const PenStyle* line_pen, const PenStyle* border_pen,
+                                 const BrushStyle* brush, const SymbolStyle* symbol, MapObject* obj) {
+  StyleEntry e;
+  style_entry_init(&e, kind);
+  if (line_pen) e.line_pen = *line_pen;
+  if (border_pen) e.border_pen = *border_pen;
+  if (brush) e.brush = *brush;
+  if (symbol) e.symbol = *symbol;
+  if (kind == STYLE_MIXED) {
+    // The point always; the line when its pen shows; the rectangle when
+    // its brush or border shows.
+    e.part_mask = 4;
+    if (line_pen && !style_pen_is_invisible(line_pen)) e.part_mask |= 2;
+    const bool fills = brush && brush->pattern != 0 && brush->pattern != 1;
+    if (fills || (border_pen && !style_pen_is_invisible(border_pen))) e.part_mask |= 1;
+  }
+  return style_entry_sample_object(&e, obj);
 }
 
 int16_t style_source_equal(const StyleSource* a, const StyleSource* b) {

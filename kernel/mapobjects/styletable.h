@@ -83,8 +83,13 @@ int16_t style_entry_is_hollow(const StyleEntry* entry);
 int16_t style_pen_is_invisible(const PenStyle* pen);
 // A sample object of the entry's styles placed in the object's current
 // rectangle: area a rectangle, line a line, symbol a point, mixed a
-// collection of such parts by the part mask.
+// collection of such parts by the part mask, normalised.
 int16_t style_entry_sample_object(const StyleEntry* entry, MapObject* obj);
+// The sample of a kind from styles; a mixed sample has the point always,
+// the line when the pen is visible and the rectangle when the brush is not
+// hollow or the border pen is visible.
+int16_t style_sample_from_styles(int32_t kind, const PenStyle* line_pen, const PenStyle* border_pen,
+                                 const BrushStyle* brush, const SymbolStyle* symbol, MapObject* obj);
 // Same kind and mode; kind 2 names equal ignoring case; expressions both
 // absent, or equal code with equal numbers and texts (ignoring case).
 int16_t style_source_equal(const StyleSource* a, const StyleSource* b);

@@ -145,6 +145,23 @@ TEST_F(mapfile_styles, KindListsMarksAndSamples) {
   EXPECT_EQ(obj.type, MAPOBJ_LINE);
   EXPECT_EQ(obj.u.line.end.x, 100);
   EXPECT_EQ(pen_equal(&obj.pen, &line.line_pen), 1);
+  // A mixed sample from styles: the point always, the line for a visible
+  // pen, no rectangle for a hollow brush with an invisible border.
+  obj.mbr = {0, 0, 100, 50};
+  const PenStyle shown{2, 2, 0, 0xFF}, hidden{1, 1, 0, 0};
+  const BrushStyle none{1, 0, 0, 0};
+  ASSERT_EQ(style_sample_from_styles(STYLE_MIXED, &shown, &hidden, &none, &g_default_style_set.symbol, &obj), 1);
+  ASSERT_EQ(obj.type, MAPOBJ_COLLECTION);
+  EXPECT_EQ(obj.u.collection.region, nullptr);
+  ASSERT_NE(obj.u.collection.polyline, nullptr);
+  ASSERT_NE(obj.u.collection.multipoint, nullptr);
+  EXPECT_EQ(pen_equal(&obj.u.collection.polyline->pen, &shown), 1);
+  EXPECT_EQ(obj.mbr.x2, 100);
+  EXPECT_EQ(obj.mbr.y2, 50);
+  StyleEntry all;
+  ASSERT_EQ(style_entry_from_object(&obj, &all), 1);
+  EXPECT_EQ(all.kind, STYLE_MIXED);
+  EXPECT_EQ(all.part_mask, 6);
   // An entry from an object: a point gives its symbol.
   ObjPtr p = Point(3, 3);
   StyleEntry from;
