@@ -224,7 +224,29 @@ void device_corners(const IntRect* rect, const CoordConv* conv, IntPoint out[2])
   conv_map_to_device_clamped(in, out, conv, 2);
 }
 
+// One axis of the device quadrant rectangle mirrored onto the map: the
+// point whose device coordinate lies on an edge of the device rectangle
+// keeps its map coordinate as a side; the other side lies beyond the other
+// point at twice its distance.
+void device_quadrant_side(int32_t dev_p, int32_t dev_lo, int32_t dev_hi, int32_t map_p, int32_t map_q,
+                          int32_t* side_a, int32_t* side_b) {
+  bool keep_p = dev_p == dev_lo || dev_p == dev_hi;
+  int64_t kept = keep_p ? map_p : map_q, other = keep_p ? map_q : map_p;
+  *side_a = clamp_coord(static_cast<double>(kept));
+  *side_b = clamp_coord(static_cast<double>(kept + 2 * (other - kept)));
+}
+
 }  // namespace
+
+void mapobjx_arc_rect_from_device_points(IntRect* out, const IntPoint* p, const IntPoint* q, const CoordConv* conv) {
+  IntPoint in[2] = {*p, *q}, d[2];
+  conv_map_to_device_clamped(in, d, conv, 2);
+  IntRect device;
+  mapobjx_ellipse_rect_from_quadrant(&device, &d[0], &d[1]);
+  device_quadrant_side(d[0].x, device.x1, device.x2, p->x, q->x, &out->x1, &out->x2);
+  device_quadrant_side(d[0].y, device.y1, device.y2, p->y, q->y, &out->y1, &out->y2);
+  rect_normalise(out);
+}
 
 int16_t mapobjx_rect_device_flipped(const IntRect* rect, const CoordConv* conv) {
   IntPoint d[2];

@@ -18,9 +18,6 @@
 struct CoordXform;
 struct CoordConv;
 
-// Kept for tests written while arcs were placeholders.
-constexpr bool kObjGeomArcStubbed = false;
-
 // ---- arcs and ellipses -------------------------------------------------------
 // Nodes of an arc or ellipse into a new kernel block; the count, 0 with a
 // null output for other types, a resolution below 2 or no room.
@@ -38,6 +35,9 @@ int16_t mapobjx_arc_set_points_reversed(MapObject* obj, const IntPoint* p, const
 void mapobjx_ellipse_rect_from_quadrant(IntRect* out, const IntPoint* p, const IntPoint* q);
 
 // ---- device variants ------------------------------------------------------------
+// The ellipse rectangle of the quadrant p..q as the device shows it: built
+// on the device images of p and q, mirrored back onto the map and ordered.
+void mapobjx_arc_rect_from_device_points(IntRect* out, const IntPoint* p, const IntPoint* q, const CoordConv* conv);
 int16_t mapobjx_rect_device_flipped(const IntRect* rect, const CoordConv* conv);
 void mapobjx_order_points_for_device(IntPoint* p, IntPoint* q, const IntRect* rect, const CoordConv* conv);
 void mapobjx_arc_device_end_points(const MapObject* arc, const CoordConv* conv, IntPoint* start_out,

@@ -69,6 +69,47 @@ class Measures {
   double* values_ = nullptr;
 };
 
+// The passes of the section sort pick, each time, the first section of
+// the largest positive measure among those not yet placed. A tournament
+// tree over the positions answers that in log time: a placed position
+// drops out (minus infinity), and a swap updates the one leaf it changes.
+// Ties go to the left, so the first of equal measures wins, as in a scan.
+class PassTree {
+ public:
+  explicit PassTree(int32_t count) {
+    while (leaves_ < count) leaves_ *= 2;
+    if (!mem_alloc_zeroed(16LL * 2 * leaves_, &nodes_)) {
+      err_clear();
+      nodes_ = nullptr;
+      return;
+    }
+    for (int32_t i = 0; i < 2 * leaves_; ++i) nodes_[i] = {-HUGE_VAL, i < leaves_ ? 0 : i - leaves_};
+  }
+  ~PassTree() { mem_free(&nodes_); }
+  PassTree(const PassTree&) = delete;
+  PassTree& operator=(const PassTree&) = delete;
+  bool ready() const { return nodes_ != nullptr; }
+  // Measures that are not positive (or NaN) never win.
+  void set(int32_t pos, double measure) {
+    int32_t i = leaves_ + pos;
+    nodes_[i].measure = measure > 0 ? measure : -HUGE_VAL;
+    for (i /= 2; i >= 1; i /= 2) {
+      const Node &left = nodes_[2 * i], &right = nodes_[2 * i + 1];
+      nodes_[i] = right.measure > left.measure ? right : left;
+    }
+  }
+  // The winner's position, or -1 when no measure is positive.
+  int32_t best() const { return nodes_[1].measure > 0 ? static_cast<int32_t>(nodes_[1].pos) : -1; }
+
+ private:
+  struct Node {
+    double measure;
+    int64_t pos;
+  };
+  int32_t leaves_ = 1;
+  Node* nodes_ = nullptr;
+};
+
 int16_t normalize_body(MapObject* obj, int16_t keep_groups, int16_t force_center) {
   if (obj->type == MAPOBJ_COLLECTION) {
     mapobj_update_mbr(obj);
@@ -154,6 +195,24 @@ int16_t mapobjx_sort_sections(MapObject* obj, int16_t keep_groups) {
   Measures m(obj, h, count, grouped ? 1 : 0);
   const int32_t passes = obj->type == MAPOBJ_REGION && !keep_groups ? count - 1 : 1;
   int16_t moved = 0;
+  if (passes > 1) {
+    PassTree tree(count);
+    if (tree.ready()) {
+      for (int32_t s = 0; s < count; ++s) tree.set(s, m.at(s));
+      for (int32_t k = 0; k < passes; ++k) {
+        int32_t best = tree.best();
+        if (best > k) {
+          std::swap(h[k], h[best]);
+          m.swap(k, best);
+          tree.set(best, m.at(best));
+          moved = 1;
+        }
+        tree.set(k, -HUGE_VAL);
+      }
+      return moved;
+    }
+    // Without room for the tree: a scan in every pass.
+  }
   for (int32_t k = 0; k < passes; ++k) {
     int32_t best = -1;
     double best_measure = 0;
@@ -188,27 +247,129 @@ int16_t mapobjx_ring_inside_ring(const MapSection* headers, int32_t inner, int32
   return 1;
 }
 
+namespace {
+
+bool bounds_inside(const IntRect& a, const IntRect& b) {
+  return a.x1 >= b.x1 && a.x2 <= b.x2 && a.y1 >= b.y1 && a.y2 <= b.y2;
+}
+
+// Nesting state: each ring keeps the id of its place when nesting began. A
+// ring can only lie inside ring k when its bounds lie inside k's, so the
+// candidates of k are found among the rings sorted by left edge (those
+// from k's left edge to its right edge, plus any ring whose bounds are
+// inverted) and visited in their present order, as a plain scan of the
+// later rings would visit them: a ring moved forward as a hole only shifts
+// rings already visited.
+class RingIndex {
+ public:
+  RingIndex(const MapSection* h, int32_t count) : count_(count) {
+    if (!mem_alloc_zeroed(32LL * count, &block_)) {
+      err_clear();
+      block_ = nullptr;
+      return;
+    }
+    bounds_ = reinterpret_cast<IntRect*>(block_);
+    id_at_ = reinterpret_cast<int32_t*>(bounds_ + count);
+    pos_ = id_at_ + count;
+    by_left_ = pos_ + count;
+    cand_ = by_left_ + count;
+    for (int32_t s = 0; s < count; ++s) {
+      bounds_[s] = h[s].mbr;
+      id_at_[s] = pos_[s] = s;
+      if (bounds_[s].x1 <= bounds_[s].x2) by_left_[sorted_++] = s;
+      else by_left_[count - 1 - inverted_++] = s;  // inverted bounds: at the far end, unsorted
+    }
+    std::sort(by_left_, by_left_ + sorted_, [this](int32_t a, int32_t b) { return bounds_[a].x1 < bounds_[b].x1; });
+  }
+  ~RingIndex() { mem_free(&block_); }
+  RingIndex(const RingIndex&) = delete;
+  RingIndex& operator=(const RingIndex&) = delete;
+  bool ready() const { return block_ != nullptr; }
+
+  // The rings after position k whose bounds lie inside k's, in position
+  // order; returns their count (ids in candidates()).
+  int32_t collect(int32_t k) {
+    const IntRect& outer = bounds_[id_at_[k]];
+    int32_t n = 0;
+    const int32_t* end = by_left_ + sorted_;
+    const int32_t* first = std::lower_bound(static_cast<const int32_t*>(by_left_), end, outer.x1,
+                                            [this](int32_t id, int32_t x) { return bounds_[id].x1 < x; });
+    const int32_t* last = std::upper_bound(first, end, outer.x2,
+                                           [this](int32_t x, int32_t id) { return x < bounds_[id].x1; });
+    if (4 * (static_cast<int64_t>(last - first) + inverted_) > count_ - 1 - k) {
+      // Many rings in the band: scanning the later positions costs less
+      // than sorting them.
+      for (int32_t p = k + 1; p < count_; ++p)
+        if (bounds_inside(bounds_[id_at_[p]], outer)) cand_[n++] = id_at_[p];
+      return n;
+    }
+    for (const int32_t* it = first; it < last; ++it)
+      if (pos_[*it] > k && bounds_inside(bounds_[*it], outer)) cand_[n++] = *it;
+    for (int32_t i = 0; i < inverted_; ++i) {
+      int32_t id = by_left_[count_ - 1 - i];
+      if (pos_[id] > k && bounds_inside(bounds_[id], outer)) cand_[n++] = id;
+    }
+    std::sort(cand_, cand_ + n, [this](int32_t a, int32_t b) { return pos_[a] < pos_[b]; });
+    return n;
+  }
+  int32_t candidate(int32_t i) const { return cand_[i]; }
+  int32_t position(int32_t id) const { return pos_[id]; }
+  bool may_lie_inside(int32_t inner_pos, int32_t outer_pos) const {
+    return bounds_inside(bounds_[id_at_[inner_pos]], bounds_[id_at_[outer_pos]]);
+  }
+  // The ring at position from moves to position to (< from).
+  void move_forward(int32_t to, int32_t from) {
+    std::rotate(id_at_ + to, id_at_ + from, id_at_ + from + 1);
+    for (int32_t p = to; p <= from; ++p) pos_[id_at_[p]] = p;
+  }
+
+ private:
+  int32_t count_;
+  void* block_ = nullptr;
+  IntRect* bounds_ = nullptr;
+  int32_t *id_at_ = nullptr, *pos_ = nullptr, *by_left_ = nullptr, *cand_ = nullptr;
+  int32_t sorted_ = 0, inverted_ = 0;
+};
+
+// Ring j becomes a hole of ring k unless it lies inside one of k's holes
+// found so far; returns whether it became one (and moved forward).
+bool take_hole(MapSection* h, const RingIndex* index, int32_t k, int32_t j, int16_t* moved) {
+  for (int32_t hole = k + 1; hole <= k + h[k].holes; ++hole) {
+    bool may = index ? index->may_lie_inside(j, hole) : true;
+    if (may && mapobjx_ring_inside_ring(h, j, hole)) return false;
+  }
+  h[k].holes += 1;
+  int32_t to = k + h[k].holes;
+  if (to != j) {
+    std::rotate(h + to, h + j, h + j + 1);
+    *moved = 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 int16_t mapobjx_nest_rings(MapObject* obj) {
   if (obj->type != MAPOBJ_REGION) return 0;
   MapSection* h = mapobj_lock_sections(obj, 0);
   const int32_t count = obj->u.poly.sections;
   if (!h || count < 1) return 0;
   for (int32_t s = 0; s < count; ++s) h[s].holes = 0;
+  RingIndex index(h, count);
   int16_t moved = 0;
   for (int32_t k = 0; k < count - 1;) {
     h[k].holes = 0;
-    for (int32_t j = k + 1 + h[k].holes; j < count; ++j) {
-      if (!mapobjx_ring_inside_ring(h, j, k)) continue;
-      bool island = false;
-      for (int32_t hole = k + 1; hole <= k + h[k].holes && !island; ++hole)
-        island = mapobjx_ring_inside_ring(h, j, hole);
-      if (island) continue;
-      h[k].holes += 1;
-      int32_t to = k + h[k].holes;
-      if (to != j) {
-        std::rotate(h + to, h + j, h + j + 1);
-        moved = 1;
+    if (index.ready()) {
+      int32_t n = index.collect(k);
+      for (int32_t i = 0; i < n; ++i) {
+        int32_t j = index.position(index.candidate(i));
+        if (!mapobjx_ring_inside_ring(h, j, k)) continue;
+        if (take_hole(h, &index, k, j, &moved)) index.move_forward(k + h[k].holes, j);
       }
+    } else {
+      // Without room for the index: every later ring in turn.
+      for (int32_t j = k + 1; j < count; ++j)
+        if (mapobjx_ring_inside_ring(h, j, k)) take_hole(h, nullptr, k, j, &moved);
     }
     k += 1 + h[k].holes;
   }

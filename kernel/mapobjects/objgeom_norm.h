@@ -16,9 +16,6 @@
 
 struct CoordXform;
 
-// Kept for tests written while normalisation was a placeholder.
-constexpr bool kObjGeomNormalizeStubbed = false;
-
 // The square of the sphere's radius: the factor of the spherical excess.
 constexpr double kSphereRadius2 = 40589602774009.0;
 

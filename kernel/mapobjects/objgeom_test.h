@@ -13,9 +13,6 @@
 #include "kernel/mapobjects/mapobj_iter.h"
 #include "kernel/mapobjects/mapobj_sect.h"
 
-// Kept for tests written while these tests were placeholders.
-constexpr bool kObjGeomTestsStubbed = false;
-
 // Kinds of seg_intersect.
 constexpr int16_t kSegCross = 1;
 constexpr int16_t kSegOverlap = 2;

@@ -7,10 +7,13 @@
 #include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/mapobjects/mapstyle.h"
 #include "kernel/mapobjects/objgeom_arc.h"
+#include "kernel/mapobjects/objgeom_dist.h"
 #include "kernel/mapobjects/objgeom_norm.h"
 #include "kernel/mapobjects/objgeom_test.h"
 #include "kernel/mapobjects/objprop.h"
 #include "kernel/mapobjects/objrec.h"
+#include "kernel/mapobjects/objtrace.h"
+#include "kernel/mapobjects/quadkey.h"
 // clang-format on
 #include <gtest/gtest.h>
 

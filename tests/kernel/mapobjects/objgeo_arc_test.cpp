@@ -129,6 +129,54 @@ TEST(objgeo_arc, MirrorAndPointAngles) {
   EXPECT_EQ(out.y2, 5);
 }
 
+// A display whose device y grows downward (the usual one) and a device that
+// keeps the map's y: 1000 x 1000 device units over the map square 0..1000.
+TEST(objgeo_arc, DeviceVariantsFollowTheDeviceAxes) {
+  IntRect map{0, 0, 1000, 1000}, down{0, 1000, 1000, 0};
+  CoordConv screen, same;
+  conv_setup_rects(&screen, &down, &map);
+  conv_setup_rects(&same, &map, &map);
+  IntRect r{0, 0, 10, 10};
+  EXPECT_EQ(mapobjx_rect_device_flipped(&r, &screen), 0);
+  EXPECT_EQ(mapobjx_rect_device_flipped(&r, &same), 1);
+
+  // Quadrant (0,0)..(10,5). Without a flip it is the plain quadrant rule:
+  // x from 0 (p.y < q.y) over twice the width, y from 2*0 - 5 (p.x < q.x).
+  IntPoint p{0, 0}, q{10, 5};
+  IntRect out;
+  mapobjx_arc_rect_from_device_points(&out, &p, &q, &same);
+  EXPECT_EQ(out.x1, 0);
+  EXPECT_EQ(out.y1, -5);
+  EXPECT_EQ(out.x2, 20);
+  EXPECT_EQ(out.y2, 5);
+  // On the screen p is at device (0,1000), q at (10,995): the device
+  // quadrant is x -10..10 (p.y > q.y there), y 990..1000, which is map
+  // x -10..10, y 0..10: q keeps its x, p its y.
+  mapobjx_arc_rect_from_device_points(&out, &p, &q, &screen);
+  EXPECT_EQ(out.x1, -10);
+  EXPECT_EQ(out.y1, 0);
+  EXPECT_EQ(out.x2, 10);
+  EXPECT_EQ(out.y2, 10);
+
+  ObjPtr arc = MapObjTest::New(MAPOBJ_ARC);
+  arc->u.arc.rect = {0, 0, 20, 20};
+  arc->u.arc.start = 300;
+  arc->u.arc.end = 600;
+  int16_t s = 0, e = 0;
+  mapobjx_arc_angles_for_device(arc.get(), &screen, &s, &e);
+  EXPECT_EQ(s, 300);
+  EXPECT_EQ(e, 600);
+  mapobjx_arc_angles_for_device(arc.get(), &same, &s, &e);  // mirrored in y
+  EXPECT_EQ(s, 3000);
+  EXPECT_EQ(e, 3300);
+  IntPoint a, b;
+  mapobjx_arc_device_end_points(arc.get(), &screen, &a, &b);
+  EXPECT_EQ(a, (IntPoint{19, 15}));  // 30 degrees: (10 + round(8.66), 10 + round(5))
+  EXPECT_EQ(b, (IntPoint{15, 19}));
+  mapobjx_arc_device_end_points(arc.get(), &same, &a, &b);  // swapped
+  EXPECT_EQ(a, (IntPoint{15, 19}));
+}
+
 TEST(objgeo_arc, Escapes) {
   char out[16];
   EXPECT_EQ(objtext_convert_escapes(out, "a\\nb", 4, 1), 4);
@@ -172,6 +220,20 @@ TEST_F(MapObjTest, objgeo_arc_TextBoxes) {
   text->u.text.height = 10;
   // Angles from files outside 0..3599 come back to the same box.
   for (int16_t angle : {int16_t{900}, int16_t{4500}, int16_t{-2700}}) {
+    text->u.text.angle = angle;
+    IntRect out;
+    objtext_unrotated_box(text.get(), &plain, &out);
+    EXPECT_EQ(out.x1, 0) << angle;
+    EXPECT_EQ(out.y1, 0) << angle;
+    EXPECT_EQ(out.x2, 100) << angle;
+    EXPECT_EQ(out.y2, 10) << angle;
+  }
+  // -900 is a three-quarter turn: unreduced it would divide by the sine of
+  // -3600 tenths, about 0.
+  IntRect down{0, 0, 100, 10};
+  objtext_rotate_box(&down, 2700, &plain);
+  text->u.text.box = down;
+  for (int16_t angle : {int16_t{2700}, int16_t{-900}}) {
     text->u.text.angle = angle;
     IntRect out;
     objtext_unrotated_box(text.get(), &plain, &out);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <sstream>
 
 #include "kernel/coordsys/coordsys.h"
@@ -76,6 +77,101 @@ TEST_F(objgeo_norm, NormalisingTwiceChangesNothing) {
   for (int s = 0; s < r->u.poly.sections; ++s) {
     EXPECT_EQ(Nodes(r.get(), s), first[s]);
     EXPECT_EQ(h[s].holes, holes[s]);
+  }
+}
+
+// Nesting as its steps read, ring by ring over all later rings: the
+// reference the nesting of random regions is held to.
+std::vector<std::pair<IntPoint, int>> NestByTheSteps(MapObject* obj) {
+  MapSection* h = mapobj_lock_sections(obj, 0);
+  int32_t count = obj->u.poly.sections;
+  for (int32_t s = 0; s < count; ++s) h[s].holes = 0;
+  for (int32_t k = 0; k < count - 1;) {
+    for (int32_t j = k + 1; j < count; ++j) {
+      if (!mapobjx_ring_inside_ring(h, j, k)) continue;
+      bool island = false;
+      for (int32_t hole = k + 1; hole <= k + h[k].holes; ++hole)
+        island = island || mapobjx_ring_inside_ring(h, j, hole);
+      if (island) continue;
+      h[k].holes += 1;
+      MapSection moved = h[j];
+      for (int32_t i = j; i > k + h[k].holes; --i) h[i] = h[i - 1];
+      h[k + h[k].holes] = moved;
+    }
+    k += 1 + h[k].holes;
+  }
+  std::vector<std::pair<IntPoint, int>> out;
+  for (int32_t s = 0; s < count; ++s) out.push_back({mapobj_section_nodes(h, s)[0], h[s].holes});
+  return out;
+}
+
+std::vector<std::pair<IntPoint, int>> Nested(MapObject* obj) {
+  mapobjx_nest_rings(obj);
+  MapSection* h = mapobj_lock_sections(obj, 0);
+  std::vector<std::pair<IntPoint, int>> out;
+  for (int32_t s = 0; s < obj->u.poly.sections; ++s) out.push_back({mapobj_section_nodes(h, s)[0], h[s].holes});
+  return out;
+}
+
+TEST_F(objgeo_norm, NestingFollowsItsStepsWithAndWithoutItsIndex) {
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Ring> rings;
+    int n = 2 + static_cast<int>(rng() % 40);
+    for (int i = 0; i < n; ++i) {
+      int x = static_cast<int>(rng() % 200), y = static_cast<int>(rng() % 200);
+      int size = 1 + static_cast<int>(rng() % (round % 2 ? 200 : 40));
+      if (rng() % 3) rings.push_back(Square(x, y, size));
+      else rings.push_back({{x, y}, {x + size, y + size / 2}, {x, y + size}});  // a triangle
+    }
+    ObjPtr want = Poly(MAPOBJ_REGION, rings);
+    ObjPtr got = Poly(MAPOBJ_REGION, rings);
+    ObjPtr plain = Poly(MAPOBJ_REGION, rings);
+    for (MapObject* o : {want.get(), got.get(), plain.get()}) mapobj_update_mbr(o);
+    auto expect = NestByTheSteps(want.get());
+    EXPECT_EQ(Nested(got.get()), expect) << "round " << round;
+    mem_test_fail_nth(1);  // no room for the index: the plain scan
+    auto fallback = Nested(plain.get());
+    mem_test_fail_nth(0);
+    EXPECT_EQ(fallback, expect) << "round " << round;
+  }
+}
+
+// The sort's passes as they read: each pass swaps the first ring of the
+// largest positive area among the rest into place. Equal areas and flat
+// rings included; with and without room for the sort's helpers.
+TEST_F(objgeo_norm, RingSortFollowsItsPasses) {
+  std::mt19937 rng(777);
+  for (int round = 0; round < 40; ++round) {
+    int n = 2 + static_cast<int>(rng() % 60);
+    std::vector<Ring> rings;
+    std::vector<double> area;
+    for (int i = 0; i < n; ++i) {
+      int size = static_cast<int>(rng() % 6);  // 0: a flat ring
+      int x = i * 10;
+      rings.push_back(size ? Square(x, 0, size) : Ring{{x, 0}, {x + 3, 0}, {x + 5, 0}});
+      area.push_back(static_cast<double>(size) * size);
+    }
+    std::vector<IntPoint> want;
+    for (const Ring& r : rings) want.push_back(r[0]);
+    for (int k = 0; k + 1 < n; ++k) {
+      int best = -1;
+      double top = 0;
+      for (int s2 = k; s2 < n; ++s2)
+        if (area[s2] > top) top = area[s2], best = s2;
+      if (best > k) std::swap(area[k], area[best]), std::swap(want[k], want[best]);
+    }
+    for (int fail : {0, 1, 2}) {
+      ObjPtr r = Poly(MAPOBJ_REGION, rings);
+      mem_test_fail_nth(fail);
+      mapobjx_sort_sections(r.get(), 0);
+      mem_test_fail_nth(0);
+      err_clear();
+      MapSection* h = mapobj_lock_sections(r.get(), 0);
+      std::vector<IntPoint> got;
+      for (int s2 = 0; s2 < n; ++s2) got.push_back(mapobj_section_nodes(h, s2)[0]);
+      EXPECT_EQ(got, want) << "round " << round << " failing allocation " << fail;
+    }
   }
 }
 
