@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       MapObject obj;
       mapobj_init(&obj, MAPOBJ_NONE);
       const IntRect area{-100000, -100000, 100000, 100000};
-      if (mapcursor_open_area(&c, &s, &area)) {
+      if (mapcursor_open_area(&c, &s, &area, nullptr, 0, nullptr)) {
         for (int n = 0; n < 100000 && mapstore_cursor_next(&c, &s, 1, &obj, nullptr); ++n) {
         }
         for (int32_t row = 1; row <= static_cast<int32_t>(id_len / 4) + 1; ++row)

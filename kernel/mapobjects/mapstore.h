@@ -8,6 +8,8 @@
 #include "kernel/mapobjects/mapfile.h"
 
 struct TableDef;
+struct TableCache;
+struct CoordConv;
 
 constexpr int16_t MAPSTORE_FILE = 1;
 constexpr int16_t MAPSTORE_MEMORY = 2;
@@ -39,6 +41,10 @@ struct MemRowList {
 
 void memlist_release(MemRowList** list);
 void memnode_release(MemRowList* list, MemRowNode* node);
+// Places a node by a position hint: 0 at the head, -1 or -2 at the tail, a
+// positive hint (or one below -3) before the node of that index.
+void memlist_place(MemRowList* list, MemRowNode* node, int32_t hint);
+void mapobjx_list_unlink(MemRowList* list, MemRowNode* node);
 
 struct MapStore {
   int16_t kind = 0;
@@ -50,7 +56,7 @@ struct MapStore {
   MapStorePosFn store_pos = nullptr;
   void* callback_data = nullptr;
   TableDef* owner = nullptr;
-  void* cache = nullptr;
+  TableCache* cache = nullptr;  // a linked table's local cache
   uint32_t changes = 0;
   uint32_t flags = 0;
   int16_t attached_only = 0;  // kind 1 registered by the table road, not read
@@ -101,6 +107,20 @@ void mapstore_set_callbacks(MapStore* s, MapLocateFn locate, MapStorePosFn store
 int16_t mapid_read(int32_t row, int32_t* position, void* id_file);
 int16_t mapid_write(int32_t row, int32_t position, void* id_file);
 
+// Kind 1 and 5 answer the file's styles gathered into the table (kind 4
+// the server's); whether the table then has entries. Under read access.
+struct StyleTable;
+int16_t mapstore_list_styles(MapStore* s, StyleTable* table);
+// Whether the storage's objects need style lists of their own.
+int16_t mapstore_needs_styles(const MapStore* s);
+// Opens a read cursor under read access and runs the driver's rebuild
+// step (nothing to do for map files and object lists).
+int16_t mapstore_rebuild_index(MapStore* s, int32_t a, int32_t b);
+
+// The kernel's symbol-size setting (0 when unset): the base of the pixel
+// tolerance of an area cursor.
+extern int32_t g_kernel_symbol_size;
+
 // ---- read cursor ---------------------------------------------------------------
 struct MapCursor {
   MapSearch search;
@@ -117,11 +137,30 @@ struct MapCursor {
   uint32_t flags;  // bit 0 the storage bounds are still to be offered
   int16_t read_through;
   int16_t open;
+  struct MapAreaFilter* area;  // the area filter's context, owned
+};
+
+// The area filter's context: the clip handle (0: none), the area, the
+// conversion of the pixel tolerances and the tolerances in pixels.
+struct MapAreaFilter {
+  const void* clip;
   IntRect area;
+  const CoordConv* conv;
+  int32_t tol_x;
+  int32_t tol_y;
 };
 
 int16_t mapstore_cursor_open(MapCursor* c, MapStore* s);
-int16_t mapcursor_open_area(MapCursor* c, MapStore* s, const IntRect* area);
+// A cursor on the objects whose rectangle meets the area; with the
+// tolerance flag and a conversion the area widens by a pixel tolerance.
+// Reads through the storage's cache when it holds the area, else the cache
+// fills for the area when no cursor reads it.
+int16_t mapcursor_open_area(MapCursor* c, MapStore* s, const IntRect* area, const void* clip, int16_t tolerance,
+                            const CoordConv* conv);
+int16_t mapcursor_open_area_fill(MapCursor* c, MapStore* s, const IntRect* area, const void* clip,
+                                 int16_t tolerance, const CoordConv* conv);
+// Flag 1 an object's rectangle, 0 the storage bounds.
+int16_t mapcursor_area_filter(const IntRect* rect, int16_t flag, void* context);
 int16_t mapstore_cursor_next(MapCursor* c, MapStore* s, int16_t lend, MapObject* obj, int32_t* position);
 int16_t mapstore_cursor_fetch(MapCursor* c, MapStore* s, int32_t row, int16_t lend, MapObject* obj,
                               int32_t* position);

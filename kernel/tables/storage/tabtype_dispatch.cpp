@@ -11,7 +11,7 @@
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
 #include "kernel/tables/lang/names.h"
-#include "kernel/tables/standin/tablecache.h"
+#include "kernel/mapobjects/tablecache.h"
 #include "kernel/tables/storage/bdbf.h"
 #include "kernel/tables/storage/dbf.h"
 #include "kernel/tables/odbctype.h"

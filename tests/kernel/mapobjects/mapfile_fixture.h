@@ -20,6 +20,7 @@
 #include "kernel/mapobjects/mapstore.h"
 #include "kernel/mapobjects/mapstyle.h"
 #include "kernel/mapobjects/objgeom_norm.h"
+#include "kernel/mapobjects/objtrace.h"
 #include "kernel/runtime/mem.h"
 
 class MapFileTest : public KernelFilesTest {
@@ -100,6 +101,20 @@ class MapFileTest : public KernelFilesTest {
     ObjPtr o = MapObjTest::Poly(type, rings);
     mapobjx_normalize(o.get(), 1);
     return o;
+  }
+
+  // The object's trace text in the plain transform, LF line ends.
+  std::string Trace(MapObject* obj) {
+    const int32_t h = file_register(path("trace.txt").c_str(), 0);
+    EXPECT_NE(file_open_text(h, 3, nullptr), 0);
+    object_write_text(h, obj, &plain_, 0, nullptr);
+    file_release_text(h);
+    file_unregister(h);
+    std::string s = Bytes(path("trace.txt"));
+    std::string out;
+    for (char c : s)
+      if (c != '\r') out += c;
+    return out;
   }
 
   std::string Bytes(const std::string& p) const {

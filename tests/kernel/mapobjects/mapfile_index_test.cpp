@@ -23,7 +23,7 @@ class mapfile_index : public MapFileTest {
   // Rows found by a search over an area, sorted.
   std::vector<int32_t> Search(MapStore* s, const IntRect& area) {
     MapCursor c;
-    EXPECT_EQ(mapcursor_open_area(&c, s, &area), 1);
+    EXPECT_EQ(mapcursor_open_area(&c, s, &area, nullptr, 0, nullptr), 1);
     MapObject obj;
     mapobj_init(&obj, MAPOBJ_NONE);
     std::vector<int32_t> rows;

@@ -31,18 +31,6 @@ class mapfile_store : public MapFileTest {
     mapobj_runtime_start();
     return rc;
   }
-  std::string Trace(MapObject* obj) {
-    const int32_t h = file_register(path("trace.txt").c_str(), 0);
-    EXPECT_NE(file_open_text(h, 3, nullptr), 0);
-    object_write_text(h, obj, &plain_, 0, nullptr);
-    file_release_text(h);
-    file_unregister(h);
-    std::string s = Bytes(path("trace.txt"));
-    std::string out;
-    for (char c : s)
-      if (c != '\r') out += c;
-    return out;
-  }
 };
 
 TEST_F(mapfile_store, EmptyTextChangesOnlyTheChangeCountAndNoNodesIs894) {

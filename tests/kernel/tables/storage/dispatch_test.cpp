@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "kernel/tables/standin/tablecache.h"
+#include "kernel/mapobjects/tablecache.h"
 #include "kernel/tables/storage/storage_fixture.h"
 
 namespace {
