@@ -5,13 +5,27 @@
 //   tabdump --create FILE.TAB --type native|dbf --columns "NAME TYPE W D,..."
 //                                creates a table from stdin's rows.
 //
+//   tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME]
+//           [--memory] [--keep DIR] FILE
+//                                describes a delimited-text file (a .csv
+//                                as comma-separated text) and prints its
+//                                columns and rows; --memory passes the rows
+//                                through an in-memory table, --keep DIR
+//                                registers the file as DIR/NAME.TAB and
+//                                reads that table.
+//   tabdump --type txt|csv --create FILE --columns "..." [same options]
+//                                creates a text file from stdin's rows.
+//
 //   tabdump --rewrite FILE.TAB   reads the definition alone (no data file is
 //                                opened) and writes it back.
 //
 // On failure the error codes of the kernel's error stack are printed to
 // stderr, oldest first, one "error CODE" line each, and the exit code is 1;
 // the file is then left as it was.
+#include <strings.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -24,6 +38,7 @@
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
 #include "tools/tabdump/rows.h"
+#include "tools/tabdump/text.h"
 
 namespace {
 
@@ -74,7 +89,8 @@ int main(int argc, char** argv) {
   const char* file = nullptr;
   const char* type = nullptr;
   const char* columns = nullptr;
-  bool do_rewrite = false, create = false, bad = false;
+  bool do_rewrite = false, create = false, bad = false, text_options = false;
+  TextOptions text;
   for (int i = 1; i < argc && !bad; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -82,10 +98,29 @@ int main(int argc, char** argv) {
     else if (a == "--create") create = true;
     else if (a == "--type" && more) type = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
+    else if (a == "--delimiter" && more) text.delimiter = std::atoi(argv[++i]), text_options = true;
+    else if (a == "--titles") text.titles = text_options = true;
+    else if (a == "--charset" && more) text.charset = argv[++i], text_options = true;
+    else if (a == "--memory") text.memory = text_options = true;
+    else if (a == "--keep" && more) text.keep = argv[++i], text_options = true;
     else if (file == nullptr && a.rfind("--", 0) != 0) file = argv[i];
     else bad = true;
   }
   const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
+  // Delimited text: --type txt or csv, or a FILE ending in .csv or .txt.
+  const char* ext = file != nullptr ? std::strrchr(file, '.') : nullptr;
+  const bool is_text = type != nullptr ? std::strcmp(type, "txt") == 0 || std::strcmp(type, "csv") == 0
+                                       : ext != nullptr && (strcasecmp(ext, ".csv") == 0 || strcasecmp(ext, ".txt") == 0);
+  text.csv = type != nullptr ? std::strcmp(type, "csv") == 0 : ext != nullptr && strcasecmp(ext, ".csv") == 0;
+  if (is_text && !do_rewrite && file != nullptr && (text.delimiter < -1 || text.delimiter > 255 ||
+                                                   (create && columns == nullptr) || (!create && columns != nullptr))) {
+    bad = true;
+  } else if (is_text && !do_rewrite && file != nullptr && !bad) {
+    charset_init_system();
+    tables_runtime_start();
+    return create ? tabdump_text_create(file, text, columns) : tabdump_text(file, text);
+  }
+  bad = bad || text_options;
   bad = bad || file == nullptr || (do_rewrite && (create || type != nullptr)) ||
         (type != nullptr && !dbf && std::strcmp(type, "native") != 0) || (create && (type == nullptr || columns == nullptr)) ||
         (!create && columns != nullptr) || (!create && type != nullptr && !dbf);
@@ -93,6 +128,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
+                 "       tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME] [--memory] [--keep DIR] FILE\n"
+                 "       tabdump --type txt|csv --create FILE --columns \"NAME TYPE WIDTH DECIMALS,...\" [text options]\n"
                  "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");
     return 2;
   }
