@@ -11,6 +11,7 @@
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
+#include "kernel/runtime/mb.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
@@ -120,8 +121,9 @@ bool read_line(StorageDesc* s) {
       break;
     }
     any = true;
-    const char* p = begin;
-    while (p < end && *p != '\n' && *p != '\r') ++p;
+    const char* p = static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+    if (p == nullptr) p = end;
+    if (const void* cr = std::memchr(begin, '\r', static_cast<size_t>(p - begin))) p = static_cast<const char*>(cr);
     const size_t take = static_cast<size_t>(p - begin);
     const size_t room = n < static_cast<size_t>(kAsciiMaxLine) ? static_cast<size_t>(kAsciiMaxLine) - n : 0;
     const size_t keep = take < room ? take : room;
@@ -132,9 +134,8 @@ bool read_line(StorageDesc* s) {
       point_buffers(o);
     }
     std::memcpy(r->line.data() + n, begin, keep);
-    for (size_t i = n; i < n + keep; ++i) {
-      if (r->line[i] == '\0') r->line[i] = ' ';
-    }
+    for (char* z = r->line.data() + n; (z = static_cast<char*>(std::memchr(z, '\0', r->line.data() + n + keep - z)));)
+      *z++ = ' ';
     n += keep;
     r->at += take;
     if (p == end) continue;
@@ -210,8 +211,23 @@ bool seek_row(StorageDesc* s, int32_t n) {
   return true;
 }
 
+// The kernel's unquoting, in place: a field that begins with a double
+// quote loses it, each doubled quote becomes one, and the text ends at the
+// first single quote.
 void unquote_in_place(char* field) {
-  if (field[0] == '"') str_unquote(field, field, "\"", static_cast<int32_t>(std::strlen(field)) + 1);
+  if (field[0] != '"') return;
+  char* w = field;
+  for (const char* p = field + 1; *p != '\0';) {
+    if (*p == '"') {
+      if (p[1] != '"') break;
+      *w++ = '"';
+      p += 2;
+      continue;
+    }
+    const char* next = mb_char_step(p);
+    while (p < next && *p != '\0') *w++ = *p++;
+  }
+  *w = '\0';
 }
 
 void trim_right(char* field) {

@@ -4,6 +4,7 @@
 #include "kernel/drivers/memtab.h"
 
 #include <new>
+#include <unordered_map>
 
 #include "kernel/mapobjects/mapobj.h"
 #include "kernel/mapobjects/mapstore.h"
@@ -12,9 +13,29 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
+// Row nodes by id: the first node with row values that has the id. Nodes
+// with row values leave the list only through this driver (an object
+// storage unlinks only nodes without them), so the index stays true.
+struct MemTabIdIndex {
+  std::unordered_map<int32_t, MemRowNode*> nodes;
+  bool repeated = false;  // some id was filed twice
+};
+
 namespace {
 
 constexpr int16_t kErrNoMemory = 304;
+
+// The last position looked up, for walks that go on from there; valid
+// while the list has the same ends and length.
+struct PositionCache {
+  const MemRowList* list = nullptr;
+  const MemRowNode* head = nullptr;
+  const MemRowNode* tail = nullptr;
+  int32_t count = 0;
+  int32_t n = 0;
+  MemRowNode* node = nullptr;
+};
+PositionCache g_position;
 
 // A node's values: node->word holds their count.
 Value* values_of(MemRowNode* n) { return static_cast<Value*>(n->values); }
@@ -28,11 +49,18 @@ void free_values(MemRowNode* n) {
   n->word = 0;
 }
 
-MemRowNode* find(MemRowList* list, int32_t id) {
+MemRowNode* scan(MemRowList* list, int32_t id) {
   for (MemRowNode* n = list != nullptr ? list->head : nullptr; n != nullptr; n = n->next) {
     if (n->row == id && n->values != nullptr) return n;
   }
   return nullptr;
+}
+
+MemRowNode* find(MemTabRows* rows, int32_t id) {
+  if (rows == nullptr) return nullptr;
+  if (rows->by_id == nullptr) return scan(rows->list, id);
+  auto it = rows->by_id->nodes.find(id);
+  return it != rows->by_id->nodes.end() ? it->second : nullptr;
 }
 
 void unlink(MemRowList* list, MemRowNode* node) {
@@ -92,8 +120,16 @@ int16_t memtab_find_row(MemRowList* rows, int32_t n, MemRowNode** node) {
 }
 
 int16_t memtab_nth_row(MemRowList* rows, int32_t n, MemRowNode** node) {
+  PositionCache& c = g_position;
   MemRowNode* p = rows != nullptr && n >= 1 ? rows->head : nullptr;
-  for (int32_t i = 1; p != nullptr && i < n; ++i) p = p->next;
+  int32_t i = 1;
+  if (p != nullptr && c.list == rows && c.head == rows->head && c.tail == rows->tail && c.count == rows->count &&
+      c.node != nullptr && c.n <= n) {
+    p = c.node;
+    i = c.n;
+  }
+  for (; p != nullptr && i < n; ++i) p = p->next;
+  if (p != nullptr) c = PositionCache{rows, rows->head, rows->tail, rows->count, n, p};
   if (node != nullptr) *node = p;
   return p != nullptr;
 }
@@ -115,6 +151,7 @@ int16_t memtab_create(StorageDesc* s, FieldDef*) {
   }
   list->users = 1;
   rows->list = list;
+  rows->by_id = new (std::nothrow) MemTabIdIndex;  // without it, look-ups walk the list
   o->rows = rows;
   return 1;
 }
@@ -144,6 +181,15 @@ int16_t memtab_insert_row(StorageDesc* s, int32_t id, FieldDef* fields) {
   }
   node->row = id;
   rows->counter = (rows->counter > id ? rows->counter : id) + 1;
+  if (rows->by_id != nullptr) {
+    try {
+      // The first node of an id wins.
+      if (!rows->by_id->nodes.emplace(id, node).second) rows->by_id->repeated = true;
+    } catch (const std::bad_alloc&) {
+      delete rows->by_id;
+      rows->by_id = nullptr;
+    }
+  }
   MemRowList* list = rows->list;
   if (list->tail != nullptr) list->tail->next = node;
   else list->head = node;
@@ -154,7 +200,7 @@ int16_t memtab_insert_row(StorageDesc* s, int32_t id, FieldDef* fields) {
 
 int16_t memtab_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
   MemTabRows* rows = memtab_rows(s);
-  MemRowNode* node = find(rows != nullptr ? rows->list : nullptr, n);
+  MemRowNode* node = find(rows, n);
   if (node == nullptr) return 0;
   const int32_t count = node->word < s->field_count ? node->word : s->field_count;
   for (int32_t i = 0; i < count; ++i) value_convert_plain(&fields[i].value, &values_of(node)[i]);
@@ -163,7 +209,7 @@ int16_t memtab_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
 
 int16_t memtab_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
   MemTabRows* rows = memtab_rows(s);
-  MemRowNode* node = find(rows != nullptr ? rows->list : nullptr, n);
+  MemRowNode* node = find(rows, n);
   if (node == nullptr) return 0;
   const int32_t count = node->word < s->field_count ? node->word : s->field_count;
   for (int32_t i = 0; i < count; ++i) {
@@ -175,9 +221,16 @@ int16_t memtab_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
 
 int16_t memtab_delete_row(StorageDesc* s, int32_t n) {
   MemTabRows* rows = memtab_rows(s);
-  MemRowNode* node = find(rows != nullptr ? rows->list : nullptr, n);
+  MemRowNode* node = find(rows, n);
   if (node == nullptr) return 1;
   free_values(node);
+  if (rows->by_id != nullptr) {
+    rows->by_id->nodes.erase(n);
+    // The node has no values now: the scan finds the next node of the id.
+    if (rows->by_id->repeated) {
+      if (MemRowNode* next = scan(rows->list, n)) rows->by_id->nodes.emplace(n, next);
+    }
+  }
   if (node->object.type == MAPOBJ_NONE) {
     if (rows->cursor == node) rows->cursor = nullptr;
     unlink(rows->list, node);
@@ -193,6 +246,8 @@ int16_t memtab_close(StorageDesc* s) {
   for (MemRowNode* n = rows->list != nullptr ? rows->list->head : nullptr; n != nullptr; n = n->next) free_values(n);
   // The list goes with its last user (this table or an object storage).
   memlist_release(&rows->list);
+  g_position = PositionCache{};
+  delete rows->by_id;
   delete rows;
   o->rows = nullptr;
   return 1;

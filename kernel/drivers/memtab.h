@@ -13,10 +13,12 @@ struct MemRowNode;
 struct TabTypeDriver;
 
 // The driver's record behind MemoryOptions::rows.
+struct MemTabIdIndex;
 struct MemTabRows {
-  MemRowList* list;    // shared with an in-memory object storage
-  int32_t counter;     // the largest id filed so far, plus one
-  MemRowNode* cursor;  // the cursor's node
+  MemRowList* list;       // shared with an in-memory object storage
+  int32_t counter;        // the largest id filed so far, plus one
+  MemRowNode* cursor;     // the cursor's node
+  MemTabIdIndex* by_id;   // id -> first node with row values
 };
 
 // The row node of row number n: 0 when there is none.

@@ -165,3 +165,23 @@ TEST_F(drivers_memtab, FillAndCloseFreesEverything) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(drivers_memtab, ARepeatedIdReadsTheFirstNodeUntilItIsDeleted) {
+  insert(2, "first", 1);
+  insert(2, "second", 2);
+  ASSERT_EQ(tabtype_read_row(&t_->storage, t_->fields, 2), 1);
+  EXPECT_EQ(t_->fields[1].value.u.i, 1);
+  ASSERT_EQ(tabtype_delete_row(&t_->storage, 2), 1);
+  ASSERT_EQ(tabtype_read_row(&t_->storage, t_->fields, 2), 1);
+  EXPECT_EQ(t_->fields[1].value.u.i, 2);
+  // Positions after the list changed are walked afresh.
+  MemRowNode* n = nullptr;
+  ASSERT_EQ(memtab_nth_row(list(), 1, &n), 1);
+  insert(9, "x", 9);
+  ASSERT_EQ(memtab_nth_row(list(), 2, &n), 1);
+  EXPECT_EQ(n->row, 9);
+}
+
+}  // namespace
