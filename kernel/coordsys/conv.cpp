@@ -5,9 +5,8 @@
 // device pair, whether the device side maps by integer proportion. Each
 // conversion is then one call through a slot. Slots accept in == out.
 //
-// The datum of a device pair is always shifted: telling a shift below half
-// a pixel needs the distance measure of the object geometry, which this
-// layer does not have yet.
+// A device pair skips its datum shift when the shift at the device centre,
+// by either method, is below half a device pixel.
 #include "kernel/coordsys/conv.h"
 
 #include <algorithm>
@@ -16,7 +15,9 @@
 #include <cstring>
 
 #include "kernel/coordsys/datum.h"
+#include "kernel/coordsys/unit.h"
 #include "kernel/coordsys/xform.h"
+#include "kernel/mapobjects/objgeom_dist.h"
 #include "kernel/runtime/num.h"
 
 namespace {
@@ -307,6 +308,33 @@ void setup_linear_device(CoordConv* c) {
   c->dev_to_map_rect = rect_by_corners<lin_dev_to_map_points>;
 }
 
+IntPoint device_centre(const CoordConv* c) {
+  const CoordXform& a = c->side_a;
+  return IntPoint{static_cast<int32_t>(int64_t(a.dev_x) + a.dev_w / 2),
+                  static_cast<int32_t>(int64_t(a.dev_y) + a.dev_h / 2)};
+}
+
+// Step 3 of the set-up: whether the datum shift at the device centre is
+// below half a pixel, through the datum shift (grids included) and through
+// the 7-parameter form alike.
+bool device_shift_below_half_pixel(const CoordConv* c) {
+  const CoordXform& a = c->side_a;
+  const CoordXform& b = c->side_b;
+  const IntPoint centre = device_centre(c);
+  const IntPoint next{num_add_sat(centre.x, 1), centre.y};
+  const double threshold = objops_distance_int(&centre, &next, &a, kUnitMetre, 0, nullptr, 0) / 2;
+  DPoint ll;
+  xform_int_to_lonlat(&centre, &ll, &a, 1);
+  DPoint shifted[2];
+  datum_shift_points(&ll, &a.def.datum, &a.ellipsoid, &shifted[0], &b.def.datum, &b.ellipsoid, 1);
+  datum_shift_7param(&ll, &a.def.datum, &a.ellipsoid, &shifted[1], &b.def.datum, &b.ellipsoid, 1);
+  for (const DPoint& s : shifted) {
+    const double metres = objops_distance(&ll, &s, &a, kUnitMetre, kUnitDegree, 0, nullptr, 0);
+    if (!(metres < threshold)) return false;
+  }
+  return true;
+}
+
 void set_copies(CoordConv* c) {
   c->fwd_points = c->inv_points = c->dev_to_map_points = c->map_to_dev_points = copy_points;
   c->fwd_rect = c->inv_rect = c->dev_to_map_rect = c->map_to_dev_rect = copy_rect;
@@ -325,6 +353,8 @@ void conv_setup(CoordConv* conv, const CoordXform* from, const CoordXform* to) {
   const CoordXform* a = &conv->side_a;
   const CoordXform* b = &conv->side_b;
   if ((a->flags & XFORM_NO_DATUM) || (b->flags & XFORM_NO_DATUM) || datum_equal(&a->def.datum, &b->def.datum))
+    conv->flags |= CONV_SKIP_DATUM;
+  else if (device_pair && device_shift_below_half_pixel(conv))
     conv->flags |= CONV_SKIP_DATUM;
   const int16_t ign = (conv->flags & CONV_SKIP_DATUM) ? 1 : 0;
   if (xform_same_projection(a, b, ign)) conv->flags |= CONV_SKIP_PROJECTION;
@@ -413,53 +443,51 @@ int16_t conv_is_identity(const CoordConv* conv) { return (conv->flags & CONV_IDE
 
 // ---- wrappers -----------------------------------------------------------------
 
-void conv_fwd_int(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->fwd_points(in, nullptr, out, nullptr, c, n);
+// One wrapper: the slot with the input and output forms of its name.
+#define CONV_POINTS(name, slot, In, Out, in_int, in_d, out_int, out_d)   \
+  void name(const In* in, Out* out, const CoordConv* c, int32_t n) {     \
+    c->slot(in_int, in_d, out_int, out_d, c, n);                         \
+  }
+#define CONV_RECT(name, slot, In, Out, in_int, in_d, out_int, out_d) \
+  void name(const In* in, Out* out, const CoordConv* c) { c->slot(in_int, in_d, out_int, out_d, c); }
+#define CONV_FORMS(macro, base, slot, Int, Dbl)                                     \
+  macro(base, slot, Int, Int, in, nullptr, out, nullptr)                            \
+  macro(base##_double, slot, Dbl, Dbl, nullptr, in, nullptr, out)                   \
+  macro(base##_double_to_int, slot, Dbl, Int, nullptr, in, out, nullptr)            \
+  macro(base##_int_to_double, slot, Int, Dbl, in, nullptr, nullptr, out)
+
+CONV_POINTS(conv_fwd_int, fwd_points, IntPoint, IntPoint, in, nullptr, out, nullptr)
+CONV_POINTS(conv_fwd_double, fwd_points, DPoint, DPoint, nullptr, in, nullptr, out)
+CONV_POINTS(conv_fwd_double_to_int, fwd_points, DPoint, IntPoint, nullptr, in, out, nullptr)
+CONV_POINTS(conv_fwd_int_to_double, fwd_points, IntPoint, DPoint, in, nullptr, nullptr, out)
+CONV_POINTS(conv_inv_int, inv_points, IntPoint, IntPoint, in, nullptr, out, nullptr)
+CONV_POINTS(conv_inv_double, inv_points, DPoint, DPoint, nullptr, in, nullptr, out)
+CONV_POINTS(conv_inv_double_to_int, inv_points, DPoint, IntPoint, nullptr, in, out, nullptr)
+CONV_POINTS(conv_inv_int_to_double, inv_points, IntPoint, DPoint, in, nullptr, nullptr, out)
+CONV_RECT(conv_fwd_rect_int, fwd_rect, IntRect, IntRect, in, nullptr, out, nullptr)
+CONV_RECT(conv_fwd_rect_double, fwd_rect, DRect, DRect, nullptr, in, nullptr, out)
+CONV_RECT(conv_fwd_rect_double_to_int, fwd_rect, DRect, IntRect, nullptr, in, out, nullptr)
+CONV_RECT(conv_fwd_rect_int_to_double, fwd_rect, IntRect, DRect, in, nullptr, nullptr, out)
+CONV_RECT(conv_inv_rect_int, inv_rect, IntRect, IntRect, in, nullptr, out, nullptr)
+CONV_RECT(conv_inv_rect_double, inv_rect, DRect, DRect, nullptr, in, nullptr, out)
+CONV_RECT(conv_inv_rect_double_to_int, inv_rect, DRect, IntRect, nullptr, in, out, nullptr)
+CONV_RECT(conv_inv_rect_int_to_double, inv_rect, IntRect, DRect, in, nullptr, nullptr, out)
+CONV_FORMS(CONV_POINTS, conv_device_to_map, dev_to_map_points, IntPoint, DPoint)
+CONV_FORMS(CONV_RECT, conv_device_to_map_rect, dev_to_map_rect, IntRect, DRect)
+CONV_FORMS(CONV_POINTS, conv_map_to_device, map_to_dev_points, IntPoint, DPoint)
+CONV_FORMS(CONV_RECT, conv_map_to_device_rect, map_to_dev_rect, IntRect, DRect)
+#undef CONV_FORMS
+#undef CONV_RECT
+#undef CONV_POINTS
+
+void conv_device_to_map_copied(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
+  if (in != out && n > 0) std::memmove(out, in, sizeof(IntPoint) * static_cast<size_t>(n));
+  c->dev_to_map_points(out, nullptr, out, nullptr, c, n);
 }
-void conv_fwd_double(const DPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->fwd_points(nullptr, in, nullptr, out, c, n);
-}
-void conv_fwd_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->fwd_points(nullptr, in, out, nullptr, c, n);
-}
-void conv_fwd_int_to_double(const IntPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->fwd_points(in, nullptr, nullptr, out, c, n);
-}
-void conv_inv_int(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->inv_points(in, nullptr, out, nullptr, c, n);
-}
-void conv_inv_double(const DPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->inv_points(nullptr, in, nullptr, out, c, n);
-}
-void conv_inv_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->inv_points(nullptr, in, out, nullptr, c, n);
-}
-void conv_inv_int_to_double(const IntPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->inv_points(in, nullptr, nullptr, out, c, n);
-}
-void conv_fwd_rect_int(const IntRect* in, IntRect* out, const CoordConv* c) {
-  c->fwd_rect(in, nullptr, out, nullptr, c);
-}
-void conv_fwd_rect_double(const DRect* in, DRect* out, const CoordConv* c) {
-  c->fwd_rect(nullptr, in, nullptr, out, c);
-}
-void conv_inv_rect_int(const IntRect* in, IntRect* out, const CoordConv* c) {
-  c->inv_rect(in, nullptr, out, nullptr, c);
-}
-void conv_inv_rect_double(const DRect* in, DRect* out, const CoordConv* c) {
-  c->inv_rect(nullptr, in, nullptr, out, c);
-}
-void conv_device_to_map(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->dev_to_map_points(in, nullptr, out, nullptr, c, n);
-}
-void conv_device_to_map_double(const DPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->dev_to_map_points(nullptr, in, nullptr, out, c, n);
-}
-void conv_map_to_device(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
-  c->map_to_dev_points(in, nullptr, out, nullptr, c, n);
-}
-void conv_map_to_device_double(const DPoint* in, DPoint* out, const CoordConv* c, int32_t n) {
-  c->map_to_dev_points(nullptr, in, nullptr, out, c, n);
+
+void conv_device_to_map_rect_copied(const IntRect* in, IntRect* out, const CoordConv* c) {
+  *out = *in;
+  c->dev_to_map_rect(out, nullptr, out, nullptr, c);
 }
 
 void conv_map_to_device_clamped(const IntPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
@@ -470,6 +498,16 @@ void conv_map_to_device_clamped(const IntPoint* in, IntPoint* out, const CoordCo
   }
 }
 
+void conv_map_to_device_double_to_device(const DPoint* in, IntPoint* out, const CoordConv* c, int32_t n) {
+  c->map_to_dev_points(nullptr, in, out, nullptr, c, n);
+  point_array_clamp_device(out, out, n, nullptr, 0);
+}
+
+void conv_map_to_device_rect_double_to_device(const DRect* in, IntRect* out, const CoordConv* c) {
+  IntRect r;
+  c->map_to_dev_rect(nullptr, in, &r, nullptr, c);
+  rect_clamp_device(&r, out, 0);
+}
 namespace {
 double seg_len(const DPoint& a, const DPoint& b) { return std::hypot(b.x - a.x, b.y - a.y); }
 }  // namespace
@@ -530,11 +568,6 @@ void conv_map_rect_to_device_clamped(const IntRect* map, IntRect* out, const Coo
 }
 
 namespace {
-IntPoint device_centre(const CoordConv* c) {
-  const CoordXform& a = c->side_a;
-  return IntPoint{static_cast<int32_t>(int64_t(a.dev_x) + a.dev_w / 2),
-                  static_cast<int32_t>(int64_t(a.dev_y) + a.dev_h / 2)};
-}
 int32_t half_abs(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(std::llabs(v) / 2, INT32_MAX)); }
 }  // namespace
 

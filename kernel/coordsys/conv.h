@@ -44,6 +44,9 @@ int16_t conv_is_linear(const CoordConv* conv);
 int16_t conv_is_identity(const CoordConv* conv);
 
 // ---- wrappers -----------------------------------------------------------------
+// One per slot and per form: int (integer arrays or rectangles), double,
+// double to int (rounded), int to double (integers taken as doubles), device
+// (rounded, then held within the drawable device range).
 void conv_fwd_int(const IntPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
 void conv_fwd_double(const DPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
 void conv_fwd_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
@@ -54,13 +57,34 @@ void conv_inv_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* co
 void conv_inv_int_to_double(const IntPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
 void conv_fwd_rect_int(const IntRect* in, IntRect* out, const CoordConv* conv);
 void conv_fwd_rect_double(const DRect* in, DRect* out, const CoordConv* conv);
+void conv_fwd_rect_double_to_int(const DRect* in, IntRect* out, const CoordConv* conv);
+void conv_fwd_rect_int_to_double(const IntRect* in, DRect* out, const CoordConv* conv);
 void conv_inv_rect_int(const IntRect* in, IntRect* out, const CoordConv* conv);
 void conv_inv_rect_double(const DRect* in, DRect* out, const CoordConv* conv);
+void conv_inv_rect_double_to_int(const DRect* in, IntRect* out, const CoordConv* conv);
+void conv_inv_rect_int_to_double(const IntRect* in, DRect* out, const CoordConv* conv);
 void conv_device_to_map(const IntPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
 void conv_device_to_map_double(const DPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
+void conv_device_to_map_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
+void conv_device_to_map_int_to_double(const IntPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
+// The input copied to the output, then converted there in place.
+void conv_device_to_map_copied(const IntPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
+void conv_device_to_map_rect(const IntRect* in, IntRect* out, const CoordConv* conv);
+void conv_device_to_map_rect_double(const DRect* in, DRect* out, const CoordConv* conv);
+void conv_device_to_map_rect_double_to_int(const DRect* in, IntRect* out, const CoordConv* conv);
+void conv_device_to_map_rect_int_to_double(const IntRect* in, DRect* out, const CoordConv* conv);
+void conv_device_to_map_rect_copied(const IntRect* in, IntRect* out, const CoordConv* conv);
 void conv_map_to_device(const IntPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
 void conv_map_to_device_double(const DPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
+void conv_map_to_device_double_to_int(const DPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
+void conv_map_to_device_double_to_device(const DPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
+void conv_map_to_device_int_to_double(const IntPoint* in, DPoint* out, const CoordConv* conv, int32_t count);
 void conv_map_to_device_clamped(const IntPoint* in, IntPoint* out, const CoordConv* conv, int32_t count);
+void conv_map_to_device_rect(const IntRect* in, IntRect* out, const CoordConv* conv);
+void conv_map_to_device_rect_double(const DRect* in, DRect* out, const CoordConv* conv);
+void conv_map_to_device_rect_double_to_int(const DRect* in, IntRect* out, const CoordConv* conv);
+void conv_map_to_device_rect_double_to_device(const DRect* in, IntRect* out, const CoordConv* conv);
+void conv_map_to_device_rect_int_to_double(const IntRect* in, DRect* out, const CoordConv* conv);
 void conv_int_rect_via(const IntRect* in, IntRect* out, const CoordConv* conv, ConvPointsFn points,
                        ConvRectFn rect);
 void conv_drect_via(DRect* out, const CoordConv* conv, const DRect* in, ConvPointsFn points, ConvRectFn rect);

@@ -16,6 +16,7 @@
 #include "kernel/coordsys/datum.h"
 #include "kernel/coordsys/proj.h"
 #include "kernel/coordsys/unit.h"
+#include "kernel/mapobjects/objgeom_dist.h"
 #include "kernel/runtime/hooks.h"
 #include "kernel/runtime/num.h"
 
@@ -499,20 +500,43 @@ int16_t decimals_for(double step) {
 }
 }  // namespace
 
-// The distance and area formats need the object-geometry distance measure,
-// which this layer does not have yet: they are left as given.
-void xform_precision_at_mode(const CoordXform* xform, const IntPoint* point, NumFormat* coord, NumFormat* /*distance*/,
-                             NumFormat* /*area*/, int16_t /*mode*/) {
-  if (coord == nullptr) return;
+namespace {
+// Significant digits of a distance or area measured in a mode.
+int16_t measure_significant(int16_t mode) { return mode == 1 ? 8 : 4; }
+
+// Decimals and significant digits of a measure v in the format's unit.
+void measure_format(NumFormat* format, double v, int16_t significant) {
+  format->decimals = decimals_for(v);
+  format->significant = v == 0 ? 3 : significant;
+}
+}  // namespace
+
+void xform_precision_at_mode(const CoordXform* xform, const IntPoint* point, NumFormat* coord, NumFormat* distance,
+                             NumFormat* area, int16_t mode) {
   const IntPoint ends[2] = {{point->x, num_add_sat(point->y, -1)}, {point->x, num_add_sat(point->y, 1)}};
-  DPoint xy[2];
-  xform_int_to_xy(ends, xy, xform, 2);
-  for (DPoint& p : xy) unit_convert_point(&p, coord->kind, &p, xform_units(xform), xform);
-  const double h = std::hypot(xy[1].x - xy[0].x, xy[1].y - xy[0].y) / 2;
-  int16_t decimals = decimals_for(h);
-  if (coord->kind == kUnitDegree && decimals < -1) decimals = -1;
-  coord->decimals = decimals;
-  coord->significant = h == 0 ? 3 : 10;
+  if (coord != nullptr) {
+    DPoint xy[2];
+    xform_int_to_xy(ends, xy, xform, 2);
+    for (DPoint& p : xy) unit_convert_point(&p, coord->kind, &p, xform_units(xform), xform);
+    const double h = std::hypot(xy[1].x - xy[0].x, xy[1].y - xy[0].y) / 2;
+    int16_t decimals = decimals_for(h);
+    if (coord->kind == kUnitDegree && decimals < -1) decimals = -1;
+    coord->decimals = decimals;
+    coord->significant = h == 0 ? 3 : 10;
+  }
+  if (distance == nullptr && area == nullptr) return;
+  const double d = objops_distance_int(&ends[0], &ends[1], xform, kUnitMile, mode, nullptr, 0) / 2;
+  const int16_t significant = measure_significant(mode);
+  if (distance != nullptr) {
+    double v;
+    unit_convert(&v, distance->kind, d, kUnitMile);
+    measure_format(distance, v, significant);
+  }
+  if (area != nullptr) {
+    double v;
+    unit_convert(&v, area->kind, d * d, kUnitSqMile);
+    measure_format(area, v, significant);
+  }
 }
 
 void xform_precision_at(const CoordXform* xform, const IntPoint* point, NumFormat* coord, NumFormat* distance,

@@ -124,6 +124,79 @@ TEST(coordsys_conv, NarrowDeviceMapRectangleIsWidened) {
   EXPECT_EQ(conv_device_dx_to_map(25, &c), 10);
 }
 
+TEST(coordsys_conv, DeviceFormsRoundAndHoldTheDeviceRange) {
+  const CoordSysDef d = plane_def();
+  CoordXform map;
+  xform_init_scaled(&map, 0, &d, 1, 1, 0, 0);
+  CoordXform dev;
+  const IntRect device{0, 0, 100, 100};
+  const DRect shown{0, 0, 1000, 1000};  // 10 metres a pixel
+  xform_init_device(&dev, 0, &d, &device, &shown);
+  CoordConv c;
+  conv_setup(&c, &dev, &map);
+  ASSERT_TRUE(conv_is_linear(&c));
+  // Device y runs down: map (500, 500) is the centre, map (1000, 1000) the
+  // top right corner.
+  const IntRect m{500, 500, 1000, 1000};
+  IntRect px;
+  conv_map_to_device_rect(&m, &px, &c);
+  EXPECT_EQ(px.x1, 50);
+  EXPECT_EQ(px.y1, 0);
+  EXPECT_EQ(px.x2, 100);
+  EXPECT_EQ(px.y2, 50);
+  DRect dpx;
+  conv_map_to_device_rect_int_to_double(&m, &dpx, &c);
+  EXPECT_DOUBLE_EQ(dpx.x2, 100);
+  const DPoint far[2] = {{1e7, -1e7}, {505, 505}};
+  IntPoint held[2];
+  conv_map_to_device_double_to_device(far, held, &c, 2);
+  EXPECT_EQ(held[0].x, 12000);  // the drawable device range
+  EXPECT_EQ(held[0].y, 12000);
+  EXPECT_EQ(held[1].x, 51);  // 50.5 rounds away from zero
+  const DRect far_rect{-1e7, -1e7, 1e7, 1e7};
+  IntRect held_rect;
+  conv_map_to_device_rect_double_to_device(&far_rect, &held_rect, &c);
+  EXPECT_EQ(held_rect.x1, -4000);
+  EXPECT_EQ(held_rect.x2, 12000);
+  IntPoint p[1] = {{50, 50}};
+  conv_device_to_map_copied(p, p, &c, 1);
+  EXPECT_EQ(p[0].x, 500);
+  EXPECT_EQ(p[0].y, 500);
+  IntRect back;
+  conv_device_to_map_rect(&px, &back, &c);
+  EXPECT_EQ(back.x1, 500);
+  EXPECT_EQ(back.y2, 1000);
+  DRect fwd;
+  conv_fwd_rect_int_to_double(&px, &fwd, &c);  // device to map: not swapped
+  EXPECT_DOUBLE_EQ(fwd.x1, 500);
+}
+
+TEST(coordsys_conv, DevicePairSkipsAShiftBelowHalfAPixel) {
+  // NAD27 and NAD83 differ by some tens of metres in the middle of the US.
+  CoordSysDef d27, d83;
+  coordsys_default_latlong(&d27);
+  datum_get(62, &d27.datum);
+  coordsys_default_latlong(&d83);
+  datum_get(74, &d83.datum);
+  const CoordXform map = latlong(74, DRect{-180, -90, 180, 90});
+  const IntRect device{0, 0, 100, 100};
+  const struct {
+    DRect shown;
+    bool skip;
+  } cases[] = {
+      {DRect{-100, 35, -90, 45}, true},                // 0.1 degree a pixel: kilometres
+      {DRect{-96.0001, 39.9999, -95.9999, 40.0001}, false},  // centimetres a pixel
+  };
+  for (const auto& k : cases) {
+    CoordXform dev;
+    xform_init_device(&dev, 1, &d27, &device, &k.shown);
+    CoordConv c;
+    conv_setup(&c, &map, &dev);
+    EXPECT_EQ((c.flags & CONV_SKIP_DATUM) != 0, k.skip) << k.shown.x1;
+    EXPECT_FALSE(conv_is_identity(&c));
+  }
+}
+
 TEST(coordsys_conv, NonLinearRectangleIsCentredOnTheConvertedCentre) {
   const CoordXform a = latlong(62, DRect{-180, -90, 180, 90});
   const CoordXform b = latlong(74, DRect{-180, -90, 180, 90});

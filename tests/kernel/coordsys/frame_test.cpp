@@ -130,10 +130,13 @@ TEST(coordsys_frame, LatLongAspectFollowsTheCentreLatitude) {
 }
 
 TEST(coordsys_frame, PrecisionAtAPoint) {
+  // One integer step measures `step` metres on a plane in metres. Distances
+  // are half the two-step length in metres, areas its square in square
+  // metres: 0.0003 m -> 4 decimals, 9e-8 sq m -> 8 decimals.
   const struct {
     double step;
-    int16_t decimals, significant;
-  } cases[] = {{0.0003, 4, 10}, {0.001, 3, 10}, {20, -2, 10}, {0, 50, 3}};
+    int16_t decimals, significant, dist_decimals, area_decimals, measure_significant;
+  } cases[] = {{0.0003, 4, 10, 4, 8, 4}, {0.001, 3, 10, 3, 6, 4}, {20, -2, 10, -2, -3, 4}, {0, 50, 3, 50, 50, 3}};
   for (const auto& c : cases) {
     CoordSysDef d = plane(7);
     CoordXform xf;
@@ -144,12 +147,41 @@ TEST(coordsys_frame, PrecisionAtAPoint) {
     } else {
       xform_init_scaled(&xf, 0, &d, 1 / c.step, 1 / c.step, 0, 0);
     }
-    NumFormat f{7, 0, 0, 0};
+    NumFormat f{7, 0, 0, 0}, dist{7, 0, 0, 0}, area{21, 0, 0, 0};
     const IntPoint p{100, 100};
-    xform_precision_at(&xf, &p, &f, nullptr, nullptr);
+    xform_precision_at(&xf, &p, &f, &dist, &area);
     EXPECT_EQ(f.decimals, c.decimals) << c.step;
     EXPECT_EQ(f.significant, c.significant) << c.step;
+    EXPECT_EQ(dist.decimals, c.dist_decimals) << c.step;
+    EXPECT_EQ(dist.significant, c.measure_significant) << c.step;
+    EXPECT_EQ(area.decimals, c.area_decimals) << c.step;
+    EXPECT_EQ(area.significant, c.measure_significant) << c.step;
   }
+}
+
+TEST(coordsys_frame, PrecisionMeasuresAlongTheSphereAndByMode) {
+  // Lat/long with 1e6 integers per degree: one step at the equator is
+  // 1e-6 degree of a great circle of radius 6 370 997 m, 0.11119 m
+  // (1 decimal); its square 0.012364 sq m (2 decimals).
+  CoordSysDef d;
+  coordsys_default_latlong(&d);
+  datum_get(104, &d.datum);
+  CoordXform xf;
+  xform_init_scaled(&xf, 1, &d, 1e6, 1e6, 0, 0);
+  const IntPoint p{0, 0};
+  NumFormat dist{7, 0, 0, 0}, area{21, 0, 0, 0}, coord{13, 0, 0, 0};
+  xform_precision_at(&xf, &p, &coord, &dist, &area);
+  EXPECT_EQ(coord.decimals, 6);
+  EXPECT_EQ(dist.decimals, 1);
+  EXPECT_EQ(area.decimals, 2);
+  EXPECT_EQ(dist.significant, 4);
+  // Mode 1 (Cartesian where the system allows) carries 8 significant digits;
+  // the coordinates keep 10.
+  xform_precision_at_mode(&xf, &p, &coord, &dist, &area, 1);
+  EXPECT_EQ(dist.significant, 8);
+  EXPECT_EQ(area.significant, 8);
+  EXPECT_EQ(coord.significant, 10);
+  EXPECT_EQ(dist.decimals, 1);
 }
 
 TEST(coordsys_frame, ParamsComeBackAsGiven) {
@@ -191,4 +223,86 @@ TEST(coordsys_frame, SameProjectionIgnoresTheDefinitionAffine) {
   EXPECT_EQ(mode, 1);
   EXPECT_EQ(not_ne, 0);
   EXPECT_EQ(not_ll, 1);
+}
+
+namespace {
+
+// Point operations that leave points alone and count what they were given.
+int32_t g_converted = 0;
+void counting_identity(const DPoint* in, DPoint* out, const CoordXform*, int32_t count) {
+  g_converted += count;
+  for (int32_t i = 0; i < count; ++i) out[i] = in[i];
+}
+
+// An inverse that sends the projected meridian x = 0.5 across the pole.
+void pole_inverse(const DPoint* in, DPoint* out, const CoordXform*, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) out[i] = DPoint{in[i].x == 0.5 ? 180.0 : in[i].x, in[i].y};
+}
+
+CoordXform counting(int type) {
+  CoordSysDef d;
+  coordsys_clear(&d);
+  datum_get(104, &d.datum);
+  d.units = 7;
+  CoordXform xf;
+  xform_init(&xf, type, &d);
+  xf.forward_fn = counting_identity;
+  xf.inverse_fn = counting_identity;
+  return xf;
+}
+
+}  // namespace
+
+TEST(coordsys_frame, RectangleFamiliesSampleTheirPoints) {
+  // Counts from the sampling rules: corners, then the family's pairs.
+  const DRect world{-360, -90, 360, 90};
+  const DRect small{-10, -10, 10, 10};
+  const struct {
+    int type;
+    bool forward;
+    DRect rect;
+    int32_t points;
+  } cases[] = {
+      {10, true, world, 2},     // corners2: the two corners only
+      {7, true, world, 4},      // corners4
+      {12, true, world, 6},     // equator: the corners and the pair on latitude 0
+      {8, true, world, 8},      // cross: the central meridian pair and the equator pair
+      {18, true, world, 6},     // meridian
+      {32, true, world, 9},     // centre: the centre point and both pairs
+      {32, false, small, 9},    // origin_x 0 and equator_y 0 lie inside
+      // azimuthal, step 5 about 0: 143 meridians inside, each with its two
+      // ends and the special latitudes -0.1 and 0.1; those two at both sides.
+      {5, true, world, 4 + 143 * 4 + 4},
+      // step 90: 7 meridians inside, one special latitude (-lat0 = 0).
+      {20, true, world, 4 + 7 * 3 + 2},
+      // swiss: meridians at -180..180 by 90 (k -2..2); the parallels at
+      // +-(90 - |lat0|) = +-90 lie on the edges, not strictly inside.
+      {25, true, world, 4 + 5 * 2},
+  };
+  for (const auto& c : cases) {
+    CoordXform xf = counting(c.type);
+    g_converted = 0;
+    DRect out;
+    if (c.forward)
+      xf.forward_rect_fn(&c.rect, &out, &xf);
+    else
+      xf.inverse_rect_fn(&c.rect, &out, &xf);
+    EXPECT_EQ(g_converted, c.points) << c.type << (c.forward ? " forward" : " inverse");
+  }
+}
+
+TEST(coordsys_frame, ConicInverseAcrossThePoleSpansEveryLongitude) {
+  CoordXform xf = counting(3);
+  xf.inverse_fn = pole_inverse;
+  xf.origin_lon = 0;
+  xf.origin_x = 0.5;
+  xf.equator_y = 0.5;
+  const DRect r{0, 0, 1, 1};
+  DRect out;
+  proj_rect_inv_conic(&r, &out, &xf);
+  expect_rect(out, -360, 0, 360, 1);
+  // Without the projected meridian inside, no point crosses.
+  xf.origin_x = 2;
+  proj_rect_inv_conic(&r, &out, &xf);
+  expect_rect(out, 0, 0, 1, 1);
 }

@@ -191,6 +191,8 @@ TEST_F(coordsys_text, coordsys_reader_errors) {
       {"CoordSys Earth Projection 1, 104, 7", false, {635}},
       {"CoordSys Earth Projection 1, 104 Affine Units \"m\", 1, 2, 3, 2, 4, 6", false, {1357}},
       {"CoordSys Earth Projection 1, 999, 54, 1, 2, 3", false, {890}},
+      {"CoordSys Earth Projection 1, 999, 1e9, 1, 2, 3", false, {890}},
+      {"CoordSys Earth Projection 1, 9999, -1, 1, 2, 3, 0, 0, 0, 0, 0", false, {890}},
       {"CoordSys Earth Projection 1e9, 104", false, {888}},
       {"CoordSys Earth Projection 33, 104", false, {888}},
       {"CoordSys Earth Projection 1, 155", false, {889}},
@@ -289,6 +291,22 @@ TEST_F(coordsys_text, coordsys_number_list) {
   EXPECT_EQ(def.affine[5], 0);
   EXPECT_EQ(used, 10);  // the first missing value counts as used
   EXPECT_EQ(has, 0);
+
+  // Codes that do not fit 16 bits, NaN included, are refused by their own
+  // error, never cast.
+  const struct {
+    double type, datum;
+    int code;
+  } unfit[] = {{NAN, 104, 888}, {-1e300, 104, 888}, {1, NAN, 889}, {1, 70000, 889}};
+  for (const auto& u : unfit) {
+    err_clear();
+    Value x[kCoordSysMaxNumbers] = {};
+    x[0] = num(u.type);
+    x[1] = num(u.datum);
+    EXPECT_EQ(coordsys_from_numbers(x, &type, &def, nullptr, nullptr, nullptr), 0) << u.type << " " << u.datum;
+    EXPECT_EQ(error_codes(), std::vector<int>{u.code}) << u.type << " " << u.datum;
+  }
+  err_clear();
 
   // An invalid type leaves used alone.
   v[0] = num(40);

@@ -1,0 +1,59 @@
+// The stages after intersection: leaving (node topology, renumbering,
+// inheritance), node output with convex hull and DISTANCE, linear output,
+// surface output, islands dissolve, overlay walks, and the primitive count
+// of the face walk.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/ktgeo_types.h"
+#include "geometry/qd_nlst.h"
+
+struct TeChain;
+struct TeRules;
+
+int qd_te_leaving(nlst* chains, TeRules* rules);
+int qd_te_node_ff(nlst* chains, TeRules* rules, int32_t quiet);
+int qd_te_output_intersect_nodes(nlst* nodes, nlst* chains, TeRules* rules);
+int qd_te_output_convex_hull(nlst* chains, TeRules* rules);
+int qd_te_linear_ff(nlst* chains, TeRules* rules, int32_t quiet);
+int qd_te_poly_ff(nlst* chains, TeRules* rules);
+// Dissolves the holes of a polygon in place (result may be null).
+int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
+                           SpatialObject* result);
+// Where points lie among the region chains: 12 outside, 13 inside, 14 on
+// a boundary, 15 on vertices only, -2 not decidable.
+int qd_te_walk_overlay_point(const nlst* chains, int32_t kind, const GeoCoord* points, int32_t n,
+                             int32_t flags, const double* tolerance, int32_t* region);
+
+struct TePrimitiveCounts {
+    int32_t polygons;
+    int32_t paths;
+    int32_t curves;
+    int32_t points;
+    int32_t total;
+};
+int qd_te_count_primitive_types(const SpatialObject* object, TePrimitiveCounts* counts);
+
+// One face of surface output (the polygon list's element).
+struct TePolygon {
+    int32_t id;
+    int32_t count;
+    int32_t start_chain;
+    int32_t island_list;
+    int32_t hole_list;
+    GeoCoord mer[2];
+    double yxmax;
+    int32_t inside;
+    double area;
+    int32_t status;  // 1 closed, 0 unclosed
+    int32_t discard;
+    int32_t spike;
+    int32_t target;
+    int32_t cutter;
+    int32_t lookup_max;
+    int32_t lookup_min;
+    int32_t n_parents;
+    int32_t n_coords;
+    nlst* round_cut;  // int32, owned
+};
