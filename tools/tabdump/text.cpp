@@ -132,7 +132,7 @@ int tabdump_text_create(const char* path, const TextOptions& o, const char* colu
   if (ok) {
     // Rows go in under the delimited-text type (the comma-separated one
     // only creates and describes).
-    tabtype_close(&t->storage, nullptr);
+    tabtype_close(&t->storage, t->fields);
     for (int32_t i = 0; i < n; ++i) value_init(&t->fields[i].value, cols[static_cast<size_t>(i)].value.type, nullptr);
     t->storage.type = TABTYPE_ASCII;
     t->storage.field_count = n;
