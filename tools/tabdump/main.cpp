@@ -15,6 +15,12 @@
 //                                reads that table.
 //   tabdump --type txt|csv --create FILE --columns "..." [same options]
 //                                creates a text file from stdin's rows.
+//   tabdump --index NAME FILE.TAB
+//                                builds the index of a field (not unique)
+//                                and rewrites the definition with it.
+//   tabdump --find NAME KEY FILE.TAB
+//                                the rows holding KEY (read as the field's
+//                                type) by the field's index, one a line.
 //
 //   tabdump --rewrite FILE.TAB   reads the definition alone (no data file is
 //                                opened) and writes it back.
@@ -89,6 +95,8 @@ int main(int argc, char** argv) {
   const char* file = nullptr;
   const char* type = nullptr;
   const char* columns = nullptr;
+  const char* index_field = nullptr;
+  const char* find_key = nullptr;
   bool do_rewrite = false, create = false, bad = false, text_options = false;
   TextOptions text;
   for (int i = 1; i < argc && !bad; ++i) {
@@ -97,6 +105,8 @@ int main(int argc, char** argv) {
     if (a == "--rewrite") do_rewrite = true;
     else if (a == "--create") create = true;
     else if (a == "--type" && more) type = argv[++i];
+    else if (a == "--index" && more) index_field = argv[++i];
+    else if (a == "--find" && i + 2 < argc) index_field = argv[++i], find_key = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
     else if (a == "--delimiter" && more) text.delimiter = std::atoi(argv[++i]), text_options = true;
     else if (a == "--titles") text.titles = text_options = true;
@@ -112,10 +122,11 @@ int main(int argc, char** argv) {
   const bool is_text = type != nullptr ? std::strcmp(type, "txt") == 0 || std::strcmp(type, "csv") == 0
                                        : ext != nullptr && (strcasecmp(ext, ".csv") == 0 || strcasecmp(ext, ".txt") == 0);
   text.csv = type != nullptr ? std::strcmp(type, "csv") == 0 : ext != nullptr && strcasecmp(ext, ".csv") == 0;
-  if (is_text && !do_rewrite && file != nullptr && (text.delimiter < -1 || text.delimiter > 255 ||
-                                                   (create && columns == nullptr) || (!create && columns != nullptr))) {
+  const bool text_road = is_text && !do_rewrite && index_field == nullptr && file != nullptr;
+  if (text_road && (text.delimiter < -1 || text.delimiter > 255 || (create && columns == nullptr) ||
+                    (!create && columns != nullptr))) {
     bad = true;
-  } else if (is_text && !do_rewrite && file != nullptr && !bad) {
+  } else if (text_road && !bad) {
     charset_init_system();
     tables_runtime_start();
     return create ? tabdump_text_create(file, text, columns) : tabdump_text(file, text);
@@ -123,19 +134,24 @@ int main(int argc, char** argv) {
   bad = bad || text_options;
   bad = bad || file == nullptr || (do_rewrite && (create || type != nullptr)) ||
         (type != nullptr && !dbf && std::strcmp(type, "native") != 0) || (create && (type == nullptr || columns == nullptr)) ||
-        (!create && columns != nullptr) || (!create && type != nullptr && !dbf);
+        (!create && columns != nullptr) || (!create && type != nullptr && !dbf) ||
+        (index_field != nullptr && (create || do_rewrite || type != nullptr));
   if (bad) {
     std::fprintf(stderr,
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
                  "       tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME] [--memory] [--keep DIR] FILE\n"
                  "       tabdump --type txt|csv --create FILE --columns \"NAME TYPE WIDTH DECIMALS,...\" [text options]\n"
+                 "       tabdump --index NAME FILE.TAB\n"
+                 "       tabdump --find NAME KEY FILE.TAB\n"
                  "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");
     return 2;
   }
   charset_init_system();
   tables_runtime_start();
   if (do_rewrite) return rewrite(file);
+  if (find_key != nullptr) return tabdump_find(file, index_field, find_key);
+  if (index_field != nullptr) return tabdump_index(file, index_field);
   if (create) return tabdump_create(file, dbf, columns);
   return tabdump_dump(file, dbf);
 }
