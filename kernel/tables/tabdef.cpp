@@ -91,7 +91,7 @@ void typeopts_copy_settings(TypeOptions* dst, const TypeOptions& src) {
       [](auto& o) {
         using T = std::decay_t<decltype(o)>;
         if constexpr (std::is_same_v<T, NativeOptions>) o.state = nullptr;
-        if constexpr (std::is_same_v<T, AsciiOptions>) o.line = o.saved = nullptr, o.mode = 0;
+        if constexpr (std::is_same_v<T, AsciiOptions>) o.line = o.saved = nullptr, o.mode = 0, o.reader = nullptr;
         if constexpr (std::is_same_v<T, SheetOptions>) o.reader = nullptr;
         if constexpr (std::is_same_v<T, AccessOptions>) o.state = nullptr, o.row_map = 0, o.lock_state = 0;
         if constexpr (std::is_same_v<T, MemoryOptions>) o.rows = nullptr;

@@ -75,6 +75,7 @@ struct AsciiOptions {
   uint8_t titles = 0;
   int32_t charset = 0;
   int32_t mode = 0;       // working state: mode of the current access
+  void* reader = nullptr; // working state: the driver's buffered line reader
 };
 
 // Lotus worksheet (2) and Excel workbook (4).

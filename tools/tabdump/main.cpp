@@ -5,6 +5,16 @@
 //   tabdump --create FILE.TAB --type native|dbf --columns "NAME TYPE W D,..."
 //                                creates a table from stdin's rows.
 //
+//   tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME]
+//           [--memory] [--keep DIR] FILE
+//                                describes a delimited-text file (a .csv
+//                                as comma-separated text) and prints its
+//                                columns and rows; --memory passes the rows
+//                                through an in-memory table, --keep DIR
+//                                registers the file as DIR/NAME.TAB and
+//                                reads that table.
+//   tabdump --type txt|csv --create FILE --columns "..." [same options]
+//                                creates a text file from stdin's rows.
 //   tabdump --index NAME FILE.TAB
 //                                builds the index of a field (not unique)
 //                                and rewrites the definition with it.
@@ -18,7 +28,10 @@
 // On failure the error codes of the kernel's error stack are printed to
 // stderr, oldest first, one "error CODE" line each, and the exit code is 1;
 // the file is then left as it was.
+#include <strings.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -31,6 +44,7 @@
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
 #include "tools/tabdump/rows.h"
+#include "tools/tabdump/text.h"
 
 namespace {
 
@@ -83,7 +97,8 @@ int main(int argc, char** argv) {
   const char* columns = nullptr;
   const char* index_field = nullptr;
   const char* find_key = nullptr;
-  bool do_rewrite = false, create = false, bad = false;
+  bool do_rewrite = false, create = false, bad = false, text_options = false;
+  TextOptions text;
   for (int i = 1; i < argc && !bad; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -93,10 +108,30 @@ int main(int argc, char** argv) {
     else if (a == "--index" && more) index_field = argv[++i];
     else if (a == "--find" && i + 2 < argc) index_field = argv[++i], find_key = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
+    else if (a == "--delimiter" && more) text.delimiter = std::atoi(argv[++i]), text_options = true;
+    else if (a == "--titles") text.titles = text_options = true;
+    else if (a == "--charset" && more) text.charset = argv[++i], text_options = true;
+    else if (a == "--memory") text.memory = text_options = true;
+    else if (a == "--keep" && more) text.keep = argv[++i], text_options = true;
     else if (file == nullptr && a.rfind("--", 0) != 0) file = argv[i];
     else bad = true;
   }
   const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
+  // Delimited text: --type txt or csv, or a FILE ending in .csv or .txt.
+  const char* ext = file != nullptr ? std::strrchr(file, '.') : nullptr;
+  const bool is_text = type != nullptr ? std::strcmp(type, "txt") == 0 || std::strcmp(type, "csv") == 0
+                                       : ext != nullptr && (strcasecmp(ext, ".csv") == 0 || strcasecmp(ext, ".txt") == 0);
+  text.csv = type != nullptr ? std::strcmp(type, "csv") == 0 : ext != nullptr && strcasecmp(ext, ".csv") == 0;
+  const bool text_road = is_text && !do_rewrite && index_field == nullptr && file != nullptr;
+  if (text_road && (text.delimiter < -1 || text.delimiter > 255 || (create && columns == nullptr) ||
+                    (!create && columns != nullptr))) {
+    bad = true;
+  } else if (text_road && !bad) {
+    charset_init_system();
+    tables_runtime_start();
+    return create ? tabdump_text_create(file, text, columns) : tabdump_text(file, text);
+  }
+  bad = bad || text_options;
   bad = bad || file == nullptr || (do_rewrite && (create || type != nullptr)) ||
         (type != nullptr && !dbf && std::strcmp(type, "native") != 0) || (create && (type == nullptr || columns == nullptr)) ||
         (!create && columns != nullptr) || (!create && type != nullptr && !dbf) ||
@@ -105,6 +140,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
+                 "       tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME] [--memory] [--keep DIR] FILE\n"
+                 "       tabdump --type txt|csv --create FILE --columns \"NAME TYPE WIDTH DECIMALS,...\" [text options]\n"
                  "       tabdump --index NAME FILE.TAB\n"
                  "       tabdump --find NAME KEY FILE.TAB\n"
                  "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");

@@ -23,6 +23,7 @@
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabdef.h"
 #include "kernel/tables/tabwrite.h"
+#include "kernel/drivers/memtab.h"
 
 namespace {
 
@@ -107,26 +108,78 @@ std::string field_text(const FieldDef& f) {
   }
 }
 
-void print_table(TableDef* t) {
+std::string row_text(const FieldDef* fields, int count) {
+  std::string line;
+  for (int32_t i = 0; i < count; ++i) {
+    if (i > 0) line += '|';
+    line += field_text(fields[i]);
+  }
+  return line;
+}
+
+// Rows 1 to N through an in-memory table: row i filed under id 2(N-i+1),
+// then read back by walking the table's cursor.
+void print_through_memory(TableDef* t) {
+  const int32_t n = t->storage.row_count, count = t->field_count;
+  StorageDesc mem;
+  FieldDef* copy = fieldlist_new(count);
+  bool ok = copy != nullptr;
+  for (int32_t i = 0; ok && i < count; ++i) {
+    copy[i] = t->fields[i];
+    copy[i].index = nullptr;
+    value_init(&copy[i].value, t->fields[i].value.type, nullptr);
+  }
+  ok = ok && tabtype_create(nullptr, nullptr, 0, 0, &mem, TABTYPE_MEMORY, count, copy, nullptr, 0);
+  std::vector<bool> failed(static_cast<size_t>(n) + 1, false);
+  for (int32_t r = 1; ok && r <= n; ++r) {
+    int32_t id = 2 * (n - r + 1);
+    if (!tabtype_read_row(&t->storage, t->fields, r)) {
+      err_clear();
+      failed[static_cast<size_t>(r)] = true;
+      continue;
+    }
+    ok = tabtype_insert_row(&mem, t->fields, &id) != 0;
+  }
+  std::vector<std::string> lines(static_cast<size_t>(n) + 1);
+  if (ok && n > 0 && memtab_cursor_first(&mem)) {
+    int16_t end = 0;
+    while (true) {
+      int32_t id = 0;
+      const int16_t more = memtab_cursor_next(&mem, &id, nullptr, &end);
+      if (id > 0 && tabtype_read_row(&mem, copy, id)) lines[static_cast<size_t>(n - id / 2 + 1)] = row_text(copy, count);
+      if (!more) break;
+    }
+  }
+  for (int32_t r = 1; r <= n; ++r) std::printf("%s\n", ok && !failed[static_cast<size_t>(r)] ? lines[static_cast<size_t>(r)].c_str() : "!");
+  if (copy != nullptr) tabtype_close(&mem, nullptr);
+  fieldlist_free(copy, count);
+}
+
+}  // namespace
+
+std::string tabdump_row_text(const FieldDef* fields, int count) { return row_text(fields, count); }
+
+void tabdump_print_table(TableDef* t, bool memory) {
   for (int32_t i = 0; i < t->field_count; ++i) {
     const FieldDef& f = t->fields[i];
     std::printf("%s %s %d %d\n", f.name, type_word(f.value.type).c_str(), f.width, f.decimals);
   }
   std::printf("--\n");
+  if (memory) {
+    print_through_memory(t);
+    return;
+  }
   for (int32_t n = 1; n <= t->storage.row_count; ++n) {
     if (!tabtype_read_row(&t->storage, t->fields, n)) {
       err_clear();
       std::printf("!\n");
       continue;
     }
-    std::string line;
-    for (int32_t i = 0; i < t->field_count; ++i) {
-      if (i > 0) line += '|';
-      line += field_text(t->fields[i]);
-    }
-    std::printf("%s\n", line.c_str());
+    std::printf("%s\n", row_text(t->fields, t->field_count).c_str());
   }
 }
+
+namespace {
 
 // ---- reading rows ----------------------------------------------------------
 
@@ -226,6 +279,30 @@ bool parse_columns(const char* text, std::vector<FieldDef>* out) {
 
 }  // namespace
 
+bool tabdump_parse_columns(const char* text, std::vector<FieldDef>* out) { return parse_columns(text, out); }
+
+bool tabdump_set_row(FieldDef* fields, int count, const std::string& line) {
+  const std::vector<std::string> parts = split(line);
+  if (static_cast<int>(parts.size()) != count) return false;
+  for (int i = 0; i < count; ++i) {
+    if (!set_field(&fields[i], parts[static_cast<size_t>(i)])) return false;
+  }
+  return true;
+}
+
+bool tabdump_insert_stdin(TableDef* t) {
+  std::string line;
+  int32_t row = 0;
+  bool ok = true;
+  while (ok && std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ok = tabdump_set_row(t->fields, t->field_count, line);
+    if (!ok) std::fprintf(stderr, "tabdump: bad row %d\n", row + 1);
+    ok = ok && tabtype_insert_row(&t->storage, t->fields, &row);
+  }
+  return ok;
+}
+
 int tabdump_fail() {
   const int n = err_count() < kErrMaxEntries ? err_count() : kErrMaxEntries;
   for (int i = 0; i < n; ++i) {
@@ -262,7 +339,7 @@ int tabdump_dump(const char* path, bool dbf) {
     tabdef_free(t);
     return tabdump_fail();
   }
-  print_table(t);
+  tabdump_print_table(t, false);
   tabtype_end_access(&t->storage);
   tabdef_free(t);
   return 0;
@@ -295,16 +372,7 @@ int tabdump_create(const char* path, bool dbf, const char* columns) {
   t->def_file = file_register_nocheck(path, 1);
   bool ok = t->def_file > 0 && tabfile_write(t, nullptr, nullptr, nullptr) &&
             tabtype_begin_access(t, &t->storage, 2);
-  std::string line;
-  int32_t row = 0;
-  while (ok && std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::vector<std::string> parts = split(line);
-    ok = static_cast<int32_t>(parts.size()) == n;
-    for (int32_t i = 0; ok && i < n; ++i) ok = set_field(&t->fields[i], parts[static_cast<size_t>(i)]);
-    if (!ok) std::fprintf(stderr, "tabdump: bad row %d\n", row + 1);
-    ok = ok && tabtype_insert_row(&t->storage, t->fields, &row);
-  }
+  ok = ok && tabdump_insert_stdin(t);
   if (t->storage.nesting > 0 && !tabtype_end_access(&t->storage)) ok = false;
   tabdef_free(t);
   return ok ? 0 : tabdump_fail();

@@ -6,6 +6,19 @@
 int tabdump_dump(const char* path, bool dbf);
 // tabdump --create FILE.TAB --type native|dbf --columns "NAME TYPE WIDTH DECIMALS,..."
 int tabdump_create(const char* path, bool dbf, const char* columns);
+struct TableDef;
+struct FieldDef;
+#include <string>
+#include <vector>
+// The rows of an open table under its column lines; with memory the rows
+// pass through an in-memory table first.
+void tabdump_print_table(TableDef* t, bool memory);
+// One row in the output form, and stdin's rows into the fields.
+std::string tabdump_row_text(const FieldDef* fields, int count);
+bool tabdump_parse_columns(const char* text, std::vector<FieldDef>* out);
+bool tabdump_set_row(FieldDef* fields, int count, const std::string& line);
+// Inserts stdin's rows (output form) into the open table.
+bool tabdump_insert_stdin(TableDef* t);
 // The error lines of the kernel's error stack on stderr; answers 1.
 int tabdump_fail();
 // tabdump --index NAME FILE.TAB: builds the field's index (not unique).

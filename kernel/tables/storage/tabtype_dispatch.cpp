@@ -4,6 +4,8 @@
 // more precise error stays the one reported.
 #include <cstring>
 
+#include "kernel/drivers/ascii_text.h"
+#include "kernel/drivers/memtab.h"
 #include "kernel/drivers/xls.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -37,6 +39,8 @@ struct DispatchState {
     slots[TABTYPE_NATIVE] = &kNativeDriver;
     slots[TABTYPE_ODBC] = &kOdbcDriver;
     slots[TABTYPE_FME] = &kNativeDriver;  // the scratch type forwards to the native driver
+    slots[TABTYPE_ASCII] = ascii_driver();
+    slots[TABTYPE_MEMORY] = memtab_driver();
   }
 };
 DispatchState g_dispatch;
@@ -45,7 +49,9 @@ void push_once(int16_t code) {
   if (err_count() == 0) err_push(4, code, nullptr, nullptr);
 }
 
-bool no_data_file(int32_t type) { return type == TABTYPE_NONE || type == TABTYPE_ACCESS || type == TABTYPE_ODBC; }
+bool no_data_file(int32_t type) {
+  return type == TABTYPE_NONE || type == TABTYPE_ACCESS || type == TABTYPE_ODBC || type == TABTYPE_MEMORY;
+}
 
 void free_values(FieldDef* fields, int32_t count) {
   for (int32_t i = 0; fields != nullptr && i < count; ++i) value_free(&fields[i].value);
@@ -378,11 +384,7 @@ int16_t tabtype_delete_row(StorageDesc* s, int32_t n) {
 int16_t tabtype_batch_begin(StorageDesc* s) {
   const TabTypeDriver* d = tabtype_driver(s->type);
   switch (s->type) {
-    case TABTYPE_WKS: case TABTYPE_XLS: return d->batch_begin != nullptr && d->batch_begin(s);
-    case TABTYPE_ASCII:
-      if (s->data_file <= 0 || file_open_text(s->data_file, 1, nullptr) < 0) return 0;
-      s->held_open = 1;
-      return 1;
+    case TABTYPE_WKS: case TABTYPE_XLS: case TABTYPE_ASCII: return d->batch_begin != nullptr && d->batch_begin(s);
     default: return 1;
   }
 }
@@ -390,12 +392,7 @@ int16_t tabtype_batch_begin(StorageDesc* s) {
 int16_t tabtype_batch_end(StorageDesc* s) {
   const TabTypeDriver* d = tabtype_driver(s->type);
   switch (s->type) {
-    case TABTYPE_WKS: case TABTYPE_XLS: return d->batch_end != nullptr && d->batch_end(s);
-    case TABTYPE_ASCII:
-      if (!s->held_open) return 0;
-      file_release_text(s->data_file);
-      s->held_open = 0;
-      return 1;
+    case TABTYPE_WKS: case TABTYPE_XLS: case TABTYPE_ASCII: return d->batch_end != nullptr && d->batch_end(s);
     default: return 1;
   }
 }

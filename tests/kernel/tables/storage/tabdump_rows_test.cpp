@@ -166,3 +166,48 @@ TEST_F(tabdump_rows, TooManyColumnsLeaveNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Delimited text: described, dumped, passed through an in-memory table,
+// registered, created.
+TEST_F(tabdump_rows, DelimitedTextAndCsv) {
+  const std::string kDump =
+      "_COL1 Integer 5 0\n_COL2 Char 3 0\n_COL3 Char 3 0\n_COL4 Char 1 0\n--\n1|007|12|x\n40000||2.5|\n";
+  put("t1.csv", "1,007,\"12\",x\n40000,,2.5,\n");
+  put("t1.txt", "1\t007\t\"12\"\tx\n40000\t\t2.5\t\n");
+  const struct {
+    std::string args;
+  } kRuns[] = {{"--type csv " + q("t1.csv")}, {q("t1.csv")}, {"--type txt " + q("t1.txt")},
+               {"--type csv --memory " + q("t1.csv")}, {"--type txt --memory " + q("t1.txt")}};
+  for (const auto& run : kRuns) {
+    const DumpRun r = tabdump(run.args);
+    EXPECT_EQ(r.exit_code, 0) << run.args << r.err;
+    EXPECT_EQ(r.out, kDump) << run.args;
+  }
+  mkdir(path("D").c_str(), 0755);
+  const DumpRun kept = tabdump("--keep " + q("D") + " " + q("t1.csv"));
+  EXPECT_EQ(kept.exit_code, 0) << kept.err;
+  EXPECT_NE(kept.out.find("--\n1|007|12|x\n40000||2.5|\n"), std::string::npos) << kept.out;
+  EXPECT_FALSE(read("D/t1.TAB").empty());
+
+  std::string wide;
+  for (int i = 0; i < 251; ++i) wide += i ? ",1" : "1";
+  put("w.csv", wide + "\n");
+  const DumpRun w = tabdump(q("w.csv"));
+  EXPECT_EQ(w.exit_code, 1);
+  EXPECT_EQ(w.err, "error 877\n");
+  EXPECT_EQ(w.out, "");
+}
+
+TEST_F(tabdump_rows, CreatesCsvWithTitlesAndReadsItBack) {
+  const DumpRun c = tabdump("--type csv --create " + q("t.csv") + " --titles --columns \"NAME Char 20 0,COUNT Integer 11 0\"",
+                            "He said \"hi\"|3\na\\r\\nb|4\n");
+  ASSERT_EQ(c.exit_code, 0) << c.err;
+  EXPECT_EQ(read("t.csv"), "\"NAME\",\"COUNT\"\n\"He said \"\"hi\"\"\",3\n\"a  b\",4\n");
+  const DumpRun r = tabdump("--type csv --titles " + q("t.csv"));
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("--\nHe said \"hi\"|3\na  b|4\n"), std::string::npos) << r.out;
+}
+
+}  // namespace
