@@ -19,6 +19,7 @@
 #include "kernel/coordsys/grids.h"
 #include "tests/kernel/coordsys/datum_side.h"
 #include "kernel/runtime/file.h"
+#include "tests/kernel/coordsys/run_tool.h"
 #include "kernel/runtime/path.h"
 #include "tests/kernel/coordsys/grid_writers.h"
 
@@ -302,22 +303,12 @@ TEST_F(grid_jgd, FailedLoadSetsTriedFlag) {
 
 using grid_csconv = GridDir;
 
-std::string run(const std::string& command, int* status) {
-  std::string out;
-  FILE* f = popen((command + " 2>&1").c_str(), "r");
-  char buf[512];
-  while (f != nullptr && std::fgets(buf, sizeof buf, f)) out += buf;
-  const int rc = f != nullptr ? pclose(f) : -1;
-  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
-}
-
 TEST_F(grid_csconv, ConvWithGrid) {
   const NadconFixture f = nadcon_linear_fixture();
   write_nadcon_area("CONUS", f);
   const std::string csconv = CSCONV_PATH;
   int rc = 0;
-  std::string out = run("echo '-97.3 33.1' | " + csconv +
+  std::string out = run_tool("echo '-97.3 33.1' | " + csconv +
                             " conv --grid nadcon 'CoordSys Earth Projection 1, 62' 'CoordSys Earth Projection 1, 74'",
                         &rc);
   EXPECT_EQ(rc, 0);
@@ -330,7 +321,7 @@ TEST_F(grid_csconv, ConvWithGrid) {
   const double t[3] = {-165.5, -58.25, 318.75};
   write_ntf_grid(kNtfGridFile, kNtfMinLon, kNtfMinLat, kNtfMaxLon, kNtfMaxLat, 0.1, 0.1,
                  [&](int, int, double* o) { std::memcpy(o, t, sizeof t); });
-  out = run("echo '2.35 48.85' | " + csconv +
+  out = run_tool("echo '2.35 48.85' | " + csconv +
                 " conv --grid ntf 'CoordSys Earth Projection 1, 104' 'CoordSys Earth Projection 1, 107'",
             &rc);
   EXPECT_EQ(rc, 0);
@@ -347,12 +338,12 @@ TEST_F(grid_csconv, ConvWithGrid) {
   EXPECT_NEAR(y, want2.y, 1e-12);
 
   write_nadcon_area("CONUS", f, NadconBreak::StepZero);
-  out = run("echo '-97.3 33.1' | " + csconv +
+  out = run_tool("echo '-97.3 33.1' | " + csconv +
                 " conv --grid nadcon 'CoordSys Earth Projection 1, 62' 'CoordSys Earth Projection 1, 74'",
             &rc);
   EXPECT_EQ(rc, 3);
   EXPECT_EQ(out, "grid not opened\n");
-  out = run(csconv + " conv --grid jgd 'CoordSys Earth Projection 1, 62' 'CoordSys Earth Projection 1, 74'", &rc);
+  out = run_tool(csconv + " conv --grid jgd 'CoordSys Earth Projection 1, 62' 'CoordSys Earth Projection 1, 74'", &rc);
   EXPECT_EQ(rc, 3);
 }
 
