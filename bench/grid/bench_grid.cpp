@@ -18,6 +18,7 @@
 #include "kernel/coordsys/grids.h"
 #include "kernel/coordsys/projlist.h"
 #include "kernel/runtime/file.h"
+#include "tests/kernel/coordsys/datum_side.h"
 #include "tests/kernel/coordsys/grid_writers.h"
 
 namespace {
@@ -69,12 +70,9 @@ int main() {
   std::vector<DPoint> in(n), out(n);
   for (int i = 0; i < n; ++i) in[i] = DPoint{-99.9 + 9.7 * (i % 512) / 512.0, 30.1 + 5.7 * (i / 512) / 512.0};
   const DatumGrid handle{g, nadcon_shift_forward, nadcon_shift_inverse};
-  DatumDef a, b;
-  datum_get(62, &a);
-  datum_get(74, &b);
-  EllipsoidParams ea, eb;
-  ellipsoid_params(a.ellipsoid, &ea);
-  ellipsoid_params(b.ellipsoid, &eb);
+  const Side sa = side(62), sb = side(74);
+  const DatumDef &a = sa.datum, &b = sb.datum;
+  const EllipsoidParams &ea = sa.ell, &eb = sb.ell;
   datum_set_grid(DATUM_GRID_NADCON, &handle);
   const double grid = best_seconds([&] { datum_shift_points(in.data(), &a, &ea, out.data(), &b, &eb, n); });
   datum_set_grid(DATUM_GRID_NADCON, nullptr);
