@@ -116,7 +116,9 @@ int main(int argc, char** argv) {
     if (!read_clause(&xf, argv[2], true)) return 1;
     char name[256];
     int32_t code = -1;
-    if (!coordsys_find_name(&xf, name, sizeof name, &code)) return 1;
+    const int16_t found = coordsys_find_name(&xf, name, sizeof name, &code);
+    projlist_close_file();
+    if (!found) return 1;
     std::printf("%s\t%d\n", name, code);
     return 0;
   }
