@@ -17,3 +17,13 @@ struct FuzzBytes {
     return v;
   }
 };
+
+#include <cstdio>
+
+// Writes the bytes as a whole file; false when it cannot be made.
+inline bool fuzz_put_file(const char* path, const void* data, size_t size) {
+  FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}

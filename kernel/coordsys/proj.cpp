@@ -4,14 +4,15 @@
 //
 // Every projection has the same shape: an initialiser that fills the
 // transform's constants, a scale factor, forward and inverse point
-// operations and a rectangle family. Until the projection library supplies
-// the point operations of types 2 to 32, those types run the lat/long ones.
+// operations and a rectangle family. The projection library in proj/
+// supplies the operations of types 2 to 32.
 #include "kernel/coordsys/proj.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "kernel/coordsys/proj/proj_lib.h"
 #include "kernel/coordsys/unit.h"
 #include "kernel/coordsys/xform.h"
 
@@ -33,52 +34,45 @@ struct ProjRow {
 // Non-earth: the geographic side is a plane measured in degrees.
 void nonearth_init(CoordXform*) {}
 
-// Until the projection library provides them, types 2..32 keep only their
-// origin longitude.
-void standin_init(CoordXform* xf) { proj_latlong_init(xf); }
-
 constexpr ProjRow kLatLongRow = {proj_latlong_init, proj_latlong_scale, proj_latlong_forward, proj_latlong_inverse,
                                  CORNERS2, 0, B_LATLONG};
 
-#define STANDIN(family, span, bounds) \
-  {standin_init, proj_latlong_scale, proj_latlong_forward, proj_latlong_inverse, family, span, bounds}
 
 const ProjRow kProjTable[33] = {
     {nonearth_init, proj_unit_scale, proj_nonearth_forward, proj_nonearth_inverse, CORNERS2, 0, B_PLANE},  // 0
     kLatLongRow,                          // 1
-    STANDIN(CORNERS2, 0, B_WORLD),        // 2 cylindrical equal-area
-    STANDIN(CONIC, 0, B_MERCATOR),        // 3 Lambert conformal conic
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 4 Lambert azimuthal equal-area
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 5 azimuthal equidistant
-    STANDIN(CONIC, 0, B_WORLD),           // 6 equidistant conic
-    STANDIN(CORNERS4, 0, B_WORLD),        // 7 Hotine oblique Mercator
-    STANDIN(CROSS, 0, B_TM),              // 8 transverse Mercator
-    STANDIN(CONIC, 0, B_WORLD),           // 9 Albers
-    STANDIN(CORNERS2, 0, B_MERCATOR),     // 10 Mercator
-    STANDIN(CORNERS2, 0, B_WORLD),        // 11 Miller
-    STANDIN(EQUATOR, 0, B_WORLD),         // 12 Robinson
-    STANDIN(EQUATOR, 0, B_WORLD),         // 13 Mollweide
-    STANDIN(EQUATOR, 0, B_WORLD),         // 14 Eckert IV
-    STANDIN(EQUATOR, 0, B_WORLD),         // 15 Eckert VI
-    STANDIN(EQUATOR, 0, B_WORLD),         // 16 sinusoidal
-    STANDIN(CORNERS2, 0, B_WORLD),        // 17 Gall
-    STANDIN(MERIDIAN, 0, B_WORLD),        // 18 New Zealand map grid
-    STANDIN(CONIC, 0, B_MERCATOR),        // 19 Lambert conformal conic, turned grid
-    STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 20 stereographic
-    STANDIN(CROSS, 0, B_TM),              // 21 transverse Mercator, local grid 1
-    STANDIN(CROSS, 0, B_TM),              // 22 local grid 2
-    STANDIN(CROSS, 0, B_TM),              // 23 local grid 3
-    STANDIN(CROSS, 0, B_TM),              // 24 transverse Mercator by the Krueger series
-    STANDIN(SWISS, 90, B_SWISS),          // 25 Swiss oblique Mercator
-    STANDIN(CORNERS2, 0, B_MERCATOR),     // 26 Mercator with a standard parallel
-    STANDIN(AZIMUTHAL, 90, B_WORLD),      // 27 polyconic
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 28 azimuthal equidistant
-    STANDIN(AZIMUTHAL, 5, B_WORLD),       // 29 Lambert azimuthal equal-area
-    STANDIN(CROSS, 90, B_WORLD),          // 30 Cassini-Soldner
-    STANDIN(AZIMUTHAL, 90, B_CENTRED),    // 31 double stereographic
-    STANDIN(CENTRE, 90, B_WORLD),         // 32 Krovak
+    {proj_cyleqa_init, proj_cyleqa_scale, proj_cyleqa_forward, proj_cyleqa_inverse, CORNERS2, 0, B_WORLD},  // 2 cylindrical equal-area
+    {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 3 Lambert conformal conic
+    {proj_lambert_azimuthal_init, proj_lambert_azimuthal_scale, proj_lambert_azimuthal_forward, proj_lambert_azimuthal_inverse, AZIMUTHAL, 5, B_WORLD},  // 4 Lambert azimuthal equal-area
+    {proj_azimuthal_equidistant_init, proj_unit_scale, proj_azimuthal_equidistant_forward, proj_azimuthal_equidistant_inverse, AZIMUTHAL, 5, B_WORLD},  // 5 azimuthal equidistant
+    {proj_equidistant_conic_init, proj_equidistant_conic_scale, proj_equidistant_conic_forward, proj_equidistant_conic_inverse, CONIC, 0, B_WORLD},  // 6 equidistant conic
+    {proj_hotine_init, proj_hotine_scale, proj_hotine_forward, proj_hotine_inverse, CORNERS4, 0, B_WORLD},  // 7 Hotine oblique Mercator
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 8 transverse Mercator
+    {proj_albers_init, proj_albers_scale, proj_albers_forward, proj_albers_inverse, CONIC, 0, B_WORLD},  // 9 Albers
+    {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 10 Mercator
+    {proj_miller_init, proj_latlong_scale, proj_miller_forward, proj_miller_inverse, CORNERS2, 0, B_WORLD},  // 11 Miller
+    {proj_robinson_init, proj_robinson_scale, proj_robinson_forward, proj_robinson_inverse, EQUATOR, 0, B_WORLD},  // 12 Robinson
+    {proj_mollweide_init, proj_mollweide_scale, proj_mollweide_forward, proj_mollweide_inverse, EQUATOR, 0, B_WORLD},  // 13 Mollweide
+    {proj_eckert4_init, proj_eckert4_scale, proj_eckert4_forward, proj_eckert4_inverse, EQUATOR, 0, B_WORLD},  // 14 Eckert IV
+    {proj_eckert6_init, proj_eckert6_scale, proj_eckert6_forward, proj_eckert6_inverse, EQUATOR, 0, B_WORLD},  // 15 Eckert VI
+    {proj_sinusoidal_init, proj_unit_scale, proj_sinusoidal_forward, proj_sinusoidal_inverse, EQUATOR, 0, B_WORLD},  // 16 sinusoidal
+    {proj_gall_init, proj_gall_scale, proj_gall_forward, proj_gall_inverse, CORNERS2, 0, B_WORLD},  // 17 Gall
+    {proj_nzmg_init, proj_nzmg_scale, proj_nzmg_forward, proj_nzmg_inverse, MERIDIAN, 0, B_WORLD},  // 18 New Zealand map grid
+    {proj_lcc_init, proj_lcc_scale, proj_lcc_forward, proj_lcc_inverse, CONIC, 0, B_MERCATOR},  // 19 Lambert conformal conic, turned grid
+    {proj_stereographic_init, proj_stereographic_scale, proj_stereographic_forward, proj_stereographic_inverse, AZIMUTHAL, 90, B_CENTRED},  // 20 stereographic
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 21 transverse Mercator, local grid 1
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 22 local grid 2
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 23 local grid 3
+    {proj_tm_init, proj_tm_scale, proj_tm_forward, proj_tm_inverse, CROSS, 0, B_TM},  // 24 transverse Mercator by the Krueger series
+    {proj_swiss_init, proj_swiss_scale, proj_swiss_forward, proj_swiss_inverse, SWISS, 90, B_SWISS},  // 25 Swiss oblique Mercator
+    {proj_mercator_init, proj_mercator_scale, proj_mercator_forward, proj_mercator_inverse, CORNERS2, 0, B_MERCATOR},  // 26 Mercator with a standard parallel
+    {proj_polyconic_init, proj_unit_scale, proj_polyconic_forward, proj_polyconic_inverse, AZIMUTHAL, 90, B_WORLD},  // 27 polyconic
+    {proj_azimuthal_equidistant_init, proj_unit_scale, proj_azimuthal_equidistant_forward, proj_azimuthal_equidistant_inverse, AZIMUTHAL, 5, B_WORLD},  // 28 azimuthal equidistant
+    {proj_lambert_azimuthal_init, proj_lambert_azimuthal_scale, proj_lambert_azimuthal_forward, proj_lambert_azimuthal_inverse, AZIMUTHAL, 5, B_WORLD},  // 29 Lambert azimuthal equal-area
+    {proj_cassini_init, proj_unit_scale, proj_cassini_forward, proj_cassini_inverse, CROSS, 90, B_WORLD},  // 30 Cassini-Soldner
+    {proj_double_stereo_init, proj_double_stereo_scale, proj_double_stereo_forward, proj_double_stereo_inverse, AZIMUTHAL, 90, B_CENTRED},  // 31 double stereographic
+    {proj_krovak_init, proj_krovak_scale, proj_krovak_forward, proj_krovak_inverse, CENTRE, 90, B_WORLD},  // 32 Krovak
 };
-#undef STANDIN
 
 const ProjRow& row_of(int32_t type) { return type >= 0 && type <= 32 ? kProjTable[type] : kProjTable[1]; }
 

@@ -4,8 +4,7 @@
 // rectangle's edges into a bounding rectangle on the other side.
 //
 // Types 2 to 32 keep their own rectangle family, sampling step and bounds
-// class; their point operations are the lat/long ones until the projection
-// library supplies them.
+// class; their operations come from the projection library in proj/.
 #pragma once
 #include <cstdint>
 

@@ -71,7 +71,14 @@ int32_t util_color_closeness(uint32_t a, uint32_t b) {
   return 1000 - (dr * dr + dg * dg + db * db) * 1000 / 195075;
 }
 
+namespace {
+UtilTickSource g_tick_source = nullptr;
+}  // namespace
+
+void util_test_set_ticks(UtilTickSource source) { g_tick_source = source; }
+
 uint32_t util_ticks() {
+  if (g_tick_source != nullptr) return g_tick_source();
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t hundredths = static_cast<uint64_t>(ts.tv_sec) * 100 + static_cast<uint64_t>(ts.tv_nsec) / 10000000;

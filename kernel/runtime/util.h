@@ -18,6 +18,10 @@ uint16_t util_crc16(const void* bytes, int64_t count);
 int32_t util_color_closeness(uint32_t a, uint32_t b);
 // Monotonic ticks in hundredths of a second.
 uint32_t util_ticks();
+// Test seam: a function that gives the ticks instead of the clock; null
+// restores the clock.
+using UtilTickSource = uint32_t (*)();
+void util_test_set_ticks(UtilTickSource source);
 uint32_t util_double_click_time();
 void util_wait(uint32_t hundredths);
 // 0 to n-1; 0 for n <= 0.

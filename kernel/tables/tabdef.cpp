@@ -14,7 +14,8 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/tables/lang/names.h"
 #include "kernel/tables/lang/walker.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
+#include "kernel/tables/viewcursor.h"
 #include "kernel/tables/tabtype.h"
 
 namespace {
@@ -130,7 +131,7 @@ void fieldlist_free(FieldDef* fields, int32_t count) {
   if (fields == nullptr) return;
   for (int32_t i = 0; i < count; ++i) {
     value_free(&fields[i].value);
-    if (fields[i].index != nullptr) index_desc_free(fields[i].index);
+    if (fields[i].index != nullptr) field_index_release(fields[i].index);
     fields[i].index = nullptr;
   }
   mem_free(&fields);
@@ -152,8 +153,7 @@ void tabdef_free(TableDef* t) {
   for (void* s : t->side) kernel_hook_release_entry(s);
   t->side.clear();
   if (t->index != nullptr) {
-    if (t->storage.nesting == 1) t->index->discard = 1;
-    index_file_close_free(t->index);
+    index_close(t->index);
   }
   if (t->entry != nullptr) open_table_free(t->entry);
   if (t->def_file > 0) file_unregister(t->def_file);
@@ -336,6 +336,7 @@ void open_table_free(OpenTable* e) {
   if (e == nullptr) return;
   open_table_list_remove(e);
   for (ColumnDesc& c : e->columns) column_free(&c);
+  view_rowmap_free(e);
   for (TableDef* t : e->bases) {
     if (t->entry == e) t->entry = nullptr;
   }

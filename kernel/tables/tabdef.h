@@ -20,7 +20,7 @@
 #include "kernel/mapobjects/mapstore.h"
 
 struct IndexFile;
-struct IndexDesc;
+struct FieldIndex;
 struct OpenTable;
 struct TableCache;
 
@@ -151,7 +151,7 @@ struct FieldDef {
   char name[kTableNameSize];
   uint8_t width;
   uint8_t decimals;
-  IndexDesc* index;  // or null
+  FieldIndex* index;  // or null
   Value value;       // its type code is the field's type
   int16_t read_only;
   int16_t autokey;
@@ -212,6 +212,11 @@ struct OpenTable {
   uint8_t hidden = 0;
   int16_t settings[6] = {};
   int32_t context_value = 0;
+  // The view cursor and the row map of a kind-3 view.
+  int32_t current_row = 0;
+  int32_t designated_base = 0;  // 1-based, 0: the last
+  int16_t join_mode = 0;
+  struct ViewRowMap* row_map = nullptr;
 };
 
 // The file components of a table.

@@ -13,7 +13,8 @@
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/path.h"
 #include "kernel/tables/lang/lexer.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/fieldbuild.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/tabdef.h"
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
@@ -123,7 +124,7 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
   const bool had_index = t->index != nullptr;
   if (had_index) {
     t->index->delete_at_close = 1;
-    index_file_close_free(t->index);
+    index_close(t->index);
     t->index = nullptr;
   }
   std::string stmt = kernel_string(6248);
@@ -149,10 +150,6 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
     }
   }
   if (result && had_index) {
-    t->index = index_file_new();
-    char ind[kPathSize];
-    path_with_extension(ind, def_path, 7);
-    t->index->file = file_register_nocheck(ind, 7);
     if (!tabtype_open(data_path, 0, &t->storage, t->storage.type, &t->field_count, &t->fields)) {
       result = 0;
     } else {
@@ -160,7 +157,8 @@ int16_t tabtypes_reregister_if_stale(const char* data_path, const char* def_path
         if (old_fields[i].index == nullptr) continue;
         for (int32_t j = 0; j < t->field_count; ++j) {
           if (mb_str_equal_nocase(t->fields[j].name, old_fields[i].name)) {
-            result = index_get_for_field(t->index, &t->fields[j], j);
+            result = index_get_for_field(t, j, static_cast<int16_t>(old_fields[i].index->unique), nullptr,
+                                         nullptr);
             break;
           }
         }
@@ -224,11 +222,8 @@ void tabdef_open_index(TableDef* t, const char* def_path) {
   char ind[kPathSize];
   path_with_extension(ind, def_path, 7);
   if (!file_exists(ind, 7)) return;
-  t->index = index_file_new();
-  if (!index_file_open(t->index, ind)) {
-    index_file_close_free(t->index);
-    t->index = nullptr;
-  }
+  IndexFile* ix = nullptr;
+  if (index_file_open(ind, 7, &ix)) t->index = ix;
 }
 
 TableDef* table_open_file(int32_t def_file) {

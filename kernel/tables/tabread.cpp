@@ -21,7 +21,7 @@
 #include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/lang/names.h"
 #include "kernel/tables/register.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/stmt_readers.h"
 
 namespace {
@@ -127,10 +127,10 @@ bool read_field_index(TabReadContext* ctx, FieldDef* f) {
   const int16_t unique = stmt_accept(kKwUnique) ? 1 : 0;
   TableDef* t = ctx->table;
   if (t->index != nullptr) {
-    IndexDesc* d = nullptr;
-    if (!mem_alloc_zeroed(sizeof(IndexDesc), &d)) return false;
-    if (!field_index_attach(t->index, number, unique, d)) {
-      index_desc_free(d);
+    FieldIndex* d = field_index_new();
+    if (d == nullptr) return false;
+    if (!field_index_attach(number, t->index, d, f->value.type, f->width, unique)) {
+      field_index_release(d);
       err_push(4, kErrIndexOpen, f->name, nullptr);
       return false;
     }
@@ -435,11 +435,11 @@ bool old_field_line(TableDef* t, FieldDef* f, const std::string& line, char** na
     return false;
   }
   if (next + 1 < tk.size() && word_is(tk[next].c_str(), "Index") && t->index != nullptr) {
-    IndexDesc* d = nullptr;
-    if (!mem_alloc_zeroed(sizeof(IndexDesc), &d)) return false;
+    FieldIndex* d = field_index_new();
+    if (d == nullptr) return false;
     const int16_t unique = next + 2 < tk.size() && word_is(tk[next + 2].c_str(), "UNIQUE") ? 1 : 0;
-    if (!field_index_attach(t->index, tk[next + 1].c_str(), unique, d)) {
-      index_desc_free(d);
+    if (!field_index_attach(tk[next + 1].c_str(), t->index, d, f->value.type, f->width, unique)) {
+      field_index_release(d);
       err_push(4, kErrIndexOpen, f->name, nullptr);
       return false;
     }

@@ -17,7 +17,8 @@
 #include "kernel/mapobjects/mapobj_sect.h"
 #include "kernel/tables/lang/metadata.h"
 #include "kernel/mapobjects/mapstore.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/tabtype.h"
 
 namespace {
@@ -107,7 +108,7 @@ bool printable_delimiter(uint8_t c) {
 }
 
 // The Type clause of the definition; answers whether the type has one.
-bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* object, const FmeRecord* fme) {
+bool write_type(TabWriter* w, TableDef* t, const ObjectSystemRecord* object, const FmeRecord* fme) {
   const StorageDesc& s = t->storage;
   const bool modern = t->version >= 300;
   const char* open = modern ? "  Type " : "FORMAT: ";
@@ -159,6 +160,12 @@ bool write_type(TabWriter* w, const TableDef* t, const ObjectSystemRecord* objec
     case TABTYPE_QUERY:
       w->put("%sQUERY", open);
       return true;
+    case TABTYPE_ODBC: {
+      std::string line;
+      if (!odbctype_write_tab(t, &line)) return false;
+      w->put("%s", line.c_str());
+      return true;
+    }
     case TABTYPE_FME:
       w->put("%s%s Charset%s\n", open, kernel_string(6618),
              charset_text(fme != nullptr ? fme->charset : cs, t->version).c_str());
@@ -434,7 +441,7 @@ int16_t tabfile_write(TableDef* t, const ObjectSystemRecord* object, const WfsRe
   const bool type_ok = write_type(&w, t, object, fme);
   const uint8_t type = t->storage.type;
   if (type != TABTYPE_QUERY && type != TABTYPE_ODBC && t->fields != nullptr) write_fields(&w, t, type_ok);
-  if (type != TABTYPE_QUERY && type != TABTYPE_ODBC) {
+  if (type != TABTYPE_QUERY) {
     const bool records = object != nullptr || wfs != nullptr || fme != nullptr;
     if (records && t->metadata == nullptr) t->metadata = metadata_new();
     if (!metadata_is_empty(t->metadata) || records) {

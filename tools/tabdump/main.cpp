@@ -5,6 +5,13 @@
 //   tabdump --create FILE.TAB --type native|dbf --columns "NAME TYPE W D,..."
 //                                creates a table from stdin's rows.
 //
+//   tabdump --index NAME FILE.TAB
+//                                builds the index of a field (not unique)
+//                                and rewrites the definition with it.
+//   tabdump --find NAME KEY FILE.TAB
+//                                the rows holding KEY (read as the field's
+//                                type) by the field's index, one a line.
+//
 //   tabdump --rewrite FILE.TAB   reads the definition alone (no data file is
 //                                opened) and writes it back.
 //
@@ -74,6 +81,8 @@ int main(int argc, char** argv) {
   const char* file = nullptr;
   const char* type = nullptr;
   const char* columns = nullptr;
+  const char* index_field = nullptr;
+  const char* find_key = nullptr;
   bool do_rewrite = false, create = false, bad = false;
   for (int i = 1; i < argc && !bad; ++i) {
     const std::string a = argv[i];
@@ -81,6 +90,8 @@ int main(int argc, char** argv) {
     if (a == "--rewrite") do_rewrite = true;
     else if (a == "--create") create = true;
     else if (a == "--type" && more) type = argv[++i];
+    else if (a == "--index" && more) index_field = argv[++i];
+    else if (a == "--find" && i + 2 < argc) index_field = argv[++i], find_key = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
     else if (file == nullptr && a.rfind("--", 0) != 0) file = argv[i];
     else bad = true;
@@ -88,17 +99,22 @@ int main(int argc, char** argv) {
   const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
   bad = bad || file == nullptr || (do_rewrite && (create || type != nullptr)) ||
         (type != nullptr && !dbf && std::strcmp(type, "native") != 0) || (create && (type == nullptr || columns == nullptr)) ||
-        (!create && columns != nullptr) || (!create && type != nullptr && !dbf);
+        (!create && columns != nullptr) || (!create && type != nullptr && !dbf) ||
+        (index_field != nullptr && (create || do_rewrite || type != nullptr));
   if (bad) {
     std::fprintf(stderr,
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
+                 "       tabdump --index NAME FILE.TAB\n"
+                 "       tabdump --find NAME KEY FILE.TAB\n"
                  "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");
     return 2;
   }
   charset_init_system();
   tables_runtime_start();
   if (do_rewrite) return rewrite(file);
+  if (find_key != nullptr) return tabdump_find(file, index_field, find_key);
+  if (index_field != nullptr) return tabdump_index(file, index_field);
   if (create) return tabdump_create(file, dbf, columns);
   return tabdump_dump(file, dbf);
 }

@@ -18,6 +18,8 @@
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
+#include "kernel/runtime/valconv.h"
+#include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabdef.h"
 #include "kernel/tables/tabwrite.h"
@@ -306,4 +308,71 @@ int tabdump_create(const char* path, bool dbf, const char* columns) {
   if (t->storage.nesting > 0 && !tabtype_end_access(&t->storage)) ok = false;
   tabdef_free(t);
   return ok ? 0 : tabdump_fail();
+}
+
+namespace {
+
+// Opens a .TAB as a table; null with the error lines printed.
+TableDef* open_tab(const char* path) {
+  const int32_t def = file_register(path, 1);
+  if (def <= 0) return nullptr;
+  TableDef* t = table_open_file(def);
+  if (t == nullptr) file_unregister(def);
+  return t;
+}
+
+int32_t field_named(const TableDef* t, const char* name) {
+  for (int32_t i = 0; i < t->field_count; ++i)
+    if (strcasecmp(t->fields[i].name, name) == 0) return i;
+  return -1;
+}
+
+}  // namespace
+
+int tabdump_index(const char* path, const char* name) {
+  TableDef* t = open_tab(path);
+  if (t == nullptr) return tabdump_fail();
+  const int32_t f = field_named(t, name);
+  const bool ok = f >= 0 && index_get_for_field(t, f, 0, nullptr, nullptr);
+  if (f < 0) std::fprintf(stderr, "tabdump: no field %s\n", name);
+  tabdef_free(t);
+  return ok ? 0 : tabdump_fail();
+}
+
+int tabdump_find(const char* path, const char* name, const char* key_text) {
+  TableDef* t = open_tab(path);
+  if (t == nullptr) return tabdump_fail();
+  const int32_t f = field_named(t, name);
+  if (f < 0 || t->fields[f].index == nullptr || t->index == nullptr) {
+    if (f < 0) std::fprintf(stderr, "tabdump: no field %s\n", name);
+    else err_push(4, kErrIndexGet, nullptr, nullptr);
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  FieldDef& fd = t->fields[f];
+  FieldIndex* fi = fd.index;
+  KeyBuf key;
+  Value parsed{};
+  int rc = 0;
+  const int16_t decimals = static_cast<int16_t>(fd.decimals);
+  if (!keybuf_init(&key, fd.value.type, fd.value.type == VALUE_CHAR ? 255 : fd.width) ||
+      !value_parse(key_text, fd.value.type, 255, decimals, 1, &parsed) ||
+      !key_set_value(&parsed, &key, fd.value.type == VALUE_DECIMAL ? decimals : -1, index_language_key(t->index))) {
+    rc = tabdump_fail();
+  } else if (!index_file_begin(t->index, 1)) {
+    rc = tabdump_fail();
+  } else {
+    if (field_index_seek(t->index, fi, &key)) {
+      std::printf("%d\n", key.row);
+      const std::vector<uint8_t> found(fi->key.bytes, fi->key.bytes + fi->key.width);
+      while (field_index_next(t->index, fi, nullptr) &&
+             std::memcmp(fi->key.bytes, found.data(), found.size()) == 0)
+        std::printf("%d\n", fi->key.row);
+    }
+    index_file_end(t->index);
+  }
+  value_free(&parsed);
+  keybuf_free(&key);
+  tabdef_free(t);
+  return rc;
 }

@@ -422,6 +422,7 @@ int qd_te_assemble_chains(nlst* chains, TeRules* rules) {
     if (!rules || !chains) return qd_te_missing("qd_te_assemble_chains");
     if (!qd_te_stage_event(rules, chains, TE_EVENT_DATA_PROCESSING)) return 0;
     TeStatistics& s = rules->statistics;
+    qd_te_order_margin = 2 * std::fmax(s.max_tolerance, rules->tolerance.tolerance);
     if (chains->tally <= 1) {
         for (double& e : s.data_extent) e = 0;
         return 1;

@@ -14,6 +14,7 @@
 #include "kernel/tables/standin/tablecache.h"
 #include "kernel/tables/storage/bdbf.h"
 #include "kernel/tables/storage/dbf.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 namespace {
@@ -34,6 +35,7 @@ struct DispatchState {
   DispatchState() {
     slots[TABTYPE_DBF] = &kDbfDriver;
     slots[TABTYPE_NATIVE] = &kNativeDriver;
+    slots[TABTYPE_ODBC] = &kOdbcDriver;
     slots[TABTYPE_FME] = &kNativeDriver;  // the scratch type forwards to the native driver
   }
 };

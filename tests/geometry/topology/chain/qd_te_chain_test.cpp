@@ -109,8 +109,13 @@ TEST(qd_te_chain, VertexTolerancesByType) {
 TEST(qd_te_chain, ReadingPoints) {
     // A circle of one vertex: with expansion a clockwise closed circle on
     // the radius; without, the centre alone.
-    TeChain circle = Chain(TE_CIRCLE, {Q(10, 20)});
+    // The radius comes first: storing the vertex checks the circle.
+    TeChain circle;
+    qd_te_geo_chain_default(&circle);
+    circle.chain_type = TE_CIRCLE;
     circle.radius = 2;
+    const GeoCoord centre = Q(10, 20);
+    ASSERT_EQ(qd_te_geo_form_location(&circle, &centre, 1, 0, 0), 1);
     GeoCoord* pts = nullptr;
     int32_t n = 0;
     ASSERT_EQ(qd_te_geo_get_coords(&circle, &pts, &n, 1), 1);
@@ -137,7 +142,14 @@ TEST(qd_te_chain, ReadingPoints) {
     qd_free(pts);
     qd_te_geo_chain_release(&arc);
     // Collinear arc points: no circle, no points.
-    TeChain flat = Chain(TE_ARC, {Q(0, 0), Q(1, 0), Q(2, 0)});
+    // Stored as an arc they become a line of the ends at once; read back
+    // as an arc (the vertices put in as a path) they give no points.
+    TeChain stored = Chain(TE_ARC, {Q(0, 0), Q(1, 0), Q(2, 0)});
+    EXPECT_EQ(stored.chain_type, TE_LINE);
+    EXPECT_EQ(stored.coords->tally, 2u);
+    qd_te_geo_chain_release(&stored);
+    TeChain flat = Chain(TE_PATH, {Q(0, 0), Q(1, 0), Q(2, 0)});
+    flat.chain_type = TE_ARC;
     ASSERT_EQ(qd_te_geo_get_coords(&flat, &pts, &n, 1), 1);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(pts, nullptr);

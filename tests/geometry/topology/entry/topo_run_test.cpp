@@ -109,3 +109,45 @@ TEST(qd_te_entry_tool, StageDump) {
     rmdir(dir);
     unsetenv("QD_TE_DUMP_DIR");
 }
+
+// ALL runs from outside, read at the stage-7 dump (the stages after it are
+// not all in place yet, so the run's answer is not checked here).
+TEST(qd_te_entry_tool, ChainsInAtStageSeven) {
+    char dir[] = "/tmp/te_dump_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("QD_TE_DUMP_DIR", dir, 1);
+    const std::string path = std::string(dir) + "/stage7.sdas";
+    auto run = [&](const std::vector<std::string>& args, const std::string& input) {
+        std::remove(path.c_str());
+        RunTool(args, input);
+        std::ifstream f(path);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    };
+    // A square given counter-clockwise: one REGION and one PATH, both
+    // clockwise, the parent on the PATH's right only.
+    std::string d = run({"ALL", "no_intersect=1", "dump=7"}, "-1 POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0))\n");
+    EXPECT_NE(d.find("chain_type='REGION';left_parent='';right_parent='1:1:0P'"), std::string::npos) << d;
+    EXPECT_NE(d.find("chain_type='PATH';left_parent='';right_parent='1:1:0P'"), std::string::npos) << d;
+    const std::string cw =
+        "   ST_Point(0.00000000000,0.00000000000)\n  ,ST_Point(0.00000000000,10.00000000000)\n"
+        "  ,ST_Point(10.00000000000,10.00000000000)\n  ,ST_Point(10.00000000000,0.00000000000)\n"
+        "  ,ST_Point(0.00000000000,0.00000000000)\n";
+    size_t first = d.find(cw);
+    ASSERT_NE(first, std::string::npos) << d;
+    EXPECT_NE(d.find(cw, first + 1), std::string::npos) << d;
+    EXPECT_EQ(d.find("ST_Spatial(", d.find("ST_Spatial(", d.find("ST_Spatial(") + 1) + 1), std::string::npos);
+    // Two inputs on one point: one NODE carrying both parents.
+    d = run({"ALL", "no_intersect=1", "dump=7"}, "-1 POINT (1 1)\n-2 POINT (1 1)\n");
+    EXPECT_NE(d.find("chain_type='NODE';left_parent='1:1:0 1:2:0';right_parent='1:1:0 1:2:0'"), std::string::npos) << d;
+    EXPECT_EQ(d.find("ST_Spatial(", d.find("ST_Spatial(") + 1), std::string::npos) << d;
+    // snap=0.5: a line ending 0.3 from a point has that end exactly on it.
+    d = run({"ALL", "no_intersect=1", "snap=0.5", "dump=7"}, "-1 POINT (0 0)\n-2 LINESTRING (0.3 0, 5 5)\n");
+    EXPECT_NE(d.find("chain_type='LINE'"), std::string::npos) << d;
+    EXPECT_NE(d.find("LIST{\n   ST_Point(0.00000000000,0.00000000000)\n  ,ST_Point(5.00000000000,5.00000000000)"),
+              std::string::npos) << d;
+    std::remove(path.c_str());
+    rmdir(dir);
+    unsetenv("QD_TE_DUMP_DIR");
+}

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -17,6 +18,7 @@
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/register.h"
 #include "kernel/tables/tabdef.h"
@@ -41,6 +43,20 @@ class DefsTest : public KernelFilesTest {
     KernelFilesTest::TearDown();
   }
 
+  // A real index file holding indexes of the given key lengths (by default
+  // nine of one byte, which any field may name).
+  void put_index(const std::string& name, const std::vector<int>& key_lengths = std::vector<int>(9, 1)) const {
+    std::remove(path(name).c_str());
+    IndexFile* ix = nullptr;
+    ASSERT_EQ(index_file_create(0, path(name).c_str(), 7, 0, &ix), 1);
+    ASSERT_EQ(index_file_begin(ix, 2), 1);
+    for (int k : key_lengths) {
+      int32_t n = 0;
+      EXPECT_EQ(index_add(ix, k, &n), 1);
+    }
+    index_file_end(ix);
+    index_close(ix);
+  }
   std::string read(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});

@@ -9,7 +9,7 @@
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/str.h"
 #include "kernel/tables/defs/defs_fixture.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
 
@@ -273,7 +273,7 @@ TEST_F(defs_tabfile, HeaderAndStatementRules) {
 }
 
 TEST_F(defs_tabfile, FieldLinesAndEditVersion) {
-  put("t.IND", "");
+  put_index("t.IND");
   put("t.TAB", crlf({"!table", "!version 300", "!edit_version 950", "Definition Table", "Type NATIVE",
                      "Fields 3", "a Char (10) Index 1 Unique ReadOnly ;", "b Char (10) x ReadOnly ;",
                      "c Integer Autokey ;"}));
@@ -350,7 +350,7 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
   const char* kCharsets[] = {"WindowsLatin1", "WindowsLatin2", "CodePage437"};
   for (int round = 0; round < 120; ++round) {
     SCOPED_TRACE(round);
-    put("t.IND", "");
+    put_index("t.IND");
     TableDef* t = fresh("t.TAB", kTables[pick(6)]);
     tabdef_open_index(t, path("t.TAB").c_str());
     const bool shapefile = t->storage.type == TABTYPE_DBF && pick(2);
@@ -381,7 +381,7 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
       add_field(t, ("F" + std::to_string(i) + "_x").c_str(), ty, w, d);
       FieldDef& f = t->fields[t->field_count - 1];
       if (pick(3) == 0) {
-        mem_alloc_zeroed(sizeof(IndexDesc), &f.index);
+        f.index = field_index_new();
         f.index->number = 1 + pick(9);
         f.index->unique = static_cast<int16_t>(pick(2));
       }
@@ -412,7 +412,7 @@ TEST_F(defs_tabfile, RandomDefinitionsRoundTrip) {
     // The definition and its index file are read under handles of their own.
     file_unregister(t->def_file);
     t->def_file = 0;
-    index_file_close_free(t->index);
+    index_close(t->index);
     t->index = nullptr;
 
     TabReadContext ctx;

@@ -13,7 +13,7 @@
 #include "kernel/tables/defs/defs_fixture.h"
 #include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/lang/walker.h"
-#include "kernel/tables/standin/indexfile.h"
+#include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 class defs_open : public DefsTest {
@@ -73,7 +73,7 @@ TEST_F(defs_open, NativeTableEntryHasAColumnPerField) {
 TEST_F(defs_open, ComponentFilesAndObjects) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 1", "a Integer Index 1 ;"}));
   put_dat_integers("t.DAT", 1);
-  put("t.IND", "");
+  put_index("t.IND");
   put("t.MAP", "");
   TableDef* t = open("t.TAB");
   ASSERT_NE(t, nullptr) << err_first_code();
@@ -211,7 +211,7 @@ TEST_F(defs_refresh, QuotesInPathsAreDoubledInTheStatement) {
 
 TEST_F(defs_refresh, FieldIndexesAreBuiltAgain) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type DBF", "Fields 1", "id Char (5) Index 1 ;"}));
-  put("t.IND", "");
+  put_index("t.IND");
   set_mtime("t.TAB", 1000000000);
   TableDef* t = open("t.TAB");
   ASSERT_NE(t, nullptr) << err_first_code();
@@ -330,7 +330,7 @@ TEST_F(defs_open, EntryOperations) {
   put("t.TAB", crlf({"!table", "!version 300", "Definition Table", "Type NATIVE", "Fields 3", "a Integer Index 1 ;",
                      "name Char (10) ;", "count Integer ;"}));
   put_dbf("t.DAT", {{"a", 'C', 4, 0}, {"name", 'C', 10, 0}, {"count", 'C', 4, 0}});
-  put("t.IND", "");
+  put_index("t.IND");
   TableDef* t = open("t.TAB");
   ASSERT_NE(t, nullptr) << err_first_code();
   OpenTable* e = t->entry;
@@ -350,11 +350,12 @@ TEST_F(defs_open, EntryOperations) {
   EXPECT_EQ(t->access_uses, 0);
   EXPECT_EQ(t->index->uses, 0);
   EXPECT_EQ(t->storage.nesting, storage_nesting);
-  // An index file that cannot be used undoes the storage's bracket.
+  // An index file that cannot be used undoes the storage's bracket; the
+  // file layer names the missing file.
   std::remove(path("t.IND").c_str());
   EXPECT_EQ(open_table_lock(e, 0), 0);
-  EXPECT_EQ(codes(), std::vector<int>{824});
-  EXPECT_EQ(arg(0, 1), "t");
+  EXPECT_EQ(codes(), std::vector<int>{kErrPathNotFound});
+  EXPECT_EQ(arg(0, 1), "t.IND");
   EXPECT_EQ(e->nesting, 0);
   EXPECT_EQ(t->access_uses, 0);
   EXPECT_EQ(t->storage.nesting, storage_nesting);

@@ -1,0 +1,74 @@
+// Views of a chain's primitive: the node, the two ends, the circle, the
+// three points of an arc and its arc record, vertex copies of a curve or a
+// path, and vertex references. Stages read chains through these only. A
+// chain that is not CHAIN_OK gives skip 1 untouched; one too short for
+// its kind becomes CHAIN_INVALID with skip 1. Answers 1 (also on a skip)
+// or 0 on a failure, reported as "UKT1M" naming the function.
+//
+// Pointers handed out point into the chain's vertex list: good only while
+// nothing can grow or replace that list.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/qd_nlst.h"
+#include "geometry/topology/qd_te_cogo.h"
+#include "geometry/topology/qd_te_geo_chain.h"
+
+// One vertex of a chain, referenced by the chain's row and the vertex
+// index (stable while the vertex list grows), with a caller's tag, a
+// tolerance and a match group (-1 none).
+struct TeCoordRef {
+    GeoCoord point;
+    int32_t tag;
+    double tol;
+    int32_t index;
+    int32_t group;
+};
+
+struct TeCurveView {
+    TeCoordArray array;  // new copy of the vertices; freed by the caller (qd_free)
+};
+
+struct TePathView {
+    TeCoordArray array;  // new copy of the vertices; freed by the caller (qd_free)
+    GeoCoord envelope[2];
+};
+
+int qd_te_form_node(TeChain* chain, TeVertex** node, int32_t* skip);
+int qd_te_form_start_end(TeChain* chain, TeVertex** first, TeVertex** last, int32_t* skip);
+int qd_te_form_vect(TeChain* chain, TeVertex** first, TeVertex** last, int32_t* skip);
+int qd_te_form_circle(TeChain* chain, TeCircle* circle, int32_t* skip);
+int qd_te_form_arc3(TeChain* chain, TeArc3* arc, int32_t true_middle, int32_t* skip);
+int qd_te_form_arc(TeChain* chain, TeArc* arc, int32_t true_middle, int32_t* skip);
+int qd_te_form_curve(TeChain* chain, TeCurveView* view, int32_t stroke, int32_t* skip);
+int qd_te_form_polyline(TeChain* chain, TePathView* view, int32_t stroke, int32_t* skip);
+// Appends one TeCoordRef per vertex to *holder (made on first use); the
+// tolerance is *tol or, when tol is null, each vertex's own.
+int qd_te_form_pathpoint(TeChain* chain, nlst** holder, int32_t tag, const double* tol,
+                         int32_t* skip);
+
+int qd_te_fuzzy_arc_midptn(TeArc3* arc, int32_t* skip);
+int qd_te_fuzzy_chain_closed(TeChain* chain, double tolerance, int32_t* closed);
+int qd_te_fuzzy_poly_closed(const nlst* vertices, double tolerance, int32_t* closed);
+int qd_te_fuzzy_point_in_envelope(const GeoCoord* point, double tolerance,
+                                  const GeoCoord envelope[2]);
+int qd_te_fuzzy_alloc_intersections(int32_t n, TeIntersection** holder);
+
+// The two points of a circle halfway between start and end.
+int qd_te_split_cir_midptn(const GeoCoord* start, const GeoCoord* end, const TeCircle* circle,
+                           GeoCoord candidates[2], int32_t* skip);
+
+// Checks and filters of chains and coordinate arrays.
+int qd_te_geo_chain_path_check(TeChain* chain, int32_t mode, double tolerance);
+int qd_te_geo_chain_spike_check(TeChain* chain, int32_t* is_spike, int32_t mode, double tolerance);
+int qd_te_geo_dist_filter_crd(GeoCoord* points, int32_t* n, double distance, int32_t mode);
+int qd_te_geo_bend_filter_crd(GeoCoord* points, int32_t* n, double tolerance, int32_t mode);
+int qd_te_geo_dist_filter_chain(TeChain* chain, double distance, int32_t mode);
+int qd_te_geo_bend_filter_chain(TeChain* chain, double tolerance, int32_t mode);
+int qd_te_geo_filter_seg(TeChain* chain, GeoCoord* points, int32_t* n, double distance, double bend);
+int qd_te_geo_filter_chain(TeChain* chain, double distance, double bend, double tolerance);
+
+// The common chain check; arcs closed on themselves become circles.
+int qd_te_cluster_chain_check(int32_t mode, double tolerance, int32_t* degenerate, TeChain* chain);
+int qd_te_cluster_convert_arc_to_circle(TeChain* chain);
