@@ -2,6 +2,7 @@
 // translation grid, with the iterations that invert them.
 #include "kernel/coordsys/grids.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -191,6 +192,7 @@ bool ntf_grid_read_node(const NtfGrid* g, int32_t col, int32_t row, double t[3])
 // of a whole number taken as that number (0.1 is not exact in binary).
 int32_t ntf_count(double extent, double step) {
   const double q = extent / step;
+  if (!(q >= 0 && q < 1e6)) return -1;  // refused by the opener
   const double r = std::round(q);
   return static_cast<int32_t>(std::fabs(q - r) < 1e-9 ? r : std::trunc(q));
 }
@@ -290,9 +292,10 @@ int16_t nadcon_area_read_headers(NadconArea* a) {
   if (cols < 2 || rows < 2) return 0;
   if (!std::isfinite(min_lon) || !std::isfinite(min_lat)) return 0;
   if (!std::isfinite(step_lon) || !std::isfinite(step_lat) || step_lon == 0 || step_lat == 0) return 0;
+  // The last node (cols, rows) must lie inside both files (at most 2 GiB).
+  if ((static_cast<int64_t>(cols) + 1) * (static_cast<int64_t>(rows) + 1) > INT32_MAX / 4) return 0;
   a->cols = cols;
   a->rows = rows;
-  // The last node (cols, rows) must lie inside both files.
   const int64_t end = nadcon_offset(*a, cols, rows) + 4;
   if (end > size0 || end > size1 || end > INT32_MAX) return 0;
   a->min_lon = min_lon;

@@ -127,6 +127,7 @@ TEST_F(grid_nadcon, BrokenAreasRefused) {
   const BrokenCase cases[] = {{"step 0", NadconBreak::StepZero},
                               {"NaN minimum", NadconBreak::NanMinimum},
                               {"column count 2^31-1", NadconBreak::HugeColumns},
+                              {"both counts 2^31-1", NadconBreak::HugeBoth},
                               {"file shorter than its grid", NadconBreak::Short},
                               {"differing headers", NadconBreak::Differing},
                               {"latitude file missing", NadconBreak::MissingLatitude},

@@ -23,7 +23,7 @@ struct NadconFixture {
 
 inline NadconFixture nadcon_linear_fixture() { return NadconFixture{}; }
 
-enum class NadconBreak { None, StepZero, NanMinimum, HugeColumns, Short, Differing, MissingLatitude, OneRow };
+enum class NadconBreak { None, StepZero, NanMinimum, HugeColumns, HugeBoth, Short, Differing, MissingLatitude, OneRow };
 
 inline void put32(std::vector<unsigned char>& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
@@ -48,7 +48,8 @@ inline std::vector<unsigned char> nadcon_file_bytes(const NadconFixture& f, bool
   float min_lon = f.min_lon, step = f.step;
   if (fault == NadconBreak::StepZero) step = 0;
   if (fault == NadconBreak::NanMinimum) min_lon = std::numeric_limits<float>::quiet_NaN();
-  if (fault == NadconBreak::HugeColumns) cols = 0x7fffffff;
+  if (fault == NadconBreak::HugeColumns || fault == NadconBreak::HugeBoth) cols = 0x7fffffff;
+  if (fault == NadconBreak::HugeBoth) rows = 0x7fffffff;
   if (fault == NadconBreak::OneRow) rows = 1;
   if (fault == NadconBreak::Differing && latitude) step = f.step * 2;
   put32(b, 64, static_cast<uint32_t>(cols));
