@@ -1,7 +1,12 @@
 // csconv: reads CoordSys clauses and converts points from the command line.
 //
 //   csconv text [-b] CLAUSE   the clause as the writer gives it back
-//   csconv conv FROM TO       stdin "x y" lines from one system into another
+//   csconv conv [--grid nadcon|jgd|ntf] FROM TO
+//                             stdin "x y" lines from one system into another,
+//                             through the named datum-shift grid (exit 3 with
+//                             "grid not opened" when it cannot be opened)
+//   csconv name CLAUSE        the projection list's name of the system, a tab
+//                             and its code (-1 without one); exit 1 when none
 //   csconv int CLAUSE         stdin "x y" coordinates to integers
 //   csconv xy CLAUSE          stdin "x y" integers to coordinates
 //
@@ -12,14 +17,17 @@
 #include <cstring>
 
 #include "kernel/coordsys/coordsys_text.h"
+#include "kernel/coordsys/grids.h"
+#include "kernel/coordsys/projlist.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/num.h"
+#include "kernel/runtime/path.h"
 
 namespace {
 
 int usage() {
-  std::fputs("usage: csconv text [-b] CLAUSE | conv FROM TO | int CLAUSE | xy CLAUSE\n", stderr);
+  std::fputs("usage: csconv text [-b] CLAUSE | conv [--grid nadcon|jgd|ntf] FROM TO | int CLAUSE | xy CLAUSE | name CLAUSE\n", stderr);
   return 2;
 }
 
@@ -57,6 +65,7 @@ void each_point(Fn fn) {
 
 int main(int argc, char** argv) {
   if (argc < 3) return usage();
+  path_init_program_dir();
   const char* cmd = argv[1];
   if (std::strcmp(cmd, "text") == 0) {
     bool with_bounds = false;
@@ -74,9 +83,23 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (std::strcmp(cmd, "conv") == 0) {
-    if (argc != 4) return usage();
+    int arg = 2;
+    int grid = -1;
+    if (argc == 6 && std::strcmp(argv[2], "--grid") == 0) {
+      const char* kinds[] = {"nadcon", "jgd", "ntf"};
+      for (int k = 0; k < 3; ++k) {
+        if (std::strcmp(argv[3], kinds[k]) == 0) grid = k;
+      }
+      if (grid < 0) return usage();
+      arg = 4;
+    }
+    if (argc != arg + 2) return usage();
     CoordXform from, to;
-    if (!read_clause(&from, argv[2], true) || !read_clause(&to, argv[3], true)) return 1;
+    if (!read_clause(&from, argv[arg], true) || !read_clause(&to, argv[arg + 1], true)) return 1;
+    if (grid >= 0 && !grid_install(grid)) {
+      std::fputs("grid not opened\n", stderr);
+      return 3;
+    }
     each_point([&](double x, double y) {
       DPoint p{x, y};
       DatumDef datum;
@@ -84,6 +107,19 @@ int main(int argc, char** argv) {
       xform_lonlat_to_xy(&p, &p, &to, 1, &datum);
       std::printf("%.17g %.17g\n", p.x, p.y);
     });
+    grid_uninstall_all();
+    return 0;
+  }
+  if (std::strcmp(cmd, "name") == 0) {
+    if (argc != 3) return usage();
+    CoordXform xf;
+    if (!read_clause(&xf, argv[2], true)) return 1;
+    char name[256];
+    int32_t code = -1;
+    const int16_t found = coordsys_find_name(&xf, name, sizeof name, &code);
+    projlist_close_file();
+    if (!found) return 1;
+    std::printf("%s\t%d\n", name, code);
     return 0;
   }
   if (std::strcmp(cmd, "int") == 0 || std::strcmp(cmd, "xy") == 0) {

@@ -12,6 +12,7 @@
 
 #include "kernel/coordsys/coordsys.h"
 #include "kernel/coordsys/datum.h"
+#include "tests/kernel/coordsys/datum_side.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ std::vector<Vector> load_vectors(const char* name) {
   return v;
 }
 
-struct Side {
-  DatumDef datum;
-  EllipsoidParams ell;
-};
-
-Side side(int n) {
-  Side s;
-  datum_get(n, &s.datum);
-  ellipsoid_params(s.datum.ellipsoid, &s.ell);
-  return s;
-}
 
 using ShiftFn = void (*)(const DPoint*, const DatumDef*, const EllipsoidParams*, DPoint*, const DatumDef*,
                          const EllipsoidParams*, int32_t);
