@@ -101,10 +101,17 @@ void binary_to_hex(SrvColumn* c) {
   srv_hex_encode(static_cast<char*>(c->buffer), c->buffer, n);
 }
 
-// A Char value of the text, the value's old payload released.
+// A Char value of the text. A value that owns a text block large enough
+// takes the text in place; otherwise its payload is released and the text
+// read in full.
 int16_t char_value(Value* v, const char* text) {
+  const size_t n = std::strlen(text);
+  if (v->type == VALUE_CHAR && v->u.text.offset == -1 && v->u.text.ptr != nullptr && mem_size(v->u.text.ptr) > n) {
+    std::memcpy(v->u.text.ptr, text, n + 1);
+    return 1;
+  }
   value_free(v);
-  return value_parse(text, VALUE_CHAR, static_cast<int32_t>(std::strlen(text)), 0, 1, v);
+  return value_parse(text, VALUE_CHAR, static_cast<int32_t>(n), 0, 1, v);
 }
 
 int16_t record_value(Value* v, uint8_t type, const void* record) {

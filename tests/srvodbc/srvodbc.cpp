@@ -474,7 +474,8 @@ SRV_EXPORT int16_t SrvFetch(SrvConnection* c, SrvStatement* s, SrvColumn*, int32
     case kSrvFetchLast: orientation = SQL_FETCH_LAST; break;
     default: offset = direction; break;
   }
-  const SQLRETURN rc = SQLFetchScroll(st->stmt, orientation, offset);
+  const SQLRETURN rc =
+      orientation == SQL_FETCH_NEXT ? SQLFetch(st->stmt) : SQLFetchScroll(st->stmt, orientation, offset);
   if (rc == SQL_NO_DATA) {
     c->error_code = kSrvNoData;
     return 0;
