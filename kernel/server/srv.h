@@ -133,8 +133,9 @@ SrvConnection* srv_open_connection(const char* driver, const char* connect);
 // Connections stay open for reuse until srv_unload_all: nothing to do.
 void srv_close_connection(SrvConnection* connection);
 SrvConnection* srv_find_connection(const char* connect, const char* driver);
-// In place: the connect string without its PWD, UPWD, DLG and SCROLL options.
-void srv_strip_connect_options(char* text);
+// In place, within size bytes: the connect string without its PWD, UPWD,
+// DLG and SCROLL options (an option without "=" is written with one).
+void srv_strip_connect_options(char* text, int32_t size);
 std::string srv_strip_connect_options(const char* connect);
 char* srv_options_stripped(const char* text);
 char* srv_connection_options_stripped(const SrvConnection* conn);

@@ -51,13 +51,18 @@ const char* default_owner(const SrvConnection* conn) {
 
 // ---- connect strings ------------------------------------------------------------------
 
-void srv_strip_connect_options(char* text) {
-  if (text == nullptr) return;
+void srv_strip_connect_options(char* text, int32_t size) {
+  if (text == nullptr || size <= 0) return;
   char* copy = nullptr;
-  const int64_t size = static_cast<int64_t>(std::strlen(text)) + 1;
-  if (!mem_alloc(size, &copy, static_cast<char**>(nullptr))) return;
-  std::memcpy(copy, text, static_cast<size_t>(size));
-  text[0] = '\0';
+  const int64_t length = static_cast<int64_t>(strnlen(text, static_cast<size_t>(size)));
+  if (!mem_alloc(length + 1, &copy, static_cast<char**>(nullptr))) return;
+  std::memcpy(copy, text, static_cast<size_t>(length));
+  // The kept options go back within size bytes (a key without "=" gains
+  // one, so the text can grow): what does not fit is cut.
+  int32_t used = 0;
+  auto append = [&](const char* piece) {
+    for (const char* p = piece; *p != '\0' && used < size - 1; ++p) text[used++] = *p;
+  };
   char* rest = copy;
   bool first = true;
   while (char* option = srv_next_token(&rest, rest, ";", 0)) {
@@ -70,29 +75,32 @@ void srv_strip_connect_options(char* text) {
       str_trim_left(value);
       str_trim_right(value);
     }
-    // The kept text is never longer than the original.
-    if (!first) std::strcat(text, ";");
-    std::strcat(text, option);
-    std::strcat(text, "=");
-    if (value != nullptr) std::strcat(text, value);
+    if (!first) append(";");
+    append(option);
+    append("=");
+    if (value != nullptr) append(value);
     first = false;
   }
+  text[used] = '\0';
   mem_free(&copy);
 }
 
 std::string srv_strip_connect_options(const char* connect) {
   std::string text = connect != nullptr ? connect : "";
-  srv_strip_connect_options(text.data());
+  // Each option grows by at most one character ("=").
+  text.resize(2 * text.size() + 2, '\0');
+  srv_strip_connect_options(text.data(), static_cast<int32_t>(text.size()));
   text.resize(std::strlen(text.c_str()));
   return text;
 }
 
 char* srv_options_stripped(const char* text) {
   char* out = nullptr;
-  const int64_t size = static_cast<int64_t>(text != nullptr ? std::strlen(text) : 0) + 1;
+  const int64_t length = static_cast<int64_t>(text != nullptr ? std::strlen(text) : 0);
+  const int64_t size = 2 * length + 2;
   if (!mem_alloc(size, &out, static_cast<char**>(nullptr))) return nullptr;
-  if (text != nullptr) std::memcpy(out, text, static_cast<size_t>(size));
-  srv_strip_connect_options(out);
+  if (text != nullptr) std::memcpy(out, text, static_cast<size_t>(length));
+  srv_strip_connect_options(out, static_cast<int32_t>(size));
   return out;
 }
 

@@ -199,6 +199,7 @@ TEST_F(SrvFake, ColumnValuesAndTypes) {
   Value v{};
   ASSERT_EQ(srv_column_value(conn, s, &v, 1), 1);
   EXPECT_EQ(Text(v), "x y");
+  value_free(&v);
   v.type = VALUE_FLOAT;
   ASSERT_EQ(srv_column_value(conn, s, &v, 3), 1);
   EXPECT_EQ(v.type, VALUE_FLOAT);

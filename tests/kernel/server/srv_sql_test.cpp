@@ -265,6 +265,10 @@ TEST(SrvConnect, StrippingOptions) {
                {"DRIVER='a;b';UID= u ", "DRIVER='a;b';UID=u"},
                {"", ""}};
   for (const Case& c : cases) EXPECT_EQ(srv_strip_connect_options(c.in), c.out) << c.in;
+  // In place, options without "=" grow: the text stays within its size.
+  char small[8] = "A;B;C";
+  srv_strip_connect_options(small, sizeof small);
+  EXPECT_STREQ(small, "A=;B=;C");
 }
 
 class SrvConnectFake : public ::testing::Test {
