@@ -4,6 +4,7 @@
 #include "kernel/server/srv.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -60,6 +61,9 @@ int16_t new_driver(SrvDriver** out) {
   *out = d;
   return 1;
 }
+
+// A connection bound to a driver.
+bool usable(const SrvConnection* conn) { return conn != nullptr && conn->functions != nullptr; }
 
 bool has_result(const SrvStatement* stmt) { return stmt != nullptr && stmt->columns != nullptr; }
 
@@ -130,11 +134,14 @@ int16_t logical_value(Value* v, double d) {
   return value_make(v, VALUE_LOGICAL, static_cast<long>(std::trunc(d)) != 0 ? 1L : 0L);
 }
 
+// Connections and statements keep their number right after the link.
+static_assert(offsetof(SrvConnection, number) == sizeof(void*));
+static_assert(offsetof(SrvStatement, number) == sizeof(void*));
+
 int32_t next_number(const KernelList* list) {
   for (int32_t n = 1;; ++n) {
     bool used = false;
     for (void* node = list->head; node != nullptr && !used; node = list_next(node)) {
-      // Connections and statements keep their number right after the link.
       const int32_t number = *reinterpret_cast<const int32_t*>(static_cast<const char*>(node) + sizeof(void*));
       used = number == n;
     }
@@ -523,7 +530,7 @@ SrvStatement* srv_execute(SrvConnection* conn, const char* sql) {
 }
 
 SrvStatement* srv_execute_statement(SrvConnection* conn, SrvStatement* stmt, const char* sql) {
-  if (conn == nullptr || stmt == nullptr) return nullptr;
+  if (!usable(conn) || stmt == nullptr) return nullptr;
   stmt->at_end = 0;
   if (!conn->functions->execute(conn, stmt, sql != nullptr ? sql : "")) return failed_statement(conn, stmt);
   return stmt;
@@ -536,7 +543,7 @@ SrvStatement* srv_prepare(SrvConnection* conn, const char* sql) {
 }
 
 SrvStatement* srv_prepare_statement(SrvConnection* conn, SrvStatement* stmt, const char* sql) {
-  if (conn == nullptr || stmt == nullptr) return nullptr;
+  if (!usable(conn) || stmt == nullptr) return nullptr;
   stmt->at_end = 0;
   if (!conn->functions->prepare(conn, stmt, sql != nullptr ? sql : "")) return failed_statement(conn, stmt);
   stmt->param_count = count_parameters(sql);
@@ -551,7 +558,7 @@ int16_t srv_bind_parm(SrvConnection* conn, SrvStatement* stmt, SrvColumn* descri
 }
 
 int16_t srv_execute_prepared(SrvConnection* conn, SrvStatement* stmt) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   stmt->at_end = 0;
   const int16_t ok = conn->functions->execute_prepared(conn, stmt);
   if (!ok) srv_report(conn);
@@ -560,8 +567,10 @@ int16_t srv_execute_prepared(SrvConnection* conn, SrvStatement* stmt) {
 
 int16_t srv_bind_column(SrvConnection* conn, SrvStatement* stmt, int16_t n, Value* values, int16_t value_index,
                         Value* indicators, int16_t indicator_index) {
+  if (!usable(conn) || stmt == nullptr) return 0;
+  if (!has_result(stmt)) return no_result(conn);
   SrvColumn* c = column(stmt, n);
-  if (conn == nullptr || c == nullptr) return no_result(conn);
+  if (c == nullptr) return bad_column(conn, stmt, n);
   c->targets = values;
   c->target_index = value_index;
   c->indicators = indicators;
@@ -574,7 +583,7 @@ int16_t srv_bind_column(SrvConnection* conn, SrvStatement* stmt, int16_t n, Valu
 }
 
 int16_t srv_fetch(SrvConnection* conn, SrvStatement* stmt, int32_t direction) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   if (stmt->download_name != nullptr) return 0;
   if (!has_result(stmt)) {
     stmt->at_end = 1;
@@ -644,7 +653,7 @@ int16_t srv_statement_at_end(const SrvConnection*, const SrvStatement* stmt) {
 }
 
 int16_t srv_column_value(SrvConnection* conn, SrvStatement* stmt, Value* value, int16_t n) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   if (!has_result(stmt)) return no_result(conn);
   if (value == nullptr) return 1;
   SrvColumn* c = column(stmt, n);
@@ -678,7 +687,7 @@ int16_t srv_column_value(SrvConnection* conn, SrvStatement* stmt, Value* value, 
 }
 
 int32_t srv_num_columns(SrvConnection* conn, SrvStatement* stmt) {
-  if (conn == nullptr || stmt == nullptr) return -1;
+  if (!usable(conn) || stmt == nullptr) return -1;
   const int32_t n = conn->functions->num_columns(conn, stmt);
   if (n < 0) srv_report(conn);
   return n;
@@ -686,7 +695,7 @@ int32_t srv_num_columns(SrvConnection* conn, SrvStatement* stmt) {
 
 namespace {
 const char* column_text(SrvConnection* conn, SrvStatement* stmt, int16_t n, SrvColTextFn fn) {
-  if (conn == nullptr || stmt == nullptr) return "";
+  if (!usable(conn) || stmt == nullptr) return "";
   conn->error_code = 0;
   const char* text = fn(conn, stmt, n);
   if (conn->error_code != 0) srv_report(conn);
@@ -695,26 +704,26 @@ const char* column_text(SrvConnection* conn, SrvStatement* stmt, int16_t n, SrvC
 }  // namespace
 
 const char* srv_column_name(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  return conn != nullptr ? column_text(conn, stmt, n, conn->functions->column_name) : "";
+  return usable(conn) ? column_text(conn, stmt, n, conn->functions->column_name) : "";
 }
 const char* srv_column_alias(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  return conn != nullptr ? column_text(conn, stmt, n, conn->functions->column_alias) : "";
+  return usable(conn) ? column_text(conn, stmt, n, conn->functions->column_alias) : "";
 }
 int32_t srv_column_precision(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  return conn != nullptr && stmt != nullptr ? conn->functions->column_precision(conn, stmt, n) : 0;
+  return usable(conn) && stmt != nullptr ? conn->functions->column_precision(conn, stmt, n) : 0;
 }
 int32_t srv_column_scale(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  return conn != nullptr && stmt != nullptr ? conn->functions->column_scale(conn, stmt, n) : 0;
+  return usable(conn) && stmt != nullptr ? conn->functions->column_scale(conn, stmt, n) : 0;
 }
 int32_t srv_column_width(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  if (conn == nullptr || stmt == nullptr) return -1;
+  if (!usable(conn) || stmt == nullptr) return -1;
   const int32_t w = conn->functions->column_width(conn, stmt, n);
   if (w < 0) srv_report(conn);
   return w;
 }
 
 uint8_t srv_column_type(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   const uint8_t type = conn->functions->column_type(conn, stmt, n);
   if (type == 0) {
     err_push(4, kErrSrvColumnType, srv_column_name(conn, stmt, n), nullptr);
@@ -725,7 +734,7 @@ uint8_t srv_column_type(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
 }
 
 int32_t srv_column_indicator(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   if (!has_result(stmt)) return no_result(conn);
   const SrvColumn* c = column(stmt, n);
   return c != nullptr ? c->indicator : 0;
@@ -734,13 +743,13 @@ int32_t srv_column_indicator(SrvConnection* conn, SrvStatement* stmt, int16_t n)
 int16_t srv_column_editable(SrvConnection*, SrvStatement*, int16_t) { return 0; }
 
 int16_t srv_close_statement(SrvConnection* conn, SrvStatement* stmt) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   if (!conn->functions->close(conn, stmt, 1)) return 0;
   return srv_statement_free(conn->env, stmt);
 }
 
 int16_t srv_close_cursor(SrvConnection* conn, SrvStatement* stmt) {
-  if (conn == nullptr || stmt == nullptr) return 0;
+  if (!usable(conn) || stmt == nullptr) return 0;
   return conn->functions->close(conn, stmt, 0);
 }
 

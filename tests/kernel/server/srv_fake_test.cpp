@@ -324,6 +324,26 @@ TEST_F(SrvFake, UnloadClosesStatementsAndDisconnectsFirst) {
   EXPECT_EQ(srv_env(), nullptr);
 }
 
+TEST_F(SrvFake, BadArgumentsAnswerZeroWithoutCalls) {
+  fake::Current().columns = {{"C", 1, 10, 0, 16}};
+  SrvStatement* s = srv_execute(conn, "select c");
+  ASSERT_NE(s, nullptr);
+  Value v{};
+  EXPECT_EQ(srv_fetch(nullptr, s, kSrvFetchNext), 0);
+  EXPECT_EQ(srv_column_value(nullptr, s, &v, 1), 0);
+  EXPECT_EQ(srv_execute(nullptr, "select 1"), nullptr);
+  EXPECT_EQ(srv_close_statement(conn, nullptr), 0);
+  EXPECT_EQ(err_count(), 0);
+  EXPECT_EQ(srv_column_value(conn, s, &v, 2), 0);
+  ASSERT_EQ(err_count(), 1);
+  EXPECT_EQ(g_err_stack->entries[0].code, kErrSrvColumnType);
+  EXPECT_EQ(Arg(0), "2");
+  err_clear();
+  EXPECT_EQ(srv_bind_column(conn, s, 0, &v, 0, nullptr, 0), 0);
+  ASSERT_EQ(err_count(), 1);
+  EXPECT_EQ(g_err_stack->entries[0].code, kErrSrvColumnType);
+}
+
 TEST(SrvHex, EncodeAndDecodeInPlace) {
   char buf[8] = {'\x00', '\xab'};
   srv_hex_encode(buf, buf, 2);
