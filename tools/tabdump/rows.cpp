@@ -21,7 +21,9 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/storage/tabtype_ops.h"
+#include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/tables/tabread.h"
 #include "kernel/tables/tabwrite.h"
 #include "kernel/drivers/memtab.h"
 
@@ -443,4 +445,29 @@ int tabdump_find(const char* path, const char* name, const char* key_text) {
   keybuf_free(&key);
   tabdef_free(t);
   return rc;
+}
+
+int tabdump_registered(const char* path, const std::string& type_clause, const std::string& dir, bool memory) {
+  char name[kTableNameSize];
+  path_to_table_name(path, name);
+  const std::string target = dir + "/" + name + ".TAB";
+  char full[kPathSize];
+  if (realpath(path, full) == nullptr) str_copy_n(full, path, sizeof full);
+  const std::string stmt = "Register Table \"" + std::string(full) + "\"" + type_clause + " Into \"" + target + "\"";
+  if (!stmt_exec_text(stmt.c_str(), 0)) return tabdump_fail();
+  const int32_t def = file_register(target.c_str(), 1);
+  if (def <= 0) return tabdump_fail();
+  TableDef* t = table_open_file(def);
+  if (t == nullptr) {
+    file_unregister(def);
+    return tabdump_fail();
+  }
+  if (!tabtype_begin_access(t, &t->storage, 1)) {
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  tabdump_print_table(t, memory);
+  tabtype_end_access(&t->storage);
+  tabdef_free(t);
+  return 0;
 }
