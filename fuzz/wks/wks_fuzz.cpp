@@ -50,7 +50,7 @@ void read_through_file(const uint8_t* data, size_t size, bool titles) {
     t->storage.field_count = t->field_count;
     if (tabtype_open(path.c_str(), 0, &t->storage, TABTYPE_WKS, &t->field_count, &t->fields) &&
         tabtype_begin_access(t, &t->storage, 1)) {
-      const int32_t n = t->storage.row_count < 500 ? t->storage.row_count : 500;
+      const int32_t n = t->storage.row_count < 64 ? t->storage.row_count : 64;
       for (int32_t row = 1; row <= n + 1; ++row) tabtype_read_row(&t->storage, t->fields, row);
       tabtype_end_access(&t->storage);
     }

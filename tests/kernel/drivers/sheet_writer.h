@@ -206,16 +206,13 @@ struct Biff {
     }
   }
   void xf(uint16_t format_index) {
-    Bytes d;
-    if (v == 3 || v == 4) {
-      put8(d, 0), put8(d, format_index);
-      d.resize(v == 3 ? 12 : 12, 0);
-      rec(v == 3 ? 0x0243 : 0x0443, d);
+    Bytes d(v <= 4 ? 12 : v == 5 ? 16 : 20, 0);
+    if (v <= 4) {
+      d[1] = static_cast<uint8_t>(format_index);
     } else {
-      put16(d, 0), put16(d, format_index);
-      d.resize(v == 5 ? 16 : 20, 0);
-      rec(0x00E0, d);
+      d[2] = static_cast<uint8_t>(format_index), d[3] = static_cast<uint8_t>(format_index >> 8);
     }
+    rec(v == 3 ? 0x0243 : v == 4 ? 0x0443 : 0x00E0, d);
   }
   void u16rec(uint16_t code, uint16_t value) {
     Bytes d;
