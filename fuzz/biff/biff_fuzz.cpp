@@ -2,19 +2,10 @@
 // bytes in memory (globals, names, every sheet's cells in a bounded window,
 // the named ranges) under a double-byte or a single-byte current charset,
 // or the Excel table type through a file (describe, open, every row).
-#include <unistd.h>
-
 #include <cstdint>
-#include <string>
 
-#include "fuzz/fuzz_bytes.h"
+#include "fuzz/sheet_fuzz.h"
 #include "kernel/drivers/biff.h"
-#include "kernel/runtime/charset.h"
-#include "kernel/runtime/err.h"
-#include "kernel/tables/storage/tabtype_ops.h"
-#include "kernel/tables/tabdef.h"
-#include "kernel/tables/tabread.h"
-#include "platform/codepage.h"
 
 namespace {
 
@@ -54,41 +45,8 @@ void read_in_memory(const uint8_t* data, size_t size) {
   }
 }
 
-void read_through_file(const uint8_t* data, size_t size, bool titles) {
-  static const std::string path = "/tmp/fuzz_biff_" + std::to_string(getpid()) + ".xls";
-  if (!fuzz_put_file(path.c_str(), data, size)) return;
-  TableDef* t = tabdef_new();
-  t->storage.type = TABTYPE_XLS;
-  typeopts_init(&t->storage.options, TABTYPE_XLS);
-  std::get<SheetOptions>(t->storage.options).titles = titles ? 1 : 0;
-  if (tabtype_read_fields(path.c_str(), t)) {
-    tabtype_close(&t->storage, nullptr);
-    t->storage.field_count = t->field_count;
-    if (tabtype_open(path.c_str(), 0, &t->storage, TABTYPE_XLS, &t->field_count, &t->fields) &&
-        tabtype_begin_access(t, &t->storage, 1)) {
-      const int32_t n = t->storage.row_count < 64 ? t->storage.row_count : 64;
-      for (int32_t row = 1; row <= n + 1; ++row) tabtype_read_row(&t->storage, t->fields, row);
-      tabtype_end_access(&t->storage);
-    }
-  }
-  tabdef_free(t);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = [] {
-    cp_set_ansi_page(932);
-    cp_set_oem_page(850);
-    charset_init_system();
-    tables_runtime_start();
-    return true;
-  }();
-  (void)ready;
-  if (size < 1) return 0;
-  const uint8_t flags = data[0];
-  if (flags & 1) read_through_file(data + 1, size - 1, (flags & 2) != 0);
-  else read_in_memory(data + 1, size - 1);
-  err_clear();
-  return 0;
+  return fuzz_sheet_input(TABTYPE_XLS, ".xls", 932, data, size, read_in_memory);
 }

@@ -556,7 +556,7 @@ bool evaluate(XlsReader* r, XlsName* n, int depth) {
 // The five-zero form: at most 10 significant digits, plain notation, values
 // from 1 to 9999 padded with zeros to five digits before the point.
 void five_zero_text(double x, char* out, size_t size) {
-  char plain[64];
+  char plain[400];
   std::snprintf(plain, sizeof plain, "%.10g", x);
   if (std::strchr(plain, 'e') != nullptr) {
     // Plain notation of the value rounded to 10 significant digits.
