@@ -64,8 +64,8 @@ Bytes area3d(int v, uint16_t sheet_index, uint16_t r0, uint16_t r1, uint16_t c0,
 }
 
 // Two sheets: First (titles, text, numbers, dates) and Second (a five-zero
-// column, MULRK, MULBLANK, non-Latin text); names Data, Alias (= Data) and
-// Both (a union over the two sheets).
+// column, MULRK, MULBLANK, non-Latin text); names Data, Alias (= Data),
+// Both (a union over the two sheets) and Head (a 2-D area).
 Bytes two_sheet_book(int v, bool date1904 = false) {
   return workbook(
       v,
@@ -85,6 +85,12 @@ Bytes two_sheet_book(int v, bool date1904 = false) {
         both.insert(both.end(), second.begin(), second.end());
         put8(both, 0x10);
         b.name("Both", both);
+        // Head = A1:C1 of the first sheet as a 2-D area (value class).
+        Bytes head;
+        put8(head, 0x45);
+        if (v == 8) put16(head, 0), put16(head, 0), put16(head, 0), put16(head, 2);
+        else put16(head, 0), put16(head, 0), put8(head, 0), put8(head, 2);
+        b.name("Head", head);
       },
       {{"First",
         [&](Biff& b) {
@@ -128,6 +134,7 @@ TEST_F(drivers_xls, RangesOfBiff5AndBiff8Workbooks) {
     EXPECT_EQ(dump("xls", "book.xls", "Data").out, kData);
     EXPECT_EQ(dump("xls", "book.xls", "alias").out, kData);
     EXPECT_EQ(dump("xls", "book.xls", "Second!B2:C4").out, kData);
+    EXPECT_EQ(dump("xls", "book.xls", "HEAD").out, "A Char 4 0\nB Char 3 0\nC Char 4 0\n--\nName|Qty|When\n");
     EXPECT_EQ(dump("xls", "book.xls", "Second!B2:C4", true).out,
               "Code Char 5 0\nAmount Float 10 0\n--\n00123|2.5\n12345|-7\n0|0\n");
     // "Entire Worksheet <sheet>" and the default range (the first sheet's
