@@ -171,6 +171,21 @@ TEST_F(grid_ntf, ConstantGridIsMolodenskyWithItsTranslation) {
     EXPECT_NEAR(back.x, p.x, 1e-9);
     EXPECT_NEAR(back.y, p.y, 1e-9);
   }
+  // The same grid against PROJ's +proj=molodensky from datum 74 to the NTF
+  // ellipsoid with the grid's translation (tests/data/proj, written by
+  // tools/oracle/gen_proj_vectors.py).
+  std::ifstream vectors(std::string(QL_SOURCE_DIR) + "/tests/data/proj/molodensky_74_ntfgrid.txt");
+  int checked = 0;
+  for (std::string line; std::getline(vectors, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    DPoint in{}, proj{}, out{};
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf", &in.x, &in.y, &proj.x, &proj.y), 4) << line;
+    ASSERT_EQ(ntf_grid_shift_to_ntf(g, &in, &out, &ntf.datum), 1) << line;
+    EXPECT_NEAR(out.x, proj.x, 1e-10) << line;
+    EXPECT_NEAR(out.y, proj.y, 1e-10) << line;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 104);
   const DPoint outside{10.01, 45};
   DPoint out{7, 7};
   EXPECT_EQ(ntf_grid_shift_to_ntf(g, &outside, &out, &ntf.datum), 0);
