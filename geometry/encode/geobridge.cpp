@@ -57,10 +57,14 @@ void rect_to_envelope(const IntRect& r, const CoordXform* xf, GeoCoord* min, Geo
     *max = GeoCoord{d.x2, d.y2, KTGEO_NO_Z};
 }
 
-void point_primitive(const IntPoint& p, const CoordXform* xf, GeometricPrimitive* g) {
+void point_primitive(const GeoCoord& c, GeometricPrimitive* g) {
     ktgeo_util_primitive_init(KTGEO_POINT, g);
-    g->geom.point.coord = to_xy(p, xf);
-    g->env_min = g->env_max = g->geom.point.coord;
+    g->geom.point.coord = c;
+    g->env_min = g->env_max = c;
+}
+
+void point_primitive(const IntPoint& p, const CoordXform* xf, GeometricPrimitive* g) {
+    point_primitive(to_xy(p, xf), g);
 }
 
 bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
@@ -468,8 +472,16 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
             const int32_t n = o->u.multipoint.count;
             if (n <= 0 || n > kScratchNodes || !o->nodes) return false;
             if (prims.size() < static_cast<size_t>(n)) prims.resize(static_cast<size_t>(n));
+            // The nodes go through the transform a block at a time.
             const IntPoint* nodes = static_cast<const IntPoint*>(o->nodes);
-            for (int32_t i = 0; i < n; ++i) point_primitive(nodes[i], xf, &prims[static_cast<size_t>(i)]);
+            constexpr int32_t kBlock = 256;
+            DPoint d[kBlock];
+            for (int32_t at = 0; at < n; at += kBlock) {
+                const int32_t m = n - at < kBlock ? n - at : kBlock;
+                xform_int_to_xy(nodes + at, d, xf, m);
+                for (int32_t i = 0; i < m; ++i)
+                    point_primitive(GeoCoord{d[i].x, d[i].y, KTGEO_NO_Z}, &prims[static_cast<size_t>(at + i)]);
+            }
             count = static_cast<uint32_t>(n);
             break;
         }
