@@ -6,6 +6,7 @@
 // lands.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "geometry/qd_alloc.h"
@@ -186,36 +187,47 @@ int qd_te_split_linear_intr_components(TeChain* chain, nlst* nodes, double t) {
     return 1;
 }
 
-int qd_te_split_intr_insert(nlst** holder, nlst* nodes, double t) {
-    if (!holder) return qd_te_missing("qd_te_split_intr_insert");
-    nlst* old = *holder;
-    if (!old || old->tally == 0 || !nodes || nodes->tally == 0) return 1;
-    nlst* fresh = nlst_alloc(sizeof(TeVertex), old->tally + nodes->tally + 1, old->inc ? old->inc : 1, nullptr);
-    if (!fresh) return qd_te_no_memory();
-    const TeVertex* v = static_cast<const TeVertex*>(old->data);
+namespace {
+
+// A new vertex list: the source's vertices with the nodes' points put in
+// where they lie inside segments; each node's vertex becomes its index
+// there and first the index of the node before it (0 for the first).
+nlst* with_nodes(const nlst* source, nlst* nodes, double t) {
+    nlst* fresh = nlst_alloc(sizeof(TeVertex), source->tally + nodes->tally + 1, source->inc ? source->inc : 1, nullptr);
+    if (!fresh) return nullptr;
+    const TeVertex* v = static_cast<const TeVertex*>(source->data);
     int32_t s = 0, previous = 0;
     uint32_t copied = 0;
     int ok = 1;
     for (uint32_t i = 0; i < nodes->tally && ok; ++i) {
         TeSplitNode& node = nodes_of(nodes)[i];
         node.first = previous;
-        int32_t index = node.vertex + s;
         if (node.offset > t) {
             ++s;
             const uint32_t upto = uint32_t(node.vertex) + 1;
             if (upto > copied) ok = nlst_add_many(fresh, v + copied, upto - copied), copied = upto;
             const TeVertex added = {node.point.x, node.point.y, node.point.z, node.tol};
             ok = ok && nlst_add(fresh, &added);
-            index = node.vertex + s;
         }
-        node.vertex = index;
-        previous = index;
+        node.vertex += s;
+        previous = node.vertex;
     }
-    if (ok && copied < old->tally) ok = nlst_add_many(fresh, v + copied, old->tally - copied);
+    if (ok && copied < source->tally) ok = nlst_add_many(fresh, v + copied, source->tally - copied);
     if (!ok) {
         nlst_free(fresh);
-        return 0;
+        return nullptr;
     }
+    return fresh;
+}
+
+}  // namespace
+
+int qd_te_split_intr_insert(nlst** holder, nlst* nodes, double t) {
+    if (!holder) return qd_te_missing("qd_te_split_intr_insert");
+    nlst* old = *holder;
+    if (!old || old->tally == 0 || !nodes || nodes->tally == 0) return 1;
+    nlst* fresh = with_nodes(old, nodes, t);
+    if (!fresh) return 0;
     nlst_free(old);
     *holder = fresh;
     return 1;
@@ -226,34 +238,41 @@ int qd_te_split_linear(TeChain* chain, nlst* nodes, nlst** pieces, double t) {
     bool go = false;
     if (!prepare(chain, nodes, t, "qd_te_split_linear", &go)) return 0;
     if (!go) return 1;
-    const uint32_t n = count_of(chain);
-    nlst* copy = nlst_alloc(sizeof(TeVertex), n, 1, nullptr);
-    if (!copy) return qd_te_no_memory();
-    if (!nlst_add_many(copy, chain->coords->data, n) || !qd_te_split_intr_insert(&copy, nodes, t)) {
-        nlst_free(copy);
-        return 0;
-    }
+    // The chain keeps its vertices. Each piece is read straight off them:
+    // from the last cut (a node inside a segment, or a vertex) to the next.
     TeChainsHolder work;
     const uint32_t count = nodes->tally;
-    const auto* all = static_cast<const TeVertex*>(copy->data);
-    const int32_t last = int32_t(copy->tally) - 1;
+    const TeVertex* v = vertices(chain);
+    const int32_t n = int32_t(count_of(chain));
+    const auto inside = [&](const TeSplitNode& node) { return node.offset > t; };
+    const auto cut_vertex = [](const TeSplitNode& node) {
+        return TeVertex{node.point.x, node.point.y, node.point.z, node.tol};
+    };
     int ok = (work.list = nlst_alloc(sizeof(TeChain), count + 1, 2, nullptr)) != nullptr;
     if (!ok) ok = qd_te_no_memory();
     for (uint32_t k = 0; k <= count && ok; ++k) {
         const TeSplitNode* node = k < count ? nodes_of(nodes) + k : nullptr;
-        const int32_t from = node ? node->first : nodes_of(nodes)[count - 1].vertex;
-        const int32_t to = node ? node->vertex : last;
+        const TeSplitNode* before = k > 0 ? nodes_of(nodes) + k - 1 : nullptr;
+        const int32_t from = before ? before->vertex + (inside(*before) ? 1 : 0) : 0;
+        const int32_t to = node ? node->vertex : n - 1;
         TeChain piece;
         if (!qd_te_geo_copy_chain(chain, &piece, 0)) {
             ok = 0;
             break;
         }
         piece.link_fore = piece.link_back = piece.link_free = -1;
-        if (to >= from) {
-            piece.coords = nlst_alloc(sizeof(TeVertex), uint32_t(to - from + 1), 1, nullptr);
-            ok = piece.coords && nlst_add_many(piece.coords, all + from, uint32_t(to - from + 1));
-            if (!ok) ok = qd_te_no_memory();
+        // The vertices are written straight into the piece's storage.
+        auto* block = static_cast<TeVertex*>(qd_alloc(sizeof(TeVertex) * (size_t(std::max(0, to - from + 1)) + 2)));
+        uint32_t filled = 0;
+        if ((ok = block != nullptr)) {
+            if (before && inside(*before)) block[filled++] = cut_vertex(*before);
+            if (to >= from) std::memcpy(block + filled, v + from, sizeof(TeVertex) * size_t(to - from + 1));
+            filled += uint32_t(std::max(0, to - from + 1));
+            if (node && inside(*node)) block[filled++] = cut_vertex(*node);
+            ok = filled > 0 && (piece.coords = nlst_alloc_with_array(sizeof(TeVertex), block, filled, 1, nullptr));
+            if (!ok) qd_free(block);
         }
+        if (!ok) ok = qd_te_no_memory();
         if (ok && chain->chain_type == TE_CURVE) {
             const int32_t type = chain->tangent.type;
             TeTangent& tg = piece.tangent;
@@ -270,7 +289,14 @@ int qd_te_split_linear(TeChain* chain, nlst* nodes, nlst** pieces, double t) {
         if (ok && !nlst_add(work.list, &piece)) ok = 0;
         if (!ok) qd_te_geo_chain_release(&piece);
     }
-    nlst_free(copy);
+    // The nodes take the indexes they would have with their points put in.
+    int32_t added = 0, previous = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        TeSplitNode& node = nodes_of(nodes)[k];
+        node.first = previous;
+        added += inside(node) ? 1 : 0;
+        previous = node.vertex += added;
+    }
     return ok && qd_te_split_move_pieces(work.list, pieces, t);
 }
 
@@ -361,6 +387,8 @@ int qd_te_split_linear_record_intr(TeChain* chain, int32_t row, nlst* nodes, nls
 int qd_te_split_move_pieces(nlst* pieces, nlst** target, double t) {
     if (!target) return qd_te_missing("qd_te_split_move_pieces");
     if (!pieces) return 1;
+    if (!*target && pieces->tally && !(*target = nlst_alloc(sizeof(TeChain), pieces->tally, 2, nullptr)))
+        return qd_te_no_memory();
     for (uint32_t i = 0; i < pieces->tally; ++i) {
         TeChain* p = qd_te_chain_at(pieces, int32_t(i));
         if (p->discard == CHAIN_OK && !qd_te_cluster_clean_points(p, 1, t)) return 0;
