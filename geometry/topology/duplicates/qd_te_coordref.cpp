@@ -23,16 +23,16 @@ double rx(const TeCoordRef& r) { return qd_te_ref_point(&r).x; }
 // By place: x, y, tolerance, tag (position last, for a total order).
 bool by_place(const TeCoordRef& a, const TeCoordRef& b) {
     const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
-    if (p.x != q.x) return p.x < q.x;
-    if (p.y != q.y) return p.y < q.y;
-    if (a.tol != b.tol) return a.tol < b.tol;
+    if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
+    if (int c = qd_te_key_order(p.y, q.y)) return c < 0;
+    if (int c = qd_te_key_order(a.tol, b.tol)) return c < 0;
     if (a.tag != b.tag) return a.tag < b.tag;
     return a.index < b.index;
 }
 bool by_place_position(const TeCoordRef& a, const TeCoordRef& b) {
     const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
-    if (p.x != q.x) return p.x < q.x;
-    if (p.y != q.y) return p.y < q.y;
+    if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
+    if (int c = qd_te_key_order(p.y, q.y)) return c < 0;
     if (a.tag != b.tag) return a.tag < b.tag;
     return a.index < b.index;
 }

@@ -91,13 +91,13 @@ int linear_checked(TeChain* chain, nlst* nodes, nlst** pieces, double t, int32_t
 }
 
 bool by_place(const TeSplitNode& a, const TeSplitNode& b) {
-    if (a.point.x != b.point.x) return a.point.x < b.point.x;
-    if (a.point.y != b.point.y) return a.point.y < b.point.y;
+    if (int c = qd_te_key_order(a.point.x, b.point.x)) return c < 0;
+    if (int c = qd_te_key_order(a.point.y, b.point.y)) return c < 0;
     return a.vertex < b.vertex;
 }
 bool by_chain_order(const TeSplitNode& a, const TeSplitNode& b) {
     if (a.vertex != b.vertex) return a.vertex < b.vertex;
-    return a.offset < b.offset;
+    return qd_te_key_order(a.offset, b.offset) < 0;
 }
 
 }  // namespace

@@ -259,8 +259,8 @@ int qd_te_split_form_poly_cross(TeChain* ring, nlst** rings, int32_t orientation
         // Places: exact order, then the points of one place linked to the
         // first of them.
         std::sort(p, p + n, [](const TeCrossPoint& a, const TeCrossPoint& b) {
-            if (a.vertex.x != b.vertex.x) return a.vertex.x < b.vertex.x;
-            if (a.vertex.y != b.vertex.y) return a.vertex.y < b.vertex.y;
+            if (int c = qd_te_key_order(a.vertex.x, b.vertex.x)) return c < 0;
+            if (int c = qd_te_key_order(a.vertex.y, b.vertex.y)) return c < 0;
             return a.position < b.position;
         });
         for (uint32_t i = 0; i < n; ++i) {
