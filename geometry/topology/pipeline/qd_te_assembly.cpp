@@ -311,23 +311,23 @@ int qd_te_process_chains_intersect_nodes(TeRules* rules, nlst* chains) {
                             TeChain* c = qd_te_chain_at(chains, index);
                             switch (rules->secondary) {
                             case TE_COMMON_CROSS: return qd_te_intersect_polylines(c, c, &crossings, tol, 0, 0);
-                            case TE_COMMON_TOUCH: return qd_te_duplicates_path_clip(c, &nodes, index, 4);
-                            case TE_COMMON_ENDS: return qd_te_duplicates_path_clip(c, &nodes, index, 3);
+                            case TE_COMMON_TOUCH: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 4, nullptr);
+                            case TE_COMMON_ENDS: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 3, nullptr);
                             case TE_COMMON_ALL:
                                 return qd_te_intersect_pathline(chains, index, 0, tol) &&
-                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, 2);
+                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, nullptr, nullptr, 2, nullptr);
                             case TE_CROSSING:
                             case TE_ALL_CROSSING:
                                 return qd_te_intersect_pathline_record(chains, index, &crossings, 0,
                                                                        rules->secondary == TE_ALL_CROSSING, tol);
                             case TE_ALL_POINTS:
                                 return qd_te_intersect_pathline(chains, index, 1, tol) &&
-                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, 1);
-                            default: return qd_te_duplicates_path_clip(c, &nodes, index, 2);
+                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, nullptr, nullptr, 1, nullptr);
+                            default: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 2, nullptr);
                             }
                         },
                         false, false);
-    if (ok) ok = qd_te_duplicates_intr_nodes_clip(crossings, &nodes) && qd_te_output_intersect_nodes(nodes, chains, rules);
+    if (ok) ok = qd_te_duplicates_intr_nodes_clip(crossings, chains, &nodes, nullptr, nullptr) && qd_te_output_intersect_nodes(nodes, chains, rules);
     if (crossings) nlst_free(crossings);
     if (nodes) nlst_free(nodes);
     return ok;
