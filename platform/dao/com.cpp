@@ -7,13 +7,14 @@
 #include <string>
 
 #include "platform/dao/dao.h"
+#include "platform/dao/mdbengine.h"
 
 namespace {
 
 struct ComState {
   int32_t init_count = 0;
   int64_t strings_alive = 0;
-  ComBackend* backend = nullptr;
+  ComBackend* backend = mdb_dao_backend();  // real database files
 };
 ComState g_com;
 
