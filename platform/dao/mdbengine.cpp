@@ -1,6 +1,7 @@
 // The engine over real Access files through libmdb (see mdbengine.h).
 #include "platform/dao/mdbengine.h"
 
+#include <glib.h>  // before mdbtools.h, which includes it inside extern "C"
 #include <mdbtools.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -56,6 +57,9 @@ uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
 // UTF-8 to the ANSI code page.
 std::string to_ansi(const char* utf8) {
+  bool ascii = true;
+  for (const char* p = utf8; *p != '\0' && ascii; ++p) ascii = static_cast<unsigned char>(*p) < 0x80;
+  if (ascii) return utf8;
   std::u32string cps;
   for (const auto* p = reinterpret_cast<const unsigned char*>(utf8); *p != 0;) {
     uint32_t c = *p;
@@ -261,7 +265,7 @@ bool load_row(FileState& st, MdbTableDef* t, const Loc& at, std::vector<MdbField
   int start = 0;
   size_t len = 0;
   if (!row_bounds(mdb, t, at.row, &start, &len)) return false;
-  fields->assign(kMaxColumns, MdbField{});
+  if (fields->size() != kMaxColumns) fields->assign(kMaxColumns, MdbField{});
   const int n = mdb_crack_row(t, start, len, fields->data());
   return n >= 0;
 }
@@ -574,13 +578,23 @@ struct MRecordset : DaoRecordset {
   std::vector<int32_t> snap;
   size_t snap_at = 0;
 
-  TableInfo* info() { return table_info(*state, table); }
-  // Follows a new reading of the file: positions start afresh.
+  TableInfo* table_ = nullptr;  // of state
+  std::vector<MdbField> fields_;  // the cracked current record
+  const std::map<int32_t, Loc>::value_type* cracked_ = nullptr;
+  std::string index_;
+
+  TableInfo* info() {
+    if (table_ == nullptr) table_ = table_info(*state, table);
+    return table_;
+  }
+  // Follows a new reading of the file (made by the database when it saw
+  // the file change): positions start afresh.
   HRESULT follow() {
-    if (HRESULT h = db->refresh()) return h;
     if (state != db->state) {
       state = db->state;
+      table_ = nullptr;
       keys = nullptr;
+      cracked_ = nullptr;
       positioned = false;
       eof = true;
     }
@@ -619,8 +633,9 @@ struct MRecordset : DaoRecordset {
   HRESULT put_Index(BSTR name) override {
     if (!open || snapshot) return fail(3251, "The operation is not supported here.");
     if (HRESULT h = follow()) return h;
-    MdbTableDef* t = info()->def;
     const std::string n = bstr_text(name);
+    if (n == index_ && keys != nullptr) return kHrOk;
+    MdbTableDef* t = info()->def;
     for (unsigned i = 0; t->indices != nullptr && i < t->indices->len; ++i) {
       auto* ix = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
       if (ix->index_type == 2 || strcasecmp(ix->name, n.c_str()) != 0) continue;
@@ -630,6 +645,7 @@ struct MRecordset : DaoRecordset {
         keys = key_map(*state, *info(), column);
         positioned = false;
       }
+      index_ = n;
       return kHrOk;
     }
     return fail(3800, "Not an index of this table: " + n);
@@ -659,6 +675,7 @@ struct MRecordset : DaoRecordset {
       eof = snap.empty();
       return eof ? no_current() : kHrOk;
     }
+    if (HRESULT h = db->refresh()) return h;
     if (HRESULT h = follow()) return h;
     if (keys == nullptr || keys->empty()) {
       eof = true;
@@ -701,10 +718,19 @@ struct MRecordset : DaoRecordset {
       return kHrOk;
     }
     if (!positioned || eof) return no_current();
+    if (HRESULT h = follow()) return h;
+    if (!positioned) return no_current();
     MdbTableDef* t = info()->def;
-    std::vector<MdbField> fields;
-    if (!load_row(*state, t, at->second, &fields)) return fail(kDaoBadFormat, "A record of " + table + " cannot be read.");
-    field_value(*state, column_at(t, ordinal), fields[static_cast<size_t>(ordinal)], out);
+    // One record is cracked once for all its columns, while its page is
+    // still the one in the handle's buffer.
+    if (cracked_ != &*at || state->mdb->cur_pg != at->second.page) {
+      cracked_ = nullptr;
+      if (!load_row(*state, t, at->second, &fields_)) return fail(kDaoBadFormat, "A record of " + table + " cannot be read.");
+      cracked_ = &*at;
+    }
+    const MdbColumn* c = column_at(t, ordinal);
+    if (c == nullptr) return no_item("field");
+    field_value(*state, c, fields_[static_cast<size_t>(ordinal)], out);
     return kHrOk;
   }
 };
