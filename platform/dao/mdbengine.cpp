@@ -4,7 +4,9 @@
 #include <glib.h>  // before mdbtools.h, which includes it inside extern "C"
 #include <mdbtools.h>
 #include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,6 +91,182 @@ void rc4(const uint8_t* key, size_t key_len, uint8_t* data, size_t len) {
   }
 }
 
+
+// ---- checks before libmdb reads a table ---------------------------------------
+// libmdb trusts the file: a usage map that is not there, a row that runs
+// past its page or a definition that claims more than it holds make it read
+// outside its buffers. A table's definition, its usage maps and every row
+// of its data pages are checked here first (Jet 4 layout); a table that
+// fails is refused as a bad format.
+class FileCheck {
+ public:
+  FileCheck(const std::string& path, bool jet3) : jet3_(jet3) {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ >= 0 && fstat(fd_, &st) == 0) pages_ = st.st_size / static_cast<int64_t>(kPage);
+  }
+  ~FileCheck() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileCheck(const FileCheck&) = delete;
+  FileCheck& operator=(const FileCheck&) = delete;
+
+  bool table_ok(uint32_t tdef) {
+    std::vector<uint8_t> b;
+    if (!tdef_bytes(tdef, &b)) return false;
+    if (jet3_) return true;  // the Jet 3 layout is left to libmdb
+    if (b.size() < 0x3F) return false;
+    const uint32_t nvar = le16(&b[0x2B]), nc = le16(&b[0x2D]), ni = le32(&b[0x2F]), nri = le32(&b[0x33]);
+    if (nc == 0 || nc > kMaxColumns || nvar > nc || ni > 256 || nri > ni) return false;
+    size_t pos = 0x3F + 12 * static_cast<size_t>(nri);
+    columns_.clear();
+    for (uint32_t i = 0; i < nc; ++i, pos += 25) {
+      if (pos + 25 > b.size()) return false;
+      Col c;
+      c.fixed = (b[pos + 15] & 0x01) != 0;
+      c.number = b[pos + 5];
+      c.offset = le16(&b[pos + 21]);
+      c.size = b[pos] == MDB_BOOL ? 0 : le16(&b[pos + 23]);
+      columns_.push_back(c);
+    }
+    auto names = [&](uint32_t n) {
+      for (uint32_t i = 0; i < n; ++i) {
+        if (pos + 2 > b.size()) return false;
+        pos += 2 + le16(&b[pos]);
+        if (pos > b.size()) return false;
+      }
+      return true;
+    };
+    if (!names(nc)) return false;
+    for (uint32_t i = 0; i < nri; ++i, pos += 52) {
+      if (pos + 52 > b.size()) return false;
+      for (size_t k = 0; k < 10; ++k) {
+        const uint32_t col = le16(&b[pos + 4 + 3 * k]);
+        if (col != 0xFFFF && col >= nc) return false;
+      }
+    }
+    pos += 28 * static_cast<size_t>(ni);
+    if (pos > b.size() || !names(ni)) return false;
+    std::vector<uint8_t> used, free_map;
+    if (!row_at(le32(&b[0x37]), &used) || !row_at(le32(&b[0x3B]), &free_map) || used.size() < 5 ||
+        free_map.size() < 5 || used[0] > 1 || free_map[0] > 1)
+      return false;
+    std::vector<uint32_t> data;
+    if (!map_pages(used, &data)) return false;
+    uint8_t pg[kPage];
+    for (uint32_t d : data) {
+      if (!page(d, pg) || pg[0] != 0x01 || le32(pg + 4) != tdef) continue;  // libmdb passes these over
+      if (!rows_ok(pg, nvar)) return false;
+    }
+    return true;
+  }
+
+ private:
+  struct Col {
+    bool fixed;
+    uint32_t number, offset, size;
+  };
+
+  bool page(uint32_t pg, uint8_t* buf) const {
+    if (fd_ < 0 || pg >= pages_) return false;
+    return pread(fd_, buf, kPage, static_cast<off_t>(pg) * static_cast<off_t>(kPage)) == static_cast<ssize_t>(kPage);
+  }
+  // The definition's bytes over its chain of pages (each further page from
+  // offset 8, as libmdb reads them).
+  bool tdef_bytes(uint32_t first, std::vector<uint8_t>* out) const {
+    uint8_t pg[kPage];
+    std::vector<uint32_t> seen;
+    for (uint32_t at = first; at != 0;) {
+      if (seen.size() >= 64 || std::find(seen.begin(), seen.end(), at) != seen.end()) return false;
+      if (!page(at, pg) || pg[0] != 0x02) return false;
+      seen.push_back(at);
+      out->insert(out->end(), pg + (out->empty() ? 0 : 8), pg + kPage);
+      at = le32(pg + 4);
+    }
+    return !out->empty();
+  }
+  // The bytes of a row named by (page << 8 | row).
+  bool row_at(uint32_t pointer, std::vector<uint8_t>* out) const {
+    uint8_t pg[kPage];
+    const uint32_t at = pointer >> 8, row = pointer & 0xFF;
+    if (!page(at, pg) || pg[0] != 0x01) return false;
+    const uint32_t rows = le16(pg + 0x0C);
+    if (row >= rows || 0x0E + 2 * rows > kPage) return false;
+    const uint32_t begin = le16(pg + 0x0E + 2 * row) & 0x1FFF;
+    const uint32_t end = row == 0 ? kPage : le16(pg + 0x0E + 2 * (row - 1)) & 0x1FFF;
+    if (begin < 0x0E + 2 * rows || begin >= end || end > kPage) return false;
+    out->assign(pg + begin, pg + end);
+    return true;
+  }
+  bool map_pages(const std::vector<uint8_t>& map, std::vector<uint32_t>* out) const {
+    if (map[0] == 0) {
+      const uint32_t start = le32(&map[1]);
+      for (size_t i = 0; i < (map.size() - 5) * 8; ++i) {
+        if ((map[5 + i / 8] & (1u << (i % 8))) && start + i < static_cast<uint64_t>(pages_)) {
+          out->push_back(static_cast<uint32_t>(start + i));
+        }
+      }
+      return true;
+    }
+    // Type 1: pages of bitmaps, each covering (page size - 4) x 8 pages.
+    uint8_t pg[kPage];
+    for (size_t i = 0; 1 + 4 * i + 4 <= map.size(); ++i) {
+      const uint32_t map_pg = le32(&map[1 + 4 * i]);
+      if (map_pg == 0) continue;
+      if (!page(map_pg, pg) || pg[0] != 0x05) return false;
+      const uint64_t base = static_cast<uint64_t>(i) * (kPage - 4) * 8;
+      for (size_t k = 0; k < (kPage - 4) * 8; ++k) {
+        if ((pg[4 + k / 8] & (1u << (k % 8))) && base + k < static_cast<uint64_t>(pages_)) {
+          out->push_back(static_cast<uint32_t>(base + k));
+        }
+      }
+    }
+    return true;
+  }
+  bool rows_ok(const uint8_t* pg, uint32_t nvar) const {
+    const uint32_t rows = le16(pg + 0x0C);
+    if (0x0E + 2 * rows > kPage) return false;
+    for (uint32_t r = 0; r < rows; ++r) {
+      const uint32_t raw = le16(pg + 0x0E + 2 * r);
+      if (raw & 0x8000) continue;  // deleted
+      if (raw & 0x4000) return false;  // an overflow pointer: not followed here
+      const uint32_t begin = raw & 0x1FFF;
+      const uint32_t end = r == 0 ? kPage : le16(pg + 0x0E + 2 * (r - 1)) & 0x1FFF;
+      if (begin < 0x0E + 2 * rows || begin >= end || end > kPage) return false;
+      const uint8_t* row = pg + begin;
+      const uint32_t size = end - begin;
+      if (size < 2) return false;
+      const uint32_t cols = le16(row);
+      const uint32_t mask = (cols + 7) / 8;
+      if (cols == 0 || cols > kMaxColumns || size < 2 + mask) return false;
+      uint32_t row_vars = 0;
+      uint32_t data_end = size - mask;
+      if (nvar > 0) {
+        if (size < 2 + mask + 2) return false;
+        row_vars = le16(row + size - mask - 2);
+        if (row_vars > cols || 2 + mask + 2 + 2 * (row_vars + 1) > size) return false;
+        uint32_t previous = 0;
+        for (uint32_t i = 0; i <= row_vars; ++i) {
+          const uint32_t off = le16(row + size - mask - 4 - 2 * i);
+          if (off > size || off < previous) return false;
+          previous = off;
+        }
+        data_end = size - mask - 2 - 2 * (row_vars + 1);
+      }
+      for (const Col& c : columns_) {
+        if (c.number >= mask * 8) continue;  // not in this row: libmdb reads it as null
+        if (c.fixed && c.offset + 2 + c.size > data_end) return false;
+      }
+    }
+    return true;
+  }
+
+  int fd_ = -1;
+  int64_t pages_ = 0;
+  bool jet3_;
+  std::vector<Col> columns_;
+};
+
 // ---- the open file ----------------------------------------------------------------
 
 struct Loc {
@@ -143,6 +321,10 @@ std::shared_ptr<FileState> open_state(const std::string& path, const std::string
     *h = fail(kDaoBadFormat, "Unrecognized database format " + path + ".");
     return nullptr;
   }
+  if (!FileCheck(path, version == "3.0").table_ok(2)) {
+    *h = fail(kDaoBadFormat, "Unrecognized database format " + path + ".");
+    return nullptr;
+  }
   st->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
   if (st->mdb == nullptr || mdb_read_catalog(st->mdb, MDB_ANY) == nullptr) {
     *h = fail(kDaoBadFormat, "Unrecognized database format " + path + ".");
@@ -169,6 +351,7 @@ TableInfo* table_info(FileState& st, const std::string& name) {
   TableInfo& info = st.tables[key];
   for (MdbCatalogEntry* e : table_entries(st)) {
     if (strcasecmp(e->object_name, name.c_str()) != 0) continue;
+    if (!FileCheck(st.path, st.version == "3.0").table_ok(static_cast<uint32_t>(e->table_pg))) break;
     info.def = mdb_read_table(e);
     if (info.def != nullptr && (mdb_read_columns(info.def) == nullptr || info.def->num_cols > kMaxColumns)) {
       mdb_free_tabledef(info.def);
