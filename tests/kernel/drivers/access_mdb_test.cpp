@@ -165,6 +165,48 @@ TEST_F(drivers_access_mdb, RefusalsLeaveNoRowMap) {
   EXPECT_EQ(r.err, "error 1342\n");
 }
 
+TEST_F(drivers_access_mdb, BrokenFilesAreRefusedBeforeLibmdbReadsThem) {
+  // Pages of data.mdb: 0 header, 1 usage maps, 2 the catalogue's
+  // definition, 3 People's, 4 and 5 its index leaves, 6 its data.
+  struct Case {
+    const char* what;
+    size_t at;
+    std::vector<uint8_t> bytes;
+    bool opens;  // the database opens; the table does not
+  } cases[] = {
+      {"catalogue usage map names a missing row", 2 * 4096 + 0x37, {0x63, 0x01, 0, 0}, false},
+      {"catalogue definition is no definition", 2 * 4096, {0x01}, false},
+      {"People has no columns", 3 * 4096 + 0x2D, {0, 0}, true},
+      {"People claims more indexes than it holds", 3 * 4096 + 0x2F, {0xFF, 0, 0, 0}, true},
+      {"a row starts inside the row table", 6 * 4096 + 0x0E, {0x01, 0x00}, true},
+      {"a row claims 300 columns", 6 * 4096 + 3995, {0x2C, 0x01}, true},
+      {"People's usage map is cut", 3 * 4096 + 0x37, {0x07, 0x00, 0x00, 0x00}, true},
+  };
+  const std::vector<uint8_t> good = jet4::build(jet4::fixture("data.mdb"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bad = good;
+    std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(c.at));
+    const std::string db = path("bad.mdb");
+    FILE* f = std::fopen(db.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bad.data(), 1, bad.size(), f);
+    std::fclose(f);
+    err_clear();
+    char* names = nullptr;
+    int32_t count = 0;
+    EXPECT_EQ(dao_list_tables(db.c_str(), nullptr, &names, &count) != 0, c.opens);
+    mem_free(&names);
+    const Run r = tabdump("--type mdb --table People --keep '" + dir_ + "' '" + db + "'");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "error 1342\n");
+    EXPECT_FALSE(file_exists(path("People.aid").c_str(), 0));
+  }
+  // A file that is not of whole pages.
+  put("short.mdb", std::string(reinterpret_cast<const char*>(good.data()), 3 * 4096 + 10));
+  EXPECT_EQ(tabdump("--type mdb --table People '" + path("short.mdb") + "'").err, "error 1342\n");
+}
+
 TEST_F(drivers_access_mdb, RecordAddedToTheFileIsTakenInAtTheNextAccess) {
   const std::string db = path("data.mdb");
   ASSERT_TRUE(jet4::write_file(db, jet4::fixture("data.mdb")));
