@@ -1,6 +1,8 @@
 // COM and OLE Automation stand-ins (see com.h).
 #include "platform/dao/com.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -175,3 +177,35 @@ HRESULT CoGetClassObject(const char* clsid, ClassFactory** out) {
   if (g_com.backend == nullptr || clsid == nullptr) return kHrClassNotRegistered;
   return g_com.backend->GetClassObject(clsid, out);
 }
+
+bool dao_parse_select(const std::string& sql, std::string* key, std::string* table, int64_t* above) {
+  size_t p = 0;
+  auto word = [&](const char* w) {
+    const size_t n = std::strlen(w);
+    if (strncasecmp(sql.c_str() + p, w, n) != 0) return false;
+    p += n;
+    return true;
+  };
+  auto name = [&](std::string* out) {
+    if (p >= sql.size() || sql[p] != '`') return false;
+    const size_t end = sql.find('`', p + 1);
+    if (end == std::string::npos || end == p + 1) return false;
+    *out = sql.substr(p + 1, end - p - 1);
+    p = end + 1;
+    return true;
+  };
+  std::string k2;
+  if (!word("select ") || !name(key) || !word(" from ") || !name(table) || !word(" where ") || !name(&k2) ||
+      !word(" > ") || strcasecmp(key->c_str(), k2.c_str()) != 0)
+    return false;
+  const std::string rest = sql.substr(p);
+  if (rest.empty() || rest.size() > 11) return false;
+  size_t i = rest[0] == '-' ? 1 : 0;
+  if (i == rest.size()) return false;
+  for (size_t j = i; j < rest.size(); ++j) {
+    if (rest[j] < '0' || rest[j] > '9') return false;
+  }
+  *above = std::stoll(rest);
+  return true;
+}
+

@@ -158,6 +158,13 @@ struct DaoEngine : ComObject {
   virtual HRESULT CreateDatabase(BSTR name, BSTR locale, const Variant& option, DaoDatabase** out) = 0;
 };
 
+// The one query the engines run: "select `K` from `T` where `K` > N",
+// words without regard to case, both names the same, N a decimal number
+// of at most 11 characters;
+// anything else is refused.
+#include <string>
+bool dao_parse_select(const std::string& sql, std::string* key, std::string* table, int64_t* above);
+
 // The text of a VARIANT for call logs: "VT_I4 3", "VT_BOOL -1",
 // "VT_BSTR \"text\"", "VT_ERROR" for a left-out argument, "VT_NULL".
 #include <string>

@@ -956,37 +956,6 @@ HRESULT MField::get_Value(Variant* out) {
   return set->value(ordinal, out);
 }
 
-// select `K` from `T` where `K` > N, nothing else.
-bool parse_select(const std::string& sql, std::string* key, std::string* table, int64_t* above) {
-  size_t p = 0;
-  auto word = [&](const char* w) {
-    const size_t n = std::strlen(w);
-    if (strncasecmp(sql.c_str() + p, w, n) != 0) return false;
-    p += n;
-    return true;
-  };
-  auto name = [&](std::string* out) {
-    if (p >= sql.size() || sql[p] != '`') return false;
-    const size_t end = sql.find('`', p + 1);
-    if (end == std::string::npos || end == p + 1) return false;
-    *out = sql.substr(p + 1, end - p - 1);
-    p = end + 1;
-    return true;
-  };
-  std::string k2;
-  if (!word("select ") || !name(key) || !word(" from ") || !name(table) || !word(" where ") || !name(&k2) ||
-      !word(" > ") || strcasecmp(key->c_str(), k2.c_str()) != 0)
-    return false;
-  const std::string rest = sql.substr(p);
-  if (rest.empty() || rest.size() > 11) return false;
-  for (size_t i = rest[0] == '-' ? 1 : 0; i < rest.size(); ++i) {
-    if (rest[i] < '0' || rest[i] > '9') return false;
-  }
-  if (rest == "-") return false;
-  *above = std::stoll(rest);
-  return true;
-}
-
 struct MQueryDef : DaoQueryDef {
   std::shared_ptr<Shared> db;
   std::string sql;
@@ -994,7 +963,7 @@ struct MQueryDef : DaoQueryDef {
     *out = nullptr;
     std::string key, table;
     int64_t above = 0;
-    if (!parse_select(sql, &key, &table, &above)) return fail(kDaoSyntax, "Syntax error in the query: " + sql);
+    if (!dao_parse_select(sql, &key, &table, &above)) return fail(kDaoSyntax, "Syntax error in the query: " + sql);
     if (HRESULT h = db->refresh()) return h;
     TableInfo* info = table_info(*db->state, table);
     if (info == nullptr) return fail(3078, "No table of that name: " + table);

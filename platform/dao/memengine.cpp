@@ -1092,38 +1092,6 @@ struct MemTableDefs : DaoTableDefs {
   HRESULT Refresh() override { return call("TableDefs.Refresh", {}); }
 };
 
-// select `K` from `T` where `K` > N, nothing else.
-bool parse_select(const std::string& sql, std::string* key, std::string* table, int64_t* above) {
-  size_t p = 0;
-  auto word = [&](const char* w) {
-    const size_t n = std::strlen(w);
-    if (strncasecmp(sql.c_str() + p, w, n) != 0) return false;
-    p += n;
-    return true;
-  };
-  auto name = [&](std::string* out) {
-    if (p >= sql.size() || sql[p] != '`') return false;
-    const size_t end = sql.find('`', p + 1);
-    if (end == std::string::npos || end == p + 1) return false;
-    *out = sql.substr(p + 1, end - p - 1);
-    p = end + 1;
-    return true;
-  };
-  std::string k2;
-  if (!word("select ") || !name(key) || !word(" from ") || !name(table) || !word(" where ") || !name(&k2) ||
-      !word(" > ") || !same_name(*key, k2))
-    return false;
-  const std::string rest = sql.substr(p);
-  if (rest.empty() || rest.size() > 11) return false;
-  size_t i = rest[0] == '-' ? 1 : 0;
-  if (i == rest.size()) return false;
-  for (size_t j = i; j < rest.size(); ++j) {
-    if (rest[j] < '0' || rest[j] > '9') return false;
-  }
-  *above = std::stoll(rest);
-  return true;
-}
-
 struct MemQueryDef : DaoQueryDef {
   std::shared_ptr<MDb> db;
   std::string sql;
@@ -1133,7 +1101,7 @@ struct MemQueryDef : DaoQueryDef {
       return h;
     std::string key, table;
     int64_t above = 0;
-    if (!parse_select(sql, &key, &table, &above)) return fail(kDaoSyntax, "Syntax error in the query: " + sql);
+    if (!dao_parse_select(sql, &key, &table, &above)) return fail(kDaoSyntax, "Syntax error in the query: " + sql);
     MTable* t = find_table(*db, table);
     if (t == nullptr) return fail(3078, "No table of that name: " + table);
     const int col = find_field(*t, key);

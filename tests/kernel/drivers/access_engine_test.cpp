@@ -238,3 +238,40 @@ TEST_F(drivers_access_engine, TransactionsCommitAndRollBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(drivers_access_select, OnlyTheRowMapSelectIsRun) {
+  struct Case {
+    const char* sql;
+    bool ok;
+    const char* key;
+    const char* table;
+    int64_t above;
+  } cases[] = {
+      {"select `ID` from `T` where `ID` > 5", true, "ID", "T", 5},
+      {"SELECT `id` FROM `My Table` WHERE `ID` > -1", true, "id", "My Table", -1},
+      {"select `ID` from `T` where `ID` > 0", true, "ID", "T", 0},
+      {"select `ID` from `T` where `N` > 5", false, "", "", 0},
+      {"select `ID` from `T` where `ID` >= 5", false, "", "", 0},
+      {"select `ID` from `T` where `ID` > 5 ", false, "", "", 0},
+      {"select `ID` from `T` where `ID` > 5; drop", false, "", "", 0},
+      {"select `ID`, `N` from `T` where `ID` > 5", false, "", "", 0},
+      {"select `` from `T` where `` > 5", false, "", "", 0},
+      {"select `ID` from `T` where `ID` > -", false, "", "", 0},
+      {"select `ID` from `T` where `ID` > 123456789012", false, "", "", 0},
+      {"select ID from T where ID > 5", false, "", "", 0},
+  };
+  for (const auto& c : cases) {
+    std::string key, table;
+    int64_t above = 0;
+    EXPECT_EQ(dao_parse_select(c.sql, &key, &table, &above), c.ok) << c.sql;
+    if (c.ok) {
+      EXPECT_EQ(key, c.key);
+      EXPECT_EQ(table, c.table);
+      EXPECT_EQ(above, c.above);
+    }
+  }
+}
+
+}  // namespace
