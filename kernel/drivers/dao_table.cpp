@@ -67,6 +67,19 @@ bool start_engine() {
   return false;
 }
 
+// A verb's start: a zeroed working state and one reference on the engine
+// (1343 when it cannot be started); null on failure, nothing left held.
+DaoTable* begin_verb(AccessOptions* o) {
+  if (o == nullptr) return nullptr;
+  DaoTable* st = attach_state(o);
+  if (st == nullptr) return nullptr;
+  if (!start_engine()) {
+    free_state(o);
+    return nullptr;
+  }
+  return st;
+}
+
 struct Column {
   int16_t type = 0;
   int16_t ordinal = 0;
@@ -232,14 +245,10 @@ int16_t dao_find_key(StorageDesc* s) {
 
 int16_t dao_describe(StorageDesc* s, FieldDef** out, int32_t* count) {
   AccessOptions* o = dao_options(s);
-  if (o == nullptr || out == nullptr) return 0;
+  if (out == nullptr) return 0;
   *out = nullptr;
-  DaoTable* st = attach_state(o);
+  DaoTable* st = begin_verb(o);
   if (st == nullptr) return 0;
-  if (!start_engine()) {
-    free_state(o);
-    return 0;
-  }
   char path[kPathSize] = {};
   if (s->data_file > 0) file_get_path(s->data_file, path);
   o->database = path;
@@ -305,13 +314,8 @@ int16_t dao_describe(StorageDesc* s, FieldDef** out, int32_t* count) {
 
 int16_t dao_create(StorageDesc* s, FieldDef* fields) {
   AccessOptions* o = dao_options(s);
-  if (o == nullptr) return 0;
-  DaoTable* st = attach_state(o);
+  DaoTable* st = begin_verb(o);
   if (st == nullptr) return 0;
-  if (!start_engine()) {
-    free_state(o);
-    return 0;
-  }
   bool ok = dao_attach_database(s, st, 1) && dao_delete_tabledef(s);
   ComRef<DaoTableDef> t;
   if (ok) {
@@ -334,13 +338,8 @@ int16_t dao_create(StorageDesc* s, FieldDef* fields) {
 
 int16_t dao_open(StorageDesc* s, FieldDef* fields) {
   AccessOptions* o = dao_options(s);
-  if (o == nullptr) return 0;
-  DaoTable* st = attach_state(o);
+  DaoTable* st = begin_verb(o);
   if (st == nullptr) return 0;
-  if (!start_engine()) {
-    free_state(o);
-    return 0;
-  }
   bool ok = dao_attach_database(s, st, 0);
   if (ok) st->db_stamp = stamp_of(o->database.c_str());
   ok = ok && dao_open_recordset(s) && rowmap_open_existing(st, o->row_map) && dao_find_key(s) && rowmap_sync(s);

@@ -547,6 +547,14 @@ struct Shared {
 
 // ---- objects ---------------------------------------------------------------------
 
+// A collection of a read-only database: nothing is appended or deleted.
+template <class T>
+struct MCollection : DaoCollection<T> {
+  HRESULT Append(ComObject*) override { return read_only("Append"); }
+  HRESULT Delete(BSTR) override { return read_only("Delete"); }
+  HRESULT Refresh() override { return kHrOk; }
+};
+
 struct MError : DaoError {
   int32_t number;
   std::string text;
@@ -555,7 +563,7 @@ struct MError : DaoError {
   HRESULT get_Number(int32_t* out) override { return *out = number, kHrOk; }
 };
 
-struct MErrors : DaoErrors {
+struct MErrors : MCollection<DaoError> {
   std::vector<std::pair<int32_t, std::string>> list = g_errors;
   HRESULT get_Count(int16_t* out) override { return *out = static_cast<int16_t>(list.size()), kHrOk; }
   HRESULT get_Item(const Variant& item, DaoError** out) override {
@@ -565,9 +573,6 @@ struct MErrors : DaoErrors {
     *out = new MError(list[static_cast<size_t>(n)].first, list[static_cast<size_t>(n)].second);
     return kHrOk;
   }
-  HRESULT Append(ComObject*) override { return read_only("Append"); }
-  HRESULT Delete(BSTR) override { return read_only("Delete"); }
-  HRESULT Refresh() override { return kHrOk; }
 };
 
 struct MRecordset;
@@ -593,7 +598,7 @@ struct MField : DaoField {
 };
 
 // The columns of a table (of a recordset when set is given).
-struct MFields : DaoFields {
+struct MFields : MCollection<DaoField> {
   std::shared_ptr<FileState> state;
   MdbTableDef* table = nullptr;
   MRecordset* set = nullptr;  // referenced
@@ -603,9 +608,6 @@ struct MFields : DaoFields {
   int count() const { return index_fields ? static_cast<int>(names.size()) : static_cast<int>(table->num_cols); }
   HRESULT get_Count(int16_t* out) override { return *out = static_cast<int16_t>(count()), kHrOk; }
   HRESULT get_Item(const Variant& item, DaoField** out) override;
-  HRESULT Append(ComObject*) override { return read_only("Append"); }
-  HRESULT Delete(BSTR) override { return read_only("Delete"); }
-  HRESULT Refresh() override { return kHrOk; }
 };
 
 struct MIndex : DaoIndex {
@@ -638,7 +640,7 @@ struct MIndex : DaoIndex {
   }
 };
 
-struct MIndexes : DaoIndexes {
+struct MIndexes : MCollection<DaoIndex> {
   std::shared_ptr<FileState> state;
   MdbTableDef* table = nullptr;
   std::vector<MdbIndex*> list() const {
@@ -670,9 +672,6 @@ struct MIndexes : DaoIndexes {
     *out = ix;
     return kHrOk;
   }
-  HRESULT Append(ComObject*) override { return read_only("Append"); }
-  HRESULT Delete(BSTR) override { return read_only("Delete"); }
-  HRESULT Refresh() override { return kHrOk; }
 };
 
 struct MTableDef : DaoTableDef {
@@ -714,7 +713,7 @@ struct MTableDef : DaoTableDef {
   }
 };
 
-struct MTableDefs : DaoTableDefs {
+struct MTableDefs : MCollection<DaoTableDef> {
   std::shared_ptr<FileState> state;
   HRESULT get_Count(int16_t* out) override {
     return *out = static_cast<int16_t>(table_entries(*state).size()), kHrOk;
@@ -738,9 +737,6 @@ struct MTableDefs : DaoTableDefs {
     *out = t;
     return kHrOk;
   }
-  HRESULT Append(ComObject*) override { return read_only("Append"); }
-  HRESULT Delete(BSTR) override { return read_only("Delete"); }
-  HRESULT Refresh() override { return kHrOk; }
 };
 
 // A table-type recordset (over a key index), or the snapshot of a select.
