@@ -20,6 +20,7 @@
 #include "kernel/kernel_files_fixture.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/value.h"
+#include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabdef.h"
 #include "kernel/tables/tabread.h"
@@ -205,6 +206,28 @@ TEST_F(drivers_access_mdb, BrokenFilesAreRefusedBeforeLibmdbReadsThem) {
   // A file that is not of whole pages.
   put("short.mdb", std::string(reinterpret_cast<const char*>(good.data()), 3 * 4096 + 10));
   EXPECT_EQ(tabdump("--type mdb --table People '" + path("short.mdb") + "'").err, "error 1342\n");
+}
+
+TEST_F(drivers_access_mdb, RegisteredTableOpensFromItsDefinition) {
+  const std::string db = path("data.mdb");
+  ASSERT_TRUE(jet4::write_file(db, jet4::fixture("data.mdb")));
+  const std::string stmt = "Register Table \"" + db + "\" Type ACCESS Table \"People\" Into \"" + path("P.TAB") + "\"";
+  ASSERT_TRUE(stmt_exec_text(stmt.c_str(), 0)) << err_first_code();
+  EXPECT_EQ(slurp(path("P.aid")), le_keys("1 2 5 9"));
+  const int32_t def = file_register(path("P.TAB").c_str(), 1);
+  ASSERT_GT(def, 0);
+  TableDef* t = table_open_file(def);
+  ASSERT_NE(t, nullptr) << err_first_code();
+  EXPECT_EQ(t->storage.type, TABTYPE_ACCESS);
+  EXPECT_EQ(t->field_count, 11);
+  EXPECT_EQ(t->storage.row_count, 4);
+  ASSERT_TRUE(tabtype_begin_access(t, &t->storage, 1));
+  ASSERT_TRUE(tabtype_read_row(&t->storage, t->fields, 3));
+  EXPECT_EQ(t->fields[0].value.u.i, 5);
+  EXPECT_EQ(t->fields[3].value.u.s, 0);
+  tabtype_end_access(&t->storage);
+  tabdef_free(t);
+  EXPECT_EQ(dao_engine_refs(), 0);
 }
 
 TEST_F(drivers_access_mdb, RecordAddedToTheFileIsTakenInAtTheNextAccess) {
