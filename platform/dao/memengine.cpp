@@ -1012,7 +1012,9 @@ HRESULT MemField::put_Value(const Variant& value) {
     return fail(3164, "The field cannot be updated: " + f->name);
   Variant conv;
   if (!coerce(*f, value, &conv)) return fail(3163, "The value does not fit the field " + f->name + ".");
-  set->buffer.values[static_cast<size_t>(ordinal)].v = conv;
+  Variant& slot = set->buffer.values[static_cast<size_t>(ordinal)].v;
+  VariantClear(&slot);
+  slot = conv;  // takes what conv owns
   return kHrOk;
 }
 
