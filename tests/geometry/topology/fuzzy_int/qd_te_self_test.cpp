@@ -1,0 +1,130 @@
+// A chain against itself (the self sweep, the self-crossing step) and the
+// crossings of paths and lines inserted or recorded without cutting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "geometry/geo_test_util.h"
+#include "geometry/topology/fuzzy_int/te_int_util.h"
+#include "geometry/topology/qd_te_assembly.h"
+#include "geometry/topology/qd_te_encode.h"
+
+using namespace tetest;
+
+namespace {
+
+struct Sweep {
+    int32_t status;
+    std::vector<TeIntersection> items;
+};
+
+Sweep SelfSweep(std::vector<GeoCoord> pts) {
+    Owned c(Ch(TE_PATH, pts));
+    TeIntersectionList list = {0, 0, nullptr};
+    Sweep s{qd_te_fuzzy_sweep_self(c.get(), &list, 0, nullptr), {}};
+    if (list.items) s.items.assign(list.items, list.items + list.count);
+    qd_te_cogo_intersection_list_free(&list);
+    return s;
+}
+
+// Names the stand-ins of the cutting stage were asked for (answering 1).
+struct CutSpy {
+    std::vector<std::string> names;
+    CutSpy() { qd_te_pending_spy = {&CutSpy::Hear, this}; }
+    ~CutSpy() { qd_te_pending_spy = {nullptr, nullptr}; }
+    CutSpy(const CutSpy&) = delete;
+    CutSpy& operator=(const CutSpy&) = delete;
+    static int Hear(const char* name, void* user) {
+        static_cast<CutSpy*>(user)->names.push_back(name);
+        return 1;
+    }
+};
+
+}  // namespace
+
+TEST(qd_te_self, SweepCases) {
+    // A figure-eight ring: one crossing, at (1, 1) on segments 0 and 2.
+    Sweep eight = SelfSweep({Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)});
+    ASSERT_EQ(eight.status, 1);
+    ASSERT_EQ(eight.items.size(), 1u);
+    EXPECT_NEAR(eight.items[0].point.x, 1, 1e-12);
+    EXPECT_NEAR(eight.items[0].point.y, 1, 1e-12);
+    EXPECT_EQ(eight.items[0].index_a, 0);
+    EXPECT_EQ(eight.items[0].index_b, 2);
+    EXPECT_NEAR(eight.items[0].offset_a, std::sqrt(2.0), 1e-12);
+    EXPECT_NEAR(eight.items[0].offset_b, std::sqrt(2.0), 1e-12);
+    // A spike running back along the previous segment: a hit at its far vertex.
+    Sweep spike = SelfSweep({Q(0, 0), Q(2, 0), Q(0, 0), Q(0, 3)});
+    ASSERT_EQ(spike.status, 1);
+    ASSERT_GE(spike.items.size(), 1u);
+    EXPECT_EQ(spike.items[0].point.x, 2);
+    EXPECT_EQ(spike.items[0].point.y, 0);
+    // A closed ring's first and last segments meet at the closing vertex: no hit.
+    EXPECT_EQ(SelfSweep({Q(0, 0), Q(0, 2), Q(2, 2), Q(2, 0), Q(0, 0)}).status, 0);
+    // A path visiting one vertex twice without crossing: a hit there.
+    Sweep twice = SelfSweep({Q(0, 0), Q(2, 0), Q(3, 1), Q(2, 2), Q(2, 0), Q(1, -1)});
+    ASSERT_EQ(twice.status, 1);
+    for (const TeIntersection& i : twice.items) {
+        EXPECT_EQ(i.point.x, 2);
+        EXPECT_EQ(i.point.y, 0);
+    }
+    // Stop at the first hit leaves the list alone; bad arguments -2.
+    Owned c(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)}));
+    EXPECT_EQ(qd_te_fuzzy_sweep_self(c.get(), nullptr, 1, nullptr), 1);
+    EXPECT_EQ(qd_te_fuzzy_sweep_self(c.get(), nullptr, 0, nullptr), -2);
+    EXPECT_EQ(qd_te_fuzzy_sweep_self(nullptr, nullptr, 1, nullptr), -2);
+}
+
+TEST(qd_te_self, HandedOverWholeOrCut) {
+    // A path that does not meet itself: one record carrying its vertices;
+    // the chain is left without them.
+    Owned plain(Ch(TE_PATH, {Q(0, 0), Q(1, 0), Q(1, 1)}));
+    nlst* out = nullptr;
+    int32_t cut = -1;
+    ASSERT_EQ(qd_te_intersect_chain_self_cross(plain.get(), &out, 1e-9, 1, 1, &cut), 1);
+    EXPECT_EQ(cut, 0);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(out->tally, 1u);
+    EXPECT_EQ(qd_te_chain_at(out, 0)->coords->tally, 3u);
+    EXPECT_EQ(plain->coords, nullptr);
+    // LINE, ARC and CIRCLE chains are always handed over whole.
+    Owned line(Ch(TE_LINE, {Q(0, 0), Q(1, 0)}));
+    ASSERT_EQ(qd_te_intersect_chain_self_cross(line.get(), &out, 1e-9, 1, 1, &cut), 1);
+    EXPECT_EQ(cut, 0);
+    EXPECT_EQ(out->tally, 2u);
+    qd_te_geo_chain_list_free(&out);
+    // A figure-eight: the crossing is inserted and the polygon-cross step
+    // asked; when it makes no pieces nothing is handed over and the call
+    // succeeds with the cut flag set.
+    CutSpy spy;
+    Owned eight(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)}));
+    ASSERT_EQ(qd_te_intersect_chain_self_cross(eight.get(), &out, 1e-9, 1, 1, &cut), 1);
+    EXPECT_EQ(cut, 1);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(spy.names, std::vector<std::string>({"qd_te_split_chain_cross", "qd_te_split_form_poly_cross"}));
+}
+
+TEST(qd_te_self, PolylinesInsertOrRecord) {
+    // A PATH crossing a LINE: both get the crossing, inserted (cross mode
+    // 1) or recorded (0).
+    for (int32_t mode : {1, 0}) {
+        CutSpy spy;
+        Owned path(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(4, 0)})), line(Ch(TE_LINE, {Q(0, 1), Q(4, 1)}));
+        nlst* records = nullptr;
+        ASSERT_EQ(qd_te_intersect_polylines(path.get(), line.get(), &records, 1e-9, mode, 0), 1);
+        const std::string want = mode == 1 ? "qd_te_split_chain_cross" : "qd_te_split_linear_record_intr";
+        EXPECT_EQ(spy.names, std::vector<std::string>({want, want})) << mode;
+    }
+    CutSpy spy;
+    // An ARC paired here produces nothing; crossings at end vertices insert nothing.
+    Owned arc(Ch(TE_ARC, {Q(-5, 0), Q(0, 5), Q(5, 0)})), cross(Ch(TE_LINE, {Q(0, 0), Q(0, 9)}));
+    ASSERT_EQ(qd_te_intersect_polylines(cross.get(), arc.get(), nullptr, 1e-9, 1, 0), 1);
+    Owned a(Ch(TE_PATH, {Q(0, 0), Q(1, 1), Q(2, 0)})), b(Ch(TE_LINE, {Q(2, 0), Q(3, 3)}));
+    ASSERT_EQ(qd_te_intersect_polylines(a.get(), b.get(), nullptr, 1e-9, 1, 0), 1);
+    EXPECT_TRUE(spy.names.empty());
+    // A path crossing itself gets the crossing inserted through the self pass.
+    Owned eight(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2)}));
+    ASSERT_EQ(qd_te_intersect_polylines(eight.get(), eight.get(), nullptr, 1e-9, 1, 0), 1);
+    EXPECT_EQ(spy.names, std::vector<std::string>({"qd_te_split_chain_cross"}));
+}
