@@ -41,7 +41,9 @@ int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, const TeChain* reg
     for (uint32_t i = 0; i + 1 < n && loc == TE_LOC_OUTSIDE; ++i) {
         const double dxa = v[i].x - point->x, dya = v[i].y - point->y;
         const double dxb = v[i + 1].x - point->x, dyb = v[i + 1].y - point->y;
-        if (std::fabs(dxa) <= g && std::fabs(dya) <= g) {
+        // On either end of the edge: a vertex (an edge that ends at the
+        // point must not report it as on the edge first).
+        if ((std::fabs(dxa) <= g && std::fabs(dya) <= g) || (std::fabs(dxb) <= g && std::fabs(dyb) <= g)) {
             loc = TE_LOC_VERTEX;
             break;
         }
