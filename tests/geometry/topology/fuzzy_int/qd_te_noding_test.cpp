@@ -1,0 +1,182 @@
+// Seeded soups of segments and polylines in general position run through
+// the pipeline: the live pieces after the touch and intersection stages
+// are GEOS's noding of the soup (tests/data/geos/noding.csv), meet only at
+// shared ends, keep the soup's length, and come out the same twice. Runs
+// once cutting chains is in the tree (skipped before).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "geometry/geo_test_util.h"
+#include "geometry/ktgeo_model.h"
+#include "geometry/topology/fuzzy_int/te_int_util.h"
+#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_assembly.h"
+#include "geometry/topology/qd_te_form_chains.h"
+
+using namespace tetest;
+
+namespace {
+
+// Does cutting a line at a middle node give two pieces?
+bool CuttingBuilt() {
+    Owned line(Ch(TE_LINE, {Q(0, 0), Q(2, 0)}));
+    nlst* nodes = nlst_alloc(sizeof(TeSplitNode), 1, 1, nullptr);
+    TeSplitNode node{};
+    node.point = Q(1, 0);
+    node.vertex = 0;
+    node.offset = 1;
+    nlst_add(nodes, &node);
+    nlst* pieces = nullptr;
+    geotest::FailRecorder quiet;
+    const bool built = qd_te_split_chains(line.get(), nodes, &pieces, 1e-9) == 1 && pieces && pieces->tally == 2;
+    if (pieces) {
+        qd_te_geo_free_chain_list(pieces, 0);
+        nlst_free(pieces);
+    }
+    nlst_free(nodes);
+    return built;
+}
+
+using Seg = std::pair<GeoCoord, GeoCoord>;
+
+std::vector<std::vector<GeoCoord>> Lines(const std::string& field) {
+    std::vector<std::vector<GeoCoord>> lines;
+    std::istringstream s(field);
+    std::string line, pair;
+    while (std::getline(s, line, '|')) {
+        std::vector<GeoCoord> pts;
+        std::istringstream p(line);
+        while (std::getline(p, pair, ';')) {
+            double x, y;
+            if (std::sscanf(pair.c_str(), "%lf %lf", &x, &y) == 2) pts.push_back(Q(x, y));
+        }
+        lines.push_back(pts);
+    }
+    return lines;
+}
+
+struct Watch {
+    std::vector<Seg> segments;
+    std::string bytes;
+    Watch() {
+        qd_te_stage_observer = {&Watch::Event, this};
+        qd_te_pending_spy = {[](const char*, void*) { return 1; }, nullptr};
+    }
+    ~Watch() {
+        qd_te_stage_observer = {nullptr, nullptr};
+        qd_te_pending_spy = {nullptr, nullptr};
+    }
+    static void Event(int32_t event, const nlst* chains, const TeRules*, void* self) {
+        if (event != 7 || !chains) return;
+        auto* w = static_cast<Watch*>(self);
+        w->segments.clear();
+        w->bytes.clear();
+        for (uint32_t i = 1; i < chains->tally; ++i) {
+            const TeChain* c = qd_te_chain_at(chains, int32_t(i));
+            if (c->discard != CHAIN_OK || !c->coords) continue;
+            const auto* v = static_cast<const TeVertex*>(c->coords->data);
+            for (uint32_t k = 0; k + 1 < c->coords->tally; ++k)
+                w->segments.push_back({Q(v[k].x, v[k].y), Q(v[k + 1].x, v[k + 1].y)});
+            w->bytes.append(static_cast<const char*>(c->coords->data), c->coords->tally * sizeof(TeVertex));
+        }
+    }
+};
+
+int32_t Accept(SpatialObject*, nlst*, void*) { return 1; }
+
+void RunSoup(const std::vector<std::vector<GeoCoord>>& lines, double tol) {
+    TeRules r;
+    qd_te_rules_init(&r);
+    r.mode = TE_ALL;
+    r.output_method = {Accept, nullptr};
+    r.tolerance.tolerance = tol;
+    r.tolerance.snap_outer = tol;
+    r.tolerance.snap_inner = tol;
+    TeKeys keys;
+    qd_te_keys_init(&keys);
+    keys.tolerance = r.tolerance;
+    nlst* chains = nullptr;
+    ASSERT_EQ(qd_te_geo_chain_list_create(&chains, 64), 1);
+    int32_t k = 0;
+    for (const auto& pts : lines) {
+        geotest::Object o;
+        GeoCurve curve;
+        ktgeo_curve_init(&curve);
+        curve.curve_type = KTGEO_POLYLINE;
+        curve.coords = ktgeo_coord_list_from_array(pts.data(), uint32_t(pts.size()));
+        o.AddCurve(curve);
+        ktgeo_so_complete(&o.so);
+        keys.key = -1 - k;
+        keys.parent = {1, k + 1, 0};
+        int32_t status = 1;
+        ASSERT_EQ(qd_te_encode_feature(&r, o.Primitive(0), &keys, chains, nullptr, &status), 1);
+        ++k;
+    }
+    r.statistics.tallies[3] = k;
+    qd_te_assemble_chains(chains, &r);
+    qd_te_geo_chain_list_free(&chains);
+}
+
+bool Near(const GeoCoord& a, const GeoCoord& b) { return std::fabs(a.x - b.x) <= 1e-9 && std::fabs(a.y - b.y) <= 1e-9; }
+bool SameSeg(const Seg& a, const Seg& b) {
+    return (Near(a.first, b.first) && Near(a.second, b.second)) || (Near(a.first, b.second) && Near(a.second, b.first));
+}
+double Len(const Seg& s) { return std::hypot(s.second.x - s.first.x, s.second.y - s.first.y); }
+
+}  // namespace
+
+TEST(qd_te_int, NodingAgainstGeos) {
+    if (!CuttingBuilt()) GTEST_SKIP() << "cutting chains at split nodes is not in the tree";
+    std::ifstream in(std::string(QL_GEOS_DATA_DIR) + "/noding.csv");
+    std::string row;
+    int soups = 0;
+    while (std::getline(in, row)) {
+        if (row.empty() || row[0] == '#') continue;
+        const size_t comma = row.find(',');
+        const auto lines = Lines(row.substr(0, comma));
+        std::vector<Seg> want;
+        for (const auto& s : Lines(row.substr(comma + 1))) want.push_back({s[0], s[1]});
+        Watch first;
+        RunSoup(lines, 1e-9);
+        const std::vector<Seg> got = first.segments;
+        // The same multiset of segments.
+        std::vector<bool> used(want.size(), false);
+        for (const Seg& g : got) {
+            bool matched = false;
+            for (size_t j = 0; j < want.size() && !matched; ++j)
+                if (!used[j] && SameSeg(g, want[j])) used[j] = matched = true;
+            EXPECT_TRUE(matched) << "soup " << soups << ": extra piece " << g.first.x << " " << g.first.y;
+        }
+        EXPECT_EQ(got.size(), want.size()) << "soup " << soups;
+        // No crossing but at shared ends (brute force).
+        for (size_t i = 0; i < got.size(); ++i)
+            for (size_t j = i + 1; j < got.size(); ++j) {
+                GeoCoord x;
+                const Seg &a = got[i], &b = got[j];
+                if (qd_te_cogo_segment_intersection(&a.first, &a.second, &b.first, &b.second, &x, 0, nullptr, nullptr) == 1)
+                    ADD_FAILURE() << "soup " << soups << ": pieces cross at " << x.x << " " << x.y;
+            }
+        // Length kept within 2 x tolerance per vertex.
+        double in_len = 0, out_len = 0;
+        size_t vertices = 0;
+        for (const auto& l : lines) {
+            vertices += l.size();
+            for (size_t i = 0; i + 1 < l.size(); ++i) in_len += Len({l[i], l[i + 1]});
+        }
+        for (const Seg& s : got) out_len += Len(s);
+        EXPECT_NEAR(out_len, in_len, 2e-9 * double(vertices + 2 * got.size())) << "soup " << soups;
+        // The same input twice gives the same chains.
+        const std::string once = first.bytes;
+        RunSoup(lines, 1e-9);
+        EXPECT_EQ(first.bytes, once) << "soup " << soups;
+        ++soups;
+    }
+    EXPECT_EQ(soups, 16);
+}
