@@ -197,9 +197,21 @@ int qd_te_fuzzy_proj_ptn_on_path(const TeVertex* p, int32_t own_vertex, TeChain*
     return path_item(p, own_vertex, path, kept, holder, side);
 }
 
-int qd_te_fuzzy_proj_ptn_on_polyline(const TeVertex* p, int32_t own_vertex, TeChain* path,
-                                     const nlst* segments, nlst** holder, int32_t side) {
-    if (!p || !path || !segments || !holder) return qd_te_missing("qd_te_fuzzy_proj_ptn_on_polyline");
+namespace {
+
+// The widest segment of a list sorted by minimum x.
+double widest_segment(const nlst* segments) {
+    const auto* s = static_cast<const TeSegment*>(segments->data);
+    double widest = 0;
+    for (uint32_t i = 0; i < segments->tally; ++i) widest = std::max(widest, s[i].env_max.x - s[i].env_min.x);
+    return widest;
+}
+
+// A point on a path given by its sorted segments. No segment whose minimum
+// x lies more than the widest segment before P's box can reach the box, so
+// the walk starts there: the same segments are met as from the start.
+int point_on_sorted(const TeVertex* p, int32_t own_vertex, TeChain* path, const nlst* segments, double widest,
+                    nlst** holder, int32_t side) {
     if (path->discard != CHAIN_OK) return 1;
     const uint32_t n = vertex_count(path);
     if (n == 0) {
@@ -207,18 +219,29 @@ int qd_te_fuzzy_proj_ptn_on_polyline(const TeVertex* p, int32_t own_vertex, TeCh
         return 1;
     }
     const auto* s = static_cast<const TeSegment*>(segments->data);
+    const double from = p->x - p->tol - widest;
+    const uint32_t first = uint32_t(
+        std::lower_bound(s, s + segments->tally, from, [](const TeSegment& g, double x) { return g.env_min.x < x; }) - s);
     int32_t kept = -1;
     double best = 0;
-    for (uint32_t i = 0; i < segments->tally; ++i) {
+    for (uint32_t i = first; i < segments->tally; ++i) {
         if (s[i].env_min.x > p->x + p->tol) break;
         const GeoCoord env[2] = {s[i].env_min, s[i].env_max};
         if (!qd_te_fuzzy_point_in_envelope(as_coord(p), p->tol, env)) continue;
         if (s[i].index < 0 || uint32_t(s[i].index) + 1 >= n) continue;
         const double d = qd_te_cogo_point_segment_distance(s[i].start, s[i].end, as_coord(p), nullptr);
-        if (kept < 0 || d < best || (d == best && s[i].index < kept)) kept = s[i].index, best = d;
+        if (kept < 0 || d < best) kept = s[i].index, best = d;
     }
     if (kept < 0) return 1;
     return path_item(p, own_vertex, path, kept, holder, side);
+}
+
+}  // namespace
+
+int qd_te_fuzzy_proj_ptn_on_polyline(const TeVertex* p, int32_t own_vertex, TeChain* path,
+                                     const nlst* segments, nlst** holder, int32_t side) {
+    if (!p || !path || !segments || !holder) return qd_te_missing("qd_te_fuzzy_proj_ptn_on_polyline");
+    return point_on_sorted(p, own_vertex, path, segments, widest_segment(segments), holder, side);
 }
 
 int qd_te_fuzzy_proj_polyline_on_circle(TeChain* chain, const TeCircle* circle, nlst** holder,
@@ -327,10 +350,11 @@ int qd_te_fuzzy_proj_path_on_polyline(TeChain* path, TeChain* other, nlst** hold
     auto* s = static_cast<TeSegment*>(segments->data);
     std::stable_sort(s, s + segments->tally,
                      [](const TeSegment& a, const TeSegment& b) { return qd_te_cogo_segment_order(&a, &b) < 0; });
+    const double widest = widest_segment(segments);
     for (uint32_t i = 0; i < n; ++i) {
         const TeVertex* v = &vertices(path)[i];
         if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, overlap)) continue;
-        if (!qd_te_fuzzy_proj_ptn_on_polyline(v, int32_t(i), other, segments, holder, side)) return 0;
+        if (!point_on_sorted(v, int32_t(i), other, segments, widest, holder, side)) return 0;
     }
     return 1;
 }
