@@ -121,6 +121,52 @@ TEST(qd_te_int, PairTableBothOrders) {
     }
 }
 
+std::vector<PairCase> ProjectionCases() {
+    const double t = 1e-6;
+    std::vector<PairCase> v;
+    // A line ending on the middle of another: only the other is cut.
+    v.push_back({"line on line", Ch(TE_LINE, {Q(0, 0), Q(2, 0)}, t), Ch(TE_LINE, {Q(1, 5e-7), Q(1, 3)}, t),
+                 "qd_te_fuzzy_proj_line_on_line", 0, {{1, 0, 0, -1, 1, 0}}});
+    // A path's end on a line's middle: the line cut at (1, 0), the path at
+    // its own vertex 0 (an end, dropped later by the split-node step).
+    v.push_back({"path on line", Ch(TE_PATH, {Q(1, 5e-7), Q(1, 3), Q(2, 3)}, t), Ch(TE_LINE, {Q(0, 0), Q(2, 0)}, t),
+                 "qd_te_fuzzy_proj_path_on_line", 0, {{1, 0, -1, 0, 0, 1}, {1, 5e-7, 0, -1, 0, 0}}});
+    // A node on a path's inner vertex.
+    v.push_back({"node on path", Ch(TE_NODE, {Q(2, 5e-7)}, t), Ch(TE_PATH, {Q(0, 0), Q(2, 0), Q(4, 1)}, t),
+                 "qd_te_fuzzy_proj_node_on_path", 0, {{2, 0, -1, 1, 0, 0}}});
+    // A line's end on a circle.
+    v.push_back({"line on circle", Ch(TE_LINE, {Q(5.0000005, 0), Q(9, 0)}, t), Ch(TE_CIRCLE, {Q(0, 0)}, t, 5),
+                 "qd_te_fuzzy_proj_line_on_circle", 0, {{5, 0, -1, 0, 0, 0}}});
+    // An arc's end on a circle.
+    v.push_back({"arc on circle", Ch(TE_ARC, {Q(-5, 0), Q(0, 5), Q(5, 0)}, t), Ch(TE_CIRCLE, {Q(10.0000005, 0)}, t, 5),
+                 "qd_te_fuzzy_proj_arc_on_circle", 0, {{5.0000005, 0, -1, 0, 0, 0}}});
+    // Circles touching from outside: one item on each.
+    v.push_back({"circle on circle", Ch(TE_CIRCLE, {Q(0, 0)}, t, 5), Ch(TE_CIRCLE, {Q(10.0000005, 0)}, t, 5),
+                 "qd_te_fuzzy_proj_circle_on_circle", 0, {{5.0000005, 0, -1, 0, 0, 0}, {5, 0, 0, -1, 0, 0}}});
+    return v;
+}
+
+TEST(qd_te_int, ProjectionTableBothOrders) {
+    for (PairCase& k : ProjectionCases()) {
+        Owned c(k.c), r(k.r);
+        for (int order = 0; order < 2; ++order) {
+            TeChain* walk = order == 0 ? c.get() : r.get();
+            TeChain* other = order == 0 ? r.get() : c.get();
+            const bool same_kind = walk->chain_type == other->chain_type;
+            const int32_t swap = same_kind ? 0 : (order == 0 ? k.swap : 1 - k.swap);
+            DispatchSpy spy;
+            Chains list;
+            int32_t found = -1;
+            ASSERT_EQ(qd_te_fuzzy_proj_prim(walk, other, &found, list.list, 1e-9), 1) << k.name;
+            EXPECT_EQ(spy.routine, k.routine) << k.name << " order " << order;
+            EXPECT_EQ(spy.swap, swap) << k.name << " order " << order;
+            EXPECT_EQ(spy.mode, 0) << k.name;
+            ExpectItems(spy.items, same_kind && order == 1 ? Swapped(k.items) : k.items,
+                        std::string(k.name) + (order ? " reversed" : ""));
+        }
+    }
+}
+
 TEST(qd_te_int, CurvesDispatchAndCross) {
     // A curve through (-5,1), (0,3), (5,1) crossed by a vertical line at x = 2.
     Owned curve(Ch(TE_CURVE, {Q(-5, 1), Q(0, 3), Q(5, 1)}));

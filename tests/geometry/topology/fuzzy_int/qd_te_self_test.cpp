@@ -128,3 +128,42 @@ TEST(qd_te_self, PolylinesInsertOrRecord) {
     ASSERT_EQ(qd_te_intersect_polylines(eight.get(), eight.get(), nullptr, 1e-9, 1, 0), 1);
     EXPECT_EQ(spy.names, std::vector<std::string>({"qd_te_split_chain_cross"}));
 }
+
+TEST(qd_te_self, NoPiecesIsReported) {
+    // An input ring that the polygon-cross step turns into no pieces at
+    // all is sent to the error method as -46 and counted as crossed; it
+    // never vanishes unreported.
+    struct Codes {
+        std::vector<int32_t> codes;
+        static int32_t On(FailEvent* e, void* self) {
+            static_cast<Codes*>(self)->codes.push_back(e->code);
+            return 1;
+        }
+    } errors;
+    TeRules rules;
+    qd_te_rules_init(&rules);
+    rules.mode = TE_ALL;
+    rules.input_option_1 = 1;
+    rules.input_option_2 = 1;
+    rules.error_method = {Codes::On, &errors};
+    TeKeys keys;
+    qd_te_keys_init(&keys);
+    keys.key = -1;
+    keys.parent = {1, 1, 0};
+    keys.tolerance.tolerance = 1e-9;
+    TeEncoder e;
+    qd_te_encode_init(&rules, &keys, &e);
+    geotest::Object o;
+    o.AddCurve(geotest::Curve({Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)}));
+    CutSpy spy;
+    int32_t status = 0;
+    ASSERT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &e, &status, &rules), 1);
+    EXPECT_EQ(errors.codes, std::vector<int32_t>({-46}));
+    EXPECT_EQ(rules.statistics.tallies[4], 1);
+    EXPECT_TRUE(!e.chains || e.chains->tally == 0);
+    // An error method that stops on it fails the encoding.
+    errors.codes.clear();
+    rules.error_method = {[](FailEvent*, void*) -> int32_t { return 0; }, nullptr};
+    EXPECT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &e, &status, &rules), 0);
+    qd_te_encode_free(&e);
+}
