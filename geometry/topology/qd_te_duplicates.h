@@ -31,3 +31,11 @@ struct TePairTestHook {
     void* user;
 };
 extern TePairTestHook qd_te_duplicates_pair_test;
+
+struct GeoCoord;
+// Coordinate reference lists (nlst of TeCoordRef): references to a chain's
+// points (path clip modes 1 to 4), and the count of coincidences between
+// references of different tags.
+int qd_te_duplicates_path_clip(TeChain* chain, nlst** list, int32_t tag, const double* tolerance,
+                               const GeoCoord* box, int32_t mode, int32_t* all_inside);
+int qd_te_duplicates_touch_count(nlst* list);

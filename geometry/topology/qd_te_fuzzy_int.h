@@ -14,8 +14,10 @@ int qd_te_intersect_chains(nlst* chains, int32_t index, int32_t projection, int3
 int qd_te_intersect_pathline(nlst* chains, int32_t index, int32_t self, double tolerance);
 int qd_te_intersect_pathline_record(nlst* chains, int32_t index, nlst** crossings, int32_t self,
                                     int32_t all, double tolerance);
-int qd_te_intersect_polylines(TeChain* a, TeChain* b, nlst** crossings, double tolerance,
-                              int32_t flag_a, int32_t flag_b);
+// The pair step of paths and lines: crossings inserted (cross mode 1) or
+// recorded (0) with the chains' rows (-1 when not known).
+int qd_te_intersect_polylines(TeChain* c1, int32_t row1, TeChain* c2, int32_t row2, nlst** records,
+                              double tolerance, int32_t cross_mode, int32_t record_mode);
 int qd_te_fuzzy_int_path_touch(nlst* chains, nlst* touch_list, int32_t* changed, TeRules* rules);
 int qd_te_duplicates_path_clip(TeChain* chain, nlst** nodes, int32_t index, int32_t kind);
 int qd_te_duplicates_intr_nodes_clip(nlst* crossings, nlst** nodes);
@@ -179,7 +181,7 @@ struct TeDispatchSpy {
 extern TeDispatchSpy qd_te_dispatch_spy;
 
 // ---- Split nodes and replacement -------------------------------------------
-// Split-node lists are nlst of TeSplitNode (pending/qd_te_split_pending.h).
+// Split-node lists are nlst of TeSplitNode (qd_te_split.h).
 int qd_te_intersect_process(TeChain* c1, TeChain* c2, nlst* chains, TeIntersectionList* items,
                             double tolerance, int32_t swap, int32_t mode, int32_t* found);
 int qd_te_intersect_chains_at_points(TeIntersectionList* items, nlst** pieces, double tolerance,
@@ -201,7 +203,7 @@ int qd_te_fuzzy_sweep_self(TeChain* chain, TeIntersectionList* list, int32_t sto
                            const double* tolerance);
 int qd_te_intersect_form_split_nodes(nlst** records, double tolerance, int32_t side,
                                      int32_t record_mode, int32_t cross_mode,
-                                     TeIntersectionList* items, TeChain* chain);
+                                     TeIntersectionList* items, TeChain* chain, int32_t row);
 
 // ---- Touching paths ---------------------------------------------------------
 int qd_te_fuzzy_int_path_touch_split(TeChain* chain, int32_t* cursor, const nlst* references,

@@ -19,8 +19,8 @@ enum : int32_t {
 
 // tolerance may be null (1e-8). 1, or 0 for a null point, region or
 // location ("UKT1M").
-int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, const TeChain* region,
+int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, TeChain* region,
                                        const double* tolerance, int32_t* location);
 // The polygon is its points with their rectangle; spare is not read.
-int qd_te_geo_overlay_poly_inside_region(const TeBoundedArray* polygon, const TeChain* region,
+int qd_te_geo_overlay_poly_inside_region(const TeBoundedArray* polygon, TeChain* region,
                                          const void* spare, int32_t* location);

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "geometry/topology/fuzzy_int/qd_te_fuzzy_internal.h"
-#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_split.h"
 #include "geometry/topology/qd_te_cluster.h"
 #include "geometry/topology/qd_te_duplicates.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "geometry/topology/fuzzy_int/qd_te_fuzzy_internal.h"
-#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_split.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_cluster.h"
 #include "geometry/topology/qd_te_encode.h"
@@ -182,7 +182,7 @@ int qd_te_intersect_chain_self_cross(TeChain* chain, nlst** list, double toleran
 // ---- Paths and lines without cutting ---------------------------------------
 
 int qd_te_intersect_form_split_nodes(nlst** records, double tolerance, int32_t side, int32_t record_mode,
-                                     int32_t cross_mode, TeIntersectionList* items, TeChain* chain) {
+                                     int32_t cross_mode, TeIntersectionList* items, TeChain* chain, int32_t row) {
     if (!chain || !items) return qd_te_missing("qd_te_intersect_form_split_nodes");
     nlst* nodes = nullptr;
     if (!qd_te_intersect_check_intr(chain, items, side, &nodes, tolerance, 1)) return 0;
@@ -190,13 +190,13 @@ int qd_te_intersect_form_split_nodes(nlst** records, double tolerance, int32_t s
     int ok = 1;
     if (nodes->tally > 0)
         ok = cross_mode == 1 ? qd_te_split_chain_cross(chain, nodes, tolerance)
-                             : qd_te_split_linear_record_intr(chain, nodes, records, record_mode, tolerance);
+                             : qd_te_split_linear_record_intr(chain, row, nodes, records, record_mode, tolerance);
     nlst_free(nodes);
     return ok;
 }
 
-int qd_te_intersect_polylines(TeChain* c1, TeChain* c2, nlst** records, double tolerance, int32_t cross_mode,
-                              int32_t record_mode) {
+int qd_te_intersect_polylines(TeChain* c1, int32_t row1, TeChain* c2, int32_t row2, nlst** records,
+                              double tolerance, int32_t cross_mode, int32_t record_mode) {
     if (!c1 || !c2) return qd_te_missing("qd_te_intersect_polylines");
     TeIntersectionList items = {0, 0, nullptr};
     int32_t status = 0, swap = 0;
@@ -222,12 +222,12 @@ int qd_te_intersect_polylines(TeChain* c1, TeChain* c2, nlst** records, double t
     if (ok && status == -3) ok = qd_te_no_memory();
     if (ok && status == 1) {
         if (c1 == c2) {
-            ok = qd_te_intersect_form_split_nodes(records, tolerance, 0, record_mode, cross_mode, &items, c1);
+            ok = qd_te_intersect_form_split_nodes(records, tolerance, 0, record_mode, cross_mode, &items, c1, row1);
         } else {
             ok = qd_te_intersect_form_split_nodes(records, tolerance, swap == 1 ? 2 : 1, record_mode, cross_mode,
-                                                  &items, c1) &&
+                                                  &items, c1, row1) &&
                  qd_te_intersect_form_split_nodes(records, tolerance, swap == 1 ? 1 : 2, record_mode, cross_mode,
-                                                  &items, c2);
+                                                  &items, c2, row2);
         }
     }
     list_clear(&items);
@@ -247,7 +247,7 @@ int pathline_walk(const char* name, nlst* chains, int32_t row, int32_t self, dou
     if (!qd_te_cluster_clean_points(qd_te_chain_at(chains, row), 0, tolerance)) return 0;
     if (self == 1) {
         TeChain* c = qd_te_chain_at(chains, row);
-        if (!qd_te_intersect_polylines(c, c, records, tolerance, cross_mode, record_mode)) return 0;
+        if (!qd_te_intersect_polylines(c, row, c, row, records, tolerance, cross_mode, record_mode)) return 0;
     }
     int32_t cursor = row;
     for (;;) {
@@ -258,7 +258,7 @@ int pathline_walk(const char* name, nlst* chains, int32_t row, int32_t self, dou
         if (r->discard != CHAIN_OK) continue;
         if (r->chain_mer[0].x > c->chain_mer[1].x + qd_te_order_margin) return 1;
         if (!boxes_meet(c->chain_mer, r->chain_mer)) continue;
-        if (!qd_te_intersect_polylines(c, r, records, tolerance, cross_mode, record_mode)) return 0;
+        if (!qd_te_intersect_polylines(c, row, r, cursor, records, tolerance, cross_mode, record_mode)) return 0;
     }
 }
 

@@ -2,10 +2,11 @@
 // where a shared stretch begins and ends, so that shared stretches become
 // chains of their own.
 #include "geometry/topology/fuzzy_int/qd_te_fuzzy_internal.h"
-#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_split.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_ba.h"
 #include "geometry/topology/qd_te_cluster.h"
+#include "geometry/topology/qd_te_duplicates.h"
 
 using namespace te_fuzzy;
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-const TeVertex* usable_region(const TeChain* region, uint32_t* n) {
+const TeVertex* usable_region(TeChain* region, uint32_t* n) {
     if (region->discard != CHAIN_OK && region->discard != CHAIN_REGION) return nullptr;
     if (!region->coords || region->coords->tally < 3) return nullptr;
     *n = region->coords->tally;
@@ -26,7 +26,7 @@ struct Edge {
 
 }  // namespace
 
-int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, const TeChain* region, const double* tolerance,
+int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, TeChain* region, const double* tolerance,
                                        int32_t* location) {
     if (!point || !region || !location) return qd_te_missing("qd_te_geo_overlay_pt_inside_region");
     const double g = qd_te_cogo_tolerance(tolerance);
@@ -85,7 +85,7 @@ int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, const TeChain* reg
     return 1;
 }
 
-int qd_te_geo_overlay_poly_inside_region(const TeBoundedArray* polygon, const TeChain* region, const void*,
+int qd_te_geo_overlay_poly_inside_region(const TeBoundedArray* polygon, TeChain* region, const void*,
                                          int32_t* location) {
     if (!polygon || !region || !location) return qd_te_missing("qd_te_geo_overlay_poly_inside_region");
     uint32_t n = 0;

@@ -2,7 +2,8 @@
 // answers through the test spy) so that a run needing one fails. The cut
 // of a self-crossing ring keeps the encoders' behaviour until it lands:
 // nothing is inserted and the ring is handed over whole as its one piece.
-#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_split.h"
+#include "geometry/topology/qd_te_duplicates.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_util.h"
@@ -23,7 +24,7 @@ int qd_te_split_chain_cross(TeChain*, nlst*, double) {
     if (qd_te_pending_spy.function) return pending("qd_te_split_chain_cross");
     return 1;
 }
-int qd_te_split_linear_record_intr(TeChain*, nlst*, nlst**, int32_t, double) {
+int qd_te_split_linear_record_intr(TeChain*, int32_t, nlst*, nlst**, int32_t, double) {
     return pending("qd_te_split_linear_record_intr");
 }
 int qd_te_split_form_poly_cross(TeChain* ring, nlst** rings, int32_t, int32_t, double) {

@@ -16,7 +16,7 @@
 #include "geometry/geo_test_util.h"
 #include "geometry/ktgeo_model.h"
 #include "geometry/topology/fuzzy_int/te_int_util.h"
-#include "geometry/topology/pending/qd_te_split_pending.h"
+#include "geometry/topology/qd_te_split.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_form_chains.h"
 

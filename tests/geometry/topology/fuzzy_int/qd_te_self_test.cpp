@@ -112,20 +112,20 @@ TEST(qd_te_self, PolylinesInsertOrRecord) {
         CutSpy spy;
         Owned path(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(4, 0)})), line(Ch(TE_LINE, {Q(0, 1), Q(4, 1)}));
         nlst* records = nullptr;
-        ASSERT_EQ(qd_te_intersect_polylines(path.get(), line.get(), &records, 1e-9, mode, 0), 1);
+        ASSERT_EQ(qd_te_intersect_polylines(path.get(), 1, line.get(), 2, &records, 1e-9, mode, 0), 1);
         const std::string want = mode == 1 ? "qd_te_split_chain_cross" : "qd_te_split_linear_record_intr";
         EXPECT_EQ(spy.names, std::vector<std::string>({want, want})) << mode;
     }
     CutSpy spy;
     // An ARC paired here produces nothing; crossings at end vertices insert nothing.
     Owned arc(Ch(TE_ARC, {Q(-5, 0), Q(0, 5), Q(5, 0)})), cross(Ch(TE_LINE, {Q(0, 0), Q(0, 9)}));
-    ASSERT_EQ(qd_te_intersect_polylines(cross.get(), arc.get(), nullptr, 1e-9, 1, 0), 1);
+    ASSERT_EQ(qd_te_intersect_polylines(cross.get(), -1, arc.get(), -1, nullptr, 1e-9, 1, 0), 1);
     Owned a(Ch(TE_PATH, {Q(0, 0), Q(1, 1), Q(2, 0)})), b(Ch(TE_LINE, {Q(2, 0), Q(3, 3)}));
-    ASSERT_EQ(qd_te_intersect_polylines(a.get(), b.get(), nullptr, 1e-9, 1, 0), 1);
+    ASSERT_EQ(qd_te_intersect_polylines(a.get(), -1, b.get(), -1, nullptr, 1e-9, 1, 0), 1);
     EXPECT_TRUE(spy.names.empty());
     // A path crossing itself gets the crossing inserted through the self pass.
     Owned eight(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2)}));
-    ASSERT_EQ(qd_te_intersect_polylines(eight.get(), eight.get(), nullptr, 1e-9, 1, 0), 1);
+    ASSERT_EQ(qd_te_intersect_polylines(eight.get(), -1, eight.get(), -1, nullptr, 1e-9, 1, 0), 1);
     EXPECT_EQ(spy.names, std::vector<std::string>({"qd_te_split_chain_cross"}));
 }
 

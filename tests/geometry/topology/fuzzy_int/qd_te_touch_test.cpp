@@ -3,6 +3,7 @@
 // heartbeat.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "geometry/geo_test_util.h"
@@ -16,17 +17,12 @@ namespace {
 
 // References of one chain (tag) with the given match groups, then
 // `others` references of tag + 1.
-nlst* Refs(const TeChain* c, int32_t tag, std::vector<int32_t> groups, int32_t others = 0) {
-    nlst* refs = nlst_alloc(sizeof(TeCoordRef), 8, 8, nullptr);
-    for (size_t i = 0; i < groups.size(); ++i) {
-        const TeVertex& v = Vx(c, int32_t(i));
-        const TeCoordRef r = {{v.x, v.y, v.z}, tag, 0.0, int32_t(i), groups[i]};
-        nlst_add(refs, &r);
-    }
-    for (int32_t i = 0; i < others; ++i) {
-        const TeCoordRef r = {{0, 0, 0}, tag + 1, 0.0, i, -1};
-        nlst_add(refs, &r);
-    }
+nlst* Refs(TeChain* c, int32_t tag, std::vector<int32_t> groups, int32_t others = 0, TeChain* other = nullptr) {
+    nlst* refs = nullptr;
+    int32_t skip = 0;
+    qd_te_form_pathpoint(c, &refs, tag, nullptr, &skip);
+    for (size_t i = 0; i < groups.size(); ++i) static_cast<TeCoordRef*>(refs->data)[i].group = groups[i];
+    if (others > 0) qd_te_form_pathpoint(other, &refs, tag + 1, nullptr, &skip);
     return refs;
 }
 
@@ -38,7 +34,10 @@ struct Split {
 
 Split TouchSplit(std::vector<GeoCoord> pts, std::vector<int32_t> groups, int32_t others = 0) {
     Owned c(Ch(TE_PATH, pts));
-    nlst* refs = Refs(c.get(), 0, groups, others);
+    std::vector<GeoCoord> far;
+    for (int32_t i = 0; i < std::max(others, 1); ++i) far.push_back(Q(100 + i, 100));
+    Owned o(Ch(TE_PATH, far));
+    nlst* refs = Refs(c.get(), 0, groups, others, o.get());
     nlst* pieces = nullptr;
     int32_t cursor = 0;
     EXPECT_EQ(qd_te_fuzzy_int_path_touch_split(c.get(), &cursor, refs, &pieces, 1e-9), 1);

@@ -19,13 +19,13 @@ namespace {
 
 TeChain Square() { return Ch(TE_REGION, {Q(0, 0), Q(0, 10), Q(10, 10), Q(10, 0), Q(0, 0)}); }
 
-int32_t PointIn(const TeChain* region, GeoCoord p, const double* tol = nullptr) {
+int32_t PointIn(TeChain* region, GeoCoord p, const double* tol = nullptr) {
     int32_t loc = 99;
     EXPECT_EQ(qd_te_geo_overlay_pt_inside_region(&p, region, tol, &loc), 1);
     return loc;
 }
 
-int32_t PolyIn(const TeChain* region, std::vector<GeoCoord> pts) {
+int32_t PolyIn(TeChain* region, std::vector<GeoCoord> pts) {
     TeBoundedArray a = {pts.data(), int32_t(pts.size()), {}, {}};
     GeoCoord env[2];
     qd_te_cogo_envelope(env, pts.data(), int32_t(pts.size()));
