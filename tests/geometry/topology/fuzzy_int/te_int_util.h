@@ -9,6 +9,8 @@
 #include "geometry/topology/chain/te_chain_util.h"
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_fuzzy_int.h"
+#include "geometry/topology/qd_te_split.h"
+#include "geometry/geo_test_util.h"
 
 namespace tetest {
 
@@ -59,5 +61,27 @@ struct DispatchSpy {
         return 0;  // leave the pair unprocessed
     }
 };
+
+// Is cutting chains in the tree (a line cut at a middle node gives two
+// pieces)? Until it is, stand-ins answer for it and the tests that need
+// real pieces check the stage's calls instead.
+inline bool CuttingBuilt() {
+    Owned line(Ch(TE_LINE, {Q(0, 0), Q(2, 0)}));
+    nlst* nodes = nlst_alloc(sizeof(TeSplitNode), 1, 1, nullptr);
+    TeSplitNode node{};
+    node.point = Q(1, 0);
+    node.vertex = 0;
+    node.offset = 1;
+    nlst_add(nodes, &node);
+    nlst* pieces = nullptr;
+    geotest::FailRecorder quiet;
+    const bool built = qd_te_split_chains(line.get(), nodes, &pieces, 1e-9) == 1 && pieces && pieces->tally == 2;
+    if (pieces) {
+        qd_te_geo_free_chain_list(pieces, 0);
+        nlst_free(pieces);
+    }
+    nlst_free(nodes);
+    return built;
+}
 
 }  // namespace tetest
