@@ -215,3 +215,44 @@ TEST(qd_te_self, NoPiecesIsReported) {
     EXPECT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &e, &status, &rules), 0);
     qd_te_encode_free(&e);
 }
+
+TEST(qd_te_self, LoopInALoopTakesTheFlippedStatus) {
+    // The cut of a self-touching ring asks the point-in-region test for
+    // nesting: a clockwise loop inside a clockwise loop (touching it at
+    // (0, 0)) takes the outer loop's status flipped with nesting 2 (its
+    // parent moves to the left), keeps its own with nesting 1 (no nesting
+    // pass), and is dropped with nesting 0.
+    if (!CuttingBuilt()) GTEST_SKIP() << "cutting self-crossing rings is not in the tree";
+    struct Case {
+        int32_t nesting;
+        int32_t inner_right, inner_left, inner_discard;
+    } cases[] = {{1, 1, 0, CHAIN_OK}, {2, 0, 1, CHAIN_OK}, {0, -1, -1, CHAIN_INVALID}};
+    for (const Case& k : cases) {
+        TeChain ring = Ch(TE_PATH, {Q(0, 0), Q(0, 10), Q(10, 10), Q(10, 0), Q(0, 0), Q(1, 2), Q(2, 2), Q(2, 1), Q(0, 0)});
+        ring.right_parent = nlst_alloc(sizeof(TeParent), 2, 2, nullptr);
+        const TeParent parent = {1, 1, 1 << 3};
+        nlst_add(ring.right_parent, &parent);
+        nlst* rings = nullptr;
+        ASSERT_EQ(qd_te_split_form_poly_cross(&ring, &rings, 1, k.nesting, 1e-9), 1);
+        ASSERT_NE(rings, nullptr);
+        const TeChain *outer = nullptr, *inner = nullptr;
+        for (uint32_t i = 0; i < rings->tally; ++i) {
+            const TeChain* r = qd_te_chain_at(rings, int32_t(i));
+            (std::fabs(qd_te_geo_chain_area(r)) > 50 ? outer : inner) = r;
+        }
+        ASSERT_NE(outer, nullptr);
+        EXPECT_EQ(outer->discard, CHAIN_OK);
+        EXPECT_EQ(outer->right_parent ? outer->right_parent->tally : 0u, 1u) << k.nesting;
+        if (k.inner_discard == CHAIN_OK) {
+            ASSERT_NE(inner, nullptr);
+            EXPECT_EQ(inner->discard, CHAIN_OK) << k.nesting;
+            EXPECT_EQ(inner->right_parent ? int32_t(inner->right_parent->tally) : 0, k.inner_right) << k.nesting;
+            EXPECT_EQ(inner->left_parent ? int32_t(inner->left_parent->tally) : 0, k.inner_left) << k.nesting;
+        } else {
+            EXPECT_TRUE(!inner || inner->discard == CHAIN_INVALID) << k.nesting;
+        }
+        qd_te_geo_free_chain_list(rings, 0);
+        nlst_free(rings);
+        qd_te_geo_chain_release(&ring);
+    }
+}
