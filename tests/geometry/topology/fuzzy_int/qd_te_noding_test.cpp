@@ -45,6 +45,7 @@ std::vector<std::vector<GeoCoord>> Lines(const std::string& field) {
 struct Watch {
     std::vector<Seg> segments;
     std::string bytes;
+    std::string fault;
     Watch() {
         qd_te_stage_observer = {&Watch::Event, this};
         qd_te_pending_spy = {[](const char*, void*) { return 1; }, nullptr};
@@ -54,8 +55,12 @@ struct Watch {
         qd_te_pending_spy = {nullptr, nullptr};
     }
     static void Event(int32_t event, const nlst* chains, const TeRules*, void* self) {
-        if (event != 7 || !chains) return;
+        if (!chains) return;
         auto* w = static_cast<Watch*>(self);
+        char why[200];
+        if (w->fault.empty() && qd_te_chain_at(chains, 0)->link_back != 0 && !qd_te_check_invariants(chains, TE_INV_MER, why))
+            w->fault = "event " + std::to_string(event) + ": " + why;
+        if (event != 7) return;
         w->segments.clear();
         w->bytes.clear();
         for (uint32_t i = 1; i < chains->tally; ++i) {
@@ -138,6 +143,7 @@ TEST(qd_te_int, NodingAgainstGeos) {
         Watch first;
         RunSoup(lines, 1e-9);
         const std::vector<Seg> got = first.segments;
+        EXPECT_EQ(first.fault, "") << "soup " << soups;
         // The same multiset of segments.
         std::vector<bool> used(want.size(), false);
         for (const Seg& g : got) {
