@@ -101,3 +101,34 @@ TEST(qd_te_touch, RefusedHeartbeatFailsTheStage) {
     EXPECT_EQ(qd_te_fuzzy_int_path_touch(chains.list, touch, &found, &rules), 1);
     nlst_free(touch);
 }
+
+TEST(qd_te_touch, SharedStretchThroughTheStage) {
+    // Two paths running together over (1,1), (2,1), (3,1): each is cut at
+    // the first and the last shared vertex, so the shared run becomes a
+    // piece of each (the two equal pieces are merged as they go back into
+    // the chain list); two paths sharing only an end vertex are not cut.
+    // Runs once the references and cutting are in the tree.
+    if (!CuttingBuilt()) GTEST_SKIP() << "coordinate references and cutting are not in the tree";
+    Chains chains;
+    chains.Add(Ch(TE_PATH, {Q(0, 0), Q(1, 1), Q(2, 1), Q(3, 1), Q(4, 0)}));
+    chains.Add(Ch(TE_PATH, {Q(0, 2), Q(1, 1), Q(2, 1), Q(3, 1), Q(4, 2)}));
+    chains.Add(Ch(TE_PATH, {Q(10, 0), Q(11, 1), Q(12, 0)}));
+    chains.Add(Ch(TE_PATH, {Q(12, 0), Q(13, 1), Q(14, 0)}));
+    qd_te_chain_list_sort(chains.list);
+    qd_te_link_setup(chains.list);
+    TeRules rules;
+    qd_te_rules_init(&rules);
+    rules.tolerance.tolerance = 1e-9;
+    ASSERT_EQ(qd_te_process_chains_touch(chains.list, &rules), 1);
+    std::vector<std::vector<double>> pieces;  // live chains as x coordinates
+    for (int32_t i = 1; i < chains.Count(); ++i) {
+        const TeChain* c = chains.At(i);
+        if (c->discard != CHAIN_OK) continue;
+        std::vector<double> xs;
+        for (uint32_t k = 0; k < c->coords->tally; ++k) xs.push_back(Vx(c, int32_t(k)).x);
+        pieces.push_back(xs);
+    }
+    std::sort(pieces.begin(), pieces.end());
+    const std::vector<std::vector<double>> want = {{0, 1}, {0, 1}, {1, 2, 3}, {3, 4}, {3, 4}, {10, 11, 12}, {12, 13, 14}};
+    EXPECT_EQ(pieces, want);
+}
