@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,46 @@ struct DispatchSpy {
         return 0;  // leave the pair unprocessed
     }
 };
+
+// Soups of lines as the GEOS vectors give them: "x y;x y|x y;...".
+using Seg = std::pair<GeoCoord, GeoCoord>;
+
+inline std::vector<std::vector<GeoCoord>> Lines(const std::string& field) {
+    std::vector<std::vector<GeoCoord>> lines;
+    std::istringstream s(field);
+    std::string line, pair;
+    while (std::getline(s, line, '|')) {
+        std::vector<GeoCoord> pts;
+        std::istringstream p(line);
+        while (std::getline(p, pair, ';')) {
+            double x, y;
+            if (std::sscanf(pair.c_str(), "%lf %lf", &x, &y) == 2) pts.push_back(Q(x, y));
+        }
+        lines.push_back(pts);
+    }
+    return lines;
+}
+
+inline bool Near(const GeoCoord& a, const GeoCoord& b) { return std::fabs(a.x - b.x) <= 1e-9 && std::fabs(a.y - b.y) <= 1e-9; }
+inline bool SameSeg(const Seg& a, const Seg& b) {
+    return (Near(a.first, b.first) && Near(a.second, b.second)) || (Near(a.first, b.second) && Near(a.second, b.first));
+}
+
+// Each segment of `got` matched to one of `want` (either way round, 1e-9),
+// and the counts equal; the unmatched ones are described.
+inline std::string SegmentsDiffer(const std::vector<Seg>& got, const std::vector<Seg>& want) {
+    std::string out;
+    std::vector<bool> used(want.size(), false);
+    for (const Seg& g : got) {
+        bool matched = false;
+        for (size_t j = 0; j < want.size() && !matched; ++j)
+            if (!used[j] && SameSeg(g, want[j])) used[j] = matched = true;
+        if (!matched) out += "extra piece at " + std::to_string(g.first.x) + " " + std::to_string(g.first.y) + "; ";
+    }
+    if (got.size() != want.size())
+        out += std::to_string(got.size()) + " pieces, GEOS " + std::to_string(want.size());
+    return out;
+}
 
 // Is cutting chains in the tree (a line cut at a middle node gives two
 // pieces)? Until it is, stand-ins answer for it and the tests that need
