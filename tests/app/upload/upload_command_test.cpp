@@ -1,5 +1,6 @@
 // The program itself, started from the command line as an unattended run:
-// the roads fixture uploaded through the test ODBC driver, with its exit
+// the roads fixture, made a native table with its map file by mktab,
+// uploaded through the test ODBC driver, with its exit
 // code, its rows and catalogue row in the database, its registration table
 // and its run log.
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "app/UploadRun.h"
 #include "app/upload/native_table.h"
 #include "app/upload/trace_harness.h"
+#include "tools/geomconv/geomconv_run.h"
 
 namespace upload {
 namespace {
@@ -27,14 +29,6 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-// The program the runs start: quendalour, or the same program built with the
-// fixture reader where a test's objects come from .fxt rows.
-const char* g_program = QL_EXE_PATH;
-struct FixtureProgram {
-  FixtureProgram() { g_program = QL_FXT_EXE_PATH; }
-  ~FixtureProgram() { g_program = QL_EXE_PATH; }
-};
-
 // Runs the program with these arguments and environment settings; its exit
 // status.
 int RunProgram(const std::vector<std::string>& args,
@@ -43,15 +37,36 @@ int RunProgram(const std::vector<std::string>& args,
   if (pid == 0) {
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(g_program));
+    argv.push_back(const_cast<char*>(QL_EXE_PATH));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(g_program, argv.data());
+    execv(QL_EXE_PATH, argv.data());
     _exit(127);
   }
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The roads' nodes (start x y, end x y) as the fixture's records give them,
+// and one integer step of their table's space (360 degrees over 2e9).
+constexpr double kRoadNodes[3][4] = {{151.2093, -33.8688, 151.2193, -33.8588},
+                                     {151.1, -33.9, 151.15, -33.85},
+                                     {151.3, -33.7, 151.31, -33.69}};
+constexpr double kStep = 360.0 / 2e9;
+
+// The coordinates of the one LINESTRING in a geometry's text.
+std::vector<double> LineNodes(const std::string& wkt) {
+  std::vector<double> out;
+  const size_t at = wkt.find("LINESTRING(");
+  if (at == std::string::npos) return out;
+  std::string list = wkt.substr(at + 11, wkt.find(')', at) - at - 11);
+  for (char& c : list)
+    if (c == ',') c = ' ';
+  std::istringstream in(list);
+  double v;
+  while (in >> v) out.push_back(v);
+  return out;
 }
 
 ServerProfile SqlServer2005() {
@@ -68,7 +83,7 @@ class UploadCommand : public ::testing::Test {
     D = h.dir.Path();
     std::filesystem::create_directories(D + "/reg");
     std::filesystem::copy_file(std::string(QL_FIXTURES_DIR) + "/roads.fxt", D + "/roads.fxt");
-    ASSERT_FALSE(NativeTable(D + "/roads.fxt", true).empty());
+    ASSERT_FALSE(NativeTable(D + "/roads.fxt").empty());
   }
   // The /S text: the test driver with its database in $D, without a trace.
   std::string Connect() const { return "/S" + h.ConnectString(false); }
@@ -88,9 +103,7 @@ class UploadCommand : public ::testing::Test {
 };
 
 TEST_F(UploadCommand, QuietUploadOfOneTable) {
-  // The roads' objects come as .fxt rows.
-  const FixtureProgram fxt;
-  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/T" + D + "/roads.fxt|RD", "/D" + D + "/reg", "/F" + D + "/run.log"}))
+  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/T" + D + "/roads.TAB|RD", "/D" + D + "/reg", "/F" + D + "/run.log"}))
       << ReadAll(D + "/run.log");
 
   // The registration table, byte for byte.
@@ -112,18 +125,32 @@ TEST_F(UploadCommand, QuietUploadOfOneTable) {
       "end_metadata";
   EXPECT_EQ(expected, ReadAll(D + "/reg/RD_srv.tab"));
 
-  // Rows with their NULLs and blobs, and the catalogue row.
-  // The reader builds one style clause per object class: every road's
-  // style equals the table's default symbol and is stored as NULL.
-  EXPECT_EQ((std::vector<std::string>{"Harbour Road|4|12.5|NULL|1|090000004C494E4531",
-                                      "Ridge Way|2|3.75|NULL|2|090000004C494E4532",
-                                      "Old Mill Lane||0.8|NULL|3|090000004C494E4533"}),
-            h.Query("select NAME, LANES, LENGTH, CV_STYLE, QD_MEMBER, hex(QD_GEOMETRY) from RD order by QD_MEMBER"));
-  EXPECT_EQ((std::vector<std::string>{"14.1|RD|dbo|QD_GEOMETRY|151.1|-33.9|151.31|-33.69|Earth Projection 1, 104|"
-                                      "Pen (2,2,0)|NO_COLUMN|NO_COLUMN|1|CV_STYLE|"}),
+  // Rows with their NULLs, and the catalogue row. A native Integer has no
+  // empty value: Old Mill Lane's LANES reads as 0. The reader builds one
+  // style clause per object class: every road's style equals the table's
+  // default symbol (the first road's pen) and is stored as NULL. The bounds
+  // are the union of the roads' rectangles.
+  EXPECT_EQ((std::vector<std::string>{"Harbour Road|4|12.5|NULL|1", "Ridge Way|2|3.75|NULL|2",
+                                      "Old Mill Lane|0|0.8|NULL|3"}),
+            h.Query("select NAME, LANES, LENGTH, CV_STYLE, QD_MEMBER from RD order by QD_MEMBER"));
+  EXPECT_EQ((std::vector<std::string>{"14.1|RD|dbo|QD_GEOMETRY|151.1|-33.9|151.31|-33.69|"
+                                      "Earth Projection 1, 104 Bounds (-180, -90) (180, 90)|"
+                                      "Pen (2, 2, 0) |NO_COLUMN|NO_COLUMN|1|CV_STYLE|"}),
             h.Query("select SPATIALTYPE, TABLENAME, OWNERNAME, SPATIALCOLUMN, DB_X_LL, DB_Y_LL, DB_X_UR, DB_Y_UR, "
                     "COORDINATESYSTEM, SYMBOL, XCOLUMNNAME, YCOLUMNNAME, RENDITIONTYPE, RENDITIONCOLUMN, "
                     "RENDITIONTABLE from CORVANE.CORVANE_MAPCATALOG"));
+
+  // Each stored blob is its road's line: geomconv gives back the two nodes
+  // of the fixture's record within one integer step.
+  const geomconv_test::Output lines = geomconv_test::Geomconv("blob wkt", h.Query("select hex(QD_GEOMETRY) from RD order by QD_MEMBER"));
+  EXPECT_EQ(0, lines.status);
+  ASSERT_EQ(3u, lines.lines.size());
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(lines.lines[i]);
+    const std::vector<double> got = LineNodes(lines.lines[i]);
+    ASSERT_EQ(4u, got.size());
+    for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(kRoadNodes[i][k], got[k], kStep);
+  }
 
   // The run log against its reviewed copy.
   const std::string golden = ReadAll(std::string(QL_UPLOAD_GOLDEN_DIR) + "/command_run.log");
@@ -171,7 +198,7 @@ TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
   timed.rows.push_back(FixtureRow());
   timed.rows.back().text = "dawn\t063000000";
   timed.mappable = false;
-  const std::string timedPath = NativeTable(h.dir.Write("timed.fxt", FixtureFormat(timed)), false);
+  const std::string timedPath = NativeTable(h.dir.Write("timed.fxt", FixtureFormat(timed)));
   ASSERT_FALSE(timedPath.empty());
   ASSERT_EQ(255, RunProgram({Connect(), "/Q", "/N", "/T" + timedPath + "|TM", "/F" + D + "/run.log"}));
   std::string text = Res(kStrTemporal);
@@ -179,21 +206,24 @@ TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\n" + text + "\n"));
   EXPECT_EQ(std::string::npos, ReadAll(D + "/run.log").find("create table dbo.TM"));
 
-  // Lines as X/Y: the roads' objects come as .fxt rows.
-  const FixtureProgram fxt;
-
-  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/MXY", "/T" + D + "/roads.fxt|RX", "/F" + D + "/run.log"}));
+  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/MXY", "/T" + D + "/roads.TAB|RX", "/F" + D + "/run.log"}));
   EXPECT_NE(std::string::npos, ReadAll(D + "/run.log").find("\n\nroads" + Res(kStrNotPoints) + "\n"));
-  EXPECT_EQ((std::vector<std::string>{"Harbour Road|151.2143|-33.8638", "Ridge Way|151.125|-33.875",
-                                      "Old Mill Lane|151.305|-33.695"}),
-            h.Query("select NAME, CV_SQL_X, CV_SQL_Y from RX order by CV_SQL_REC_NUM"));
+  // Each road's X/Y is its line's centre, within one integer step.
+  const std::vector<std::string> xy = h.Query("select NAME, CV_SQL_X, CV_SQL_Y from RX order by CV_SQL_REC_NUM");
+  const char* const names[] = {"Harbour Road", "Ridge Way", "Old Mill Lane"};
+  ASSERT_EQ(3u, xy.size());
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(xy[i]);
+    const size_t bar = xy[i].find('|'), bar2 = xy[i].rfind('|');
+    EXPECT_EQ(names[i], xy[i].substr(0, bar));
+    EXPECT_NEAR((kRoadNodes[i][0] + kRoadNodes[i][2]) / 2, std::stod(xy[i].substr(bar + 1, bar2 - bar - 1)), kStep);
+    EXPECT_NEAR((kRoadNodes[i][1] + kRoadNodes[i][3]) / 2, std::stod(xy[i].substr(bar2 + 1)), kStep);
+  }
 }
 
 // The owner of the uploaded table: the connected user on Informix and DB2
 // whatever /B says; on SQL Server 9.0 the /B owner, else the default schema.
 TEST(UploadCommandOwner, OwnerPerServer) {
-  // The roads' objects come as .fxt rows.
-  const FixtureProgram fxt;
   struct Case {
     const char* profile;
     const char* flag;
@@ -213,7 +243,8 @@ TEST(UploadCommandOwner, OwnerPerServer) {
     ASSERT_TRUE(h.MakeCatalog());
     const std::string D = h.dir.Path();
     std::filesystem::copy_file(std::string(QL_FIXTURES_DIR) + "/roads.fxt", D + "/roads.fxt");
-    std::vector<std::string> args = {"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.fxt|RD",
+    ASSERT_FALSE(NativeTable(D + "/roads.fxt").empty());
+    std::vector<std::string> args = {"/S" + h.ConnectString(false), "/Q", "/T" + D + "/roads.TAB|RD",
                                      "/F" + D + "/run.log"};
     if (c.flag) args.push_back(c.flag);
     ASSERT_EQ(0, RunProgram(args)) << ReadAll(D + "/run.log");
