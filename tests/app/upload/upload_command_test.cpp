@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TestSupport.h"
 #include "app/UploadRun.h"
 #include "app/upload/native_table.h"
 #include "app/upload/trace_harness.h"
@@ -219,6 +220,19 @@ TEST_F(UploadCommand, TemporalTablesAndLinesAsXY) {
     EXPECT_NEAR((kRoadNodes[i][0] + kRoadNodes[i][2]) / 2, std::stod(xy[i].substr(bar + 1, bar2 - bar - 1)), kStep);
     EXPECT_NEAR((kRoadNodes[i][1] + kRoadNodes[i][3]) / 2, std::stod(xy[i].substr(bar2 + 1)), kStep);
   }
+}
+
+// A CSV file registered by tabdump --keep uploads as its .TAB, as a new
+// user would run it: the kept table's rows reach the store with the names
+// the dispatcher repaired.
+TEST_F(UploadCommand, DelimitedTableKeptByTabdumpUploads) {
+  const std::string csv = h.dir.Write("t1.csv", "1,007,\"12\",x\n40000,,2.5,\n");
+  std::filesystem::create_directories(D + "/keep");
+  ASSERT_EQ(0, qltest::RunProgram(QL_TABDUMP_PATH, {"--type", "csv", "--keep", D + "/keep", csv}, {}, D).status);
+  ASSERT_EQ(0, RunProgram({Connect(), "/Q", "/T" + D + "/keep/t1.TAB|T1", "/F" + D + "/run.log"}))
+      << ReadAll(D + "/run.log");
+  EXPECT_EQ((std::vector<std::string>{"1|007|12|x|1", "40000||2.5||2"}),
+            h.Query("select _COL1, _COL2, _COL3, _COL4, QD_MEMBER from T1 order by QD_MEMBER"));
 }
 
 // The owner of the uploaded table: the connected user on Informix and DB2
