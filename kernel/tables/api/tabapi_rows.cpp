@@ -409,8 +409,9 @@ int16_t TabApiUpdateRow(int32_t slot, int32_t row, const char* line, const ObjRe
     ApiSlot* s = api_slot(slot);
     TableDef* t = s->table;
     clear_marks(s);
+    if (!apiindex_remove_row(t, row)) return 0;
     fields_from_line(t, line);
-    if (!tabtype_update_row(&t->storage, t->fields, row)) return 0;
+    if (!tabtype_update_row(&t->storage, t->fields, row) || !apiindex_add_row(t, row)) return 0;
     if (record == nullptr) return 1;
     if (!apimap_is_file(t)) {
       err_push(4, kApiErrNoMap, nullptr, nullptr);

@@ -170,6 +170,34 @@ TEST_F(TabApi, FindRowFirstAndNext) {
   EXPECT_EQ(TabApiLastError(), 644);
 }
 
+// Rows inserted and updated after the index was built are found through
+// it: an insert adds its keys, an update moves them; a key that differs
+// only after the field's width is not found.
+TEST_F(TabApi, FindRowSeesInsertsAndUpdatesAfterTheBuild) {
+  const std::string p = Plain("t.TAB");
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(slot, 1);
+  int32_t row = 0;
+  ASSERT_EQ(TabApiInsertRow(slot, "4\t\"ABC\"", nullptr, &row), 1);
+  ASSERT_EQ(row, 4);
+  ASSERT_EQ(TabApiUpdateRow(slot, 1, "1\t\"XYZ\"", nullptr), 1);
+  char abc[] = "ABC", xyz[] = "XYZ", longer[] = "ABCDEFGHIJK";
+  std::vector<int32_t> found;
+  for (int32_t mode = 1; TabApiFindRow(slot, 2, abc, mode, &row) == 1; mode = 2) found.push_back(row);
+  EXPECT_EQ(found, (std::vector<int32_t>{3, 4}));
+  EXPECT_EQ(TabApiFindRow(slot, 2, xyz, 1, &row), 1);
+  EXPECT_EQ(row, 1);
+  EXPECT_EQ(TabApiFindRow(slot, 2, xyz, 2, &row), 2);
+  EXPECT_EQ(TabApiFindRow(slot, 2, longer, 1, &row), 2);
+  EXPECT_EQ(row, 0);
+  // Committed and opened again, the index file keeps them.
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  ASSERT_EQ(TabApiOpenTableFile(p.c_str(), 1), 1);
+  found.clear();
+  for (int32_t mode = 1; TabApiFindRow(1, 2, abc, mode, &row) == 1; mode = 2) found.push_back(row);
+  EXPECT_EQ(found, (std::vector<int32_t>{3, 4}));
+}
+
 TEST_F(TabApi, TablesWithoutAMapFile) {
   const std::string p = Plain("t.TAB");
   ASSERT_EQ(TabApiOpenTableFile(p.c_str(), 1), 1);
