@@ -128,5 +128,44 @@ TEST_F(MapTable, ObjectsNeedAMapFile) {
   EXPECT_EQ(TabApiLastError(), 1920);
 }
 
+// A text has no geometry of its own: its geometry blob is its object record
+// wrapped as "CV00" (length, tag, record), which decodes back to the text.
+TEST_F(MapTable, TextObjectGivesItsRecordWrappedAsCV00) {
+  ObjRecord t{};
+  t.code = 206;
+  t.u.text.box = DRect{151.0, -34.0, 151.2, -33.9};
+  t.u.text.label_end = DPoint{151.1, -33.95};
+  t.u.text.pen = ObjPen{1, 2, 0, 0};
+  std::strcpy(t.u.text.font.name, "Arial");
+  t.u.text.font.fore = 0xff;
+  char words[] = "Harbour";
+  t.u.text.text = words;
+  const std::string p = Make({t});
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 1);
+  ASSERT_NE(slot, 0);
+  char text[4000];
+  unsigned char* blob = nullptr;
+  int32_t code = 0;
+  ObjStyles styles{};
+  DRect b{};
+  ASSERT_EQ(TabApiReadRowGeometry(slot, 1, text, &blob, &code, &styles, &b, nullptr), 1) << TabApiLastError();
+  ASSERT_NE(blob, nullptr);
+  EXPECT_EQ(code, 206);
+  const uint32_t length = blob[0] | (blob[1] << 8) | (blob[2] << 16) | (uint32_t(blob[3]) << 24);
+  ASSERT_GT(length, 8u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob) + 4, 4), "CV00");
+  CoordSysInfo cs{};
+  ASSERT_EQ(TabApiGetCoordSys(slot, &cs, nullptr, 0), 1);
+  ObjRecord back{};
+  ASSERT_EQ(TabApiCvRecordToObject(blob + 8, static_cast<int32_t>(length - 8), &cs, nullptr, &back), 1);
+  EXPECT_EQ(back.code, 206);
+  ASSERT_NE(back.u.text.text, nullptr);
+  EXPECT_STREQ(back.u.text.text, "Harbour");
+  EXPECT_NEAR(back.u.text.box.x1, 151.0, 1e-6);
+  EXPECT_NEAR(back.u.text.box.y2, -33.9, 1e-6);
+  std::unique_ptr<CTableReader> r(CreateTableReader());
+  r->FreeGeometry(blob);
+}
+
 }  // namespace
 }  // namespace tabapi_test
