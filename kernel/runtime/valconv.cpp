@@ -1,6 +1,7 @@
 // Value conversions and text forms. See valconv.h.
 #include "kernel/runtime/valconv.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -473,9 +474,12 @@ char* value_to_text(const Value* value, char* buffer, int32_t size, int16_t deci
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 3: case 4: case 39:
-      if (value->type == 3) fmt_format(tmp, sizeof tmp, "%ld", value->u.i);
-      else if (value->type == 4) fmt_format(tmp, sizeof tmp, "%hd", static_cast<int>(value->u.s));
-      else fmt_format(tmp, sizeof tmp, "%I64d", static_cast<long long>(value->u.ll));
+      {
+        // Plain decimal digits, as "%ld", "%hd" and "%I64d" write them.
+        const int64_t n = value->type == 3 ? int64_t{value->u.i} : value->type == 4 ? int64_t{value->u.s}
+                                                                                      : int64_t{value->u.ll};
+        *std::to_chars(tmp, tmp + sizeof tmp - 1, n).ptr = '\0';
+      }
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 5: date_to_text(&value->u.date, tmp, sizeof tmp, locale); break;

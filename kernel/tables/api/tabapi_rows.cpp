@@ -2,6 +2,7 @@
 // column descriptions, row counts, row texts and row objects, key
 // searches, view definitions, and the writing entries (row inserts,
 // field indexes, new tables from column lists).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -65,7 +66,14 @@ bool build_row_text(const TableDef* t, char* text) {
   text[0] = '\0';
   for (int32_t i = 0; i < t->field_count; ++i) {
     const FieldDef& f = t->fields[i];
-    value_to_text_full(&f.value, scratch, kApiRowTextSize, f.decimals, 0);
+    // A buffer sized by the field first (the text writers fill the whole
+    // buffer behind the text); a text that fills it is made again in the
+    // full buffer, so nothing is ever cut.
+    const int32_t small = std::min<int32_t>(kApiRowTextSize, std::max<int32_t>(f.width, 32) + 32);
+    value_to_text_full(&f.value, scratch, small, f.decimals, 0);
+    if (std::strlen(scratch) + 1 >= static_cast<size_t>(small) && small < kApiRowTextSize) {
+      value_to_text_full(&f.value, scratch, kApiRowTextSize, f.decimals, 0);
+    }
     const bool quote = !raw && !is_numeric_type(f.value.type);
     const size_t len = quote ? quoted_length(scratch) : std::strlen(scratch);
     // What is written, quotes included, and the separator after it.

@@ -168,6 +168,11 @@ TEST_F(ValueTest, TextForms) {
   Value i{};
   value_set_int(-123456, VALUE_INTEGER, &i);
   EXPECT_EQ(Text(i), "-123456");
+  value_set_int(-2147483647 - 1, VALUE_INTEGER, &i);
+  EXPECT_EQ(Text(i), "-2147483648");
+  Value sm{};
+  value_set_int(-32768, VALUE_SMALLINT, &sm);
+  EXPECT_EQ(Text(sm), "-32768");
   Value l{};
   value_set_int64(-9223372036854775807LL - 1, VALUE_LARGEINT, &l);
   EXPECT_EQ(Text(l), "-9223372036854775808");
