@@ -166,6 +166,34 @@ int16_t TabApiPutRecordStyles(ObjRecord* record, const ObjStyles* styles);
 int16_t TabApiGetRecordStyles(const ObjRecord* record, ObjStyles* styles);
 void TabApiFreeRecord(void* pointer);
 void TabApiFreeSdoArrays(SdoArrays* arrays);
+// The projection list's name of the coordinate system (1 when one matches).
+int16_t TabApiCoordSysName(const CoordSysInfo* info, char* out);
+// The slot's output coordinate system: coordinates handed out are converted
+// into it when it differs from the table's.
+int16_t TabApiSetCoordSys(int32_t slot, const CoordSysInfo* info);
+// Deletes the table's map file and .ID file and closes its map storage.
+int16_t TabApiDiscardObjects(int32_t slot);
+void TabApiGetDatum(int32_t number, DatumDef* datum);
+// Semi-major axis, eccentricity squared and flattening.
+void TabApiGetEllipsoid(int32_t number, double* out);
+int16_t TabApiFindDatumNumber(const DatumDef* datum, int16_t* number);
+int16_t TabApiGetDatumShiftMethod();
+void TabApiSetDatumShiftMethod(int16_t value);
+// Writes the object as statement text to a trace file; 0 without one.
+int16_t TabApiTraceObject(MapObject* object, const CoordXform* xform, int32_t trace);
+int16_t TabApiReadRowGeometryObject(int32_t slot, int32_t row, char* text, SpatialObject* geometry);
+int16_t TabApiObjectToGeometry(const ObjRecord* record, const CoordSysInfo* info, SpatialObject* geometry);
+int16_t TabApiGeometryToObject(SpatialObject* geometry, const CoordSysInfo* info, ObjRecord* record);
+// The record made an object in the source system and written out in the
+// target system; 644 on any failure.
+int16_t TabApiConvertObject(const ObjRecord* record, const CoordSysInfo* source, ObjRecord* out,
+                            const CoordSysInfo* target);
+// The distance of two point records in the unit (644 when the first is no
+// point); mode 1 of the distance when the flag is 0, else mode 0.
+int16_t TabApiDistance(double* distance, const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info,
+                       int32_t unit, int16_t flag);
+// 1 when the two objects intersect, 0 otherwise or on failure.
+int16_t TabApiIntersects(const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info);
 
 // ---- the reader table layer -------------------------------------------------------
 constexpr int kReaderViewCount = 10;

@@ -100,13 +100,16 @@ void apimap_counts(const TableDef* table, int32_t* points, int32_t* lines, int32
   if (regions != nullptr) *regions = s->kind != 0 ? mapstore_region_count(s) : 0;
 }
 
+int16_t apimap_discard(TableDef* table) {
+  if (table->map.kind == 0) return 1;
+  if (!table->map.attached_only) mapstore_end_access(&table->map);
+  return mapstore_commit_close(&table->map);
+}
+
 int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode) {
   char path[kPathSize];
   if (!def_path(table, path)) return 0;
-  if (table->map.kind != 0) {
-    if (!table->map.attached_only) mapstore_end_access(&table->map);
-    mapstore_commit_close(&table->map);
-  }
+  apimap_discard(table);
   if (!mapstore_create(&table->map, MAPSTORE_FILE, table, -1, xform, 0, 1, path)) return 0;
   return mapstore_begin_access(&table->map, mode);
 }

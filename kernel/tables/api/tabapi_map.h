@@ -23,6 +23,9 @@ int16_t apimap_fetch(ApiSlot* slot, int32_t row, int16_t lend, MapObject* obj);
 void apimap_counts(const TableDef* table, int32_t* points, int32_t* lines, int32_t* regions);
 // Creates the table's map file in the transform and enters it in the mode.
 int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode);
+// Ends access to the map storage, deletes its map file and .ID file and
+// closes it; a table without one succeeds.
+int16_t apimap_discard(TableDef* table);
 // Writes (or, with a null object, deletes) the object of a row.
 int16_t apimap_write(TableDef* table, int32_t row, const MapObject* obj, int16_t insert);
 

@@ -9,6 +9,7 @@
 
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/mapobjects/mapobj.h"
+#include "kernel/runtime/charset.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
@@ -132,6 +133,29 @@ bool fields_from_line(TableDef* t, const char* line) {
 
 void tabapi_set_row_seam(void (*seam)()) { g_row_seam = seam; }
 
+namespace {
+
+// The trace file of a traced open: created as a text file in the current
+// character set; 0 when it cannot be.
+int32_t open_trace(const char* path) {
+  const int32_t h = file_register(path, 3);
+  if (h <= 0) return 0;
+  if (file_open_text(h, 3, nullptr) == 0) {
+    file_unregister(h);
+    return 0;
+  }
+  file_set_charset(h, charset_current());
+  return h;
+}
+
+void close_trace(int32_t trace) {
+  if (trace == 0) return;
+  file_release_text(trace);
+  file_unregister(trace);
+}
+
+}  // namespace
+
 int32_t TabApiOpenTable(const char* path, int32_t mode, const char* trace_path) {
   if (trace_path != nullptr && mode != 1) return 0;
   int32_t result = 0;
@@ -166,21 +190,25 @@ int32_t TabApiOpenTable(const char* path, int32_t mode, const char* trace_path) 
         tabtype_end_access(&t->storage);
       }
     }
+    int32_t trace = 0;
     if (entered && trace_path != nullptr) {
-      // Traces of object reads are not written by this system.
-      err_push(4, kApiErrBadSlot, trace_path, nullptr);
-      apiindex_end(t);
-      apimap_end(t);
-      tabtype_end_access(&t->storage);
-      entered = false;
+      // Every object read is written to the trace file as statement text.
+      trace = open_trace(trace_path);
+      if (trace == 0) {
+        apiindex_end(t);
+        apimap_end(t);
+        tabtype_end_access(&t->storage);
+        entered = false;
+      }
     }
     if (!entered) {
       tabdef_free(t);
       return 0;
     }
-    const int32_t slot = table_register(t->def_file, t, nullptr, mode, 1, 0);
+    const int32_t slot = table_register(t->def_file, t, nullptr, mode, 1, trace);
     if (slot == 0) {
       const int16_t code = static_cast<int16_t>(err_first_code());
+      close_trace(trace);
       apiindex_end(t);
       apimap_end(t);
       tabtype_end_access(&t->storage);
@@ -207,6 +235,7 @@ int16_t TabApiCloseTable(int32_t slot, int16_t end_access) {
     ApiSlot* s = api_slot(slot);
     TableDef* t = s->table;
     if (s->cursor_open) apimap_cursor_close(s);
+    close_trace(s->trace);
     if (end_access) {
       if (t->storage.nesting > 0 && !tabtype_end_access(&t->storage)) return 0;
       apimap_end(t);
@@ -324,6 +353,17 @@ int16_t TabApiReadRow(int32_t slot, int32_t row, char* text, ObjRecord* record, 
       if (!object_to_objrec(&obj, record, table, target)) {
         std::memset(static_cast<void*>(record), 0, sizeof *record);
         result = 0;
+      }
+      if (s->trace != 0) {
+        MapObject copy;
+        mapobj_init(&copy, 0);
+        if (objrec_to_object(record, &copy, target, table)) {
+          TabApiTraceObject(&copy, table, s->trace);
+        } else {
+          err_push(4, kApiErrBadSlot, nullptr, nullptr);
+          result = 0;
+        }
+        mapobj_free(&copy);
       }
     }
     if (!s->cursor_open) mapobj_free(&obj);
