@@ -31,6 +31,9 @@ constexpr int16_t kApiErrCharsetRefused = 1283;
 constexpr int16_t kApiErrCharsetTableOpen = 1924;
 constexpr int16_t kApiErrNotStarted = 1929;
 constexpr int16_t kApiErrVersion = 1930;
+constexpr int16_t kApiErrNoMetadata = 1927;
+constexpr int16_t kApiErrMetadata = 1928;
+constexpr int16_t kApiErrDelete = 864;
 
 constexpr int kApiPathSize = 260;
 constexpr int kApiTableInfoPathSize = 256;
@@ -114,6 +117,18 @@ int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const Colum
                                      const CoordSysInfo* coordsys);
 int16_t TabApiGetTablePath(int32_t slot, char* out);
 int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* storage_type);
+// Whether the data storage holds memo columns (mode 2).
+int16_t TabApiCanHoldMemo(int32_t slot);
+// Metadata: a value (1 when the key has one), a value set (mode 2; 0 with
+// nothing pushed when the metadata marks the table read-only), each key and
+// value under a path, the definition file rewritten with it (mode 2).
+int16_t TabApiGetMetadata(int32_t slot, const char* key, char* out, int32_t size);
+int16_t TabApiSetMetadata(int32_t slot, const char* key, const char* value);
+int16_t TabApiEnumMetadata(int32_t slot, const char* path, void (*callback)(const char* key, const char* value));
+int16_t TabApiSaveMetadata(int32_t slot);
+// Closes the table and deletes its files, all or none (mode 2); when none
+// could be deleted the table is opened again and 864 pushed.
+int16_t TabApiDeleteTable(int32_t slot);
 
 // The member tables, columns and joins of a view definition file.
 struct TableInfoMember {

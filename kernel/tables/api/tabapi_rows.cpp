@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/mapobjects/mapobj.h"
@@ -18,6 +19,7 @@
 #include "kernel/tables/api/tabapi_map.h"
 #include "kernel/tables/register.h"
 #include "kernel/tables/index/fieldbuild.h"
+#include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
@@ -541,6 +543,113 @@ int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* stor
     if (edit_version != nullptr) *edit_version = t->edit;
     if (storage_type != nullptr) *storage_type = t->storage.type;
     return 1;
+  });
+}
+
+int16_t TabApiCanHoldMemo(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    return tabtype_can_hold_memo(&api_slot(slot)->table->storage);
+  });
+}
+
+namespace {
+
+// The table's metadata tree; 1927 pushed when it has none.
+MetadataNode* slot_metadata(ApiSlot* s) {
+  MetadataNode* tree = s->table != nullptr ? s->table->metadata : nullptr;
+  if (tree == nullptr) err_push(4, kApiErrNoMetadata, nullptr, nullptr);
+  return tree;
+}
+
+}  // namespace
+
+int16_t TabApiGetMetadata(int32_t slot, const char* key, char* out, int32_t size) {
+  return tabapi_entry([&]() -> int16_t {
+    if (out != nullptr && size > 0) out[0] = '\0';
+    if (!api_slot_check(slot, 0, 0) || key == nullptr) return 0;
+    MetadataNode* tree = slot_metadata(api_slot(slot));
+    if (tree == nullptr) return 0;
+    if (metadata_get(tree, key, out, size) <= 0) {
+      if (out != nullptr && size > 0) out[0] = '\0';
+      return 0;
+    }
+    return 1;
+  });
+}
+
+int16_t TabApiSetMetadata(int32_t slot, const char* key, const char* value) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2) || key == nullptr) return 0;
+    TableDef* t = api_slot(slot)->table;
+    if (t->metadata == nullptr) t->metadata = metadata_new();
+    if (t->metadata == nullptr) return 0;
+    // A table its metadata marks read-only keeps its metadata.
+    if (metadata_is_readonly(t->metadata)) return 0;
+    const bool was_empty = metadata_is_empty(t->metadata) != 0;
+    if (!metadata_set_text(t->metadata, key, value != nullptr ? value : "")) return 0;
+    if (was_empty) metadata_set(t->metadata, "\\IsReadOnly", "FALSE");
+    return 1;
+  });
+}
+
+int16_t TabApiEnumMetadata(int32_t slot, const char* path, void (*callback)(const char* key, const char* value)) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 0) || callback == nullptr) return 0;
+    MetadataNode* tree = slot_metadata(api_slot(slot));
+    if (tree == nullptr) return 0;
+    MetadataIter it{};
+    if (!metadata_enum_begin(&it, tree, path != nullptr ? path : "\\", 1)) {
+      err_push(4, kApiErrMetadata, path, nullptr);
+      return 0;
+    }
+    char key[kMetaKeySize], value[kMetaKeySize];
+    while (metadata_enum_next(&it) && metadata_take_entry(&it, value, sizeof value, nullptr, 0)) {
+      metadata_enum_path(&it, key, sizeof key);
+      callback(key, value);
+    }
+    return 1;
+  });
+}
+
+int16_t TabApiSaveMetadata(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    if (slot_metadata(s) == nullptr) return 0;
+    return tabfile_write(s->table, nullptr, nullptr, nullptr);
+  });
+}
+
+int16_t TabApiDeleteTable(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    TableDef* t = s->table;
+    ComponentFile files[8] = {};
+    int32_t n = tabdef_component_files(t, files);
+    // The map file's .ID file goes with it.
+    if (mapstore_file_handle(&t->map) > 0) {
+      path_with_extension(files[n].path, files[0].path, 6);
+      files[n].ext_id = 6;
+      if (file_exists(files[n].path, 6)) ++n;
+    }
+    const int32_t mode = s->mode;
+    if (!TabApiCloseTable(slot, 1)) return 0;
+    std::vector<int32_t> handles;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t h = file_register(files[i].path, files[i].ext_id);
+      if (h > 0) handles.push_back(h);
+    }
+    const bool deleted = handles.size() == static_cast<size_t>(n) &&
+                         file_delete_set(handles.data(), static_cast<int32_t>(handles.size()));
+    for (const int32_t h : handles) file_unregister(h);
+    if (deleted) return 1;
+    // Nothing was deleted: the table comes back.
+    TabApiOpenTable(files[0].path, mode, nullptr);
+    err_clear();
+    err_push(4, kApiErrDelete, files[0].path, nullptr);
+    return 0;
   });
 }
 
