@@ -443,6 +443,19 @@ int16_t TabApiInsertRow(int32_t slot, const char* line, const ObjRecord* record,
     int32_t n = 0;
     int16_t ok = tabtype_insert_row(&t->storage, t->fields, &n);
     if (ok) ok = apiindex_add_row(t, n);
+    if (ok && has_object) {
+      // An object the table's versions cannot hold raises them, and the
+      // definition file is written again.
+      const VersionTriple current{t->version, t->read_entire, t->edit};
+      VersionTriple need = current;
+      if (tabfile_min_version(&current, &need, &obj, t)) {
+        version_copy_into(t, &need);
+        if (!tabfile_write(t, nullptr, nullptr, nullptr)) {
+          err_push(4, kApiErrObjectWrite, nullptr, nullptr);
+          ok = 0;
+        }
+      }
+    }
     if (ok && has_object && !apimap_write(t, n, &obj, 1)) {
       if (!err_count()) err_push(4, kApiErrObjectWrite, nullptr, nullptr);
       ok = 0;

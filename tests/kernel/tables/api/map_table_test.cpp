@@ -287,6 +287,45 @@ TEST_F(MapTable, DistancesIntersectionsAndGeometryObjects) {
   EXPECT_EQ(TabApiReadRowGeometryObject(slot, 2, text, &g), 0);
 }
 
+// An object the table's versions cannot hold (a multipoint in a table of
+// edit version 300) raises them, and the definition file is written at once:
+// opened again, the table has the raised edit version.
+TEST_F(MapTable, ObjectsNeedingAHigherVersionRaiseTheDefinition) {
+  const std::string p = Make({Point(151.25, -33.75)});
+  int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_NE(slot, 0);
+  int32_t edit = 0, type = 0;
+  ASSERT_EQ(TabApiGetTableVersion(slot, &edit, &type), 1);
+  EXPECT_EQ(edit, 300);
+  DPoint points[] = {{151.0, -34.0}, {151.5, -33.5}};
+  ObjRecord mp{};
+  mp.code = 213;
+  mp.u.points.symbol_code = 201;
+  mp.u.points.symbol.vector = ObjVectorSymbol{35, 0, 12};
+  mp.u.points.count = 2;
+  mp.u.points.points = points;
+  auto definition = [&]() {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  };
+  const std::string before = definition();
+  int32_t row = 0;
+  ASSERT_EQ(TabApiInsertRow(slot, "2", &mp, &row), 1) << TabApiLastError();
+  ASSERT_EQ(TabApiGetTableVersion(slot, &edit, &type), 1);
+  EXPECT_GE(edit, 650);
+  EXPECT_NE(before, definition());
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 1);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  ASSERT_EQ(TabApiGetTableVersion(slot, &edit, &type), 1);
+  EXPECT_GE(edit, 650);
+  int32_t rows = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  EXPECT_EQ(rows, 2);
+}
+
 // Discarding a table's objects deletes its map file and .ID file; the
 // table then has no coordinate system (1920).
 TEST_F(MapTable, DiscardedObjectsTakeTheMapFileWithThem) {
