@@ -8,7 +8,7 @@
 
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/rect.h"
-#include "kernel/tables/standin/viewcursor.h"
+#include "kernel/tables/viewcursor.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 namespace {

@@ -331,6 +331,11 @@ bool writes_rows(int32_t type, bool insert) {
 }
 
 // The in-memory table of the storage's edit overlay, when it has one.
+uint32_t g_edit_stamp = 0;
+
+// Marks a storage changed now.
+void stamp_edit(StorageDesc* s) { s->edit_stamp = ++g_edit_stamp; }
+
 StorageDesc* overlay_table(StorageDesc* s) {
   if (s->edit_overlay == nullptr || s->edit_overlay->table.type != TABTYPE_MEMORY) return nullptr;
   return &s->edit_overlay->table;
@@ -350,8 +355,11 @@ int16_t tabtype_insert_row(StorageDesc* s, FieldDef* fields, int32_t* n) {
   }
   s->row_count = *n;
   s->current_row = *n;
+  stamp_edit(s);
   return 1;
 }
+
+uint32_t tabtype_edit_stamp() { return g_edit_stamp; }
 
 int16_t tabtype_update_row(StorageDesc* s, FieldDef* fields, int32_t n) {
   if (s->type != TABTYPE_NONE) {
@@ -361,6 +369,7 @@ int16_t tabtype_update_row(StorageDesc* s, FieldDef* fields, int32_t n) {
       return 0;
     }
     if (StorageDesc* o = overlay_table(s)) tabtype_update_row(o, fields, n);
+    stamp_edit(s);
     return 1;
   }
   s->current_row = n;
@@ -375,6 +384,7 @@ int16_t tabtype_delete_row(StorageDesc* s, int32_t n) {
       return 0;
     }
     if (StorageDesc* o = overlay_table(s)) tabtype_delete_row(o, n);
+    stamp_edit(s);
     return 1;
   }
   s->current_row = n;
