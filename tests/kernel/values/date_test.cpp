@@ -94,7 +94,7 @@ TEST_F(DateTest, PlainTextForms) {
 
 // The plain text form: four-digit year, two-digit month and day
 // ("%04d%02d%02d"), wider where the year needs it; an empty date is empty.
-TEST_F(DateTest, PlainTextForm) {
+TEST_F(DateTest, PlainDateTexts) {
   const struct {
     Date date;
     const char* text;
