@@ -7,6 +7,7 @@
 #include <new>
 
 #include "kernel/coordsys/xform.h"
+#include "kernel/drivers/memtab.h"
 #include "kernel/mapobjects/tablecache.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -189,11 +190,7 @@ int16_t odbctype_insert_row(StorageDesc* s, int32_t* n, FieldDef* fields) {
   *n = s->row_count + 1;
   ++link->rows_seen;
   ++link->pending;
-  if (s->edit_overlay != nullptr && fields != nullptr) {
-    int32_t row = *n;
-    if (!tabtype_insert_row(&s->edit_overlay->table, fields, &row)) return 0;
-  }
-  return 1;
+  return odbctype_cache_change(s, *n, fields, nullptr);
 }
 
 int16_t odbctype_update_row(StorageDesc* s, int32_t n, FieldDef* fields) {
@@ -240,6 +237,48 @@ int16_t odbctype_rollback(StorageDesc* s) {
 void odbctype_drop_cache(StorageDesc* s) {
   free_local_cache(s);
   if (LinkInfo* link = linktab_of(s)) linktab_keymap_free(&link->keys);
+}
+
+int16_t odbctype_cache_change(StorageDesc* s, int32_t row, FieldDef* fields, const MapObject* object) {
+  TableCache* c = s != nullptr ? s->edit_overlay : nullptr;
+  if (c == nullptr) return 1;
+  bool ok = true;
+  if (fields != nullptr) {
+    MemTabRows* rows = memtab_rows(&c->table);
+    MemRowNode* node = nullptr;
+    const bool held = rows != nullptr && memtab_find_row(rows->list, row, &node) && node->values != nullptr;
+    ok = (held ? memtab_update_row(&c->table, row, fields) : memtab_insert_row(&c->table, row, fields)) != 0;
+  }
+  if (ok && object != nullptr) {
+    MapWriter w = {};
+    ok = mapstore_begin_write(&w, &c->store) != 0;
+    if (ok) {
+      ok = mapstore_update_object(&w, &c->store, object, row, -3) != 0;
+      mapstore_end_write(&w, &c->store);
+    }
+  }
+  linktab_detach(linktab_of(s));
+  return ok ? 1 : 0;
+}
+
+int16_t odbctype_cache_delete(StorageDesc* s, int32_t row) {
+  TableCache* c = s != nullptr ? s->edit_overlay : nullptr;
+  if (c == nullptr) return 1;
+  MemTabRows* rows = memtab_rows(&c->table);
+  MemRowNode* node = nullptr;
+  bool ok = true;
+  if (rows != nullptr && memtab_find_row(rows->list, row, &node) && node->values != nullptr) {
+    ok = memtab_delete_row(&c->table, row) != 0;
+  } else {
+    MapWriter w = {};
+    ok = mapstore_begin_write(&w, &c->store) != 0;
+    if (ok) {
+      ok = mapstore_delete_object(&w, &c->store, row) != 0;
+      mapstore_end_write(&w, &c->store);
+    }
+  }
+  linktab_detach(linktab_of(s));
+  return ok ? 1 : 0;
 }
 
 int16_t odbctype_accepts_object(const LinkInfo* link, const MapObject*) {

@@ -132,6 +132,13 @@ int16_t odbctype_commit(LinkInfo* link);
 int16_t odbctype_rollback(StorageDesc* storage);
 // Frees the local cache and the key map.
 void odbctype_drop_cache(StorageDesc* storage);
+// Repeats an insert or update on the local cache: the row's values in its
+// in-memory table (updated when it holds the row, else inserted) and, when
+// given, the object in the row's node, inside a write session of the
+// cache's map storage. A delete takes the row (or, without one, the cached
+// object) away. Without a cache both answer 1.
+int16_t odbctype_cache_change(StorageDesc* storage, int32_t row, FieldDef* fields, const MapObject* object);
+int16_t odbctype_cache_delete(StorageDesc* storage, int32_t row);
 // Whether the server table's spatial column takes the object: spatial kinds
 // 11, 13 and 14 ask the server (no server here: 0); other tables take any.
 int16_t odbctype_accepts_object(const LinkInfo* link, const MapObject* object);

@@ -7,7 +7,10 @@
 #include <iterator>
 
 #include "kernel/coordsys/xform.h"
+#include "kernel/drivers/memtab.h"
 #include "kernel/kernel_files_fixture.h"
+#include "kernel/mapobjects/mapobj_fixture.h"
+#include "kernel/mapobjects/tablecache.h"
 #include "kernel/tables/odbctype.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabread.h"
@@ -305,6 +308,49 @@ TEST_F(linked, RegistrationTableDefinitionReads) {
   EXPECT_GE(err_count(), 1);
   err_clear();
   file_unregister(def);
+}
+
+
+// Inserts and updates reach the table's local cache: the row's values in
+// its in-memory table, an object in the row's node; a delete takes the row.
+TEST_F(linked, ChangesAreMirroredIntoTheLocalCache) {
+  TableDef* t = tabdef_new();
+  t->fields = fieldlist_new(1);
+  t->field_count = 1;
+  std::strcpy(t->fields[0].name, "ID");
+  value_set_int(0, VALUE_INTEGER, &t->fields[0].value);
+  t->storage.type = TABTYPE_ODBC;
+  typeopts_init(&t->storage.options, TABTYPE_ODBC);
+  std::get<OdbcOptions>(t->storage.options).link = linktab_new();
+  t->storage.field_count = 1;
+  CoordXform xf;
+  xform_default_nonearth(&xf);
+  ASSERT_EQ(mapstore_create(&t->map, MAPSTORE_SERVER, t, 0, &xf, 0, 0, nullptr), 1);
+  ASSERT_EQ(storage_cache_create(&t->map), 1);
+  TableCache* c = t->storage.edit_overlay;
+  ASSERT_NE(c, nullptr);
+  t->fields[0].value.u.i = 41;
+  int32_t n = 0;
+  ASSERT_EQ(tabtype_insert_row(&t->storage, t->fields, &n), 1);
+  EXPECT_EQ(n, 1);
+  t->fields[0].value.u.i = 0;
+  ASSERT_EQ(memtab_read_row(&c->table, 1, t->fields), 1);
+  EXPECT_EQ(t->fields[0].value.u.i, 41);
+  // An update with an object: the values change, the object joins the row.
+  t->fields[0].value.u.i = 42;
+  ObjPtr point = MapObjTest::New(MAPOBJ_POINT);
+  point->u.point.location = {5, 5};
+  point->mbr = {5, 5, 5, 5};
+  ASSERT_EQ(odbctype_cache_change(&t->storage, 1, t->fields, point.get()), 1);
+  t->fields[0].value.u.i = 0;
+  ASSERT_EQ(memtab_read_row(&c->table, 1, t->fields), 1);
+  EXPECT_EQ(t->fields[0].value.u.i, 42);
+  MemRowNode* node = nullptr;
+  ASSERT_EQ(memtab_find_row(c->store.list, 1, &node), 1);
+  EXPECT_EQ(node->object.type, MAPOBJ_POINT);
+  ASSERT_EQ(odbctype_cache_delete(&t->storage, 1), 1);
+  EXPECT_EQ(memtab_read_row(&c->table, 1, t->fields), 0);
+  tabdef_free(t);
 }
 
 }  // namespace
