@@ -112,6 +112,9 @@ int16_t TabApiInsertRow(int32_t slot, const char* line, const ObjRecord* record,
 int16_t TabApiUpdateRow(int32_t slot, int32_t row, const char* line, const ObjRecord* record);
 int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field);
 int16_t TabApiGetFieldIndexNumber(int32_t slot, int32_t field);
+// Removes the field's index (mode 2; 873 when it has none); the index file
+// is deleted when no field keeps an index; the definition is written again.
+int16_t TabApiDropFieldIndex(int32_t slot, int32_t field);
 int16_t TabApiGetIndexedFields(int32_t slot, char* out);
 int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,
                                      const CoordSysInfo* coordsys);

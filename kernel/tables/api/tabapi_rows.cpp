@@ -507,6 +507,32 @@ int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field) {
   });
 }
 
+int16_t TabApiDropFieldIndex(int32_t slot, int32_t field) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    TableDef* t = s->table;
+    clear_marks(s);
+    if (field < 1 || field > t->field_count || t->fields[field - 1].index == nullptr || t->index == nullptr) {
+      err_push(4, kApiErrNoIndex, nullptr, nullptr);
+      return 0;
+    }
+    FieldDef& f = t->fields[field - 1];
+    const int16_t dropped = field_index_drop(t->index, f.index);
+    field_index_release(f.index);
+    f.index = nullptr;
+    bool any = false;
+    for (int32_t i = 0; i < t->field_count; ++i) any = any || t->fields[i].index != nullptr;
+    if (!any) {
+      // No field is indexed any more: the index file goes.
+      t->index->delete_at_close = 1;
+      index_close(t->index);
+      t->index = nullptr;
+    }
+    return dropped && tabfile_write(t, nullptr, nullptr, nullptr) ? 1 : 0;
+  });
+}
+
 int16_t TabApiGetFieldIndexNumber(int32_t slot, int32_t field) {
   int16_t number = 0;
   tabapi_entry([&]() -> int16_t {

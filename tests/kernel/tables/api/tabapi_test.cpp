@@ -203,6 +203,30 @@ TEST_F(TabApi, FindRowSeesInsertsAndUpdatesAfterTheBuild) {
   EXPECT_EQ(found, (std::vector<int32_t>{3, 4}));
 }
 
+// A dropped index: searches on the field fail with 873, the index file goes
+// with the last index, and the definition no longer names one.
+TEST_F(TabApi, DroppedIndexLeavesNoIndexFile) {
+  const std::string p = Plain("t.TAB");
+  int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_NE(slot, 0);
+  EXPECT_GT(TabApiGetFieldIndexNumber(slot, 2), 0);
+  EXPECT_EQ(TabApiDropFieldIndex(slot, 1), 0);
+  EXPECT_EQ(TabApiLastError(), 873);
+  ASSERT_EQ(TabApiDropFieldIndex(slot, 2), 1) << TabApiLastError();
+  EXPECT_FALSE(std::filesystem::exists(Path("t.IND")));
+  char abc[] = "ABC";
+  int32_t row = 0;
+  EXPECT_EQ(TabApiFindRow(slot, 2, abc, 1, &row), 0);
+  EXPECT_EQ(TabApiLastError(), 873);
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 1);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  EXPECT_EQ(TabApiGetFieldIndexNumber(slot, 2), 0);
+  int32_t rows = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  EXPECT_EQ(rows, 3);
+}
+
 std::vector<std::string> g_seen;
 void Seen(const char* key, const char* value) { g_seen.push_back(std::string(key) + "=" + value); }
 
