@@ -67,6 +67,22 @@ void styles_to_set(const ObjStyles* styles, ObjStyleSet* set) {
 
 void free_object(MapObject* obj) { mapobj_free(obj); }
 
+// Writes the object a geometry blob holds to the trace file, in the table's
+// system (converted back when the slot has an output system).
+bool trace_blob(const uint8_t* blob, const CoordXform* target, const CoordXform* table, const CoordConv* conv,
+                bool converted, int32_t trace) {
+  SpatialObject so;
+  ktgeo_so_init_empty(&so);
+  MapObject obj;
+  mapobj_init(&obj, 0);
+  bool ok = ktgeo_unpack_geometry(blob, &so) && geobridge_geometry_to_object(&so, target, &obj, 0);
+  if (ok && converted) ok = geobridge_convert_object_inverse(&obj, conv) != 0;
+  if (ok) TabApiTraceObject(&obj, table, trace);
+  ktgeo_so_release(&so);
+  mapobj_free(&obj);
+  return ok;
+}
+
 }  // namespace
 
 int16_t coordsysinfo_to_xform(const CoordSysInfo* info, CoordXform* xform) { return info_xform(info, xform, true); }
@@ -225,6 +241,10 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
     if (geobridge_object_to_geometry(&obj, target, &so)) {
       *blob = ktgeo_pack_geometry(&so);
       if (*blob == nullptr) result = 0;
+      if (*blob != nullptr && s->trace != 0 && !trace_blob(*blob, target, table, &conv, s->output_set != 0, s->trace)) {
+        err_push(4, kApiErrBadSlot, nullptr, nullptr);
+        result = 0;
+      }
     } else if (obj.type == 6) {
       int32_t size = 0;
       if (blob_object_size(&obj, &size) && size > 0) {

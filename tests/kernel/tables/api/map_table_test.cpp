@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "geometry/ktgeo_pack.h"
+#include "geometry/qd_alloc.h"
 
 #include "kernel/tables/api/TableReader.h"
 #include "kernel/tables/api/tabapi_fixture.h"
@@ -187,6 +188,11 @@ TEST_F(MapTable, TracedOpenWritesEachObjectRead) {
     ObjRecord r{};
     ASSERT_EQ(TabApiReadRowText(slot, row, text, &r), 1) << TabApiLastError();
   }
+  // A geometry read writes its object too.
+  unsigned char* blob = nullptr;
+  int32_t code = 0;
+  ASSERT_EQ(TabApiReadRowGeometry(slot, 1, text, &blob, &code, nullptr, nullptr, nullptr), 1) << TabApiLastError();
+  qd_free(blob);
   ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
   std::ifstream in(trace, std::ios::binary);
   std::stringstream ss;
@@ -198,7 +204,9 @@ TEST_F(MapTable, TracedOpenWritesEachObjectRead) {
   const size_t second = t.find("Point 150.5", first);
   ASSERT_NE(second, std::string::npos) << t;
   EXPECT_NE(t.find(" -34.25", second), std::string::npos) << t;
-  EXPECT_EQ(t.find("Point", second + 1), std::string::npos) << t;
+  const size_t third = t.find("Point 151.25", second);
+  EXPECT_NE(third, std::string::npos) << t;
+  EXPECT_EQ(t.find("Point", third + 1), std::string::npos) << t;
 }
 
 // An output coordinate system: what the slot hands out is converted into
