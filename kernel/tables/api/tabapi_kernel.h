@@ -34,6 +34,7 @@ constexpr int16_t kApiErrVersion = 1930;
 constexpr int16_t kApiErrNoMetadata = 1927;
 constexpr int16_t kApiErrMetadata = 1928;
 constexpr int16_t kApiErrDelete = 864;
+constexpr int16_t kApiErrRename = 859;
 
 constexpr int kApiPathSize = 260;
 constexpr int kApiTableInfoPathSize = 256;
@@ -132,6 +133,11 @@ int16_t TabApiSaveMetadata(int32_t slot);
 // Closes the table and deletes its files, all or none (mode 2); when none
 // could be deleted the table is opened again and 864 pushed.
 int16_t TabApiDeleteTable(int32_t slot);
+// Moves the table's files to the new name, each with its own extension
+// (mode 2; 362 when the new path is registered; on a failure the moved files
+// go back and 859 is pushed); the table is opened again under the name it
+// then has.
+int16_t TabApiRenameTable(int32_t slot, const char* new_path);
 
 // The member tables, columns and joins of a view definition file.
 struct TableInfoMember {

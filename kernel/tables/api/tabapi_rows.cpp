@@ -660,19 +660,28 @@ int16_t TabApiSaveMetadata(int32_t slot) {
   });
 }
 
+namespace {
+
+// The table's component files (definition first), with the map file's .ID
+// file when there is one.
+int32_t table_files(const TableDef* t, ComponentFile* files) {
+  int32_t n = tabdef_component_files(t, files);
+  if (mapstore_file_handle(&t->map) > 0) {
+    path_with_extension(files[n].path, files[0].path, 6);
+    files[n].ext_id = 6;
+    if (file_exists(files[n].path, 6)) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
 int16_t TabApiDeleteTable(int32_t slot) {
   return tabapi_entry([&]() -> int16_t {
     if (!api_slot_check(slot, 0, 2)) return 0;
     ApiSlot* s = api_slot(slot);
-    TableDef* t = s->table;
     ComponentFile files[8] = {};
-    int32_t n = tabdef_component_files(t, files);
-    // The map file's .ID file goes with it.
-    if (mapstore_file_handle(&t->map) > 0) {
-      path_with_extension(files[n].path, files[0].path, 6);
-      files[n].ext_id = 6;
-      if (file_exists(files[n].path, 6)) ++n;
-    }
+    const int32_t n = table_files(s->table, files);
     const int32_t mode = s->mode;
     if (!TabApiCloseTable(slot, 1)) return 0;
     std::vector<int32_t> handles;
@@ -689,6 +698,47 @@ int16_t TabApiDeleteTable(int32_t slot) {
     err_clear();
     err_push(4, kApiErrDelete, files[0].path, nullptr);
     return 0;
+  });
+}
+
+int16_t TabApiRenameTable(int32_t slot, const char* new_path) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    char target[kApiPathSize];
+    if (new_path == nullptr || !copy_path(new_path, target)) {
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    if (file_find(target, 1) > 0) {
+      err_push(4, kApiErrOpenTwice, target, nullptr);
+      return 0;
+    }
+    ApiSlot* s = api_slot(slot);
+    ComponentFile files[8] = {};
+    const int32_t n = table_files(s->table, files);
+    const int32_t mode = s->mode;
+    if (!TabApiCloseTable(slot, 1)) return 0;
+    // Each file moves to the new name with its own extension; on a failure
+    // the moved ones go back.
+    std::vector<std::pair<std::string, std::string>> moved;
+    bool ok = true;
+    for (int32_t i = 0; i < n && ok; ++i) {
+      char to[kPathSize];
+      path_with_extension(to, target, files[i].ext_id);
+      std::remove(to);
+      if (std::rename(files[i].path, to) == 0) moved.emplace_back(files[i].path, to);
+      else ok = false;
+    }
+    if (!ok) {
+      for (auto it = moved.rbegin(); it != moved.rend(); ++it) std::rename(it->second.c_str(), it->first.c_str());
+    }
+    const int32_t again = TabApiOpenTable(ok ? target : files[0].path, mode, nullptr);
+    if (!ok) {
+      err_clear();
+      err_push(4, kApiErrRename, target, nullptr);
+      return 0;
+    }
+    return again != 0 ? 1 : 0;
   });
 }
 

@@ -276,6 +276,39 @@ TEST_F(TabApi, MetadataSetSavedAndReadBack) {
   EXPECT_STREQ(out, "survey");
 }
 
+// A renamed table: every file under the new name, the old ones gone, the
+// table open again in its slot under the new path; a registered new path
+// is refused with 362.
+TEST_F(TabApi, RenamedTableMovesAllItsFiles) {
+  const std::string p = Plain("t.TAB");
+  const std::string other = Plain("o.TAB");
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(slot, 1);
+  CoordSysInfo cs{};
+  ASSERT_EQ(TabApiCoordSysFromText("CoordSys Earth Projection 1, 104", &cs), 1);
+  ASSERT_EQ(TabApiMakeMappable(slot, &cs), 1);
+  const int32_t open_other = TabApiOpenTableFile(other.c_str(), 1);
+  EXPECT_EQ(TabApiRenameTable(slot, other.c_str()), 0);
+  EXPECT_EQ(TabApiLastError(), 362);
+  ASSERT_EQ(TabApiCloseTableCommit(open_other), 1);
+  const std::string renamed = Path("n.TAB");
+  ASSERT_EQ(TabApiRenameTable(slot, renamed.c_str()), 1) << TabApiLastError();
+  for (const char* ext : {".TAB", ".DAT", ".IND", ".MAP", ".ID"}) {
+    EXPECT_TRUE(std::filesystem::exists(Path("n") + ext)) << ext;
+    EXPECT_FALSE(std::filesystem::exists(Path("t") + ext)) << ext;
+  }
+  char path[300];
+  ASSERT_EQ(TabApiGetTablePath(slot, path), 1);
+  EXPECT_EQ(std::string(path), renamed);
+  int32_t rows = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  EXPECT_EQ(rows, 3);
+  char abc[] = "ABC";
+  int32_t row = 0;
+  EXPECT_EQ(TabApiFindRow(slot, 2, abc, 1, &row), 1);
+  EXPECT_EQ(row, 1);
+}
+
 // Deleting a table takes its definition, data, index, map and .ID files.
 TEST_F(TabApi, DeletedTableTakesAllItsFiles) {
   const std::string p = Plain("t.TAB");
