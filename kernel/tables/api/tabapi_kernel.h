@@ -117,6 +117,10 @@ int16_t TabApiGetFieldIndexNumber(int32_t slot, int32_t field);
 // is deleted when no field keeps an index; the definition is written again.
 int16_t TabApiDropFieldIndex(int32_t slot, int32_t field);
 int16_t TabApiGetIndexedFields(int32_t slot, char* out);
+// Writes a definition for an existing data file of the table type (the
+// definition path defaults to the data path with .TAB) and opens it in mode
+// 2; 362 when either file is registered already.
+int32_t TabApiCreateTable(const char* def_path, const char* data_path, int32_t type);
 int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,
                                      const CoordSysInfo* coordsys);
 int16_t TabApiGetTablePath(int32_t slot, char* out);

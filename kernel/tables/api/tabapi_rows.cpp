@@ -742,6 +742,29 @@ int16_t TabApiRenameTable(int32_t slot, const char* new_path) {
   });
 }
 
+int32_t TabApiCreateTable(const char* def_path, const char* data_path, int32_t type) {
+  int32_t result = 0;
+  tabapi_entry([&]() -> int16_t {
+    char data[kApiPathSize], def[kApiPathSize];
+    if (data_path == nullptr || !copy_path(data_path, data) ||
+        (def_path != nullptr ? !copy_path(def_path, def) : path_with_extension(def, data, 1) == nullptr)) {
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    const bool def_known = file_find(def, 1) > 0;
+    if (def_known || file_find(data, tabtype_extension(type)) > 0) {
+      err_push(4, kApiErrOpenTwice, def_known ? def : data, nullptr);
+      return 0;
+    }
+    StorageDesc storage;
+    storage.type = static_cast<uint8_t>(type);
+    if (!tabdef_register_file(def, data, &storage, nullptr, nullptr, nullptr)) return 0;
+    result = TabApiOpenTable(def, 2, nullptr);
+    return result != 0 ? 1 : 0;
+  });
+  return result;
+}
+
 int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,
                                      const CoordSysInfo* coordsys) {
   int32_t result = 0;

@@ -309,6 +309,28 @@ TEST_F(TabApi, RenamedTableMovesAllItsFiles) {
   EXPECT_EQ(row, 1);
 }
 
+// A definition written for an existing dBASE file: the table opens for
+// writing with the file's columns and rows; a second definition for a
+// registered file is refused with 362.
+TEST_F(TabApi, DefinitionForAnExistingDataFile) {
+  Make("d.TAB", {Col("CODE", COLTYPE_CHAR, 8), Col("QTY", COLTYPE_INTEGER, 4)}, {"\"A-1\"\t10", "\"B\"\t-3"}, 1);
+  std::filesystem::remove(Path("d.TAB"));
+  const std::string dbf = Path("d.DBF");
+  const int32_t slot = TabApiCreateTable(nullptr, dbf.c_str(), 1);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  EXPECT_TRUE(std::filesystem::exists(Path("d.TAB")));
+  int32_t rows = 0, fields = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  ASSERT_EQ(TabApiGetFieldCount(slot, &fields), 1);
+  EXPECT_EQ(rows, 2);
+  EXPECT_EQ(fields, 2);
+  char text[4000];
+  ASSERT_EQ(TabApiReadRowText(slot, 2, text, nullptr), 1);
+  EXPECT_STREQ(text, "\"B\"\t-3");
+  EXPECT_EQ(TabApiCreateTable(Path("e.TAB").c_str(), dbf.c_str(), 1), 0);
+  EXPECT_EQ(TabApiLastError(), 362);
+}
+
 // Deleting a table takes its definition, data, index, map and .ID files.
 TEST_F(TabApi, DeletedTableTakesAllItsFiles) {
   const std::string p = Plain("t.TAB");
