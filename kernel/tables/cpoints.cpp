@@ -266,6 +266,8 @@ int16_t cpoints_write_point(CPointsFile* f, const char* number, const CPointsPoi
   return 1;
 }
 
+int16_t cpoints_save_metadata(CPointsFile* f) { return f != nullptr && write_tab(f) ? 1 : 0; }
+
 int16_t cpoints_count(const CPointsFile* f, int32_t* count) {
   if (f == nullptr || count == nullptr) return 0;
   *count = f->desc.highest + 1;

@@ -53,6 +53,8 @@ int16_t cpoints_open(const char* tab_path, int16_t mode, CPointsFile** out);
 int16_t cpoints_read_point(CPointsFile* file, const char* number, CPointsPoint* out);
 int16_t cpoints_read_point_by_number(CPointsFile* file, int32_t number, char* text, CPointsPoint* out);
 int16_t cpoints_write_point(CPointsFile* file, const char* number, const CPointsPoint* point);
+// Writes the marking .TAB again with the metadata tree as it now is.
+int16_t cpoints_save_metadata(CPointsFile* file);
 int16_t cpoints_count(const CPointsFile* file, int32_t* count);
 int16_t cpoints_get_header(const CPointsFile* file, CPointsDesc* out);
 // The table's files (.TAB and .cpf) into out; answers how many.

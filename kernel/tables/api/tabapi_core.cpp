@@ -82,7 +82,11 @@ int TabApiTerminate() {
       if (s.kind == 3) s.kind = 1;
       // Closing needs a started API: the count goes to zero after.
       ++g_api.refs;
-      TabApiCloseTable(i, 1);
+      if (s.kind == 2) {
+        TabApiClosePointTable(i);
+      } else {
+        TabApiCloseTable(i, 1);
+      }
       --g_api.refs;
     }
   });
@@ -199,3 +203,12 @@ int16_t api_slot_check(int32_t slot, int32_t kind, int32_t mode) {
 }
 
 ApiSlot* api_slot(int32_t slot) { return &g_api.slots[slot - 1]; }
+
+int16_t api_table_check(int32_t slot, int32_t mode) {
+  if (!api_slot_check(slot, 0, mode)) return 0;
+  if (api_slot(slot)->kind == 2) {
+    err_push(4, kApiErrSlotKind, nullptr, nullptr);
+    return 0;
+  }
+  return 1;
+}

@@ -12,6 +12,7 @@
 #include "kernel/runtime/err.h"
 #include "kernel/mapobjects/objrec.h"
 #include "kernel/tables/api/tabapi.h"
+#include "kernel/tables/cpoints.h"
 #include "kernel/tables/tabdef.h"
 
 struct MapObject;
@@ -35,6 +36,8 @@ constexpr int16_t kApiErrNoMetadata = 1927;
 constexpr int16_t kApiErrMetadata = 1928;
 constexpr int16_t kApiErrDelete = 864;
 constexpr int16_t kApiErrRename = 859;
+constexpr int16_t kApiErrNotPoint = 302;
+constexpr int16_t kApiErrPointNotFound = 589;
 
 constexpr int kApiPathSize = 260;
 constexpr int kApiTableInfoPathSize = 256;
@@ -80,6 +83,9 @@ int16_t TabApiSetCharset(int32_t number);
 int16_t TabApiGetLimits(int32_t* a, int32_t* b, int32_t* c);
 int32_t table_register(int32_t key, TableDef* table, void* point_store, int32_t mode, int32_t kind, int32_t trace);
 int16_t api_slot_check(int32_t slot, int32_t kind, int32_t mode);
+// api_slot_check for the entries that take a table of any kind but a
+// compressed-points table (683 for that).
+int16_t api_table_check(int32_t slot, int32_t mode);
 // The slot record of a slot number that api_slot_check accepted.
 ApiSlot* api_slot(int32_t slot);
 
@@ -142,6 +148,22 @@ int16_t TabApiDeleteTable(int32_t slot);
 // go back and 859 is pushed); the table is opened again under the name it
 // then has.
 int16_t TabApiRenameTable(int32_t slot, const char* new_path);
+
+// Merges metadata entries given as block text into the table's tree (mode
+// 2; 1927 without a tree, 1928 when the text is no such entries).
+int16_t TabApiLoadMetadata(int32_t slot, const char* text);
+
+// Point tables: a compressed-points table (kind 2), or a native table in
+// longitude/latitude whose first column keys point objects (kind 3).
+int32_t TabApiOpenAnyTable(const char* path, int32_t mode);
+int32_t TabApiCreatePointTable(const char* path, const CPointsDesc* key);
+int16_t TabApiClosePointTable(int32_t slot);
+int16_t TabApiGetPointTableKey(int32_t slot, CPointsDesc* out);
+int16_t TabApiWritePoint(int32_t slot, const char* key, const DPoint* point);
+int16_t TabApiGetPointCount(int32_t slot, int32_t* out);
+// 589 when the key is not found, 302 when its object is no point.
+int16_t TabApiFindPoint(int32_t slot, const char* key, DPoint* point);
+int16_t TabApiReadPoint(int32_t slot, int32_t row, char* text, DPoint* point);
 
 // The member tables, columns and joins of a view definition file.
 struct TableInfoMember {

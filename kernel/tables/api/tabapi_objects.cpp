@@ -396,7 +396,7 @@ int16_t TabApiCoordSysName(const CoordSysInfo* info, char* out) {
 
 int16_t TabApiSetCoordSys(int32_t slot, const CoordSysInfo* info) {
   return tabapi_entry([&]() -> int16_t {
-    if (!api_slot_check(slot, 0, 2)) return 0;
+    if (!api_table_check(slot, 2)) return 0;
     ApiSlot* s = api_slot(slot);
     CoordXform x;
     if (!info_xform(info, &x, true)) return 0;

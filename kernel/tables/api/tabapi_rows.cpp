@@ -501,7 +501,11 @@ int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field) {
     TableDef* t = s->table;
     clear_marks(s);
     if (field < 1 || field > t->field_count) return 0;
+    const bool had_index = t->index != nullptr;
     if (!index_get_for_field(t, field - 1, 0, nullptr, nullptr)) return 0;
+    // A new index file is entered like the table's others, so that the
+    // keys of later inserts reach it before the close.
+    if (!had_index && t->index != nullptr && !apiindex_begin(t, s->mode)) return 0;
     if (!tabfile_write(t, nullptr, nullptr, nullptr)) return 0;
     return 1;
   });
@@ -569,8 +573,11 @@ int16_t TabApiGetTablePath(int32_t slot, char* out) {
   return tabapi_entry([&]() -> int16_t {
     if (!api_slot_check(slot, 0, 0) || out == nullptr) return 0;
     const ApiSlot* s = api_slot(slot);
-    if (s->table == nullptr || s->table->def_file <= 0) return 0;
-    file_get_path(s->table->def_file, out);
+    const auto* points = static_cast<const CPointsFile*>(s->point_store);
+    const int32_t file = s->kind == 2 ? (points != nullptr ? points->point_file : 0)
+                                      : (s->table != nullptr ? s->table->def_file : 0);
+    if (file <= 0) return 0;
+    file_get_path(file, out);
     return out[0] != '\0' ? 1 : 0;
   });
 }
@@ -587,16 +594,23 @@ int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* stor
 
 int16_t TabApiCanHoldMemo(int32_t slot) {
   return tabapi_entry([&]() -> int16_t {
-    if (!api_slot_check(slot, 0, 2)) return 0;
+    if (!api_table_check(slot, 2)) return 0;
     return tabtype_can_hold_memo(&api_slot(slot)->table->storage);
   });
 }
 
 namespace {
 
+// Where the slot's table keeps its metadata tree.
+MetadataNode** metadata_home(ApiSlot* s) {
+  if (s->kind == 2) return s->point_store != nullptr ? &static_cast<CPointsFile*>(s->point_store)->metadata : nullptr;
+  return s->table != nullptr ? &s->table->metadata : nullptr;
+}
+
 // The table's metadata tree; 1927 pushed when it has none.
 MetadataNode* slot_metadata(ApiSlot* s) {
-  MetadataNode* tree = s->table != nullptr ? s->table->metadata : nullptr;
+  MetadataNode** home = metadata_home(s);
+  MetadataNode* tree = home != nullptr ? *home : nullptr;
   if (tree == nullptr) err_push(4, kApiErrNoMetadata, nullptr, nullptr);
   return tree;
 }
@@ -620,14 +634,16 @@ int16_t TabApiGetMetadata(int32_t slot, const char* key, char* out, int32_t size
 int16_t TabApiSetMetadata(int32_t slot, const char* key, const char* value) {
   return tabapi_entry([&]() -> int16_t {
     if (!api_slot_check(slot, 0, 2) || key == nullptr) return 0;
-    TableDef* t = api_slot(slot)->table;
-    if (t->metadata == nullptr) t->metadata = metadata_new();
-    if (t->metadata == nullptr) return 0;
+    MetadataNode** home = metadata_home(api_slot(slot));
+    if (home == nullptr) return 0;
+    if (*home == nullptr) *home = metadata_new();
+    MetadataNode* tree = *home;
+    if (tree == nullptr) return 0;
     // A table its metadata marks read-only keeps its metadata.
-    if (metadata_is_readonly(t->metadata)) return 0;
-    const bool was_empty = metadata_is_empty(t->metadata) != 0;
-    if (!metadata_set_text(t->metadata, key, value != nullptr ? value : "")) return 0;
-    if (was_empty) metadata_set(t->metadata, "\\IsReadOnly", "FALSE");
+    if (metadata_is_readonly(tree)) return 0;
+    const bool was_empty = metadata_is_empty(tree) != 0;
+    if (!metadata_set_text(tree, key, value != nullptr ? value : "")) return 0;
+    if (was_empty) metadata_set(tree, "\\IsReadOnly", "FALSE");
     return 1;
   });
 }
@@ -656,7 +672,30 @@ int16_t TabApiSaveMetadata(int32_t slot) {
     if (!api_slot_check(slot, 0, 2)) return 0;
     ApiSlot* s = api_slot(slot);
     if (slot_metadata(s) == nullptr) return 0;
+    if (s->kind == 2) return cpoints_save_metadata(static_cast<CPointsFile*>(s->point_store));
     return tabfile_write(s->table, nullptr, nullptr, nullptr);
+  });
+}
+
+int16_t TabApiLoadMetadata(int32_t slot, const char* text) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    MetadataNode* tree = slot_metadata(s);
+    if (tree == nullptr) return 0;
+    if (text == nullptr || !metadata_merge_text(tree, text)) {
+      // The parser's own complaint gives way to the entry's code.
+      err_clear();
+      err_push(4, kApiErrMetadata, nullptr, nullptr);
+      return 0;
+    }
+    // A table of the metadata-era version with no metadata after all goes
+    // back to the plain version.
+    TableDef* t = s->table;
+    if (s->kind != 2 && t != nullptr && metadata_is_empty(tree) && t->edit == 290) {
+      t->version = t->read_entire = t->edit = 100;
+    }
+    return 1;
   });
 }
 
@@ -678,7 +717,7 @@ int32_t table_files(const TableDef* t, ComponentFile* files) {
 
 int16_t TabApiDeleteTable(int32_t slot) {
   return tabapi_entry([&]() -> int16_t {
-    if (!api_slot_check(slot, 0, 2)) return 0;
+    if (!api_table_check(slot, 2)) return 0;
     ApiSlot* s = api_slot(slot);
     ComponentFile files[8] = {};
     const int32_t n = table_files(s->table, files);
@@ -703,7 +742,7 @@ int16_t TabApiDeleteTable(int32_t slot) {
 
 int16_t TabApiRenameTable(int32_t slot, const char* new_path) {
   return tabapi_entry([&]() -> int16_t {
-    if (!api_slot_check(slot, 0, 2)) return 0;
+    if (!api_table_check(slot, 2)) return 0;
     char target[kApiPathSize];
     if (new_path == nullptr || !copy_path(new_path, target)) {
       err_push(4, kApiErrBadSlot, nullptr, nullptr);

@@ -179,6 +179,8 @@ bool write_entries(const MetadataNode* node, const std::string& parent, int32_t 
 
 struct BlockReader {
   int32_t file;
+  const char* source = nullptr;  // lines from a text instead of the file
+  bool overlong = false;         // a line of the text did not fit
   std::string prefix;
   char line[kLineSize];
   const char* pos = nullptr;
@@ -189,7 +191,20 @@ struct BlockReader {
 bool next_token(BlockReader& r) {
   for (;;) {
     if (r.pos == nullptr) {
-      if (file_read_line(r.line, kLineSize, r.file) == nullptr) return false;
+      if (r.source != nullptr) {
+        if (*r.source == '\0') return false;
+        const size_t n = std::strcspn(r.source, "\n");
+        if (n >= sizeof r.line) {
+          r.overlong = true;
+          return false;
+        }
+        std::memcpy(r.line, r.source, n);
+        r.line[n] = '\0';
+        r.source += n;
+        if (*r.source == '\n') ++r.source;
+      } else if (file_read_line(r.line, kLineSize, r.file) == nullptr) {
+        return false;
+      }
       const char* p = r.line;
       if (!r.prefix.empty()) {
         const char* q = p;
@@ -446,18 +461,14 @@ int16_t metadata_write(MetadataNode* root, int32_t file, const char* prefix) {
   return ok ? 1 : 0;
 }
 
-int16_t metadata_read(MetadataNode* root, int32_t file, const char* prefix, int16_t skip) {
-  BlockReader r;
-  r.file = file;
-  r.prefix = prefix ? prefix : "";
-  if (skip) {
-    do {
-      if (!next_token(r)) return 1;
-    } while (r.kind != kIdBegin);
-  }
+namespace {
+
+// The entries of a block up to "end_metadata"; with open_end the end of the
+// lines also ends it.
+int16_t read_entries(BlockReader& r, MetadataNode* root, bool open_end) {
   bool have = next_token(r);
   for (;;) {
-    if (!have) return 0;
+    if (!have) return open_end && !r.overlong ? 1 : 0;
     if (r.kind == kIdEnd) return 1;
     if (r.kind != kTokString) {
       fail_expected(r, true, kernel_string(612));
@@ -477,6 +488,28 @@ int16_t metadata_read(MetadataNode* root, int32_t file, const char* prefix, int1
       have = next_token(r);
     }
   }
+}
+
+}  // namespace
+
+int16_t metadata_read(MetadataNode* root, int32_t file, const char* prefix, int16_t skip) {
+  BlockReader r;
+  r.file = file;
+  r.prefix = prefix ? prefix : "";
+  if (skip) {
+    do {
+      if (!next_token(r)) return 1;
+    } while (r.kind != kIdBegin);
+  }
+  return read_entries(r, root, false);
+}
+
+int16_t metadata_merge_text(MetadataNode* root, const char* text) {
+  if (root == nullptr || text == nullptr) return 0;
+  BlockReader r;
+  r.file = 0;
+  r.source = text;
+  return read_entries(r, root, true);
 }
 
 int16_t metadata_enum_begin(MetadataIter* it, MetadataNode* root, const char* path, int16_t mode) {

@@ -62,6 +62,9 @@ void metadata_suspend_readonly(MetadataNode* root);
 // skip set, tokens before "begin_metadata" are passed over).
 int16_t metadata_write(MetadataNode* root, int32_t file, const char* prefix);
 int16_t metadata_read(MetadataNode* root, int32_t file, const char* prefix, int16_t skip);
+// Merges entries given as block text ("\Key" = "value", lines apart; an
+// "end_metadata" ends it early); 0 when the text is not such entries.
+int16_t metadata_merge_text(MetadataNode* root, const char* text);
 
 // Enumeration.
 int16_t metadata_enum_begin(MetadataIter* it, MetadataNode* root, const char* path, int16_t mode);
