@@ -31,9 +31,10 @@ int16_t as_table(int32_t slot, Fn&& fn) {
   return ok;
 }
 
-// The slot's compressed-points table or a kind 3 slot (683 otherwise).
-int16_t point_slot_check(int32_t slot) {
-  if (!api_slot_check(slot, 0, 0)) return 0;
+// The slot's compressed-points table or a kind 3 slot (683 otherwise),
+// in the mode asked (0 any).
+int16_t point_slot_check(int32_t slot, int32_t mode = 0) {
+  if (!api_slot_check(slot, 0, mode)) return 0;
   const int32_t kind = api_slot(slot)->kind;
   if (kind == 2 || kind == 3) return 1;
   err_push(4, kApiErrSlotKind, nullptr, nullptr);
@@ -215,7 +216,7 @@ int16_t TabApiGetPointTableKey(int32_t slot, CPointsDesc* out) {
 
 int16_t TabApiWritePoint(int32_t slot, const char* key, const DPoint* point) {
   return tabapi_entry([&]() -> int16_t {
-    if (!point_slot_check(slot)) return 0;
+    if (!point_slot_check(slot, 2)) return 0;
     if (key == nullptr || point == nullptr) {
       err_push(4, kApiErrBadSlot, nullptr, nullptr);
       return 0;
@@ -286,6 +287,7 @@ int16_t TabApiFindPoint(int32_t slot, const char* key, DPoint* point) {
     std::memcpy(search, key, n + 1);
     int32_t row = 0;
     const int16_t found = as_table(slot, [&]() { return TabApiFindRow(slot, 1, search, 1, &row); });
+    if (found == 0) return 0;  // no index on the key, say
     if (found != 1) {
       err_clear();
       err_push(4, kApiErrPointNotFound, key, nullptr);

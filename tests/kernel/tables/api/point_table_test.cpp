@@ -77,6 +77,9 @@ TEST_F(PointTable, CompressedPointsWrittenFoundAndOpenedAgain) {
   EXPECT_EQ(got.x, 101.5);
   EXPECT_EQ(got.y, -52.0);
   EXPECT_EQ(TabApiReadPoint(again, 5, text, &got), 0);
+  // Opened for reading, it takes no point.
+  EXPECT_EQ(TabApiWritePoint(again, "5", &at), 0);
+  EXPECT_EQ(TabApiLastError(), 891);
   // A second open of the same table is refused; the end frees it.
   EXPECT_EQ(TabApiOpenAnyTable(p.c_str(), 1), 0);
   EXPECT_EQ(TabApiLastError(), 362);
@@ -172,6 +175,8 @@ TEST_F(PointTable, IntegerKeysAndRowsWithoutPoints) {
   EXPECT_EQ(TabApiLastError(), 302);
   EXPECT_EQ(TabApiFindPoint(s, "x", &got), 0);
   EXPECT_EQ(TabApiLastError(), 302);
+  EXPECT_EQ(TabApiFindPoint(s, "none", &got), 0);
+  EXPECT_EQ(TabApiLastError(), 589);
   // Writing needs the table opened for writing.
   EXPECT_EQ(TabApiWritePoint(s, "y", &at), 0);
   EXPECT_EQ(TabApiLastError(), 891);
