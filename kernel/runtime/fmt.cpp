@@ -141,6 +141,37 @@ void round_digits(Digits& g, int keep) {
 
 char digit_at(const Digits& g, int i) { return i >= 0 && i < 17 ? g.d[i] : '0'; }
 
+// The digits %f with precision p keeps of a value (zero or normal) whose
+// shortest round-trip form has all its digits within those kept and keeps
+// at most 15 significant digits: that form, padded with zeros. The value
+// lies within half a unit in its last place of the form, at most eleven
+// units of the 17th digit, so the 17 digits differ from the padded form
+// only by a carry or borrow below the 15th digit, and rounding them half
+// away from zero at the kept digit gives the form back. False otherwise.
+bool shortest_fixed(double x, int p, Digits& g) {
+  if (p < 0 || p > 40 || (x != 0 && !std::isnormal(x))) return false;
+  std::memset(g.d, '0', 17);
+  g.d[17] = '\0';
+  g.exp = 0;
+  int n = 1;
+  if (x != 0) {
+    char sci[40];
+    const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(x), std::chars_format::scientific);
+    if (res.ec != std::errc()) return false;
+    *res.ptr = '\0';
+    n = 0;
+    const char* c = sci;
+    for (; *c != 'e'; ++c) {
+      if (*c == '.') continue;
+      if (n >= 15) return false;
+      g.d[n++] = *c;
+    }
+    g.exp = std::atoi(c + 1);
+  }
+  const int keep = g.exp + 1 + p;
+  return keep <= 15 && n <= keep;
+}
+
 // Body of %f with precision p from digits whose first has weight 10^exp.
 size_t fixed_body(const Digits& g, int p, bool alt, char* body, size_t cap) {
   size_t n = 0;
@@ -210,10 +241,12 @@ void format_double(Out& out, const Spec& spec, double x) {
   if (p > 400) p = 400;
   static thread_local char body[800];
   size_t n = 0;
-  Digits g = digits17(x);
   char conv = static_cast<char>(std::tolower(static_cast<unsigned char>(spec.conv)));
+  Digits g{};
+  const bool short_fixed = conv == 'f' && shortest_fixed(x, p, g);
+  if (!short_fixed) g = digits17(x);
   if (conv == 'f') {
-    round_digits(g, g.exp + 1 + p);
+    if (!short_fixed) round_digits(g, g.exp + 1 + p);
     n = fixed_body(g, p, spec.alt, body, sizeof body);
   } else if (conv == 'e') {
     round_digits(g, p + 1);
@@ -373,6 +406,17 @@ int32_t fmt_vformat(char* out_buf, int32_t size, const char* format, va_list arg
     ++f;
   }
   va_end(ap);
+  out.buf[out.len] = '\0';
+  return out.len;
+}
+
+int32_t fmt_fixed(char* out_buf, int32_t size, double x, int32_t precision) {
+  if (out_buf == nullptr || size <= 0) return 0;
+  Out out{out_buf, size - 1};
+  Spec spec;
+  spec.conv = 'f';
+  spec.precision = precision < 0 ? -1 : precision;
+  format_double(out, spec, x);
   out.buf[out.len] = '\0';
   return out.len;
 }

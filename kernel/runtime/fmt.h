@@ -14,3 +14,5 @@
 // answers the length written. Output past size - 1 bytes is cut.
 int32_t fmt_format(char* out, int32_t size, const char* format, ...);
 int32_t fmt_vformat(char* out, int32_t size, const char* format, va_list args);
+// fmt_format(out, size, "%.*f", precision, x) without reading a format.
+int32_t fmt_fixed(char* out, int32_t size, double x, int32_t precision);

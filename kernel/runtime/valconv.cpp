@@ -527,7 +527,7 @@ char* value_to_text(const Value* value, char* buffer, int32_t size, int16_t deci
   switch (value->type) {
     case 2:
       if (decimals < 0) return number_format_g(value->u.d, buffer, size, locale);
-      fmt_format(tmp, sizeof tmp, "%.*f", static_cast<int>(decimals), value->u.d);
+      fmt_fixed(tmp, sizeof tmp, value->u.d, decimals);
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 3: case 4: case 39:
