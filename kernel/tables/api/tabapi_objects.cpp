@@ -236,10 +236,7 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
       objrec_point_to_user(&c, centre, target, nullptr);
     }
     int16_t result = 1;
-    SpatialObject so;
-    ktgeo_so_init_empty(&so);
-    if (geobridge_object_to_geometry(&obj, target, &so)) {
-      *blob = ktgeo_pack_geometry(&so);
+    if (geobridge_object_to_blob(&obj, target, blob)) {
       if (*blob == nullptr) result = 0;
       if (*blob != nullptr && s->trace != 0 && !trace_blob(*blob, target, table, &conv, s->output_set != 0, s->trace)) {
         err_push(4, kApiErrBadSlot, nullptr, nullptr);
@@ -259,7 +256,6 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
     } else {
       result = 0;
     }
-    ktgeo_so_release(&so);
     if (!s->cursor_open) free_object(&obj);
     return result;
   });
