@@ -18,6 +18,8 @@ int qd_te_output_intersect_nodes(nlst* nodes, nlst* chains, TeRules* rules);
 int qd_te_output_convex_hull(nlst* chains, TeRules* rules);
 int qd_te_linear_ff(nlst* chains, TeRules* rules, int32_t quiet);
 int qd_te_poly_ff(nlst* chains, TeRules* rules);
+// The face walk's node rule: outputs or drops a node chain by operation.
+int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
 // Dissolves the holes of a polygon in place (result may be null).
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
                            SpatialObject* result);
