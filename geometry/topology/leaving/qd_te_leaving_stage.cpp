@@ -72,16 +72,6 @@ struct Bits {
     }
 };
 
-int overlay(const TeChain* c, const nlst* chains, int32_t kind, int32_t flags) {
-    GeoCoord* pts = nullptr;
-    int32_t n = 0;
-    if (!qd_te_geo_get_coords(c, &pts, &n, 0)) return 0;
-    int32_t region = 0;
-    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, flags, nullptr, &region);
-    qd_free(pts);
-    return where;
-}
-
 }  // namespace
 
 int qd_te_leaving_chain_linear_dissolve(nlst* chains, TeRules* rules) {
@@ -128,7 +118,7 @@ int qd_te_leaving_chain_linear_dissolve(nlst* chains, TeRules* rules) {
                     qd_te_ba_set(&bits.keep, i);
                     if (!convex && !work.add(c)) return 0;
                 } else {
-                    const int where = overlay(c, chains, 1, 1);
+                    const int where = qd_te_leaving_overlay_chain(c, chains, 1, 1);
                     if (where == 0) return 0;
                     qd_te_ba_set(&bits.drop, i);
                     if ((where == 12 || !convex) && !work.add(c)) return 0;
@@ -141,7 +131,7 @@ int qd_te_leaving_chain_linear_dissolve(nlst* chains, TeRules* rules) {
                 if (has_s) {
                     if (rules->secondary == TE_DISCARD || rules->secondary == TE_EXCURSION) c->discard = CHAIN_DELETE;
                 } else if (no_feature) {
-                    const int where = overlay(c, chains, 0, 1);
+                    const int where = qd_te_leaving_overlay_chain(c, chains, 0, 1);
                     if (where == 0) return 0;
                     if (where == 12) {
                         qd_te_ba_set(&bits.drop, i);

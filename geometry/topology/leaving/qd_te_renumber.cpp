@@ -27,32 +27,24 @@ void kill(TeChain* c) {
 
 int32_t inputs(const TeRules* rules) { return rules->statistics.tallies[3]; }
 
+// Inside a region (13); a failed walk sets failed.
 bool inside_region(const TeChain* c, const nlst* chains, int32_t kind, int32_t flags, int* failed) {
-    GeoCoord* pts = nullptr;
-    int32_t n = 0;
-    if (!qd_te_geo_get_coords(c, &pts, &n, 0)) {
-        *failed = 1;
-        return false;
-    }
-    int32_t region = 0;
-    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, flags, nullptr, &region);
-    qd_free(pts);
-    if (where == 13) return true;
-    if (where != 12 && where != 14 && where != 15) *failed = where == -2 ? 0 : 1;
-    return false;
+    const int where = qd_te_leaving_overlay_chain(c, chains, kind, flags);
+    if (where == 0) *failed = 1;
+    return where == 13;
 }
 
-int overlay_answer(const TeChain* c, const nlst* chains, int32_t kind, int32_t flags) {
+}  // namespace
+
+int qd_te_leaving_overlay_chain(const TeChain* chain, const nlst* chains, int32_t kind, int32_t flags) {
     GeoCoord* pts = nullptr;
     int32_t n = 0;
-    if (!qd_te_geo_get_coords(c, &pts, &n, 0)) return 0;
+    if (!qd_te_geo_get_coords(chain, &pts, &n, 0)) return 0;
     int32_t region = 0;
     const int where = qd_te_walk_overlay_point(chains, kind, pts, n, flags, nullptr, &region);
     qd_free(pts);
     return where;
 }
-
-}  // namespace
 
 int qd_te_reassign_universal_polygon(TeChain* universal) {
     if (!universal || !universal->coords) return qd_te_missing("qd_te_reassign_universal_polygon");
@@ -175,7 +167,7 @@ int qd_te_leaving_chain_inherit_regions(nlst* chains, TeRules* rules) {
                 const bool feature = c->chain_pid != 0;
                 bool drop = (feature && c->chain_lookup_max < 0 && left == right) || (!feature && left != right);
                 if (!drop && rules->statistics.tallies[6] > 0 && !feature) {
-                    const int where = overlay_answer(c, chains, 0, 1);
+                    const int where = qd_te_leaving_overlay_chain(c, chains, 0, 1);
                     if (where == 0) return 0;
                     drop = where == 12;
                 }
