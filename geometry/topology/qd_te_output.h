@@ -17,6 +17,12 @@ int qd_te_node_ff(nlst* chains, TeRules* rules, int32_t quiet);
 int qd_te_output_intersect_nodes(nlst* nodes, nlst* chains, TeRules* rules);
 int qd_te_output_convex_hull(nlst* chains, TeRules* rules);
 int qd_te_linear_ff(nlst* chains, TeRules* rules, int32_t quiet);
+// Node output by operation; one node's point and parents into an object;
+// one NODE chain delivered as its own object; DISTANCE output.
+int qd_te_output_node_chains(nlst* chains, TeRules* rules);
+int qd_te_output_nodes(TeChain* node, SpatialObject* object, nlst** parents, TeRules* rules);
+int qd_te_output_chain_node(TeChain* chain, TeRules* rules);
+int qd_te_output_distance(nlst* chains, TeRules* rules);
 int qd_te_poly_ff(nlst* chains, TeRules* rules);
 // The face walk's node rule: outputs or drops a node chain by operation.
 int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
