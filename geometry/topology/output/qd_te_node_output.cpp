@@ -10,6 +10,7 @@
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_cogo.h"
+#include "geometry/topology/qd_te_duplicates.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
@@ -180,14 +181,7 @@ int qd_te_output_intersect_nodes(nlst* references, nlst* chains, TeRules* rules)
     TeCoordRef* r = static_cast<TeCoordRef*>(references->data);
     const uint32_t n = references->tally;
     auto point = [&](uint32_t i) { return qd_te_ref_point(&r[i]); };
-    std::sort(r, r + n, [](const TeCoordRef& a, const TeCoordRef& b) {
-        const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
-        if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
-        if (int c = qd_te_key_order(p.y, q.y)) return c < 0;
-        if (int c = qd_te_key_order(a.tol, b.tol)) return c < 0;
-        if (a.tag != b.tag) return a.tag < b.tag;
-        return a.index < b.index;
-    });
+    std::sort(r, r + n, qd_te_ref_place_less);
     // The sweep reaches as far as the fuzzy test accepts.
     double largest = 0;
     for (uint32_t i = 0; i < n; ++i) largest = std::fmax(largest, r[i].tol);

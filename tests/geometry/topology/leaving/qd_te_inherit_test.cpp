@@ -260,14 +260,8 @@ TEST(qd_te_leaving_stage, TableByDimensionAndMode) {
         Chains chains;
         three(chains);
         TeRules r = Rules(TE_ALL, 7, 1);
-        struct Codes {
-            std::vector<int32_t> seen;
-            static int32_t On(FailEvent* e, void* self) {
-                static_cast<Codes*>(self)->seen.push_back(e->code);
-                return 0;
-            }
-        } codes;
-        r.error_method = {&Codes::On, &codes};
+        ErrorCodeLog codes;
+        r.error_method = {&ErrorCodeLog::On, &codes};
         EXPECT_EQ(qd_te_leaving(chains.list, &r), 0);
         EXPECT_EQ(codes.seen, (std::vector<int32_t>{-15}));
     }

@@ -144,16 +144,10 @@ TEST(qd_te_node_ff, DirectionMovesToTheObjectAndBadModes) {
     EXPECT_EQ(seen.toward, 9);
     EXPECT_EQ(chains.At(1)->node_dynamic, nullptr);  // one owner (ASan checks the rest)
 
-    struct Codes {
-        std::vector<int32_t> seen;
-        static int32_t On(FailEvent* e, void* self) {
-            static_cast<Codes*>(self)->seen.push_back(e->code);
-            return 0;
-        }
-    } codes;
+    ErrorCodeLog codes;
     Out out;
     TeRules bad = Rules(TE_CONVEX_HULL, &out);
-    bad.error_method = {&Codes::On, &codes};
+    bad.error_method = {&ErrorCodeLog::On, &codes};
     EXPECT_EQ(qd_te_node_ff(chains.list, &bad, 0), 0);
     EXPECT_EQ(codes.seen, (std::vector<int32_t>{-12}));
     FailLog log;
