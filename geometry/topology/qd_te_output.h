@@ -23,6 +23,22 @@ int qd_te_output_node_chains(nlst* chains, TeRules* rules);
 int qd_te_output_nodes(TeChain* node, SpatialObject* object, nlst** parents, TeRules* rules);
 int qd_te_output_chain_node(TeChain* chain, TeRules* rules);
 int qd_te_output_distance(nlst* chains, TeRules* rules);
+
+// A vertex of the convex hull stage.
+struct TeHullPoint {
+    TeChain* chain;
+    double* vertex;    // x, y, z of a TeVertex of the chain
+    int32_t interior;  // 1 when not on the hull
+    int32_t rank;      // position along the hull
+    int32_t next;
+    int32_t previous;
+};
+// Marks the interior points and orders the hull points clockwise from the
+// lowest leftmost one, interior points after them. Collinear points stay
+// on the upper chain and leave the lower one; a repeated point is interior.
+int qd_te_convex_hull_order(nlst* points);
+// Builds the hull chain from the ordered points and runs the pipeline on it.
+int qd_te_encode_chain_convex_hull(nlst* chains, nlst* points, TeRules* rules);
 int qd_te_poly_ff(nlst* chains, TeRules* rules);
 // The face walk's node rule: outputs or drops a node chain by operation.
 int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);

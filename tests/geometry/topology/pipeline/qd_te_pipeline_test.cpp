@@ -45,7 +45,8 @@ struct Spy {
         const bool linked = chains && qd_te_chain_at(chains, 0)->link_back != 0;
         // After the leaving stage (the universal chain has its frame) the
         // link fields thread the region lists.
-        const int32_t checks = chains && qd_te_chain_at(chains, 0)->coords ? TE_INV_LEAVING : 0;
+        const bool after_leaving = event >= TE_EVENT_FEATURES && event <= TE_EVENT_SURFACES;
+        const int32_t checks = after_leaving && chains && qd_te_chain_at(chains, 0)->coords ? TE_INV_LEAVING : 0;
         if (linked && spy->fault.empty() && !qd_te_check_invariants(chains, checks, why)) spy->fault = why;
     }
     static int Pending(const char* name, void* self) {
@@ -135,7 +136,8 @@ TEST(qd_te_pipeline, StageSequences) {
         {TE_INTERSECT, 3, 0, 1, 45, "e17 e6", 1},
         {TE_INTERSECT, 3, 1, 2, 45, std2_ni + "poly_ff", 1},
         {TE_LOADER, 2, 0, 2, 45, "e17 e6", 1},
-        {TE_CONVEX_HULL, 2, 0, 2, 45, "e17 e6 e10 output_convex_hull", 1},
+        // The hull (a LINE) runs the pipeline once more as a SINGLE run.
+        {TE_CONVEX_HULL, 2, 0, 2, 45, "e17 e6 e10 " + std2 + "linear_ff", 1},
         {TE_BOUNDARY, 2, 0, 2, 45, "e17 e6 linear_ff", 1},
         {TE_INTERSECT_NODES, 2, 0, 2, TE_ALL_CROSSING,
          "e17 e6 e3 duplicates_removal e5 intersect_pathline_record duplicates_intr_nodes_clip "
