@@ -24,6 +24,20 @@ int qd_te_output_nodes(TeChain* node, SpatialObject* object, nlst** parents, TeR
 int qd_te_output_chain_node(TeChain* chain, TeRules* rules);
 int qd_te_output_distance(nlst* chains, TeRules* rules);
 
+// A feature of DISTANCE: its first chain, number, partner feature (-1
+// while none), the nearest (or farthest) points A on it and B on the
+// partner, and their distance.
+struct TeDistanceFeature {
+    TeChain* chain;
+    int32_t feature;
+    int32_t partner;
+    GeoCoord a;
+    GeoCoord b;
+    double distance;
+};
+int qd_te_output_distance_chain(TeChain* chain, TeRules* rules, int32_t* degenerate);
+int qd_te_output_distance_nodes(nlst* features, const TeDistanceFeature* best, TeRules* rules, nlst* chains);
+
 // A vertex of the convex hull stage.
 struct TeHullPoint {
     TeChain* chain;

@@ -24,7 +24,10 @@ struct Delivery {
     nlst* parents = nullptr;
     TeRules* rules;
     explicit Delivery(TeRules* r) : rules(r) { qd_te_so_reset(&object, r->output_csid); }
-    ~Delivery() { clear(); }
+    ~Delivery() {
+        ktgeo_so_release(&object);
+        if (parents) nlst_free(parents);
+    }
     void clear() {
         ktgeo_so_release(&object);
         qd_te_so_reset(&object, rules->output_csid);

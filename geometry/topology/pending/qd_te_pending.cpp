@@ -52,7 +52,6 @@ TE_PENDING(qd_te_intersect_polylines, TeChain*, TeChain*, nlst**, double, int32_
 TE_PENDING(qd_te_fuzzy_int_path_touch, nlst*, nlst*, int32_t*, TeRules*)
 TE_PENDING(qd_te_geo_overlay_pt_inside_region, const GeoCoord*, TeChain*, const double*, int32_t*)
 TE_PENDING(qd_te_walk_nodes, TeChain*, nlst*, TeRules*)
-TE_PENDING(qd_te_output_distance, nlst*, TeRules*)
 TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_expended, int32_t*, TeEncoder*, GeometricPrimitive*)
