@@ -127,7 +127,7 @@ TEST(qd_te_pipeline, StageSequences) {
         {TE_SINGLE, 0, 0, 2, 45, "e17 e6 -15", 0},
         {TE_BUFFER, 1, 0, 2, 45, std1 + "poly_ff", 1},
         {TE_BUFFER, 2, 0, 2, 45, std2 + "poly_ff", 1},
-        {TE_DISTANCE, 2, 0, 2, 45, std2 + "node_ff output_distance", 1},
+        {TE_DISTANCE, 2, 0, 2, 45, std2 + "node_ff", 1},
         {TE_DISTANCE, 2, 0, 1, 45, "e17 e6", 1},
         {TE_BRANCH, 3, 0, 2, 45, std2 + "linear_ff", 1},
         {TE_SHARED, 3, 0, 2, 45, std2 + "linear_ff", 1},
