@@ -408,9 +408,7 @@ int qd_te_fuzzy_proj_node_on_line(TeChain* node, TeChain* line, TeIntersectionLi
     if (!node_frame("qd_te_fuzzy_proj_node_on_line", node, line, TE_LINE, list, status, &v, &result))
         return result;
     TeVertex *a, *b;
-    int32_t skip = 0;
-    if (!qd_te_form_vect(line, &a, &b, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_vect, line, &a, &b);
     if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_vect(v, a, b, list, 2)) return 0;
     return finish_room(list, status);
 }
@@ -422,9 +420,7 @@ int qd_te_fuzzy_proj_node_on_arc(TeChain* node, TeChain* arc, TeIntersectionList
     if (!node_frame("qd_te_fuzzy_proj_node_on_arc", node, arc, TE_ARC, list, status, &v, &result))
         return result;
     TeArc3 a3;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(arc, &a3, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, arc, &a3, 0);
     const TeVertex* av = vertices(arc);
     if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_arc(&a3, v, &av[0], &av[2], list, 2)) return 0;
     return finish_room(list, status);
@@ -437,9 +433,7 @@ int qd_te_fuzzy_proj_node_on_circle(TeChain* node, TeChain* circle, TeIntersecti
     if (!node_frame("qd_te_fuzzy_proj_node_on_circle", node, circle, TE_CIRCLE, list, status, &v, &result))
         return result;
     TeCircle c;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(circle, &c, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, circle, &c);
     if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_circle(list, &c, v, 2)) return 0;
     return finish_room(list, status);
 }
@@ -451,9 +445,7 @@ int qd_te_fuzzy_proj_node_on_curve(TeChain* node, TeChain* curve, TeIntersection
     if (!node_frame("qd_te_fuzzy_proj_node_on_curve", node, curve, TE_CURVE, list, status, &v, &result))
         return result;
     CurveCopy view;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(curve, &view.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, curve, &view.view, 0);
     if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_curve(v, &view.view, list, 2)) return 0;
     return finish_room(list, status);
 }
@@ -478,11 +470,8 @@ int qd_te_fuzzy_proj_node_on_node(TeChain* first, int32_t* status, TeChain* seco
         return 0;
     *status = 0;
     TeVertex *a, *b;
-    int32_t skip = 0;
-    if (!qd_te_form_node(first, &a, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_node(second, &b, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_node, first, &a);
+    TE_FORM(qd_te_form_node, second, &b);
     if (!same(a, b, larger(a->tol, b->tol))) return 1;
     return qd_te_duplicates_merge_chains(first, second);
 }
@@ -546,9 +535,7 @@ int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersection
     TE_TAKE_ENDS(first, a);
     TE_TAKE_ENDS(second, b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(second, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, second, &arc, 0);
     if (!make_room(list, 4)) return 0;
     if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
         !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); }))
@@ -563,9 +550,7 @@ int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersect
     Ends a;
     TE_TAKE_ENDS(first, a);
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, second, &circle);
     if (!make_room(list, 2)) return 0;
     if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
     return finish_room(list, status);
@@ -579,9 +564,7 @@ int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersecti
     TE_TAKE_ENDS(first, a);
     TE_TAKE_ENDS(second, b);
     CurveCopy curve;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
     if (!make_room(list, 4)) return 0;
     if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
         !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }))
@@ -596,11 +579,8 @@ int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionL
     TE_TAKE_ENDS(first, a);
     TE_TAKE_ENDS(second, b);
     TeArc3 arc_a, arc_b;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(first, &arc_a, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc3(second, &arc_b, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, first, &arc_a, 0);
+    TE_FORM(qd_te_form_arc3, second, &arc_b, 0);
     if (!make_room(list, 4)) return 0;
     if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) ||
         !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); }))
@@ -615,9 +595,7 @@ int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersecti
     Ends a;
     TE_TAKE_ENDS(first, a);
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, second, &circle);
     if (!make_room(list, 4)) return 0;
     if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
     return finish_room(list, status);
@@ -631,12 +609,9 @@ int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectio
     TE_TAKE_ENDS(first, a);
     TE_TAKE_ENDS(second, b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(first, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, first, &arc, 0);
     CurveCopy curve;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
     if (!make_room(list, 4)) return 0;
     if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
         !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); }))
@@ -649,11 +624,8 @@ int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeInterse
     if (!pair_frame("qd_te_fuzzy_proj_circle_on_circle", first, TE_CIRCLE, second, TE_CIRCLE, list, status))
         return 0;
     TeCircle c1, c2;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &c1, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_circle(second, &c2, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &c1);
+    TE_FORM(qd_te_form_circle, second, &c2);
     if (qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c1.radius) ||
         qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c2.radius))
         return 1;
@@ -683,9 +655,7 @@ int qd_te_fuzzy_proj_circle_on_curve(TeChain* first, TeChain* second, TeIntersec
     if (!pair_frame("qd_te_fuzzy_proj_circle_on_curve", first, TE_CIRCLE, second, TE_CURVE, list, status))
         return 0;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &circle);
     const uint32_t n = vertex_count(second);
     if (second->discard != CHAIN_OK) return 1;
     if (!make_room(list, int32_t(n) + 2)) return 0;
@@ -702,11 +672,8 @@ int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersect
     TE_TAKE_ENDS(first, a);
     TE_TAKE_ENDS(second, b);
     CurveCopy ca, cb;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &ca.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_curve(second, &cb.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, first, &ca.view, 0);
+    TE_FORM(qd_te_form_curve, second, &cb.view, 0);
     if (!make_room(list, 4)) return 0;
     if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &ca.view, list, 1); }) ||
         !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &cb.view, list, 2); }))
@@ -748,9 +715,8 @@ int qd_te_fuzzy_proj_path_on_arc(TeChain* first, TeChain* second, TeIntersection
     Ends b;
     TE_TAKE_ENDS(second, b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(second, &arc, 0, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_arc3, second, &arc, 0);
+    if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_path(p, -1, first, holder, 1); }) &&
                qd_te_fuzzy_proj_polyline_on_arc(first, &arc, b.a, b.b, holder, 2);
@@ -762,9 +728,8 @@ int qd_te_fuzzy_proj_path_on_circle(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_path_on_circle", first, TE_PATH, second, TE_CIRCLE, list, status))
         return 0;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_circle, second, &circle);
+    if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         return qd_te_fuzzy_proj_polyline_on_circle(first, &circle, holder, 2);
     });
@@ -777,9 +742,8 @@ int qd_te_fuzzy_proj_path_on_curve(TeChain* first, TeChain* second, TeIntersecti
     Ends b;
     TE_TAKE_ENDS(second, b);
     CurveCopy curve;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
+    if (first->discard != CHAIN_OK) return 1;
     // As for an arc: the curve's ends onto the path, so that a curve
     // ending on a path cuts it; then the path's vertices onto the curve.
     return grown(list, status, [&](nlst** holder) {
