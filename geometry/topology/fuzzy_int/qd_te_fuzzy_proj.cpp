@@ -59,6 +59,28 @@ int project_vertex(nlst** holder, int32_t vertex, const TeVertex* p, int32_t sid
     return qd_te_fuzzy_proj_path_node_load(vertex, p, holder, other_side(side));
 }
 
+// A chain without vertices is marked invalid; true then (nothing to do).
+bool no_vertices(TeChain* c) {
+    if (vertex_count(c) != 0) return false;
+    c->discard = CHAIN_INVALID;
+    return true;
+}
+
+// Each vertex of a chain (inside `box` when given; only the two ends with
+// ends_only) projected by a point routine point(v, one-item list).
+template <class Point>
+int vertices_onto(TeChain* chain, const GeoCoord* box, nlst** holder, int32_t side, bool ends_only, Point point) {
+    const uint32_t n = vertex_count(chain);
+    for (uint32_t i = 0; i < n; ++i) {
+        if (ends_only && i != 0 && i != n - 1) continue;
+        const TeVertex* v = &vertices(chain)[i];
+        if (box && !qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, box)) continue;
+        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) { return point(v, one); }))
+            return 0;
+    }
+    return 1;
+}
+
 bool check(const char* name, bool ok) {
     if (!ok) qd_te_missing(name);
     return ok;
@@ -175,11 +197,8 @@ int qd_te_fuzzy_proj_ptn_on_path(const TeVertex* p, int32_t own_vertex, TeChain*
                                  nlst** holder, int32_t side) {
     if (!p || !path || !holder) return qd_te_missing("qd_te_fuzzy_proj_ptn_on_path");
     if (path->discard != CHAIN_OK) return 1;
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     if (!qd_te_fuzzy_point_in_envelope(as_coord(p), p->tol, path->chain_mer)) return 1;
     const TeVertex* v = vertices(path);
     int32_t kept = -1;
@@ -213,11 +232,8 @@ double widest_segment(const nlst* segments) {
 int point_on_sorted(const TeVertex* p, int32_t own_vertex, TeChain* path, const nlst* segments, double widest,
                     nlst** holder, int32_t side) {
     if (path->discard != CHAIN_OK) return 1;
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     const auto* s = static_cast<const TeSegment*>(segments->data);
     const double from = p->x - p->tol - widest;
     const uint32_t first = uint32_t(
@@ -247,95 +263,52 @@ int qd_te_fuzzy_proj_ptn_on_polyline(const TeVertex* p, int32_t own_vertex, TeCh
 int qd_te_fuzzy_proj_polyline_on_circle(TeChain* chain, const TeCircle* circle, nlst** holder,
                                         int32_t side) {
     if (!chain || !circle || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_circle");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(chain)) return 1;
     GeoCoord env[2], overlap[2];
     if (qd_te_cogo_circle_envelope(circle, env, nullptr) != -1) return 1;
     if (qd_te_cogo_envelope_relation(env, chain->chain_mer, overlap) == 8) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, overlap)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_circle(one, circle, v, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(chain, overlap, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_circle(one, circle, v, side);
+    });
 }
 
 int qd_te_fuzzy_proj_polyline_on_arc(TeChain* chain, const TeArc3* arc, const TeVertex* s,
                                      const TeVertex* e, nlst** holder, int32_t side) {
     if (!chain || !arc || !s || !e || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_arc");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(chain)) return 1;
     GeoCoord env[2], overlap[2];
     if (qd_te_cogo_arc3_envelope(arc, env, nullptr) != -1) return 1;
     if (qd_te_cogo_envelope_relation(env, chain->chain_mer, overlap) == 8) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, overlap)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_arc(arc, v, s, e, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(chain, overlap, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_arc(arc, v, s, e, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_polyline_on_curve(TeChain* chain, TeCurveView* view, nlst** holder, int32_t side) {
     if (!chain || !view || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_curve");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_curve(v, view, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    if (no_vertices(chain)) return 1;
+    return vertices_onto(chain, nullptr, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_curve(v, view, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_path_on_vect(TeChain* path, const TeVertex* a, const TeVertex* b,
                                   nlst** holder, int32_t side, int32_t ends_only) {
     if (!path || !a || !b || !holder) return qd_te_missing("qd_te_fuzzy_proj_path_on_vect");
-    const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(path)) return 1;
     GeoCoord env[2];
     qd_te_cogo_segment_envelope(as_coord(a), as_coord(b), env);
     qd_te_mer_expand(env, larger(a->tol, b->tol));
     if (!boxes_meet(env, path->chain_mer)) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (ends_only == 1 && i != 0 && i != n - 1) continue;
-        const TeVertex* v = &vertices(path)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, env)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(path, env, holder, side, ends_only == 1, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_path_on_polyline(TeChain* path, TeChain* other, nlst** holder, int32_t side) {
     if (!path || !other || !holder) return qd_te_missing("qd_te_fuzzy_proj_path_on_polyline");
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     GeoCoord overlap[2];
     if (qd_te_cogo_envelope_relation(path->chain_mer, other->chain_mer, overlap) == 8) return 1;
     nlst* segments = nullptr;
