@@ -64,13 +64,12 @@ int list_answer(int answer, TeIntersectionList* list, int32_t* status) {
 struct Vect {
     GeoCoord a, b;
 };
-bool take_vect(TeChain* c, Vect* v, int32_t* skip, bool* failed) {
+// The end points of a LINE, a form routine for TE_FORM (0 on failure).
+int take_vect(TeChain* c, Vect* v, int32_t* skip) {
     TeVertex *first, *last;
-    if (!qd_te_form_vect(c, &first, &last, skip)) return *failed = true, false;
-    if (*skip) return false;
-    v->a = coord(*first);
-    v->b = coord(*last);
-    return true;
+    if (!qd_te_form_vect(c, &first, &last, skip)) return 0;
+    if (*skip == 0) v->a = coord(*first), v->b = coord(*last);
+    return 1;
 }
 
 TeBoundedArray bounded(const TePathView& v) {
@@ -194,9 +193,8 @@ int qd_te_fuzzy_int_vect_vect(TeChain* first, TeChain* second, TeIntersectionLis
                               int32_t* status) {
     if (!frame("qd_te_fuzzy_int_vect_vect", first, TE_LINE, second, TE_LINE, list, status)) return 0;
     Vect a, b;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed) || !take_vect(second, &b, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(take_vect, first, &a);
+    TE_FORM(take_vect, second, &b);
     GeoCoord point;
     const int hit = qd_te_cogo_segment_intersection(&a.a, &a.b, &b.a, &b.b, &point, 0, nullptr, nullptr);
     return points_to_items(hit == 1 ? 1 : 0, &point, &a.a, &b.a, list, status);
@@ -207,9 +205,7 @@ int qd_te_fuzzy_int_vect_circle(TeChain* first, TeChain* second, TeIntersectionL
     if (!frame("qd_te_fuzzy_int_vect_circle", first, TE_LINE, second, TE_CIRCLE, list, status)) return 0;
     Vect a;
     TeCircle circle;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(take_vect, first, &a);
     TE_FORM(qd_te_form_circle, second, &circle);
     GeoCoord pts[2];
     const int n = qd_te_cogo_segment_circle_intersection(&a.a, &a.b, &circle, pts, nullptr);
@@ -221,9 +217,7 @@ int qd_te_fuzzy_int_vect_arc(TeChain* first, TeChain* second, TeIntersectionList
     if (!frame("qd_te_fuzzy_int_vect_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
     Vect a;
     TeArc arc;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(take_vect, first, &a);
     TE_FORM(qd_te_form_arc, second, &arc, 0);
     GeoCoord pts[2];
     const int n = qd_te_cogo_segment_arc_intersection(&a.a, &a.b, &arc, pts, nullptr);
@@ -293,10 +287,8 @@ int qd_te_fuzzy_int_curve_vect(TeChain* first, TeChain* second, TeIntersectionLi
     if (!frame("qd_te_fuzzy_int_curve_vect", first, TE_CURVE, second, TE_LINE, list, status)) return 0;
     CurveCopy curve;
     Vect b;
-    int32_t skip = 0;
-    bool failed = false;
     TE_FORM(qd_te_form_curve, first, &curve.view, 0);
-    if (!take_vect(second, &b, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(take_vect, second, &b);
     return list_answer(qd_te_cogo_segment_curve_intersections(&curve.view.array, &b.a, &b.b, list, nullptr),
                        list, status);
 }

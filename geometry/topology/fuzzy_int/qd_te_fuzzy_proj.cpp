@@ -91,12 +91,6 @@ struct CurveCopy {
     ~CurveCopy() { qd_free(view.array.pts); }
 };
 
-// The end vertices of a chain (LINE, ARC: 0 and 2, CURVE); false on a skip.
-bool ends(TeChain* c, TeVertex** a, TeVertex** b, int32_t* skip, bool* failed) {
-    if (!qd_te_form_start_end(c, a, b, skip)) return *failed = true, false;
-    return *skip == 0;
-}
-
 }  // namespace
 
 int qd_te_fuzzy_proj_set_indexes(double offset, int32_t side, TeIntersectionList* list,
@@ -462,7 +456,7 @@ bool pair_frame(const char* name, TeChain* a, int32_t kind_a, TeChain* b, int32_
     return true;
 }
 
-// The ends of a chain of any linear kind; skip ends the routine.
+// The end vertices of a chain of any linear kind (LINE, ARC: 0 and 2, CURVE).
 struct Ends {
     TeVertex* a = nullptr;
     TeVertex* b = nullptr;
@@ -476,21 +470,13 @@ int both(const Ends& e, Point point) {
 
 }  // namespace
 
-#define TE_TAKE_ENDS(chain, out)                                  \
-    do {                                                          \
-        int32_t skip_ = 0;                                        \
-        bool failed_ = false;                                     \
-        if (!ends(chain, &(out).a, &(out).b, &skip_, &failed_)) { \
-            return failed_ ? 0 : 1;                               \
-        }                                                         \
-    } while (0)
 
 int qd_te_fuzzy_proj_line_on_line(TeChain* first, TeChain* second, TeIntersectionList* list,
                                   int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_line_on_line", first, TE_LINE, second, TE_LINE, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     if (!make_room(list, 4)) return 0;
     if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
         !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, b.a, b.b, list, 2); }))
@@ -505,8 +491,8 @@ int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersection
                                  int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_line_on_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
     TE_FORM(qd_te_form_arc3, second, &arc, 0);
     if (!make_room(list, 4)) return 0;
@@ -521,7 +507,7 @@ int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_line_on_circle", first, TE_LINE, second, TE_CIRCLE, list, status))
         return 0;
     Ends a;
-    TE_TAKE_ENDS(first, a);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
     TE_FORM(qd_te_form_circle, second, &circle);
     if (!make_room(list, 2)) return 0;
@@ -534,8 +520,8 @@ int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_line_on_curve", first, TE_LINE, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy curve;
     TE_FORM(qd_te_form_curve, second, &curve.view, 0);
     if (!make_room(list, 4)) return 0;
@@ -549,8 +535,8 @@ int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionL
                                 int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_arc", first, TE_ARC, second, TE_ARC, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc_a, arc_b;
     TE_FORM(qd_te_form_arc3, first, &arc_a, 0);
     TE_FORM(qd_te_form_arc3, second, &arc_b, 0);
@@ -566,7 +552,7 @@ int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_circle", first, TE_ARC, second, TE_CIRCLE, list, status))
         return 0;
     Ends a;
-    TE_TAKE_ENDS(first, a);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
     TE_FORM(qd_te_form_circle, second, &circle);
     if (!make_room(list, 4)) return 0;
@@ -579,8 +565,8 @@ int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectio
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_curve", first, TE_ARC, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
     TE_FORM(qd_te_form_arc3, first, &arc, 0);
     CurveCopy curve;
@@ -642,8 +628,8 @@ int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_curve_on_curve", first, TE_CURVE, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy ca, cb;
     TE_FORM(qd_te_form_curve, first, &ca.view, 0);
     TE_FORM(qd_te_form_curve, second, &cb.view, 0);
@@ -672,7 +658,7 @@ int qd_te_fuzzy_proj_path_on_line(TeChain* first, TeChain* second, TeIntersectio
                                   int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_path_on_line", first, TE_PATH, second, TE_LINE, list, status)) return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_path(p, -1, first, holder, 1); }))
@@ -686,7 +672,7 @@ int qd_te_fuzzy_proj_path_on_arc(TeChain* first, TeChain* second, TeIntersection
                                  int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_path_on_arc", first, TE_PATH, second, TE_ARC, list, status)) return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
     TE_FORM(qd_te_form_arc3, second, &arc, 0);
     if (first->discard != CHAIN_OK) return 1;
@@ -713,7 +699,7 @@ int qd_te_fuzzy_proj_path_on_curve(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_path_on_curve", first, TE_PATH, second, TE_CURVE, list, status))
         return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy curve;
     TE_FORM(qd_te_form_curve, second, &curve.view, 0);
     if (first->discard != CHAIN_OK) return 1;
