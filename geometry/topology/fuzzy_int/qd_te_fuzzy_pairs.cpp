@@ -168,25 +168,28 @@ int qd_te_fuzzy_sweep_two_paths(TeChain* chain_b, TeChain* chain_a, TeIntersecti
     return hand_over(found, list);
 }
 
-int qd_te_fuzzy_int_path_path(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_path_path", first, TE_PATH, second, TE_PATH, list, status)) return 0;
+namespace {
+
+// A pair of vertex chains through the two-chain sweep.
+int swept(const char* name, TeChain* first, int32_t kind_a, TeChain* second, int32_t kind_b,
+          TeIntersectionList* list, int32_t* status) {
+    if (!frame(name, first, kind_a, second, kind_b, list, status)) return 0;
     *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
     return *status == -3 ? qd_te_no_memory() : 1;
 }
 
-int qd_te_fuzzy_int_vect_path(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_vect_path", first, TE_LINE, second, TE_PATH, list, status)) return 0;
-    *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
-    return *status == -3 ? qd_te_no_memory() : 1;
+}  // namespace
+
+int qd_te_fuzzy_int_path_path(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_path_path", first, TE_PATH, second, TE_PATH, list, status);
 }
 
-int qd_te_fuzzy_int_reg_reg(TeChain* first, TeChain* second, TeIntersectionList* list,
-                            int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_reg_reg", first, TE_REGION, second, TE_REGION, list, status)) return 0;
-    *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
-    return *status == -3 ? qd_te_no_memory() : 1;
+int qd_te_fuzzy_int_vect_path(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_vect_path", first, TE_LINE, second, TE_PATH, list, status);
+}
+
+int qd_te_fuzzy_int_reg_reg(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_reg_reg", first, TE_REGION, second, TE_REGION, list, status);
 }
 
 int qd_te_fuzzy_int_vect_vect(TeChain* first, TeChain* second, TeIntersectionList* list,
