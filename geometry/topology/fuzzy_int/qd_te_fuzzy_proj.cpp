@@ -47,6 +47,13 @@ int finish_room(TeIntersectionList* list, int32_t* status) {
     return 1;
 }
 
+// A list filled in place by steps() with room for n items.
+template <class Steps>
+int filled(TeIntersectionList* list, int32_t n, int32_t* status, Steps steps) {
+    if (!make_room(list, n) || !steps()) return 0;
+    return finish_room(list, status);
+}
+
 // A point routine run into a one-item scratch list; the item, if any, is
 // appended to the holder followed by the vertex's own cut.
 template <class Run>
@@ -376,8 +383,7 @@ int qd_te_fuzzy_proj_node_on_line(TeChain* node, TeChain* line, TeIntersectionLi
         return result;
     TeVertex *a, *b;
     TE_FORM(qd_te_form_vect, line, &a, &b);
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_vect(v, a, b, list, 2)) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_arc(TeChain* node, TeChain* arc, TeIntersectionList* list,
@@ -389,8 +395,7 @@ int qd_te_fuzzy_proj_node_on_arc(TeChain* node, TeChain* arc, TeIntersectionList
     TeArc3 a3;
     TE_FORM(qd_te_form_arc3, arc, &a3, 0);
     const TeVertex* av = vertices(arc);
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_arc(&a3, v, &av[0], &av[2], list, 2)) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_arc(&a3, v, &av[0], &av[2], list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_circle(TeChain* node, TeChain* circle, TeIntersectionList* list,
@@ -401,8 +406,7 @@ int qd_te_fuzzy_proj_node_on_circle(TeChain* node, TeChain* circle, TeIntersecti
         return result;
     TeCircle c;
     TE_FORM(qd_te_form_circle, circle, &c);
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_circle(list, &c, v, 2)) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_circle(list, &c, v, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_curve(TeChain* node, TeChain* curve, TeIntersectionList* list,
@@ -413,8 +417,7 @@ int qd_te_fuzzy_proj_node_on_curve(TeChain* node, TeChain* curve, TeIntersection
         return result;
     CurveCopy view;
     TE_FORM(qd_te_form_curve, curve, &view.view, 0);
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_curve(v, &view.view, list, 2)) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_curve(v, &view.view, list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_path(TeChain* node, TeChain* path, TeIntersectionList* list,
@@ -477,14 +480,15 @@ int qd_te_fuzzy_proj_line_on_line(TeChain* first, TeChain* second, TeIntersectio
     Ends a, b;
     TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, b.a, b.b, list, 2); }))
-        return 0;
-    if (list->count == 0 && (!qd_te_fuzzy_proj_line_on_vect(b.a, b.b, a.a, a.b, list, 1) ||
-                             !qd_te_fuzzy_proj_line_on_vect(a.a, a.b, b.a, b.b, list, 2)))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
+            !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, b.a, b.b, list, 2); }))
+            return 0;
+        if (list->count == 0 && (!qd_te_fuzzy_proj_line_on_vect(b.a, b.b, a.a, a.b, list, 1) ||
+                                 !qd_te_fuzzy_proj_line_on_vect(a.a, a.b, b.a, b.b, list, 2)))
+            return 0;
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -495,11 +499,10 @@ int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersection
     TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
     TE_FORM(qd_te_form_arc3, second, &arc, 0);
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -510,9 +513,9 @@ int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersect
     TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
     TE_FORM(qd_te_form_circle, second, &circle);
-    if (!make_room(list, 2)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -524,11 +527,10 @@ int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersecti
     TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy curve;
     TE_FORM(qd_te_form_curve, second, &curve.view, 0);
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
-        !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
+               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -540,11 +542,10 @@ int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionL
     TeArc3 arc_a, arc_b;
     TE_FORM(qd_te_form_arc3, first, &arc_a, 0);
     TE_FORM(qd_te_form_arc3, second, &arc_b, 0);
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -555,9 +556,9 @@ int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersecti
     TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
     TE_FORM(qd_te_form_circle, second, &circle);
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -571,11 +572,10 @@ int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectio
     TE_FORM(qd_te_form_arc3, first, &arc, 0);
     CurveCopy curve;
     TE_FORM(qd_te_form_curve, second, &curve.view, 0);
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
-        !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); }))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
+               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); });
+    });
 }
 
 int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -588,25 +588,26 @@ int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeInterse
     if (qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c1.radius) ||
         qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c2.radius))
         return 1;
-    if (!make_room(list, 4)) return 0;
-    const TeVertex* v1 = vertices(first);
-    const TeVertex* v2 = vertices(second);
-    // Each centre against the other circle: the near point of the other
-    // circle within the own radius (and tolerance) touches this circle.
-    const struct {
-        const TeCircle* own;
-        const TeVertex* centre;
-        const TeCircle* other;
-        int32_t side;
-    } tries[2] = {{&c1, v1, &c2, 2}, {&c2, v2, &c1, 1}};
-    for (const auto& t : tries) {
-        GeoCoord f;
-        if (qd_te_cogo_project_to_circle(t.other, &t.own->centre, &f, nullptr) != -1) continue;
-        if (!qd_te_same_fuzzy_point(&f, &t.own->centre, t.own->radius + t.centre->tol)) continue;
-        f.z = t.own->centre.z;
-        if (!qd_te_fuzzy_proj_set_indexes(0.0, t.side, list, &f, 0)) return 0;
-    }
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        const TeVertex* v1 = vertices(first);
+        const TeVertex* v2 = vertices(second);
+        // Each centre against the other circle: the near point of the other
+        // circle within the own radius (and tolerance) touches this circle.
+        const struct {
+            const TeCircle* own;
+            const TeVertex* centre;
+            const TeCircle* other;
+            int32_t side;
+        } tries[2] = {{&c1, v1, &c2, 2}, {&c2, v2, &c1, 1}};
+        for (const auto& t : tries) {
+            GeoCoord f;
+            if (qd_te_cogo_project_to_circle(t.other, &t.own->centre, &f, nullptr) != -1) continue;
+            if (!qd_te_same_fuzzy_point(&f, &t.own->centre, t.own->radius + t.centre->tol)) continue;
+            f.z = t.own->centre.z;
+            if (!qd_te_fuzzy_proj_set_indexes(0.0, t.side, list, &f, 0)) return 0;
+        }
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_circle_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -617,10 +618,11 @@ int qd_te_fuzzy_proj_circle_on_curve(TeChain* first, TeChain* second, TeIntersec
     TE_FORM(qd_te_form_circle, first, &circle);
     const uint32_t n = vertex_count(second);
     if (second->discard != CHAIN_OK) return 1;
-    if (!make_room(list, int32_t(n) + 2)) return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (!qd_te_fuzzy_proj_ptn_on_circle(list, &circle, &vertices(second)[i], 1)) return 0;
-    return finish_room(list, status);
+    return filled(list, int32_t(n) + 2, status, [&] {
+        for (uint32_t i = 0; i < n; ++i)
+            if (!qd_te_fuzzy_proj_ptn_on_circle(list, &circle, &vertices(second)[i], 1)) return 0;
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -633,11 +635,10 @@ int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersect
     CurveCopy ca, cb;
     TE_FORM(qd_te_form_curve, first, &ca.view, 0);
     TE_FORM(qd_te_form_curve, second, &cb.view, 0);
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &ca.view, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &cb.view, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &ca.view, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &cb.view, list, 2); });
+    });
 }
 
 namespace {
