@@ -13,7 +13,11 @@
 
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/kstr.h"
+#include "kernel/runtime/mem.h"
+#include "kernel/runtime/valconv.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_query.h"
+#include "kernel/tables/tabdef.h"
 #include "odbc/support/testodbc.h"
 #include "platform/module.h"
 
@@ -191,6 +195,126 @@ TEST_F(SrvOdbc, UnloadFreesOpenStatementsAndConnectionsFirst) {
   EXPECT_EQ(fns[0], "SQLFreeHandle");
   EXPECT_LT(at("SQLDisconnect"), at("SQLDriverConnect"));
   EXPECT_LT(at("SQLDriverConnect"), fns.size());
+}
+
+TEST_F(SrvOdbc, SrvqLiteralsPerServer) {
+  MakeTable();
+  struct Case {
+    const char* line;
+    const char* sqlserver;
+    const char* oracle;
+    const char* informix;
+    const char* ius;
+  };
+  const Case cases[] = {
+      {":literal 1 O'Neil", "'O''Neil'", "'O''Neil'", "'O''Neil'", "'O''Neil'"},
+      {":literal 1", "NULL", "NULL", "NULL", "NULL"},
+      {":literal 5 20040127", "{d '2004-01-27'}", "TO_DATE('2004-01-27', 'YYYY-MM-DD')", "{d '2004-01-27'}",
+       "{d '2004-01-27'}"},
+      {":literal 6 T", "1", "1", "1", "\"T\""},
+      {":literal 8 -1.2345678901234e-300", "-1.2345678901234e-300", "-1.2345678901234e-300", "-1.2345678901234e-300",
+       "-1.2345678901234e-300"},
+      {":literal 39 9007199254740993", "9007199254740993", "9007199254740993", "9007199254740993",
+       "9007199254740993"},
+  };
+  const char* servers[] = {"Microsoft SQL Server", "Oracle", "Informix", "IUS"};
+  for (int s = 0; s < 4; ++s) {
+    std::vector<std::string> args{Connect(servers[s])};
+    std::string want;
+    for (const Case& c : cases) {
+      args.push_back(c.line);
+      want += std::string(s == 0 ? c.sqlserver : s == 1 ? c.oracle : s == 2 ? c.informix : c.ius) + "\n";
+    }
+    const auto [out, rc] = Srvq(args);
+    EXPECT_EQ(rc, 0) << servers[s] << ": " << out;
+    EXPECT_EQ(out, want) << servers[s];
+  }
+}
+
+TEST_F(SrvOdbc, SrvqOpenReusesAndPairs) {
+  MakeTable();
+  const std::string c = Connect("SQLite");
+  const std::string c2 = testodbc::ConnectString({{"DBMS", "SQLite"}, {"DBMSVER", "09.00.1399"}, {"UID", "u"},
+                                                  {"PWD", "other"}, {"DB", dir.Path()}, {"TRACE", trace},
+                                                  {"SCROLL", "YES"}});
+  const std::string c3 = testodbc::ConnectString(
+      {{"DBMS", "SQLite"}, {"DBMSVER", "09.00.1399"}, {"UID", "v"}, {"PWD", "p"}, {"DB", dir.Path()}, {"TRACE", trace}});
+  std::remove(trace.c_str());
+  const auto [out, rc] = Srvq({c, ":open " + c2, ":open " + c3});
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out, "conn=1|paired=0\nconn=2|paired=0\n");
+  int connects = 0;
+  for (const auto& e : testodbc::ReadTrace(trace)) connects += e.Get("fn") == "SQLDriverConnect";
+  EXPECT_EQ(connects, 2);
+  const std::string qd = Connect("SQL Server QD");
+  const auto [out2, rc2] = Srvq({qd, ":open " + qd});
+  EXPECT_EQ(rc2, 0) << out2;
+  EXPECT_EQ(out2, "conn=1|paired=2\n");
+  const std::string ms = Connect("Microsoft SQL Server");
+  const auto [out3, rc3] = Srvq({ms, ":open " + ms});
+  EXPECT_EQ(out3, "conn=1|paired=0\n");
+  // A connect string with no room for ";SCROLL=NO" is refused, never cut.
+  ASSERT_EQ(srv_init(), 1);
+  EXPECT_EQ(srv_open_connection("ODBC", (c + ";X=" + std::string(1000, 'a')).c_str()), nullptr);
+  EXPECT_EQ(err_count(), 1);
+}
+
+TEST_F(SrvOdbc, SelectRowByKey) {
+  ASSERT_EQ(srv_init(), 1);
+  SrvConnection* c = srv_open_connection("ODBC", Connect("SQLite").c_str());
+  ASSERT_NE(c, nullptr) << Arg(0);
+  for (const char* sql : {"create table T(ID INTEGER, NAME CHAR(10), V DOUBLE)",
+                          "insert into T values (12, 'ab', 2.5)", "insert into T values (13, NULL, 3.5)"}) {
+    SrvStatement* s = srv_execute(c, sql);
+    ASSERT_NE(s, nullptr) << sql << ": " << Arg(0);
+    ASSERT_EQ(srv_close_statement(c, s), 1);
+  }
+  char id[] = "ID", name[] = "NAME", v[] = "V";
+  char* items[] = {id, name, v};
+  char names[2][kSrvKeyNameSize] = {"ID", "NAME"};
+  SrvKeyList keys{};
+  keys.count = 1;
+  keys.names = names;
+  SrvTableRef ref{};
+  ASSERT_EQ(srv_parse_table_ref(c, &ref, "T"), 1);
+  SrvQuery q{};
+  q.conn = c;
+  q.table = &ref;
+  q.items = items;
+  q.item_count = 3;
+  q.keys = &keys;
+  FieldDef* key_row = fieldlist_new(3);
+  FieldDef* fields = fieldlist_new(3);
+  key_row[0].value.type = 3;
+  key_row[0].value.u.i = 12;
+  int16_t found = 0;
+  ASSERT_EQ(srv_select_row_by_key(c, &q, 3, key_row, fields, nullptr, &found), 1) << Arg(0);
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(fields[0].value.u.i, 12);
+  char text[32];
+  EXPECT_STREQ(value_to_text_plain(&fields[1].value, text, sizeof text, -1), "ab");
+  EXPECT_EQ(fields[2].value.u.d, 2.5);
+  EXPECT_STREQ(keys.condition, "ID=12");
+  // Two keys, NAME empty.
+  keys.count = 2;
+  key_row[0].value.u.i = 13;
+  value_from_text("", 1, 10, -1, 1, &key_row[1].value, 0);
+  ASSERT_EQ(srv_select_row_by_key(c, &q, 3, key_row, fields, nullptr, &found), 1) << Arg(0);
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(fields[0].value.u.i, 13);
+  key_row[0].value.u.i = 99;
+  ASSERT_EQ(srv_select_row_by_key(c, &q, 3, key_row, fields, nullptr, &found), 1);
+  EXPECT_EQ(found, 0);
+  std::vector<std::string> statements = testodbc::Statements(testodbc::ReadTrace(trace));
+  auto seen = [&](const std::string& s) {
+    for (const auto& t : statements) if (t == s) return true;
+    return false;
+  };
+  EXPECT_TRUE(seen("SELECT ID, NAME, V FROM T WHERE ID=12"));
+  EXPECT_TRUE(seen("SELECT ID, NAME, V FROM T WHERE ID=13 AND NAME IS NULL"));
+  mem_free(&keys.condition);
+  fieldlist_free(key_row, 3);
+  fieldlist_free(fields, 3);
 }
 
 }  // namespace
