@@ -53,15 +53,14 @@ std::string timestamp_literal(const SrvConnection* conn, const DateTime* value, 
   return std::string("{ts '") + dt + "'}";
 }
 
-// A copy of the text in a new kernel block, or null when memory runs out.
-char* block_copy(const std::string& text) {
+}  // namespace
+
+char* srv_text_block(const std::string& text) {
   char* block = nullptr;
   if (!mem_alloc(static_cast<int64_t>(text.size()) + 1, &block, static_cast<char**>(nullptr))) return nullptr;
   std::memcpy(block, text.c_str(), text.size() + 1);
   return block;
 }
-
-}  // namespace
 
 int16_t srv_value_literal(const SrvConnection* conn, char* out, Value* value, int32_t size, int16_t decimals) {
   if (out == nullptr || size <= 0) return 0;
@@ -152,7 +151,7 @@ int16_t srv_key_condition(const SrvConnection* conn, SrvQuery* query, FieldDef* 
       break;
     }
   }
-  *out = block_copy(text);
+  *out = srv_text_block(text);
   return *out != nullptr;
 }
 
@@ -200,7 +199,7 @@ int16_t srv_add_key_columns(const SrvConnection* conn, SrvQuery* query, int16_t*
     else if (ref != nullptr && conn != nullptr && std::strcmp(conn->server_type, "ACCESS") == 0) text = std::string(q) + ref->table + q;
     else if (ref != nullptr) text = ref->text;
     text += std::string(".") + q + key + q;
-    char* block = block_copy(text);
+    char* block = srv_text_block(text);
     if (block == nullptr) return 0;
     const int16_t at = static_cast<int16_t>(*count - query->hidden_items);
     for (int16_t i = *count; i > at; --i) items[i] = items[i - 1];
@@ -219,7 +218,7 @@ char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query,
     str_quote(quoted.data(), sql.c_str(), "'", static_cast<int32_t>(quoted.size()));
     sql = "exec sp_spatial_query " + std::string(quoted.c_str());
   }
-  return block_copy(sql);
+  return srv_text_block(sql);
 }
 
 int16_t srv_set_session_coordsys(SrvConnection*, SrvQuery*) { return 1; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
@@ -70,6 +71,10 @@ struct SrvQuery {
   int16_t aggregate = 0;
   int16_t extension = 0;  // sent through "exec sp_spatial_query"
 };
+
+// A copy of the text in a new kernel block (freed with mem_free), or null
+// when memory runs out.
+char* srv_text_block(const std::string& text);
 
 // The SQL literal of a value in the connection's dialect, within size
 // bytes; out is cleared first. Answers 0 (out empty) for a type without a
