@@ -46,3 +46,46 @@ int16_t xy_is_access(const SrvConnection* conn);
 int16_t sdorel_point_insert_parts(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** column_text,
                                   char** value_text);
 int16_t sdorel_point_update_pair(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** pair_text);
+
+// ---- select columns, column recognition and table statements per server -------------
+// The spatial placeholder at position is taken out of the list and, with
+// expand set, replaced by the server's items at the end (expand 0: the
+// placeholder and its companions move to the end). items holds room for
+// kSrvMaxSelectItems texts (kernel blocks); 0 when memory runs out.
+int16_t ora_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                           int16_t expand, int16_t position);
+int16_t spx_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                           int16_t expand, int16_t position);
+int16_t ifx_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                           int16_t expand, int16_t position);
+int16_t sqs_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                           int16_t expand, int16_t position);
+int16_t xy_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                          int16_t expand, int16_t position);
+int16_t sdorel_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count, const char* alias,
+                              int16_t expand, int16_t position);
+int16_t sdorel_point_select_columns(SrvConnection* conn, SrvQuery* query, char** items, int16_t* count,
+                                    const char* alias, int16_t expand, int16_t position);
+
+// Recognisers: both flags are cleared first.
+void ora_column_type_is_spatial(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void spx_column_is_geometry(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void ifx_column_is_geometry(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void sqs_column_is_geometry(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void ifx_column_is_blob(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void ifx_column_is_blob2(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void sdorel_column_is_gid(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void xy_column_is_code(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial);
+void xy_column_is_x(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial, int16_t float_only);
+void xy_column_is_y(uint8_t type, const char* name, int16_t* candidate, int16_t* spatial, int16_t float_only);
+
+// Unique key indexes: 1 when the statement ran. The two-column form makes
+// one index over both columns.
+int16_t ora_create_unique_index(const char* table, const char* column, SrvConnection* conn);
+int16_t ifx_create_unique_index(const char* table, const char* column, SrvConnection* conn);
+int16_t xy_create_unique_index(const char* table, const char* column, SrvConnection* conn);
+int16_t xy_create_unique_index2(const char* table, const char* column1, const char* column2, SrvConnection* conn);
+// Drops answer 1 whether or not the statement ran.
+int16_t ora_drop_table(const char* owner, const char* table, SrvConnection* conn);
+int16_t ifx_drop_table(const char* owner, const char* table, SrvConnection* conn);
+int16_t xy_drop_table(const char* table, SrvConnection* conn);

@@ -17,6 +17,7 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/server/srv.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_spatial.h"
 #include "kernel/tables/tabdef.h"
 #include "odbc/support/testodbc.h"
 #include "platform/module.h"
@@ -315,6 +316,42 @@ TEST_F(SrvOdbc, SelectRowByKey) {
   mem_free(&keys.condition);
   fieldlist_free(key_row, 3);
   fieldlist_free(fields, 3);
+}
+
+TEST_F(SrvOdbc, IndexAndDropStatements) {
+  ASSERT_EQ(srv_init(), 1);
+  SrvConnection* c = srv_open_connection("ODBC", Connect("SQLite").c_str());
+  ASSERT_NE(c, nullptr) << Arg(0);
+  SrvStatement* s = srv_execute(c, "create table T(X DOUBLE, Y DOUBLE)");
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(srv_close_statement(c, s), 1);
+  ASSERT_EQ(xy_create_unique_index2("T", "X", "Y", c), 1) << Arg(0);
+  // One index over both columns: points may share an X.
+  for (const char* sql : {"insert into T values (1, 2)", "insert into T values (1, 3)"}) {
+    s = srv_execute(c, sql);
+    ASSERT_NE(s, nullptr) << sql << ": " << Arg(0);
+    ASSERT_EQ(srv_close_statement(c, s), 1);
+  }
+  EXPECT_EQ(srv_execute(c, "insert into T values (1, 3)"), nullptr);
+  err_clear();
+  EXPECT_EQ(xy_create_unique_index("NOPE", "X", c), 0);  // a failing statement answers 0
+  err_clear();
+  EXPECT_EQ(ora_drop_table("O", "T", c), 1);  // fails on this server: still 1
+  err_clear();
+  EXPECT_EQ(ifx_drop_table("O", "T", c), 1);
+  err_clear();
+  EXPECT_EQ(xy_drop_table("T", c), 1);
+  err_clear();
+  const std::vector<std::string> statements = testodbc::Statements(testodbc::ReadTrace(trace));
+  for (const char* want : {"create unique index \"T_IDX\" on \"T\"(X, Y)", "drop table O.T",
+                           "drop table \"O\".\"T\"", "drop table \"T\""}) {
+    bool seen = false;
+    for (const auto& t : statements) seen = seen || t == want;
+    EXPECT_TRUE(seen) << want;
+  }
+  // The table is gone.
+  EXPECT_EQ(srv_execute(c, "select X from T"), nullptr);
+  err_clear();
 }
 
 }  // namespace

@@ -175,4 +175,110 @@ TEST_F(SrvSpatial, AcceptanceTable) {
   }
 }
 
+// The list as "a|b|c"; every item a kernel block.
+struct List {
+  char* items[kSrvMaxSelectItems] = {};
+  int16_t count = 0;
+  explicit List(const std::vector<const char*>& texts) {
+    for (const char* t : texts) items[count++] = srv_text_block(t);
+  }
+  ~List() {
+    for (int16_t i = 0; i < count; ++i) mem_free(&items[i]);
+  }
+  std::string Text() const {
+    std::string out;
+    for (int16_t i = 0; i < count; ++i) out += (i ? "|" : "") + std::string(items[i]);
+    return out;
+  }
+};
+
+TEST_F(SrvSpatial, SelectColumnsPerServer) {
+  using Member = int16_t (*)(SrvConnection*, SrvQuery*, char**, int16_t*, const char*, int16_t, int16_t);
+  struct Case {
+    Member member;
+    int kind;
+    int16_t expand;
+    const char* want;
+  };
+  desc.bounds[0] = 1;
+  desc.bounds[1] = 2;
+  desc.bounds[2] = 3;
+  desc.bounds[3] = 4;
+  query.pairs_per_row = 3;
+  const Case cases[] = {
+      {ora_select_columns, 13, 1, "A|B|T.\"G\""},
+      {spx_select_columns, 5, 1, "A|B|T.\"QD_GEOMETRY\""},
+      {ifx_select_columns, 11, 1, "A|B|T.\"G\""},
+      {sqs_select_columns, 7, 1, "A|B|T.G"},
+      {xy_select_columns, 4, 1, "A|\"X\"|\"Y\""},  // P and B are the X/Y pair
+      {xy_select_columns, 1, 1, "\"X\"|\"Y\"|\"G\""},
+      {xy_select_columns, 1, 0, "P|A|B"},
+      {xy_select_columns, 4, 0, "A|P|B"},
+      {ora_select_columns, 13, 0, "A|B|P"},
+      {sdorel_select_columns, 8, 0,
+       "A|B|T.\"G\"|\"SDO_ETYPE\"|\"SDO_ESEQ\"|\"SDO_SEQ\"|\"SDO_X1\"|\"SDO_Y1\"|\"SDO_X2\"|\"SDO_Y2\"|"
+       "\"SDO_X3\"|\"SDO_Y3\""},
+      {sdorel_point_select_columns, 2, 1,
+       "A|B| T.G ,1, 1.00000000, 3.00000000) | T.G ,2, 2.00000000, 4.00000000) "},
+  };
+  for (const Case& c : cases) {
+    desc.kind = c.kind;
+    // The code kind's placeholder P and its two companions lead the list.
+    const bool code = c.member == xy_select_columns && c.kind == 1;
+    List list(code ? std::vector<const char*>{"P", "A", "B"} : std::vector<const char*>{"A", "P", "B"});
+    const int16_t position = code ? 0 : 1;
+    EXPECT_EQ(c.member(&conn, &query, list.items, &list.count, "T", c.expand, position), 1) << c.want;
+    EXPECT_EQ(list.Text(), c.want);
+  }
+  // Oracle without a descriptor: an empty item and 0.
+  query.desc = nullptr;
+  List list(std::vector<const char*>{"A", "P"});
+  EXPECT_EQ(ora_select_columns(&conn, &query, list.items, &list.count, "T", 1, 1), 0);
+  EXPECT_EQ(list.Text(), "A|");
+}
+
+TEST_F(SrvSpatial, ColumnRecognition) {
+  using Member = void (*)(uint8_t, const char*, int16_t*, int16_t*);
+  struct Case {
+    Member member;
+    uint8_t type;
+    const char* name;
+    int16_t candidate, spatial;
+  };
+  const Case cases[] = {
+      {ora_column_type_is_spatial, 90, "A", 1, 1},       {ora_column_type_is_spatial, 108, "A", 1, 1},
+      {ora_column_type_is_spatial, 17, "A", 0, 0},       {spx_column_is_geometry, 17, "qd_geometry", 1, 1},
+      {spx_column_is_geometry, 17, "GEOM", 1, 0},         {spx_column_is_geometry, 1, "QD_GEOMETRY", 0, 0},
+      {ifx_column_is_geometry, 17, "QD_Geometry", 1, 1}, {sqs_column_is_geometry, 17, "ANY", 1, 1},
+      {ifx_column_is_blob, 17, "ANY", 1, 1},              {ifx_column_is_blob2, 3, "ANY", 0, 0},
+      {sdorel_column_is_gid, 3, "sdo_gid", 1, 1},         {sdorel_column_is_gid, 8, "GID", 1, 0},
+      {sdorel_column_is_gid, 1, "SDO_GID", 0, 0},         {xy_column_is_code, 1, "a_cv_sql_cvcode", 1, 1},
+      {xy_column_is_code, 16, "CODE", 1, 0},              {xy_column_is_code, 3, "CV_SQL_CVCODE", 0, 0},
+  };
+  for (const Case& c : cases) {
+    int16_t candidate = 9, spatial = 9;
+    c.member(c.type, c.name, &candidate, &spatial);
+    EXPECT_EQ(candidate, c.candidate) << c.name << " " << int(c.type);
+    EXPECT_EQ(spatial, c.spatial) << c.name << " " << int(c.type);
+  }
+  struct Axis {
+    bool x;
+    uint8_t type;
+    const char* name;
+    int16_t float_only, candidate, spatial;
+  };
+  const Axis axes[] = {
+      {true, 8, "ROAD_X", 0, 1, 1},      {true, 3, "X", 1, 0, 0},       {true, 3, "x", 0, 1, 1},
+      {true, 2, "longitude", 0, 1, 1},   {true, 4, "A_CV_SQL_X1", 0, 1, 1}, {true, 4, "XX", 0, 1, 0},
+      {false, 8, "ROAD_Y", 1, 1, 1},     {false, 8, "northing", 0, 1, 1}, {false, 1, "Y", 0, 0, 0},
+      {false, 3, "ROAD_X", 0, 1, 0},
+  };
+  for (const Axis& a : axes) {
+    int16_t candidate = 9, spatial = 9;
+    (a.x ? xy_column_is_x : xy_column_is_y)(a.type, a.name, &candidate, &spatial, a.float_only);
+    EXPECT_EQ(candidate, a.candidate) << a.name;
+    EXPECT_EQ(spatial, a.spatial) << a.name;
+  }
+}
+
 }  // namespace
