@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "geometry/encode/cvrecord.h"
+#include "geometry/encode/sdo.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/mapobj.h"
 #include "kernel/mapobjects/mapobj_iter.h"
@@ -239,10 +241,121 @@ int16_t srv_spatial_update_pair(SrvConnection* conn, SrvQuery* query, MapObject*
   }
 }
 
-int16_t srv_spatial_bind_value(SrvQuery*, SrvConnection*, SrvStatement*, MapObject*, void**, void**, SrvColumn**,
-                               int16_t) {
-  return 0;
+namespace {
+
+int64_t g_blob_allocations = 0;
+
+SrvColumn* param_descriptor(SrvColumn** param) {
+  if (*param == nullptr) mem_alloc_zeroed(static_cast<int64_t>(sizeof(SrvColumn)), param);
+  return *param;
 }
+
+int16_t bind_all(SrvConnection* conn, SrvStatement* stmt, SrvColumn* descriptor) {
+  for (int16_t n = 1; n <= stmt->param_count; ++n) {
+    if (!srv_bind_parm(conn, stmt, descriptor, n)) return 0;
+  }
+  return 1;
+}
+
+int16_t spatial_bind_blob(SrvQuery* query, SrvConnection* conn, SrvStatement* stmt, MapObject* object, void** blob,
+                          SrvColumn** param, int16_t reuse) {
+  SpatialColumnDesc* desc = query->desc;
+  if (query->bound_values == nullptr && type_of(object) == MAPOBJ_NONE) return 0;
+  SrvColumn* descriptor = param_descriptor(param);
+  if (descriptor == nullptr) return 0;
+  void* data = nullptr;
+  int32_t length = 0;
+  if (query->bound_values != nullptr && reuse) {
+    data = query->bound_values;
+    length = query->bound_length;
+  } else if (desc->kind == 14) {
+    uint8_t* encoded = nullptr;
+    if (!blob_ext_encode(object, desc->coordsys, &encoded, &length) || encoded == nullptr) return 0;
+    data = encoded;
+  } else {
+    int32_t size = 0;
+    if (!blob_object_size(object, &size) || size <= 0) return 0;
+    // The held buffer serves every row; it grows only for a larger object.
+    if (*blob == nullptr || mem_size(*blob) < static_cast<size_t>(size)) {
+      mem_free(blob);
+      if (!mem_alloc(size, reinterpret_cast<uint8_t**>(blob), static_cast<uint8_t**>(nullptr))) return 0;
+      ++g_blob_allocations;
+    }
+    if (!object_to_blob(object, desc->coordsys, static_cast<uint8_t*>(*blob), &length, desc)) return 0;
+    data = *blob;
+  }
+  descriptor->type = 17;
+  descriptor->buffer = data;
+  descriptor->buffer_length = length;
+  return bind_all(conn, stmt, descriptor);
+}
+
+int16_t spatial_bind_sdo(SrvQuery* query, SrvConnection* conn, SrvStatement* stmt, MapObject* object,
+                         void** sdo_holder, SrvColumn** param, int16_t reuse) {
+  SpatialColumnDesc* desc = query->desc;
+  if (type_of(object) == MAPOBJ_NONE) return 0;
+  SrvColumn* descriptor = param_descriptor(param);
+  if (descriptor == nullptr) return 0;
+  SdoArrays* holder = reuse && query->sdo_arrays != nullptr ? static_cast<SdoArrays*>(query->sdo_arrays)
+                                                            : static_cast<SdoArrays*>(*sdo_holder);
+  if (holder == nullptr) {
+    if (!mem_alloc_zeroed(static_cast<int64_t>(sizeof(SdoArrays)), reinterpret_cast<SdoArrays**>(sdo_holder))) {
+      return 0;
+    }
+    holder = static_cast<SdoArrays*>(*sdo_holder);
+  }
+  const bool complete = reuse && holder == query->sdo_arrays && holder->geometry != nullptr &&
+                        holder->geometry->ord_count > 0;
+  if (!complete) {
+    if (holder->geometry == nullptr) {
+      if (!mem_alloc_zeroed(static_cast<int64_t>(sizeof(SdoGeometry)), &holder->geometry_block)) return 0;
+      holder->geometry = static_cast<SdoGeometry*>(holder->geometry_block);
+    }
+    holder->geometry->dimensions = desc->dimensions > 0 ? desc->dimensions : 2;
+    if (!object_to_sdo(object, desc->coordsys, holder, desc->sdo_option, desc->srid_is_null, desc->srid)) return 0;
+  }
+  SdoGeometry* g = holder->geometry;
+  descriptor->type = 90;
+  descriptor->buffer = g;
+  descriptor->buffer_length = static_cast<int32_t>(sizeof(SdoGeometry));
+  const int32_t dims = g->dimensions > 0 ? g->dimensions : 2;
+  const int32_t points = g->ord_count / dims;
+  if (conn->geometry_limit > 0 && points > conn->geometry_limit / dims) {
+    err_push(4, kErrSrvGeometryTooLarge, std::to_string(points).c_str(),
+             std::to_string(conn->geometry_limit / dims).c_str());
+    return 0;
+  }
+  return srv_bind_parm(conn, stmt, descriptor, 1);
+}
+
+}  // namespace
+
+int16_t srv_spatial_bind_value(SrvQuery* query, SrvConnection* conn, SrvStatement* stmt, MapObject* object,
+                               void** blob, void** sdo_holder, SrvColumn** param, int16_t reuse) {
+  if (query == nullptr || query->desc == nullptr || conn == nullptr || stmt == nullptr) return 0;
+  switch (query->desc->kind) {
+    case 5:
+    case 7:
+    case 11:
+    case 12:
+    case 14: return spatial_bind_blob(query, conn, stmt, object, blob, param, reuse);
+    case 13: return spatial_bind_sdo(query, conn, stmt, object, sdo_holder, param, reuse);
+    default: return 1;
+  }
+}
+
+void srv_spatial_bind_release(void** blob, void** sdo_holder, SrvColumn** param) {
+  if (blob != nullptr) mem_free(blob);
+  if (sdo_holder != nullptr && *sdo_holder != nullptr) {
+    auto* holder = static_cast<SdoArrays*>(*sdo_holder);
+    sdo_free_arrays(holder);
+    if (holder->geometry_block != nullptr) mem_free(&holder->geometry_block);
+    mem_free(sdo_holder);
+  }
+  if (param != nullptr) mem_free(param);
+}
+
+int64_t srv_spatial_blob_allocations() { return g_blob_allocations; }
 
 int16_t sdorel_point_insert_parts(SpatialColumnDesc*, const char*, MapObject*, char**, char**) { return 0; }
 int16_t sdorel_point_update_pair(SpatialColumnDesc*, const char*, MapObject*, char**) { return 0; }

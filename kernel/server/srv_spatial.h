@@ -28,9 +28,17 @@ int16_t ora_fit_object_to_column(MapObject* object, SpatialColumnDesc* desc, uin
 int16_t spatial_refuse_object(const MapObject* object);
 int16_t srv_count_char(const char* text, char character);
 
-// Not yet built: binding answers 0 with nothing bound.
+// Binds the object to every parameter of the statement (kinds 5, 7, 11,
+// 12, 14 as a geometry blob, kind 13 as SDO arrays; other kinds answer 1
+// without binding). The blob buffer, the SDO holder and the parameter
+// descriptor are kept by the caller for the next row (the blob buffer
+// grows only for a larger object) and released with
+// srv_spatial_bind_release. An encoder failure answers 0, nothing bound.
 int16_t srv_spatial_bind_value(SrvQuery* query, SrvConnection* conn, SrvStatement* stmt, MapObject* object,
                                void** blob, void** sdo_holder, SrvColumn** param, int16_t reuse);
+void srv_spatial_bind_release(void** blob, void** sdo_holder, SrvColumn** param);
+// Blob buffers allocated by the binding so far (tests).
+int64_t srv_spatial_blob_allocations();
 
 // X/Y columns (kinds 4, 9, 10) and X/Y with the quad-key code (kind 1).
 int16_t xy_insert_parts(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** column_text,

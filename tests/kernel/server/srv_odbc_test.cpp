@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@
 #include "kernel/runtime/kstr.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/valconv.h"
+#include "geometry/encode/cvrecord.h"
+#include "kernel/coordsys/xform.h"
+#include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/mapobj_sect.h"
+#include "kernel/mapobjects/objgeom_norm.h"
+#include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
 #include "kernel/server/srv_query.h"
 #include "kernel/server/srv_spatial.h"
@@ -352,6 +359,130 @@ TEST_F(SrvOdbc, IndexAndDropStatements) {
   // The table is gone.
   EXPECT_EQ(srv_execute(c, "select X from T"), nullptr);
   err_clear();
+}
+
+// A region of n nodes on a circle-like ring (integer coordinates).
+MapObject* Region(int n) {
+  MapObject* obj = nullptr;
+  EXPECT_EQ(mapobj_new(nullptr, &obj, MAPOBJ_REGION, 0), 1);
+  std::vector<IntPoint> ring;
+  for (int i = 0; i < n; ++i) ring.push_back({1000 + (i % 100) * 10 + i / 100, 2000 + (i / 100) * 10 + (i % 7)});
+  EXPECT_EQ(mapobjx_add_section(obj, 0, nullptr), 1);
+  EXPECT_EQ(mapobjx_insert_nodes(obj, 0, 0, ring.data(), n, nullptr, nullptr), 1);
+  mapobj_update_mbr(obj);
+  return obj;
+}
+
+TEST_F(SrvOdbc, GeometryBlobBoundToEveryParameter) {
+  ASSERT_EQ(mapobj_runtime_start(), 1);
+  ASSERT_EQ(srv_init(), 1);
+  SrvConnection* c = srv_open_connection("ODBC", Connect("Helvoristan/ORACLE").c_str());
+  ASSERT_NE(c, nullptr) << Arg(0);
+  SrvStatement* s = srv_execute(c, "create table T(ID INTEGER, \"QD_GEOMETRY\" BLOB)");
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(srv_close_statement(c, s), 1);
+  CoordXform xf{};
+  xform_default_nonearth(&xf);
+  SpatialColumnDesc desc{};
+  desc.kind = 5;
+  desc.geometry_class = 2;
+  desc.coordsys = &xf;
+  std::strcpy(desc.column, "QD_GEOMETRY");
+  SrvQuery q{};
+  q.desc = &desc;
+  MapObject* region = Region(8);  // within the fetch buffer of a binary column
+  char *column = nullptr, *value = nullptr;
+  ASSERT_EQ(srv_spatial_insert_parts(c, &q, region, &column, &value), 1);
+  const std::string sql = std::string("insert into T (ID, ") + column + ") values (1, " + value + ")";
+  mem_free(&column);
+  mem_free(&value);
+  EXPECT_EQ(sql, "insert into T (ID, \"QD_GEOMETRY\") values (1, ?)");
+  void* blob = nullptr;
+  void* holder = nullptr;
+  SrvColumn* param = nullptr;
+  SrvStatement* ins = srv_prepare(c, sql.c_str());
+  ASSERT_NE(ins, nullptr);
+  ASSERT_EQ(srv_spatial_bind_value(&q, c, ins, region, &blob, &holder, &param, 0), 1) << Arg(0);
+  ASSERT_EQ(srv_execute_prepared(c, ins), 1) << Arg(0);
+  ASSERT_EQ(srv_close_statement(c, ins), 1);
+  // The stored bytes are the encoder's, and they decode to the region.
+  int32_t size = 0;
+  ASSERT_EQ(blob_object_size(region, &size), 1);
+  std::vector<uint8_t> want(static_cast<size_t>(size));
+  int32_t length = 0;
+  ASSERT_EQ(object_to_blob(region, &xf, want.data(), &length, &desc), 1);
+  SrvStatement* sel = srv_execute(c, "select QD_GEOMETRY from T");
+  ASSERT_NE(sel, nullptr);
+  ASSERT_EQ(srv_fetch(c, sel, kSrvFetchNext), 1);
+  Value got{};
+  ASSERT_EQ(srv_column_value(c, sel, &got, 1), 1);
+  std::string hex(2 * static_cast<size_t>(length) + 1, '\0');
+  srv_hex_encode(hex.data(), want.data(), length);
+  std::vector<char> text(hex.size() + 16);
+  value_to_text_plain(&got, text.data(), static_cast<int32_t>(text.size()), -1);
+  EXPECT_EQ(std::string(text.data()), std::string(hex.c_str()));
+  MapObject decoded;
+  mapobj_init(&decoded, MAPOBJ_NONE);
+  ASSERT_EQ(blob_to_object(want.data(), length, &g_default_style_set, &xf, &decoded, 1), 1);
+  EXPECT_EQ(decoded.type, MAPOBJ_REGION);
+  EXPECT_EQ(std::memcmp(&decoded.mbr, &region->mbr, sizeof region->mbr), 0);
+  mapobj_free(&decoded);
+  value_free(&got);
+  srv_close_statement(c, sel);
+  // A failing encoder: 0 and nothing executed.
+  MapObject* frame = nullptr;
+  ASSERT_EQ(mapobj_new(nullptr, &frame, MAPOBJ_NONE, 0), 1);
+  SrvStatement* again = srv_prepare(c, sql.c_str());
+  EXPECT_EQ(srv_spatial_bind_value(&q, c, again, frame, &blob, &holder, &param, 0), 0);
+  srv_close_statement(c, again);
+  int executes = 0;
+  for (const auto& e : testodbc::ReadTrace(trace)) executes += e.Get("fn") == "SQLExecute";
+  EXPECT_EQ(executes, 1);
+  srv_spatial_bind_release(&blob, &holder, &param);
+  mapobj_destroy(&frame);
+  mapobj_destroy(&region);
+  err_clear();
+  mapobj_runtime_end();
+  value_set_object_ops(nullptr);
+}
+
+TEST_F(SrvOdbc, BlobBufferGrowsOnlyForALargerObject) {
+  ASSERT_EQ(mapobj_runtime_start(), 1);
+  ASSERT_EQ(srv_init(), 1);
+  SrvConnection* c = srv_open_connection("ODBC", Connect("Helvoristan/ORACLE").c_str());
+  ASSERT_NE(c, nullptr) << Arg(0);
+  CoordXform xf{};
+  xform_default_nonearth(&xf);
+  SpatialColumnDesc desc{};
+  desc.kind = 5;
+  desc.geometry_class = 2;
+  desc.coordsys = &xf;
+  SrvQuery q{};
+  q.desc = &desc;
+  MapObject* big = Region(10000);
+  MapObject* small = Region(9000);
+  MapObject* bigger = Region(10001);
+  SrvStatement* ins = srv_prepare(c, "select ? , ?");
+  ASSERT_NE(ins, nullptr);
+  ASSERT_EQ(ins->param_count, 2);
+  void* blob = nullptr;
+  void* holder = nullptr;
+  SrvColumn* param = nullptr;
+  const int64_t before = srv_spatial_blob_allocations();
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(srv_spatial_bind_value(&q, c, ins, i % 2 ? small : big, &blob, &holder, &param, 0), 1) << Arg(0);
+  }
+  EXPECT_EQ(srv_spatial_blob_allocations() - before, 1);
+  ASSERT_EQ(srv_spatial_bind_value(&q, c, ins, bigger, &blob, &holder, &param, 0), 1);
+  EXPECT_EQ(srv_spatial_blob_allocations() - before, 2);
+  int32_t size = 0;
+  ASSERT_EQ(blob_object_size(bigger, &size), 1);
+  EXPECT_GE(mem_size(blob), static_cast<size_t>(size));
+  srv_close_statement(c, ins);
+  srv_spatial_bind_release(&blob, &holder, &param);
+  for (MapObject* o : {big, small, bigger}) mapobj_destroy(&o);
+  mapobj_runtime_end();
+  value_set_object_ops(nullptr);
 }
 
 }  // namespace
