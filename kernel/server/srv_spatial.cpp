@@ -3,6 +3,7 @@
 // quad-key code columns of point tables.
 #include "kernel/server/srv_spatial.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "kernel/mapobjects/mapobj_iter.h"
 #include "kernel/mapobjects/quadkey.h"
 #include "kernel/runtime/err.h"
+#include "kernel/runtime/list.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/valconv.h"
 
@@ -437,4 +439,139 @@ int16_t xy_code_update_pair(SpatialColumnDesc* desc, const char* quote, MapObjec
   add_pair(pair, quote, desc->y_column, y);
   add_pair(pair, quote, desc->column, code);
   return give(pair, pair_text, nullptr, nullptr);
+}
+
+// ---- window conditions ---------------------------------------------------------------------
+
+namespace {
+
+std::string full(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+// Appends piece when the buffer holds it: 0, else the size needed.
+int32_t append_fitting(char* text, int32_t room, const std::string& piece) {
+  const size_t used = text != nullptr ? strnlen(text, static_cast<size_t>(room > 0 ? room : 0)) : 0;
+  const int64_t need = static_cast<int64_t>(used + piece.size() + 1);
+  if (text == nullptr || need > room) return static_cast<int32_t>(need);
+  std::memcpy(text + used, piece.c_str(), piece.size() + 1);
+  return 0;
+}
+
+std::string comparisons(const SpatialColumnDesc* desc, double x_min, double y_min, double x_max, double y_max,
+                        const char* quote, bool parameterised) {
+  std::string t;
+  auto add = [&](const char* column, const char* op, double v) {
+    if (!t.empty()) t.append(" AND ");
+    t.append(quoted(quote, column)).append(op).append(parameterised ? std::string("?") : full(v));
+  };
+  add(desc->x_column, " > ", x_min);
+  add(desc->x_column, " < ", x_max);
+  add(desc->y_column, " > ", y_min);
+  add(desc->y_column, " < ", y_max);
+  return t;
+}
+
+std::string ranges_text(const SpatialColumnDesc* desc, const KernelList* ranges, int32_t count, const char* quote) {
+  std::string out;
+  int32_t n = 0;
+  for (auto* r = static_cast<const QuadKeyNode*>(ranges->head); r != nullptr && n < count; r = r->next, ++n) {
+    std::string low = r->key;
+    std::string high = low;
+    if ((r->level & 1) && !high.empty()) {
+      char& last = high.back();
+      if (last == 'A' || last == 'E' || last == 'I' || last == 'M') last = static_cast<char>(last + 3);
+    }
+    while (high.size() < kQuadKeyTextSize - 1) high.push_back('P');
+    if (!out.empty()) out.append(" OR ");
+    out.append("(").append(quoted(quote, desc->column)).append(" between '").append(low);
+    out.append("' and '").append(high).append("')");
+  }
+  return out;
+}
+
+DRect extent_of(const SpatialColumnDesc* desc) {
+  DRect extent{};
+  xform_bounds_in_units(desc->coordsys, &extent, xform_coord_units(desc->coordsys));
+  return extent;
+}
+
+// The ranges of a rectangle within the system's extent, as text.
+int16_t window_ranges(const SpatialColumnDesc* desc, const DRect& window, const char* quote, std::string* out) {
+  KernelList list{};
+  list_init(&list);
+  int32_t count = 0;
+  const DRect extent = extent_of(desc);
+  const int16_t ok = quadkey_window_ranges(&list, &count, &extent, &window);
+  if (ok) *out = ranges_text(desc, &list, count, quote);
+  list_free_all(&list);
+  return ok;
+}
+
+DRect object_rect(const MapObject* window, const CoordXform* xform) {
+  const IntPoint corners[2] = {{window->mbr.x1, window->mbr.y1}, {window->mbr.x2, window->mbr.y2}};
+  DPoint p[2];
+  xform_int_to_xy(corners, p, xform, 2);
+  return DRect{std::min(p[0].x, p[1].x), std::min(p[0].y, p[1].y), std::max(p[0].x, p[1].x),
+               std::max(p[0].y, p[1].y)};
+}
+
+}  // namespace
+
+int32_t xy_window_clause(const SpatialColumnDesc* desc, const char*, double x_min, double y_min, double x_max,
+                         double y_max, const char* quote, char* text, int32_t room, int16_t parameterised) {
+  return append_fitting(text, room, comparisons(desc, x_min, y_min, x_max, y_max, quote, parameterised != 0));
+}
+
+int32_t xy_code_ranges_clause(const SpatialColumnDesc* desc, const KernelList* ranges, int32_t count,
+                              const char* quote, char* text, int32_t room) {
+  if (count <= 0 || ranges == nullptr) return 0;
+  return append_fitting(text, room, ranges_text(desc, ranges, count, quote));
+}
+
+int32_t xy_code_window_clause(const SpatialColumnDesc* desc, const MapObject* window, const char* quote, char* text,
+                              int32_t room) {
+  if (window == nullptr) return 0;
+  std::string ranges;
+  if (!window_ranges(desc, object_rect(window, desc->coordsys), quote, &ranges)) return -1;
+  return ranges.empty() ? 0 : append_fitting(text, room, ranges);
+}
+
+int32_t xy_code_and_xy_window_clause(const SpatialColumnDesc* desc, const char*, double x_min, double y_min,
+                                     double x_max, double y_max, const char* quote, char* text, int32_t room,
+                                     int16_t parameterised) {
+  std::string clause;
+  if (parameterised) {
+    clause = "?) and (";
+  } else {
+    std::string ranges;
+    if (!window_ranges(desc, DRect{x_min, y_min, x_max, y_max}, quote, &ranges)) return -1;
+    if (!ranges.empty()) clause = ranges.append(") and (");
+  }
+  clause += comparisons(desc, x_min, y_min, x_max, y_max, quote, parameterised != 0);
+  return append_fitting(text, room, clause);
+}
+
+int16_t xy_bind_window_values(const MapObject* window, const char* statement, const CoordXform* xform, char** out) {
+  *out = nullptr;
+  if (window == nullptr || statement == nullptr) return 0;
+  const DRect r = object_rect(window, xform);
+  const double values[4] = {r.x1, r.x2, r.y1, r.y2};
+  std::string text = statement;
+  size_t at = 0;
+  int16_t answer = 1;
+  for (double v : values) {
+    at = text.find('?', at);
+    if (at == std::string::npos) {
+      answer = -1;
+      break;
+    }
+    const std::string n = number(v);
+    text.replace(at, 1, n);
+    at += n.size();
+  }
+  *out = srv_text_block(text);
+  return *out != nullptr ? answer : 0;
 }

@@ -10,6 +10,7 @@
 #include "kernel/server/srv_query.h"
 
 struct MapObject;
+struct KernelList;
 
 constexpr int16_t kErrSrvObjectRefused = 1575;
 constexpr int16_t kErrSrvGeometryTooLarge = 1168;
@@ -48,6 +49,24 @@ int16_t xy_code_insert_parts(SpatialColumnDesc* desc, const char* quote, MapObje
                              char** value_text);
 int16_t xy_code_update_pair(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** pair_text);
 int16_t xy_is_access(const SrvConnection* conn);
+// Window conditions, appended to text (room: the size of its buffer). Each
+// answers 0 when it appended (or had nothing to append) and, when the
+// condition does not fit, the buffer size it needs, appending nothing.
+// Numbers are written in full ("%.17g"). The comparisons are strict.
+int32_t xy_window_clause(const SpatialColumnDesc* desc, const char* alias, double x_min, double y_min, double x_max,
+                         double y_max, const char* quote, char* text, int32_t room, int16_t parameterised);
+int32_t xy_code_ranges_clause(const SpatialColumnDesc* desc, const KernelList* ranges, int32_t count,
+                              const char* quote, char* text, int32_t room);
+// Key ranges of the window object's rectangle within the coordinate
+// system's whole extent, where the keys of the rows were computed.
+int32_t xy_code_window_clause(const SpatialColumnDesc* desc, const MapObject* window, const char* quote, char* text,
+                              int32_t room);
+int32_t xy_code_and_xy_window_clause(const SpatialColumnDesc* desc, const char* alias, double x_min, double y_min,
+                                     double x_max, double y_max, const char* quote, char* text, int32_t room,
+                                     int16_t parameterised);
+// The window's x min, x max, y min and y max into the first four "?" of
+// the statement (a new kernel block in *out); -1 with fewer markers.
+int16_t xy_bind_window_values(const MapObject* window, const char* statement, const CoordXform* xform, char** out);
 
 // The encoded point of an Oracle relational layer (kind 2): not yet built,
 // both answer 0.

@@ -10,6 +10,7 @@
 #include "kernel/mapobjects/mapobj.h"
 #include "kernel/mapobjects/quadkey.h"
 #include "kernel/runtime/err.h"
+#include "kernel/runtime/list.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv_spatial.h"
@@ -279,6 +280,29 @@ TEST_F(SrvSpatial, ColumnRecognition) {
     EXPECT_EQ(candidate, a.candidate) << a.name;
     EXPECT_EQ(spatial, a.spatial) << a.name;
   }
+}
+
+TEST_F(SrvSpatial, KeyRangesRaiseOddLevels) {
+  QuadKeyNode even{}, odd{}, ab{};
+  even.next = &odd;
+  odd.next = &ab;
+  even.level = 2;
+  odd.level = 3;
+  ab.level = 3;
+  std::strcpy(even.key, "AA");
+  std::strcpy(odd.key, "AA");
+  std::strcpy(ab.key, "AB");
+  KernelList list{&even, &ab};
+  char text[512] = "";
+  ASSERT_EQ(xy_code_ranges_clause(&desc, &list, 3, "\"", text, sizeof text), 0);
+  const std::string p15(15, 'P');
+  EXPECT_EQ(std::string(text), "(\"G\" between 'AA' and 'AA" + p15 + "') OR (\"G\" between 'AA' and 'AD" + p15 +
+                                   "') OR (\"G\" between 'AB' and 'AB" + p15 + "')");
+  text[0] = '\0';
+  EXPECT_EQ(xy_code_ranges_clause(&desc, &list, 0, "\"", text, sizeof text), 0);
+  EXPECT_STREQ(text, "");
+  ASSERT_EQ(xy_window_clause(&desc, "T", 1, 2, 3, 4, "\"", text, sizeof text, 0), 0);
+  EXPECT_STREQ(text, "\"X\" > 1 AND \"X\" < 3 AND \"Y\" > 2 AND \"Y\" < 4");
 }
 
 }  // namespace
