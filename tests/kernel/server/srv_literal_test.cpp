@@ -11,6 +11,7 @@
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/valconv.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/tabdef.h"
 
 namespace {
@@ -185,6 +186,29 @@ TEST(SrvConnect, StrippingAndLabels) {
   char label[64];
   srv_connection_label(&c, label, sizeof label);
   EXPECT_STREQ(label, "src:1");
+}
+
+TEST(SrvConnect, InUseWhileAnOpenLinkedTableNamesIt) {
+  SrvConnection a = Server("SQLite"), b = Server("SQLite");
+  LinkInfo link;
+  link.connection = &a;
+  TableDef def;
+  def.storage.type = TABTYPE_ODBC;
+  typeopts_init(&def.storage.options, TABTYPE_ODBC);
+  std::get<OdbcOptions>(def.storage.options).link = &link;
+  OpenTable entry;
+  std::strcpy(entry.name, "LINKED");
+  entry.bases.push_back(&def);
+  EXPECT_EQ(srv_connection_in_use(&a), 0);
+  open_table_list_add(&entry, 1);
+  EXPECT_EQ(srv_connection_in_use(&a), 1);
+  EXPECT_EQ(srv_connection_in_use(&b), 0);
+  def.storage.type = TABTYPE_NATIVE;  // another type never counts
+  EXPECT_EQ(srv_connection_in_use(&a), 0);
+  def.storage.type = TABTYPE_ODBC;
+  open_table_list_remove(&entry);
+  EXPECT_EQ(srv_connection_in_use(&a), 0);
+  std::get<OdbcOptions>(def.storage.options).link = nullptr;
 }
 
 }  // namespace

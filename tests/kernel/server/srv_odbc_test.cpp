@@ -361,6 +361,17 @@ TEST_F(SrvOdbc, IndexAndDropStatements) {
   // The table is gone.
   EXPECT_EQ(srv_execute(c, "select X from T"), nullptr);
   err_clear();
+  // Iterating the connections hands out this one, then ends.
+  SrvConnection* d = srv_open_connection("ODBC", Connect("SQLite", {{"UID", "other"}}).c_str(), 1);
+  ASSERT_NE(d, nullptr);
+  void* cursor = nullptr;
+  SrvConnection* got = nullptr;
+  std::vector<SrvConnection*> seen;
+  ASSERT_EQ(srv_iterate_connections(1, &cursor, &got), 1);
+  while (srv_iterate_connections(2, &cursor, &got)) seen.push_back(got);
+  EXPECT_EQ(srv_iterate_connections(3, &cursor, &got), 1);
+  EXPECT_EQ(srv_iterate_connections(4, &cursor, &got), 0);
+  EXPECT_EQ(seen, (std::vector<SrvConnection*>{c, d}));
 }
 
 // A region of n nodes on a circle-like ring (integer coordinates).
