@@ -17,6 +17,4 @@ int qd_te_intersect_pathline_record(nlst* chains, int32_t index, nlst** crossing
 int qd_te_intersect_polylines(TeChain* a, TeChain* b, nlst** crossings, double tolerance,
                               int32_t flag_a, int32_t flag_b);
 int qd_te_fuzzy_int_path_touch(nlst* chains, nlst* touch_list, int32_t* changed, TeRules* rules);
-int qd_te_duplicates_path_clip(TeChain* chain, nlst** nodes, int32_t index, int32_t kind);
-int qd_te_duplicates_intr_nodes_clip(nlst* crossings, nlst** nodes);
 int qd_te_geo_filter_chain(TeChain* chain, double distance, double bend, double tolerance);

@@ -13,6 +13,11 @@
 //                                through an in-memory table, --keep DIR
 //                                registers the file as DIR/NAME.TAB and
 //                                reads that table.
+//   tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE
+//                                describes a range of an Excel workbook or
+//                                a Lotus worksheet (the default range
+//                                without --range) and prints its columns
+//                                and rows; --keep DIR registers it first.
 //   tabdump --type txt|csv --create FILE --columns "..." [same options]
 //                                creates a text file from stdin's rows.
 //   tabdump --index NAME FILE.TAB
@@ -44,6 +49,7 @@
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
 #include "tools/tabdump/rows.h"
+#include "tools/tabdump/sheet.h"
 #include "tools/tabdump/text.h"
 
 namespace {
@@ -99,6 +105,7 @@ int main(int argc, char** argv) {
   const char* find_key = nullptr;
   bool do_rewrite = false, create = false, bad = false, text_options = false;
   TextOptions text;
+  const char* range = nullptr;
   for (int i = 1; i < argc && !bad; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -108,6 +115,7 @@ int main(int argc, char** argv) {
     else if (a == "--index" && more) index_field = argv[++i];
     else if (a == "--find" && i + 2 < argc) index_field = argv[++i], find_key = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
+    else if (a == "--range" && more) range = argv[++i];
     else if (a == "--delimiter" && more) text.delimiter = std::atoi(argv[++i]), text_options = true;
     else if (a == "--titles") text.titles = text_options = true;
     else if (a == "--charset" && more) text.charset = argv[++i], text_options = true;
@@ -117,6 +125,24 @@ int main(int argc, char** argv) {
     else bad = true;
   }
   const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
+  const bool sheet = type != nullptr && (std::strcmp(type, "xls") == 0 || std::strcmp(type, "wks") == 0);
+  if (sheet) {
+    // Only --range, --titles and --keep go with a workbook or worksheet.
+    if (bad || file == nullptr || do_rewrite || create || columns != nullptr || index_field != nullptr ||
+        text.delimiter != -1 || !text.charset.empty() || text.memory) {
+      std::fprintf(stderr, "usage: tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE\n");
+      return 2;
+    }
+    SheetDumpOptions so;
+    so.lotus = std::strcmp(type, "wks") == 0;
+    if (range != nullptr) so.range = range;
+    so.titles = text.titles;
+    so.keep = text.keep;
+    charset_init_system();
+    tables_runtime_start();
+    return tabdump_sheet(file, so);
+  }
+  bad = bad || range != nullptr;
   // Delimited text: --type txt or csv, or a FILE ending in .csv or .txt.
   const char* ext = file != nullptr ? std::strrchr(file, '.') : nullptr;
   const bool is_text = type != nullptr ? std::strcmp(type, "txt") == 0 || std::strcmp(type, "csv") == 0
@@ -141,6 +167,7 @@ int main(int argc, char** argv) {
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
                  "       tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME] [--memory] [--keep DIR] FILE\n"
+                 "       tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE\n"
                  "       tabdump --type txt|csv --create FILE --columns \"NAME TYPE WIDTH DECIMALS,...\" [text options]\n"
                  "       tabdump --index NAME FILE.TAB\n"
                  "       tabdump --find NAME KEY FILE.TAB\n"

@@ -9,6 +9,7 @@
 #include "geometry/topology/qd_te_form_chains.h"
 #include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_output.h"
+#include "geometry/topology/qd_te_split.h"
 
 int qd_te_walk_overlay_point(const nlst*, int32_t, const GeoCoord*, int32_t, int32_t, const double*,
                              int32_t*) {
@@ -36,8 +37,7 @@ TE_PENDING(qd_te_intersect_pathline, nlst*, int32_t, int32_t, double)
 TE_PENDING(qd_te_intersect_pathline_record, nlst*, int32_t, nlst**, int32_t, int32_t, double)
 TE_PENDING(qd_te_intersect_polylines, TeChain*, TeChain*, nlst**, double, int32_t, int32_t)
 TE_PENDING(qd_te_fuzzy_int_path_touch, nlst*, nlst*, int32_t*, TeRules*)
-TE_PENDING(qd_te_duplicates_path_clip, TeChain*, nlst**, int32_t, int32_t)
-TE_PENDING(qd_te_duplicates_intr_nodes_clip, nlst*, nlst**)
+TE_PENDING(qd_te_geo_overlay_pt_inside_region, const GeoCoord*, TeChain*, const double*, int32_t*)
 TE_PENDING(qd_te_leaving, nlst*, TeRules*)
 TE_PENDING(qd_te_node_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_output_intersect_nodes, nlst*, nlst*, TeRules*)

@@ -216,10 +216,7 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
       objrec_point_to_user(&c, centre, target, nullptr);
     }
     int16_t result = 1;
-    SpatialObject so;
-    ktgeo_so_init_empty(&so);
-    if (geobridge_object_to_geometry(&obj, target, &so)) {
-      *blob = ktgeo_pack_geometry(&so);
+    if (geobridge_object_to_blob(&obj, target, blob)) {
       if (*blob == nullptr) result = 0;
     } else if (obj.type == 6) {
       int32_t size = 0;
@@ -235,7 +232,6 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
     } else {
       result = 0;
     }
-    ktgeo_so_release(&so);
     if (!s->cursor_open) free_object(&obj);
     return result;
   });

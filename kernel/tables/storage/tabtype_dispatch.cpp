@@ -6,6 +6,7 @@
 
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/drivers/memtab.h"
+#include "kernel/drivers/wks.h"
 #include "kernel/drivers/xls.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -41,6 +42,8 @@ struct DispatchState {
     slots[TABTYPE_FME] = &kNativeDriver;  // the scratch type forwards to the native driver
     slots[TABTYPE_ASCII] = ascii_driver();
     slots[TABTYPE_MEMORY] = memtab_driver();
+    slots[TABTYPE_XLS] = xls_driver();
+    slots[TABTYPE_WKS] = wks_driver();
   }
 };
 DispatchState g_dispatch;
