@@ -313,6 +313,8 @@ int16_t spatial_bind_sdo(SrvQuery* query, SrvConnection* conn, SrvStatement* stm
       if (!mem_alloc_zeroed(static_cast<int64_t>(sizeof(SdoGeometry)), &holder->geometry_block)) return 0;
       holder->geometry = static_cast<SdoGeometry*>(holder->geometry_block);
     }
+    // The arrays of the previous row go before the holder is filled again.
+    sdo_free_arrays(holder);
     holder->geometry->dimensions = desc->dimensions > 0 ? desc->dimensions : 2;
     if (!object_to_sdo(object, desc->coordsys, holder, desc->sdo_option, desc->srid_is_null, desc->srid)) return 0;
   }
