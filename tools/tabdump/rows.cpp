@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -308,7 +309,12 @@ bool tabdump_insert_stdin(TableDef* t) {
 int tabdump_fail() {
   const int n = err_count() < kErrMaxEntries ? err_count() : kErrMaxEntries;
   for (int i = 0; i < n; ++i) {
-    if (g_err_stack->entries[i].code > 0) std::fprintf(stderr, "error %d\n", g_err_stack->entries[i].code);
+    const ErrorEntry& e = g_err_stack->entries[i];
+    if (e.code <= 0) continue;
+    std::fprintf(stderr, "error %d\n", e.code);
+    // With TABDUMP_ERROR_TEXT set, the error's argument follows its line.
+    if (std::getenv("TABDUMP_ERROR_TEXT") != nullptr && e.arg1_length > 0)
+      std::fprintf(stderr, "  %s\n", g_err_stack->pool + e.arg1_offset);
   }
   return 1;
 }

@@ -310,7 +310,7 @@ int qd_te_process_chains_intersect_nodes(TeRules* rules, nlst* chains) {
                         [&](int32_t index) -> int {
                             TeChain* c = qd_te_chain_at(chains, index);
                             switch (rules->secondary) {
-                            case TE_COMMON_CROSS: return qd_te_intersect_polylines(c, c, &crossings, tol, 0, 0);
+                            case TE_COMMON_CROSS: return qd_te_intersect_polylines(c, index, c, index, &crossings, tol, 0, 0);
                             case TE_COMMON_TOUCH: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 4, nullptr);
                             case TE_COMMON_ENDS: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 3, nullptr);
                             case TE_COMMON_ALL:

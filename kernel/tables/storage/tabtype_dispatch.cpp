@@ -4,6 +4,7 @@
 // more precise error stays the one reported.
 #include <cstring>
 
+#include "kernel/drivers/access.h"
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/drivers/memtab.h"
 #include "kernel/drivers/wks.h"
@@ -44,6 +45,7 @@ struct DispatchState {
     slots[TABTYPE_MEMORY] = memtab_driver();
     slots[TABTYPE_XLS] = xls_driver();
     slots[TABTYPE_WKS] = wks_driver();
+    slots[TABTYPE_ACCESS] = access_driver();
   }
 };
 DispatchState g_dispatch;
@@ -148,7 +150,12 @@ int16_t tabtype_create(const char* dir_or_path, const char* name, int32_t ext_id
       case TABTYPE_MEMORY: ok = d->create != nullptr && d->create(s, fields); break;
       default:
         if (type == TABTYPE_ACCESS) {
-          if (auto* a = std::get_if<AccessOptions>(&s->options)) a->database = dir_or_path != nullptr ? dir_or_path : "";
+          // The database path; a handle given is the row-map base (the
+          // table's definition file).
+          if (auto* a = std::get_if<AccessOptions>(&s->options)) {
+            a->database = dir_or_path != nullptr ? dir_or_path : "";
+            if (data_file > 0) a->row_map = data_file;
+          }
         }
         ok = d->create != nullptr && d->open != nullptr && d->create(s, fields) && d->open(s, fields);
         break;
