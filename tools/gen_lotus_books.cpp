@@ -1,6 +1,6 @@
 // Writes worksheets of our Lotus writer (tests/kernel/drivers/sheet_writer.h)
 // into a directory: grid.wks, grid.wk1, grid.wk3, the same grid of labels
-// and numbers in each. See tools/lotus_fixtures.sh.
+// and numbers in each. See tools/sheet_oracles.sh.
 #include <cstdio>
 #include <string>
 

@@ -1,6 +1,6 @@
 // Writes the workbooks of our BIFF writer that xlrd lists
 // (tests/kernel/drivers/writer_books.h) into a directory; see
-// tools/xlrd_listing.sh.
+// tools/sheet_oracles.sh.
 #include <cstdio>
 #include <string>
 

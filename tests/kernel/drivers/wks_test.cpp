@@ -234,7 +234,7 @@ TEST_F(drivers_wks, ScratchTables) {
 }
 
 // Worksheets of our writer (WKS, WK1, WK3) beside LibreOffice's CSV of
-// them (tools/lotus_fixtures.sh): the cells read as LibreOffice reads them,
+// them (tools/sheet_oracles.sh): the cells read as LibreOffice reads them,
 // the whole grid as text and, with titles, through typed columns.
 TEST_F(drivers_wks, WorksheetsReadLikeLibreOfficeReadsThem) {
   const std::string dir = std::string(SHEET_FIXTURES_DIR) + "/lotus_fixtures/";

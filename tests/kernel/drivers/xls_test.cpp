@@ -364,7 +364,7 @@ TEST_F(drivers_xls, WorkbooksFromOutsideWriters) {
 }
 
 // Our writer's workbooks as python3-xlrd lists their cells
-// (tools/xlrd_listing.sh): every listed cell reads the same through our
+// (tools/sheet_oracles.sh): every listed cell reads the same through our
 // reader. The committed files must still be what the writer writes.
 TEST_F(drivers_xls, WriterBooksReadLikeXlrdListsThem) {
   const std::string dir = std::string(SHEET_FIXTURES_DIR) + "/xlrd_fixtures/";
@@ -372,7 +372,7 @@ TEST_F(drivers_xls, WriterBooksReadLikeXlrdListsThem) {
   for (const auto& [name, bytes] : writer_books()) {
     SCOPED_TRACE(name);
     const std::string committed = slurp(dir + name);
-    ASSERT_EQ(committed, std::string(bytes.begin(), bytes.end())) << "rerun tools/xlrd_listing.sh";
+    ASSERT_EQ(committed, std::string(bytes.begin(), bytes.end())) << "rerun tools/sheet_oracles.sh";
     XlsReader r;
     XlsRect used{};
     ASSERT_TRUE(xls_reader_load(&r, bytes.data(), bytes.size()));

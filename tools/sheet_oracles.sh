@@ -1,23 +1,34 @@
 #!/bin/bash
-# A second oracle for the workbook reader: writes the workbooks of our BIFF
-# writer (tests/kernel/drivers/writer_books.h) and lists every cell as
-# python3-xlrd reads it into FILE.xlrd, one cell a line, tab-separated:
-#   sheet  row  column  kind  value
-# kind: text (the text in code page 1252; for a character the page lacks,
-# '?' in BIFF8 UTF-16 texts, '_' in the 8-bit texts of older workbooks,
-# the substitute of the system's charset conversion), number
-# (%.17g), five (a number under a five-zero format, %.17g), date (xlrd's
-# date and time: YYYY-MM-DD HH:MM:SS, 0000-00-00 for a time of day), bool
-# (0 or 1), error, empty. The output is committed; the tests need no xlrd.
-# Needs: a C++20 compiler, python3-xlrd.
+# Outside readings of the files our test writers make
+# (tests/kernel/drivers/sheet_writer.h), written beside them and committed;
+# the tests need none of the programs used here.
+#
+# 1. tests/kernel/drivers/xlrd_fixtures: the workbooks of
+#    tests/kernel/drivers/writer_books.h and, for each, FILE.xlrd: every cell
+#    as python3-xlrd reads it, one cell a line, tab-separated:
+#      sheet  row  column  kind  value
+#    kind: text (the text in code page 1252; for a character the page lacks,
+#    '?' in BIFF8 UTF-16 texts, '_' in the 8-bit texts of older workbooks,
+#    the substitute of the system's charset conversion), number (%.17g),
+#    five (a number under a five-zero format, %.17g), date (xlrd's date and
+#    time: YYYY-MM-DD HH:MM:SS, 0000-00-00 for a time of day), bool (0 or 1),
+#    error, empty.
+# 2. tests/kernel/drivers/lotus_fixtures: grid.wks, grid.wk1 and grid.wk3
+#    (tools/gen_lotus_books.cpp) and LibreOffice headless's CSV of each
+#    (FILE.csv).
+# Needs: a C++20 compiler, python3-xlrd, soffice (libreoffice-calc-nogui).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-out=${1:-$here/../tests/kernel/drivers/xlrd_fixtures}
+drivers=$here/../tests/kernel/drivers
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+for gen in gen_writer_books gen_lotus_books; do
+  c++ -std=c++20 -I "$drivers" "$here/$gen.cpp" -o "$tmp/$gen"
+done
+
+out=$drivers/xlrd_fixtures
 mkdir -p "$out"
-bin=$(mktemp -d)
-c++ -std=c++20 -I "$here/../tests/kernel/drivers" "$here/gen_writer_books.cpp" -o "$bin/gen"
-"$bin/gen" "$out"
-rm -rf "$bin"
+"$tmp/gen_writer_books" "$out"
 cd "$out"
 for f in *.xls; do
   /usr/bin/python3 - "$f" >"$f.xlrd" <<'PY'
@@ -53,4 +64,13 @@ for sheet in book.sheets():
             out.write(b"%s\t%d\t%d\t%s\t%s\n" % (sheet.name.encode("cp1252", errors="replace"), r, c,
                                                    kind.encode(), value))
 PY
+done
+
+out=$drivers/lotus_fixtures
+mkdir -p "$out"
+"$tmp/gen_lotus_books" "$out"
+for f in grid.wks grid.wk1 grid.wk3; do
+  soffice --headless -env:UserInstallation=file://"$tmp/profile" \
+    --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76' --outdir "$tmp/$f" "$out/$f"
+  mv "$tmp/$f/grid.csv" "$out/$f.csv"
 done
