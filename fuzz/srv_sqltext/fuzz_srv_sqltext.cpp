@@ -1,7 +1,8 @@
 // Random SQL text through the server layer's text helpers: the tokeniser
 // (each delimiter set, brackets counted or not), the select-item and
 // table-reference parsers, qualified names, identifier comparison and
-// connect-string stripping, under every set of catalogue rules. The first
+// connect-string stripping, and the literal writer over values read from
+// the text and values made of its raw bytes, under every set of catalogue rules. The first
 // byte picks the rules: qualifiers used and where, owners used, the quote,
 // the case rules and the server kind.
 #include <cstdint>
@@ -11,7 +12,10 @@
 
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/mem.h"
+#include "kernel/runtime/valconv.h"
+#include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_query.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -52,6 +56,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   srv_qualified_name(&conn, name, sizeof name, ref.qualifier, ref.owner, ref.table);
   srv_identifiers_equal(&conn, item.name, ref.table);
   (void)srv_strip_connect_options(text.c_str());
+  char stripped[64];
+  std::strncpy(stripped, text.c_str(), sizeof stripped - 1);
+  stripped[sizeof stripped - 1] = '\0';
+  srv_strip_connect_options(stripped, sizeof stripped);
+
+  // Literals: the text read as each type, then written at every room size
+  // up to its length (a literal that does not fit leaves out empty).
+  std::vector<char> out(2 * text.size() + 64);
+  for (int32_t type : {1, 2, 3, 4, 5, 6, 8, 37, 38, 39}) {
+    Value v{};
+    value_init(&v, type, nullptr);
+    value_from_text(text.c_str(), type, static_cast<int32_t>(text.size()) + 1, 2, 1, &v, 0);
+    for (int32_t room : {1, 8, 24, static_cast<int32_t>(out.size())}) {
+      if (srv_value_literal(&conn, out.data(), &v, room, 2) && std::strlen(out.data()) >= static_cast<size_t>(room)) {
+        __builtin_trap();
+      }
+    }
+    value_free(&v);
+  }
+  // Dates, times and numbers of raw bytes.
+  if (text.size() >= 10) {
+    for (uint8_t type : {5, 8, 37, 38}) {
+      Value raw{};
+      raw.type = type;
+      std::memcpy(raw.u.raw, text.data(), 10);
+      srv_value_literal(&conn, out.data(), &raw, static_cast<int32_t>(out.size()), -1);
+    }
+  }
   err_clear();
   return 0;
 }

@@ -141,6 +141,11 @@ char* srv_options_stripped(const char* text);
 char* srv_connection_options_stripped(const SrvConnection* conn);
 SrvConnection* srv_paired_secondary(SrvConnection* conn);
 void srv_connection_label(const SrvConnection* conn, char* buffer, int32_t size);
+// 1 while an open linked table (type 10) reads through the connection.
+int16_t srv_connection_in_use(const SrvConnection* conn);
+// Mode 1 starts at the first connection, 2 hands out the cursor's
+// connection and moves on (0 at the end), 3 ends; other modes answer 0.
+int16_t srv_iterate_connections(int16_t mode, void** cursor, SrvConnection** conn);
 
 // ---- server kinds ----------------------------------------------------------------------
 enum SrvKind : int16_t {

@@ -87,6 +87,7 @@ struct SrvConnection {
   double major_version;
   int32_t versioning_state;
   char default_schema[136];
+  int32_t geometry_limit;  // ordinates of one bound geometry; 0: no limit
   void* driver_private;
 };
 

@@ -13,6 +13,8 @@
 #include "kernel/runtime/str.h"
 #include "kernel/server/ora_srid.h"
 #include "kernel/server/srv.h"
+#include "kernel/tables/odbctype.h"
+#include "kernel/tables/tabdef.h"
 
 namespace {
 
@@ -197,6 +199,46 @@ SrvConnection* srv_paired_secondary(SrvConnection* conn) {
 void srv_connection_label(const SrvConnection* conn, char* buffer, int32_t size) {
   if (conn == nullptr || buffer == nullptr) return;
   std::snprintf(buffer, static_cast<size_t>(size), "%s:%ld", conn->source, static_cast<long>(conn->number));
+}
+
+int16_t srv_connection_in_use(const SrvConnection* conn) {
+  if (conn == nullptr) return 0;
+  for (int which = 0; which < 2; ++which) {
+    for (const OpenTable* e = open_table_list(which); e != nullptr; e = e->next) {
+      for (const TableDef* base : e->bases) {
+        const LinkInfo* link = base != nullptr ? linktab_of(&base->storage) : nullptr;
+        if (link != nullptr && link->connection == conn) return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+namespace {
+bool g_iterating = false;
+}
+
+int16_t srv_iterate_connections(int16_t mode, void** cursor, SrvConnection** conn) {
+  if (srv_env() == nullptr && !srv_init()) return 0;
+  switch (mode) {
+    case 1:
+      g_iterating = true;
+      *cursor = srv_env()->connections.head;
+      return 1;
+    case 2:
+      if (!g_iterating || *cursor == nullptr) {
+        *conn = nullptr;
+        return 0;
+      }
+      *conn = static_cast<SrvConnection*>(*cursor);
+      *cursor = list_next(*cursor);
+      return 1;
+    case 3:
+      g_iterating = false;
+      *cursor = nullptr;
+      return 1;
+    default: return 0;
+  }
 }
 
 // ---- server kinds ----------------------------------------------------------------------

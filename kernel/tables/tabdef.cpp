@@ -183,6 +183,8 @@ void open_table_list_remove(OpenTable* e) {
 
 void open_table_lists_reset() { g_ot = OpenTableState{}; }
 
+OpenTable* open_table_list(int which) { return g_ot.lists[which != 0 ? 1 : 0]; }
+
 int16_t table_find(const char* name, OpenTable** cursor, OpenTable** found, int16_t include_hidden) {
   OpenTable* start = cursor != nullptr ? *cursor : nullptr;
   bool passed = start == nullptr;

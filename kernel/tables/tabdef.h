@@ -265,6 +265,8 @@ int16_t tabtypes_build_open_entry(int16_t kind, TableDef* table, int16_t shown, 
 void open_table_list_add(OpenTable* entry, int which);
 void open_table_list_remove(OpenTable* entry);
 void open_table_lists_reset();
+// The first entry of list which (0 or 1), or null; entries chain by next.
+OpenTable* open_table_list(int which);
 // Searches the first list, then the second (names without regard to case).
 int16_t table_find(const char* name, OpenTable** cursor, OpenTable** found, int16_t include_hidden);
 OpenTable* open_table_find(const char* name);

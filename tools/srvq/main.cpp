@@ -10,9 +10,13 @@
 //                      (\N for NULL), TAB-separated
 //   :info              server=...|version=...|user=...|schema=...|source=...
 //                      |quote=...|number=...
+//   :open CONNECT      opens or reuses a connection of the same driver:
+//                      conn=<number>|paired=<number of its pair, or 0>
+//   :literal TYPE TEXT the SQL literal of TEXT read as a value of TYPE
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,6 +25,7 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_query.h"
 
 namespace {
 
@@ -86,6 +91,37 @@ void info(const SrvConnection* conn) {
               conn->version, conn->user, conn->default_schema, conn->source, conn->quote, conn->number);
 }
 
+void open_line(const char* driver, const char* connect) {
+  SrvConnection* conn = srv_open_connection(driver, connect);
+  if (conn == nullptr) return;
+  std::printf("conn=%d|paired=%d\n", conn->number, conn->paired != nullptr ? conn->paired->number : 0);
+}
+
+// ":literal TYPE TEXT" (TEXT may be missing: an empty text).
+bool literal_line(const SrvConnection* conn, const std::string& rest) {
+  const size_t blank = rest.find(' ');
+  const std::string type_text = rest.substr(0, blank);
+  const std::string text = blank == std::string::npos ? "" : rest.substr(blank + 1);
+  char* end = nullptr;
+  const long type = std::strtol(type_text.c_str(), &end, 10);
+  if (type_text.empty() || *end != '\0' || type < 0 || type > 255) {
+    err_push(4, kErrSrvColumnType, type_text.c_str(), nullptr);
+    return false;
+  }
+  Value v{};
+  value_init(&v, static_cast<int32_t>(type), nullptr);
+  value_from_text(text.c_str(), static_cast<int32_t>(type), static_cast<int32_t>(text.size()) + 1, -1, 1, &v, 0);
+  std::string out(2 * text.size() + 128, '\0');
+  const int16_t ok = srv_value_literal(conn, out.data(), &v, static_cast<int32_t>(out.size()), -1);
+  value_free(&v);
+  if (!ok) {
+    err_push(4, kErrSrvColumnType, type_text.c_str(), nullptr);
+    return false;
+  }
+  std::printf("%s\n", out.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,7 +145,7 @@ int main(int argc, char** argv) {
     SrvFunctionTable* table = srv_driver_functions("ODBC");
     if (table == nullptr || !srv_register_driver_for_test(alias, table)) return fail();
   }
-  SrvConnection* conn = srv_connect_driver(driver, connect);
+  SrvConnection* conn = srv_open_connection(driver, connect);
   if (conn == nullptr) return fail();
   std::vector<std::string> lines;
   for (; arg < argc; ++arg) lines.emplace_back(argv[arg]);
@@ -135,6 +171,11 @@ int main(int argc, char** argv) {
     }
     if (line == ":info") {
       info(conn);
+    } else if (line.rfind(":open ", 0) == 0) {
+      open_line(driver, line.c_str() + 6);
+      if (err_count() > 0) return fail();
+    } else if (line.rfind(":literal ", 0) == 0) {
+      if (!literal_line(conn, line.substr(9))) return fail();
     } else if (!run_sql(conn, line.c_str())) {
       return fail();
     }

@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "kernel/drivers/wks.h"
 #include "kernel/runtime/err.h"
@@ -229,6 +231,64 @@ TEST_F(drivers_wks, ScratchTables) {
   t->storage.type = TABTYPE_FME;
   EXPECT_EQ(tabtype_read_fields(path("other.DAT").c_str(), t), 0);
   tabdef_free(t);
+}
+
+// Worksheets of our writer (WKS, WK1, WK3) beside LibreOffice's CSV of
+// them (tools/sheet_oracles.sh): the cells read as LibreOffice reads them,
+// the whole grid as text and, with titles, through typed columns.
+TEST_F(drivers_wks, WorksheetsReadLikeLibreOfficeReadsThem) {
+  const std::string dir = std::string(SHEET_FIXTURES_DIR) + "/lotus_fixtures/";
+  for (const char* name : {"grid.wks", "grid.wk1", "grid.wk3"}) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> csv;
+    std::string text = slurp(dir + name + ".csv");
+    ASSERT_FALSE(text.empty());
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(at, end - at);
+      for (char& c : line) c = c == ',' ? '|' : c;
+      csv.push_back(line);
+      at = end + 1;
+    }
+    ASSERT_EQ(csv.size(), 5u);
+    const std::string path = "'" + dir + name + "'";
+    const DumpRun all = tabdump("--type wks --range A1..D5 " + path);
+    EXPECT_EQ(all.err, "");
+    const size_t rows = all.out.find("--\n");
+    ASSERT_NE(rows, std::string::npos);
+    std::string want;
+    for (const std::string& line : csv) want += line + "\n";
+    EXPECT_EQ(all.out.substr(rows + 3), want);
+    const DumpRun typed = tabdump("--type wks --range A2..D5 --titles " + path);
+    EXPECT_EQ(typed.err, "");
+    const size_t body = typed.out.find("--\n");
+    ASSERT_NE(body, std::string::npos);
+    // The column names are the title row. An empty cell of a numeric
+    // column reads 0: the table's emptied number is zero, not null.
+    std::string names;
+    std::vector<bool> numeric;
+    for (size_t at = 0; at < body; at = typed.out.find('\n', at) + 1) {
+      const size_t space = typed.out.find(' ', at);
+      names += (names.empty() ? "" : "|") + typed.out.substr(at, space - at);
+      const std::string type = typed.out.substr(space + 1, typed.out.find(' ', space + 1) - space - 1);
+      numeric.push_back(type == "Float" || type == "Smallint" || type == "Integer" || type == "Decimal");
+    }
+    EXPECT_EQ(names, csv[0]);
+    std::string typed_want;
+    for (size_t i = 1; i < csv.size(); ++i) {
+      size_t column = 0;
+      for (size_t at = 0;; ++column) {
+        const size_t bar = csv[i].find('|', at);
+        const std::string cell = csv[i].substr(at, bar - at);
+        typed_want += (at ? "|" : "") + (cell.empty() && numeric.at(column) ? std::string("0") : cell);
+        if (bar == std::string::npos) break;
+        at = bar + 1;
+      }
+      typed_want += "\n";
+    }
+    EXPECT_EQ(typed.out.substr(body + 3), typed_want);
+  }
 }
 
 }  // namespace

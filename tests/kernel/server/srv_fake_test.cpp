@@ -14,6 +14,12 @@
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/valconv.h"
 #include "kernel/server/fake_driver.h"
+#include "geometry/encode/sdo.h"
+#include "kernel/coordsys/xform.h"
+#include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/mapobj_sect.h"
+#include "kernel/runtime/value.h"
+#include "kernel/server/srv_spatial.h"
 
 namespace {
 
@@ -358,6 +364,50 @@ TEST(SrvHex, EncodeAndDecodeInPlace) {
   char text[] = "C0FFEE";
   EXPECT_EQ(srv_hex_decode(text, text), 3);
   EXPECT_EQ(static_cast<unsigned char>(text[2]), 0xee);
+}
+
+TEST_F(SrvFake, SdoGeometryAboveTheConnectionLimitIsNotBound) {
+  ASSERT_EQ(mapobj_runtime_start(), 1);
+  MapObject* region = nullptr;
+  ASSERT_EQ(mapobj_new(nullptr, &region, MAPOBJ_REGION, 0), 1);
+  std::vector<IntPoint> ring;
+  for (int i = 0; i < 40; ++i) ring.push_back({i * 10, (i % 2) * 10 + i});
+  ASSERT_EQ(mapobjx_add_section(region, 0, nullptr), 1);
+  ASSERT_EQ(mapobjx_insert_nodes(region, 0, 0, ring.data(), 40, nullptr, nullptr), 1);
+  CoordXform xf{};
+  xform_default_nonearth(&xf);
+  SpatialColumnDesc desc{};
+  desc.kind = 13;
+  desc.geometry_class = 2;
+  desc.dimensions = 2;
+  desc.coordsys = &xf;
+  SrvQuery q{};
+  q.desc = &desc;
+  SrvStatement* stmt = srv_prepare(conn, "insert into T (G) values (?)");
+  ASSERT_NE(stmt, nullptr);
+  void* blob = nullptr;
+  void* holder = nullptr;
+  SrvColumn* param = nullptr;
+  conn->geometry_limit = 20;  // ordinates: ten points of two dimensions
+  fake::Current().calls.clear();
+  EXPECT_EQ(srv_spatial_bind_value(&q, conn, stmt, region, &blob, &holder, &param, 0), 0);
+  ASSERT_NE(holder, nullptr);
+  const SdoGeometry* g = static_cast<SdoArrays*>(holder)->geometry;
+  ASSERT_GE(g->ord_count / 2, 40);
+  ASSERT_EQ(err_count(), 1);
+  EXPECT_EQ(g_err_stack->entries[0].code, kErrSrvGeometryTooLarge);
+  EXPECT_EQ(Arg(0), std::to_string(g->ord_count / 2));
+  EXPECT_EQ(Arg(0, 2), "10");
+  for (const std::string& call : fake::Current().calls) EXPECT_NE(call, "SrvBindParm");
+  err_clear();
+  conn->geometry_limit = 1000;
+  EXPECT_EQ(srv_spatial_bind_value(&q, conn, stmt, region, &blob, &holder, &param, 0), 1);
+  EXPECT_EQ(param->type, 90);
+  EXPECT_EQ(param->buffer_length, static_cast<int32_t>(sizeof(SdoGeometry)));
+  srv_spatial_bind_release(&blob, &holder, &param);
+  mapobj_destroy(&region);
+  mapobj_runtime_end();
+  value_set_object_ops(nullptr);
 }
 
 }  // namespace
