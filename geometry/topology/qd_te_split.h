@@ -94,9 +94,3 @@ int qd_te_split_poly_cross_rings(nlst* rings, int32_t orientation, int32_t nesti
                                  double tolerance);
 int qd_te_split_set_poly_spikes(TeChain* ring, nlst** rings, double tolerance);
 int qd_te_split_chain_flip_parents(TeChain* ring, int32_t* status);
-
-// Location of a point against a region chain (12 outside, 13 inside, 14 on
-// an edge, 15 on a vertex, -2 not decidable); the nesting of cut rings
-// asks it.
-int qd_te_geo_overlay_pt_inside_region(const GeoCoord* point, TeChain* region,
-                                       const double* tolerance, int32_t* location);

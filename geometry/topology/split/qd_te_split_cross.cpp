@@ -8,6 +8,7 @@
 
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_cluster.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_split.h"
 #include "geometry/topology/qd_te_util.h"
 #include "geometry/topology/qd_te_views.h"
@@ -222,19 +223,22 @@ int qd_te_split_poly_cross_rings(nlst* rings, int32_t orientation, int32_t nesti
                 status[j] = 3;
                 continue;
             }
-            int32_t location = 12;
+            // The first vertex that is not on A's boundary decides.
+            int32_t location = TE_LOC_OUTSIDE;
             for (uint32_t k = 0; k < count_of(b); ++k) {
                 const GeoCoord p = coord_of(vertices(b)[k]);
                 if (!qd_te_fuzzy_point_in_envelope(&p, 0, a->chain_mer)) continue;
                 if (!qd_te_geo_overlay_pt_inside_region(&p, a, &t, &location)) return 0;
-                if (location == 13 || location == 12 || location == -2) break;
+                if (location != TE_LOC_EDGE && location != TE_LOC_VERTEX) break;
             }
-            if (location != 13) continue;
+            if (location != TE_LOC_INSIDE) continue;
             if (nesting == 0) {
                 b->discard = CHAIN_INVALID;
                 status[j] = 3;
                 continue;
             }
+            // B keeps the status it takes (rings nested in B flip it again);
+            // applying it works on a copy.
             status[j] = flip_status(status[i]);
             int32_t applied = status[j];
             if (!qd_te_split_chain_flip_parents(b, &applied)) return 0;

@@ -3,6 +3,8 @@
 // the cut rings over random lattice rings.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <random>
 
 #include "te_split_util.h"
@@ -153,7 +155,52 @@ TEST(qd_te_cross, AreasAddUp) {
 }
 
 TEST(qd_te_cross, LoopInALoopTakesTheFlippedStatus) {
-    GTEST_SKIP() << "needs the point-in-region test (qd_te_geo_overlay_pt_inside_region)";
+    // Clockwise loops touching their container at one place, parent 1 on the
+    // right of the ring. Every cut ring starts with the status of the
+    // orientation (1: parents right); a ring found inside an earlier one in
+    // link order takes that ring's status flipped, applied to its parents
+    // (status 0 puts them left, 1 right), so the sides alternate with depth.
+    // Nesting 1 leaves every ring as cut, nesting 0 drops the nested ones.
+    // Rings are told apart by area: square 100, diamond 24 hanging off the
+    // square's right side at (10, 5), and in it a diamond 1 hanging off its
+    // top at (6, 8); the first vertex of each nested ring lies on its
+    // container's boundary, so the test goes on to the next vertex. The
+    // second ring touches the square at its leftmost corner, where the
+    // nested loop ties with the square on minimum x.
+    const std::vector<GeoCoord> three = {Q(0, 0),  Q(0, 10), Q(10, 10), Q(10, 5),  Q(6, 2),  Q(2, 5),  Q(6, 8),
+                                         Q(6.5, 7), Q(6, 6), Q(5.5, 7), Q(6, 8), Q(10, 5), Q(10, 0), Q(0, 0)};
+    const std::vector<GeoCoord> corner = {Q(0, 0),  Q(0, 10), Q(10, 10), Q(10, 0), Q(0, 0),
+                                          Q(1, 2), Q(2, 2),  Q(2, 1),   Q(0, 0)};
+    struct Case {
+        const std::vector<GeoCoord>* ring;
+        int32_t nesting;
+        std::map<int, char> sides;  // |area| -> 'R' right only, 'L' left only
+    } cases[] = {
+        {&three, 1, {{100, 'R'}, {24, 'R'}, {1, 'R'}}}, {&three, 2, {{100, 'R'}, {24, 'L'}, {1, 'R'}}},
+        {&three, 0, {{100, 'R'}}},                       {&corner, 1, {{100, 'R'}, {2, 'R'}}},
+        {&corner, 2, {{100, 'R'}, {2, 'L'}}},            {&corner, 0, {{100, 'R'}}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "ring of " << k.ring->size() << ", nesting " << k.nesting);
+        TeChain ring = Ring(*k.ring);
+        Pieces rings;
+        ASSERT_EQ(qd_te_split_form_poly_cross(&ring, &rings.list, 1, k.nesting, 1e-9), 1);
+        std::map<int, char> sides;
+        for (int32_t i = 0; i < rings.Count(); ++i) {
+            const TeChain* r = rings.At(i);
+            const auto p = Points(r);
+            EXPECT_EQ(r->discard, CHAIN_OK);
+            EXPECT_GT(Area(p), 0);  // clockwise, not reversed
+            const auto right = ParentIds(r->right_parent), left = ParentIds(r->left_parent);
+            const int area = int(std::lround(Area(p)));
+            EXPECT_EQ(sides.count(area), 0u) << area;
+            sides[area] = right == std::vector<int32_t>{1} && left.empty()   ? 'R'
+                          : left == std::vector<int32_t>{1} && right.empty() ? 'L'
+                                                                              : '?';
+        }
+        EXPECT_EQ(sides, k.sides);
+        qd_te_geo_chain_release(&ring);
+    }
 }
 
 TEST(qd_te_cross, FlipParentsAndBadArguments) {
