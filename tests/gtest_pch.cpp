@@ -1,0 +1,2 @@
+// Carrier of the test programs' shared precompiled header (GoogleTest and
+// GoogleMock); it defines nothing.
