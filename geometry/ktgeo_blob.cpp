@@ -12,91 +12,10 @@
 #include "geometry/qd_alloc.h"
 #include "geometry/qd_fail.h"
 
-// ------------------------------------------------------------ codecs
-
-namespace {
-
-template <typename U>
-U get_le(const uint8_t* src) {
-    U v = 0;
-    for (size_t i = 0; i < sizeof(U); ++i) v = static_cast<U>(v | (U{src[i]} << (8 * i)));
-    return v;
-}
-
-template <typename U>
-uint8_t* put_le(uint8_t* dst, U v) {
-    for (size_t i = 0; i < sizeof(U); ++i) dst[i] = static_cast<uint8_t>(v >> (8 * i));
-    return dst + sizeof(U);
-}
-
-}  // namespace
-
-const uint8_t* byte_get_uc1(const uint8_t* src, uint8_t* value) {
-    *value = src[0];
-    return src + 1;
-}
-const uint8_t* byte_get_i2(const uint8_t* src, int16_t* value) {
-    *value = static_cast<int16_t>(get_le<uint16_t>(src));
-    return src + 2;
-}
-const uint8_t* byte_get_ui2(const uint8_t* src, uint16_t* value) {
-    *value = get_le<uint16_t>(src);
-    return src + 2;
-}
-const uint8_t* byte_get_i4(const uint8_t* src, int32_t* value) {
-    *value = static_cast<int32_t>(get_le<uint32_t>(src));
-    return src + 4;
-}
-const uint8_t* byte_get_ui4(const uint8_t* src, uint32_t* value) {
-    *value = get_le<uint32_t>(src);
-    return src + 4;
-}
-const uint8_t* byte_get_f4(const uint8_t* src, float* value) {
-    *value = std::bit_cast<float>(get_le<uint32_t>(src));
-    return src + 4;
-}
-const uint8_t* byte_get_f8(const uint8_t* src, double* value) {
-    *value = std::bit_cast<double>(get_le<uint64_t>(src));
-    return src + 8;
-}
-const uint8_t* byte_get_c4(const uint8_t* src, char* tag) {
-    for (int i = 0; i < 4; ++i) tag[i] = static_cast<char>(src[i]);
-    return src + 4;
-}
-const uint8_t* byte_get_bytes(const uint8_t* src, void* data, size_t n) {
-    if (n) std::memcpy(data, src, n);
-    return src + n;
-}
-
-uint8_t* byte_put_uc1(uint8_t* dst, uint8_t value) {
-    dst[0] = value;
-    return dst + 1;
-}
-uint8_t* byte_put_i2(uint8_t* dst, int16_t value) {
-    return put_le(dst, static_cast<uint16_t>(value));
-}
-uint8_t* byte_put_ui2(uint8_t* dst, uint16_t value) { return put_le(dst, value); }
-uint8_t* byte_put_i4(uint8_t* dst, int32_t value) {
-    return put_le(dst, static_cast<uint32_t>(value));
-}
-uint8_t* byte_put_ui4(uint8_t* dst, uint32_t value) { return put_le(dst, value); }
-uint8_t* byte_put_f4(uint8_t* dst, float value) {
-    return put_le(dst, std::bit_cast<uint32_t>(value));
-}
-uint8_t* byte_put_f8(uint8_t* dst, double value) {
-    return put_le(dst, std::bit_cast<uint64_t>(value));
-}
-uint8_t* byte_put_c4(uint8_t* dst, const char* tag) {
-    for (int i = 0; i < 4; ++i) dst[i] = static_cast<uint8_t>(tag[i]);
-    return dst + 4;
-}
-uint8_t* byte_put_bytes(uint8_t* dst, const void* data, size_t n) {
-    if (n) std::memcpy(dst, data, n);
-    return dst + n;
-}
-
 uint32_t blob_length(const void* string) {
-    return get_le<uint32_t>(static_cast<const uint8_t*>(string));
+    uint32_t n = 0;
+    byte_get_ui4(static_cast<const uint8_t*>(string), &n);
+    return n;
 }
 
 // ------------------------------------------------------------ writer
@@ -106,18 +25,6 @@ namespace {
 uint32_t offset_of(const BlobBuffer* b) { return static_cast<uint32_t>(b->cursor - b->base); }
 
 void clear(BlobBuffer* b) { *b = BlobBuffer{nullptr, nullptr, 0, 0}; }
-
-// Advances a writer over n bytes just written.
-int advance(BlobBuffer* b, uint32_t n) {
-    b->cursor += n;
-    if (offset_of(b) > b->used) b->used = offset_of(b);
-    return 1;
-}
-
-// Reserves room for `width` bytes and returns where they go, or null.
-uint8_t* room(BlobBuffer* b, uint32_t width) {
-    return ktgeo_blob_reserve(b, width) ? b->cursor : nullptr;
-}
 
 }  // namespace
 
@@ -129,7 +36,7 @@ int ktgeo_blob_init(BlobBuffer* buffer, uint32_t capacity) {
     return 1;
 }
 
-int ktgeo_blob_reserve(BlobBuffer* buffer, uint32_t n) {
+int ktgeo_blob_grow(BlobBuffer* buffer, uint32_t n) {
     const uint64_t at = offset_of(buffer);
     if (buffer->capacity - at >= n) return 1;
     constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
@@ -151,35 +58,9 @@ int ktgeo_blob_reserve(BlobBuffer* buffer, uint32_t n) {
     return 1;
 }
 
-int ktgeo_blob_write_uc1(BlobBuffer* buffer, const uint8_t* value) {
-    uint8_t* p = room(buffer, 1);
-    return p ? (byte_put_uc1(p, *value), advance(buffer, 1)) : 0;
-}
-int ktgeo_blob_write_c4(BlobBuffer* buffer, const char* tag) {
-    uint8_t* p = room(buffer, 4);
-    return p ? (byte_put_c4(p, tag), advance(buffer, 4)) : 0;
-}
-int ktgeo_blob_write_i4(BlobBuffer* buffer, const int32_t* value) {
-    uint8_t* p = room(buffer, 4);
-    return p ? (byte_put_i4(p, *value), advance(buffer, 4)) : 0;
-}
-int ktgeo_blob_write_ui4(BlobBuffer* buffer, const uint32_t* value) {
-    uint8_t* p = room(buffer, 4);
-    return p ? (byte_put_ui4(p, *value), advance(buffer, 4)) : 0;
-}
-int ktgeo_blob_write_f4(BlobBuffer* buffer, const float* value) {
-    uint8_t* p = room(buffer, 4);
-    return p ? (byte_put_f4(p, *value), advance(buffer, 4)) : 0;
-}
-int ktgeo_blob_write_f8(BlobBuffer* buffer, const double* value) {
-    uint8_t* p = room(buffer, 8);
-    return p ? (byte_put_f8(p, *value), advance(buffer, 8)) : 0;
-}
-
 int ktgeo_blob_write_bytes(BlobBuffer* buffer, const void* data, uint32_t n) {
-    uint8_t* p = room(buffer, n);
-    if (!p) return 0;
-    byte_put_bytes(p, data, n);
+    if (!ktgeo_blob_reserve(buffer, n)) return 0;
+    byte_put_bytes(buffer->cursor, data, n);
     buffer->cursor += n;
     buffer->used = offset_of(buffer);
     if (buffer->capacity >= 4) byte_put_ui4(buffer->base, buffer->used);

@@ -9,8 +9,10 @@
 // so no read or reservation wraps.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 struct BlobBuffer {
     uint8_t* base;      // writer: owned storage; reader: the caller's string
@@ -21,14 +23,21 @@ struct BlobBuffer {
 
 // Writer. Results 1 or 0; a failed allocation is reported ("UKT_0") and
 // leaves the buffer as it was.
+// The scalar writers are inline: a blob is written a few bytes at a time,
+// and only growing the storage leaves the header.
 int ktgeo_blob_init(BlobBuffer* buffer, uint32_t capacity);
-int ktgeo_blob_reserve(BlobBuffer* buffer, uint32_t n);
-int ktgeo_blob_write_uc1(BlobBuffer* buffer, const uint8_t* value);
-int ktgeo_blob_write_c4(BlobBuffer* buffer, const char* tag);
-int ktgeo_blob_write_i4(BlobBuffer* buffer, const int32_t* value);
-int ktgeo_blob_write_ui4(BlobBuffer* buffer, const uint32_t* value);
-int ktgeo_blob_write_f4(BlobBuffer* buffer, const float* value);
-int ktgeo_blob_write_f8(BlobBuffer* buffer, const double* value);
+// Grows the storage for n more bytes at the cursor (the slow half of reserve).
+int ktgeo_blob_grow(BlobBuffer* buffer, uint32_t n);
+inline int ktgeo_blob_reserve(BlobBuffer* buffer, uint32_t n) {
+    const uint32_t at = static_cast<uint32_t>(buffer->cursor - buffer->base);
+    return buffer->capacity - at >= n ? 1 : ktgeo_blob_grow(buffer, n);
+}
+inline int ktgeo_blob_write_uc1(BlobBuffer* buffer, const uint8_t* value);
+inline int ktgeo_blob_write_c4(BlobBuffer* buffer, const char* tag);
+inline int ktgeo_blob_write_i4(BlobBuffer* buffer, const int32_t* value);
+inline int ktgeo_blob_write_ui4(BlobBuffer* buffer, const uint32_t* value);
+inline int ktgeo_blob_write_f4(BlobBuffer* buffer, const float* value);
+inline int ktgeo_blob_write_f8(BlobBuffer* buffer, const double* value);
 int ktgeo_blob_write_bytes(BlobBuffer* buffer, const void* data, uint32_t n);
 // Stores the length word and hands the storage (release with qd_free) to the caller.
 uint8_t* ktgeo_blob_detach(BlobBuffer* buffer);
@@ -55,21 +64,136 @@ uint32_t blob_length(const void* string);
 
 // Byte codecs: no bounds checks, the caller guarantees room. A get returns
 // the source advanced by the width, a put the destination advanced by it.
-const uint8_t* byte_get_uc1(const uint8_t* src, uint8_t* value);
-const uint8_t* byte_get_i2(const uint8_t* src, int16_t* value);
-const uint8_t* byte_get_ui2(const uint8_t* src, uint16_t* value);
-const uint8_t* byte_get_i4(const uint8_t* src, int32_t* value);
-const uint8_t* byte_get_ui4(const uint8_t* src, uint32_t* value);
-const uint8_t* byte_get_f4(const uint8_t* src, float* value);
-const uint8_t* byte_get_f8(const uint8_t* src, double* value);
-const uint8_t* byte_get_c4(const uint8_t* src, char* tag);
-const uint8_t* byte_get_bytes(const uint8_t* src, void* data, size_t n);
-uint8_t* byte_put_uc1(uint8_t* dst, uint8_t value);
-uint8_t* byte_put_i2(uint8_t* dst, int16_t value);
-uint8_t* byte_put_ui2(uint8_t* dst, uint16_t value);
-uint8_t* byte_put_i4(uint8_t* dst, int32_t value);
-uint8_t* byte_put_ui4(uint8_t* dst, uint32_t value);
-uint8_t* byte_put_f4(uint8_t* dst, float value);
-uint8_t* byte_put_f8(uint8_t* dst, double value);
-uint8_t* byte_put_c4(uint8_t* dst, const char* tag);
-uint8_t* byte_put_bytes(uint8_t* dst, const void* data, size_t n);
+// Little-endian words; on a little-endian host the bytes are the value's own
+// and move as one block.
+namespace ktgeo_blob_detail {
+template <typename U>
+inline U get_le(const uint8_t* src) {
+    U v = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, src, sizeof(U));
+    } else {
+        for (size_t i = 0; i < sizeof(U); ++i) v = static_cast<U>(v | (U{src[i]} << (8 * i)));
+    }
+    return v;
+}
+template <typename U>
+inline uint8_t* put_le(uint8_t* dst, U v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(dst, &v, sizeof(U));
+    } else {
+        for (size_t i = 0; i < sizeof(U); ++i) dst[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    return dst + sizeof(U);
+}
+}  // namespace ktgeo_blob_detail
+
+inline const uint8_t* byte_get_uc1(const uint8_t* src, uint8_t* value) {
+    *value = src[0];
+    return src + 1;
+}
+inline const uint8_t* byte_get_i2(const uint8_t* src, int16_t* value) {
+    *value = static_cast<int16_t>(ktgeo_blob_detail::get_le<uint16_t>(src));
+    return src + 2;
+}
+inline const uint8_t* byte_get_ui2(const uint8_t* src, uint16_t* value) {
+    *value = ktgeo_blob_detail::get_le<uint16_t>(src);
+    return src + 2;
+}
+inline const uint8_t* byte_get_i4(const uint8_t* src, int32_t* value) {
+    *value = static_cast<int32_t>(ktgeo_blob_detail::get_le<uint32_t>(src));
+    return src + 4;
+}
+inline const uint8_t* byte_get_ui4(const uint8_t* src, uint32_t* value) {
+    *value = ktgeo_blob_detail::get_le<uint32_t>(src);
+    return src + 4;
+}
+inline const uint8_t* byte_get_f4(const uint8_t* src, float* value) {
+    *value = std::bit_cast<float>(ktgeo_blob_detail::get_le<uint32_t>(src));
+    return src + 4;
+}
+inline const uint8_t* byte_get_f8(const uint8_t* src, double* value) {
+    *value = std::bit_cast<double>(ktgeo_blob_detail::get_le<uint64_t>(src));
+    return src + 8;
+}
+inline const uint8_t* byte_get_c4(const uint8_t* src, char* tag) {
+    for (int i = 0; i < 4; ++i) tag[i] = static_cast<char>(src[i]);
+    return src + 4;
+}
+inline const uint8_t* byte_get_bytes(const uint8_t* src, void* data, size_t n) {
+    if (n) std::memcpy(data, src, n);
+    return src + n;
+}
+inline uint8_t* byte_put_uc1(uint8_t* dst, uint8_t value) {
+    dst[0] = value;
+    return dst + 1;
+}
+inline uint8_t* byte_put_i2(uint8_t* dst, int16_t value) {
+    return ktgeo_blob_detail::put_le(dst, static_cast<uint16_t>(value));
+}
+inline uint8_t* byte_put_ui2(uint8_t* dst, uint16_t value) {
+    return ktgeo_blob_detail::put_le(dst, value);
+}
+inline uint8_t* byte_put_i4(uint8_t* dst, int32_t value) {
+    return ktgeo_blob_detail::put_le(dst, static_cast<uint32_t>(value));
+}
+inline uint8_t* byte_put_ui4(uint8_t* dst, uint32_t value) {
+    return ktgeo_blob_detail::put_le(dst, value);
+}
+inline uint8_t* byte_put_f4(uint8_t* dst, float value) {
+    return ktgeo_blob_detail::put_le(dst, std::bit_cast<uint32_t>(value));
+}
+inline uint8_t* byte_put_f8(uint8_t* dst, double value) {
+    return ktgeo_blob_detail::put_le(dst, std::bit_cast<uint64_t>(value));
+}
+inline uint8_t* byte_put_c4(uint8_t* dst, const char* tag) {
+    for (int i = 0; i < 4; ++i) dst[i] = static_cast<uint8_t>(tag[i]);
+    return dst + 4;
+}
+inline uint8_t* byte_put_bytes(uint8_t* dst, const void* data, size_t n) {
+    if (n) std::memcpy(dst, data, n);
+    return dst + n;
+}
+
+// ------------------------------------------------------------ inline writers
+
+namespace ktgeo_blob_detail {
+// Advances a writer over n bytes just written.
+inline int advance(BlobBuffer* b, uint32_t n) {
+    b->cursor += n;
+    const uint32_t at = static_cast<uint32_t>(b->cursor - b->base);
+    if (at > b->used) b->used = at;
+    return 1;
+}
+}  // namespace ktgeo_blob_detail
+
+inline int ktgeo_blob_write_uc1(BlobBuffer* buffer, const uint8_t* value) {
+    if (!ktgeo_blob_reserve(buffer, 1)) return 0;
+    byte_put_uc1(buffer->cursor, *value);
+    return ktgeo_blob_detail::advance(buffer, 1);
+}
+inline int ktgeo_blob_write_c4(BlobBuffer* buffer, const char* tag) {
+    if (!ktgeo_blob_reserve(buffer, 4)) return 0;
+    byte_put_c4(buffer->cursor, tag);
+    return ktgeo_blob_detail::advance(buffer, 4);
+}
+inline int ktgeo_blob_write_i4(BlobBuffer* buffer, const int32_t* value) {
+    if (!ktgeo_blob_reserve(buffer, 4)) return 0;
+    byte_put_i4(buffer->cursor, *value);
+    return ktgeo_blob_detail::advance(buffer, 4);
+}
+inline int ktgeo_blob_write_ui4(BlobBuffer* buffer, const uint32_t* value) {
+    if (!ktgeo_blob_reserve(buffer, 4)) return 0;
+    byte_put_ui4(buffer->cursor, *value);
+    return ktgeo_blob_detail::advance(buffer, 4);
+}
+inline int ktgeo_blob_write_f4(BlobBuffer* buffer, const float* value) {
+    if (!ktgeo_blob_reserve(buffer, 4)) return 0;
+    byte_put_f4(buffer->cursor, *value);
+    return ktgeo_blob_detail::advance(buffer, 4);
+}
+inline int ktgeo_blob_write_f8(BlobBuffer* buffer, const double* value) {
+    if (!ktgeo_blob_reserve(buffer, 8)) return 0;
+    byte_put_f8(buffer->cursor, *value);
+    return ktgeo_blob_detail::advance(buffer, 8);
+}

@@ -79,8 +79,20 @@ int write_list(const SpatialObject* o, BlobBuffer* w, bool three) {
           (three ? write_xyz(w, o->centroid) : write_xy(w, o->centroid)) &&
           ktgeo_blob_write_ui4(w, &n)))
         return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (!(three ? write_xyz(w, coords_of(c)[i]) : write_xy(w, coords_of(c)[i]))) return 0;
+    // The coordinates in runs written after one reservation each.
+    const uint32_t width = three ? 24 : 16;
+    constexpr uint32_t kRun = 1024;
+    for (uint32_t at = 0; at < n; at += kRun) {
+        const uint32_t m = n - at < kRun ? n - at : kRun;
+        if (!ktgeo_blob_reserve(w, width * m)) return 0;
+        uint8_t* p = w->cursor;
+        for (const GeoCoord* k = coords_of(c) + at; k != coords_of(c) + at + m; ++k) {
+            p = byte_put_f8(byte_put_f8(p, k->x), k->y);
+            if (three) p = byte_put_f8(p, k->z);
+        }
+        w->cursor = p;
+        if (static_cast<uint32_t>(p - w->base) > w->used) w->used = static_cast<uint32_t>(p - w->base);
+    }
     return 1;
 }
 

@@ -133,26 +133,35 @@ int curve_record(const GeoCurve* curve, BlobBuffer* w) {
           flag_letter(w, curve->closed) && direction_letter(w, curve->direction) &&
           flag_letter(w, curve->invalid) && letter(w, curve_type_letter(curve->curve_type))))
         return 0;
-    const uint32_t n = curve->coords ? curve->coords->tally : nlst_tally(curve->coords);
-    if (!ktgeo_blob_write_ui4(w, &n)) return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (!pack02_coord(static_cast<const GeoCoord*>(curve->coords->data) + i, w)) return 0;
+    if (!pack02_coord_list(curve->coords, w)) return 0;
     return curve->curve_type != KTGEO_KT_CURVE || tangent_field(curve, w);
 }
 
 }  // namespace
 
-int pack02_coord(const GeoCoord* coord, BlobBuffer* w) {
-    const bool z = ktgeo_has_z(*coord);
-    const uint32_t width = z ? 25 : 17;
-    if (!ktgeo_blob_reserve(w, width)) return 0;
-    uint8_t* p = byte_put_uc1(w->cursor, z ? '3' : '2');
-    p = byte_put_f8(byte_put_f8(p, coord->x), coord->y);
-    if (z) byte_put_f8(p, coord->z);
-    w->cursor += width;
+namespace {
+
+// One coordinate at p, which has room; answers the byte after it.
+uint8_t* put02_coord(uint8_t* p, const GeoCoord& coord) {
+    const bool z = ktgeo_has_z(coord);
+    p = byte_put_uc1(p, z ? '3' : '2');
+    p = byte_put_f8(byte_put_f8(p, coord.x), coord.y);
+    return z ? byte_put_f8(p, coord.z) : p;
+}
+
+// Moves the writer's cursor to p, past bytes just written.
+int written_to(BlobBuffer* w, uint8_t* p) {
+    w->cursor = p;
     if (static_cast<uint32_t>(w->cursor - w->base) > w->used)
         w->used = static_cast<uint32_t>(w->cursor - w->base);
     return 1;
+}
+
+}  // namespace
+
+int pack02_coord(const GeoCoord* coord, BlobBuffer* w) {
+    if (!ktgeo_blob_reserve(w, ktgeo_has_z(*coord) ? 25 : 17)) return 0;
+    return written_to(w, put02_coord(w->cursor, *coord));
 }
 
 int pack02_centroid(const GeoCoord* position, BlobBuffer* w) {
@@ -171,11 +180,20 @@ int pack02_envelope(const GeoCoord* min, const GeoCoord* max, BlobBuffer* w) {
     return 1;
 }
 
+// The count, then the coordinates in runs written after one reservation
+// each (a run's room is counted as if every coordinate had Z).
 int pack02_coord_list(const nlst* list, BlobBuffer* w) {
-    const uint32_t n = nlst_tally(list);
+    const uint32_t n = list ? list->tally : nlst_tally(list);
     if (!ktgeo_blob_write_ui4(w, &n)) return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (!pack02_coord(static_cast<const GeoCoord*>(list->data) + i, w)) return 0;
+    const GeoCoord* c = n ? static_cast<const GeoCoord*>(list->data) : nullptr;
+    constexpr uint32_t kRun = 1024;
+    for (uint32_t at = 0; at < n; at += kRun) {
+        const uint32_t m = n - at < kRun ? n - at : kRun;
+        if (!ktgeo_blob_reserve(w, 25 * m)) return 0;
+        uint8_t* p = w->cursor;
+        for (uint32_t i = 0; i < m; ++i) p = put02_coord(p, c[at + i]);
+        written_to(w, p);
+    }
     return 1;
 }
 
@@ -247,7 +265,7 @@ int pack02_spatialobject(SpatialObject* object, BlobBuffer* w) {
 namespace {
 
 uint64_t curve_bytes(const GeoCurve* c) {
-    return 96 + 25 * uint64_t{c->coords ? c->coords->tally : 0};
+    return 80 + 25 * uint64_t{c->coords ? c->coords->tally : 0};
 }
 
 uint64_t path_bytes(const GeoPath* p) {
@@ -258,10 +276,11 @@ uint64_t path_bytes(const GeoPath* p) {
     return n;
 }
 
-// Room for the whole blob in most cases, so that it is written without
-// growing (at least 512 bytes, as blobs always started).
+// Room for the whole blob: every record's letters and words are counted
+// with room to spare, every coordinate as a 3-D one, so a blob is written
+// without growing and small blobs stay small blocks.
 uint32_t size_estimate(const SpatialObject* o) {
-    uint64_t n = 512;
+    uint64_t n = 128;
     const nlst* list = o->primitives;
     for (uint32_t i = 0; list && i < list->tally && n < (1u << 30); ++i) {
         const GeometricPrimitive* p = static_cast<const GeometricPrimitive*>(list->data) + i;

@@ -8,6 +8,7 @@ pkgs=(
   libgtest-dev libgmock-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
   libfltk1.3-dev libpng-dev xvfb xauth locales
+  mdbtools-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do

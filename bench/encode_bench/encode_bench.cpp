@@ -1,10 +1,10 @@
 // Object encoders against copying the same coordinates through the table's
 // transform (xform_int_to_xy), measured in the same run: 1,000,000 seeded
 // mixed objects (a pool of 10,000 distinct points, lines, polylines,
-// regions and multipoints, encoded 100 times over) on the blob path (bridge
-// and blob writer), through the object record and into SDO arrays; then one
-// region of 1,000,000 nodes on both blob paths, per node, against the mixed
-// set's cost per node.
+// regions and multipoints, encoded 100 times over) on the upload's blob road
+// (geobridge_object_to_blob: the bridge and the blob writer), through the
+// object record and into SDO arrays; then one region of 1,000,000 nodes on
+// both blob paths, per node, against the mixed set's cost per node.
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -137,14 +137,9 @@ void copy_coords(MapObject* o, const CoordXform* xf, std::vector<DPoint>* out) {
 }
 
 void blob_path(MapObject* o, const CoordXform* xf) {
-    SpatialObject so;
-    ktgeo_so_init_empty(&so);
-    if (geobridge_object_to_geometry(o, xf, &so) == 1) {
-        uint8_t* blob = ktgeo_pack_geometry(&so);
-        sink = sink + blob[5];
-        qd_free(blob);
-    }
-    ktgeo_so_release(&so);
+    uint8_t* blob = nullptr;
+    if (geobridge_object_to_blob(o, xf, &blob) == 1 && blob) sink = sink + blob[5];
+    qd_free(blob);
 }
 
 void record_path(MapObject* o, const CoordXform* xf, std::vector<uint8_t>* buffer) {

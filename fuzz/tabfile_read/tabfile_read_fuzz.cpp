@@ -16,6 +16,7 @@
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/tables/lang/lexer.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/register.h"
 #include "kernel/tables/tabdef.h"
 #include "kernel/tables/tabread.h"
@@ -65,7 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ctx.definition_allowed = 1;
     ctx.table = t;
     ctx.file = h;
-    tabfile_read(&ctx);
+    if (tabfile_read(&ctx) && ctx.phase == 1 && t->storage.type == TABTYPE_ODBC) {
+      // A linked definition's link settings come from its metadata.
+      t->metadata = ctx.metadata;
+      ctx.metadata = nullptr;
+      odbctype_attach_link(t);
+    }
     tabdef_free(t);
   }
   tabfile_set_collect(0);

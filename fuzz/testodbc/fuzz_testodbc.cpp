@@ -2,7 +2,9 @@
 // the server family; every further line is a statement. Each runs through
 // SQLExecDirect (or, when it starts with "?", SQLPrepare and SQLExecute with
 // one text parameter), and its rows are read back through SQLGetData into a
-// small buffer; SQLColumns and SQLTables take the line as a table name. No
+// small buffer, every other statement on a static cursor that SQLFetchScroll
+// walks in every direction, the columns described; SQLColumns and SQLTables
+// take the line as a table name. No
 // input may crash the driver or make it report a failure without a message.
 #include <sql.h>
 #include <sqlext.h>
@@ -33,9 +35,20 @@ void FailWithoutMessageTraps(SQLSMALLINT type, SQLHANDLE h, SQLRETURN rc) {
   if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len))) __builtin_trap();
 }
 
-void ReadRows(SQLHSTMT stmt) {
+void ReadRows(SQLHSTMT stmt, bool scroll = false) {
   SQLSMALLINT ncol = 0;
   SQLNumResultCols(stmt, &ncol);
+  for (SQLUSMALLINT c = 1; c <= ncol; ++c) {
+    SQLCHAR name[64];
+    SQLSMALLINT nameLen = 0, type = 0, decimals = 0, nullable = 0;
+    SQLULEN colSize = 0;
+    SQLDescribeCol(stmt, c, name, sizeof name, &nameLen, &type, &colSize, &decimals, &nullable);
+  }
+  if (scroll) {
+    const SQLSMALLINT moves[] = {SQL_FETCH_LAST, SQL_FETCH_PRIOR, SQL_FETCH_FIRST, SQL_FETCH_ABSOLUTE,
+                                 SQL_FETCH_RELATIVE, SQL_FETCH_NEXT};
+    for (SQLSMALLINT m : moves) FailWithoutMessageTraps(SQL_HANDLE_STMT, stmt, SQLFetchScroll(stmt, m, ncol - 2));
+  }
   for (int row = 0; row < 50 && SQL_SUCCEEDED(SQLFetch(stmt)); ++row) {
     for (SQLUSMALLINT c = 1; c <= ncol; ++c) {
       char buf[8];
@@ -96,10 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FailWithoutMessageTraps(SQL_HANDLE_STMT, stmt, rc);
       }
     } else {
+      SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE,
+                     reinterpret_cast<SQLPOINTER>(i % 2 ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY), 0);
       rc = SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), static_cast<SQLINTEGER>(sql.size()));
       FailWithoutMessageTraps(SQL_HANDLE_STMT, stmt, rc);
     }
-    if (SQL_SUCCEEDED(rc)) ReadRows(stmt);
+    if (SQL_SUCCEEDED(rc)) ReadRows(stmt, true);
     SQLFreeStmt(stmt, SQL_CLOSE);
     SQLFreeStmt(stmt, SQL_RESET_PARAMS);
     if (i % 3 == 2) {

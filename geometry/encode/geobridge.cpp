@@ -57,22 +57,26 @@ void rect_to_envelope(const IntRect& r, const CoordXform* xf, GeoCoord* min, Geo
     *max = GeoCoord{d.x2, d.y2, KTGEO_NO_Z};
 }
 
+void point_primitive(const GeoCoord& c, GeometricPrimitive* g) {
+    ktgeo_util_primitive_init(KTGEO_POINT, g);
+    g->geom.point.coord = c;
+    g->env_min = g->env_max = c;
+}
+
+void point_primitive(const IntPoint& p, const CoordXform* xf, GeometricPrimitive* g) {
+    point_primitive(to_xy(p, xf), g);
+}
+
 bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
     GeometricPrimitive g;
-    ktgeo_util_primitive_init(KTGEO_POINT, &g);
-    g.geom.point.coord = to_xy(p, xf);
-    g.env_min = g.env_max = g.geom.point.coord;
+    point_primitive(p, xf, &g);
     return ktgeo_primitive_list_add(so->primitives, &g) == 1;
 }
 
-// A section's nodes as coordinates; a node whose x and y both lie within
-// 1e-10 of the node before it is left out. The nodes go through the
-// transform a block at a time straight into the list's storage, which is
-// filled as it is made (not cleared first).
-nlst* section_coords(const IntPoint* nodes, int32_t n, const CoordXform* xf) {
-    if (n <= 0) return nlst_alloc(sizeof(GeoCoord), 1, 20, nullptr);
-    GeoCoord* out = static_cast<GeoCoord*>(qd_alloc(sizeof(GeoCoord) * static_cast<size_t>(n)));
-    if (!out) return nullptr;
+// A section's nodes as coordinates into `out` (room for n); a node whose x
+// and y both lie within 1e-10 of the node before it is left out. The nodes
+// go through the transform a block at a time. Answers the count kept.
+uint32_t convert_section(const IntPoint* nodes, int32_t n, const CoordXform* xf, GeoCoord* out) {
     constexpr int32_t kBlock = 256;
     DPoint d[kBlock];
     DPoint previous{0, 0};
@@ -88,6 +92,16 @@ nlst* section_coords(const IntPoint* nodes, int32_t n, const CoordXform* xf) {
             if (!near) out[kept++] = GeoCoord{p.x, p.y, KTGEO_NO_Z};
         }
     }
+    return kept;
+}
+
+// A section's coordinates (see convert_section) as a new list, filled as it
+// is made (not cleared first).
+nlst* section_coords(const IntPoint* nodes, int32_t n, const CoordXform* xf) {
+    if (n <= 0) return nlst_alloc(sizeof(GeoCoord), 1, 20, nullptr);
+    GeoCoord* out = static_cast<GeoCoord*>(qd_alloc(sizeof(GeoCoord) * static_cast<size_t>(n)));
+    if (!out) return nullptr;
+    const uint32_t kept = convert_section(nodes, n, xf, out);
     nlst* list = nlst_alloc_with_array(sizeof(GeoCoord), out, kept, 20, nullptr);
     if (!list) qd_free(out);
     return list;
@@ -102,15 +116,36 @@ GeoCurve ring_curve(nlst* coords, int32_t closed) {
     return c;
 }
 
-// A closed path of one curve holding the ring.
-bool ring_path(nlst* coords, GeoPath* path) {
+// A closed path of one curve (the ring) held in `curves`.
+void ring_path_of(nlst* curves, GeoPath* path) {
     ktgeo_path_init(path);
-    const GeoCurve c = ring_curve(coords, 1);
-    path->curves = ktgeo_curve_list_new(&c);
-    if (!path->curves) return false;
+    path->curves = curves;
     path->closed = path->connected = 1;
     path->direction = KTGEO_DIR_FORWARD;
+}
+
+// A closed path of one curve holding the ring.
+bool ring_path(nlst* coords, GeoPath* path) {
+    const GeoCurve c = ring_curve(coords, 1);
+    nlst* curves = ktgeo_curve_list_new(&c);
+    if (!curves) return false;
+    ring_path_of(curves, path);
     return true;
+}
+
+// A polygon primitive whose exterior ring the caller sets, with the
+// section's envelope.
+void polygon_primitive(const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+    ktgeo_util_primitive_init(KTGEO_POLYGON, p);
+    p->geom.polygon.valid = 1;
+    rect_to_envelope(mbr, xf, &p->env_min, &p->env_max);
+}
+
+// A line primitive over a section's coordinates, with the section's envelope.
+void line_primitive(nlst* coords, const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+    ktgeo_util_primitive_init(KTGEO_CURVE, p);
+    p->geom.curve = ring_curve(coords, 0);
+    rect_to_envelope(mbr, xf, &p->env_min, &p->env_max);
 }
 
 struct RegionWalk {
@@ -162,14 +197,11 @@ int16_t region_section(const MapSection* s, const IntPoint* nodes, void* user) {
     nlst* coords = usable_ring(s, nodes, w);
     if (!coords) return w->failed ? 0 : 1;
     GeometricPrimitive p;
-    ktgeo_util_primitive_init(KTGEO_POLYGON, &p);
-    GeoPolygon& g = p.geom.polygon;
-    g.valid = 1;
-    if (!ring_path(coords, &g.exterior)) {
+    polygon_primitive(s->mbr, w->xf, &p);
+    if (!ring_path(coords, &p.geom.polygon.exterior)) {
         nlst_free(coords);
         return 0;
     }
-    rect_to_envelope(s->mbr, w->xf, &p.env_min, &p.env_max);
     if (ktgeo_primitive_list_add(w->so->primitives, &p) != 1) {
         ktgeo_primitive_release(&p, nullptr);
         return 0;
@@ -209,9 +241,7 @@ int16_t polyline_section(const MapSection* s, const IntPoint* nodes, void* user)
         return 1;
     }
     GeometricPrimitive p;
-    ktgeo_util_primitive_init(KTGEO_CURVE, &p);
-    p.geom.curve = ring_curve(coords, 0);
-    rect_to_envelope(s->mbr, w->xf, &p.env_min, &p.env_max);
+    line_primitive(coords, s->mbr, w->xf, &p);
     if (ktgeo_primitive_list_add(w->so->primitives, &p) != 1) {
         nlst_free(coords);
         return 0;
@@ -302,11 +332,16 @@ bool primitives_of(MapObject* o, const CoordXform* xf, SpatialObject* so) {
 
 }  // namespace
 
-int16_t geobridge_object_to_geometry(MapObject* o, const CoordXform* xf, SpatialObject* so) {
-    const int type = o->type;
-    if (type == 0 || type == MAPOBJ_TEXT || type == MAPOBJ_FRAME || type == MAPOBJ_TYPE11 ||
-        type == MAPOBJ_TYPE12 || type > MAPOBJ_COLLECTION)
-        return 0;
+namespace {
+
+bool bridged_type(int type) {
+    return !(type == 0 || type == MAPOBJ_TEXT || type == MAPOBJ_FRAME || type == MAPOBJ_TYPE11 ||
+             type == MAPOBJ_TYPE12 || type > MAPOBJ_COLLECTION);
+}
+
+// The object's envelope joins the geometry's; an unset centroid becomes the
+// object's centroid.
+void object_head(MapObject* o, const CoordXform* xf, SpatialObject* so) {
     GeoCoord min, max;
     rect_to_envelope(o->mbr, xf, &min, &max);
     if (ktgeo_coord_is_unset(so->env_min)) {
@@ -323,9 +358,158 @@ int16_t geobridge_object_to_geometry(MapObject* o, const CoordXform* xf, Spatial
         mapobj_get_centroid(o, &c);
         so->centroid = to_xy(c, xf);
     }
+}
+
+}  // namespace
+
+int16_t geobridge_object_to_geometry(MapObject* o, const CoordXform* xf, SpatialObject* so) {
+    if (!bridged_type(o->type)) return 0;
+    object_head(o, xf, so);
     if (primitives_of(o, xf, so)) return 1;
     ktgeo_so_release(so);
     return 0;
+}
+
+// ------------------------------------------------------------ blob road
+
+namespace {
+
+// Storage the blob road lends to one object's lists: the lists of a simple
+// object are built over it and never freed, so the road allocates nothing
+// but the blob. Sections longer than kScratchNodes take the general road, so
+// a thread keeps little memory.
+constexpr int32_t kScratchNodes = 1 << 16;
+
+struct BlobScratch {
+    std::vector<GeoCoord> coords;
+    std::vector<GeometricPrimitive> primitives;
+};
+
+thread_local BlobScratch t_scratch;
+
+nlst lent_list(uint32_t size, void* data, uint32_t count) {
+    return nlst{size, count, 1, count, data, nullptr};
+}
+
+struct OneSection {
+    const MapSection* section = nullptr;
+    const IntPoint* nodes = nullptr;
+};
+
+int16_t take_section(const MapSection* s, const IntPoint* nodes, void* user) {
+    *static_cast<OneSection*>(user) = OneSection{s, nodes};
+    return 1;
+}
+
+// Lists of one simple object built over lent storage: what the general road
+// would build for it, list for list. Objects of more than one section, with
+// holes, sections the bridge leaves out, or long sections are not simple.
+struct LentGeometry {
+    SpatialObject so;
+    nlst primitives;
+    nlst coords;
+    nlst curves;
+    GeoCurve curve;
+};
+
+// The object's one section, or false.
+bool one_section(MapObject* o, OneSection* one) {
+    return o->u.poly.sections == 1 && o->nodes &&
+           mapobj_for_each_section(o, take_section, one) == 1 && one->section;
+}
+
+// The section's coordinates over lent storage, when at least `least` remain.
+bool lent_coords(const OneSection& one, const CoordXform* xf, uint32_t least, LentGeometry* g) {
+    const int32_t n = one.section->node_count;
+    if (n <= 0 || n > kScratchNodes) return false;
+    if (t_scratch.coords.size() < static_cast<size_t>(n)) t_scratch.coords.resize(static_cast<size_t>(n));
+    GeoCoord* out = t_scratch.coords.data();
+    const uint32_t kept = convert_section(one.nodes, n, xf, out);
+    if (kept < least) return false;
+    g->coords = lent_list(sizeof(GeoCoord), out, kept);
+    return true;
+}
+
+bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
+    std::vector<GeometricPrimitive>& prims = t_scratch.primitives;
+    uint32_t count = 1;
+    OneSection one;
+    switch (o->type) {
+        case MAPOBJ_POINT:
+            if (prims.empty()) prims.resize(1);
+            point_primitive(o->u.point.location, xf, &prims[0]);
+            break;
+        case MAPOBJ_LINE: {
+            if (prims.empty()) prims.resize(1);
+            if (t_scratch.coords.size() < 2) t_scratch.coords.resize(2);
+            t_scratch.coords[0] = to_xy(o->u.line.start, xf);
+            t_scratch.coords[1] = to_xy(o->u.line.end, xf);
+            GeometricPrimitive& p = prims[0];
+            ktgeo_util_primitive_init(KTGEO_CURVE, &p);
+            p.geom.curve.curve_type = KTGEO_POLYLINE;
+            g->coords = lent_list(sizeof(GeoCoord), t_scratch.coords.data(), 2);
+            p.geom.curve.coords = &g->coords;
+            break;
+        }
+        case MAPOBJ_POLYLINE:
+            if (!one_section(o, &one) || !lent_coords(one, xf, 2, g)) return false;
+            if (prims.empty()) prims.resize(1);
+            line_primitive(&g->coords, one.section->mbr, xf, &prims[0]);
+            break;
+        case MAPOBJ_REGION: {
+            if (rect_is_empty(&o->mbr) || !one_section(o, &one) || one.section->holes > 0 ||
+                rect_is_empty(&one.section->mbr) || !lent_coords(one, xf, 4, g))
+                return false;
+            if (prims.empty()) prims.resize(1);
+            GeometricPrimitive& p = prims[0];
+            polygon_primitive(one.section->mbr, xf, &p);
+            g->curve = ring_curve(&g->coords, 1);
+            g->curves = lent_list(sizeof(GeoCurve), &g->curve, 1);
+            ring_path_of(&g->curves, &p.geom.polygon.exterior);
+            break;
+        }
+        case MAPOBJ_MULTIPOINT: {
+            const int32_t n = o->u.multipoint.count;
+            if (n <= 0 || n > kScratchNodes || !o->nodes) return false;
+            if (prims.size() < static_cast<size_t>(n)) prims.resize(static_cast<size_t>(n));
+            // The nodes go through the transform a block at a time.
+            const IntPoint* nodes = static_cast<const IntPoint*>(o->nodes);
+            constexpr int32_t kBlock = 256;
+            DPoint d[kBlock];
+            for (int32_t at = 0; at < n; at += kBlock) {
+                const int32_t m = n - at < kBlock ? n - at : kBlock;
+                xform_int_to_xy(nodes + at, d, xf, m);
+                for (int32_t i = 0; i < m; ++i)
+                    point_primitive(GeoCoord{d[i].x, d[i].y, KTGEO_NO_Z}, &prims[static_cast<size_t>(at + i)]);
+            }
+            count = static_cast<uint32_t>(n);
+            break;
+        }
+        default: return false;
+    }
+    g->primitives = lent_list(sizeof(GeometricPrimitive), prims.data(), count);
+    g->so.primitives = &g->primitives;
+    return true;
+}
+
+}  // namespace
+
+int16_t geobridge_object_to_blob(MapObject* o, const CoordXform* xf, uint8_t** blob) {
+    *blob = nullptr;
+    if (!bridged_type(o->type)) return 0;
+    LentGeometry g;
+    ktgeo_so_init_empty(&g.so);
+    object_head(o, xf, &g.so);
+    if (lent_geometry(o, xf, &g)) {
+        *blob = ktgeo_pack_geometry(&g.so);
+        return 1;
+    }
+    SpatialObject so;
+    ktgeo_so_init_empty(&so);
+    if (geobridge_object_to_geometry(o, xf, &so) != 1) return 0;
+    *blob = ktgeo_pack_geometry(&so);
+    ktgeo_so_release(&so);
+    return 1;
 }
 
 // ------------------------------------------------------------ reverse

@@ -21,6 +21,11 @@ inline constexpr int16_t GEOBRIDGE_ERR_OPEN_HOLE = 1448;
 
 int16_t geobridge_object_to_geometry(MapObject* object, const CoordXform* xform,
                                      SpatialObject* geometry);
+// The object's geometry packed as a blob (qd_free it), as packing what
+// geobridge_object_to_geometry builds would give. Answers the bridge's
+// answer; *blob is null when the bridge answered 0 or packing failed.
+// Simple objects are built over per-thread storage instead of new lists.
+int16_t geobridge_object_to_blob(MapObject* object, const CoordXform* xform, uint8_t** blob);
 int16_t geobridge_geometry_to_object(SpatialObject* geometry, const CoordXform* xform,
                                      MapObject* object, int16_t spikes);
 int16_t geobridge_convert_object_forward(MapObject* object, const CoordConv* conv);

@@ -43,7 +43,21 @@ int32_t qd_te_copy_coords(const nlst* list, int32_t direction, GeoCoord** array,
 int qd_te_raise_dimension(int32_t kind, TeStatistics* statistics);
 int qd_te_in_range(int32_t flag, double value, double low, double high);
 
-// Splits a chain where it crosses itself and appends the pieces; until
-// crossings are searched the chain is handed over whole (crossed 0).
+// Splits a chain where it crosses itself and appends the pieces (crossed
+// 1), or appends the chain whole (crossed 0); switches 1 and 2 go to the
+// cut of self-crossing rings (orientation and nesting).
 int qd_te_intersect_chain_self_cross(TeChain* chain, nlst** list, double tolerance, int32_t parent_side,
                                      int32_t cross_side, int32_t* crossed);
+
+// Whole lines: every curve, path and ring becomes one PATH chain of all
+// its (stroked) points; a point one NODE chain. Kind: 0 exterior ring, 1
+// hole, 2 path.
+int qd_te_expended_chains_from_node(const GeoPoint* point, TeEncoder* encoder, int32_t* status);
+int qd_te_expended_chains_from_linear(GeoCurve* curve, TeEncoder* encoder, int32_t* status);
+int qd_te_expended_chains_from_path(GeoPath* path, TeEncoder* encoder, int32_t kind, int32_t* status);
+int qd_te_expended_chains_from_surface(TeEncoder* encoder, int32_t* status, GeoPolygon* polygon);
+// Topological boundaries: an open line's two ends as NODE chains, nothing
+// for a closed line or a point, a surface's rings as PATH chains.
+int qd_te_boundary_chains_from_linear(int32_t* status, GeoCurve* curve, TeEncoder* encoder);
+int qd_te_boundary_chains_from_path(GeoPath* path, TeEncoder* encoder, int32_t kind, int32_t* status);
+int qd_te_boundary_chains_from_surface(int32_t* status, TeEncoder* encoder, GeoPolygon* polygon);

@@ -267,3 +267,10 @@ int qd_te_check_dimension(int32_t wanted, int32_t dim);
 int qd_te_add_adjust_pair(const GeoCoord* source, const GeoCoord* target, double tolerance,
                           nlst** list);
 int qd_te_assembly_distance(const SpatialObject* geometry, double* distance, int* done);
+// Exact total order of two doubles for sort keys: -1, 0 or 1, NaN after
+// every number and equal to itself (so a sort stays a strict weak order).
+inline int qd_te_key_order(double a, double b) {
+    const bool na = a != a, nb = b != b;
+    if (na || nb) return na == nb ? 0 : na ? 1 : -1;
+    return a < b ? -1 : a > b ? 1 : 0;
+}

@@ -15,16 +15,27 @@
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 
-// One vertex of a chain, referenced by the chain's row and the vertex
-// index (stable while the vertex list grows), with a caller's tag, a
-// tolerance and a match group (-1 none).
+// A point of a chain (or of a split record) referenced without a copy,
+// with a caller's tag, a tolerance, the point's index in its chain (-1 for
+// an intersection point) and a match group (-1 none). The pointer is good
+// only within a call that cannot grow or rewrite the list it points into;
+// debug builds check, on every read, that the list's storage has not moved.
 struct TeCoordRef {
-    GeoCoord point;
+    const double* point;  // x, y, z of a TeVertex or of a GeoCoord
     int32_t tag;
     double tol;
     int32_t index;
     int32_t group;
+    const nlst* source;   // the list holding the point, or null
+    const void* storage;  // source's storage when the reference was made
 };
+
+// A reference to a vertex of a list of TeVertex (or of any record starting
+// with x, y, z) at a given storage address.
+TeCoordRef qd_te_coord_ref(const nlst* source, const double* point, int32_t tag, double tol,
+                           int32_t index);
+// The referenced point (asserts in debug builds that the storage stayed).
+GeoCoord qd_te_ref_point(const TeCoordRef* ref);
 
 struct TeCurveView {
     TeCoordArray array;  // new copy of the vertices; freed by the caller (qd_free)

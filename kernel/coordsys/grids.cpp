@@ -4,12 +4,20 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
+#include "kernel/runtime/valconv.h"
+#include "kernel/tables/index/fieldbuild.h"
+#include "kernel/tables/index/indexfile.h"
+#include "kernel/tables/storage/tabtype_ops.h"
+#include "kernel/tables/tabdef.h"
 
 namespace {
 
@@ -521,12 +529,120 @@ int16_t jgd_grid_open(JgdGrid** out) {
   return 1;
 }
 
-// The mesh table is read through the table kernel's native open and index
-// search, which this build does not offer yet: the load fails and sets the
-// tried flag, so the hooks answer 0 and the formula shift runs.
+namespace {
+
+// The grid pushes no error: whatever the table kernel pushes while the grid
+// loads or searches is taken off again, leaving the stack as it was.
+class QuietErrors {
+ public:
+  QuietErrors() : before_(err_count()) {
+    if (before_ > 0) saved_.reset(new (std::nothrow) ErrorStack(*g_err_stack));
+  }
+  ~QuietErrors() {
+    if (err_count() == before_) return;
+    if (before_ == 0) {
+      err_clear();
+    } else if (saved_) {
+      *g_err_stack = *saved_;
+    }
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  int16_t before_;
+  std::unique_ptr<ErrorStack> saved_;
+};
+
+bool numeric_value(uint8_t type) {
+  return type == VALUE_INTEGER || type == VALUE_SMALLINT || type == VALUE_LARGEINT || type == VALUE_FLOAT ||
+         type == VALUE_DECIMAL;
+}
+
+// Exact search of a mesh code on the table's index; the found row's
+// columns 1 and 2 are the latitude and longitude shifts.
+int16_t jgd_table_lookup(void* context, int32_t code, double* lon, double* lat) {
+  auto* g = static_cast<JgdGrid*>(context);
+  QuietErrors quiet;
+  TableDef* t = g->table;
+  Value v{};
+  v.type = VALUE_INTEGER;
+  v.u.i = code;
+  if (!key_set_value(&v, g->key, -1, index_language_key(t->index))) return 0;
+  if (!field_index_seek(t->index, g->search, g->key) || g->key->row <= 0) return 0;
+  if (!tabtype_read_row(&t->storage, t->fields, g->key->row)) return 0;
+  double la = 0, lo = 0;
+  if (!value_get_double(&t->fields[1].value, &la) || !value_get_double(&t->fields[2].value, &lo)) return 0;
+  if (!std::isfinite(la) || !std::isfinite(lo)) return 0;
+  *lat = la;
+  *lon = lo;
+  return 1;
+}
+
+// Undoes whatever part of the table load was done.
+void jgd_table_release(JgdGrid* g) {
+  if (g->locked) open_table_unlock(g->entry);
+  g->locked = 0;
+  if (g->key != nullptr) {
+    keybuf_free(g->key);
+    delete g->key;
+    g->key = nullptr;
+  }
+  g->search = nullptr;
+  g->entry = nullptr;
+  if (g->table != nullptr) tabdef_free(g->table);  // frees its entry and definition file
+  g->table = nullptr;
+}
+
+bool jgd_table_open(JgdGrid* g) {
+  const int32_t def = file_register(g->path, 1);
+  if (def <= 0) return false;
+  g->table = table_open_file(def);
+  if (g->table == nullptr) {
+    file_unregister(def);
+    return false;
+  }
+  TableDef* t = g->table;
+  // Opened hidden under the alias: found by it, flagged and moved to the
+  // second list.
+  OpenTable* entry = t->entry;
+  if (entry == nullptr) return false;
+  std::snprintf(entry->name, sizeof entry->name, "%s", kJgdTableAlias);
+  entry->hidden = 1;
+  open_table_list_add(entry, 0);
+  OpenTable* found = nullptr;
+  if (!table_find(kJgdTableAlias, nullptr, &found, 1) || found != entry) return false;
+  g->entry = entry;
+  entry->flag_a = 1;
+  open_table_list_remove(entry);
+  open_table_list_add(entry, 1);
+  // Mesh code, then the two shifts.
+  if (t->field_count < 3 || t->fields[0].value.type != VALUE_INTEGER || !numeric_value(t->fields[1].value.type) ||
+      !numeric_value(t->fields[2].value.type))
+    return false;
+  IndexFile* file = nullptr;
+  FieldIndex* index = nullptr;
+  if (!index_get_for_field(t, 0, 0, &file, &index) || file == nullptr || index == nullptr) return false;
+  g->search = index;
+  g->key = new (std::nothrow) KeyBuf{};
+  if (g->key == nullptr || !keybuf_init(g->key, VALUE_INTEGER, t->fields[0].width)) return false;
+  if (!open_table_lock(entry, 0)) return false;
+  g->locked = 1;
+  return true;
+}
+
+}  // namespace
+
 int16_t jgd_grid_load(JgdGrid* g) {
-  g->tried = 1;
-  return 0;
+  if (g->open) return 1;
+  if (g->tried) return 0;
+  QuietErrors quiet;
+  if (!jgd_table_open(g) || !jgd_grid_load_source(g, jgd_table_lookup, g)) {
+    jgd_table_release(g);
+    g->tried = 1;
+    return 0;
+  }
+  return 1;
 }
 
 int16_t jgd_grid_load_source(JgdGrid* g, JgdSourceFn source, void* context) {
@@ -549,6 +665,7 @@ int16_t jgd_grid_load_source(JgdGrid* g, JgdSourceFn source, void* context) {
 
 void jgd_grid_close(JgdGrid* g) {
   if (g == nullptr) return;
+  jgd_table_release(g);
   delete[] g->cache;
   delete g;
 }

@@ -86,6 +86,14 @@ constexpr int kJgdCacheSize = 100;
 // shifts (seconds) of a mesh code.
 using JgdSourceFn = int16_t (*)(void* context, int32_t code, double* lon_shift, double* lat_shift);
 
+struct TableDef;
+struct OpenTable;
+struct FieldIndex;
+struct KeyBuf;
+
+// The alias the mesh table is opened under (hidden, in the second list).
+inline constexpr const char* kJgdTableAlias = "j_g_d_2_0_0_0";
+
 struct JgdGrid {
   int16_t tried;  // loading was attempted and failed
   int16_t open;
@@ -95,9 +103,19 @@ struct JgdGrid {
   void* source_context;
   JgdCacheEntry* cache;
   int32_t ring;
+  // The loaded mesh table: the table, its open-table entry (locked while
+  // loaded), the index of the mesh-code column and the key searched.
+  TableDef* table;
+  OpenTable* entry;
+  FieldIndex* search;
+  KeyBuf* key;
+  int16_t locked;
 };
 
 int16_t jgd_grid_open(JgdGrid** out);
+// Opens jgd2000.tab (hidden, under kJgdTableAlias), sets up the exact search
+// over its mesh-code index and locks it; the hooks call it on first use. Any
+// failure sets the tried flag.
 int16_t jgd_grid_load(JgdGrid* grid);
 // Loads the grid from a given source instead of the table.
 int16_t jgd_grid_load_source(JgdGrid* grid, JgdSourceFn source, void* context);

@@ -1,4 +1,5 @@
-// Cell references and the file errors of the spreadsheet drivers.
+// Cell references, the file errors and the file uses of the spreadsheet
+// drivers.
 #include "kernel/drivers/foreign.h"
 
 #include <cstdint>
@@ -6,6 +7,8 @@
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
+#include "kernel/runtime/valconv.h"
+#include "kernel/tables/tabdef.h"
 
 namespace {
 
@@ -68,3 +71,53 @@ int16_t wks_file_error_code(int32_t e) {
 
 void xls_report_file_error(int32_t file, int32_t e) { report(file, xls_file_error_code(e)); }
 void wks_report_file_error(int32_t file, int32_t e) { report(file, wks_file_error_code(e)); }
+
+std::string column_letters(int32_t column) {
+  char buf[16];
+  int n = 0;
+  for (int64_t c = static_cast<int64_t>(column) + 1; c > 0 && n < 15; c = (c - 1) / 26) buf[n++] = static_cast<char>('A' + (c - 1) % 26);
+  std::string out;
+  while (n > 0) out += buf[--n];
+  return out;
+}
+
+int32_t sheet_file_use(int32_t file, int mode, std::vector<uint8_t>* bytes) {
+  if (file <= 0 || file_open_binary(file, mode, nullptr) < 0) return 38;
+  if (mode != 1) {
+    file_release(file);
+    return 38;
+  }
+  if (bytes == nullptr) return 0;
+  const int32_t size = file_seek(file, 0, SEEK_END);
+  bool ok = size >= 0 && file_seek(file, 0, SEEK_SET) == 0;
+  if (ok) bytes->assign(static_cast<size_t>(size), 0);
+  if (ok && size > 0) ok = file_read(file, bytes->data(), size) == size;
+  if (ok) return 0;
+  file_release(file);
+  bytes->clear();
+  return 38;
+}
+
+bool sheet_hold_open(StorageDesc* s) {
+  if (s->held_open) return true;
+  if (file_open_binary(s->data_file, 1, nullptr) < 0) return false;
+  s->held_open = 1;
+  return true;
+}
+
+int16_t sheet_release_held(StorageDesc* s) {
+  if (s->held_open) {
+    file_release(s->data_file);
+    s->held_open = 0;
+  }
+  return 1;
+}
+
+void sheet_store_cell(Value* column, const Value* cell) {
+  if (cell == nullptr || cell->type == VALUE_NONE) {
+    value_clear(column);
+    return;
+  }
+  const bool was_empty = err_count() == 0;
+  if (!value_convert_plain(column, cell) && was_empty && (err_has_code(854) || err_has_code(kErrNumberRange))) err_clear();
+}

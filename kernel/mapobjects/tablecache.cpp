@@ -6,24 +6,19 @@
 #include <cstring>
 #include <new>
 
+#include "kernel/drivers/memtab.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/rect.h"
-#include "kernel/tables/standin/viewcursor.h"
+#include "kernel/tables/viewcursor.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
 namespace {
-
-MemRowList* rows_of(const TableCache* c) {
-  const auto* o = std::get_if<MemoryOptions>(&c->table.options);
-  return o ? static_cast<MemRowList*>(o->rows) : nullptr;
-}
 
 // Closes the cache's map storage and in-memory table, freeing every cached
 // object and row.
 void close_parts(TableCache* c) {
   if (c->store.kind) mapstore_close(&c->store);
-  MemRowList* rows = rows_of(c);
-  memlist_release(&rows);
+  memtab_close(&c->table);
   c->table.options = MemoryOptions{};
   c->table.row_count = 0;
 }
@@ -31,16 +26,12 @@ void close_parts(TableCache* c) {
 // Makes the in-memory table (type 11, the owner's field count) and the
 // kind-2 map storage on its row list.
 int16_t open_parts(TableCache* c) {
-  auto* rows = new (std::nothrow) MemRowList{};
-  if (!rows) {
-    err_push(4, 1, nullptr, nullptr);
-    return 0;
-  }
-  rows->users = 1;
   c->table = StorageDesc{};
   c->table.type = TABTYPE_MEMORY;
   c->table.field_count = c->owner->owner ? c->owner->owner->field_count : 0;
-  c->table.options = MemoryOptions{rows};
+  c->table.options = MemoryOptions{};
+  if (!memtab_create(&c->table, nullptr)) return 0;
+  MemRowList* rows = memtab_rows(&c->table)->list;
   if (!mapstore_create(&c->store, MAPSTORE_MEMORY, nullptr, 0, &c->owner->header.xform, 1, 0, nullptr)) {
     close_parts(c);
     return 0;

@@ -616,6 +616,14 @@ char* date_to_text(const Date* date, char* buffer, int32_t size, int16_t locale)
     return buffer;
   }
   if (!locale) {
+    if (date->year >= 0 && date->year <= 9999 && date->month <= 99 && date->day <= 99 && size >= 9) {
+      // The digits "%04d%02d%02d" writes, without the formatter.
+      const int parts[8] = {date->year / 1000, date->year / 100 % 10, date->year / 10 % 10, date->year % 10,
+                            date->month / 10,  date->month % 10,      date->day / 10,       date->day % 10};
+      for (int i = 0; i < 8; ++i) buffer[i] = static_cast<char>('0' + parts[i]);
+      buffer[8] = '\0';
+      return buffer;
+    }
     fmt_format(buffer, size, "%04d%s%02d%s%02d", date->year, "", date->month, "", date->day);
     return buffer;
   }

@@ -50,13 +50,25 @@ int16_t store_text(ErrorStack& s, const char* text, int32_t pos, int32_t room) {
 
 ErrorStack* g_err_stack = &g_state.stack;
 
+namespace {
+
+// The stack known to be all zero: cleared, and neither pushed to, joined
+// nor formatted into since. Clearing it again has nothing to do (every
+// entry of the table API clears the stack, so that is the common case).
+const ErrorStack* g_known_clear = nullptr;
+
+}  // namespace
+
 int16_t err_clear() {
+  if (g_known_clear == g_err_stack) return 0;
   std::memset(g_err_stack, 0, sizeof(ErrorStack));
+  g_known_clear = g_err_stack;
   return 0;
 }
 
 int16_t err_push(int16_t severity, int16_t code, const char* text1, const char* text2) {
   ErrorStack& s = *g_err_stack;
+  g_known_clear = nullptr;
   uint8_t mode = g_kshared.lexer_input_mode;
   if (mode == 0 || mode == 2) {
     int n = s.stored_count < kErrMaxEntries ? s.stored_count : kErrMaxEntries;
@@ -102,6 +114,7 @@ void err_format_entry(const ErrorEntry* entry) {
 
 void err_format_template(const ErrorEntry* entry, const char* t) {
   ErrorStack& s = *g_err_stack;
+  g_known_clear = nullptr;
   char* line = s.line;
   int32_t len = 0;
   line[0] = '\0';
@@ -149,6 +162,7 @@ void err_format_template(const ErrorEntry* entry, const char* t) {
 
 int16_t err_join(int16_t restart, char* out, int32_t size) {
   ErrorStack& s = *g_err_stack;
+  g_known_clear = nullptr;
   if (out == nullptr || size <= 0) return 0;
   if (restart) s.join_cursor = 0;
   out[0] = '\0';

@@ -22,8 +22,13 @@ constexpr int kKstrBufferSize = 256;
 const char* kernel_string(int32_t id);
 int16_t kernel_string_exists(int32_t id);
 
-// Releases the lookup buffers and restarts the rotation (for tests).
+// Releases the lookup buffers, restarts the rotation and drops every
+// override (for tests).
 void kernel_string_reset();
+// Gives an id a text of its own (copied, at most 254 characters) over the
+// table's; a null text removes the override. At most 16 ids at once; 0
+// when no room is left (for tests).
+int16_t kernel_string_override(int32_t id, const char* text);
 // Looks texts up in `rows` (ended by id 0) instead of the table; null goes
 // back to the table (for tests: no row of the table is long enough to be cut).
 void kernel_string_use_rows(const KernelString* rows);

@@ -1,7 +1,9 @@
 // Value conversions and text forms. See valconv.h.
 #include "kernel/runtime/valconv.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "kernel/runtime/err.h"
@@ -71,10 +73,66 @@ void write_text(char* buffer, int32_t size, const char* text) {
   if (size > 0) str_copy_n(buffer, text, size);
 }
 
+// "%.*g" of a normal value whose shortest round-trip form has at most
+// `precision` (up to 15) significant digits: the value lies within half a
+// unit of the last place of that form, far below half a unit of its
+// precision-th digit, so the form is what the formatter's rounding of the
+// value gives; it is laid out as "%g" lays it out. False for other values.
+bool format_g_short(double x, int32_t precision, char* out, size_t cap) {
+  // Subnormal values carry fewer digits than their shortest form shows.
+  if (!std::isnormal(x) || precision < 1 || precision > 15) return false;
+  char sci[40];
+  const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(x), std::chars_format::scientific);
+  if (res.ec != std::errc()) return false;
+  *res.ptr = '\0';
+  char digits[20];
+  int n = 0;
+  const char* p = sci;
+  for (; *p != 'e'; ++p) {
+    if (*p == '.') continue;
+    if (n >= precision) return false;
+    digits[n++] = *p;
+  }
+  const int exp = std::atoi(p + 1);
+  while (n > 1 && digits[n - 1] == '0') --n;
+  char t[64];
+  size_t k = 0;
+  auto put = [&](char c) {
+    if (k < sizeof t) t[k++] = c;
+  };
+  if (std::signbit(x)) put('-');
+  if (exp >= -4 && exp < precision) {
+    if (exp < 0) {
+      put('0');
+      put('.');
+      for (int i = 0; i < -exp - 1; ++i) put('0');
+      for (int i = 0; i < n; ++i) put(digits[i]);
+    } else {
+      for (int i = 0; i <= exp; ++i) put(i < n ? digits[i] : '0');
+      if (n > exp + 1) put('.');
+      for (int i = exp + 1; i < n; ++i) put(digits[i]);
+    }
+  } else {
+    put(digits[0]);
+    if (n > 1) put('.');
+    for (int i = 1; i < n; ++i) put(digits[i]);
+    put('e');
+    put(exp < 0 ? '-' : '+');
+    const int e = exp < 0 ? -exp : exp;
+    if (e >= 100) put(static_cast<char>('0' + e / 100));
+    put(static_cast<char>('0' + e / 10 % 10));
+    put(static_cast<char>('0' + e % 10));
+  }
+  if (k + 1 > cap || k >= sizeof t) return false;
+  std::memcpy(out, t, k);
+  out[k] = '\0';
+  return true;
+}
+
 char* format_g(double x, char* buffer, int32_t size, int16_t locale, int32_t precision) {
   if (size <= 0) return buffer;
   char tmp[400];
-  fmt_format(tmp, sizeof tmp, "%.*g", precision, x);
+  if (!format_g_short(x, precision, tmp, sizeof tmp)) fmt_format(tmp, sizeof tmp, "%.*g", precision, x);
   if (locale) number_localise(tmp, sizeof tmp);
   write_text(buffer, size, tmp);
   return buffer;
@@ -473,9 +531,12 @@ char* value_to_text(const Value* value, char* buffer, int32_t size, int16_t deci
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 3: case 4: case 39:
-      if (value->type == 3) fmt_format(tmp, sizeof tmp, "%ld", value->u.i);
-      else if (value->type == 4) fmt_format(tmp, sizeof tmp, "%hd", static_cast<int>(value->u.s));
-      else fmt_format(tmp, sizeof tmp, "%I64d", static_cast<long long>(value->u.ll));
+      {
+        // Plain decimal digits, as "%ld", "%hd" and "%I64d" write them.
+        const int64_t n = value->type == 3 ? int64_t{value->u.i} : value->type == 4 ? int64_t{value->u.s}
+                                                                                      : int64_t{value->u.ll};
+        *std::to_chars(tmp, tmp + sizeof tmp - 1, n).ptr = '\0';
+      }
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 5: date_to_text(&value->u.date, tmp, sizeof tmp, locale); break;

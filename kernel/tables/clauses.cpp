@@ -247,7 +247,8 @@ int16_t clause_parse_type(StorageDesc* s, int16_t mode, int16_t* linked, int16_t
     case TABTYPE_ACCESS:
       return read_access_options(std::get_if<AccessOptions>(&s->options), mode) ? 1 : 0;
     case TABTYPE_ODBC:
-      return 0;
+      // A linked definition has no options; its link lives in the metadata.
+      return mode == 0 ? 1 : 0;
     default:
       return 1;
   }

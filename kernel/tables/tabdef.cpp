@@ -302,24 +302,45 @@ int32_t open_table_row_count(const OpenTable* e) {
   }
 }
 
+namespace {
+
+// The entry's own brackets at its first access: a kind-3 entry's row map,
+// the join searches of a kind-2 entry.
+bool begin_entry_parts(OpenTable* e) {
+  if (e->kind == 3 && e->row_map != nullptr) return view_rowmap_begin(e) != 0;
+  if (e->kind == 2) return view_joins_open(e) != 0;
+  return true;
+}
+
+void end_entry_parts(OpenTable* e) {
+  if (e->kind == 3 && e->row_map != nullptr) view_rowmap_end(e);
+  if (e->kind == 2) view_joins_close(e);
+}
+
+}  // namespace
+
 int16_t open_table_begin_access(OpenTable* e, int16_t write) {
   if (g_ot.in_access) return 0;
   g_ot.in_access = true;
-  ++e->nesting;
-  size_t begun = 0;
-  bool ok = true;
-  for (; begun < e->bases.size(); ++begun) {
-    TableDef* t = e->bases[begun];
-    if (!begin_base_access(t, write)) {
-      ok = false;
-      break;
+  bool ok = e->nesting != 0 || begin_entry_parts(e);
+  if (ok) {
+    const bool first = e->nesting == 0;
+    ++e->nesting;
+    size_t begun = 0;
+    for (; begun < e->bases.size(); ++begun) {
+      TableDef* t = e->bases[begun];
+      if (!begin_base_access(t, write)) {
+        ok = false;
+        break;
+      }
+      ++t->access_uses;
     }
-    ++t->access_uses;
-  }
-  if (!ok) {
-    if (err_count() == 0) err_push(4, kErrAccessBegin, e->name[0] ? e->name : "Selection", nullptr);
-    for (size_t i = 0; i < begun; ++i) end_base_access(e->bases[i]);
-    --e->nesting;
+    if (!ok) {
+      if (err_count() == 0) err_push(4, kErrAccessBegin, e->name[0] ? e->name : "Selection", nullptr);
+      for (size_t i = 0; i < begun; ++i) end_base_access(e->bases[i]);
+      --e->nesting;
+      if (first) end_entry_parts(e);
+    }
   }
   g_ot.in_access = false;
   return ok ? 1 : 0;
@@ -329,7 +350,8 @@ int16_t open_table_lock(OpenTable* e, int16_t write) { return open_table_begin_a
 
 int32_t open_table_unlock(OpenTable* e) {
   for (TableDef* t : e->bases) end_base_access(t);
-  return --e->nesting;
+  if (e->nesting > 0 && --e->nesting == 0) end_entry_parts(e);
+  return e->nesting;
 }
 
 void open_table_free(OpenTable* e) {
@@ -337,6 +359,8 @@ void open_table_free(OpenTable* e) {
   open_table_list_remove(e);
   for (ColumnDesc& c : e->columns) column_free(&c);
   view_rowmap_free(e);
+  view_joins_free(e);
+  tempindex_cache_free(e);
   for (TableDef* t : e->bases) {
     if (t->entry == e) t->entry = nullptr;
   }

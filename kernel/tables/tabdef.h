@@ -145,6 +145,7 @@ struct StorageDesc {
   TypeOptions options;
   int32_t query = 0;
   TableCache* edit_overlay = nullptr;  // a linked table's local cache, read first
+  uint32_t edit_stamp = 0;  // the process's edit stamp at the last row change
 };
 
 struct FieldDef {
@@ -198,7 +199,7 @@ struct OpenTable {
   std::vector<TableDef*> bases;
   std::vector<ColumnDesc> columns;
   int32_t object_table = 0;  // 1-based base table index, 0 without objects
-  void* join_searches = nullptr;
+  struct ViewJoins* joins = nullptr;  // kind 2: one step per pair of base tables (owned)
   uint8_t marker = 2;
   uint8_t kind = 1;          // 1 table, 2 joined view, 3 own row list, 4
   int32_t own_rows = 0;
@@ -218,6 +219,10 @@ struct OpenTable {
   int32_t designated_base = 0;  // 1-based, 0: the last
   int16_t join_mode = 0;
   struct ViewRowMap* row_map = nullptr;
+  // The temporary indexes of the index search and their cache.
+  IndexFile* temp_index = nullptr;
+  struct TempIndexNode* temp_nodes = nullptr;
+  int16_t refresh_mode = 0;
 };
 
 // The file components of a table.

@@ -16,6 +16,7 @@
 #include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/index/indexfile.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/tables/odbctype.h"
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
@@ -258,6 +259,7 @@ TableDef* table_open_file(int32_t def_file) {
   t->metadata = ctx.metadata != nullptr ? ctx.metadata : metadata_new();
   ctx.metadata = nullptr;
   if (ctx.not_read_only) t->read_only = 0;
+  if (t->storage.type == TABTYPE_ODBC && !odbctype_attach_link(t)) return fail();
   char data[kPathSize];
   if (ctx.wfs_record != nullptr) {
     if (ctx.has_data_file) std::snprintf(ctx.wfs_record->name, sizeof ctx.wfs_record->name, "%s", ctx.data_file.c_str());

@@ -6,6 +6,7 @@
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/valcmp.h"
+#include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/storage/le_bytes.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 
@@ -40,6 +41,62 @@ bool matches(const FieldIndex* f, const KeyBuf* value) {
 
 void copy_out(const FieldIndex* f, KeyBuf* out) {
   if (out != nullptr) keybuf_assign(out, &f->key, nullptr);
+}
+
+JoinStep* join_step(OpenTable* v, size_t i) {
+  if (v->joins == nullptr || i >= v->joins->steps.size()) return nullptr;
+  return &v->joins->steps[i];
+}
+
+// Looks the value up in the search (seek operation 1): the row found, or 0.
+int32_t join_lookup(IndexSearch* s, const FieldDef* from, const FieldDef* to) {
+  if (s->file == nullptr || s->field == nullptr) return 0;
+  KeyBuf k;
+  int32_t row = 0;
+  if (keybuf_init(&k, to->value.type, to->width) &&
+      key_set_value(&from->value, &k, to->decimals, index_language_key(s->file)) &&
+      index_seek_op(s->file, s->field, 1, &k, nullptr))
+    row = s->field->key.row;
+  keybuf_free(&k);
+  return row;
+}
+
+// Reads the row of base table i that joins the current row of table i + 1.
+bool join_step_back(OpenTable* v, size_t i) {
+  JoinStep* j = join_step(v, i);
+  if (j == nullptr) return false;
+  TableDef* t = v->bases[i];
+  const int32_t row = join_lookup(&j->left, &v->bases[i + 1]->fields[j->right_field], &t->fields[j->left_field]);
+  return row != 0 && read_base(t, row);
+}
+
+// Reads a base row inside its own bracket of access.
+bool read_base_bracketed(TableDef* t, int32_t row) {
+  if (!tabtype_begin_access(t, &t->storage, 1)) return false;
+  const bool ok = read_base(t, row);
+  tabtype_end_access(&t->storage);
+  return ok;
+}
+
+// Follows the join forward from a row of base table b to the last base
+// table: the row there, 0 when a step finds nothing. Every bracket it
+// begins (access, searches) it ends.
+int32_t join_walk_forward(OpenTable* v, size_t b, int32_t row) {
+  const size_t n = v->bases.size();
+  for (size_t i = b; row != 0 && i + 1 < n; ++i) {
+    JoinStep* j = join_step(v, i);
+    if (j == nullptr || !read_base_bracketed(v->bases[i], row) || !query_search_open(&j->right)) return 0;
+    row = join_lookup(&j->right, &v->bases[i]->fields[j->left_field], &v->bases[i + 1]->fields[j->right_field]);
+    query_search_close(&j->right);
+  }
+  return row;
+}
+
+int32_t base_position(const OpenTable* v, const TableDef* base) {
+  if (base == nullptr) return designated(v);
+  for (size_t i = 0; i < v->bases.size(); ++i)
+    if (v->bases[i] == base) return static_cast<int32_t>(i);
+  return -1;
 }
 
 }  // namespace
@@ -80,26 +137,7 @@ int16_t cursor_move(OpenTable* v, int16_t mode, int32_t row, int32_t* base_row, 
     // The view row is a row of the last base table; each earlier table is
     // found by its join column's value in the table read just before.
     ok = read_base(v->bases.back(), r);
-    auto* joins = static_cast<std::vector<std::pair<int32_t, int32_t>>*>(v->join_searches);
-    for (size_t i = n - 1; ok && i-- > 0;) {
-      TableDef* later = v->bases[i + 1];
-      TableDef* t = v->bases[i];
-      if (joins == nullptr || joins->size() < n) {
-        ok = false;
-        break;
-      }
-      const auto [from_field, to_field] = (*joins)[i];
-      FieldDef* to = &t->fields[to_field];
-      if (to->index == nullptr || t->index == nullptr) {
-        ok = false;
-        break;
-      }
-      KeyBuf k;
-      ok = keybuf_init(&k, to->value.type, to->width) &&
-           key_set_value(&later->fields[from_field].value, &k, to->decimals, index_language_key(t->index)) &&
-           index_seek_op(t->index, to->index, 1, &k, nullptr) && read_base(t, to->index->key.row);
-      keybuf_free(&k);
-    }
+    for (size_t i = n - 1; ok && i-- > 0;) ok = join_step_back(v, i);
   } else {
     for (size_t i = 0; ok && i < n; ++i) {
       int32_t br = r;
@@ -117,6 +155,7 @@ int16_t cursor_move(OpenTable* v, int16_t mode, int32_t row, int32_t* base_row, 
   }
   if (!ok) {
     view_clear_values(v);
+    if (mode == 5 && end != nullptr && v->bases[0]->storage.type == TABTYPE_ODBC) *end = 1;
     return 0;
   }
   if (base_row != nullptr) {
@@ -209,35 +248,124 @@ int32_t view_row_of_base_row(OpenTable* v, int32_t base_row, TableDef* base) {
   const int32_t occurrence = g_occurrence;
   g_occurrence = kOccurrenceUnset;
   if (v->kind == 1 || v->kind == 4) return base_row;
-  if (v->kind != 3 || v->row_map == nullptr) return 0;
-  int32_t b = designated(v);
-  if (base != nullptr) {
-    b = -1;
-    for (size_t i = 0; i < v->bases.size(); ++i)
-      if (v->bases[i] == base) b = static_cast<int32_t>(i);
-    if (b < 0) return 0;
-  }
+  const int32_t b = base_position(v, base);
+  if (b < 0) return 0;
+  if (v->kind == 2) return join_walk_forward(v, static_cast<size_t>(b), base_row);
+  if (v->kind != 3 || v->row_map == nullptr || !view_rowmap_begin(v)) return 0;
   ViewRowMap* m = v->row_map;
   FieldIndex* f = &m->fields[static_cast<size_t>(b)];
   KeyBuf k;
-  if (!keybuf_init(&k, VALUE_INTEGER, 4)) return 0;
-  k.value.u.i = base_row;
   int32_t answer = 0;
-  if (occurrence == 0) {
-    if (field_index_seek_after(m->index, f, &k)) answer = k.row;
-  } else if (field_index_seek(m->index, f, &k)) {
-    answer = k.row;
-    for (int32_t i = 1; occurrence != kOccurrenceUnset && i < occurrence && answer != 0; ++i) {
-      answer = field_index_next(m->index, f, nullptr) && f->key.value.u.i == base_row ? f->key.row : 0;
+  if (keybuf_init(&k, VALUE_INTEGER, 4)) {
+    k.value.u.i = base_row;
+    if (occurrence == 0) {
+      if (field_index_seek_after(m->index, f, &k)) answer = k.row;
+    } else if (field_index_seek(m->index, f, &k)) {
+      answer = k.row;
+      for (int32_t i = 1; occurrence != kOccurrenceUnset && i < occurrence && answer != 0; ++i) {
+        answer = field_index_next(m->index, f, nullptr) && f->key.value.u.i == base_row ? f->key.row : 0;
+      }
     }
   }
   keybuf_free(&k);
+  view_rowmap_end(v);
   return answer;
 }
 
 int16_t view_goto_base_row(OpenTable* v, int32_t base_row) {
-  const int32_t r = view_row_of_base_row(v, base_row, nullptr);
+  if (v == nullptr) return 0;
+  int32_t row = base_row;
+  // A kind-3 view over a single kind-3 view: the inner view first maps the
+  // base row to its own row, which is a base row of the outer one.
+  if (v->kind == 3 && v->bases.size() == 1) {
+    OpenTable* inner = v->bases[0]->entry;
+    if (inner != nullptr && inner != v && inner->kind == 3) row = view_row_of_base_row(inner, row, nullptr);
+  }
+  const int32_t r = row != 0 ? view_row_of_base_row(v, row, nullptr) : 0;
   return r != 0 ? cursor_move(v, 5, r, nullptr, nullptr, nullptr) : 0;
+}
+
+int16_t view_rowmap_begin(OpenTable* v) {
+  ViewRowMap* m = v != nullptr ? v->row_map : nullptr;
+  return m != nullptr && m->index != nullptr && index_file_begin(m->index, 2) ? 1 : 0;
+}
+
+void view_rowmap_end(OpenTable* v) {
+  ViewRowMap* m = v != nullptr ? v->row_map : nullptr;
+  if (m != nullptr && m->index != nullptr && m->index->uses > 0) index_file_end(m->index);
+}
+
+// ---- join steps -----------------------------------------------------------------
+
+namespace {
+
+// A search over the field index of a base table's column (kind 2, rows
+// are base rows).
+bool join_search(IndexSearch* s, TableDef* t, int32_t field) {
+  query_search_clear(s);
+  IndexFile* file = nullptr;
+  FieldIndex* index = nullptr;
+  if (!index_get_for_field(t, field, 0, &file, &index)) return false;
+  s->kind = 2;
+  s->source_file = file;
+  s->source_field = index;
+  return true;
+}
+
+}  // namespace
+
+int16_t view_join_add(OpenTable* v, int32_t left_field, int32_t right_field) {
+  if (v == nullptr) return 0;
+  if (v->joins == nullptr) v->joins = new ViewJoins{};
+  const size_t i = v->joins->steps.size();
+  if (i + 1 >= v->bases.size()) return 0;
+  TableDef* left = v->bases[i];
+  TableDef* right = v->bases[i + 1];
+  if (left_field < 0 || left_field >= left->field_count || right_field < 0 || right_field >= right->field_count)
+    return 0;
+  JoinStep j;
+  j.left_field = left_field;
+  j.right_field = right_field;
+  if (!join_search(&j.left, left, left_field) || !join_search(&j.right, right, right_field)) return 0;
+  j.left.base = static_cast<int32_t>(i);
+  j.right.base = static_cast<int32_t>(i + 1);
+  v->joins->steps.push_back(j);
+  return 1;
+}
+
+int16_t view_joins_open(OpenTable* v) {
+  if (v == nullptr || v->joins == nullptr) return 1;
+  auto& steps = v->joins->steps;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (query_search_open(&steps[i].left)) {
+      if (query_search_open(&steps[i].right)) continue;
+      query_search_close(&steps[i].left);
+    }
+    while (i-- > 0) {
+      query_search_close(&steps[i].right);
+      query_search_close(&steps[i].left);
+    }
+    return 0;
+  }
+  return 1;
+}
+
+void view_joins_close(OpenTable* v) {
+  if (v == nullptr || v->joins == nullptr) return;
+  for (JoinStep& j : v->joins->steps) {
+    query_search_close(&j.left);
+    query_search_close(&j.right);
+  }
+}
+
+void view_joins_free(OpenTable* v) {
+  if (v == nullptr || v->joins == nullptr) return;
+  for (JoinStep& j : v->joins->steps) {
+    while (j.left.uses > 0) query_search_close(&j.left);
+    while (j.right.uses > 0) query_search_close(&j.right);
+  }
+  delete v->joins;
+  v->joins = nullptr;
 }
 
 // ---- seek operations ------------------------------------------------------------------
@@ -336,23 +464,4 @@ int16_t index_seek_op_filtered(OpenTable* v, int32_t b, IndexFile* ix, FieldInde
   }
   if (ok) copy_out(f, out);
   return ok ? 1 : 0;
-}
-
-int16_t query_search_kind(const OpenTable* v, int32_t b, int32_t field, int16_t unique, int16_t no_field_index) {
-  if (v == nullptr || b < 0 || b >= static_cast<int32_t>(v->bases.size())) return 1;
-  const TableDef* t = v->bases[static_cast<size_t>(b)];
-  if (unique || no_field_index || field < 0 || field >= t->field_count) return 1;
-  const bool over_linked = v->kind != 3 && !v->bases.empty() && v->bases[0]->storage.type == TABTYPE_ODBC;
-  if (over_linked) return 1;
-  switch (v->kind) {
-    case 1:
-    case 4: return 2;
-    case 2: return b + 1 == static_cast<int32_t>(v->bases.size()) ? 2 : 1;
-    case 3: {
-      const int32_t rows = t->storage.row_count;
-      if (v->own_rows == 0) return rows < 10 ? 3 : 1;
-      return rows / v->own_rows <= 9 ? 3 : 1;
-    }
-    default: return 1;
-  }
 }

@@ -419,6 +419,72 @@ TEST(TestDriver, InformationIsAnsweredFromTheConnectAttributes) {
   EXPECT_EQ(0u, s.Error(SQL_HANDLE_DBC).find("HY096 ")) << s.Error(SQL_HANDLE_DBC);
 }
 
+TEST(TestDriver, CatalogueRulesAreAnsweredFromTheConnectAttributes) {
+  Session s;
+  ASSERT_EQ(SQL_SUCCESS, s.Connect(ConnectString({{"IDCASE", "sensitive"}, {"CATUSE", "1"}, {"CATLOC", "end"},
+                                                  {"CATSEP", "@"}, {"SCHEMAUSE", "0"}})));
+  SQLUSMALLINT u16 = 0;
+  SQLUINTEGER u32 = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_IDENTIFIER_CASE, &u16, sizeof u16, nullptr));
+  EXPECT_EQ(SQL_IC_SENSITIVE, u16);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_QUOTED_IDENTIFIER_CASE, &u16, sizeof u16, nullptr));
+  EXPECT_EQ(SQL_IC_SENSITIVE, u16);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_CATALOG_LOCATION, &u16, sizeof u16, nullptr));
+  EXPECT_EQ(SQL_CL_END, u16);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_CATALOG_USAGE, &u32, sizeof u32, nullptr));
+  EXPECT_NE(0u, u32 & SQL_CU_DML_STATEMENTS);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_SCHEMA_USAGE, &u32, sizeof u32, nullptr));
+  EXPECT_EQ(0u, u32);
+  char sep[8] = {0};
+  EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(s.Dbc(), SQL_CATALOG_NAME_SEPARATOR, sep, sizeof sep, nullptr));
+  EXPECT_STREQ("@", sep);
+}
+
+TEST(TestDriver, DeclaredSizesEscapesAndScrolling) {
+  Session s;
+  ASSERT_EQ(SQL_SUCCESS, s.Connect(ConnectString({})));
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("create table T(A DECIMAL(20,2), D DATE, T TIME, S TIMESTAMP)"));
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("insert into T values (1.5, {d '2004-01-27'}, {t '13:05:00'}, "
+                                "{ts '2004-01-27 13:05:00.250'})"));
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("insert into T values (2.5, NULL, NULL, NULL)"));
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("select A, D, T, S from T order by A"));
+  SQLCHAR name[32];
+  SQLSMALLINT nameLen = 0, type = 0, scale = 0, nullable = 0;
+  SQLULEN size = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(s.Stmt(), 1, name, sizeof name, &nameLen, &type, &size, &scale, &nullable));
+  EXPECT_EQ(20u, size);
+  EXPECT_EQ(2, scale);
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"1.5", "2004-01-27", "13:05:00", "2004-01-27 13:05:00.250"},
+                                                   {"2.5", "NULL", "NULL", "NULL"}}),
+            s.Rows());
+  // Forward-only (the default): only next.
+  ASSERT_EQ(SQL_SUCCESS, s.Exec("select A from T order by A"));
+  EXPECT_EQ(SQL_ERROR, SQLFetchScroll(s.Stmt(), SQL_FETCH_FIRST, 0));
+  EXPECT_EQ(0u, s.Error(SQL_HANDLE_STMT).find("HY106 ")) << s.Error(SQL_HANDLE_STMT);
+  EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(s.Stmt(), SQL_FETCH_NEXT, 0));
+  // Static: every direction.
+  SQLFreeStmt(s.Stmt(), SQL_CLOSE);
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(s.Stmt(), SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(s.Stmt(), (SQLCHAR*)"select A from T order by A", SQL_NTS));
+  struct Move {
+    SQLSMALLINT orientation;
+    SQLLEN offset;
+    SQLRETURN rc;
+    double value;
+  } moves[] = {{SQL_FETCH_LAST, 0, SQL_SUCCESS, 2.5},     {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 1.5},
+               {SQL_FETCH_PRIOR, 0, SQL_NO_DATA, 0},      {SQL_FETCH_ABSOLUTE, 2, SQL_SUCCESS, 2.5},
+               {SQL_FETCH_ABSOLUTE, -2, SQL_SUCCESS, 1.5}, {SQL_FETCH_RELATIVE, 1, SQL_SUCCESS, 2.5},
+               {SQL_FETCH_NEXT, 0, SQL_NO_DATA, 0},       {SQL_FETCH_FIRST, 0, SQL_SUCCESS, 1.5}};
+  for (const Move& m : moves) {
+    EXPECT_EQ(m.rc, SQLFetchScroll(s.Stmt(), m.orientation, m.offset)) << m.orientation << " " << m.offset;
+    if (m.rc != SQL_SUCCESS) continue;
+    double v = 0;
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(s.Stmt(), 1, SQL_C_DOUBLE, &v, sizeof v, &ind));
+    EXPECT_EQ(m.value, v) << m.orientation << " " << m.offset;
+  }
+}
+
 TEST(TestDriver, EachOwnerHasItsOwnFileAndTheCatalogueFindsIt) {
   TempDir dir;
   auto cs = ConnectString({{"DBMS", "Microsoft SQL Server"}, {"UID", "u"}, {"DB", dir.Path()}});

@@ -9,12 +9,18 @@
 //                             and its code (-1 without one); exit 1 when none
 //   csconv int CLAUSE         stdin "x y" coordinates to integers
 //   csconv xy CLAUSE          stdin "x y" integers to coordinates
+//   csconv srid [-n]          stdin CoordSys clauses, one a line (read
+//                             without bounds): the Oracle SRID of each (0 for
+//                             none), "error" for a line that does not read;
+//                             -n normalises lat/long systems first
+//   csconv srid --dump        the SRID table: "SRID<TAB>text" per row
 //
 // A clause that does not read exits 1 with "error <code>" on stderr per
 // error pushed, oldest first. Conversions read the clauses with bounds.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "kernel/coordsys/coordsys_text.h"
 #include "kernel/coordsys/grids.h"
@@ -23,11 +29,12 @@
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/num.h"
 #include "kernel/runtime/path.h"
+#include "kernel/server/ora_srid.h"
 
 namespace {
 
 int usage() {
-  std::fputs("usage: csconv text [-b] CLAUSE | conv [--grid nadcon|jgd|ntf] FROM TO | int CLAUSE | xy CLAUSE | name CLAUSE\n", stderr);
+  std::fputs("usage: csconv text [-b] CLAUSE | conv [--grid nadcon|jgd|ntf] FROM TO | int CLAUSE | xy CLAUSE | name CLAUSE | srid [-n | --dump]\n", stderr);
   return 2;
 }
 
@@ -61,9 +68,44 @@ void each_point(Fn fn) {
   }
 }
 
+int srid_command(int argc, char** argv) {
+  const bool dump = argc == 3 && std::strcmp(argv[2], "--dump") == 0;
+  const bool normalise = argc == 3 && std::strcmp(argv[2], "-n") == 0;
+  if (argc > 3 || (argc == 3 && !dump && !normalise)) return usage();
+  if (dump) {
+    for (const SridRow* row = g_srid_table; row->srid > 0; ++row) std::printf("%d\t%s\n", row->srid, row->text);
+    return 0;
+  }
+  std::string line;
+  char chunk[512];
+  // Whole lines of any length; a trailing CR is dropped.
+  while (std::fgets(chunk, sizeof chunk, stdin)) {
+    line += chunk;
+    if (line.empty() || line.back() != '\n') {
+      if (!std::feof(stdin)) continue;
+    } else {
+      line.pop_back();
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    CoordXform xf;
+    if (!coordsys_from_text(&xf, line.c_str(), 0)) {
+      std::puts("error");
+    } else {
+      if (normalise) ora_normalise_latlong(&xf);
+      int32_t srid = 0;
+      coordsys_to_srid(&xf, &srid);
+      std::printf("%d\n", srid);
+    }
+    err_clear();
+    line.clear();
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "srid") == 0) return srid_command(argc, argv);
   if (argc < 3) return usage();
   path_init_program_dir();
   const char* cmd = argv[1];

@@ -150,12 +150,8 @@ bool write_record(MapObject* o, std::string* out) {
 // The upload's road: the bridge and the blob writer, or for text the
 // record wrapped as "CV00".
 bool write_blob(MapObject* o, std::string* out) {
-    SpatialObject so;
-    ktgeo_so_init_empty(&so);
     uint8_t* blob = nullptr;
-    if (geobridge_object_to_geometry(o, &g_xform, &so) == 1) {
-        blob = ktgeo_pack_geometry(&so);
-    } else if (o->type == MAPOBJ_TEXT) {
+    if (geobridge_object_to_blob(o, &g_xform, &blob) != 1 && o->type == MAPOBJ_TEXT) {
         int32_t size = 0;
         blob_object_size(o, &size);
         Bytes buffer(static_cast<size_t>(size) + 1);
@@ -163,7 +159,6 @@ bool write_blob(MapObject* o, std::string* out) {
         if (object_to_blob(o, &g_xform, buffer.data(), &length, nullptr) == 1)
             blob = ktgeo_pack_cv(buffer.data(), static_cast<uint32_t>(length), 0);
     }
-    ktgeo_so_release(&so);
     if (!blob) return false;
     *out = geomconv::to_hex(blob, blob_length(blob));
     qd_free(blob);

@@ -5,7 +5,9 @@
 // The fixture's columns become the table's; with its coordsys (and bounds)
 // the table gets a map file unless the fixture says nomap. Each row goes in
 // with TabApiInsertRow: text fields quoted, the object decoded from the
-// row's code, record bytes and style clause. Rows marked with an error are
+// row's code, record bytes and style clause (Pen, Line Pen, Brush, Symbol
+// and Font clauses as a table definition writes them; what the clause does
+// not give keeps the default styles). Rows marked with an error are
 // left out; blobs, centres, keys and the like are the kernel's to compute.
 // Indexed columns get their index. Exit 0 on success, 1 on failure (the
 // message names the fixture line), 2 on bad arguments.
@@ -18,7 +20,11 @@
 
 #include "fixture.h"
 #include "kernel/drivers/ascii_text.h"
+#include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/objrec.h"
 #include "kernel/tables/api/tabapi_kernel.h"
+#include "kernel/tables/clauses.h"
+#include "kernel/tables/lang/lexer.h"
 
 namespace {
 
@@ -65,6 +71,50 @@ std::string quoted_line(const FixtureTable& t, const std::string& text) {
   return out;
 }
 
+// The styles of a row's object: the default styles with what the style
+// clause gives (a Pen clause is the line pen and the area pen unless a Line
+// Pen clause gives the line pen). False when the clause does not read.
+bool row_styles(const std::string& clause, ObjStyles* out) {
+  const StyleSet& d = g_default_style_set;
+  StyleClauses st{};
+  st.line.width = -1;  // not given
+  st.pen.width = -1;
+  st.brush.pattern = -1;
+  st.symbol = d.symbol;
+  st.font = d.font;
+  if (!clause.empty()) {
+    lex_begin_text(clause.c_str());
+    lex_next();
+    const bool read = clause_parse_styles(&st) != 0 && lex_has_token() == 0;
+    lex_begin_text(nullptr);
+    if (!read) return false;
+  }
+  const PenStyle line = st.line.width != -1 ? st.line : st.pen.width != -1 ? st.pen : d.line_pen;
+  const PenStyle area = st.pen.width != -1 ? st.pen : d.area_pen;
+  const BrushStyle brush = st.brush.pattern != -1 ? st.brush : d.brush;
+  *out = ObjStyles{};
+  out->flags = 0x0f;
+  objrec_put_pen(&line, &out->line_pen);
+  objrec_put_pen(&area, &out->area_pen);
+  objrec_put_brush(&brush, &out->brush);
+  objrec_put_font(&st.font, &out->font);
+  switch (st.symbol.kind) {
+    case 1:
+      out->symbol_code = 211;
+      objrec_put_font_symbol(&st.symbol, &out->symbol);
+      break;
+    case 2:
+      out->symbol_code = 212;
+      objrec_put_bitmap_symbol(&st.symbol, &out->symbol);
+      break;
+    default:
+      out->symbol_code = 201;
+      objrec_put_vector_symbol(&st.symbol, &out->symbol);
+      break;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,7 +155,7 @@ int main(int argc, char** argv) {
     const bool object = row.code != 200 && row.code != 0;
     if (object) {
       ObjStyles styles{};
-      styles.symbol_code = row.code == 211 || row.code == 212 ? row.code : 201;
+      if (!row_styles(row.style, &styles)) return fail(where + ": the style clause does not read");
       if (row.record.empty() ||
           !TabApiCvRecordToObject(row.record.data(), static_cast<int32_t>(row.record.size()), &cs, &styles, &rec)) {
         return fail(where + ": the record does not decode");

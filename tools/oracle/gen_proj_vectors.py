@@ -6,10 +6,14 @@ PROJ and GeographicLib are outside oracles only: run this by hand (needs the
 proj-bin and geographiclib-tools packages) and commit the files it writes;
 builds and tests never need either.
 
+Usage: gen_proj_vectors.py [datum]   ("datum": the datum-shift vectors only)
+
 Datum shifts (PROJ's cct): "lon lat lon_out lat_out" lines (degrees, height 0
 in) after comment lines that record the PROJ operation used. The ellipsoids and
 shifts are the coordinate-system engine's own table values, passed to PROJ as
-numbers (a and 1/f), not as PROJ's named ellipsoids.
+numbers (a and 1/f), not as PROJ's named ellipsoids. molodensky_74_ntfgrid.txt
+is the French grid method on a constant grid: datum 74 to the NTF ellipsoid
+with the grid's translation (the tests' constant grid) as the NTF shifts.
 
 Projections (PROJ's proj and invproj): proj_<name>.csv per definition. Two
 comment lines give the CoordSys clause and the PROJ definition, one the vector
@@ -33,12 +37,17 @@ import sys
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "data", "proj")
 
 # Ellipsoids used here: number -> (a, 1/f).
-ELLIPSOIDS = {7: (6378206.4, 294.9786982), 10: (6377397.155, 299.1528128), 28: (6378137.0, 298.257223563)}
+ELLIPSOIDS = {0: (6378137.0, 298.257222101), 7: (6378206.4, 294.9786982), 10: (6377397.155, 299.1528128),
+              28: (6378137.0, 298.257223563), 30: (6378249.2, 293.4660213)}
 # Datums used here: number -> (ellipsoid, dx, dy, dz, rx, ry, rz, scale ppm).
 DATUMS = {
     62: (7, -8.0, 160.0, 176.0, 0.0, 0.0, 0.0, 0.0),
     104: (28, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0),
     1000: (10, 582.0, 105.0, 414.0, -1.04, -0.35, 3.08, 8.3),
+    74: (0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0),
+    # The NTF record (datum 107, ellipsoid 30) with the translation of the
+    # constant French test grid in place of its shifts.
+    "ntf_grid": (30, -165.5, -58.25, 318.75, 0.0, 0.0, 0.0, 0.0),
 }
 
 
@@ -97,6 +106,8 @@ def write_datum_vectors():
     write("molodensky_104_62.txt", molodensky_op(104, 62), world)
     europe = grid(range(-10, 31, 5), [35, 40, 45, 50, 55, 60])
     write("helmert_1000_104.txt", helmert_op(1000, 104), europe)
+    france = grid([-5.5, -4, -2.5, -1, 0.5, 2, 2.35, 3.5, 5, 6.5, 8, 9.5, 10], [41, 42.5, 44, 45.5, 47, 48.85, 50.5, 52])
+    write("molodensky_74_ntfgrid.txt", molodensky_op(74, "ntf_grid"), france)
 
 
 def geod(pairs):
@@ -322,7 +333,10 @@ def write_projection_vectors():
 
 
 def main():
+    # "datum" writes the datum-shift vectors only.
     write_datum_vectors()
+    if sys.argv[1:] == ["datum"]:
+        return
     write_sphere_vectors()
     write_projection_vectors()
 

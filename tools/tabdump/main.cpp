@@ -13,6 +13,11 @@
 //                                through an in-memory table, --keep DIR
 //                                registers the file as DIR/NAME.TAB and
 //                                reads that table.
+//   tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE
+//                                describes a range of an Excel workbook or
+//                                a Lotus worksheet (the default range
+//                                without --range) and prints its columns
+//                                and rows; --keep DIR registers it first.
 //   tabdump --type txt|csv --create FILE --columns "..." [same options]
 //                                creates a text file from stdin's rows.
 //   tabdump --index NAME FILE.TAB
@@ -21,6 +26,12 @@
 //   tabdump --find NAME KEY FILE.TAB
 //                                the rows holding KEY (read as the field's
 //                                type) by the field's index, one a line.
+//
+//   tabdump --type mdb --table NAME [--password P] [--keep DIR] FILE
+//                                describes a table of an Access database
+//                                and prints its columns and rows; the row
+//                                map is written as DIR/NAME.aid (else in a
+//                                temporary directory).
 //
 //   tabdump --rewrite FILE.TAB   reads the definition alone (no data file is
 //                                opened) and writes it back.
@@ -43,7 +54,9 @@
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
 #include "kernel/tables/tabwrite.h"
+#include "tools/tabdump/access.h"
 #include "tools/tabdump/rows.h"
+#include "tools/tabdump/sheet.h"
 #include "tools/tabdump/text.h"
 
 namespace {
@@ -99,6 +112,9 @@ int main(int argc, char** argv) {
   const char* find_key = nullptr;
   bool do_rewrite = false, create = false, bad = false, text_options = false;
   TextOptions text;
+  const char* range = nullptr;
+  AccessDumpOptions access;
+  bool access_options = false;
   for (int i = 1; i < argc && !bad; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -108,15 +124,48 @@ int main(int argc, char** argv) {
     else if (a == "--index" && more) index_field = argv[++i];
     else if (a == "--find" && i + 2 < argc) index_field = argv[++i], find_key = argv[++i];
     else if (a == "--columns" && more) columns = argv[++i];
+    else if (a == "--range" && more) range = argv[++i];
     else if (a == "--delimiter" && more) text.delimiter = std::atoi(argv[++i]), text_options = true;
     else if (a == "--titles") text.titles = text_options = true;
     else if (a == "--charset" && more) text.charset = argv[++i], text_options = true;
     else if (a == "--memory") text.memory = text_options = true;
     else if (a == "--keep" && more) text.keep = argv[++i], text_options = true;
+    else if (a == "--table" && more) access.table = argv[++i], access_options = true;
+    else if (a == "--password" && more) access.password = argv[++i], access_options = true;
     else if (file == nullptr && a.rfind("--", 0) != 0) file = argv[i];
     else bad = true;
   }
   const bool dbf = type != nullptr && std::strcmp(type, "dbf") == 0;
+  const bool sheet = type != nullptr && (std::strcmp(type, "xls") == 0 || std::strcmp(type, "wks") == 0);
+  if (sheet) {
+    // Only --range, --titles and --keep go with a workbook or worksheet.
+    if (bad || file == nullptr || do_rewrite || create || columns != nullptr || index_field != nullptr ||
+        text.delimiter != -1 || !text.charset.empty() || text.memory || access_options) {
+      std::fprintf(stderr, "usage: tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE\n");
+      return 2;
+    }
+    SheetDumpOptions so;
+    so.lotus = std::strcmp(type, "wks") == 0;
+    if (range != nullptr) so.range = range;
+    so.titles = text.titles;
+    so.keep = text.keep;
+    charset_init_system();
+    tables_runtime_start();
+    return tabdump_sheet(file, so);
+  }
+  bad = bad || range != nullptr;
+  if (type != nullptr && std::strcmp(type, "mdb") == 0) {
+    access.keep = text.keep;
+    if (bad || file == nullptr || access.table.empty() || create || do_rewrite || columns != nullptr ||
+        index_field != nullptr || text.memory || text.titles || text.delimiter != -1 || !text.charset.empty()) {
+      std::fprintf(stderr, "usage: tabdump --type mdb --table NAME [--password P] [--keep DIR] FILE\n");
+      return 2;
+    }
+    charset_init_system();
+    tables_runtime_start();
+    return tabdump_access(file, access);
+  }
+  bad = bad || access_options;
   // Delimited text: --type txt or csv, or a FILE ending in .csv or .txt.
   const char* ext = file != nullptr ? std::strrchr(file, '.') : nullptr;
   const bool is_text = type != nullptr ? std::strcmp(type, "txt") == 0 || std::strcmp(type, "csv") == 0
@@ -141,7 +190,9 @@ int main(int argc, char** argv) {
                  "usage: tabdump --rewrite FILE.TAB\n"
                  "       tabdump [--type dbf] FILE\n"
                  "       tabdump [--type txt|csv] [--delimiter N] [--titles] [--charset NAME] [--memory] [--keep DIR] FILE\n"
+                 "       tabdump --type xls|wks [--range TEXT] [--titles] [--keep DIR] FILE\n"
                  "       tabdump --type txt|csv --create FILE --columns \"NAME TYPE WIDTH DECIMALS,...\" [text options]\n"
+                 "       tabdump --type mdb --table NAME [--password P] [--keep DIR] FILE\n"
                  "       tabdump --index NAME FILE.TAB\n"
                  "       tabdump --find NAME KEY FILE.TAB\n"
                  "       tabdump --create FILE.TAB --type native|dbf --columns \"NAME TYPE WIDTH DECIMALS,...\"\n");

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -21,7 +22,9 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/tables/index/fieldbuild.h"
 #include "kernel/tables/storage/tabtype_ops.h"
+#include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/tables/tabread.h"
 #include "kernel/tables/tabwrite.h"
 #include "kernel/drivers/memtab.h"
 
@@ -306,14 +309,43 @@ bool tabdump_insert_stdin(TableDef* t) {
 int tabdump_fail() {
   const int n = err_count() < kErrMaxEntries ? err_count() : kErrMaxEntries;
   for (int i = 0; i < n; ++i) {
-    if (g_err_stack->entries[i].code > 0) std::fprintf(stderr, "error %d\n", g_err_stack->entries[i].code);
+    const ErrorEntry& e = g_err_stack->entries[i];
+    if (e.code <= 0) continue;
+    std::fprintf(stderr, "error %d\n", e.code);
+    // With TABDUMP_ERROR_TEXT set, the error's argument follows its line.
+    if (std::getenv("TABDUMP_ERROR_TEXT") != nullptr && e.arg1_length > 0)
+      std::fprintf(stderr, "  %s\n", g_err_stack->pool + e.arg1_offset);
   }
   return 1;
 }
 
+namespace {
+
+// The table of a definition file, or null.
+TableDef* open_definition(const char* path) {
+  const int32_t def = file_register(path, 1);
+  if (def <= 0) return nullptr;
+  TableDef* t = table_open_file(def);
+  if (t == nullptr) file_unregister(def);
+  return t;
+}
+
+// Prints the table within one access and frees it; the exit code.
+int print_and_free(TableDef* t, bool memory) {
+  if (!tabtype_begin_access(t, &t->storage, 1)) {
+    tabdef_free(t);
+    return tabdump_fail();
+  }
+  tabdump_print_table(t, memory);
+  tabtype_end_access(&t->storage);
+  tabdef_free(t);
+  return 0;
+}
+
+}  // namespace
+
 int tabdump_dump(const char* path, bool dbf) {
   TableDef* t = nullptr;
-  int32_t def = 0;
   if (dbf) {
     t = tabdef_new();
     t->storage.type = TABTYPE_DBF;
@@ -327,22 +359,10 @@ int tabdump_dump(const char* path, bool dbf) {
       return tabdump_fail();
     }
   } else {
-    def = file_register(path, 1);
-    if (def <= 0) return tabdump_fail();
-    t = table_open_file(def);
-    if (t == nullptr) {
-      file_unregister(def);
-      return tabdump_fail();
-    }
+    t = open_definition(path);
+    if (t == nullptr) return tabdump_fail();
   }
-  if (!tabtype_begin_access(t, &t->storage, 1)) {
-    tabdef_free(t);
-    return tabdump_fail();
-  }
-  tabdump_print_table(t, false);
-  tabtype_end_access(&t->storage);
-  tabdef_free(t);
-  return 0;
+  return print_and_free(t, false);
 }
 
 int tabdump_create(const char* path, bool dbf, const char* columns) {
@@ -443,4 +463,16 @@ int tabdump_find(const char* path, const char* name, const char* key_text) {
   keybuf_free(&key);
   tabdef_free(t);
   return rc;
+}
+
+int tabdump_registered(const char* path, const std::string& type_clause, const std::string& dir, bool memory) {
+  char name[kTableNameSize];
+  path_to_table_name(path, name);
+  const std::string target = dir + "/" + name + ".TAB";
+  char full[kPathSize];
+  if (realpath(path, full) == nullptr) str_copy_n(full, path, sizeof full);
+  const std::string stmt = "Register Table \"" + std::string(full) + "\"" + type_clause + " Into \"" + target + "\"";
+  if (!stmt_exec_text(stmt.c_str(), 0)) return tabdump_fail();
+  TableDef* t = open_definition(target.c_str());
+  return t != nullptr ? print_and_free(t, memory) : tabdump_fail();
 }

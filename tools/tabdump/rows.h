@@ -19,6 +19,9 @@ bool tabdump_parse_columns(const char* text, std::vector<FieldDef>* out);
 bool tabdump_set_row(FieldDef* fields, int count, const std::string& line);
 // Inserts stdin's rows (output form) into the open table.
 bool tabdump_insert_stdin(TableDef* t);
+// Registers the file as DIR/NAME.TAB with the Type clause, opens the table
+// from that definition and prints it; answers the exit code.
+int tabdump_registered(const char* path, const std::string& type_clause, const std::string& dir, bool memory);
 // The error lines of the kernel's error stack on stderr; answers 1.
 int tabdump_fail();
 // tabdump --index NAME FILE.TAB: builds the field's index (not unique).

@@ -50,31 +50,6 @@ std::string type_clause(const TableDef* t) {
   return c;
 }
 
-int dump_registered(const char* path, const TableDef* described, const TextOptions& o) {
-  char name[kTableNameSize];
-  path_to_table_name(path, name);
-  const std::string target = o.keep + "/" + name + ".TAB";
-  char full[kPathSize];
-  if (realpath(path, full) == nullptr) str_copy_n(full, path, sizeof full);
-  const std::string stmt = "Register Table \"" + std::string(full) + "\"" + type_clause(described) + " Into \"" + target + "\"";
-  if (!stmt_exec_text(stmt.c_str(), 0)) return tabdump_fail();
-  const int32_t def = file_register(target.c_str(), 1);
-  if (def <= 0) return tabdump_fail();
-  TableDef* t = table_open_file(def);
-  if (t == nullptr) {
-    file_unregister(def);
-    return tabdump_fail();
-  }
-  if (!tabtype_begin_access(t, &t->storage, 1)) {
-    tabdef_free(t);
-    return tabdump_fail();
-  }
-  tabdump_print_table(t, o.memory);
-  tabtype_end_access(&t->storage);
-  tabdef_free(t);
-  return 0;
-}
-
 }  // namespace
 
 int tabdump_text(const char* path, const TextOptions& o) {
@@ -87,7 +62,7 @@ int tabdump_text(const char* path, const TextOptions& o) {
   bool ok = tabtype_read_fields(path, t) != 0;
   if (ok) tabtype_close(&t->storage, nullptr);
   if (ok && !o.keep.empty()) {
-    const int rc = dump_registered(path, t, o);
+    const int rc = tabdump_registered(path, type_clause(t), o.keep, o.memory);
     tabdef_free(t);
     return rc;
   }

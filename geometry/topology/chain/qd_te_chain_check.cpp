@@ -93,19 +93,23 @@ int qd_te_geo_chain_path_check(TeChain* chain, int32_t mode, double tolerance) {
     double largest = t;
     double area = 0;
     uint32_t i = 0;
+    // fmax and fmin (a NaN argument loses) without a call per vertex.
+    const auto most = [](double a, double b) { return a > b || b != b ? a : b; };
+    const auto least = [](double a, double b) { return a < b || b != b ? a : b; };
     while (i < chain->coords->tally) {
         TeVertex* v = vertices(chain);
         const uint32_t n = chain->coords->tally;
         if (mode == 1 && i + 1 < n &&
-            same3(coord_of(v[i]), coord_of(v[i + 1]), std::fmax(std::fmax(v[i].tol, v[i + 1].tol), t))) {
+            same3(coord_of(v[i]), coord_of(v[i + 1]), most(most(v[i].tol, v[i + 1].tol), t))) {
             // The earlier goes when the next is the last: the end stays.
             nlst_remove(chain->coords, i + 1 == n - 1 && i > 0 ? i : i + 1);
             continue;
         }
-        const GeoCoord c = coord_of(v[i]);
-        GeoCoord box[2] = {c, c};
-        qd_te_mer_union(rect, box);
-        largest = std::fmax(largest, v[i].tol);
+        rect[0].x = least(rect[0].x, v[i].x);
+        rect[0].y = least(rect[0].y, v[i].y);
+        rect[1].x = most(rect[1].x, v[i].x);
+        rect[1].y = most(rect[1].y, v[i].y);
+        largest = most(largest, v[i].tol);
         if (closed && i > 0) area += (v[i].x - v[i - 1].x) * ((v[i].y - v[0].y) + (v[i - 1].y - v[0].y));
         ++i;
     }

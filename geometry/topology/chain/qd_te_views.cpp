@@ -1,5 +1,6 @@
 // Views of a chain's primitive, the closedness tests, the true middle
 // point of an arc and the point-near-envelope test.
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -138,10 +139,20 @@ int qd_te_form_pathpoint(TeChain* chain, nlst** holder, int32_t tag, const doubl
         return qd_te_no_memory();
     for (uint32_t i = 0; i < n; ++i) {
         const TeVertex* v = vertex_at(chain, i);
-        const TeCoordRef r = {coord_of(*v), tag, tol ? *tol : v->tol, int32_t(i), -1};
+        const TeCoordRef r = qd_te_coord_ref(chain->coords, &v->x, tag, tol ? *tol : v->tol, int32_t(i));
         if (!nlst_add(*holder, &r)) return qd_te_no_memory();
     }
     return 1;
+}
+
+TeCoordRef qd_te_coord_ref(const nlst* source, const double* point, int32_t tag, double tol,
+                           int32_t index) {
+    return {point, tag, tol, index, -1, source, source ? source->data : nullptr};
+}
+
+GeoCoord qd_te_ref_point(const TeCoordRef* ref) {
+    assert(!ref->source || ref->source->data == ref->storage);
+    return {ref->point[0], ref->point[1], ref->point[2]};
 }
 
 int qd_te_split_cir_midptn(const GeoCoord* start, const GeoCoord* end, const TeCircle* circle,
@@ -149,16 +160,35 @@ int qd_te_split_cir_midptn(const GeoCoord* start, const GeoCoord* end, const TeC
     if (!start || !end || !circle || !candidates || !skip)
         return qd_te_missing("qd_te_split_cir_midptn");
     *skip = 1;
-    if (!(circle->radius > 0)) return 1;
-    // Halfway in angle both ways round: along the bisector of the two
-    // directions from the centre, on either side.
-    const double a1 = std::atan2(start->y - circle->centre.y, start->x - circle->centre.x);
-    const double a2 = std::atan2(end->y - circle->centre.y, end->x - circle->centre.x);
-    const double mid = a1 + std::remainder(a2 - a1, 2 * M_PI) / 2;
+    const GeoCoord& c = circle->centre;
+    const double r = circle->radius;
+    if (!(r > 0) || !std::isfinite(r)) return 1;
+    if (qd_te_same_fuzzy_point(start, end, 1e-10) || qd_te_same_fuzzy_point(start, &c, 1e-10) ||
+        qd_te_same_fuzzy_point(end, &c, 1e-10))
+        return 1;
+    double ax, ay, bx, by;
+    if (qd_te_cogo_unit_direction(&c, start, &ax, &ay, nullptr) != -1 ||
+        qd_te_cogo_unit_direction(&c, end, &bx, &by, nullptr) != -1)
+        return 1;
+    // Both ends on the circle (centre + r u); halfway between them along
+    // the bisector, or a quarter turn to the right of the start when they
+    // lie opposite each other.
+    double mx = (ax + bx) / 2, my = (ay + by) / 2;
+    if (std::hypot(mx, my) * r <= 1e-10) {
+        mx = ay;
+        my = -ax;
+    }
+    const double len = std::hypot(mx, my);
+    if (!(len * r > 1e-10)) return 1;
+    mx /= len;
+    my /= len;
+    const GeoCoord a = {c.x + r * ax, c.y + r * ay, start->z}, b = {c.x + r * bx, c.y + r * by, end->z};
+    candidates[0] = {c.x + r * mx, c.y + r * my, KTGEO_NO_Z};
+    candidates[1] = {c.x - r * mx, c.y - r * my, KTGEO_NO_Z};
     for (int k = 0; k < 2; ++k) {
-        const double a = mid + k * M_PI;
-        candidates[k] = {circle->centre.x + circle->radius * std::cos(a),
-                         circle->centre.y + circle->radius * std::sin(a), KTGEO_NO_Z};
+        qd_te_cogo_interpolate_z(&a, &b, &candidates[k]);
+        TeArc arc;
+        if (qd_te_cogo_arc_from_points(&a, &candidates[k], &b, &arc, nullptr) != -1) return 1;
     }
     *skip = 0;
     return 1;

@@ -187,41 +187,56 @@ int propagate(nlst* candidates, int32_t i) {
     return 1;
 }
 
+// The walk of one query: every overlapping neighbour in both directions,
+// one step each way per turn, offered to select_candidate.
+int query_neighbours(nlst* candidates, int32_t i, double tol, TeClusterQuery* q) {
+    const int32_t n = int32_t(candidates->tally);
+    const GeoCoord* box = node_at(candidates, i)->box;
+    int32_t j = i + 1, k = i - 1;
+    bool up = j < n, down = k >= 0;
+    while (up || down) {
+        if (up) {
+            const TeClusterNode* c = node_at(candidates, j);
+            if (c->box[0].x > box[1].x) {
+                up = false;
+            } else {
+                if (overlap(c->box, box) && !select_candidate(candidates, j, tol, q)) return 0;
+                up = ++j < n;
+            }
+        }
+        if (down) {
+            const TeClusterNode* c = node_at(candidates, k);
+            if (c->box[1].x < box[0].x) {
+                down = false;
+            } else {
+                if (overlap(c->box, box) && !select_candidate(candidates, k, tol, q)) return 0;
+                down = --k >= 0;
+            }
+        }
+    }
+    return 1;
+}
+
+// One scan. A candidate that pairs is queried again at once, by the same
+// rules, until it pairs no more: a hub's spokes gather on one candidate in
+// one scan instead of halving their number scan by scan.
 int process_scan(nlst* candidates, int32_t* changed, double tol) {
     *changed = 0;
     const int32_t n = int32_t(candidates->tally);
     for (int32_t i = 0; i < n; ++i) {
         if (node_at(candidates, i)->absorbed) continue;
-        TeClusterQuery q = {i, -1, 0.0, 0};
-        const GeoCoord* box = node_at(candidates, i)->box;
-        int32_t j = i + 1, k = i - 1;
-        bool up = j < n, down = k >= 0;
-        while (up || down) {
-            if (up) {
-                const TeClusterNode* c = node_at(candidates, j);
-                if (c->box[0].x > box[1].x) {
-                    up = false;
-                } else {
-                    if (overlap(c->box, box) && !select_candidate(candidates, j, tol, &q)) return 0;
-                    up = ++j < n;
-                }
-            }
-            if (down) {
-                const TeClusterNode* c = node_at(candidates, k);
-                if (c->box[1].x < box[0].x) {
-                    down = false;
-                } else {
-                    if (overlap(c->box, box) && !select_candidate(candidates, k, tol, &q)) return 0;
-                    down = --k >= 0;
-                }
-            }
-        }
-        if (q.partner >= 0) {
+        bool moved = false;
+        for (;;) {
+            TeClusterQuery q = {i, -1, 0.0, 0};
+            if (!query_neighbours(candidates, i, tol, &q)) return 0;
             int32_t merged = 0;
-            if (!pair(candidates, &merged, tol, &q)) return 0;
-            if (merged) *changed = 1;
+            if (q.partner >= 0 && !pair(candidates, &merged, tol, &q)) return 0;
+            moved = moved || q.merged;
+            if (!merged) break;
+            *changed = 1;
+            if (node_at(candidates, i)->absorbed) break;
         }
-        if (q.merged && !propagate(candidates, i)) return 0;
+        if (moved && !propagate(candidates, i)) return 0;
     }
     return 1;
 }

@@ -25,6 +25,8 @@ double qd_te_cogo_distance_3d(const GeoCoord* a, const GeoCoord* b) {
 
 int qd_te_same_fuzzy_point_3d(const GeoCoord* a, const GeoCoord* b, double tol) {
     if (!a || !b || no_z(a) || no_z(b)) return qd_te_same_fuzzy_point(a, b, tol);
+    const double far = 2 * (std::fmax(tol, kFine) + kFine);
+    if (std::fabs(a->x - b->x) > far || std::fabs(a->y - b->y) > far || std::fabs(a->z - b->z) > far) return 0;
     const double d = qd_te_cogo_distance_3d(a, b);
     if (tol > kFine) return (d <= tol || std::fabs(d - tol) <= kFine) ? 1 : 0;
     return std::fabs(d - kFine) <= kFine ? 1 : 0;

@@ -97,7 +97,24 @@ int qd_te_duplicates_prim(TeChain* first, TeChain* second, const double* toleran
     if (qd_te_duplicates_pair_test.test)
         return qd_te_duplicates_pair_test.test(first, second, tolerance, identical,
                                                qd_te_duplicates_pair_test.user);
-    return 1;
+    TeChain* const a = first;
+    TeChain* const b = second;
+    switch (a->chain_type * 8 + b->chain_type) {
+    case TE_PATH * 8 + TE_PATH: return qd_te_identical_paths(a, b, tolerance, identical);
+    case TE_PATH * 8 + TE_LINE: return qd_te_identical_path_line(a, b, tolerance, identical);
+    case TE_LINE * 8 + TE_PATH: return qd_te_identical_path_line(b, a, tolerance, identical);
+    case TE_LINE * 8 + TE_LINE: return qd_te_identical_lines(a, b, tolerance, identical);
+    case TE_LINE * 8 + TE_ARC: return qd_te_identical_arc_line(b, a, tolerance, identical);
+    case TE_LINE * 8 + TE_CURVE: return qd_te_identical_curve_line(b, a, tolerance, identical);
+    case TE_ARC * 8 + TE_LINE: return qd_te_identical_arc_line(a, b, tolerance, identical);
+    case TE_ARC * 8 + TE_ARC: return qd_te_identical_arcs(b, a, tolerance, identical);
+    case TE_ARC * 8 + TE_CIRCLE: return qd_te_identical_arc_circle(a, b, tolerance, identical);
+    case TE_CIRCLE * 8 + TE_ARC: return qd_te_identical_arc_circle(b, a, tolerance, identical);
+    case TE_CIRCLE * 8 + TE_CIRCLE: return qd_te_identical_circles(a, b, tolerance, identical);
+    case TE_CURVE * 8 + TE_LINE: return qd_te_identical_curve_line(a, b, tolerance, identical);
+    case TE_CURVE * 8 + TE_CURVE: return qd_te_identical_curves(a, b, tolerance, identical);
+    default: return 1;
+    }
 }
 
 int qd_te_identical_nodes(TeChain* first, TeChain* second, const double* tolerance, int32_t* identical) {

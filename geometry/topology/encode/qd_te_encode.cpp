@@ -212,9 +212,13 @@ int chain_cross(TeChain* c, TeEncoder* e) {
     if (c->discard != CHAIN_OK) return 1;
     if (!qd_te_encode_statistics(c, e->keys.tolerance.snap_outer, &e->rules->statistics)) return 0;
     int32_t crossed = 0;
+    const uint32_t before = e->chains ? e->chains->tally : 0;
     if (!qd_te_intersect_chain_self_cross(c, &e->chains, base_tol(e), e->parent_side, e->cross_side, &crossed))
         return 0;
-    if (crossed) ++e->rules->statistics.tallies[4];
+    if (!crossed) return 1;
+    ++e->rules->statistics.tallies[4];
+    // A chain cut into no pieces at all is reported, never lost quietly.
+    if ((e->chains ? e->chains->tally : 0) == before) return qd_te_error_method(-46, &e->rules->error_method);
     return 1;
 }
 
@@ -316,19 +320,6 @@ int qd_te_seek_sbnd(GeoCoord* coords, TeEncoder* e, int32_t n) {
         reverse = h == 0 ? l > half : l == 0 ? h <= half : h > l;
     }
     if (reverse) qd_te_cogo_reverse_array(coords, n);
-    return 1;
-}
-
-int qd_te_intersect_chain_self_cross(TeChain* chain, nlst** list, double, int32_t, int32_t, int32_t* crossed) {
-    if (!chain || !list || !crossed) return qd_te_missing("qd_te_intersect_chain_self_cross");
-    *crossed = 0;
-    if (chain->discard != CHAIN_OK) return 1;
-    if (!*list) {
-        if (!qd_te_geo_chain_list_create(list, 8)) return 0;
-        (*list)->tally = 0;
-    }
-    if (!nlst_add(*list, chain)) return qd_te_no_memory();
-    qd_te_geo_chain_default(chain);
     return 1;
 }
 

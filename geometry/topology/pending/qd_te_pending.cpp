@@ -9,6 +9,7 @@
 #include "geometry/topology/qd_te_form_chains.h"
 #include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_output.h"
+#include "geometry/topology/qd_te_split.h"
 
 int qd_te_walk_overlay_point(const nlst*, int32_t, const GeoCoord*, int32_t, int32_t, const double*,
                              int32_t*) {
@@ -31,21 +32,12 @@ int pending(const char* name) {
 #define TE_PENDING(name, ...) \
     int name(__VA_ARGS__) { return pending(#name); }
 
-TE_PENDING(qd_te_intersect_chains, nlst*, int32_t, int32_t, int32_t, double)
-TE_PENDING(qd_te_intersect_pathline, nlst*, int32_t, int32_t, double)
-TE_PENDING(qd_te_intersect_pathline_record, nlst*, int32_t, nlst**, int32_t, int32_t, double)
-TE_PENDING(qd_te_intersect_polylines, TeChain*, TeChain*, nlst**, double, int32_t, int32_t)
-TE_PENDING(qd_te_fuzzy_int_path_touch, nlst*, nlst*, int32_t*, TeRules*)
-TE_PENDING(qd_te_duplicates_path_clip, TeChain*, nlst**, int32_t, int32_t)
-TE_PENDING(qd_te_duplicates_intr_nodes_clip, nlst*, nlst**)
 TE_PENDING(qd_te_leaving, nlst*, TeRules*)
 TE_PENDING(qd_te_node_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_output_intersect_nodes, nlst*, nlst*, TeRules*)
 TE_PENDING(qd_te_output_convex_hull, nlst*, TeRules*)
 TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
-TE_PENDING(qd_te_encode_feature_expended, int32_t*, TeEncoder*, GeometricPrimitive*)
-TE_PENDING(qd_te_encode_feature_boundary, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
 TE_PENDING(qd_te_buffer_output_geom, int32_t*, TeRules*, TeKeys*, nlst*, nlst*, int32_t)

@@ -4,11 +4,14 @@
 // output stage by dimension; collected output of SPLIT and the erases.
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/ktgeo_utilities.h"
+#include "geometry/qd_fail.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_ba.h"
 #include "geometry/topology/qd_te_cluster.h"
@@ -112,40 +115,55 @@ int qd_te_chain_compare(const void* a, const void* b) {
 int qd_te_chain_list_sort(nlst* chains) {
     if (!chains) return qd_te_missing("qd_te_chain_list_sort");
     if (chains->tally < 2) return 1;
-    // Sort small keys (ties kept in row order), then move each record once
-    // along the cycles of the permutation.
+    // The order of qd_te_chain_compare with ties kept in row order. Chains
+    // of the sentinel kind lead; each group is sorted as small keys (minimum
+    // x and row) whose equal x fall back to the records' other keys. Then
+    // each record moves once, along the permutation's cycles.
     struct Key {
-        double min_x, min_y, max_x, max_y;
-        int32_t head, type, row;
+        double min_x;
+        uint32_t row;
     };
     const uint32_t n = chains->tally;
-    std::vector<Key> keys(n);
+    TeChain* first = qd_te_chain_at(chains, 0);
+    std::unique_ptr<uint32_t[]> order(new (std::nothrow) uint32_t[n]);
+    std::unique_ptr<Key[]> keys(new (std::nothrow) Key[n]);
+    if (!order || !keys) {
+        QD_FAIL("UKT_0", "function%s", "qd_te_chain_list_sort", nullptr);
+        return 0;
+    }
+    // Sentinel chains' keys fill the array from the front, the others' from
+    // the back (the row breaks every tie, so their order here does not matter).
+    uint32_t heads = 0, rest = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        const TeChain& c = *qd_te_chain_at(chains, int32_t(i));
-        keys[i] = {c.chain_mer[0].x, c.chain_mer[0].y, c.chain_mer[1].x, c.chain_mer[1].y,
-                   c.discard == CHAIN_SENTINAL ? 0 : 1, c.chain_type, int32_t(i)};
+        const Key k{first[i].chain_mer[0].x, i};
+        if (first[i].discard == CHAIN_SENTINAL) keys[heads++] = k;
+        else keys[n - 1 - rest++] = k;
     }
     auto up = [](double x, double y) { return x < y ? -1 : x > y ? 1 : 0; };
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (int c = up(a.min_x, b.min_x)) return c < 0;
-        if (int c = up(a.min_y, b.min_y)) return c < 0;
-        if (a.type != b.type) return a.type < b.type;
-        if (int c = up(b.max_x, a.max_x)) return c < 0;
-        if (int c = up(b.max_y, a.max_y)) return c < 0;
+    const auto before = [&](const Key& a, const Key& b) {
+        if (a.min_x < b.min_x) return true;
+        if (a.min_x > b.min_x) return false;
+        const TeChain& p = first[a.row];
+        const TeChain& q = first[b.row];
+        if (int c = up(p.chain_mer[0].y, q.chain_mer[0].y)) return c < 0;
+        if (p.chain_type != q.chain_type) return p.chain_type < q.chain_type;
+        if (int c = up(q.chain_mer[1].x, p.chain_mer[1].x)) return c < 0;
+        if (int c = up(q.chain_mer[1].y, p.chain_mer[1].y)) return c < 0;
         return a.row < b.row;
-    });
-    // Each record moves once, along the cycles of the permutation
-    // (position i takes the record of row keys[i].row; a placed position
-    // gets its own row).
-    TeChain* first = qd_te_chain_at(chains, 0);
+    };
+    std::sort(keys.get(), keys.get() + heads, before);
+    std::sort(keys.get() + heads, keys.get() + n, before);
+    for (uint32_t i = 0; i < n; ++i) order[i] = keys[i].row;
+    keys.reset();
+    // Position i takes the record of row order[i]; a placed position gets
+    // its own row.
     for (uint32_t start = 0; start < n; ++start) {
-        if (uint32_t(keys[start].row) == start) continue;
+        if (order[start] == start) continue;
         const TeChain saved = first[start];
         uint32_t i = start;
         for (;;) {
-            const uint32_t from = uint32_t(keys[i].row);
-            keys[i].row = int32_t(i);
+            const uint32_t from = order[i];
+            order[i] = i;
             if (from == start) {
                 first[i] = saved;
                 break;
@@ -185,7 +203,7 @@ int qd_te_process_chains_cleanup(nlst* chains, TeRules* rules) {
         if (i != last) *c = *qd_te_chain_at(chains, int32_t(last));
         chains->tally = last;
     }
-    qd_te_chain_list_sort(chains);
+    if (!qd_te_chain_list_sort(chains)) return 0;
     qd_te_chain_at(chains, 0)->link_free = -1;
     return qd_te_link_setup(chains);
 }
@@ -292,24 +310,24 @@ int qd_te_process_chains_intersect_nodes(TeRules* rules, nlst* chains) {
                         [&](int32_t index) -> int {
                             TeChain* c = qd_te_chain_at(chains, index);
                             switch (rules->secondary) {
-                            case TE_COMMON_CROSS: return qd_te_intersect_polylines(c, c, &crossings, tol, 0, 0);
-                            case TE_COMMON_TOUCH: return qd_te_duplicates_path_clip(c, &nodes, index, 4);
-                            case TE_COMMON_ENDS: return qd_te_duplicates_path_clip(c, &nodes, index, 3);
+                            case TE_COMMON_CROSS: return qd_te_intersect_polylines(c, index, c, index, &crossings, tol, 0, 0);
+                            case TE_COMMON_TOUCH: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 4, nullptr);
+                            case TE_COMMON_ENDS: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 3, nullptr);
                             case TE_COMMON_ALL:
                                 return qd_te_intersect_pathline(chains, index, 0, tol) &&
-                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, 2);
+                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, nullptr, nullptr, 2, nullptr);
                             case TE_CROSSING:
                             case TE_ALL_CROSSING:
                                 return qd_te_intersect_pathline_record(chains, index, &crossings, 0,
                                                                        rules->secondary == TE_ALL_CROSSING, tol);
                             case TE_ALL_POINTS:
                                 return qd_te_intersect_pathline(chains, index, 1, tol) &&
-                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, 1);
-                            default: return qd_te_duplicates_path_clip(c, &nodes, index, 2);
+                                       qd_te_duplicates_path_clip(qd_te_chain_at(chains, index), &nodes, index, nullptr, nullptr, 1, nullptr);
+                            default: return qd_te_duplicates_path_clip(c, &nodes, index, nullptr, nullptr, 2, nullptr);
                             }
                         },
                         false, false);
-    if (ok) ok = qd_te_duplicates_intr_nodes_clip(crossings, &nodes) && qd_te_output_intersect_nodes(nodes, chains, rules);
+    if (ok) ok = qd_te_duplicates_intr_nodes_clip(crossings, chains, &nodes, nullptr, nullptr) && qd_te_output_intersect_nodes(nodes, chains, rules);
     if (crossings) nlst_free(crossings);
     if (nodes) nlst_free(nodes);
     return ok;
@@ -437,7 +455,7 @@ int qd_te_assemble_chains(nlst* chains, TeRules* rules) {
     auto run = [&]() -> int {
         if (!qd_te_stage_event(rules, chains, TE_EVENT_SETUP)) return 0;
         qd_te_chain_list_halve_increment(chains);
-        qd_te_chain_list_sort(chains);
+        if (!qd_te_chain_list_sort(chains)) return 0;
         const double margin = std::fmax(s.max_tolerance, rules->tolerance.tolerance);
         if (!qd_te_link_largest_mer(chains, s.data_extent, margin) || !qd_te_link_setup(chains) ||
             !qd_te_link_topology(rules) || !qd_te_rules_verify(rules))

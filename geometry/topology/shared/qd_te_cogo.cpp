@@ -30,6 +30,9 @@ int qd_te_same_fuzzy_point(const GeoCoord* a, const GeoCoord* b, double tol) {
         QD_FAIL("UKT1M", "function%s", "qd_te_same_fuzzy_point", nullptr);
         return 0;
     }
+    // Points far apart on one axis are told apart without a distance.
+    const double far = 2 * (std::fmax(tol, kFine) + kFine);
+    if (std::fabs(a->x - b->x) > far || std::fabs(a->y - b->y) > far) return 0;
     const double d = qd_te_cogo_distance_2d(a, b);
     if (tol > kFine) return (d <= tol || std::fabs(d - tol) <= kFine) ? 1 : 0;
     if (std::fabs(a->x - b->x) < kFine && std::fabs(a->y - b->y) < kFine) return 1;

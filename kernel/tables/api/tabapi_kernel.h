@@ -31,6 +31,10 @@ constexpr int16_t kApiErrCharsetRefused = 1283;
 constexpr int16_t kApiErrCharsetTableOpen = 1924;
 constexpr int16_t kApiErrNotStarted = 1929;
 constexpr int16_t kApiErrVersion = 1930;
+constexpr int16_t kApiErrNoMetadata = 1927;
+constexpr int16_t kApiErrMetadata = 1928;
+constexpr int16_t kApiErrDelete = 864;
+constexpr int16_t kApiErrRename = 859;
 
 constexpr int kApiPathSize = 260;
 constexpr int kApiTableInfoPathSize = 256;
@@ -109,11 +113,35 @@ int16_t TabApiInsertRow(int32_t slot, const char* line, const ObjRecord* record,
 int16_t TabApiUpdateRow(int32_t slot, int32_t row, const char* line, const ObjRecord* record);
 int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field);
 int16_t TabApiGetFieldIndexNumber(int32_t slot, int32_t field);
+// Removes the field's index (mode 2; 873 when it has none); the index file
+// is deleted when no field keeps an index; the definition is written again.
+int16_t TabApiDropFieldIndex(int32_t slot, int32_t field);
 int16_t TabApiGetIndexedFields(int32_t slot, char* out);
+// Writes a definition for an existing data file of the table type (the
+// definition path defaults to the data path with .TAB) and opens it in mode
+// 2; 362 when either file is registered already.
+int32_t TabApiCreateTable(const char* def_path, const char* data_path, int32_t type);
 int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,
                                      const CoordSysInfo* coordsys);
 int16_t TabApiGetTablePath(int32_t slot, char* out);
 int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* storage_type);
+// Whether the data storage holds memo columns (mode 2).
+int16_t TabApiCanHoldMemo(int32_t slot);
+// Metadata: a value (1 when the key has one), a value set (mode 2; 0 with
+// nothing pushed when the metadata marks the table read-only), each key and
+// value under a path, the definition file rewritten with it (mode 2).
+int16_t TabApiGetMetadata(int32_t slot, const char* key, char* out, int32_t size);
+int16_t TabApiSetMetadata(int32_t slot, const char* key, const char* value);
+int16_t TabApiEnumMetadata(int32_t slot, const char* path, void (*callback)(const char* key, const char* value));
+int16_t TabApiSaveMetadata(int32_t slot);
+// Closes the table and deletes its files, all or none (mode 2); when none
+// could be deleted the table is opened again and 864 pushed.
+int16_t TabApiDeleteTable(int32_t slot);
+// Moves the table's files to the new name, each with its own extension
+// (mode 2; 362 when the new path is registered; on a failure the moved files
+// go back and 859 is pushed); the table is opened again under the name it
+// then has.
+int16_t TabApiRenameTable(int32_t slot, const char* new_path);
 
 // The member tables, columns and joins of a view definition file.
 struct TableInfoMember {
@@ -166,6 +194,34 @@ int16_t TabApiPutRecordStyles(ObjRecord* record, const ObjStyles* styles);
 int16_t TabApiGetRecordStyles(const ObjRecord* record, ObjStyles* styles);
 void TabApiFreeRecord(void* pointer);
 void TabApiFreeSdoArrays(SdoArrays* arrays);
+// The projection list's name of the coordinate system (1 when one matches).
+int16_t TabApiCoordSysName(const CoordSysInfo* info, char* out);
+// The slot's output coordinate system: coordinates handed out are converted
+// into it when it differs from the table's.
+int16_t TabApiSetCoordSys(int32_t slot, const CoordSysInfo* info);
+// Deletes the table's map file and .ID file and closes its map storage.
+int16_t TabApiDiscardObjects(int32_t slot);
+void TabApiGetDatum(int32_t number, DatumDef* datum);
+// Semi-major axis, eccentricity squared and flattening.
+void TabApiGetEllipsoid(int32_t number, double* out);
+int16_t TabApiFindDatumNumber(const DatumDef* datum, int16_t* number);
+int16_t TabApiGetDatumShiftMethod();
+void TabApiSetDatumShiftMethod(int16_t value);
+// Writes the object as statement text to a trace file; 0 without one.
+int16_t TabApiTraceObject(MapObject* object, const CoordXform* xform, int32_t trace);
+int16_t TabApiReadRowGeometryObject(int32_t slot, int32_t row, char* text, SpatialObject* geometry);
+int16_t TabApiObjectToGeometry(const ObjRecord* record, const CoordSysInfo* info, SpatialObject* geometry);
+int16_t TabApiGeometryToObject(SpatialObject* geometry, const CoordSysInfo* info, ObjRecord* record);
+// The record made an object in the source system and written out in the
+// target system; 644 on any failure.
+int16_t TabApiConvertObject(const ObjRecord* record, const CoordSysInfo* source, ObjRecord* out,
+                            const CoordSysInfo* target);
+// The distance of two point records in the unit (644 when the first is no
+// point); mode 1 of the distance when the flag is 0, else mode 0.
+int16_t TabApiDistance(double* distance, const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info,
+                       int32_t unit, int16_t flag);
+// 1 when the two objects intersect, 0 otherwise or on failure.
+int16_t TabApiIntersects(const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info);
 
 // ---- the reader table layer -------------------------------------------------------
 constexpr int kReaderViewCount = 10;

@@ -1,14 +1,9 @@
 // The table API's view of map storages and index files (see tabapi_map.h).
-// Key searches walk the rows of the data storage in order, so
-// that they find the same rows as an index in the same order.
+// Key searches seek the field's index and step along it; inserts and updates
+// keep the indexes of the row's fields.
 #include "kernel/tables/api/tabapi_map.h"
 
-#include <map>
-#include <utility>
-
 #include "kernel/mapobjects/mapobj.h"
-#include <cstdio>
-
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/valcmp.h"
@@ -17,21 +12,32 @@
 
 namespace {
 
-// The row of the last key search per table and field.
-std::map<std::pair<const TableDef*, int32_t>, int32_t> g_search;
-
-int32_t search_from(ApiSlot* slot, int32_t field, const Value* key, int32_t first) {
-  TableDef* t = slot->table;
-  for (int32_t n = first; n <= t->storage.row_count; ++n) {
-    if (!tabtype_read_row(&t->storage, t->fields, n)) continue;
-    int16_t cmp = 1;
-    if (valcmp_collated(&t->fields[field].value, key, &cmp, 0, 0) && cmp == 0) {
-      g_search[{t, field}] = n;
-      return n;
-    }
+// A key buffer of the field's type and width holding the value's key under
+// the index's collation.
+bool field_key(const TableDef* t, const FieldDef& f, const Value* value, KeyBuf* key) {
+  if (!keybuf_init(key, f.value.type, f.width)) return false;
+  if (!key_set_value(value, key, f.decimals, index_language_key(t->index))) {
+    keybuf_free(key);
+    return false;
   }
-  g_search[{t, field}] = t->storage.row_count + 1;
-  return 0;
+  return true;
+}
+
+// Adds (insert set) or removes the keys of the row's indexed fields, their
+// values as the fields hold them.
+int16_t row_keys(TableDef* t, int32_t row, bool insert) {
+  if (t->index == nullptr) return 1;
+  for (int32_t i = 0; i < t->field_count; ++i) {
+    FieldDef& f = t->fields[i];
+    if (f.index == nullptr) continue;
+    KeyBuf k;
+    if (!field_key(t, f, &f.value, &k)) return 0;
+    k.row = row;
+    const int16_t ok = insert ? field_index_insert(t->index, f.index, &k) : field_index_delete(t->index, f.index, &k);
+    keybuf_free(&k);
+    if (!ok && insert) return 0;
+  }
+  return 1;
 }
 
 }  // namespace
@@ -60,9 +66,6 @@ int16_t apimap_begin(TableDef* table, int32_t mode) {
 }
 
 void apimap_end(TableDef* table) {
-  for (auto it = g_search.begin(); it != g_search.end();) {
-    it = it->first.first == table ? g_search.erase(it) : std::next(it);
-  }
   if (table->map.kind != 0 && !table->map.attached_only) mapstore_end_access(&table->map);
 }
 
@@ -97,13 +100,16 @@ void apimap_counts(const TableDef* table, int32_t* points, int32_t* lines, int32
   if (regions != nullptr) *regions = s->kind != 0 ? mapstore_region_count(s) : 0;
 }
 
+int16_t apimap_discard(TableDef* table) {
+  if (table->map.kind == 0) return 1;
+  if (!table->map.attached_only) mapstore_end_access(&table->map);
+  return mapstore_commit_close(&table->map);
+}
+
 int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode) {
   char path[kPathSize];
   if (!def_path(table, path)) return 0;
-  if (table->map.kind != 0) {
-    if (!table->map.attached_only) mapstore_end_access(&table->map);
-    mapstore_commit_close(&table->map);
-  }
+  apimap_discard(table);
   if (!mapstore_create(&table->map, MAPSTORE_FILE, table, -1, xform, 0, 1, path)) return 0;
   return mapstore_begin_access(&table->map, mode);
 }
@@ -127,12 +133,34 @@ int16_t apimap_write(TableDef* table, int32_t row, const MapObject* obj, int16_t
   return ok;
 }
 
-int32_t apiindex_find_first(ApiSlot* slot, int32_t field, const Value* key) { return search_from(slot, field, key, 1); }
-int32_t apiindex_find_next(ApiSlot* slot, int32_t field, const Value* key) {
-  const auto it = g_search.find({slot->table, field});
-  return search_from(slot, field, key, it == g_search.end() ? 1 : it->second + 1);
+int32_t apiindex_find_first(ApiSlot* slot, int32_t field, const Value* key) {
+  TableDef* t = slot->table;
+  FieldDef& f = t->fields[field];
+  if (t->index == nullptr || f.index == nullptr) return 0;
+  KeyBuf k;
+  if (!field_key(t, f, key, &k)) return 0;
+  const int32_t row = field_index_seek(t->index, f.index, &k) ? k.row : 0;
+  keybuf_free(&k);
+  return row;
 }
-int16_t apiindex_add_row(TableDef*, int32_t) { return 1; }
+
+int32_t apiindex_find_next(ApiSlot* slot, int32_t field, const Value* key) {
+  TableDef* t = slot->table;
+  FieldDef& f = t->fields[field];
+  if (t->index == nullptr || f.index == nullptr || !field_index_next(t->index, f.index, nullptr)) return 0;
+  int16_t cmp = 1;
+  if (!valcmp_collated(&f.index->key.value, key, &cmp, 0, index_language_key(t->index)) || cmp != 0) return 0;
+  return f.index->key.row;
+}
+
+int16_t apiindex_add_row(TableDef* table, int32_t row) { return row_keys(table, row, true); }
+
+int16_t apiindex_remove_row(TableDef* table, int32_t row) {
+  if (table->index == nullptr) return 1;
+  if (!tabtype_read_row(&table->storage, table->fields, row)) return 0;
+  return row_keys(table, row, false);
+}
+
 int16_t apiindex_begin(TableDef* table, int32_t mode) {
   return table->index == nullptr || index_file_begin(table->index, static_cast<int16_t>(mode));
 }

@@ -23,15 +23,21 @@ int16_t apimap_fetch(ApiSlot* slot, int32_t row, int16_t lend, MapObject* obj);
 void apimap_counts(const TableDef* table, int32_t* points, int32_t* lines, int32_t* regions);
 // Creates the table's map file in the transform and enters it in the mode.
 int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode);
+// Ends access to the map storage, deletes its map file and .ID file and
+// closes it; a table without one succeeds.
+int16_t apimap_discard(TableDef* table);
 // Writes (or, with a null object, deletes) the object of a row.
 int16_t apimap_write(TableDef* table, int32_t row, const MapObject* obj, int16_t insert);
 
 // Index searches of a field (field from 0): the first row whose value
-// equals key, then the next ones; 0 when none.
+// equals key (seeking the field's index), then the next entry's row when its
+// key equals key under the index's collation; 0 when none.
 int32_t apiindex_find_first(ApiSlot* slot, int32_t field, const Value* key);
 int32_t apiindex_find_next(ApiSlot* slot, int32_t field, const Value* key);
 // Adds the keys of the row's indexed fields (their current values).
 int16_t apiindex_add_row(TableDef* table, int32_t row);
-// A new index file for the table (none before), entered in the mode.
+// Reads the row into the fields and removes the keys of its indexed fields.
+int16_t apiindex_remove_row(TableDef* table, int32_t row);
+// Enters the table's index file (if any) in the mode.
 int16_t apiindex_begin(TableDef* table, int32_t mode);
 void apiindex_end(TableDef* table);

@@ -12,8 +12,12 @@
 #include "geometry/qd_alloc.h"
 #include "kernel/coordsys/conv.h"
 #include "kernel/coordsys/coordsys_text.h"
+#include "kernel/coordsys/datum.h"
+#include "kernel/coordsys/projlist.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/objgeom_dist.h"
+#include "kernel/mapobjects/objtrace.h"
 #include "kernel/mapobjects/quadkey.h"
 #include "kernel/server/ora_srid.h"
 #include "kernel/tables/api/tabapi_map.h"
@@ -62,6 +66,22 @@ void styles_to_set(const ObjStyles* styles, ObjStyleSet* set) {
 }
 
 void free_object(MapObject* obj) { mapobj_free(obj); }
+
+// Writes the object a geometry blob holds to the trace file, in the table's
+// system (converted back when the slot has an output system).
+bool trace_blob(const uint8_t* blob, const CoordXform* target, const CoordXform* table, const CoordConv* conv,
+                bool converted, int32_t trace) {
+  SpatialObject so;
+  ktgeo_so_init_empty(&so);
+  MapObject obj;
+  mapobj_init(&obj, 0);
+  bool ok = ktgeo_unpack_geometry(blob, &so) && geobridge_geometry_to_object(&so, target, &obj, 0);
+  if (ok && converted) ok = geobridge_convert_object_inverse(&obj, conv) != 0;
+  if (ok) TabApiTraceObject(&obj, table, trace);
+  ktgeo_so_release(&so);
+  mapobj_free(&obj);
+  return ok;
+}
 
 }  // namespace
 
@@ -216,11 +236,12 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
       objrec_point_to_user(&c, centre, target, nullptr);
     }
     int16_t result = 1;
-    SpatialObject so;
-    ktgeo_so_init_empty(&so);
-    if (geobridge_object_to_geometry(&obj, target, &so)) {
-      *blob = ktgeo_pack_geometry(&so);
+    if (geobridge_object_to_blob(&obj, target, blob)) {
       if (*blob == nullptr) result = 0;
+      if (*blob != nullptr && s->trace != 0 && !trace_blob(*blob, target, table, &conv, s->output_set != 0, s->trace)) {
+        err_push(4, kApiErrBadSlot, nullptr, nullptr);
+        result = 0;
+      }
     } else if (obj.type == 6) {
       int32_t size = 0;
       if (blob_object_size(&obj, &size) && size > 0) {
@@ -235,7 +256,6 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
     } else {
       result = 0;
     }
-    ktgeo_so_release(&so);
     if (!s->cursor_open) free_object(&obj);
     return result;
   });
@@ -361,4 +381,182 @@ void TabApiFreeRecord(void* pointer) { std::free(pointer); }
 
 void TabApiFreeSdoArrays(SdoArrays* arrays) {
   if (arrays != nullptr) sdo_free_arrays(arrays);
+}
+
+// ---- coordinate systems: names, output systems, datums ----------------------------
+
+int16_t TabApiCoordSysName(const CoordSysInfo* info, char* out) {
+  if (out == nullptr) return 0;
+  out[0] = '\0';
+  CoordXform x;
+  if (info == nullptr || !coordsys_type_valid(info->proj_type)) return 0;
+  info_xform(info, &x, false);
+  return coordsys_find_name(&x, out, 255, nullptr) ? 1 : 0;
+}
+
+int16_t TabApiSetCoordSys(int32_t slot, const CoordSysInfo* info) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    CoordXform x;
+    if (!info_xform(info, &x, true)) return 0;
+    s->output = x;
+    const CoordXform* table = s->table != nullptr ? apimap_xform(s->table) : nullptr;
+    s->output_set = table == nullptr || !xform_same_coordsys(&s->output, table, 0) ? 1 : 0;
+    return 1;
+  });
+}
+
+int16_t TabApiDiscardObjects(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    if (s->cursor_open) apimap_cursor_close(s);
+    return apimap_discard(s->table);
+  });
+}
+
+void TabApiGetDatum(int32_t number, DatumDef* datum) {
+  if (datum == nullptr) return;
+  if (tabapi_state().refs == 0) {
+    std::memset(static_cast<void*>(datum), 0, sizeof *datum);
+    return;
+  }
+  datum_get(number, datum);
+}
+
+void TabApiGetEllipsoid(int32_t number, double* out) {
+  if (out == nullptr) return;
+  EllipsoidParams p{};
+  if (tabapi_state().refs != 0) ellipsoid_params(number, &p);
+  out[0] = p.a;
+  out[1] = p.e2;
+  out[2] = p.f;
+}
+
+int16_t TabApiFindDatumNumber(const DatumDef* datum, int16_t* number) { return datum_find_number(datum, number); }
+int16_t TabApiGetDatumShiftMethod() { return datum_get_shift_method(); }
+void TabApiSetDatumShiftMethod(int16_t value) { datum_set_shift_method(value); }
+
+// ---- objects: traces, geometry objects, conversions and tests ------------------------
+
+int16_t TabApiTraceObject(MapObject* object, const CoordXform* xform, int32_t trace) {
+  if (trace == 0 || object == nullptr) return 0;
+  return object_write_text(trace, object, xform, 0, nullptr);
+}
+
+int16_t TabApiReadRowGeometryObject(int32_t slot, int32_t row, char* text, SpatialObject* geometry) {
+  return tabapi_entry([&]() -> int16_t {
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    if (!TabApiRowToText(slot, row, text, geometry != nullptr ? &obj : nullptr)) return 0;
+    if (geometry == nullptr) return 1;
+    ktgeo_so_init_empty(geometry);
+    ApiSlot* s = api_slot(slot);
+    int16_t result = 1;
+    if (obj.type != 0) {
+      const CoordXform* target = apimap_xform(s->table);
+      if (s->output_set) {
+        CoordConv conv;
+        conv_setup(&conv, target, &s->output);
+        geobridge_convert_object_forward(&obj, &conv);
+        target = &s->output;
+      }
+      result = geobridge_object_to_geometry(&obj, target, geometry) ? 1 : 0;
+    }
+    if (!s->cursor_open) free_object(&obj);
+    return result;
+  });
+}
+
+int16_t TabApiObjectToGeometry(const ObjRecord* record, const CoordSysInfo* info, SpatialObject* geometry) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (record == nullptr || geometry == nullptr || !info_xform(info, &x, false)) return 0;
+    ktgeo_so_init_empty(geometry);
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    int16_t ok = objrec_to_object(record, &obj, nullptr, &x);
+    if (!ok) err_push(4, kApiErrBadSlot, nullptr, nullptr);
+    ok = ok && geobridge_object_to_geometry(&obj, &x, geometry);
+    free_object(&obj);
+    return ok;
+  });
+}
+
+int16_t TabApiGeometryToObject(SpatialObject* geometry, const CoordSysInfo* info, ObjRecord* record) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (record == nullptr || geometry == nullptr || !info_xform(info, &x, false)) return 0;
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    int16_t ok = geobridge_geometry_to_object(geometry, &x, &obj, 0);
+    if (ok) {
+      std::memset(static_cast<void*>(record), 0, sizeof *record);
+      ok = object_to_objrec(&obj, record, &x, nullptr);
+    }
+    free_object(&obj);
+    return ok;
+  });
+}
+
+int16_t TabApiConvertObject(const ObjRecord* record, const CoordSysInfo* source, ObjRecord* out,
+                            const CoordSysInfo* target) {
+  return tabapi_entry([&]() -> int16_t {
+    CoordXform from, to;
+    if (record == nullptr || out == nullptr || !info_xform(source, &from, true) || !info_xform(target, &to, true))
+      return 0;
+    MapObject obj;
+    mapobj_init(&obj, 0);
+    // The object is made in the source system's integer space and written
+    // out in the target system's coordinates.
+    int16_t ok = objrec_to_object(record, &obj, nullptr, &from);
+    if (ok) {
+      std::memset(static_cast<void*>(out), 0, sizeof *out);
+      ok = object_to_objrec(&obj, out, &from, &to);
+    }
+    free_object(&obj);
+    if (!ok) err_push(4, kApiErrBadSlot, nullptr, nullptr);
+    return ok;
+  });
+}
+
+int16_t TabApiDistance(double* distance, const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info,
+                       int32_t unit, int16_t flag) {
+  return tabapi_entry([&]() -> int16_t {
+    if (distance == nullptr) return 1;
+    const auto point_of = [](const ObjRecord* r, DPoint* p) {
+      if (r == nullptr || !(r->code == 201 || r->code == 211 || r->code == 212)) return false;
+      *p = r->u.point.at;
+      return true;
+    };
+    DPoint p{}, q{};
+    CoordXform x;
+    if (!point_of(a, &p) || !point_of(b, &q) || !info_xform(info, &x, true)) {
+      if (err_count() == 0) err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    int16_t method = 0;
+    *distance = objops_distance(&p, &q, &x, static_cast<int16_t>(unit), xform_units(&x), flag == 0 ? 1 : 0,
+                                &method, 0);
+    return 1;
+  });
+}
+
+int16_t TabApiIntersects(const ObjRecord* a, const ObjRecord* b, const CoordSysInfo* info) {
+  int16_t answer = 0;
+  tabapi_entry([&]() -> int16_t {
+    CoordXform x;
+    if (a == nullptr || b == nullptr || !info_xform(info, &x, true)) return 0;
+    MapObject oa, ob;
+    mapobj_init(&oa, 0);
+    mapobj_init(&ob, 0);
+    const bool made = objrec_to_object(a, &oa, nullptr, &x) && objrec_to_object(b, &ob, nullptr, &x);
+    if (!made) err_push(4, kApiErrBadSlot, nullptr, nullptr);
+    else answer = objops_intersects(&oa, &ob) ? 1 : 0;
+    free_object(&oa);
+    free_object(&ob);
+    return made ? 1 : 0;
+  });
+  return answer;
 }

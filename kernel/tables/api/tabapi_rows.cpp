@@ -2,12 +2,15 @@
 // column descriptions, row counts, row texts and row objects, key
 // searches, view definitions, and the writing entries (row inserts,
 // field indexes, new tables from column lists).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/mapobjects/mapobj.h"
+#include "kernel/runtime/charset.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/str.h"
@@ -16,6 +19,7 @@
 #include "kernel/tables/api/tabapi_map.h"
 #include "kernel/tables/register.h"
 #include "kernel/tables/index/fieldbuild.h"
+#include "kernel/tables/lang/metadata.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabread.h"
 #include "kernel/tables/tabtype.h"
@@ -65,7 +69,14 @@ bool build_row_text(const TableDef* t, char* text) {
   text[0] = '\0';
   for (int32_t i = 0; i < t->field_count; ++i) {
     const FieldDef& f = t->fields[i];
-    value_to_text_full(&f.value, scratch, kApiRowTextSize, f.decimals, 0);
+    // A buffer sized by the field first (the text writers fill the whole
+    // buffer behind the text); a text that fills it is made again in the
+    // full buffer, so nothing is ever cut.
+    const int32_t small = std::min<int32_t>(kApiRowTextSize, std::max<int32_t>(f.width, 32) + 32);
+    value_to_text_full(&f.value, scratch, small, f.decimals, 0);
+    if (std::strlen(scratch) + 1 >= static_cast<size_t>(small) && small < kApiRowTextSize) {
+      value_to_text_full(&f.value, scratch, kApiRowTextSize, f.decimals, 0);
+    }
     const bool quote = !raw && !is_numeric_type(f.value.type);
     const size_t len = quote ? quoted_length(scratch) : std::strlen(scratch);
     // What is written, quotes included, and the separator after it.
@@ -124,6 +135,29 @@ bool fields_from_line(TableDef* t, const char* line) {
 
 void tabapi_set_row_seam(void (*seam)()) { g_row_seam = seam; }
 
+namespace {
+
+// The trace file of a traced open: created as a text file in the current
+// character set; 0 when it cannot be.
+int32_t open_trace(const char* path) {
+  const int32_t h = file_register(path, 3);
+  if (h <= 0) return 0;
+  if (file_open_text(h, 3, nullptr) == 0) {
+    file_unregister(h);
+    return 0;
+  }
+  file_set_charset(h, charset_current());
+  return h;
+}
+
+void close_trace(int32_t trace) {
+  if (trace == 0) return;
+  file_release_text(trace);
+  file_unregister(trace);
+}
+
+}  // namespace
+
 int32_t TabApiOpenTable(const char* path, int32_t mode, const char* trace_path) {
   if (trace_path != nullptr && mode != 1) return 0;
   int32_t result = 0;
@@ -158,21 +192,25 @@ int32_t TabApiOpenTable(const char* path, int32_t mode, const char* trace_path) 
         tabtype_end_access(&t->storage);
       }
     }
+    int32_t trace = 0;
     if (entered && trace_path != nullptr) {
-      // Traces of object reads are not written by this system.
-      err_push(4, kApiErrBadSlot, trace_path, nullptr);
-      apiindex_end(t);
-      apimap_end(t);
-      tabtype_end_access(&t->storage);
-      entered = false;
+      // Every object read is written to the trace file as statement text.
+      trace = open_trace(trace_path);
+      if (trace == 0) {
+        apiindex_end(t);
+        apimap_end(t);
+        tabtype_end_access(&t->storage);
+        entered = false;
+      }
     }
     if (!entered) {
       tabdef_free(t);
       return 0;
     }
-    const int32_t slot = table_register(t->def_file, t, nullptr, mode, 1, 0);
+    const int32_t slot = table_register(t->def_file, t, nullptr, mode, 1, trace);
     if (slot == 0) {
       const int16_t code = static_cast<int16_t>(err_first_code());
+      close_trace(trace);
       apiindex_end(t);
       apimap_end(t);
       tabtype_end_access(&t->storage);
@@ -199,6 +237,7 @@ int16_t TabApiCloseTable(int32_t slot, int16_t end_access) {
     ApiSlot* s = api_slot(slot);
     TableDef* t = s->table;
     if (s->cursor_open) apimap_cursor_close(s);
+    close_trace(s->trace);
     if (end_access) {
       if (t->storage.nesting > 0 && !tabtype_end_access(&t->storage)) return 0;
       apimap_end(t);
@@ -317,6 +356,17 @@ int16_t TabApiReadRow(int32_t slot, int32_t row, char* text, ObjRecord* record, 
         std::memset(static_cast<void*>(record), 0, sizeof *record);
         result = 0;
       }
+      if (s->trace != 0) {
+        MapObject copy;
+        mapobj_init(&copy, 0);
+        if (objrec_to_object(record, &copy, target, table)) {
+          TabApiTraceObject(&copy, table, s->trace);
+        } else {
+          err_push(4, kApiErrBadSlot, nullptr, nullptr);
+          result = 0;
+        }
+        mapobj_free(&copy);
+      }
     }
     if (!s->cursor_open) mapobj_free(&obj);
     return result;
@@ -393,6 +443,19 @@ int16_t TabApiInsertRow(int32_t slot, const char* line, const ObjRecord* record,
     int32_t n = 0;
     int16_t ok = tabtype_insert_row(&t->storage, t->fields, &n);
     if (ok) ok = apiindex_add_row(t, n);
+    if (ok && has_object) {
+      // An object the table's versions cannot hold raises them, and the
+      // definition file is written again.
+      const VersionTriple current{t->version, t->read_entire, t->edit};
+      VersionTriple need = current;
+      if (tabfile_min_version(&current, &need, &obj, t)) {
+        version_copy_into(t, &need);
+        if (!tabfile_write(t, nullptr, nullptr, nullptr)) {
+          err_push(4, kApiErrObjectWrite, nullptr, nullptr);
+          ok = 0;
+        }
+      }
+    }
     if (ok && has_object && !apimap_write(t, n, &obj, 1)) {
       if (!err_count()) err_push(4, kApiErrObjectWrite, nullptr, nullptr);
       ok = 0;
@@ -409,8 +472,9 @@ int16_t TabApiUpdateRow(int32_t slot, int32_t row, const char* line, const ObjRe
     ApiSlot* s = api_slot(slot);
     TableDef* t = s->table;
     clear_marks(s);
+    if (!apiindex_remove_row(t, row)) return 0;
     fields_from_line(t, line);
-    if (!tabtype_update_row(&t->storage, t->fields, row)) return 0;
+    if (!tabtype_update_row(&t->storage, t->fields, row) || !apiindex_add_row(t, row)) return 0;
     if (record == nullptr) return 1;
     if (!apimap_is_file(t)) {
       err_push(4, kApiErrNoMap, nullptr, nullptr);
@@ -440,6 +504,32 @@ int16_t TabApiBuildFieldIndex(int32_t slot, int32_t field) {
     if (!index_get_for_field(t, field - 1, 0, nullptr, nullptr)) return 0;
     if (!tabfile_write(t, nullptr, nullptr, nullptr)) return 0;
     return 1;
+  });
+}
+
+int16_t TabApiDropFieldIndex(int32_t slot, int32_t field) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 1, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    TableDef* t = s->table;
+    clear_marks(s);
+    if (field < 1 || field > t->field_count || t->fields[field - 1].index == nullptr || t->index == nullptr) {
+      err_push(4, kApiErrNoIndex, nullptr, nullptr);
+      return 0;
+    }
+    FieldDef& f = t->fields[field - 1];
+    const int16_t dropped = field_index_drop(t->index, f.index);
+    field_index_release(f.index);
+    f.index = nullptr;
+    bool any = false;
+    for (int32_t i = 0; i < t->field_count; ++i) any = any || t->fields[i].index != nullptr;
+    if (!any) {
+      // No field is indexed any more: the index file goes.
+      t->index->delete_at_close = 1;
+      index_close(t->index);
+      t->index = nullptr;
+    }
+    return dropped && tabfile_write(t, nullptr, nullptr, nullptr) ? 1 : 0;
   });
 }
 
@@ -493,6 +583,186 @@ int16_t TabApiGetTableVersion(int32_t slot, int32_t* edit_version, int32_t* stor
     if (storage_type != nullptr) *storage_type = t->storage.type;
     return 1;
   });
+}
+
+int16_t TabApiCanHoldMemo(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    return tabtype_can_hold_memo(&api_slot(slot)->table->storage);
+  });
+}
+
+namespace {
+
+// The table's metadata tree; 1927 pushed when it has none.
+MetadataNode* slot_metadata(ApiSlot* s) {
+  MetadataNode* tree = s->table != nullptr ? s->table->metadata : nullptr;
+  if (tree == nullptr) err_push(4, kApiErrNoMetadata, nullptr, nullptr);
+  return tree;
+}
+
+}  // namespace
+
+int16_t TabApiGetMetadata(int32_t slot, const char* key, char* out, int32_t size) {
+  return tabapi_entry([&]() -> int16_t {
+    if (out != nullptr && size > 0) out[0] = '\0';
+    if (!api_slot_check(slot, 0, 0) || key == nullptr) return 0;
+    MetadataNode* tree = slot_metadata(api_slot(slot));
+    if (tree == nullptr) return 0;
+    if (metadata_get(tree, key, out, size) <= 0) {
+      if (out != nullptr && size > 0) out[0] = '\0';
+      return 0;
+    }
+    return 1;
+  });
+}
+
+int16_t TabApiSetMetadata(int32_t slot, const char* key, const char* value) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2) || key == nullptr) return 0;
+    TableDef* t = api_slot(slot)->table;
+    if (t->metadata == nullptr) t->metadata = metadata_new();
+    if (t->metadata == nullptr) return 0;
+    // A table its metadata marks read-only keeps its metadata.
+    if (metadata_is_readonly(t->metadata)) return 0;
+    const bool was_empty = metadata_is_empty(t->metadata) != 0;
+    if (!metadata_set_text(t->metadata, key, value != nullptr ? value : "")) return 0;
+    if (was_empty) metadata_set(t->metadata, "\\IsReadOnly", "FALSE");
+    return 1;
+  });
+}
+
+int16_t TabApiEnumMetadata(int32_t slot, const char* path, void (*callback)(const char* key, const char* value)) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 0) || callback == nullptr) return 0;
+    MetadataNode* tree = slot_metadata(api_slot(slot));
+    if (tree == nullptr) return 0;
+    MetadataIter it{};
+    if (!metadata_enum_begin(&it, tree, path != nullptr ? path : "\\", 1)) {
+      err_push(4, kApiErrMetadata, path, nullptr);
+      return 0;
+    }
+    char key[kMetaKeySize], value[kMetaKeySize];
+    while (metadata_enum_next(&it) && metadata_take_entry(&it, value, sizeof value, nullptr, 0)) {
+      metadata_enum_path(&it, key, sizeof key);
+      callback(key, value);
+    }
+    return 1;
+  });
+}
+
+int16_t TabApiSaveMetadata(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    if (slot_metadata(s) == nullptr) return 0;
+    return tabfile_write(s->table, nullptr, nullptr, nullptr);
+  });
+}
+
+namespace {
+
+// The table's component files (definition first), with the map file's .ID
+// file when there is one.
+int32_t table_files(const TableDef* t, ComponentFile* files) {
+  int32_t n = tabdef_component_files(t, files);
+  if (mapstore_file_handle(&t->map) > 0) {
+    path_with_extension(files[n].path, files[0].path, 6);
+    files[n].ext_id = 6;
+    if (file_exists(files[n].path, 6)) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+int16_t TabApiDeleteTable(int32_t slot) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    ApiSlot* s = api_slot(slot);
+    ComponentFile files[8] = {};
+    const int32_t n = table_files(s->table, files);
+    const int32_t mode = s->mode;
+    if (!TabApiCloseTable(slot, 1)) return 0;
+    std::vector<int32_t> handles;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t h = file_register(files[i].path, files[i].ext_id);
+      if (h > 0) handles.push_back(h);
+    }
+    const bool deleted = handles.size() == static_cast<size_t>(n) &&
+                         file_delete_set(handles.data(), static_cast<int32_t>(handles.size()));
+    for (const int32_t h : handles) file_unregister(h);
+    if (deleted) return 1;
+    // Nothing was deleted: the table comes back.
+    TabApiOpenTable(files[0].path, mode, nullptr);
+    err_clear();
+    err_push(4, kApiErrDelete, files[0].path, nullptr);
+    return 0;
+  });
+}
+
+int16_t TabApiRenameTable(int32_t slot, const char* new_path) {
+  return tabapi_entry([&]() -> int16_t {
+    if (!api_slot_check(slot, 0, 2)) return 0;
+    char target[kApiPathSize];
+    if (new_path == nullptr || !copy_path(new_path, target)) {
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    if (file_find(target, 1) > 0) {
+      err_push(4, kApiErrOpenTwice, target, nullptr);
+      return 0;
+    }
+    ApiSlot* s = api_slot(slot);
+    ComponentFile files[8] = {};
+    const int32_t n = table_files(s->table, files);
+    const int32_t mode = s->mode;
+    if (!TabApiCloseTable(slot, 1)) return 0;
+    // Each file moves to the new name with its own extension; on a failure
+    // the moved ones go back.
+    std::vector<std::pair<std::string, std::string>> moved;
+    bool ok = true;
+    for (int32_t i = 0; i < n && ok; ++i) {
+      char to[kPathSize];
+      path_with_extension(to, target, files[i].ext_id);
+      std::remove(to);
+      if (std::rename(files[i].path, to) == 0) moved.emplace_back(files[i].path, to);
+      else ok = false;
+    }
+    if (!ok) {
+      for (auto it = moved.rbegin(); it != moved.rend(); ++it) std::rename(it->second.c_str(), it->first.c_str());
+    }
+    const int32_t again = TabApiOpenTable(ok ? target : files[0].path, mode, nullptr);
+    if (!ok) {
+      err_clear();
+      err_push(4, kApiErrRename, target, nullptr);
+      return 0;
+    }
+    return again != 0 ? 1 : 0;
+  });
+}
+
+int32_t TabApiCreateTable(const char* def_path, const char* data_path, int32_t type) {
+  int32_t result = 0;
+  tabapi_entry([&]() -> int16_t {
+    char data[kApiPathSize], def[kApiPathSize];
+    if (data_path == nullptr || !copy_path(data_path, data) ||
+        (def_path != nullptr ? !copy_path(def_path, def) : path_with_extension(def, data, 1) == nullptr)) {
+      err_push(4, kApiErrBadSlot, nullptr, nullptr);
+      return 0;
+    }
+    const bool def_known = file_find(def, 1) > 0;
+    if (def_known || file_find(data, tabtype_extension(type)) > 0) {
+      err_push(4, kApiErrOpenTwice, def_known ? def : data, nullptr);
+      return 0;
+    }
+    StorageDesc storage;
+    storage.type = static_cast<uint8_t>(type);
+    if (!tabdef_register_file(def, data, &storage, nullptr, nullptr, nullptr)) return 0;
+    result = TabApiOpenTable(def, 2, nullptr);
+    return result != 0 ? 1 : 0;
+  });
+  return result;
 }
 
 int32_t TabApiCreateTableFromColumns(const char* path, int32_t type, const ColumnInfo* columns, int32_t count,

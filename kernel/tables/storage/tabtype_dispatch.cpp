@@ -4,8 +4,10 @@
 // more precise error stays the one reported.
 #include <cstring>
 
+#include "kernel/drivers/access.h"
 #include "kernel/drivers/ascii_text.h"
 #include "kernel/drivers/memtab.h"
+#include "kernel/drivers/wks.h"
 #include "kernel/drivers/xls.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -41,6 +43,9 @@ struct DispatchState {
     slots[TABTYPE_FME] = &kNativeDriver;  // the scratch type forwards to the native driver
     slots[TABTYPE_ASCII] = ascii_driver();
     slots[TABTYPE_MEMORY] = memtab_driver();
+    slots[TABTYPE_XLS] = xls_driver();
+    slots[TABTYPE_WKS] = wks_driver();
+    slots[TABTYPE_ACCESS] = access_driver();
   }
 };
 DispatchState g_dispatch;
@@ -145,7 +150,12 @@ int16_t tabtype_create(const char* dir_or_path, const char* name, int32_t ext_id
       case TABTYPE_MEMORY: ok = d->create != nullptr && d->create(s, fields); break;
       default:
         if (type == TABTYPE_ACCESS) {
-          if (auto* a = std::get_if<AccessOptions>(&s->options)) a->database = dir_or_path != nullptr ? dir_or_path : "";
+          // The database path; a handle given is the row-map base (the
+          // table's definition file).
+          if (auto* a = std::get_if<AccessOptions>(&s->options)) {
+            a->database = dir_or_path != nullptr ? dir_or_path : "";
+            if (data_file > 0) a->row_map = data_file;
+          }
         }
         ok = d->create != nullptr && d->open != nullptr && d->create(s, fields) && d->open(s, fields);
         break;
@@ -331,6 +341,11 @@ bool writes_rows(int32_t type, bool insert) {
 }
 
 // The in-memory table of the storage's edit overlay, when it has one.
+uint32_t g_edit_stamp = 0;
+
+// Marks a storage changed now.
+void stamp_edit(StorageDesc* s) { s->edit_stamp = ++g_edit_stamp; }
+
 StorageDesc* overlay_table(StorageDesc* s) {
   if (s->edit_overlay == nullptr || s->edit_overlay->table.type != TABTYPE_MEMORY) return nullptr;
   return &s->edit_overlay->table;
@@ -350,8 +365,11 @@ int16_t tabtype_insert_row(StorageDesc* s, FieldDef* fields, int32_t* n) {
   }
   s->row_count = *n;
   s->current_row = *n;
+  stamp_edit(s);
   return 1;
 }
+
+uint32_t tabtype_edit_stamp() { return g_edit_stamp; }
 
 int16_t tabtype_update_row(StorageDesc* s, FieldDef* fields, int32_t n) {
   if (s->type != TABTYPE_NONE) {
@@ -361,6 +379,7 @@ int16_t tabtype_update_row(StorageDesc* s, FieldDef* fields, int32_t n) {
       return 0;
     }
     if (StorageDesc* o = overlay_table(s)) tabtype_update_row(o, fields, n);
+    stamp_edit(s);
     return 1;
   }
   s->current_row = n;
@@ -375,6 +394,7 @@ int16_t tabtype_delete_row(StorageDesc* s, int32_t n) {
       return 0;
     }
     if (StorageDesc* o = overlay_table(s)) tabtype_delete_row(o, n);
+    stamp_edit(s);
     return 1;
   }
   s->current_row = n;

@@ -49,6 +49,9 @@ int16_t tabtype_read_row_ex(StorageDesc* storage, FieldDef* fields, int32_t n, i
 int16_t tabtype_insert_row(StorageDesc* storage, FieldDef* fields, int32_t* n);
 int16_t tabtype_update_row(StorageDesc* storage, FieldDef* fields, int32_t n);
 int16_t tabtype_delete_row(StorageDesc* storage, int32_t n);
+// The process's edit stamp: it grows with every row inserted, updated or
+// deleted, and the storage changed keeps the value it reached.
+uint32_t tabtype_edit_stamp();
 int16_t tabtype_batch_begin(StorageDesc* storage);
 int16_t tabtype_batch_end(StorageDesc* storage);
 

@@ -138,6 +138,24 @@ TEST(UploadAgainstDriver, RefusedNamesRunNoStatementNamingThem) {
   }
 }
 
+// A source column whose name cannot stand bare in CREATE TABLE and INSERT
+// (a native table never has one: the kernel writes "A;B" as A_B; a reader's
+// columns may): string 320 naming it, and no statement names it.
+TEST(UploadAgainstDriver, SourceColumnThatCannotStandInAStatementRunsNoStatement) {
+  TraceHarness h(ProfileNamed("mssql"));
+  ASSERT_TRUE(h.MakeCatalog());
+  ASSERT_TRUE(h.Connect(false));
+  h.ResetOptions("create");
+  FixtureTable t = TracePoints();
+  t.columns[1] = FixtureColumn("A;B", 3, 10, 0);
+  EXPECT_EQ(std::vector<bool>{false}, h.Upload({t}, "T"));
+  ASSERT_EQ(1u, h.boxes.size());
+  EXPECT_EQ(0u, h.boxes[0].find("186: " + Res(kStrBadTargetName) + " - T")) << h.boxes[0];
+  EXPECT_TRUE(Contains({h.boxes[0]}, "[A;B]")) << h.boxes[0];
+  EXPECT_FALSE(Contains(h.TracedStatements(), "A;B"));
+  EXPECT_FALSE(Contains(h.TracedStatements(), "create table"));
+}
+
 TEST(UploadAgainstDriver, ReplacingATableWithoutObjectsDeletesItsCatalogueRow) {
   TraceHarness h(ProfileNamed("mssql"));
   ASSERT_TRUE(h.MakeCatalog());

@@ -13,6 +13,8 @@
 #include "geometry/encode/cvrecord.h"
 #include "geometry/encode/geobridge.h"
 #include "geometry/encode/sdo.h"
+#include "geometry/ktgeo_blob.h"
+#include "geometry/qd_alloc.h"
 #include "kernel/coordsys/coordsys_text.h"
 #include "kernel/coordsys/xform.h"
 #include "kernel/mapobjects/mapobj.h"
@@ -156,6 +158,17 @@ inline Bytes Blob(MapObject* o, const CoordXform& xf) {
     Bytes b;
     if (geobridge_object_to_geometry(o, &xf, &so) == 1) b = geotest::Pack(&so);
     ktgeo_so_release(&so);
+    return b;
+}
+
+// The blob of the upload's road (geobridge_object_to_blob), with its answer.
+inline Bytes RoadBlob(MapObject* o, const CoordXform& xf, int16_t* answer = nullptr) {
+    uint8_t* blob = nullptr;
+    const int16_t r = geobridge_object_to_blob(o, &xf, &blob);
+    if (answer) *answer = r;
+    Bytes b;
+    if (blob) b.assign(blob, blob + blob_length(blob));
+    qd_free(blob);
     return b;
 }
 

@@ -60,6 +60,7 @@ TEST_F(bridge, UploadBlobsOfMapObjects) {
         Obj o;
         c.build(o);
         EXPECT_EQ(ToHex(enctest::Blob(o.p, ne)), ToHex(Golden(c.golden))) << c.golden;
+        EXPECT_EQ(ToHex(enctest::RoadBlob(o.p, ne)), ToHex(Golden(c.golden))) << c.golden;
     }
     // A point: one point primitive, the centroid and envelope the point.
     Obj p;

@@ -20,7 +20,9 @@
 #include "tests/kernel/coordsys/datum_side.h"
 #include "kernel/runtime/file.h"
 #include "tests/kernel/coordsys/run_tool.h"
+#include "kernel/runtime/err.h"
 #include "kernel/runtime/path.h"
+#include "kernel/tables/tabdef.h"
 #include "tests/kernel/coordsys/grid_writers.h"
 
 namespace {
@@ -169,6 +171,21 @@ TEST_F(grid_ntf, ConstantGridIsMolodenskyWithItsTranslation) {
     EXPECT_NEAR(back.x, p.x, 1e-9);
     EXPECT_NEAR(back.y, p.y, 1e-9);
   }
+  // The same grid against PROJ's +proj=molodensky from datum 74 to the NTF
+  // ellipsoid with the grid's translation (tests/data/proj, written by
+  // tools/oracle/gen_proj_vectors.py).
+  std::ifstream vectors(std::string(QL_SOURCE_DIR) + "/tests/data/proj/molodensky_74_ntfgrid.txt");
+  int checked = 0;
+  for (std::string line; std::getline(vectors, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    DPoint in{}, proj{}, out{};
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf", &in.x, &in.y, &proj.x, &proj.y), 4) << line;
+    ASSERT_EQ(ntf_grid_shift_to_ntf(g, &in, &out, &ntf.datum), 1) << line;
+    EXPECT_NEAR(out.x, proj.x, 1e-10) << line;
+    EXPECT_NEAR(out.y, proj.y, 1e-10) << line;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 104);
   const DPoint outside{10.01, 45};
   DPoint out{7, 7};
   EXPECT_EQ(ntf_grid_shift_to_ntf(g, &outside, &out, &ntf.datum), 0);
@@ -283,6 +300,55 @@ TEST_F(grid_jgd, LinearSourceInterpolatesAndCaches) {
   EXPECT_EQ(keep.x, 1);
   EXPECT_EQ(keep.y, 2);
   jgd_grid_close(g);
+}
+
+// The shifts of the mesh fixture at a point (seconds), as
+// tools/gen_jgd_fixture.py defines them: linear, so exact after bilinear
+// interpolation between the cells.
+DPoint fixture_shift(const DPoint& p) {
+  return DPoint{12 + 0.5 * (p.x - 135) - 0.25 * (p.y - 35), -11 + 0.125 * (p.x - 135) + 0.75 * (p.y - 35)};
+}
+
+TEST_F(grid_jgd, TableLoadedOnFirstUse) {
+  int rc = 0;
+  const std::string made = run_tool(std::string("'") + MKTAB_PATH + "' '" + JGD_FIXTURE + "' jgd2000.tab", &rc);
+  ASSERT_EQ(rc, 0) << made;
+  JgdGrid* g = nullptr;
+  ASSERT_EQ(jgd_grid_open(&g), 1);
+  EXPECT_EQ(g->open, 0);  // loaded on first use
+  const DPoint p{135.0371, 35.0123};
+  DPoint out{};
+  ASSERT_EQ(jgd_grid_from_tokyo(g, &p, &out, nullptr), 1);
+  ASSERT_EQ(g->open, 1);
+  EXPECT_NEAR(out.x, p.x + fixture_shift(p).x / 3600, 1e-12);
+  EXPECT_NEAR(out.y, p.y + fixture_shift(p).y / 3600, 1e-12);
+  // Opened hidden under its alias, in the second list of open tables.
+  OpenTable* found = nullptr;
+  EXPECT_EQ(table_find(kJgdTableAlias, nullptr, &found, 0), 0);
+  ASSERT_EQ(table_find(kJgdTableAlias, nullptr, &found, 1), 1);
+  EXPECT_EQ(found, g->entry);
+  EXPECT_EQ(found->hidden, 1);
+  EXPECT_EQ(err_count(), 0);
+  // The ring answers a repeat without reading; a new cell reads the table.
+  file_io_counters_reset();
+  ASSERT_EQ(jgd_grid_from_tokyo(g, &p, &out, nullptr), 1);
+  EXPECT_EQ(file_io_counters().reads, 0);
+  const DPoint east{135.0571, 35.0123};
+  ASSERT_EQ(jgd_grid_from_tokyo(g, &east, &out, nullptr), 1);
+  EXPECT_GT(file_io_counters().reads, 0);
+  EXPECT_NEAR(out.x, east.x + fixture_shift(east).x / 3600, 1e-12);
+  // The inverse converges back to the point.
+  DPoint forward{}, back{};
+  ASSERT_EQ(jgd_grid_from_tokyo(g, &p, &forward, nullptr), 1);
+  ASSERT_EQ(jgd_grid_to_tokyo(g, &forward, &back, nullptr), 1);
+  EXPECT_NEAR(back.x, p.x, 1e-9);
+  EXPECT_NEAR(back.y, p.y, 1e-9);
+  // A point whose corners are not in the table: 0.
+  const DPoint outside{136.5, 36.5};
+  EXPECT_EQ(jgd_grid_from_tokyo(g, &outside, &out, nullptr), 0);
+  EXPECT_EQ(err_count(), 0);
+  jgd_grid_close(g);
+  EXPECT_EQ(table_find(kJgdTableAlias, nullptr, &found, 1), 0);
 }
 
 TEST_F(grid_jgd, FailedLoadSetsTriedFlag) {

@@ -2,6 +2,7 @@
 // cache (fill, read-through, writes repeated on it, overlay) and the area
 // filter's pixel tolerance.
 #include "kernel/coordsys/conv.h"
+#include "kernel/drivers/memtab.h"
 #include "kernel/mapobjects/mapfile_fixture.h"
 #include "kernel/mapobjects/tablecache.h"
 #include "kernel/tables/tabdef.h"
@@ -111,6 +112,9 @@ class mapfile_cache : public mapfile_memlist {
  protected:
   void SetUp() override {
     mapfile_memlist::SetUp();
+    table_.fields = fieldlist_new(1);
+    table_.field_count = 1;
+    value_set_int(0, VALUE_INTEGER, &table_.fields[0].value);
     m_.owner = &table_;
     for (int32_t row = 1; row <= 3; ++row) {
       ObjPtr p = Point(row * 10, row * 10);
@@ -118,12 +122,18 @@ class mapfile_cache : public mapfile_memlist {
     }
     ASSERT_EQ(storage_cache_create(&m_), 1);
   }
+  void TearDown() override {
+    mapfile_memlist::TearDown();
+    fieldlist_free(table_.fields, table_.field_count);
+    table_.fields = nullptr;
+  }
   // Rows that the cache can hold (as a fill with readable rows leaves them):
-  // a row node per row with the object of the storage.
+  // a row of the in-memory table per row with the object of the storage.
   void Cache(std::initializer_list<int32_t> rows, const IntRect& held) {
     TableCache* c = m_.cache;
     for (int32_t row : rows) {
-      AddRowNode(c->store.list, row);
+      table_.fields[0].value.u.i = row * 100;
+      ASSERT_EQ(memtab_insert_row(&c->table, row, table_.fields), 1);
       ObjPtr p = Point(row * 10, row * 10);
       ASSERT_EQ(mapstore_insert_object(&c->writer, &c->store, p.get(), row, -3), 1);
     }
@@ -150,7 +160,8 @@ TEST_F(mapfile_cache, CreateInstallsTheOverlayAndFreeRemovesIt) {
   EXPECT_EQ(c->table.type, TABTYPE_MEMORY);
   EXPECT_EQ(c->store.kind, MAPSTORE_MEMORY);
   // The table and the map storage share one row list.
-  EXPECT_EQ(std::get<MemoryOptions>(c->table.options).rows, c->store.list);
+  ASSERT_NE(memtab_rows(&c->table), nullptr);
+  EXPECT_EQ(memtab_rows(&c->table)->list, c->store.list);
   const IntRect r{0, 0, 5, 5};
   EXPECT_EQ(storage_cache_covers(&m_, &r), 0);  // holds nothing
   mapstore_close(&m_);
@@ -213,6 +224,41 @@ TEST_F(mapfile_cache, WritesAreRepeatedOnTheCache) {
   ASSERT_EQ(mapstore_delete_object(&w_, &m_, 1), 1);
   EXPECT_EQ(mapstore_cursor_next(&c, &m_, 1, &obj_, nullptr), 0);
   mapstore_cursor_close(&c, &m_);
+}
+
+// A fill copies the values of a row the owning table can read into the
+// cache's in-memory table, with the object in the row's node; the overlay
+// then answers the row.
+TEST_F(mapfile_cache, AFillCopiesReadableRowsIntoTheCache) {
+  table_.storage.type = TABTYPE_MEMORY;
+  table_.storage.options = MemoryOptions{};
+  table_.storage.field_count = 1;
+  ASSERT_EQ(memtab_create(&table_.storage, nullptr), 1);
+  table_.fields[0].value.u.i = 222;
+  ASSERT_EQ(memtab_insert_row(&table_.storage, 2, table_.fields), 1);
+  table_.storage.row_count = 2;
+  OpenTable entry;
+  entry.bases.push_back(&table_);
+  table_.entry = &entry;
+  const IntRect r{0, 0, 100, 100};
+  ASSERT_EQ(storage_cache_fill(&m_, &r), 1);
+  ObjPtr p = Point(20, 20);
+  p->row_id = 2;
+  ASSERT_EQ(storage_cache_add(&m_, p.get()), 1);
+  p->row_id = 5;  // a row the table lacks is skipped
+  ASSERT_EQ(storage_cache_add(&m_, p.get()), 1);
+  storage_cache_release(&m_);
+  MemRowNode* node = nullptr;
+  ASSERT_EQ(memtab_find_row(m_.cache->store.list, 2, &node), 1);
+  EXPECT_EQ(node->object.type, MAPOBJ_POINT);
+  EXPECT_EQ(m_.cache->store.list->count, 1);
+  table_.fields[0].value.u.i = 0;
+  ASSERT_EQ(storage_overlay_read_row(&table_.storage, table_.fields, 2), 1);
+  EXPECT_EQ(table_.fields[0].value.u.i, 222);
+  table_.entry = nullptr;
+  table_.storage.edit_overlay = nullptr;
+  memtab_close(&table_.storage);
+  table_.storage.edit_overlay = m_.cache;
 }
 
 TEST_F(mapfile_cache, OverlayAnswersOnlyWhileHoldingAndNotFilling) {

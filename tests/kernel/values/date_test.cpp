@@ -92,6 +92,25 @@ TEST_F(DateTest, PlainTextForms) {
   EXPECT_STREQ(small, "13:45:01");
 }
 
+// The plain text form: four-digit year, two-digit month and day
+// ("%04d%02d%02d"), wider where the year needs it; an empty date is empty.
+TEST_F(DateTest, PlainDateTexts) {
+  const struct {
+    Date date;
+    const char* text;
+  } cases[] = {
+      {D(2024, 1, 31), "20240131"}, {D(5, 1, 1), "00050101"}, {D(9999, 12, 31), "99991231"},
+      {D(12345, 12, 31), "123451231"}, {D(0, 0, 0), ""},
+  };
+  for (const auto& c : cases) {
+    char buf[32] = "x";
+    EXPECT_STREQ(date_to_text(&c.date, buf, sizeof buf, 0), c.text);
+  }
+  char small[6];
+  const Date d = D(2024, 1, 31);
+  EXPECT_STREQ(date_to_text(&d, small, sizeof small, 0), "20240");
+}
+
 TEST_F(DateTest, LocaleDatesUseTheOrderAndTheClock) {
   LoadDates(1, ".");
   Date d;

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
+#include "kernel/runtime/fmt.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
@@ -168,6 +170,11 @@ TEST_F(ValueTest, TextForms) {
   Value i{};
   value_set_int(-123456, VALUE_INTEGER, &i);
   EXPECT_EQ(Text(i), "-123456");
+  value_set_int(-2147483647 - 1, VALUE_INTEGER, &i);
+  EXPECT_EQ(Text(i), "-2147483648");
+  Value sm{};
+  value_set_int(-32768, VALUE_SMALLINT, &sm);
+  EXPECT_EQ(Text(sm), "-32768");
   Value l{};
   value_set_int64(-9223372036854775807LL - 1, VALUE_LARGEINT, &l);
   EXPECT_EQ(Text(l), "-9223372036854775808");
@@ -183,6 +190,41 @@ TEST_F(ValueTest, TextForms) {
   Value s = Char("abcdefgh");
   EXPECT_STREQ(value_to_text(&s, small, sizeof small, -1, 0), "abcd");
   value_free(&s);
+}
+
+// Float texts ("%.14g") come from a short path for values of at most 14
+// significant digits: they equal the formatter's for every kind of value.
+TEST_F(ValueTest, FloatTextsEqualTheFormatters) {
+  std::mt19937_64 rng(20261211);
+  std::vector<double> xs = {1e-5,   1e-4,   0.0001234, 9.9999999999999e13, 1e14, 1e15, 123456789012345.0,
+                            -0.5,   0.1,    0.3,       2.5,                1e100, 1e-100, 5e-324,
+                            1.7976931348623157e308,    -1e22, 99999999999999.0, 0.00001, -0.0, 0.0,
+                            std::numeric_limits<double>::infinity(), std::nan("")};
+  std::uniform_int_distribution<int> digits(1, 17), power(-30, 30);
+  for (int i = 0; i < 200000; ++i) {
+    switch (i % 4) {
+      case 0: {
+        uint64_t bits = rng();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        xs.push_back(d);
+        break;
+      }
+      case 1: xs.push_back(static_cast<double>(static_cast<int64_t>(rng() % 2000000000000000ULL)) - 1e15); break;
+      default: {
+        const int n = digits(rng);
+        const int64_t m = static_cast<int64_t>(rng() % static_cast<uint64_t>(std::pow(10.0, n)));
+        xs.push_back((i % 8 < 4 ? 1 : -1) * static_cast<double>(m) * std::pow(10.0, power(rng)));
+        break;
+      }
+    }
+  }
+  for (const double x : xs) {
+    char fast[64], slow[64];
+    number_format_g14(x, fast, sizeof fast, 0);
+    fmt_format(slow, sizeof slow, "%.*g", 14, x);
+    ASSERT_STREQ(fast, slow) << std::hexfloat << x;
+  }
 }
 
 TEST_F(ValueTest, Readers) {

@@ -93,6 +93,14 @@ SQLRETURN Refuse(Stmt* s, JsonLine& j, const char* state, const std::string& tex
   return Traced(s, j, SQL_ERROR);
 }
 
+// SQL_IDENTIFIER_CASE answers by name: upper, lower, sensitive, mixed.
+SQLUSMALLINT CaseCode(const std::string& name) {
+  if (name == "upper") return SQL_IC_UPPER;
+  if (name == "lower") return SQL_IC_LOWER;
+  if (name == "sensitive") return SQL_IC_SENSITIVE;
+  return SQL_IC_MIXED;
+}
+
 const char* InfoName(SQLUSMALLINT t) {
   switch (t) {
     case SQL_DBMS_NAME: return "SQL_DBMS_NAME";
@@ -105,6 +113,13 @@ const char* InfoName(SQLUSMALLINT t) {
     case SQL_CURSOR_ROLLBACK_BEHAVIOR: return "SQL_CURSOR_ROLLBACK_BEHAVIOR";
     case SQL_IDENTIFIER_QUOTE_CHAR: return "SQL_IDENTIFIER_QUOTE_CHAR";
     case SQL_DRIVER_NAME: return "SQL_DRIVER_NAME";
+    case SQL_DATA_SOURCE_NAME: return "SQL_DATA_SOURCE_NAME";
+    case SQL_IDENTIFIER_CASE: return "SQL_IDENTIFIER_CASE";
+    case SQL_QUOTED_IDENTIFIER_CASE: return "SQL_QUOTED_IDENTIFIER_CASE";
+    case SQL_CATALOG_USAGE: return "SQL_CATALOG_USAGE";
+    case SQL_CATALOG_LOCATION: return "SQL_CATALOG_LOCATION";
+    case SQL_CATALOG_NAME_SEPARATOR: return "SQL_CATALOG_NAME_SEPARATOR";
+    case SQL_SCHEMA_USAGE: return "SQL_SCHEMA_USAGE";
     default: return nullptr;
   }
 }
@@ -429,6 +444,12 @@ QL_EXPORT SQLRETURN SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER value, S
     if (len) *len = sizeof v;
     return Traced(d, j, SQL_SUCCESS);
   };
+  auto num32 = [&](SQLUINTEGER v) {
+    j.Num("value", v);
+    if (value) std::memcpy(value, &v, sizeof v);
+    if (len) *len = sizeof v;
+    return Traced(d, j, SQL_SUCCESS);
+  };
   switch (type) {
     case SQL_DBMS_NAME: return text(d->Attr("DBMS", "SQLite"));
     case SQL_DBMS_VER: return text(d->Attr("DBMSVER", "01.00.0000"));
@@ -440,6 +461,15 @@ QL_EXPORT SQLRETURN SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER value, S
     case SQL_IDENTIFIER_QUOTE_CHAR: return text(d->Attr("QUOTE", "\""));
     case SQL_CURSOR_COMMIT_BEHAVIOR:
     case SQL_CURSOR_ROLLBACK_BEHAVIOR: return num16(SQL_CB_PRESERVE);
+    case SQL_DATA_SOURCE_NAME: return text(d->Attr("DSN"));
+    case SQL_IDENTIFIER_CASE: return num16(CaseCode(d->Attr("IDCASE", "mixed")));
+    case SQL_QUOTED_IDENTIFIER_CASE: return num16(CaseCode(d->Attr("QIDCASE", "sensitive")));
+    case SQL_CATALOG_LOCATION: return num16(d->Attr("CATLOC", "start") == "end" ? SQL_CL_END : SQL_CL_START);
+    case SQL_CATALOG_NAME_SEPARATOR: return text(d->Attr("CATSEP", "."));
+    case SQL_CATALOG_USAGE:
+      return num32(d->Attr("CATUSE", "0") == "1" ? SQL_CU_DML_STATEMENTS | SQL_CU_TABLE_DEFINITION : 0);
+    case SQL_SCHEMA_USAGE:
+      return num32(d->Attr("SCHEMAUSE", "1") == "1" ? SQL_SU_DML_STATEMENTS | SQL_SU_TABLE_DEFINITION : 0);
     default:
       AddDiag(d, "HY096", "information type out of range");
       return Traced(d, j, SQL_ERROR);
@@ -579,8 +609,8 @@ QL_EXPORT SQLRETURN SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT col, SQLCHAR* name, 
     return SQL_ERROR;
   }
   if (type) *type = s->rs.types[col - 1];
-  if (size) *size = 255;
-  if (decimals) *decimals = 0;
+  if (size) *size = ColumnSize(s->rs, col - 1);
+  if (decimals) *decimals = ColumnScale(s->rs, col - 1);
   if (nullable) *nullable = SQL_NULLABLE_UNKNOWN;
   return PutText16(s, s->rs.names[col - 1], name, cap, nameLen);
 }
@@ -610,7 +640,11 @@ QL_EXPORT SQLRETURN SQLColAttribute(SQLHSTMT h, SQLUSMALLINT col, SQLUSMALLINT f
     case SQL_DESC_LENGTH:
     case SQL_DESC_DISPLAY_SIZE:
     case SQL_DESC_OCTET_LENGTH:
-      if (numAttr) *numAttr = 255;
+    case SQL_DESC_PRECISION:
+      if (numAttr) *numAttr = static_cast<SQLLEN>(ColumnSize(s->rs, col - 1));
+      return SQL_SUCCESS;
+    case SQL_DESC_SCALE:
+      if (numAttr) *numAttr = ColumnScale(s->rs, col - 1);
       return SQL_SUCCESS;
     case SQL_DESC_NULLABLE:
       if (numAttr) *numAttr = SQL_NULLABLE_UNKNOWN;
@@ -638,19 +672,17 @@ QL_EXPORT SQLRETURN SQLBindCol(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT ctype, 
   return Traced(s, j, SQL_SUCCESS);
 }
 
-QL_EXPORT SQLRETURN SQLFetch(SQLHSTMT h) {
-  Stmt* s = As<Stmt>(h, HKind::Stmt);
-  if (!s) return SQL_INVALID_HANDLE;
-  s->diags.clear();
-  JsonLine j = Call("SQLFetch", s);
-  if (!s->open) {
-    return Refuse(s, j, "24000", "invalid cursor state");
-  }
-  if (s->cursor + 1 >= static_cast<long>(s->rs.rows.size())) {
-    s->cursor = static_cast<long>(s->rs.rows.size());
+namespace {
+
+// Moves the cursor to row `target` (-1 before the first, the row count
+// after the last) and fills the bound columns of that row.
+SQLRETURN FetchRow(Stmt* s, JsonLine& j, long target) {
+  const long count = static_cast<long>(s->rs.rows.size());
+  if (target < 0 || target >= count) {
+    s->cursor = target < 0 ? -1 : count;
     return Traced(s, j, SQL_NO_DATA);
   }
-  ++s->cursor;
+  s->cursor = target;
   s->getDataCol = 0;
   s->getDataOffset = 0;
   s->getDataDone = false;
@@ -678,6 +710,48 @@ QL_EXPORT SQLRETURN SQLFetch(SQLHSTMT h) {
     }
   }
   return Traced(s, j, rc);
+}
+
+}  // namespace
+
+QL_EXPORT SQLRETURN SQLFetch(SQLHSTMT h) {
+  Stmt* s = As<Stmt>(h, HKind::Stmt);
+  if (!s) return SQL_INVALID_HANDLE;
+  s->diags.clear();
+  JsonLine j = Call("SQLFetch", s);
+  if (!s->open) {
+    return Refuse(s, j, "24000", "invalid cursor state");
+  }
+  return FetchRow(s, j, s->cursor + 1);
+}
+
+// Static cursors move in every direction; forward-only ones (the default)
+// only to the next row.
+QL_EXPORT SQLRETURN SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN offset) {
+  Stmt* s = As<Stmt>(h, HKind::Stmt);
+  if (!s) return SQL_INVALID_HANDLE;
+  s->diags.clear();
+  JsonLine j = Call("SQLFetchScroll", s);
+  const char* dirs[] = {"", "next", "first", "last", "prior", "absolute", "relative", "", "bookmark"};
+  j.Str("dir", orientation >= 1 && orientation <= 8 ? std::string(dirs[orientation]) : std::to_string(orientation));
+  if (orientation != SQL_FETCH_NEXT) j.Num("offset", static_cast<long long>(offset));
+  if (!s->open) {
+    return Refuse(s, j, "24000", "invalid cursor state");
+  }
+  const auto type = s->attrs.count(SQL_ATTR_CURSOR_TYPE) ? s->attrs[SQL_ATTR_CURSOR_TYPE] : SQL_CURSOR_FORWARD_ONLY;
+  if (orientation != SQL_FETCH_NEXT && type == SQL_CURSOR_FORWARD_ONLY) {
+    return Refuse(s, j, "HY106", "fetch type out of range");
+  }
+  const long count = static_cast<long>(s->rs.rows.size());
+  switch (orientation) {
+    case SQL_FETCH_NEXT: return FetchRow(s, j, s->cursor + 1);
+    case SQL_FETCH_PRIOR: return FetchRow(s, j, s->cursor - 1);
+    case SQL_FETCH_FIRST: return FetchRow(s, j, 0);
+    case SQL_FETCH_LAST: return FetchRow(s, j, count - 1);
+    case SQL_FETCH_ABSOLUTE: return FetchRow(s, j, offset > 0 ? static_cast<long>(offset) - 1 : count + offset);
+    case SQL_FETCH_RELATIVE: return FetchRow(s, j, s->cursor + static_cast<long>(offset));
+    default: return Refuse(s, j, "HY106", "fetch type out of range");
+  }
 }
 
 QL_EXPORT SQLRETURN SQLGetData(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT ctype, SQLPOINTER ptr, SQLLEN buflen,

@@ -441,12 +441,16 @@ SQLRETURN RunSqlite(Stmt* s, const std::string& sql, const std::vector<Value>& p
   }
   std::vector<std::string> names;
   std::vector<SQLSMALLINT> types;
+  std::vector<long> sizes, scales;
   for (int c = 0; c < ncol; ++c) {
     names.push_back(sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "");
     const char* decl = sqlite3_column_decltype(st, c);
     SQLSMALLINT t = SQL_VARCHAR;
+    const DeclType declared = decl ? ParseDeclType(decl) : DeclType{};
+    sizes.push_back(declared.size);
+    scales.push_back(declared.decimals);
     if (decl)
-      t = static_cast<SQLSMALLINT>(SqlTypeForName(ParseDeclType(decl).name));
+      t = static_cast<SQLSMALLINT>(SqlTypeForName(declared.name));
     else if (!rows.empty() && rows[0][static_cast<size_t>(c)].type == Value::Int)
       t = SQL_INTEGER;
     else if (!rows.empty() && rows[0][static_cast<size_t>(c)].type == Value::Real)
@@ -475,6 +479,8 @@ SQLRETURN RunSqlite(Stmt* s, const std::string& sql, const std::vector<Value>& p
   }
   if (ncol > 0) {
     OpenResult(s, std::move(names), std::move(types), std::move(rows));
+    s->rs.sizes = std::move(sizes);
+    s->rs.scales = std::move(scales);
     line.Num("rows", static_cast<long long>(s->rs.rows.size()));
     return SQL_SUCCESS;
   }

@@ -217,6 +217,19 @@ Rewritten RewriteSql(const std::string& sql, const std::string& userSchema) {
       toks[i] = Token{TokKind::Param, "?"};
     }
   }
+  // ODBC date, time and timestamp escapes: {d '...'}, {t '...'}, {ts '...'}
+  // become the plain literal.
+  for (size_t i = 0; i < toks.size(); ++i) {
+    if (!IsPunct(toks, i, '{')) continue;
+    const size_t kind = NextSig(toks, i + 1);
+    if (!(IsWord(toks, kind, "d") || IsWord(toks, kind, "t") || IsWord(toks, kind, "ts"))) continue;
+    const size_t literal = NextSig(toks, kind + 1);
+    const size_t close = NextSig(toks, literal + 1);
+    if (literal >= toks.size() || toks[literal].kind != TokKind::String || !IsPunct(toks, close, '}')) continue;
+    const Token keep = toks[literal];
+    Erase(toks, i + 1, close + 1);
+    toks[i] = keep;
+  }
   // Constraint forms SQLite does not know.
   for (size_t i = 0; i < toks.size(); ++i) {
     size_t end;

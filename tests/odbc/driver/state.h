@@ -45,7 +45,17 @@ struct Result {
   std::vector<std::string> names;
   std::vector<SQLSMALLINT> types;  // SQL types reported by SQLDescribeCol
   std::vector<std::vector<Value>> rows;
+  // Declared size (precision) and scale per column; -1 or missing: 255, 0.
+  std::vector<long> sizes;
+  std::vector<long> scales;
 };
+
+inline SQLULEN ColumnSize(const Result& r, size_t i) {
+  return i < r.sizes.size() && r.sizes[i] >= 0 ? static_cast<SQLULEN>(r.sizes[i]) : 255;
+}
+inline SQLSMALLINT ColumnScale(const Result& r, size_t i) {
+  return i < r.scales.size() && r.scales[i] >= 0 ? static_cast<SQLSMALLINT>(r.scales[i]) : 0;
+}
 
 // FAIL=<event>[:<regex>][@n]
 struct FailSpec {

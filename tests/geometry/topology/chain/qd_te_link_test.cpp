@@ -3,12 +3,14 @@
 // and 10,000 random removes and inserts against a plain model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <random>
 #include <vector>
 
 #include "geometry/geo_test_util.h"
 #include "geometry/topology/chain/te_chain_util.h"
+#include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_util.h"
 
 using tetest::Chain;
@@ -202,5 +204,38 @@ TEST(qd_te_link, RunDimension) {
         ASSERT_EQ(qd_te_link_topology(&r), 1);
         EXPECT_EQ(r.output_dim, k.want_output) << k.mode;
         EXPECT_EQ(r.statistics.data_dim, k.want_data) << k.mode;
+    }
+}
+
+// The chain-list sort against a stable sort by qd_te_chain_compare over
+// records with many equal keys (minimum x and y from small sets, equal
+// types and maxima) and a few sentinel chains besides the universal one:
+// the same records in the same order, ties kept in row order.
+TEST(qd_te_link, SortIsTheStableOrderOfTheCompare) {
+    std::mt19937 rng(35);
+    auto pick = [&](int n) { return double(std::uniform_int_distribution<int>(0, n - 1)(rng)); };
+    for (int round = 0; round < 20; ++round) {
+        std::vector<TeChain> records(1);
+        qd_te_geo_chain_universal_init(&records[0]);
+        const int n = 1 + round * 50;
+        for (int i = 1; i <= n; ++i) {
+            TeChain c;
+            qd_te_geo_chain_default(&c);
+            c.chain_type = pick(3) == 0 ? TE_NODE : TE_LINE;
+            c.chain_mer[0] = {pick(4), pick(3), 0};
+            c.chain_mer[1] = {c.chain_mer[0].x + pick(2), c.chain_mer[0].y + pick(2), 0};
+            if (pick(40) == 0) c.discard = CHAIN_SENTINAL;
+            records.push_back(c);
+        }
+        for (size_t i = 0; i < records.size(); ++i) records[i].chain_pid = int32_t(i);  // row marker
+        nlst* list = nlst_alloc(sizeof(TeChain), uint32_t(records.size()), 1, nullptr);
+        ASSERT_EQ(nlst_add_many(list, records.data(), uint32_t(records.size())), 1);
+        ASSERT_EQ(qd_te_chain_list_sort(list), 1);
+        std::stable_sort(records.begin(), records.end(),
+                         [](const TeChain& a, const TeChain& b) { return qd_te_chain_compare(&a, &b) < 0; });
+        for (size_t i = 0; i < records.size(); ++i)
+            ASSERT_EQ(qd_te_chain_at(list, int32_t(i))->chain_pid, records[i].chain_pid) << round << " " << i;
+        list->tally = 0;
+        nlst_free(list);
     }
 }

@@ -1,5 +1,6 @@
 // Node clustering: the documented cases by hand, a star of spokes, and
 // properties on seeded soups of short segments.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -148,25 +149,35 @@ TEST(qd_te_cluster, ThreeEndsAndTwoNodes) {
 }
 
 TEST(qd_te_cluster, StarEndsOnOnePoint) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> jitter(-0.004, 0.004);
-    Chains chains;
-    for (int k = 0; k < 200; ++k) {
-        const double a = 2 * M_PI * k / 200;
-        chains.Add(Tol(TE_LINE, {Q(jitter(rng), jitter(rng)), Q(10 * std::cos(a), 10 * std::sin(a))}, 0.05));
+    // Spoke ends within reach of each other gather on one point, in a few
+    // scans however many spokes there are.
+    for (const int spokes : {200, 1000}) {
+        std::mt19937 rng(7);
+        std::uniform_real_distribution<double> jitter(-0.004, 0.004);
+        Chains chains;
+        for (int k = 0; k < spokes; ++k) {
+            const double a = 2 * M_PI * k / spokes;
+            chains.Add(Tol(TE_LINE, {Q(jitter(rng), jitter(rng)), Q(10 * std::cos(a), 10 * std::sin(a))}, 0.05));
+        }
+        Link(chains);
+        int32_t scans = 0;
+        ASSERT_TRUE(EachLive(chains, [&](int32_t i) {
+            const int ok = qd_te_cluster_chains(chains.list, i, 0, 1e-10);
+            scans = std::max(scans, qd_te_cluster_last_scans);
+            return ok;
+        }));
+        EXPECT_LE(scans, 8) << spokes;
+        std::set<std::pair<double, double>> hub;
+        for (int32_t i = 1; i < chains.Count(); ++i) {
+            TeChain* c = chains.At(i);
+            ASSERT_EQ(c->discard, CHAIN_OK);
+            for (uint32_t k = 0; k < 2; ++k)
+                if (std::hypot(Vx(c, k)->x, Vx(c, k)->y) < 1) hub.insert({Vx(c, k)->x, Vx(c, k)->y});
+        }
+        EXPECT_EQ(hub.size(), 1u) << spokes;
+        char why[200];
+        EXPECT_EQ(qd_te_check_invariants(chains.list, TE_INV_MER, why), 1) << why;
     }
-    Link(chains);
-    ASSERT_TRUE(ClusterAll(chains));
-    std::set<std::pair<double, double>> hub;
-    for (int32_t i = 1; i < chains.Count(); ++i) {
-        TeChain* c = chains.At(i);
-        ASSERT_EQ(c->discard, CHAIN_OK);
-        for (uint32_t k = 0; k < 2; ++k)
-            if (std::hypot(Vx(c, k)->x, Vx(c, k)->y) < 1) hub.insert({Vx(c, k)->x, Vx(c, k)->y});
-    }
-    EXPECT_EQ(hub.size(), 1u);
-    char why[200];
-    EXPECT_EQ(qd_te_check_invariants(chains.list, TE_INV_MER, why), 1) << why;
 }
 
 TEST(qd_te_cluster, SeededSoups) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -147,6 +148,43 @@ TEST(qd_te_entry_tool, ChainsInAtStageSeven) {
     EXPECT_NE(d.find("chain_type='LINE'"), std::string::npos) << d;
     EXPECT_NE(d.find("LIST{\n   ST_Point(0.00000000000,0.00000000000)\n  ,ST_Point(5.00000000000,5.00000000000)"),
               std::string::npos) << d;
+    std::remove(path.c_str());
+    rmdir(dir);
+    unsetenv("QD_TE_DUMP_DIR");
+}
+
+// Identical chains merged by duplicate removal, read at the stage-7 dump.
+TEST(qd_te_ident_tool, DuplicatesMergedAtStageSeven) {
+    char dir[] = "/tmp/te_dump_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("QD_TE_DUMP_DIR", dir, 1);
+    const std::string path = std::string(dir) + "/stage7.sdas";
+    auto chains = [&](const std::string& input) {
+        std::remove(path.c_str());
+        RunTool({"ALL", "no_intersect=1", "dump=7"}, input);
+        std::ifstream f(path);
+        std::vector<std::string> found;
+        for (std::string line; std::getline(f, line);) {
+            const size_t at = line.find("chain_type='");
+            if (at != std::string::npos) found.push_back(line.substr(at, line.find(";chain_mer") - at));
+        }
+        return found;
+    };
+    using Lines = std::vector<std::string>;
+    // A line and its reverse: one chain, both parents on each side.
+    EXPECT_EQ(chains("-1 LINESTRING (0 0, 10 0)\n-2 LINESTRING (10 0, 0 0)\n"),
+              Lines{"chain_type='LINE';left_parent='1:1:0L 1:2:0L';right_parent='1:1:0L 1:2:0L'"});
+    // A path and the path with an extra vertex on its second segment: the
+    // latter, with both parents.
+    EXPECT_EQ(chains("-1 LINESTRING (0 0, 5 0, 10 5)\n-2 LINESTRING (0 0, 5 0, 7.5 2.5, 10 5)\n"),
+              Lines{"chain_type='PATH';left_parent='1:1:0L 1:2:0L';right_parent='1:1:0L 1:2:0L'"});
+    std::ifstream kept(path);
+    const std::string dump((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+    EXPECT_NE(dump.find("ST_Point(7.50000000000,2.50000000000)"), std::string::npos) << dump;
+    // That vertex 1e-6 off the segment: two paths.
+    EXPECT_EQ(chains("-1 LINESTRING (0 0, 5 0, 10 5)\n-2 LINESTRING (0 0, 5 0, 7.5 2.500001, 10 5)\n"),
+              (Lines{"chain_type='PATH';left_parent='1:1:0L';right_parent='1:1:0L'",
+                     "chain_type='PATH';left_parent='1:2:0L';right_parent='1:2:0L'"}));
     std::remove(path.c_str());
     rmdir(dir);
     unsetenv("QD_TE_DUMP_DIR");

@@ -196,6 +196,23 @@ TEST(qd_te_input, GeometryStatuses) {
         EXPECT_EQ(status, k.want) << k.x << " " << k.y;
         EXPECT_EQ(all_points, 1);
     }
+    // Primitives that give no envelope, even computed: 0. A point at the
+    // unset position; a curve without coordinates.
+    {
+        geotest::Object unset;
+        unset.AddPoint(KTGEO_UNSET_COORD);
+        status = 9;
+        ASSERT_EQ(qd_te_encode_check_geom(&has_polygons, &unset.so, &status, &r, &all_points), 1);
+        EXPECT_EQ(status, 0);
+        geotest::Object bare;
+        GeoCurve c;
+        ktgeo_curve_init(&c);
+        c.coords = ktgeo_coord_list_new(nullptr);
+        bare.AddCurve(c);
+        status = 9;
+        ASSERT_EQ(qd_te_encode_check_geom(&has_polygons, &bare.so, &status, &r, &all_points), 1);
+        EXPECT_EQ(status, 0);
+    }
     // Primitive checks: type, dimension, cutter.
     GeometricPrimitive bad;
     ktgeo_util_primitive_init(KTGEO_POINT, &bad);

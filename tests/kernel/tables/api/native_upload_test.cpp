@@ -125,5 +125,35 @@ TEST_F(NativeUpload, DataFileCutInsideItsLastRecordIsRefused) {
   EXPECT_EQ(before, Snapshot());
 }
 
+// A joined view of two native tables uploads the view's rows when the first
+// member's join column has an index; without it the first read fails with
+// 873 and the run ends with 255, nothing stored.
+TEST_F(NativeUpload, JoinedViewUploadsItsRowsAndWithoutAnIndexFails) {
+  for (const bool indexed : {true, false}) {
+    SCOPED_TRACE(indexed ? "indexed" : "no index");
+    const std::string a = indexed ? "a" : "c", b = indexed ? "b" : "d";
+    Make(a + ".TAB", {Col("id", COLTYPE_INTEGER, 4), Col("name", COLTYPE_CHAR, 10)},
+         {"1\t\"one\"", "2\t\"two\"", "3\t\"three\""}, 2, indexed ? 1 : 0);
+    Make(b + ".TAB", {Col("id", COLTYPE_INTEGER, 4), Col("amount", COLTYPE_DECIMAL, 10, 2)}, {"3\t1.50", "1\t2.25"});
+    const std::string view = Path(a + b + ".TAB");
+    std::ofstream(view) << "!table\r\n!version 300\r\nOpen Table \"" << a << "\"\r\nOpen Table \"" << b
+                        << "\"\r\nCreate View v As Select " << a << ".name, " << b << ".amount From " << a << ", " << b
+                        << " where " << a << ".id = " << b << ".id\r\n";
+    const std::string target = indexed ? "VI" : "VN";
+    const auto before = Snapshot();
+    const int status = Run(view + "|" + target + "\n");
+    const std::string log = ReadAll(Path("run.log"));
+    if (indexed) {
+      EXPECT_EQ(status, 0) << log;
+      EXPECT_EQ(Sql("dbo.sqlite", "select name, amount from VI order by CV_SQL_REC_NUM"), "three|1.5\none|2.25\n");
+    } else {
+      EXPECT_EQ(status, 255) << log;
+      EXPECT_NE(log.find(" - VN\n873\n"), std::string::npos) << log;
+      EXPECT_EQ(Sql("dbo.sqlite", "select count(*) from VN"), "0\n");
+    }
+    EXPECT_EQ(before, Snapshot());
+  }
+}
+
 }  // namespace
 }  // namespace tabapi_test

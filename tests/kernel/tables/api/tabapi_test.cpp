@@ -2,6 +2,11 @@
 // fatal guard, character sets, row texts, key searches and geometry reads of
 // tables without a map file.
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "kernel/runtime/err.h"
 #include "kernel/tables/api/tabapi_fixture.h"
@@ -168,6 +173,181 @@ TEST_F(TabApi, FindRowFirstAndNext) {
   EXPECT_EQ(TabApiLastError(), 873);
   EXPECT_EQ(TabApiFindRow(1, 257, abc, 1, &row), 0);
   EXPECT_EQ(TabApiLastError(), 644);
+}
+
+// Rows inserted and updated after the index was built are found through
+// it: an insert adds its keys, an update moves them; a key that differs
+// only after the field's width is not found.
+TEST_F(TabApi, FindRowSeesInsertsAndUpdatesAfterTheBuild) {
+  const std::string p = Plain("t.TAB");
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(slot, 1);
+  int32_t row = 0;
+  ASSERT_EQ(TabApiInsertRow(slot, "4\t\"ABC\"", nullptr, &row), 1);
+  ASSERT_EQ(row, 4);
+  ASSERT_EQ(TabApiUpdateRow(slot, 1, "1\t\"XYZ\"", nullptr), 1);
+  char abc[] = "ABC", xyz[] = "XYZ", longer[] = "ABCDEFGHIJK";
+  std::vector<int32_t> found;
+  for (int32_t mode = 1; TabApiFindRow(slot, 2, abc, mode, &row) == 1; mode = 2) found.push_back(row);
+  EXPECT_EQ(found, (std::vector<int32_t>{3, 4}));
+  EXPECT_EQ(TabApiFindRow(slot, 2, xyz, 1, &row), 1);
+  EXPECT_EQ(row, 1);
+  EXPECT_EQ(TabApiFindRow(slot, 2, xyz, 2, &row), 2);
+  EXPECT_EQ(TabApiFindRow(slot, 2, longer, 1, &row), 2);
+  EXPECT_EQ(row, 0);
+  // Committed and opened again, the index file keeps them.
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  ASSERT_EQ(TabApiOpenTableFile(p.c_str(), 1), 1);
+  found.clear();
+  for (int32_t mode = 1; TabApiFindRow(1, 2, abc, mode, &row) == 1; mode = 2) found.push_back(row);
+  EXPECT_EQ(found, (std::vector<int32_t>{3, 4}));
+}
+
+// A dropped index: searches on the field fail with 873, the index file goes
+// with the last index, and the definition no longer names one.
+TEST_F(TabApi, DroppedIndexLeavesNoIndexFile) {
+  const std::string p = Plain("t.TAB");
+  int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_NE(slot, 0);
+  EXPECT_GT(TabApiGetFieldIndexNumber(slot, 2), 0);
+  EXPECT_EQ(TabApiDropFieldIndex(slot, 1), 0);
+  EXPECT_EQ(TabApiLastError(), 873);
+  ASSERT_EQ(TabApiDropFieldIndex(slot, 2), 1) << TabApiLastError();
+  EXPECT_FALSE(std::filesystem::exists(Path("t.IND")));
+  char abc[] = "ABC";
+  int32_t row = 0;
+  EXPECT_EQ(TabApiFindRow(slot, 2, abc, 1, &row), 0);
+  EXPECT_EQ(TabApiLastError(), 873);
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 1);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  EXPECT_EQ(TabApiGetFieldIndexNumber(slot, 2), 0);
+  int32_t rows = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  EXPECT_EQ(rows, 3);
+}
+
+std::vector<std::string> g_seen;
+void Seen(const char* key, const char* value) { g_seen.push_back(std::string(key) + "=" + value); }
+
+// Metadata set through a writable slot, saved into the definition file and
+// read back; the first key set also marks the table writable ("\IsReadOnly"
+// "FALSE"); a table whose metadata marks it read-only takes no more keys.
+TEST_F(TabApi, MetadataSetSavedAndReadBack) {
+  const std::string p = Plain("t.TAB");
+  int32_t slot = TabApiOpenTableFile(p.c_str(), 1);
+  char out[64];
+  EXPECT_EQ(TabApiSetMetadata(slot, "\\Owner", "survey"), 0);
+  EXPECT_EQ(TabApiLastError(), 891);
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(TabApiSetMetadata(slot, "\\Owner", "survey"), 1) << TabApiLastError();
+  ASSERT_EQ(TabApiSetMetadata(slot, "\\Source\\Year", "2024"), 1);
+  EXPECT_EQ(TabApiSetMetadata(slot, "\\Bad\"Key", "x"), 0);
+  ASSERT_EQ(TabApiSaveMetadata(slot), 1) << TabApiLastError();
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(TabApiGetMetadata(slot, "\\Owner", out, sizeof out), 1);
+  EXPECT_STREQ(out, "survey");
+  ASSERT_EQ(TabApiGetMetadata(slot, "\\IsReadOnly", out, sizeof out), 1);
+  EXPECT_STREQ(out, "FALSE");
+  EXPECT_EQ(TabApiGetMetadata(slot, "\\Missing", out, sizeof out), 0);
+  EXPECT_STREQ(out, "");
+  g_seen.clear();
+  ASSERT_EQ(TabApiEnumMetadata(slot, "\\Source", Seen), 1);
+  EXPECT_EQ(g_seen, std::vector<std::string>{"\\Source\\Year=2024"});
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  // Without "\IsReadOnly" = "FALSE" the metadata marks the table read-only:
+  // no key is set, nothing is pushed.
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream def;
+  def << in.rdbuf();
+  in.close();
+  std::string text = def.str();
+  const size_t line = text.find("\"\\IsReadOnly\"");
+  ASSERT_NE(line, std::string::npos) << text;
+  text.erase(line, text.find('\n', line) + 1 - line);
+  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
+  slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  EXPECT_EQ(TabApiSetMetadata(slot, "\\Owner", "other"), 0);
+  EXPECT_EQ(TabApiLastError(), 0);
+  ASSERT_EQ(TabApiGetMetadata(slot, "\\Owner", out, sizeof out), 1);
+  EXPECT_STREQ(out, "survey");
+}
+
+// A renamed table: every file under the new name, the old ones gone, the
+// table open again in its slot under the new path; a registered new path
+// is refused with 362.
+TEST_F(TabApi, RenamedTableMovesAllItsFiles) {
+  const std::string p = Plain("t.TAB");
+  const std::string other = Plain("o.TAB");
+  const int32_t slot = TabApiOpenTableFile(p.c_str(), 2);
+  ASSERT_EQ(slot, 1);
+  CoordSysInfo cs{};
+  ASSERT_EQ(TabApiCoordSysFromText("CoordSys Earth Projection 1, 104", &cs), 1);
+  ASSERT_EQ(TabApiMakeMappable(slot, &cs), 1);
+  const int32_t open_other = TabApiOpenTableFile(other.c_str(), 1);
+  EXPECT_EQ(TabApiRenameTable(slot, other.c_str()), 0);
+  EXPECT_EQ(TabApiLastError(), 362);
+  ASSERT_EQ(TabApiCloseTableCommit(open_other), 1);
+  const std::string renamed = Path("n.TAB");
+  ASSERT_EQ(TabApiRenameTable(slot, renamed.c_str()), 1) << TabApiLastError();
+  for (const char* ext : {".TAB", ".DAT", ".IND", ".MAP", ".ID"}) {
+    EXPECT_TRUE(std::filesystem::exists(Path("n") + ext)) << ext;
+    EXPECT_FALSE(std::filesystem::exists(Path("t") + ext)) << ext;
+  }
+  char path[300];
+  ASSERT_EQ(TabApiGetTablePath(slot, path), 1);
+  EXPECT_EQ(std::string(path), renamed);
+  int32_t rows = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  EXPECT_EQ(rows, 3);
+  char abc[] = "ABC";
+  int32_t row = 0;
+  EXPECT_EQ(TabApiFindRow(slot, 2, abc, 1, &row), 1);
+  EXPECT_EQ(row, 1);
+}
+
+// A definition written for an existing dBASE file: the table opens for
+// writing with the file's columns and rows; a second definition for a
+// registered file is refused with 362.
+TEST_F(TabApi, DefinitionForAnExistingDataFile) {
+  Make("d.TAB", {Col("CODE", COLTYPE_CHAR, 8), Col("QTY", COLTYPE_INTEGER, 4)}, {"\"A-1\"\t10", "\"B\"\t-3"}, 1);
+  std::filesystem::remove(Path("d.TAB"));
+  const std::string dbf = Path("d.DBF");
+  const int32_t slot = TabApiCreateTable(nullptr, dbf.c_str(), 1);
+  ASSERT_NE(slot, 0) << TabApiLastError();
+  EXPECT_TRUE(std::filesystem::exists(Path("d.TAB")));
+  int32_t rows = 0, fields = 0;
+  ASSERT_EQ(TabApiGetRowCount(slot, &rows), 1);
+  ASSERT_EQ(TabApiGetFieldCount(slot, &fields), 1);
+  EXPECT_EQ(rows, 2);
+  EXPECT_EQ(fields, 2);
+  char text[4000];
+  ASSERT_EQ(TabApiReadRowText(slot, 2, text, nullptr), 1);
+  EXPECT_STREQ(text, "\"B\"\t-3");
+  EXPECT_EQ(TabApiCreateTable(Path("e.TAB").c_str(), dbf.c_str(), 1), 0);
+  EXPECT_EQ(TabApiLastError(), 362);
+}
+
+// Deleting a table takes its definition, data, index, map and .ID files.
+TEST_F(TabApi, DeletedTableTakesAllItsFiles) {
+  const std::string p = Plain("t.TAB");
+  int32_t slot = TabApiOpenTableFile(p.c_str(), 1);
+  EXPECT_EQ(TabApiDeleteTable(slot), 0);
+  EXPECT_EQ(TabApiLastError(), 891);
+  ASSERT_EQ(TabApiCloseTableCommit(slot), 1);
+  slot = TabApiOpenTableFile(p.c_str(), 2);
+  CoordSysInfo cs{};
+  ASSERT_EQ(TabApiCoordSysFromText("CoordSys Earth Projection 1, 104", &cs), 1);
+  ASSERT_EQ(TabApiMakeMappable(slot, &cs), 1) << TabApiLastError();
+  for (const char* ext : {".TAB", ".DAT", ".IND", ".MAP", ".ID"}) EXPECT_TRUE(std::filesystem::exists(Path("t") + ext)) << ext;
+  EXPECT_EQ(TabApiCanHoldMemo(slot), 0);
+  ASSERT_EQ(TabApiDeleteTable(slot), 1) << TabApiLastError();
+  for (const char* ext : {".TAB", ".DAT", ".IND", ".MAP", ".ID"}) EXPECT_FALSE(std::filesystem::exists(Path("t") + ext)) << ext;
+  int32_t rows = 0;
+  EXPECT_EQ(TabApiGetRowCount(slot, &rows), 0);
 }
 
 TEST_F(TabApi, TablesWithoutAMapFile) {

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/time.h>
 
 #include "kernel/runtime/util.h"
 #include "kernel/tables/index/fieldbuild.h"
@@ -311,13 +313,11 @@ TEST_F(index_search, JoinCursor) {
   TableDef* a = open("a.TAB");
   TableDef* b = open("b.TAB");
   ASSERT_TRUE(a != nullptr && b != nullptr);
-  ASSERT_EQ(index_get_for_field(a, 0, 0, nullptr, nullptr), 1);
   OpenTable v;
   v.kind = 2;
   v.join_mode = 1;
   v.bases = {a, b};
-  std::vector<std::pair<int32_t, int32_t>> joins = {{0, 0}, {0, 0}};  // b.AID into a.ID
-  v.join_searches = &joins;
+  ASSERT_EQ(view_join_add(&v, 0, 0), 1);  // a.ID = b.AID
   ASSERT_EQ(open_table_lock(&v, 0), 1);
   int32_t base_row = 0;
   cursor_move(&v, 3, 0, nullptr, nullptr, nullptr);
@@ -330,10 +330,243 @@ TEST_F(index_search, JoinCursor) {
   EXPECT_EQ(base_row, 4);
   EXPECT_STREQ(value_text_ptr(&a->fields[1].value, nullptr), "ten");
   open_table_unlock(&v);
-  v.join_searches = nullptr;
+  view_joins_free(&v);
   v.bases.clear();
   tabdef_free(a);
   tabdef_free(b);
+}
+
+// ---- searches through the index search ------------------------------------------
+
+class index_query : public index_search {
+ protected:
+  void TearDown() override {
+    for (OpenTable* v : views_) {
+      view_rowmap_free(v);
+      view_joins_free(v);
+      tempindex_cache_free(v);
+      for (ColumnDesc& c : v->columns) column_free(&c);
+      v->bases.clear();
+      delete v;
+    }
+    for (TableDef* t : tables_) tabdef_free(t);
+    index_search::TearDown();
+  }
+  TableDef* table(const std::string& name, const std::string& columns, const std::string& rows) {
+    EXPECT_EQ(tabdump("--create " + q(name) + " --type native --columns \"" + columns + "\"", rows).exit_code, 0);
+    TableDef* t = open(name);
+    if (t != nullptr) tables_.push_back(t);
+    return t;
+  }
+  OpenTable* view(int kind, std::vector<TableDef*> bases) {
+    auto* v = new OpenTable;
+    v->kind = static_cast<uint8_t>(kind);
+    v->bases = std::move(bases);
+    views_.push_back(v);
+    return v;
+  }
+  // a (ID first) joined to b (AID: 30 10 20 10) on a.ID = b.AID.
+  OpenTable* join_view(const std::string& a_columns, const std::string& a_rows) {
+    TableDef* a = table("a.TAB", a_columns, a_rows);
+    TableDef* b = table("b.TAB", "AID Integer 0 0", "30\n10\n20\n10\n");
+    if (a == nullptr || b == nullptr) return nullptr;
+    OpenTable* v = view(2, {a, b});
+    v->join_mode = 1;
+    return view_join_add(v, 0, 0) ? v : nullptr;
+  }
+  // A condition on one column: its reference as the open table's column.
+  SearchCondition column(OpenTable* v, TableDef* t, int32_t field) {
+    ColumnDesc c;
+    EXPECT_EQ(column_from_field(&c, v, t, &t->fields[field], field), 1);
+    v->columns.push_back(c);
+    return SearchCondition{c.expr, t->fields[field].value.type, t->fields[field].width, t->fields[field].decimals};
+  }
+  // The view rows the search finds for a key, in index order.
+  std::vector<int32_t> rows_of(IndexSearch* s, const Value& value) {
+    std::vector<int32_t> rows;
+    KeyBuf key, out;
+    EXPECT_EQ(query_search_key_init(s, &key), 1);
+    EXPECT_EQ(query_search_key_init(s, &out), 1);
+    EXPECT_EQ(key_set_value(&value, &key, 0, 0), 1);
+    EXPECT_EQ(query_search_open(s), 1);
+    for (int16_t op = 1; query_search_seek(s, op, &key, &out); op = 4) rows.push_back(out.row);
+    query_search_close(s);
+    query_search_key_free(&key);
+    query_search_key_free(&out);
+    return rows;
+  }
+  static Value int_value(int32_t n) {
+    Value v{};
+    value_set_int(n, VALUE_INTEGER, &v);
+    return v;
+  }
+  // Sets a file's modification time, seconds from now.
+  void set_mtime(const std::string& name, int seconds) {
+    struct timeval now;
+    gettimeofday(&now, nullptr);
+    struct timeval t[2] = {{now.tv_sec + seconds, 0}, {now.tv_sec + seconds, 0}};
+    ASSERT_EQ(utimes(path(name).c_str(), t), 0);
+  }
+  std::vector<TableDef*> tables_;
+  std::vector<OpenTable*> views_;
+};
+
+// A kind-3 view of 10 rows: over 100 base rows the search takes a temporary
+// index, over 90 the field index filtered through the row map; both answer
+// the same view rows.
+TEST_F(index_query, KindThreeViewTakesTemporaryOrFilteredIndex) {
+  for (int base_rows : {100, 90}) {
+    SCOPED_TRACE(base_rows);
+    std::string rows;
+    for (int r = 1; r <= base_rows; ++r) rows += std::to_string(r % 7) + "\n";
+    const std::string name = "t" + std::to_string(base_rows) + ".TAB";
+    TableDef* t = table(name, "V Integer 0 0", rows);
+    ASSERT_NE(t, nullptr);
+    OpenTable* v = view(3, {t});
+    ASSERT_EQ(view_rowmap_create(v, 1), 1);
+    // View rows 1..10 hold base rows 5, 10, ..., 50: values 5 3 1 6 4 2 0 5 3 1.
+    for (int32_t r = 5; r <= 50; r += 5) ASSERT_EQ(view_rowmap_add_keys(v, &r, 1), 1);
+    const SearchCondition cond = column(v, t, 0);
+    IndexSearch s;
+    int32_t keys = -1;
+    const int32_t builds = tempindex_builds();
+    ASSERT_EQ(query_search_init(v, &cond, 0, 0, &s, &keys), 1);
+    EXPECT_EQ(s.kind, base_rows == 100 ? 1 : 3);
+    EXPECT_EQ(tempindex_builds() - builds, base_rows == 100 ? 1 : 0);
+    EXPECT_EQ(keys, 10);
+    EXPECT_EQ(rows_of(&s, int_value(5)), (std::vector<int32_t>{1, 8}));
+    EXPECT_EQ(rows_of(&s, int_value(3)), (std::vector<int32_t>{2, 9}));
+    EXPECT_EQ(rows_of(&s, int_value(0)), (std::vector<int32_t>{7}));
+    query_search_clear(&s);
+  }
+}
+
+// In a two-table join the view rows are the last table's rows: a condition
+// on its column uses its field index; a condition on the other table's
+// column takes a temporary index, reused until that table changes.
+TEST_F(index_query, JoinConditionTakesATemporaryIndexReusedTillTheDataChanges) {
+  OpenTable* v = join_view("ID Integer 0 0,NAME Char 5 0", "10|ten\n20|twen\n30|thir\n");
+  ASSERT_NE(v, nullptr);
+  TableDef* a = v->bases[0];
+  TableDef* b = v->bases[1];
+  const SearchCondition on_b = column(v, b, 0);
+  const SearchCondition on_a = column(v, a, 1);
+  IndexSearch s;
+  int32_t keys = 0;
+  const int32_t builds = tempindex_builds();
+  ASSERT_EQ(query_search_init(v, &on_b, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(s.kind, 2);
+  EXPECT_EQ(rows_of(&s, int_value(10)), (std::vector<int32_t>{2, 4}));
+  EXPECT_EQ(tempindex_builds(), builds);
+
+  set_mtime("a.DAT", -3600);
+  set_mtime("b.DAT", -3600);
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(s.kind, 1);
+  EXPECT_EQ(keys, 4);
+  EXPECT_EQ(tempindex_builds(), builds + 1);
+  Value ten{};
+  ASSERT_EQ(value_init_text(&ten, VALUE_CHAR, 5), 1);
+  std::strcpy(ten.u.text.ptr, "ten");
+  EXPECT_EQ(rows_of(&s, ten), (std::vector<int32_t>{2, 4}));
+  // The same condition again: the index is reused.
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 1);
+  EXPECT_EQ(keys, 4);
+  // The other table's data changing does not touch it.
+  set_mtime("b.DAT", 3600);
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 1);
+  // Its own table's data file passing the recorded time does.
+  set_mtime("a.DAT", 3600);
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 2);
+  EXPECT_EQ(rows_of(&s, ten), (std::vector<int32_t>{2, 4}));
+  set_mtime("a.DAT", -3600);
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 2);
+  // A row changed through the kernel (its edit stamp), and refresh mode 6.
+  ASSERT_EQ(tabtype_begin_access(a, &a->storage, 2), 1);
+  ASSERT_EQ(tabtype_read_row(&a->storage, a->fields, 2), 1);
+  ASSERT_EQ(tabtype_update_row(&a->storage, a->fields, 2), 1);
+  tabtype_end_access(&a->storage);
+  set_mtime("a.DAT", -3600);
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 3);
+  v->refresh_mode = kRefreshAlways;
+  ASSERT_EQ(query_search_init(v, &on_a, 0, 0, &s, &keys), 1);
+  EXPECT_EQ(tempindex_builds(), builds + 4);
+  // A unique index of the same condition is another node.
+  v->refresh_mode = 0;
+  EXPECT_NE(tempindex_find(v, &on_a, 0), nullptr);
+  EXPECT_EQ(tempindex_find(v, &on_a, 1), nullptr);
+  value_free(&ten);
+  query_search_clear(&s);
+}
+
+// The join walk maps a row of an earlier table to the view row it joins,
+// ending every bracket it begins; the entry's access opens and closes the
+// join searches and a kind-3 entry's row map.
+TEST_F(index_query, JoinWalkAndAccessBrackets) {
+  OpenTable* v = join_view("ID Integer 0 0", "10\n20\n30\n40\n");
+  ASSERT_NE(v, nullptr);
+  TableDef* a = v->bases[0];
+  TableDef* b = v->bases[1];
+  EXPECT_EQ(view_join_add(v, 0, 0), 0);  // two tables take one step
+  EXPECT_EQ(view_row_of_base_row(v, 1, a), 2);
+  EXPECT_EQ(view_row_of_base_row(v, 3, a), 1);
+  EXPECT_EQ(view_row_of_base_row(v, 4, a), 0);  // 40 joins no row
+  EXPECT_EQ(view_row_of_base_row(v, 3, b), 3);  // the last table's rows are view rows
+  EXPECT_EQ(a->storage.nesting, 0);
+  JoinStep& step = v->joins->steps[0];
+  EXPECT_EQ(step.left.uses + step.right.uses, 0);
+  ASSERT_EQ(open_table_lock(v, 0), 1);
+  EXPECT_EQ(step.left.uses, 1);
+  EXPECT_EQ(step.right.uses, 1);
+  ASSERT_EQ(open_table_lock(v, 0), 1);
+  EXPECT_EQ(step.left.uses, 1);
+  ASSERT_EQ(view_goto_base_row(v, 3), 1);  // b's row 3 (20) joins a's row 2
+  EXPECT_EQ(v->current_row, 3);
+  EXPECT_EQ(a->fields[0].value.u.i, 20);
+  open_table_unlock(v);
+  open_table_unlock(v);
+  EXPECT_EQ(step.left.uses + step.right.uses, 0);
+  EXPECT_EQ(a->storage.nesting, 0);
+
+  OpenTable* k = view(3, {a});
+  ASSERT_EQ(view_rowmap_create(k, 1), 1);
+  const int32_t uses = k->row_map->index->uses;
+  ASSERT_EQ(open_table_lock(k, 0), 1);
+  EXPECT_EQ(k->row_map->index->uses, uses + 1);
+  open_table_unlock(k);
+  EXPECT_EQ(k->row_map->index->uses, uses);
+}
+
+// A kind-3 view over a single kind-3 view goes to a base row of the inner
+// view's table through the inner view.
+TEST_F(index_query, GotoBaseRowThroughAnInnerView) {
+  TableDef* t = table("t.TAB", "V Integer 0 0", "1\n2\n3\n4\n5\n6\n");
+  // w stands for the inner view's rows: its row r is the inner view row r.
+  TableDef* w = table("w.TAB", "V Integer 0 0", "4\n2\n6\n");
+  ASSERT_TRUE(t != nullptr && w != nullptr);
+  OpenTable* inner = view(3, {t});
+  ASSERT_EQ(view_rowmap_create(inner, 1), 1);
+  for (int32_t r : {4, 2, 6}) ASSERT_EQ(view_rowmap_add_keys(inner, &r, 1), 1);
+  OpenTable* outer = view(3, {w});
+  ASSERT_EQ(view_rowmap_create(outer, 1), 1);
+  for (int32_t r : {3, 1}) ASSERT_EQ(view_rowmap_add_keys(outer, &r, 1), 1);
+  OpenTable* saved = w->entry;
+  w->entry = inner;
+  ASSERT_EQ(open_table_lock(outer, 0), 1);
+  ASSERT_EQ(view_goto_base_row(outer, 6), 1);  // inner row 3, outer row 1
+  EXPECT_EQ(outer->current_row, 1);
+  EXPECT_EQ(w->fields[0].value.u.i, 6);
+  ASSERT_EQ(view_goto_base_row(outer, 4), 1);  // inner row 1, outer row 2
+  EXPECT_EQ(outer->current_row, 2);
+  EXPECT_EQ(view_goto_base_row(outer, 2), 0);  // inner row 2 is not in the outer view
+  EXPECT_EQ(view_goto_base_row(outer, 5), 0);  // not in the inner view
+  open_table_unlock(outer);
+  w->entry = saved;
 }
 
 }  // namespace

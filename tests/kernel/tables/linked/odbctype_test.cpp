@@ -6,7 +6,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "kernel/coordsys/xform.h"
+#include "kernel/drivers/memtab.h"
 #include "kernel/kernel_files_fixture.h"
+#include "kernel/mapobjects/mapobj_fixture.h"
+#include "kernel/mapobjects/tablecache.h"
 #include "kernel/tables/odbctype.h"
 #include "kernel/tables/storage/tabtype_ops.h"
 #include "kernel/tables/tabread.h"
@@ -143,6 +147,210 @@ TEST_F(linked, KeyMapWindow) {
   keybuf_free(&old_key);
   keybuf_free(&new_key);
   linktab_keymap_free(&map);
+}
+
+
+// A type-10 storage with a link, over the fields ID and V (Integer).
+class linked_rows : public linked {
+ protected:
+  void SetUp() override {
+    linked::SetUp();
+    fields_ = fieldlist_new(2);
+    std::strcpy(fields_[0].name, "ID");
+    std::strcpy(fields_[1].name, "V");
+    for (int i = 0; i < 2; ++i) {
+      value_set_int(0, VALUE_INTEGER, &fields_[i].value);
+      fields_[i].width = 4;
+    }
+    s_.type = TABTYPE_ODBC;
+    typeopts_init(&s_.options, TABTYPE_ODBC);
+    link_ = linktab_new();
+    std::get<OdbcOptions>(s_.options).link = link_;
+    s_.field_count = 2;
+  }
+  void TearDown() override {
+    tabtype_close(&s_, nullptr);
+    fieldlist_free(fields_, 2);
+    linked::TearDown();
+  }
+  int32_t insert(int32_t id) {
+    fields_[0].value.u.i = id;
+    int32_t n = 0;
+    return tabtype_insert_row(&s_, fields_, &n) ? n : 0;
+  }
+  // The row of a key in the key map's index, 0 when absent.
+  int32_t row_of(int32_t id) {
+    KeyBuf k;
+    keybuf_init(&k, VALUE_INTEGER, 4);
+    k.value.u.i = id;
+    const int32_t row = field_index_seek(link_->keys.index, &link_->keys.field, &k) ? k.row : 0;
+    keybuf_free(&k);
+    return row;
+  }
+  StorageDesc s_;
+  FieldDef* fields_ = nullptr;
+  LinkInfo* link_ = nullptr;
+};
+
+TEST_F(linked_rows, InsertAndUpdateKeepTheKeyMap) {
+  ASSERT_EQ(linktab_set_key_column(link_, fields_, 2, 0), 1);
+  EXPECT_EQ(link_->keys.name, "ID");
+  EXPECT_EQ(insert(7), 1);
+  EXPECT_EQ(insert(9), 2);
+  EXPECT_EQ(insert(11), 3);
+  EXPECT_EQ(s_.row_count, 3);
+  EXPECT_EQ(link_->rows_seen, 3);
+  EXPECT_EQ(link_->pending, 3);
+  EXPECT_EQ(row_of(9), 2);
+  // A changed key replaces the old one; an unchanged key stays.
+  fields_[0].value.u.i = 90;
+  ASSERT_EQ(tabtype_update_row(&s_, fields_, 2), 1);
+  EXPECT_EQ(row_of(9), 0);
+  EXPECT_EQ(row_of(90), 2);
+  fields_[0].value.u.i = 11;
+  fields_[1].value.u.i = 5;
+  ASSERT_EQ(tabtype_update_row(&s_, fields_, 3), 1);
+  EXPECT_EQ(row_of(11), 3);
+  EXPECT_EQ(tabtype_update_row(&s_, fields_, 4), 0);  // no such row
+  err_clear();
+  // The keyed fetch binds the key of the cursor's row.
+  link_->cursor.row = 2;
+  ASSERT_EQ(linktab_bind_keys(link_), 1);
+  ASSERT_EQ(link_->cursor.params.size(), 1u);
+  KeyBuf k;
+  keybuf_init(&k, VALUE_INTEGER, 4);
+  std::memcpy(k.bytes, link_->cursor.params[0].data(), 4);
+  key_decode(&k);
+  EXPECT_EQ(k.value.u.i, 90);
+  keybuf_free(&k);
+  // A rollback takes the rows added since the last commit off the counts.
+  ASSERT_EQ(odbctype_commit(link_), 1);
+  EXPECT_EQ(insert(13), 4);
+  ASSERT_EQ(odbctype_rollback(&s_), 1);
+  EXPECT_EQ(s_.row_count, 3);
+  EXPECT_EQ(link_->rows_seen, 3);
+  EXPECT_EQ(link_->pending, 0);
+  odbctype_drop_cache(&s_);
+  EXPECT_EQ(link_->keys.key_file, 0);
+}
+
+TEST_F(linked_rows, WithoutAServerCursorsEndAtOnce) {
+  // No key column: rows are counted, nothing is keyed.
+  EXPECT_EQ(insert(1), 1);
+  EXPECT_EQ(linktab_bind_keys(link_), 0);
+  EXPECT_EQ(linktab_cursor_new(link_), 0);  // no connection
+  EXPECT_EQ(tabtype_link_find_row(&s_), -1);
+  EXPECT_EQ(link_->end_of_rows, 1);
+  EXPECT_EQ(s_.row_count, 1);  // the rows seen
+  EXPECT_EQ(tabtype_link_flag(&s_, 0), 0);
+  EXPECT_EQ(tabtype_link_refilter(&s_), 0);
+  EXPECT_EQ(odbctype_begin_transaction(link_), 0);
+  EXPECT_EQ(odbctype_check_server(nullptr, nullptr), 0);
+  Value max{};
+  link_->keys.column = 0;
+  EXPECT_EQ(linktab_key_max(link_, &max), 0);
+  link_->keys.column = -1;
+  // Other types answer 0 to the link wrappers.
+  StorageDesc native;
+  EXPECT_EQ(tabtype_link_find_row(&native), 0);
+  EXPECT_EQ(tabtype_link_refilter(&native), 0);
+  // The object test: tables with a server spatial column ask the server.
+  EXPECT_EQ(odbctype_accepts_object(link_, nullptr), 1);
+  for (int16_t kind : {11, 13, 14}) {
+    link_->server.spatial_kind = kind;
+    EXPECT_EQ(odbctype_accepts_object(link_, nullptr), 0) << kind;
+  }
+}
+
+TEST_F(linked_rows, KeyMaxStatementAndBounds) {
+  ASSERT_EQ(linktab_set_key_column(link_, fields_, 2, 0), 1);
+  link_->server.owner = "GIS";
+  link_->server.name = "ROADS";
+  EXPECT_EQ(linktab_key_max_statement(link_), "SELECT max(\"ID\") from \"GIS\".\"ROADS\" ");
+  CoordXform xf;
+  const DRect b{0, 0, 10, 10};
+  xform_default_nonearth(&xf);
+  xform_set_bounds(&xf, &b);
+  ASSERT_EQ(dbmslink_set_bounds(link_, &xf), 1);
+  EXPECT_NEAR(link_->server.bounds.x1, 0, 1e-9);
+  EXPECT_NEAR(link_->server.bounds.y1, 0, 1e-9);
+  EXPECT_NEAR(link_->server.bounds.x2, 10, 1e-9);
+  EXPECT_NEAR(link_->server.bounds.y2, 10, 1e-9);
+}
+
+// A registration table's definition reads with its Type clause, and the
+// table gets a link with the settings of its metadata; the open itself
+// fails with an error (no data file, no server).
+TEST_F(linked, RegistrationTableDefinitionReads) {
+  put("ROADS_srv.tab", kServerTable);
+  const int32_t def = file_register(path("ROADS_srv.tab").c_str(), 1);
+  TableDef* t = tabdef_new();
+  {
+    TabReadContext ctx;
+    ctx.definition_allowed = 1;
+    ctx.table = t;
+    ctx.file = def;
+    ASSERT_EQ(tabfile_read(&ctx), 1);
+    EXPECT_EQ(ctx.phase, 1);
+    t->metadata = ctx.metadata;
+    ctx.metadata = nullptr;
+  }
+  EXPECT_EQ(t->storage.type, TABTYPE_ODBC);
+  ASSERT_EQ(odbctype_attach_link(t), 1);
+  const LinkInfo* link = linktab_of(&t->storage);
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->data_source, "select * from db.owner.ROADS");
+  EXPECT_EQ(link->connect, "DSN=pg;UID=me");
+  tabdef_free(t);
+
+  err_clear();
+  EXPECT_EQ(table_open_file(def), nullptr);
+  EXPECT_GE(err_count(), 1);
+  err_clear();
+  file_unregister(def);
+}
+
+
+// Inserts and updates reach the table's local cache: the row's values in
+// its in-memory table, an object in the row's node; a delete takes the row.
+TEST_F(linked, ChangesAreMirroredIntoTheLocalCache) {
+  TableDef* t = tabdef_new();
+  t->fields = fieldlist_new(1);
+  t->field_count = 1;
+  std::strcpy(t->fields[0].name, "ID");
+  value_set_int(0, VALUE_INTEGER, &t->fields[0].value);
+  t->storage.type = TABTYPE_ODBC;
+  typeopts_init(&t->storage.options, TABTYPE_ODBC);
+  std::get<OdbcOptions>(t->storage.options).link = linktab_new();
+  t->storage.field_count = 1;
+  CoordXform xf;
+  xform_default_nonearth(&xf);
+  ASSERT_EQ(mapstore_create(&t->map, MAPSTORE_SERVER, t, 0, &xf, 0, 0, nullptr), 1);
+  ASSERT_EQ(storage_cache_create(&t->map), 1);
+  TableCache* c = t->storage.edit_overlay;
+  ASSERT_NE(c, nullptr);
+  t->fields[0].value.u.i = 41;
+  int32_t n = 0;
+  ASSERT_EQ(tabtype_insert_row(&t->storage, t->fields, &n), 1);
+  EXPECT_EQ(n, 1);
+  t->fields[0].value.u.i = 0;
+  ASSERT_EQ(memtab_read_row(&c->table, 1, t->fields), 1);
+  EXPECT_EQ(t->fields[0].value.u.i, 41);
+  // An update with an object: the values change, the object joins the row.
+  t->fields[0].value.u.i = 42;
+  ObjPtr point = MapObjTest::New(MAPOBJ_POINT);
+  point->u.point.location = {5, 5};
+  point->mbr = {5, 5, 5, 5};
+  ASSERT_EQ(odbctype_cache_change(&t->storage, 1, t->fields, point.get()), 1);
+  t->fields[0].value.u.i = 0;
+  ASSERT_EQ(memtab_read_row(&c->table, 1, t->fields), 1);
+  EXPECT_EQ(t->fields[0].value.u.i, 42);
+  MemRowNode* node = nullptr;
+  ASSERT_EQ(memtab_find_row(c->store.list, 1, &node), 1);
+  EXPECT_EQ(node->object.type, MAPOBJ_POINT);
+  ASSERT_EQ(odbctype_cache_delete(&t->storage, 1), 1);
+  EXPECT_EQ(memtab_read_row(&c->table, 1, t->fields), 0);
+  tabdef_free(t);
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+// srvq: runs statements through the server layer.
+//
+//   srvq [-a ALIAS] [-d DRIVER] CONNECT [LINE...]
+//
+// Loads the driver modules, registers the table of the module's driver
+// again under ALIAS (-a), connects with DRIVER (default "ODBC") and runs
+// each LINE (stdin lines when none is given):
+//   an SQL statement   "name:type" per result column, TAB-separated, then
+//                      one line per row: each column's value as plain text
+//                      (\N for NULL), TAB-separated
+//   :info              server=...|version=...|user=...|schema=...|source=...
+//                      |quote=...|number=...
+// A failure prints "error <code>: <text1>|<text2>" per error entry and
+// exits 1; bad arguments exit 2.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kernel/runtime/err.h"
+#include "kernel/runtime/valconv.h"
+#include "kernel/runtime/value.h"
+#include "kernel/server/srv.h"
+
+namespace {
+
+std::string arg_text(int16_t offset, int16_t length) {
+  if (length <= 0 || offset < 0 || offset + length > kErrPoolSize) return "";
+  return std::string(g_err_stack->pool + offset);
+}
+
+int fail() {
+  for (int i = 0; i < g_err_stack->stored_count && i < kErrMaxEntries; ++i) {
+    const ErrorEntry& e = g_err_stack->entries[i];
+    if (e.code == 0 || e.code == -1) continue;
+    std::printf("error %d: %s|%s\n", e.code, arg_text(e.arg1_offset, e.arg1_length).c_str(),
+                arg_text(e.arg2_offset, e.arg2_length).c_str());
+  }
+  if (err_count() == 0) std::printf("error 0: |\n");
+  err_clear();
+  srv_unload_all();
+  return 1;
+}
+
+bool run_sql(SrvConnection* conn, const char* sql) {
+  SrvStatement* stmt = srv_execute(conn, sql);
+  if (stmt == nullptr) return false;
+  const int32_t n = stmt->column_count;
+  for (int16_t c = 1; c <= n; ++c) {
+    std::printf("%s%s:%d", c > 1 ? "\t" : "", srv_column_name(conn, stmt, c), srv_column_type(conn, stmt, c));
+  }
+  if (n > 0) std::printf("\n");
+  Value v{};
+  bool ok = true;
+  while (true) {
+    if (!srv_fetch(conn, stmt, kSrvFetchNext)) {
+      ok = false;
+      break;
+    }
+    if (srv_statement_at_end(conn, stmt)) break;
+    std::string line;
+    for (int16_t c = 1; c <= n; ++c) {
+      if (c > 1) line += '\t';
+      if (!srv_column_value(conn, stmt, &v, c)) {
+        ok = false;
+        break;
+      }
+      if (srv_column_indicator(conn, stmt, c) == -1) {
+        line += "\\N";
+        continue;
+      }
+      char text[4 * 16384];
+      value_to_text_plain(&v, text, sizeof text, -1);
+      line += text;
+    }
+    if (!ok) break;
+    std::printf("%s\n", line.c_str());
+  }
+  value_free(&v);
+  if (!srv_close_statement(conn, stmt)) ok = false;
+  return ok;
+}
+
+void info(const SrvConnection* conn) {
+  std::printf("server=%s|version=%s|user=%s|schema=%s|source=%s|quote=%s|number=%d\n", conn->server_type,
+              conn->version, conn->user, conn->default_schema, conn->source, conn->quote, conn->number);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* alias = nullptr;
+  const char* driver = "ODBC";
+  int arg = 1;
+  while (arg + 1 < argc && argv[arg][0] == '-' && argv[arg][1] != '\0' && argv[arg][2] == '\0') {
+    if (argv[arg][1] == 'a') alias = argv[arg + 1];
+    else if (argv[arg][1] == 'd') driver = argv[arg + 1];
+    else break;
+    arg += 2;
+  }
+  if (arg >= argc || argv[arg][0] == '-') {
+    std::fputs("usage: srvq [-a ALIAS] [-d DRIVER] CONNECT [LINE...]\n", stderr);
+    return 2;
+  }
+  const char* connect = argv[arg++];
+  err_clear();
+  if (!srv_init()) return fail();
+  if (alias != nullptr) {
+    SrvFunctionTable* table = srv_driver_functions("ODBC");
+    if (table == nullptr || !srv_register_driver_for_test(alias, table)) return fail();
+  }
+  SrvConnection* conn = srv_connect_driver(driver, connect);
+  if (conn == nullptr) return fail();
+  std::vector<std::string> lines;
+  for (; arg < argc; ++arg) lines.emplace_back(argv[arg]);
+  const bool from_stdin = lines.empty();
+  std::string line;
+  char chunk[4096];
+  size_t next = 0;
+  while (true) {
+    if (from_stdin) {
+      line.clear();
+      bool got = false;
+      while (std::fgets(chunk, sizeof chunk, stdin)) {
+        got = true;
+        line += chunk;
+        if (!line.empty() && line.back() == '\n') break;
+      }
+      if (!got) break;
+      while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+      if (line.empty()) continue;
+    } else {
+      if (next >= lines.size()) break;
+      line = lines[next++];
+    }
+    if (line == ":info") {
+      info(conn);
+    } else if (!run_sql(conn, line.c_str())) {
+      return fail();
+    }
+    std::fflush(stdout);
+  }
+  srv_unload_all();
+  return 0;
+}
