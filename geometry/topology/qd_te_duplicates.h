@@ -12,6 +12,7 @@
 
 struct TeChain;
 struct TeVertex;
+struct TeCoordRef;
 
 int qd_te_duplicates_removal(nlst* chains, int32_t index, double tolerance, int32_t per_point);
 int qd_te_duplicates_node_removal(nlst* chains, int32_t index, double tolerance, int32_t per_point);
@@ -48,6 +49,8 @@ int qd_te_identical_arc_circle(TeChain* arc, TeChain* circle, const double* tole
 // Path clip modes: 1 every point, 2 every point with a closed chain's
 // closing point once, 3 the end points, 4 the places visited twice that
 // cross (with spike tips). box: two corners, or null.
+// Order of references by place: x, y, tolerance, tag, index (NaN last).
+bool qd_te_ref_place_less(const TeCoordRef& a, const TeCoordRef& b);
 int qd_te_duplicates_path_clip(TeChain* chain, nlst** list, int32_t tag, const double* tolerance,
                                const GeoCoord* box, int32_t mode, int32_t* all_inside);
 // References to the points of TeSplitRecord items, tagged with their rows;

@@ -150,5 +150,11 @@ int qd_te_geo_chain_expand_spline(const TeChain* chain, nlst** list);
 // their tolerances; with TE_INV_SORTED the link order runs by ascending
 // minimum x. 1 when all hold, else 0 with the first fault described in
 // why (at least 160 bytes, may be null).
-enum : int32_t { TE_INV_IDS = 1, TE_INV_MER = 2, TE_INV_SORTED = 4 };
+// After the leaving stage the link fields thread the region lists, so
+// TE_INV_LEAVING checks instead: every chain's chain_id is its row, no
+// chain is free, the universal chain's frame is its rectangle's five
+// corners clockwise. TE_INV_WALK_LINKS adds the walk links: every live
+// chain but a REGION or ISLAND has two non-zero links naming live chains,
+// and the links round each node visit each end there exactly once.
+enum : int32_t { TE_INV_IDS = 1, TE_INV_MER = 2, TE_INV_SORTED = 4, TE_INV_LEAVING = 8, TE_INV_WALK_LINKS = 16 };
 int qd_te_check_invariants(const nlst* chains, int32_t checks, char* why);

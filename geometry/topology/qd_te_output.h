@@ -17,7 +17,45 @@ int qd_te_node_ff(nlst* chains, TeRules* rules, int32_t quiet);
 int qd_te_output_intersect_nodes(nlst* nodes, nlst* chains, TeRules* rules);
 int qd_te_output_convex_hull(nlst* chains, TeRules* rules);
 int qd_te_linear_ff(nlst* chains, TeRules* rules, int32_t quiet);
+// Node output by operation; one node's point and parents into an object;
+// one NODE chain delivered as its own object; DISTANCE output.
+int qd_te_output_node_chains(nlst* chains, TeRules* rules);
+int qd_te_output_nodes(TeChain* node, SpatialObject* object, nlst** parents, TeRules* rules);
+int qd_te_output_chain_node(TeChain* chain, TeRules* rules);
+int qd_te_output_distance(nlst* chains, TeRules* rules);
+
+// A feature of DISTANCE: its first chain, number, partner feature (-1
+// while none), the nearest (or farthest) points A on it and B on the
+// partner, and their distance.
+struct TeDistanceFeature {
+    TeChain* chain;
+    int32_t feature;
+    int32_t partner;
+    GeoCoord a;
+    GeoCoord b;
+    double distance;
+};
+int qd_te_output_distance_chain(TeChain* chain, TeRules* rules, int32_t* degenerate);
+int qd_te_output_distance_nodes(nlst* features, const TeDistanceFeature* best, TeRules* rules, nlst* chains);
+
+// A vertex of the convex hull stage.
+struct TeHullPoint {
+    TeChain* chain;
+    double* vertex;    // x, y, z of a TeVertex of the chain
+    int32_t interior;  // 1 when not on the hull
+    int32_t rank;      // position along the hull
+    int32_t next;
+    int32_t previous;
+};
+// Marks the interior points and orders the hull points clockwise from the
+// lowest leftmost one, interior points after them. Collinear points stay
+// on the upper chain and leave the lower one; a repeated point is interior.
+int qd_te_convex_hull_order(nlst* points);
+// Builds the hull chain from the ordered points and runs the pipeline on it.
+int qd_te_encode_chain_convex_hull(nlst* chains, nlst* points, TeRules* rules);
 int qd_te_poly_ff(nlst* chains, TeRules* rules);
+// The face walk's node rule: outputs or drops a node chain by operation.
+int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
 // Dissolves the holes of a polygon in place (result may be null).
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
                            SpatialObject* result);

@@ -46,3 +46,6 @@ int qd_te_parents_list_transfer(TeChain* chain, int32_t from_side, int32_t to_si
 // Transfers the parents of the region chain the chain lies inside (overlay
 // walk answer 13) to the given side; any other answer changes nothing.
 int qd_te_parents_overlay_transfer(TeChain* chain, int32_t kind, int32_t side, const nlst* chains);
+// Transfers the parents of every region chain the chain lies inside.
+int qd_te_parents_inherit_transfer(TeChain* chain, int32_t kind, int32_t side, int32_t same_parent,
+                                   int32_t strict, const nlst* chains);

@@ -12,6 +12,37 @@
 
 namespace {
 
+constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace
+
+bool fmt_scaled_digits(double x, int32_t k, int32_t max_digits, char* digits, int32_t* count, int32_t* exp) {
+  if (k < 0 || k > 22 || max_digits < 1 || max_digits > 15 || (x != 0 && !std::isnormal(x))) return false;
+  const double scaled = std::fabs(x) * kPow10[k];
+  if (!(scaled < 1e15)) return false;
+  // m and 10^k are exact doubles, so the quotient is the decimal's nearest.
+  const auto m = static_cast<uint64_t>(std::llround(scaled));
+  if (static_cast<double>(m) / kPow10[k] != std::fabs(x)) return false;
+  if (m == 0) {
+    digits[0] = '0';
+    *count = 1;
+    *exp = 0;
+    return true;
+  }
+  char text[24];
+  const auto res = std::to_chars(text, text + sizeof text, m);
+  int32_t len = static_cast<int32_t>(res.ptr - text);
+  if (len > max_digits) return false;
+  *exp = len - 1 - k;
+  while (len > 1 && text[len - 1] == '0') --len;
+  std::memcpy(digits, text, static_cast<size_t>(len));
+  *count = len;
+  return true;
+}
+
+namespace {
+
 struct Out {
   char* buf;
   int32_t cap;  // bytes usable for text (size - 1)
@@ -141,6 +172,26 @@ void round_digits(Digits& g, int keep) {
 
 char digit_at(const Digits& g, int i) { return i >= 0 && i < 17 ? g.d[i] : '0'; }
 
+// The digits %f with precision p keeps of a value (zero or normal) that is
+// the nearest double to a decimal with no digit past the p-th decimal and
+// at most 15 significant digits: that decimal's digits, padded with zeros.
+// The value lies within half a unit in its last place of the decimal, at
+// most eleven units of the 17th digit, so the 17 digits differ from the
+// padded decimal only by a carry or borrow below the 15th digit, and
+// rounding them half away from zero at the p-th decimal gives the decimal
+// back. False otherwise.
+bool short_fixed_digits(double x, int p, Digits& g) {
+  char d[16];
+  int32_t n = 0;
+  int32_t exp = 0;
+  if (!fmt_scaled_digits(x, p, 15, d, &n, &exp)) return false;
+  std::memset(g.d, '0', 17);
+  g.d[17] = '\0';
+  std::memcpy(g.d, d, static_cast<size_t>(n));
+  g.exp = exp;
+  return true;
+}
+
 // Body of %f with precision p from digits whose first has weight 10^exp.
 size_t fixed_body(const Digits& g, int p, bool alt, char* body, size_t cap) {
   size_t n = 0;
@@ -210,10 +261,12 @@ void format_double(Out& out, const Spec& spec, double x) {
   if (p > 400) p = 400;
   static thread_local char body[800];
   size_t n = 0;
-  Digits g = digits17(x);
   char conv = static_cast<char>(std::tolower(static_cast<unsigned char>(spec.conv)));
+  Digits g{};
+  const bool short_fixed = conv == 'f' && short_fixed_digits(x, p, g);
+  if (!short_fixed) g = digits17(x);
   if (conv == 'f') {
-    round_digits(g, g.exp + 1 + p);
+    if (!short_fixed) round_digits(g, g.exp + 1 + p);
     n = fixed_body(g, p, spec.alt, body, sizeof body);
   } else if (conv == 'e') {
     round_digits(g, p + 1);
@@ -373,6 +426,17 @@ int32_t fmt_vformat(char* out_buf, int32_t size, const char* format, va_list arg
     ++f;
   }
   va_end(ap);
+  out.buf[out.len] = '\0';
+  return out.len;
+}
+
+int32_t fmt_fixed(char* out_buf, int32_t size, double x, int32_t precision) {
+  if (out_buf == nullptr || size <= 0) return 0;
+  Out out{out_buf, size - 1};
+  Spec spec;
+  spec.conv = 'f';
+  spec.precision = precision < 0 ? -1 : precision;
+  format_double(out, spec, x);
   out.buf[out.len] = '\0';
   return out.len;
 }

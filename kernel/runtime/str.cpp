@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "kernel/runtime/kshared.h"
 #include "kernel/runtime/locale.h"
 #include "kernel/runtime/mb.h"
 
@@ -135,6 +136,17 @@ int32_t str_trim_left_blanks(char* text) {
 
 int32_t str_trim_right(char* text) {
   if (text == nullptr) return 0;
+  if (g_kshared.charset_multibyte == 0) {
+    // Every character is one byte: the trailing run is found from the end.
+    char* end = text + std::strlen(text);
+    while (end > text) {
+      auto c = static_cast<unsigned char>(end[-1]);
+      if (!is_trim_space(c) && mb_is_print(c)) break;
+      --end;
+    }
+    *end = '\0';
+    return static_cast<int32_t>(end - text);
+  }
   // Walk forward by characters, remembering where the trailing run starts.
   char* keep_end = text;
   char* p = text;

@@ -81,20 +81,28 @@ void write_text(char* buffer, int32_t size, const char* text) {
 bool format_g_short(double x, int32_t precision, char* out, size_t cap) {
   // Subnormal values carry fewer digits than their shortest form shows.
   if (!std::isnormal(x) || precision < 1 || precision > 15) return false;
-  char sci[40];
-  const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(x), std::chars_format::scientific);
-  if (res.ec != std::errc()) return false;
-  *res.ptr = '\0';
   char digits[20];
-  int n = 0;
-  const char* p = sci;
-  for (; *p != 'e'; ++p) {
-    if (*p == '.') continue;
-    if (n >= precision) return false;
-    digits[n++] = *p;
+  int32_t n = 0;
+  int32_t exp = 0;
+  // Any decimal of at most `precision` digits whose nearest double is x
+  // gives the same text as the shortest form; one scaled to `precision`
+  // digits is tried first, as it needs no digit generation.
+  const int32_t first = static_cast<int32_t>(std::floor(std::log10(std::fabs(x))));
+  if (!fmt_scaled_digits(x, precision - 1 - first, precision, digits, &n, &exp)) {
+    char sci[40];
+    const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(x), std::chars_format::scientific);
+    if (res.ec != std::errc()) return false;
+    *res.ptr = '\0';
+    n = 0;
+    const char* p = sci;
+    for (; *p != 'e'; ++p) {
+      if (*p == '.') continue;
+      if (n >= precision) return false;
+      digits[n++] = *p;
+    }
+    exp = std::atoi(p + 1);
+    while (n > 1 && digits[n - 1] == '0') --n;
   }
-  const int exp = std::atoi(p + 1);
-  while (n > 1 && digits[n - 1] == '0') --n;
   char t[64];
   size_t k = 0;
   auto put = [&](char c) {
@@ -527,7 +535,7 @@ char* value_to_text(const Value* value, char* buffer, int32_t size, int16_t deci
   switch (value->type) {
     case 2:
       if (decimals < 0) return number_format_g(value->u.d, buffer, size, locale);
-      fmt_format(tmp, sizeof tmp, "%.*f", static_cast<int>(decimals), value->u.d);
+      fmt_fixed(tmp, sizeof tmp, value->u.d, decimals);
       if (locale) number_localise(tmp, sizeof tmp);
       break;
     case 3: case 4: case 39:

@@ -12,6 +12,59 @@ int fault(char* why, const char* format, int32_t a, int32_t b = 0) {
     return 0;
 }
 
+bool walked(const TeChain* c) {
+    return c->discard == CHAIN_OK && c->chain_type != TE_REGION && c->chain_type != TE_ISLAND;
+}
+
+// The list after the leaving stage: rows, the frame and the walk links.
+int check_leaving(const nlst* chains, int32_t checks, char* why) {
+    const int32_t n = int32_t(chains->tally);
+    const TeChain* u = qd_te_chain_at(chains, 0);
+    if (n > 1) {
+        if (!u->coords || u->coords->tally != 5) return fault(why, "universal frame has %d vertices", u->coords ? int32_t(u->coords->tally) : 0);
+        const auto* v = static_cast<const TeVertex*>(u->coords->data);
+        const GeoCoord* m = u->chain_mer;
+        const double xs[5] = {m[0].x, m[0].x, m[1].x, m[1].x, m[0].x};
+        const double ys[5] = {m[0].y, m[1].y, m[1].y, m[0].y, m[0].y};
+        for (int32_t i = 0; i < 5; ++i)
+            if (v[i].x != xs[i] || v[i].y != ys[i]) return fault(why, "universal frame vertex %d off its corner", i);
+        if (!(m[0].x < m[1].x && m[0].y < m[1].y)) return fault(why, "universal frame is empty (%d)", 0);
+    }
+    for (int32_t i = 1; i < n; ++i) {
+        const TeChain* c = qd_te_chain_at(chains, i);
+        if (c->chain_id != i) return fault(why, "row %d has chain_id %d", i, c->chain_id);
+        if (c->discard == CHAIN_FREE) return fault(why, "row %d is free after renumbering", i);
+    }
+    if (!(checks & TE_INV_WALK_LINKS)) return 1;
+    // End e of chain r is 2r + (e - 1); each end must be the target of
+    // exactly one link, and a link joins ends at one point.
+    std::vector<int32_t> hits(size_t(2 * n), 0);
+    for (int32_t i = 1; i < n; ++i) {
+        const TeChain* c = qd_te_chain_at(chains, i);
+        if (!walked(c)) continue;
+        for (int32_t end = 1; end <= 2; ++end) {
+            const int32_t link = end == 1 ? c->left_link : c->right_link;
+            const int32_t to = link < 0 ? -link : link;
+            if (link == 0 || to >= n) return fault(why, "row %d has walk link %d", i, link);
+            const TeChain* t = qd_te_chain_at(chains, to);
+            if (!walked(t)) return fault(why, "row %d links to a chain of status %d", i, t->discard);
+            const int32_t target_end = link < 0 ? 1 : 2;
+            ++hits[size_t(2 * to + target_end - 1)];
+            if (c->coords && t->coords && c->coords->tally && t->coords->tally) {
+                const auto* a = static_cast<const TeVertex*>(c->coords->data) + (end == 1 ? 0 : c->coords->tally - 1);
+                const auto* b = static_cast<const TeVertex*>(t->coords->data) + (target_end == 1 ? 0 : t->coords->tally - 1);
+                if (a->x != b->x || a->y != b->y) return fault(why, "row %d links to row %d at another point", i, to);
+            }
+        }
+    }
+    for (int32_t i = 1; i < n; ++i)
+        if (walked(qd_te_chain_at(chains, i)))
+            for (int32_t end = 1; end <= 2; ++end)
+                if (hits[size_t(2 * i + end - 1)] != 1)
+                    return fault(why, "row %d end %d reached other than once", i, end);
+    return 1;
+}
+
 }  // namespace
 
 int qd_te_check_invariants(const nlst* chains, int32_t checks, char* why) {
@@ -19,6 +72,7 @@ int qd_te_check_invariants(const nlst* chains, int32_t checks, char* why) {
     const int32_t n = int32_t(chains->tally);
     const TeChain* u = qd_te_chain_at(chains, 0);
     if (u->discard != CHAIN_SENTINAL) return fault(why, "row 0 has status %d", u->discard);
+    if (checks & (TE_INV_LEAVING | TE_INV_WALK_LINKS)) return check_leaving(chains, checks, why);
     std::vector<char> seen(size_t(n), 0);
     // Link order from the universal chain.
     int32_t prev = 0, steps = 0;

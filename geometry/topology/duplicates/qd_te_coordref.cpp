@@ -21,14 +21,7 @@ TeCoordRef* refs(nlst* list) { return static_cast<TeCoordRef*>(list->data); }
 double rx(const TeCoordRef& r) { return qd_te_ref_point(&r).x; }
 
 // By place: x, y, tolerance, tag (position last, for a total order).
-bool by_place(const TeCoordRef& a, const TeCoordRef& b) {
-    const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
-    if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
-    if (int c = qd_te_key_order(p.y, q.y)) return c < 0;
-    if (int c = qd_te_key_order(a.tol, b.tol)) return c < 0;
-    if (a.tag != b.tag) return a.tag < b.tag;
-    return a.index < b.index;
-}
+bool by_place(const TeCoordRef& a, const TeCoordRef& b) { return qd_te_ref_place_less(a, b); }
 bool by_place_position(const TeCoordRef& a, const TeCoordRef& b) {
     const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
     if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
@@ -120,6 +113,15 @@ int repeated_vertices(TeChain* chain, nlst* own, nlst** list, int32_t closed) {
 }
 
 }  // namespace
+
+bool qd_te_ref_place_less(const TeCoordRef& a, const TeCoordRef& b) {
+    const GeoCoord p = qd_te_ref_point(&a), q = qd_te_ref_point(&b);
+    if (int c = qd_te_key_order(p.x, q.x)) return c < 0;
+    if (int c = qd_te_key_order(p.y, q.y)) return c < 0;
+    if (int c = qd_te_key_order(a.tol, b.tol)) return c < 0;
+    if (a.tag != b.tag) return a.tag < b.tag;
+    return a.index < b.index;
+}
 
 int qd_te_duplicates_path_clip(TeChain* chain, nlst** list, int32_t tag, const double* tolerance,
                                const GeoCoord* box, int32_t mode, int32_t* all_inside) {

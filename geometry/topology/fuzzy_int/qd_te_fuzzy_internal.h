@@ -11,6 +11,16 @@
 #include "geometry/topology/qd_te_util.h"
 #include "geometry/topology/qd_te_views.h"
 
+// Forms a chain's view with a qd_te_form_* routine (its skip flag last,
+// supplied here): a failure ends the calling routine with 0, a skipped
+// chain with 1.
+#define TE_FORM(form, ...)                         \
+    do {                                           \
+        int32_t skip_ = 0;                         \
+        if (!form(__VA_ARGS__, &skip_)) return 0;  \
+        if (skip_) return 1;                       \
+    } while (0)
+
 namespace te_fuzzy {
 
 // A vertex read as its point (x, y, z lead both records).

@@ -64,13 +64,12 @@ int list_answer(int answer, TeIntersectionList* list, int32_t* status) {
 struct Vect {
     GeoCoord a, b;
 };
-bool take_vect(TeChain* c, Vect* v, int32_t* skip, bool* failed) {
+// The end points of a LINE, a form routine for TE_FORM (0 on failure).
+int take_vect(TeChain* c, Vect* v, int32_t* skip) {
     TeVertex *first, *last;
-    if (!qd_te_form_vect(c, &first, &last, skip)) return *failed = true, false;
-    if (*skip) return false;
-    v->a = coord(*first);
-    v->b = coord(*last);
-    return true;
+    if (!qd_te_form_vect(c, &first, &last, skip)) return 0;
+    if (*skip == 0) v->a = coord(*first), v->b = coord(*last);
+    return 1;
 }
 
 TeBoundedArray bounded(const TePathView& v) {
@@ -169,34 +168,36 @@ int qd_te_fuzzy_sweep_two_paths(TeChain* chain_b, TeChain* chain_a, TeIntersecti
     return hand_over(found, list);
 }
 
-int qd_te_fuzzy_int_path_path(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_path_path", first, TE_PATH, second, TE_PATH, list, status)) return 0;
+namespace {
+
+// A pair of vertex chains through the two-chain sweep.
+int swept(const char* name, TeChain* first, int32_t kind_a, TeChain* second, int32_t kind_b,
+          TeIntersectionList* list, int32_t* status) {
+    if (!frame(name, first, kind_a, second, kind_b, list, status)) return 0;
     *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
     return *status == -3 ? qd_te_no_memory() : 1;
 }
 
-int qd_te_fuzzy_int_vect_path(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_vect_path", first, TE_LINE, second, TE_PATH, list, status)) return 0;
-    *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
-    return *status == -3 ? qd_te_no_memory() : 1;
+}  // namespace
+
+int qd_te_fuzzy_int_path_path(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_path_path", first, TE_PATH, second, TE_PATH, list, status);
 }
 
-int qd_te_fuzzy_int_reg_reg(TeChain* first, TeChain* second, TeIntersectionList* list,
-                            int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_reg_reg", first, TE_REGION, second, TE_REGION, list, status)) return 0;
-    *status = qd_te_fuzzy_sweep_two_paths(second, first, list, 0, nullptr);
-    return *status == -3 ? qd_te_no_memory() : 1;
+int qd_te_fuzzy_int_vect_path(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_vect_path", first, TE_LINE, second, TE_PATH, list, status);
+}
+
+int qd_te_fuzzy_int_reg_reg(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return swept("qd_te_fuzzy_int_reg_reg", first, TE_REGION, second, TE_REGION, list, status);
 }
 
 int qd_te_fuzzy_int_vect_vect(TeChain* first, TeChain* second, TeIntersectionList* list,
                               int32_t* status) {
     if (!frame("qd_te_fuzzy_int_vect_vect", first, TE_LINE, second, TE_LINE, list, status)) return 0;
     Vect a, b;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed) || !take_vect(second, &b, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(take_vect, first, &a);
+    TE_FORM(take_vect, second, &b);
     GeoCoord point;
     const int hit = qd_te_cogo_segment_intersection(&a.a, &a.b, &b.a, &b.b, &point, 0, nullptr, nullptr);
     return points_to_items(hit == 1 ? 1 : 0, &point, &a.a, &b.a, list, status);
@@ -207,11 +208,8 @@ int qd_te_fuzzy_int_vect_circle(TeChain* first, TeChain* second, TeIntersectionL
     if (!frame("qd_te_fuzzy_int_vect_circle", first, TE_LINE, second, TE_CIRCLE, list, status)) return 0;
     Vect a;
     TeCircle circle;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed)) return failed ? 0 : 1;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(take_vect, first, &a);
+    TE_FORM(qd_te_form_circle, second, &circle);
     GeoCoord pts[2];
     const int n = qd_te_cogo_segment_circle_intersection(&a.a, &a.b, &circle, pts, nullptr);
     return points_to_items(n, pts, &a.a, nullptr, list, status);
@@ -222,11 +220,8 @@ int qd_te_fuzzy_int_vect_arc(TeChain* first, TeChain* second, TeIntersectionList
     if (!frame("qd_te_fuzzy_int_vect_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
     Vect a;
     TeArc arc;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!take_vect(first, &a, &skip, &failed)) return failed ? 0 : 1;
-    if (!qd_te_form_arc(second, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(take_vect, first, &a);
+    TE_FORM(qd_te_form_arc, second, &arc, 0);
     GeoCoord pts[2];
     const int n = qd_te_cogo_segment_arc_intersection(&a.a, &a.b, &arc, pts, nullptr);
     return points_to_items(n, pts, &a.a, nullptr, list, status);
@@ -236,11 +231,8 @@ int qd_te_fuzzy_int_cir_cir(TeChain* first, TeChain* second, TeIntersectionList*
                             int32_t* status) {
     if (!frame("qd_te_fuzzy_int_cir_cir", first, TE_CIRCLE, second, TE_CIRCLE, list, status)) return 0;
     TeCircle a, b;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &a, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_circle(second, &b, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &a);
+    TE_FORM(qd_te_form_circle, second, &b);
     GeoCoord pts[2];
     const int n = qd_te_cogo_circle_intersection(&a, &b, pts, nullptr);
     return points_to_items(n, pts, nullptr, nullptr, list, status);
@@ -251,11 +243,8 @@ int qd_te_fuzzy_int_cir_arc(TeChain* first, TeChain* second, TeIntersectionList*
     if (!frame("qd_te_fuzzy_int_cir_arc", first, TE_CIRCLE, second, TE_ARC, list, status)) return 0;
     TeCircle a;
     TeArc b;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &a, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc(second, &b, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &a);
+    TE_FORM(qd_te_form_arc, second, &b, 0);
     GeoCoord pts[2];
     const int n = qd_te_cogo_circle_arc_intersection(&a, &b, pts, nullptr);
     return points_to_items(n, pts, nullptr, nullptr, list, status);
@@ -265,11 +254,8 @@ int qd_te_fuzzy_int_arc_arc(TeChain* first, TeChain* second, TeIntersectionList*
                             int32_t* status) {
     if (!frame("qd_te_fuzzy_int_arc_arc", first, TE_ARC, second, TE_ARC, list, status)) return 0;
     TeArc a, b;
-    int32_t skip = 0;
-    if (!qd_te_form_arc(first, &a, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc(second, &b, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc, first, &a, 0);
+    TE_FORM(qd_te_form_arc, second, &b, 0);
     GeoCoord pts[2];
     const int n = qd_te_cogo_arc_intersection(&a, &b, pts, nullptr);
     return points_to_items(n, pts, nullptr, nullptr, list, status);
@@ -280,11 +266,8 @@ int qd_te_fuzzy_int_path_circle(TeChain* first, TeChain* second, TeIntersectionL
     if (!frame("qd_te_fuzzy_int_path_circle", first, TE_PATH, second, TE_CIRCLE, list, status)) return 0;
     PathCopy path;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_polyline(first, &path.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_polyline, first, &path.view, 0);
+    TE_FORM(qd_te_form_circle, second, &circle);
     const TeBoundedArray array = bounded(path.view);
     return list_answer(qd_te_cogo_polyline_circle_intersections(&array, &circle, list, 0, nullptr),
                        list, status);
@@ -295,11 +278,8 @@ int qd_te_fuzzy_int_path_arc(TeChain* first, TeChain* second, TeIntersectionList
     if (!frame("qd_te_fuzzy_int_path_arc", first, TE_PATH, second, TE_ARC, list, status)) return 0;
     PathCopy path;
     TeArc arc;
-    int32_t skip = 0;
-    if (!qd_te_form_polyline(first, &path.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc(second, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_polyline, first, &path.view, 0);
+    TE_FORM(qd_te_form_arc, second, &arc, 0);
     const TeBoundedArray array = bounded(path.view);
     return list_answer(qd_te_cogo_polyline_arc_intersections(&array, &arc, list, 0, nullptr), list,
                        status);
@@ -310,11 +290,8 @@ int qd_te_fuzzy_int_curve_vect(TeChain* first, TeChain* second, TeIntersectionLi
     if (!frame("qd_te_fuzzy_int_curve_vect", first, TE_CURVE, second, TE_LINE, list, status)) return 0;
     CurveCopy curve;
     Vect b;
-    int32_t skip = 0;
-    bool failed = false;
-    if (!qd_te_form_curve(first, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!take_vect(second, &b, &skip, &failed)) return failed ? 0 : 1;
+    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
+    TE_FORM(take_vect, second, &b);
     return list_answer(qd_te_cogo_segment_curve_intersections(&curve.view.array, &b.a, &b.b, list, nullptr),
                        list, status);
 }
@@ -324,11 +301,8 @@ int qd_te_fuzzy_int_curve_path(TeChain* first, TeChain* second, TeIntersectionLi
     if (!frame("qd_te_fuzzy_int_curve_path", first, TE_CURVE, second, TE_PATH, list, status)) return 0;
     CurveCopy curve;
     PathCopy path;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_polyline(second, &path.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
+    TE_FORM(qd_te_form_polyline, second, &path.view, 0);
     const TeBoundedArray array = bounded(path.view);
     return list_answer(qd_te_cogo_curve_polyline_intersections(&curve.view.array, &array, list, nullptr),
                        list, status);
@@ -339,11 +313,8 @@ int qd_te_fuzzy_int_curve_circle(TeChain* first, TeChain* second, TeIntersection
     if (!frame("qd_te_fuzzy_int_curve_circle", first, TE_CURVE, second, TE_CIRCLE, list, status)) return 0;
     CurveCopy curve;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
+    TE_FORM(qd_te_form_circle, second, &circle);
     return list_answer(qd_te_cogo_circle_curve_intersections(&curve.view.array, &circle, list, nullptr),
                        list, status);
 }
@@ -353,11 +324,8 @@ int qd_te_fuzzy_int_curve_arc(TeChain* first, TeChain* second, TeIntersectionLis
     if (!frame("qd_te_fuzzy_int_curve_arc", first, TE_CURVE, second, TE_ARC, list, status)) return 0;
     CurveCopy curve;
     TeArc arc;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc(second, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
+    TE_FORM(qd_te_form_arc, second, &arc, 0);
     return list_answer(qd_te_cogo_arc_curve_intersections(&curve.view.array, &arc, list, nullptr),
                        list, status);
 }
@@ -366,11 +334,8 @@ int qd_te_fuzzy_int_curve_curve(TeChain* first, TeChain* second, TeIntersectionL
                                 int32_t* status) {
     if (!frame("qd_te_fuzzy_int_curve_curve", first, TE_CURVE, second, TE_CURVE, list, status)) return 0;
     CurveCopy a, b;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &a.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_curve(second, &b.view, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_curve, first, &a.view, 0);
+    TE_FORM(qd_te_form_curve, second, &b.view, 0);
     return list_answer(qd_te_cogo_curve_intersections(&a.view.array, &b.view.array, list, nullptr),
                        list, status);
 }

@@ -47,6 +47,13 @@ int finish_room(TeIntersectionList* list, int32_t* status) {
     return 1;
 }
 
+// A list filled in place by steps() with room for n items.
+template <class Steps>
+int filled(TeIntersectionList* list, int32_t n, int32_t* status, Steps steps) {
+    if (!make_room(list, n) || !steps()) return 0;
+    return finish_room(list, status);
+}
+
 // A point routine run into a one-item scratch list; the item, if any, is
 // appended to the holder followed by the vertex's own cut.
 template <class Run>
@@ -59,6 +66,28 @@ int project_vertex(nlst** holder, int32_t vertex, const TeVertex* p, int32_t sid
     return qd_te_fuzzy_proj_path_node_load(vertex, p, holder, other_side(side));
 }
 
+// A chain without vertices is marked invalid; true then (nothing to do).
+bool no_vertices(TeChain* c) {
+    if (vertex_count(c) != 0) return false;
+    c->discard = CHAIN_INVALID;
+    return true;
+}
+
+// Each vertex of a chain (inside `box` when given; only the two ends with
+// ends_only) projected by a point routine point(v, one-item list).
+template <class Point>
+int vertices_onto(TeChain* chain, const GeoCoord* box, nlst** holder, int32_t side, bool ends_only, Point point) {
+    const uint32_t n = vertex_count(chain);
+    for (uint32_t i = 0; i < n; ++i) {
+        if (ends_only && i != 0 && i != n - 1) continue;
+        const TeVertex* v = &vertices(chain)[i];
+        if (box && !qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, box)) continue;
+        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) { return point(v, one); }))
+            return 0;
+    }
+    return 1;
+}
+
 bool check(const char* name, bool ok) {
     if (!ok) qd_te_missing(name);
     return ok;
@@ -68,12 +97,6 @@ struct CurveCopy {
     TeCurveView view{};
     ~CurveCopy() { qd_free(view.array.pts); }
 };
-
-// The end vertices of a chain (LINE, ARC: 0 and 2, CURVE); false on a skip.
-bool ends(TeChain* c, TeVertex** a, TeVertex** b, int32_t* skip, bool* failed) {
-    if (!qd_te_form_start_end(c, a, b, skip)) return *failed = true, false;
-    return *skip == 0;
-}
 
 }  // namespace
 
@@ -175,11 +198,8 @@ int qd_te_fuzzy_proj_ptn_on_path(const TeVertex* p, int32_t own_vertex, TeChain*
                                  nlst** holder, int32_t side) {
     if (!p || !path || !holder) return qd_te_missing("qd_te_fuzzy_proj_ptn_on_path");
     if (path->discard != CHAIN_OK) return 1;
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     if (!qd_te_fuzzy_point_in_envelope(as_coord(p), p->tol, path->chain_mer)) return 1;
     const TeVertex* v = vertices(path);
     int32_t kept = -1;
@@ -213,11 +233,8 @@ double widest_segment(const nlst* segments) {
 int point_on_sorted(const TeVertex* p, int32_t own_vertex, TeChain* path, const nlst* segments, double widest,
                     nlst** holder, int32_t side) {
     if (path->discard != CHAIN_OK) return 1;
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     const auto* s = static_cast<const TeSegment*>(segments->data);
     const double from = p->x - p->tol - widest;
     const uint32_t first = uint32_t(
@@ -247,95 +264,52 @@ int qd_te_fuzzy_proj_ptn_on_polyline(const TeVertex* p, int32_t own_vertex, TeCh
 int qd_te_fuzzy_proj_polyline_on_circle(TeChain* chain, const TeCircle* circle, nlst** holder,
                                         int32_t side) {
     if (!chain || !circle || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_circle");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(chain)) return 1;
     GeoCoord env[2], overlap[2];
     if (qd_te_cogo_circle_envelope(circle, env, nullptr) != -1) return 1;
     if (qd_te_cogo_envelope_relation(env, chain->chain_mer, overlap) == 8) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, overlap)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_circle(one, circle, v, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(chain, overlap, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_circle(one, circle, v, side);
+    });
 }
 
 int qd_te_fuzzy_proj_polyline_on_arc(TeChain* chain, const TeArc3* arc, const TeVertex* s,
                                      const TeVertex* e, nlst** holder, int32_t side) {
     if (!chain || !arc || !s || !e || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_arc");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(chain)) return 1;
     GeoCoord env[2], overlap[2];
     if (qd_te_cogo_arc3_envelope(arc, env, nullptr) != -1) return 1;
     if (qd_te_cogo_envelope_relation(env, chain->chain_mer, overlap) == 8) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, overlap)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_arc(arc, v, s, e, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(chain, overlap, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_arc(arc, v, s, e, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_polyline_on_curve(TeChain* chain, TeCurveView* view, nlst** holder, int32_t side) {
     if (!chain || !view || !holder) return qd_te_missing("qd_te_fuzzy_proj_polyline_on_curve");
-    const uint32_t n = vertex_count(chain);
-    if (n == 0) {
-        chain->discard = CHAIN_INVALID;
-        return 1;
-    }
-    for (uint32_t i = 0; i < n; ++i) {
-        const TeVertex* v = &vertices(chain)[i];
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_curve(v, view, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    if (no_vertices(chain)) return 1;
+    return vertices_onto(chain, nullptr, holder, side, false, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_curve(v, view, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_path_on_vect(TeChain* path, const TeVertex* a, const TeVertex* b,
                                   nlst** holder, int32_t side, int32_t ends_only) {
     if (!path || !a || !b || !holder) return qd_te_missing("qd_te_fuzzy_proj_path_on_vect");
-    const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
+    if (no_vertices(path)) return 1;
     GeoCoord env[2];
     qd_te_cogo_segment_envelope(as_coord(a), as_coord(b), env);
     qd_te_mer_expand(env, larger(a->tol, b->tol));
     if (!boxes_meet(env, path->chain_mer)) return 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (ends_only == 1 && i != 0 && i != n - 1) continue;
-        const TeVertex* v = &vertices(path)[i];
-        if (!qd_te_fuzzy_point_in_envelope(as_coord(v), v->tol, env)) continue;
-        if (!project_vertex(holder, int32_t(i), v, side, [&](TeIntersectionList* one) {
-                return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, one, side);
-            }))
-            return 0;
-    }
-    return 1;
+    return vertices_onto(path, env, holder, side, ends_only == 1, [&](const TeVertex* v, TeIntersectionList* one) {
+        return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, one, side);
+    });
 }
 
 int qd_te_fuzzy_proj_path_on_polyline(TeChain* path, TeChain* other, nlst** holder, int32_t side) {
     if (!path || !other || !holder) return qd_te_missing("qd_te_fuzzy_proj_path_on_polyline");
+    if (no_vertices(path)) return 1;
     const uint32_t n = vertex_count(path);
-    if (n == 0) {
-        path->discard = CHAIN_INVALID;
-        return 1;
-    }
     GeoCoord overlap[2];
     if (qd_te_cogo_envelope_relation(path->chain_mer, other->chain_mer, overlap) == 8) return 1;
     nlst* segments = nullptr;
@@ -408,11 +382,8 @@ int qd_te_fuzzy_proj_node_on_line(TeChain* node, TeChain* line, TeIntersectionLi
     if (!node_frame("qd_te_fuzzy_proj_node_on_line", node, line, TE_LINE, list, status, &v, &result))
         return result;
     TeVertex *a, *b;
-    int32_t skip = 0;
-    if (!qd_te_form_vect(line, &a, &b, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_vect(v, a, b, list, 2)) return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_vect, line, &a, &b);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_vect(v, a, b, list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_arc(TeChain* node, TeChain* arc, TeIntersectionList* list,
@@ -422,12 +393,9 @@ int qd_te_fuzzy_proj_node_on_arc(TeChain* node, TeChain* arc, TeIntersectionList
     if (!node_frame("qd_te_fuzzy_proj_node_on_arc", node, arc, TE_ARC, list, status, &v, &result))
         return result;
     TeArc3 a3;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(arc, &a3, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, arc, &a3, 0);
     const TeVertex* av = vertices(arc);
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_arc(&a3, v, &av[0], &av[2], list, 2)) return 0;
-    return finish_room(list, status);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_arc(&a3, v, &av[0], &av[2], list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_circle(TeChain* node, TeChain* circle, TeIntersectionList* list,
@@ -437,11 +405,8 @@ int qd_te_fuzzy_proj_node_on_circle(TeChain* node, TeChain* circle, TeIntersecti
     if (!node_frame("qd_te_fuzzy_proj_node_on_circle", node, circle, TE_CIRCLE, list, status, &v, &result))
         return result;
     TeCircle c;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(circle, &c, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_circle(list, &c, v, 2)) return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_circle, circle, &c);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_circle(list, &c, v, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_curve(TeChain* node, TeChain* curve, TeIntersectionList* list,
@@ -451,11 +416,8 @@ int qd_te_fuzzy_proj_node_on_curve(TeChain* node, TeChain* curve, TeIntersection
     if (!node_frame("qd_te_fuzzy_proj_node_on_curve", node, curve, TE_CURVE, list, status, &v, &result))
         return result;
     CurveCopy view;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(curve, &view.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 2) || !qd_te_fuzzy_proj_ptn_on_curve(v, &view.view, list, 2)) return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_curve, curve, &view.view, 0);
+    return filled(list, 2, status, [&] { return qd_te_fuzzy_proj_ptn_on_curve(v, &view.view, list, 2); });
 }
 
 int qd_te_fuzzy_proj_node_on_path(TeChain* node, TeChain* path, TeIntersectionList* list,
@@ -478,11 +440,8 @@ int qd_te_fuzzy_proj_node_on_node(TeChain* first, int32_t* status, TeChain* seco
         return 0;
     *status = 0;
     TeVertex *a, *b;
-    int32_t skip = 0;
-    if (!qd_te_form_node(first, &a, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_node(second, &b, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_node, first, &a);
+    TE_FORM(qd_te_form_node, second, &b);
     if (!same(a, b, larger(a->tol, b->tol))) return 1;
     return qd_te_duplicates_merge_chains(first, second);
 }
@@ -500,7 +459,7 @@ bool pair_frame(const char* name, TeChain* a, int32_t kind_a, TeChain* b, int32_
     return true;
 }
 
-// The ends of a chain of any linear kind; skip ends the routine.
+// The end vertices of a chain of any linear kind (LINE, ARC: 0 and 2, CURVE).
 struct Ends {
     TeVertex* a = nullptr;
     TeVertex* b = nullptr;
@@ -514,46 +473,36 @@ int both(const Ends& e, Point point) {
 
 }  // namespace
 
-#define TE_TAKE_ENDS(chain, out)                                  \
-    do {                                                          \
-        int32_t skip_ = 0;                                        \
-        bool failed_ = false;                                     \
-        if (!ends(chain, &(out).a, &(out).b, &skip_, &failed_)) { \
-            return failed_ ? 0 : 1;                               \
-        }                                                         \
-    } while (0)
 
 int qd_te_fuzzy_proj_line_on_line(TeChain* first, TeChain* second, TeIntersectionList* list,
                                   int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_line_on_line", first, TE_LINE, second, TE_LINE, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, b.a, b.b, list, 2); }))
-        return 0;
-    if (list->count == 0 && (!qd_te_fuzzy_proj_line_on_vect(b.a, b.b, a.a, a.b, list, 1) ||
-                             !qd_te_fuzzy_proj_line_on_vect(a.a, a.b, b.a, b.b, list, 2)))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
+    return filled(list, 4, status, [&] {
+        if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
+            !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, b.a, b.b, list, 2); }))
+            return 0;
+        if (list->count == 0 && (!qd_te_fuzzy_proj_line_on_vect(b.a, b.b, a.a, a.b, list, 1) ||
+                                 !qd_te_fuzzy_proj_line_on_vect(a.a, a.b, b.a, b.b, list, 2)))
+            return 0;
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
                                  int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_line_on_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(second, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_arc3, second, &arc, 0);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -561,14 +510,12 @@ int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_line_on_circle", first, TE_LINE, second, TE_CIRCLE, list, status))
         return 0;
     Ends a;
-    TE_TAKE_ENDS(first, a);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 2)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_circle, second, &circle);
+    return filled(list, 2, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -576,36 +523,29 @@ int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_line_on_curve", first, TE_LINE, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy curve;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
-        !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
+               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
                                 int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_arc", first, TE_ARC, second, TE_ARC, list, status)) return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc_a, arc_b;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(first, &arc_a, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_arc3(second, &arc_b, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_arc3, first, &arc_a, 0);
+    TE_FORM(qd_te_form_arc3, second, &arc_b, 0);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -613,14 +553,12 @@ int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_circle", first, TE_ARC, second, TE_CIRCLE, list, status))
         return 0;
     Ends a;
-    TE_TAKE_ENDS(first, a);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); })) return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_circle, second, &circle);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
+    });
 }
 
 int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -628,20 +566,16 @@ int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectio
     if (!pair_frame("qd_te_fuzzy_proj_arc_on_curve", first, TE_ARC, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(first, &arc, 0, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_arc3, first, &arc, 0);
     CurveCopy curve;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) ||
-        !both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); }))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
+               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); });
+    });
 }
 
 int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -649,33 +583,31 @@ int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeInterse
     if (!pair_frame("qd_te_fuzzy_proj_circle_on_circle", first, TE_CIRCLE, second, TE_CIRCLE, list, status))
         return 0;
     TeCircle c1, c2;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &c1, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_circle(second, &c2, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &c1);
+    TE_FORM(qd_te_form_circle, second, &c2);
     if (qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c1.radius) ||
         qd_te_same_fuzzy_point(&c1.centre, &c2.centre, c2.radius))
         return 1;
-    if (!make_room(list, 4)) return 0;
-    const TeVertex* v1 = vertices(first);
-    const TeVertex* v2 = vertices(second);
-    // Each centre against the other circle: the near point of the other
-    // circle within the own radius (and tolerance) touches this circle.
-    const struct {
-        const TeCircle* own;
-        const TeVertex* centre;
-        const TeCircle* other;
-        int32_t side;
-    } tries[2] = {{&c1, v1, &c2, 2}, {&c2, v2, &c1, 1}};
-    for (const auto& t : tries) {
-        GeoCoord f;
-        if (qd_te_cogo_project_to_circle(t.other, &t.own->centre, &f, nullptr) != -1) continue;
-        if (!qd_te_same_fuzzy_point(&f, &t.own->centre, t.own->radius + t.centre->tol)) continue;
-        f.z = t.own->centre.z;
-        if (!qd_te_fuzzy_proj_set_indexes(0.0, t.side, list, &f, 0)) return 0;
-    }
-    return finish_room(list, status);
+    return filled(list, 4, status, [&] {
+        const TeVertex* v1 = vertices(first);
+        const TeVertex* v2 = vertices(second);
+        // Each centre against the other circle: the near point of the other
+        // circle within the own radius (and tolerance) touches this circle.
+        const struct {
+            const TeCircle* own;
+            const TeVertex* centre;
+            const TeCircle* other;
+            int32_t side;
+        } tries[2] = {{&c1, v1, &c2, 2}, {&c2, v2, &c1, 1}};
+        for (const auto& t : tries) {
+            GeoCoord f;
+            if (qd_te_cogo_project_to_circle(t.other, &t.own->centre, &f, nullptr) != -1) continue;
+            if (!qd_te_same_fuzzy_point(&f, &t.own->centre, t.own->radius + t.centre->tol)) continue;
+            f.z = t.own->centre.z;
+            if (!qd_te_fuzzy_proj_set_indexes(0.0, t.side, list, &f, 0)) return 0;
+        }
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_circle_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -683,15 +615,14 @@ int qd_te_fuzzy_proj_circle_on_curve(TeChain* first, TeChain* second, TeIntersec
     if (!pair_frame("qd_te_fuzzy_proj_circle_on_curve", first, TE_CIRCLE, second, TE_CURVE, list, status))
         return 0;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(first, &circle, &skip)) return 0;
-    if (skip) return 1;
+    TE_FORM(qd_te_form_circle, first, &circle);
     const uint32_t n = vertex_count(second);
     if (second->discard != CHAIN_OK) return 1;
-    if (!make_room(list, int32_t(n) + 2)) return 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (!qd_te_fuzzy_proj_ptn_on_circle(list, &circle, &vertices(second)[i], 1)) return 0;
-    return finish_room(list, status);
+    return filled(list, int32_t(n) + 2, status, [&] {
+        for (uint32_t i = 0; i < n; ++i)
+            if (!qd_te_fuzzy_proj_ptn_on_circle(list, &circle, &vertices(second)[i], 1)) return 0;
+        return 1;
+    });
 }
 
 int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
@@ -699,19 +630,15 @@ int qd_te_fuzzy_proj_curve_on_curve(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_curve_on_curve", first, TE_CURVE, second, TE_CURVE, list, status))
         return 0;
     Ends a, b;
-    TE_TAKE_ENDS(first, a);
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy ca, cb;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(first, &ca.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!qd_te_form_curve(second, &cb.view, 0, &skip)) return 0;
-    if (skip) return 1;
-    if (!make_room(list, 4)) return 0;
-    if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &ca.view, list, 1); }) ||
-        !both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &cb.view, list, 2); }))
-        return 0;
-    return finish_room(list, status);
+    TE_FORM(qd_te_form_curve, first, &ca.view, 0);
+    TE_FORM(qd_te_form_curve, second, &cb.view, 0);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &ca.view, list, 1); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &cb.view, list, 2); });
+    });
 }
 
 namespace {
@@ -732,7 +659,7 @@ int qd_te_fuzzy_proj_path_on_line(TeChain* first, TeChain* second, TeIntersectio
                                   int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_path_on_line", first, TE_PATH, second, TE_LINE, list, status)) return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         if (!both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_path(p, -1, first, holder, 1); }))
@@ -746,11 +673,10 @@ int qd_te_fuzzy_proj_path_on_arc(TeChain* first, TeChain* second, TeIntersection
                                  int32_t* status) {
     if (!pair_frame("qd_te_fuzzy_proj_path_on_arc", first, TE_PATH, second, TE_ARC, list, status)) return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     TeArc3 arc;
-    int32_t skip = 0;
-    if (!qd_te_form_arc3(second, &arc, 0, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_arc3, second, &arc, 0);
+    if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_path(p, -1, first, holder, 1); }) &&
                qd_te_fuzzy_proj_polyline_on_arc(first, &arc, b.a, b.b, holder, 2);
@@ -762,9 +688,8 @@ int qd_te_fuzzy_proj_path_on_circle(TeChain* first, TeChain* second, TeIntersect
     if (!pair_frame("qd_te_fuzzy_proj_path_on_circle", first, TE_PATH, second, TE_CIRCLE, list, status))
         return 0;
     TeCircle circle;
-    int32_t skip = 0;
-    if (!qd_te_form_circle(second, &circle, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_circle, second, &circle);
+    if (first->discard != CHAIN_OK) return 1;
     return grown(list, status, [&](nlst** holder) {
         return qd_te_fuzzy_proj_polyline_on_circle(first, &circle, holder, 2);
     });
@@ -775,11 +700,10 @@ int qd_te_fuzzy_proj_path_on_curve(TeChain* first, TeChain* second, TeIntersecti
     if (!pair_frame("qd_te_fuzzy_proj_path_on_curve", first, TE_PATH, second, TE_CURVE, list, status))
         return 0;
     Ends b;
-    TE_TAKE_ENDS(second, b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
     CurveCopy curve;
-    int32_t skip = 0;
-    if (!qd_te_form_curve(second, &curve.view, 0, &skip)) return 0;
-    if (skip || first->discard != CHAIN_OK) return 1;
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
+    if (first->discard != CHAIN_OK) return 1;
     // As for an arc: the curve's ends onto the path, so that a curve
     // ending on a path cuts it; then the path's vertices onto the curve.
     return grown(list, status, [&](nlst** holder) {

@@ -20,6 +20,19 @@ int qd_te_islands_dissolve(GeoPolygon*, TeRules*, int32_t* status, SpatialObject
     return 1;
 }
 
+// Region parents: exact while the list holds no live REGION or ISLAND
+// chain (every point is outside); with one the overlay walk is needed.
+int qd_te_parents_inherit_transfer(TeChain* chain, int32_t, int32_t, int32_t, int32_t, const nlst* chains) {
+    if (!chain || !chains) return qd_te_missing("qd_te_parents_inherit_transfer");
+    for (uint32_t i = 1; i < chains->tally; ++i) {
+        const TeChain* c = qd_te_chain_at(chains, int32_t(i));
+        if ((c->discard == CHAIN_OK || c->discard == CHAIN_REGION) &&
+            (c->chain_type == TE_REGION || c->chain_type == TE_ISLAND))
+            return qd_te_missing("qd_te_parents_inherit_transfer");
+    }
+    return 1;
+}
+
 TePendingSpy qd_te_pending_spy = {nullptr, nullptr};
 
 namespace {
@@ -32,10 +45,7 @@ int pending(const char* name) {
 #define TE_PENDING(name, ...) \
     int name(__VA_ARGS__) { return pending(#name); }
 
-TE_PENDING(qd_te_leaving, nlst*, TeRules*)
-TE_PENDING(qd_te_node_ff, nlst*, TeRules*, int32_t)
-TE_PENDING(qd_te_output_intersect_nodes, nlst*, nlst*, TeRules*)
-TE_PENDING(qd_te_output_convex_hull, nlst*, TeRules*)
+TE_PENDING(qd_te_walk_nodes, TeChain*, nlst*, TeRules*)
 TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)

@@ -196,9 +196,18 @@ int16_t bdbf_read_row(StorageDesc* s, int32_t n, FieldDef* fields) {
     if (at + w > size) return 0;
     const uint8_t* p = rec + at;
     if (stored_as_text(dbdriver_file(s), i, v.type)) {
-      std::vector<char> text(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(p) + w);
-      text.push_back('\0');
-      str_to_double(text.data(), &v.u.d);
+      // The field's bytes as a text (on the stack for any width a
+      // descriptor can give).
+      char small[256];
+      std::vector<char> large;
+      char* text = small;
+      if (w >= static_cast<int32_t>(sizeof small)) {
+        large.resize(static_cast<size_t>(w) + 1);
+        text = large.data();
+      }
+      std::memcpy(text, p, static_cast<size_t>(w));
+      text[w] = '\0';
+      str_to_double(text, &v.u.d);
       at += w;
       continue;
     }

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -56,6 +57,69 @@ TEST(Fmt, RoundingRules) {
   EXPECT_EQ(Fmt("%e", 0.0), "0.000000e+00");
   EXPECT_EQ(Fmt("%g", 0.0), "0");
   EXPECT_EQ(Fmt("%G", 1e-20), "1E-20");
+}
+
+// %.Nf by the documented rule with the C library's exact digits as the
+// oracle: the value's 17 significant digits ("%.16e"), rounded half away
+// from zero at the precision, laid out without exponent.
+std::string FixedBy17Digits(double x, int p) {
+  char sci[64];
+  std::snprintf(sci, sizeof sci, "%.16e", std::fabs(x));
+  std::string d(1, sci[0]);
+  d.append(sci + 2, 16);
+  int exp = std::atoi(sci + 19);
+  const int keep = exp + 1 + p;
+  if (keep < 0) {
+    d.assign(17, '0');
+  } else if (keep < 17) {
+    const bool up = d[static_cast<size_t>(keep)] >= '5';
+    for (int i = keep; i < 17; ++i) d[static_cast<size_t>(i)] = '0';
+    int i = keep - 1;
+    while (up && i >= 0 && d[static_cast<size_t>(i)] == '9') d[static_cast<size_t>(i--)] = '0';
+    if (up && i >= 0) ++d[static_cast<size_t>(i)];
+    if (up && i < 0) {
+      d = "1" + d.substr(0, 16);
+      ++exp;
+    }
+  }
+  auto at = [&](int i) { return i >= 0 && i < 17 ? d[static_cast<size_t>(i)] : '0'; };
+  std::string out = std::signbit(x) ? "-" : "";
+  if (exp < 0) out += '0';
+  for (int i = 0; i <= exp; ++i) out += at(i);
+  if (p > 0) out += '.';
+  for (int k = 1; k <= p; ++k) out += at(exp + k);
+  return out;
+}
+
+TEST(Fmt, FixedFormsFollowTheSeventeenDigitRule) {
+  uint64_t seed = 0x9E3779B97F4A7C15u;
+  auto next = [&] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  auto check = [&](double x, int p) {
+    char a[512];
+    fmt_fixed(a, sizeof a, x, p);
+    ASSERT_EQ(a, FixedBy17Digits(x, p)) << "%." << p << "f of " << std::hexfloat << x;
+    ASSERT_EQ(a, Fmt("%.*f", p, x));
+  };
+  for (double x : {0.0, -0.0, 0.125, 2.5, -0.5, 1.15, 2.675, 0.3, 1e-5, 1e15, 999999999999999.9, 0.0049999999999999, 5e-324})
+    for (int p = 0; p <= 20; ++p) check(x, p);
+  const double tens[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  for (int i = 0; i < 100000; ++i) {
+    // Decimal values as a table stores them, written with other decimals.
+    const double x = static_cast<double>(next() % 10000000000u) / tens[next() % 9];
+    check(i % 2 ? -x : x, static_cast<int>(next() % 10));
+    // Any normal value from about 1e-8 to 4e16, and halves of a binary step.
+    double y;
+    const uint64_t bits = (next() & 0x000FFFFFFFFFFFFFu) | ((0x3E4u + next() % 0x53u) << 52);
+    std::memcpy(&y, &bits, sizeof y);
+    check(y, static_cast<int>(next() % 22));
+    check(std::ldexp(static_cast<double>(2 * (next() % 100000) + 1), -static_cast<int>(next() % 12 + 1)),
+          static_cast<int>(next() % 12));
+  }
 }
 
 TEST(Fmt, SpecialValuesAndFlags) {

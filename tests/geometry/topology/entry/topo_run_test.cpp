@@ -89,10 +89,20 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         EXPECT_EQ(r.out, "");
         if (k.status == 2) { EXPECT_NE(r.err, ""); }
     }
-    // A mode whose stages are not built yet fails: exit 1, reports on stderr.
-    const Result r = RunTool({"SINGLE"}, "-1 POINT (1 2)\n");
+    // A mode whose input encoding is not built yet fails: exit 1, reports on stderr.
+    const Result r = RunTool({"SINGLE"}, "-1 POLYGON ((0 0, 1 0, 1 1, 0 0))\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("UKT1M"), std::string::npos);
+}
+
+TEST(qd_te_node_ff_tool, PointsByMode) {
+    const std::string three = "-1 POINT (1 2)\n-2 POINT (3 4)\n-3 POINT (5 6)\n";
+    Result r = RunTool({"ALL", "dim=NODE"}, three);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1:1 MULTIPOINT ((1 2), (3 4), (5 6))\n");
+    r = RunTool({"SINGLE", "dim=NODE"}, three);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1:1 POINT (1 2)\n1:2 POINT (3 4)\n1:3 POINT (5 6)\n");
 }
 
 TEST(qd_te_entry_tool, StageDump) {

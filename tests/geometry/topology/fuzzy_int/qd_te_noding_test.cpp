@@ -40,7 +40,9 @@ struct Watch {
         if (!chains) return;
         auto* w = static_cast<Watch*>(self);
         char why[200];
-        if (w->fault.empty() && qd_te_chain_at(chains, 0)->link_back != 0 && !qd_te_check_invariants(chains, TE_INV_MER, why))
+        // After the leaving stage the list is renumbered: no link order.
+        const int32_t checks = event == TE_EVENT_FEATURES ? TE_INV_LEAVING : TE_INV_MER;
+        if (w->fault.empty() && qd_te_chain_at(chains, 0)->link_back != 0 && !qd_te_check_invariants(chains, checks, why))
             w->fault = "event " + std::to_string(event) + ": " + why;
         if (event != 7) return;
         w->segments.clear();

@@ -39,6 +39,15 @@ struct FailLog {
     }
 };
 
+// Records the codes the error method receives and answers 0 (stop).
+struct ErrorCodeLog {
+    std::vector<int32_t> seen;
+    static int32_t On(FailEvent* e, void* self) {
+        static_cast<ErrorCodeLog*>(self)->seen.push_back(e->code);
+        return 0;
+    }
+};
+
 inline void AddParent(TeChain& c, int32_t side, int32_t id) {
     nlst*& list = side == 0 ? c.right_parent : c.left_parent;
     if (!list) list = nlst_alloc(sizeof(TeParent), 2, 2, nullptr);
