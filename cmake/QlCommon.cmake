@@ -6,15 +6,10 @@ endif()
 
 # Compiler cache where the machine has one: clones in other folders share it
 # (tools/test.sh sets CCACHE_BASEDIR to the source folder).
-# The test programs share a precompiled header, which the cache takes only
-# when told that its macros and time stamps may be trusted.
 find_program(QL_CCACHE ccache)
 if(QL_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
-  set(ql_ccache ${CMAKE_COMMAND} -E env
-      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
-      ${QL_CCACHE})
-  set(CMAKE_C_COMPILER_LAUNCHER ${ql_ccache})
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${ql_ccache})
+  set(CMAKE_C_COMPILER_LAUNCHER ${QL_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QL_CCACHE})
 endif()
 
 add_compile_options(-Wall -Wextra)
@@ -61,9 +56,6 @@ function(ql_gtest name)
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-  if(TARGET ql_gtest_pch)
-    target_precompile_headers(${name} REUSE_FROM ql_gtest_pch)
-  endif()
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
