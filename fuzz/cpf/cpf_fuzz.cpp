@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "fuzz/fuzz_bytes.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
@@ -23,9 +24,7 @@ std::string g_tab, g_cpf;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     tables_runtime_start();
     const std::string base = "/tmp/fuzz_cpf_" + std::to_string(getpid());
     g_tab = base + ".TAB";

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -107,9 +108,7 @@ bool put(const std::string& path, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     g_dbf = "/tmp/fuzz_dbase_" + std::to_string(getpid()) + ".DBF";
     g_dat = "/tmp/fuzz_dbase_" + std::to_string(getpid()) + ".DAT";
     return true;

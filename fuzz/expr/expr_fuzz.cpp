@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/value.h"
@@ -12,9 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     return true;
   }();
   (void)ready;

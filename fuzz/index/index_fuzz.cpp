@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "fuzz/fuzz_bytes.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
@@ -56,9 +57,7 @@ void mutate(IndexFile* ix, FuzzBytes* in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     g_path = "/tmp/fuzz_index_" + std::to_string(getpid()) + ".IND";
     return true;
   }();

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/mapobjects/mapstore.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
@@ -21,12 +22,9 @@ std::string g_dir;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     mapobj_runtime_start();
-    char tmpl[] = "/tmp/fuzz_map_open_XXXXXX";
-    g_dir = mkdtemp(tmpl) != nullptr ? tmpl : "/tmp";
+    g_dir = fuzz_temp_dir("map_open");
     return true;
   }();
   (void)ready;

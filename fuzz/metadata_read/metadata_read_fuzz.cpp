@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -61,9 +62,7 @@ std::string write_file(MetadataNode* root) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     g_in = "/tmp/fuzz_meta_in_" + std::to_string(getpid()) + ".txt";
     g_out = "/tmp/fuzz_meta_out_" + std::to_string(getpid()) + ".txt";
     return true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -14,9 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string path = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     return "/tmp/fuzz_read_line_" + std::to_string(getpid()) + ".txt";
   }();
   if (size < 2) return 0;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/tables/api/TableReader.h"
 #include "kernel/tables/api/tabapi_kernel.h"
 #include "kernel/tables/storage/tabtype_ops.h"
@@ -89,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
     cp_set_ansi_page(1252);
     cp_set_oem_page(850);
-    char tmpl[] = "/tmp/fuzz_tabapi_XXXXXX";
-    g_dir = mkdtemp(tmpl) != nullptr ? tmpl : "/tmp";
+    g_dir = fuzz_temp_dir("tabapi");
     ReaderApiInit(TABAPI_VERSION);
     return make_table();
   }();

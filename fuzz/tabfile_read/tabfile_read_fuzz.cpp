@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz/fuzz_kernel.h"
 #include "kernel/runtime/charset.h"
 #include "kernel/runtime/err.h"
 #include "kernel/runtime/file.h"
@@ -38,12 +39,9 @@ int count_files() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
-    cp_set_ansi_page(1252);
-    cp_set_oem_page(850);
-    charset_init_system();
+    fuzz_charsets_start();
     tables_runtime_start();
-    char tmpl[] = "/tmp/fuzz_tabfile_XXXXXX";
-    g_dir = mkdtemp(tmpl) != nullptr ? tmpl : "/tmp";
+    g_dir = fuzz_temp_dir("tabfile");
     return true;
   }();
   (void)ready;
