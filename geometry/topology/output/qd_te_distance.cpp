@@ -117,20 +117,47 @@ int qd_te_output_distance_search(nlst* segments, nlst* features, TeRules* rules,
     }
     const bool max = rules->secondary == TE_MAX;
     bool touching = false;
+    // The shortest search visits the later groups' segments by the left
+    // edge of their boxes: from the first whose box can reach within the
+    // best distance yet of p's, up to the first that starts beyond it.
+    std::vector<uint32_t> later;
+    auto left_less = [&](uint32_t a, uint32_t b) { return seg[a].env_min.x < seg[b].env_min.x; };
     for (uint32_t g = 0; uint32_t(seg[g].mark) < n && !touching; g = uint32_t(seg[g].mark)) {
         const uint32_t next = uint32_t(seg[g].mark);
         TeDistanceFeature* r = feature_record(features, seg[g].tag);
         if (!r) continue;
-        for (uint32_t i = g; i < next && !touching; ++i)
+        if (max) {
+            for (uint32_t i = g; i < next; ++i)
+                for (uint32_t j = next; j < n; ++j)
+                    if (!qd_te_output_distance_compute(r, &seg[i], &seg[j], rules)) return 0;
+        } else {
+            later.clear();
+            double widest = 0;
             for (uint32_t j = next; j < n; ++j) {
-                // The shortest search skips boxes farther apart than the best yet.
-                if (!max && r->partner >= 0 && gap(seg[i], seg[j]) > r->distance) continue;
-                if (!qd_te_output_distance_compute(r, &seg[i], &seg[j], rules)) return 0;
-                if (!max && r->partner >= 0 && r->distance < 1e-10) {
-                    touching = true;
-                    break;
+                later.push_back(j);
+                widest = std::fmax(widest, seg[j].env_max.x - seg[j].env_min.x);
+            }
+            std::sort(later.begin(), later.end(), left_less);
+            for (uint32_t i = g; i < next && !touching; ++i) {
+                auto from = later.begin();
+                if (r->partner >= 0) {
+                    const double left = seg[i].env_min.x - r->distance - widest;
+                    from = std::lower_bound(later.begin(), later.end(), left,
+                                            [&](uint32_t j, double x) { return seg[j].env_min.x < x; });
+                }
+                for (auto at = from; at != later.end(); ++at) {
+                    const TeSegment& s = seg[*at];
+                    if (r->partner >= 0 && s.env_min.x > seg[i].env_max.x + r->distance) break;
+                    // Boxes farther apart than the best yet are skipped.
+                    if (r->partner >= 0 && gap(seg[i], s) > r->distance) continue;
+                    if (!qd_te_output_distance_compute(r, &seg[i], &s, rules)) return 0;
+                    if (r->distance < 1e-10) {
+                        touching = true;
+                        break;
+                    }
                 }
             }
+        }
         if (r->partner < 0) continue;
         // A touching pair wins before the search stops.
         const double so_far = rules->statistics.measures[2];
