@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../runtime/bench_util.h"
+#include "../runtime/te_bench_util.h"
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_output.h"
@@ -62,7 +63,9 @@ int leave(nlst* chains) {
     r.mode = TE_SPLIT;
     r.statistics.data_dim = TE_DIM_LINEAR;
     r.statistics.tallies[3] = 1;
-    return qd_te_leaving(chains, &r);
+    const int ok = qd_te_leaving(chains, &r);
+    if (!ok) std::printf("  (the leaving stage failed)\n");
+    return ok;
 }
 
 struct EndRecord {
@@ -130,21 +133,6 @@ double double_loop(const std::vector<GeoCoord>& a, const std::vector<GeoCoord>& 
             qd_te_cogo_segment_nearest_points(&a[i], &a[i + 1], &b[j], &b[j + 1], &p, &q, &t);
             best = std::fmin(best, std::hypot(p.x - q.x, p.y - q.y));
         }
-    return best;
-}
-
-// Best of three rounds of the work alone (making and freeing the chains
-// are not timed).
-template <class Make, class Work>
-double timed(Make make, Work work) {
-    double best = 1e30;
-    for (int round = 0; round < 3; ++round) {
-        nlst* chains = make();
-        const auto start = std::chrono::steady_clock::now();
-        if (!work(chains)) std::printf("  (a round failed)\n");
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        qd_te_geo_chain_list_free(&chains);
-    }
     return best;
 }
 
