@@ -171,7 +171,7 @@ TEST(qd_te_leaving, ClosedRingLinksItsEndsAndOthersThere) {
     EXPECT_EQ(ring.At(1)->right_link, -1);
 }
 
-TEST(qd_te_leaving, ArcDirectionComesFromItsStroke) {
+TEST(qd_te_leaving, ArcAndCurveDirectionsComeFromTheirStrokes) {
     // The arc (1,0) (0,1) (-1,0) about the origin leaves (1,0) close to +y
     // (its stroke), while its middle vertex lies at 135°. Lines at 80° and
     // 110° bracket the stroke's direction but not the middle vertex's.
@@ -187,6 +187,19 @@ TEST(qd_te_leaving, ArcDirectionComesFromItsStroke) {
     EXPECT_EQ(chains.At(3)->left_link, -2);
     // At (-1, 0) the arc arrives from above: it leaves that end close to -y.
     EXPECT_EQ(chains.At(1)->right_link, 1);
+    // A CURVE (1,0) (2,1) (3,0) given the start direction +y: its stroke
+    // leaves (1,0) upwards, between the lines at 80° and 110°, while its
+    // second vertex lies at 45°, before both.
+    Chains curve;
+    curve.Add(Chain(TE_CURVE, {Q(1, 0), Q(2, 1), Q(3, 0)}));  // 1
+    curve.At(1)->tangent = {float(M_PI / 2), 0.0f, 1};
+    curve.Add(Ray(Q(1, 0), 80));   // 2
+    curve.Add(Ray(Q(1, 0), 110));  // 3
+    Number(curve);
+    ASSERT_EQ(qd_te_leaving_chain_set_ql_lr(&r, 1e-10, curve.list), 1);
+    EXPECT_EQ(curve.At(2)->left_link, -1);
+    EXPECT_EQ(curve.At(1)->left_link, -3);
+    EXPECT_EQ(curve.At(3)->left_link, -2);
 }
 
 TEST(qd_te_leaving, CirclesNodesShortChainsAndBadArguments) {
