@@ -10,6 +10,7 @@
 #include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_split.h"
+#include "geometry/topology/pending/qd_te_faces_pending.h"
 
 int qd_te_walk_overlay_point(const nlst*, int32_t, const GeoCoord*, int32_t, int32_t, const double*,
                              int32_t*) {
@@ -47,7 +48,10 @@ int pending(const char* name) {
 
 TE_PENDING(qd_te_walk_nodes, TeChain*, nlst*, TeRules*)
 TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
-TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
+TE_PENDING(qd_te_walk_form, nlst**, nlst**, nlst*, TeRules*)
+TE_PENDING(qd_te_neg_in_pos, nlst*, nlst*, nlst*, TeRules*)
+TE_PENDING(qd_te_island_levels, nlst*, nlst*)
+TE_PENDING(qd_te_prune_dangles, nlst*, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
 TE_PENDING(qd_te_buffer_output_geom, int32_t*, TeRules*, TeKeys*, nlst*, nlst*, int32_t)
