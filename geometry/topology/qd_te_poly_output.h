@@ -15,6 +15,7 @@
 
 #include "geometry/ktgeo_types.h"
 #include "geometry/qd_nlst.h"
+#include "geometry/topology/qd_te_faces.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
 
@@ -46,9 +47,6 @@ struct TePolyStep {
 // missing or not live, or a walk longer than every chain side fails
 // ("UKT1M" with function).
 int qd_te_poly_boundary(const TePolygon* polygon, const nlst* chains, nlst* steps, const char* function);
-inline TePolygon* qd_te_poly_at(const nlst* polygons, int32_t row) {
-    return static_cast<TePolygon*>(polygons->data) + row;
-}
 
 // Driver and one polygon to geometry.
 int qd_te_poly_ff(nlst* chains, TeRules* rules, int32_t quiet);

@@ -8,7 +8,8 @@
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_utilities.h"
 #include "geometry/topology/output/qd_te_poly_internal.h"
-#include "geometry/topology/pending/qd_te_faces_pending.h"
+#include "geometry/topology/qd_te_faces.h"
+#include "geometry/topology/qd_te_islands.h"
 
 void qd_te_nested_begin(TeNestedRules* nested, TeRules* outer) {
     nested->outer = outer;
