@@ -273,7 +273,20 @@ int qd_te_poly_ff(nlst* chains, TeRules* rules, int32_t quiet) {
         return done(0);
     if (negatives) nlst_free(negatives);
     negatives = nullptr;
-    if (!polygons || polygons->tally == 0) return done(1);
+    if (!polygons || polygons->tally == 0) {
+        // Nothing to build; a mode without a build is still refused.
+        switch (rules->mode) {
+        case TE_SINGLE: case TE_ALL: case TE_JOIN: case TE_PRESERVE: case TE_UNCLOSED: case TE_OVERLAY_NODES:
+        case TE_ALL_PRESERVE: case TE_SPLIT: case TE_ERASE_IN: case TE_ERASE_OUT: case TE_DIFFERENCE:
+        case TE_CONTIGUOUS: case TE_DISSOLVE: case TE_BUFFER: case TE_BUFFER_ALL: case TE_BUFFER_SPLIT:
+        case TE_BUFFER_OVERLAP: case TE_INTERSECT: case TE_SYMMETRIC_DIFFERENCE: case TE_RELATE: case TE_SURFACE_22:
+        case TE_BREAK:
+            return done(1);
+        default:
+            qd_te_error_method(-12, &rules->error_method);
+            return done(0);
+        }
+    }
     if (!event(15) || !qd_te_surface_drop_holes(chains, polygons, rules)) return done(0);
     if (rules->islands == 1 && !qd_te_island_levels(polygons, chains)) return done(0);
     if (!event(16) || !qd_te_prune_dangles(polygons, chains, rules)) return done(0);
