@@ -50,15 +50,6 @@ TeChain* ByPid(const Chains& chains, int32_t pid) {
     return nullptr;
 }
 
-struct Spy {
-    std::vector<std::string> calls;
-    Spy() { qd_te_pending_spy = {&On, this}; }
-    ~Spy() { qd_te_pending_spy = {nullptr, nullptr}; }
-    static int On(const char* name, void* self) {
-        static_cast<Spy*>(self)->calls.push_back(name);
-        return 1;
-    }
-};
 
 }  // namespace
 
