@@ -301,5 +301,5 @@ TEST(qd_te_leaving_stage, LinearDissolveSelectsAndMarks) {
     spy.calls.clear();
     ASSERT_EQ(qd_te_leaving_chain_linear_dissolve(sp.list, &rs), 1);
     EXPECT_EQ(sp.At(1)->discard, CHAIN_DELETE);
-    EXPECT_EQ(spy.calls, (std::vector<std::string>{"qd_te_walk_nodes"}));
+    EXPECT_TRUE(spy.calls.empty());  // the node rule is built, no stand-in
 }
