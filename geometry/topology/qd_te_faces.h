@@ -140,6 +140,6 @@ int qd_te_output_eafs(const GeoCoord* first, TeRules* rules, const GeoCoord* las
 // polygon's walk and names it; per connected group of chains the positive
 // areas sum to |the group's negative polygons|; the positive polygons
 // number E - V + C (chains, nodes, groups). The other bits are those of
-// qd_te_check_invariants(chains, checks, why).
+// qd_te_check_invariants(chains, checks, why), checked when given.
 enum : int32_t { TE_INV_FACES = 32 };
 int qd_te_check_invariants(const nlst* chains, int32_t checks, char* why, const nlst* polygons);

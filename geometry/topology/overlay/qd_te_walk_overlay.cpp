@@ -416,9 +416,12 @@ int qd_te_poly_count_cutter(nlst* list, int32_t* count, int32_t remove) {
     if (!list || list->tally == 0) return 1;
     int32_t* v = static_cast<int32_t*>(list->data);
     std::sort(v, v + list->tally);
-    int32_t* end = std::unique(v, v + list->tally);
-    *count = int32_t(end - v);
-    if (remove == 1) nlst_trunc(list, uint32_t(*count));
+    for (uint32_t i = 0; i < list->tally; ++i)
+        if (i == 0 || v[i] != v[i - 1]) ++*count;
+    if (remove == 1) {
+        std::unique(v, v + list->tally);
+        nlst_trunc(list, uint32_t(*count));
+    }
     return 1;
 }
 

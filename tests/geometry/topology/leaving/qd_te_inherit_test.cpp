@@ -47,16 +47,6 @@ int32_t Live(const Chains& chains, int32_t type = -1) {
     return n;
 }
 
-// Records the stand-ins called (linear output).
-struct Spy {
-    std::vector<std::string> calls;
-    Spy() { qd_te_pending_spy = {&On, this}; }
-    ~Spy() { qd_te_pending_spy = {nullptr, nullptr}; }
-    static int On(const char* name, void* self) {
-        static_cast<Spy*>(self)->calls.push_back(name);
-        return 1;
-    }
-};
 
 }  // namespace
 
