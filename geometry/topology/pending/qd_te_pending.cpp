@@ -9,7 +9,6 @@
 #include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_split.h"
-#include "geometry/topology/qd_te_islands.h"
 
 int qd_te_islands_dissolve(GeoPolygon*, TeRules*, int32_t* status, SpatialObject*) {
     if (status) *status = 1;
@@ -29,9 +28,6 @@ int pending(const char* name) {
     int name(__VA_ARGS__) { return pending(#name); }
 
 TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
-TE_PENDING(qd_te_neg_in_pos, nlst*, const nlst*, nlst*, TeRules*)
-TE_PENDING(qd_te_island_levels, nlst*, nlst*)
-TE_PENDING(qd_te_prune_dangles, nlst*, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
 TE_PENDING(qd_te_buffer_output_geom, int32_t*, TeRules*, TeKeys*, nlst*, nlst*, int32_t)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/geo_test_util.h"
+#include "geometry/qd_alloc.h"
 #include "geometry/ktgeo_model.h"
 #include "geometry/topology/chain/te_chain_util.h"
 #include "geometry/topology/qd_te_assembly.h"
@@ -350,24 +351,28 @@ TEST(qd_te_pipeline_split, PiecesByOutputSplit) {
 // outer error method and fails the outer call; failures reported after it
 // reach the outer error method again.
 TEST(qd_te_pipeline_split, FailingNestedDissolve) {
-    struct Refuse {
-        static int On(const char*, void*) { return 0; }
-    };
     geotest::FailRecorder rec;
     geotest::StdoutCapture quiet;
-    qd_te_pending_spy = {Refuse::On, nullptr};
     ErrorCodes errors;
     TeRules outer = Rules(TE_SINGLE, 3, 0, &errors);
     FailHandler* previous = qd_te_set_fail_handler(&outer);
     geotest::Object g;
     g.AddPolygon(geotest::Polygon(geotest::Path({geotest::Square(0, 0, 1)}, 1, 1)));
-    EXPECT_EQ(qd_te_assembly_by_dissolve_method(&g.so, nullptr, &outer), 0);
-    EXPECT_EQ(errors.codes, std::vector<int32_t>{-11});
-    EXPECT_EQ(qd_fail_state.handler, &outer.error_method);  // the outer run's again
+    // Memory running out inside the nested dissolve fails it: the outer
+    // run hears -11 alone, and its handler is back after every attempt.
+    bool failed_inside = false;
+    for (uint64_t n = 1; n < 2000 && !failed_inside; ++n) {
+        errors.codes.clear();
+        qd_alloc_fail_nth(n);
+        const int answer = qd_te_assembly_by_dissolve_method(&g.so, nullptr, &outer);
+        qd_alloc_fail_nth(0);
+        failed_inside = answer == 0 && errors.codes == std::vector<int32_t>{-11};
+        ASSERT_EQ(qd_fail_state.handler, &outer.error_method) << n;  // the outer run's again
+    }
+    EXPECT_TRUE(failed_inside);
     qd_te_missing("a later failure");
     EXPECT_EQ(errors.codes, (std::vector<int32_t>{-11, -300}));
     qd_te_clear_fail_handler(previous);
-    qd_te_pending_spy = {nullptr, nullptr};
     // Without primitives the result goes straight to the output method.
     geotest::Object empty;
     EXPECT_EQ(qd_te_assembly_by_dissolve_method(&empty.so, nullptr, &outer), 1);
