@@ -141,3 +141,133 @@ TEST(qd_te_engine, SurfaceRunsFarFromTheOrigin) {
         EXPECT_NEAR(run.Area(), v.area, 1e-6 * v.area) << v.name;
     }
 }
+
+namespace {
+
+// Squares A and B overlapping, C touching both along edges, D apart.
+const char* const kA = "POLYGON ((0 0, 0 4, 4 4, 4 0, 0 0))";
+const char* const kB = "POLYGON ((2 2, 2 6, 6 6, 6 2, 2 2))";
+const char* const kC = "POLYGON ((4 0, 4 2, 6 2, 6 0, 4 0))";
+const char* const kD = "POLYGON ((10 0, 10 2, 12 2, 12 0, 10 0))";
+
+Inputs Fixture(int32_t key_b) { return {{-1, kA}, {key_b, kB}, {-1, kC}, {-1, kD}}; }
+
+// (area, polygons) of every object, in order of area then polygons.
+std::vector<std::pair<double, int>> Shape(const EngineRun& run) {
+    std::vector<std::pair<double, int>> s;
+    for (const auto& o : run.out) s.push_back({o.Area(), int(o.polys.size())});
+    std::sort(s.begin(), s.end());
+    return s;
+}
+
+std::vector<std::vector<int32_t>> ParentSets(const EngineRun& run) {
+    std::vector<std::vector<int32_t>> s;
+    for (const auto& o : run.out) {
+        auto p = o.parents;
+        std::sort(p.begin(), p.end());
+        s.push_back(p);
+    }
+    std::sort(s.begin(), s.end());
+    return s;
+}
+
+}  // namespace
+
+TEST(qd_te_engine, SurfaceModesOnTheFixture) {
+    // Faces: A-B 12 (parent 1), A and B 4 (1, 2), B-A 12 (2), C 4 (3), D 4 (4).
+    using Shapes = std::vector<std::pair<double, int>>;
+    using Sets = std::vector<std::vector<int32_t>>;
+    const struct {
+        const char* mode;
+        int32_t key_b;  // 0: B is the cutter
+        Shapes shapes;
+        Sets parents;   // empty: not checked (ties of frequency)
+    } cases[] = {
+        {"SINGLE", -1, {{4, 1}, {4, 1}, {4, 1}, {12, 1}, {12, 1}}, {{1}, {1, 2}, {2}, {3}, {4}}},
+        {"ALL", -1, {{36, 5}}, {{1, 2, 3, 4}}},
+        {"ALL_PRESERVE", -1, {{36, 5}}, {{1, 2, 3, 4}}},
+        // Grouped by most frequent parent: A and B tie on their overlap,
+        // which joins one of them either way.
+        {"PRESERVE", -1, {{4, 1}, {4, 1}, {12, 1}, {16, 2}}, {}},
+        {"UNCLOSED", -1, {}, {}},
+        {"CONTIGUOUS", -1, {{4, 1}, {32, 4}}, {{1, 2, 3}, {4}}},
+        {"DISSOLVE", -1, {{36, 2}}, {{1, 2, 3, 4}}},
+        {"INTERSECT", -1, {}, {}},
+        {"SYMMETRIC_DIFFERENCE", -1, {{4, 1}, {4, 1}, {12, 1}, {12, 1}}, {{1}, {2}, {3}, {4}}},
+        {"DIFFERENCE", 0, {{4, 1}, {4, 1}, {12, 1}}, {{1}, {3}, {4}}},
+        {"ERASE_IN", 0, {{4, 1}, {4, 1}, {12, 1}}, {{1}, {3}, {4}}},
+        {"ERASE_OUT", 0, {{4, 1}}, {{1}}},
+        // A's two pieces lie in different cutter regions: two geometries.
+        {"SPLIT", 0, {{4, 1}, {4, 1}, {4, 1}, {12, 1}}, {}},
+        // Pieces in B's region together, the others in one join geometry.
+        {"JOIN", 0, {{16, 2}, {20, 3}}, {}},
+        {"BREAK", -1, {{4, 1}, {4, 1}, {4, 1}, {12, 1}, {12, 1}}, {{1}, {1, 2}, {2}, {3}, {4}}},
+    };
+    for (const auto& k : cases) {
+        const EngineRun run = RunEngine(ModeCode(k.mode), Fixture(k.key_b));
+        EXPECT_EQ(run.answer, 1) << k.mode;
+        EXPECT_TRUE(run.errors.empty()) << k.mode;
+        EXPECT_EQ(Shape(run), k.shapes) << k.mode;
+        if (!k.parents.empty()) {
+            EXPECT_EQ(ParentSets(run), k.parents) << k.mode;
+        }
+        EXPECT_EQ(run.statistics.output_counters.count[0], int32_t(k.shapes.size())) << k.mode;
+    }
+}
+
+TEST(qd_te_engine, BreakGroupsByRegionsUnlessSplitThree) {
+    // A crossed by the strip B: A's left and right pieces lie in A alone,
+    // B's top and bottom in B alone.
+    const Inputs strip = {{-1, "POLYGON ((0 0, 0 4, 4 4, 4 0, 0 0))"}, {-1, "POLYGON ((1 -1, 1 5, 3 5, 3 -1, 1 -1))"}};
+    for (int32_t split : {0, 3}) {
+        const EngineRun run = RunEngine(TE_BREAK, strip, [&](TeRules& r) { r.output_split = split; });
+        EXPECT_EQ(run.answer, 1);
+        EXPECT_EQ(Shape(run), split == 3 ? (std::vector<std::pair<double, int>>{{2, 1}, {2, 1}, {4, 1}, {4, 1}, {8, 1}})
+                                         : (std::vector<std::pair<double, int>>{{4, 2}, {8, 1}, {8, 2}}))
+            << split;
+    }
+}
+
+TEST(qd_te_engine, SliversUnclosedIslandsAndSpikes) {
+    // min_area drops the faces of area 4.
+    {
+        const EngineRun run = RunEngine(TE_SINGLE, Fixture(-1), [](TeRules& r) { r.tolerance.min_area = 5; });
+        EXPECT_EQ(Shape(run), (std::vector<std::pair<double, int>>{{12, 1}, {12, 1}}));
+    }
+    // A line inside a square is an unclosed island: SINGLE gives the square
+    // as curves (flag 1), DROP_DANGLES the square without the line.
+    const Inputs with_line = {{-1, "POLYGON ((0 0, 0 4, 4 4, 4 0, 0 0))"}, {-1, "LINESTRING (1 1, 2 2)"}};
+    {
+        const EngineRun run = RunEngine(TE_SINGLE, with_line);
+        ASSERT_EQ(run.out.size(), 1u);
+        EXPECT_EQ(run.out[0].flag, 1);
+        EXPECT_EQ(run.out[0].polys.size(), 0u);
+        EXPECT_EQ(run.out[0].others, 2);
+    }
+    {
+        const EngineRun run = RunEngine(TE_SINGLE, with_line, [](TeRules& r) { r.secondary = TE_EXCURSION; });
+        EXPECT_EQ(Shape(run), (std::vector<std::pair<double, int>>{{16, 1}}));
+        EXPECT_EQ(run.out[0].polys[0].holes.size(), 0u);
+    }
+    // A spike that leaves the ring a valid polygon comes out unchanged
+    // under DROP_SPIKES.
+    {
+        const char* spiked = "POLYGON ((0 0, 0 4, 2 4, 2 2, 2 4, 4 4, 4 0, 0 0))";
+        const EngineRun run = RunEngine(TE_SINGLE, {{-1, spiked}}, [](TeRules& r) { r.secondary = TE_INCURSION; });
+        ASSERT_EQ(run.out.size(), 1u);
+        EXPECT_EQ(run.out[0].text, spiked);
+    }
+}
+
+TEST(qd_te_engine, SymmetricDifferenceDropsAFilledHole) {
+    // A square with a hole and a square filling the hole: the hole's ring
+    // separates one parent from one parent; the island and the face inside
+    // it go, and the square comes out whole.
+    const Inputs filled = {{-1, "POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 4 2, 4 4, 2 4, 2 2))"},
+                           {-1, "POLYGON ((2 2, 2 4, 4 4, 4 2, 2 2))"}};
+    const EngineRun run = RunEngine(TE_SYMMETRIC_DIFFERENCE, filled);
+    EXPECT_EQ(run.answer, 1);
+    EXPECT_EQ(Shape(run), (std::vector<std::pair<double, int>>{{100, 1}}));
+    ASSERT_EQ(run.AllPolys().size(), 1u);
+    EXPECT_EQ(run.AllPolys()[0].holes.size(), 0u);
+}
