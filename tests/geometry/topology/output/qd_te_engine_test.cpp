@@ -271,3 +271,68 @@ TEST(qd_te_engine, SymmetricDifferenceDropsAFilledHole) {
     ASSERT_EQ(run.AllPolys().size(), 1u);
     EXPECT_EQ(run.AllPolys()[0].holes.size(), 0u);
 }
+
+namespace {
+
+struct Rect {
+    int x0, y0, x1, y1;
+};
+
+// 1 to 3 rectangles on a 24 x 24 grid, none touching another.
+std::vector<Rect> RandomRects(std::mt19937& rng) {
+    std::uniform_int_distribution<int> pos(0, 20), len(1, 8), count(1, 3);
+    std::vector<Rect> rects;
+    const int n = count(rng);
+    for (int tries = 0; int(rects.size()) < n && tries < 100; ++tries) {
+        const int x = pos(rng), y = pos(rng);
+        const Rect r{x, y, x + len(rng), y + len(rng)};
+        bool apart = true;
+        for (const Rect& q : rects)
+            if (r.x0 <= q.x1 && q.x0 <= r.x1 && r.y0 <= q.y1 && q.y0 <= r.y1) apart = false;
+        if (apart) rects.push_back(r);
+    }
+    return rects;
+}
+
+std::string Text(const std::vector<Rect>& rects) {
+    std::string t = "MULTIPOLYGON (";
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const Rect& r = rects[i];
+        char b[160];
+        std::snprintf(b, sizeof b, "%s((%d %d, %d %d, %d %d, %d %d, %d %d))", i ? ", " : "", r.x0, r.y0, r.x0, r.y1,
+                      r.x1, r.y1, r.x1, r.y0, r.x0, r.y0);
+        t += b;
+    }
+    return t + ")";
+}
+
+double AreaOfRun(int32_t mode, const Inputs& inputs) {
+    const EngineRun run = RunEngine(mode, inputs);
+    EXPECT_EQ(run.answer, 1) << mode;
+    return run.Area();
+}
+
+}  // namespace
+
+TEST(qd_te_engine, IdentitiesOverRandomRectangles) {
+    for (uint32_t seed = 1; seed <= 25; ++seed) {
+        std::mt19937 rng(seed);
+        const std::string a = Text(RandomRects(rng)), b = Text(RandomRects(rng));
+        SCOPED_TRACE("seed " + std::to_string(seed) + ": " + a + " / " + b);
+        const double area_a = AreaOfRun(TE_ALL, {{-1, a}});
+        const double area_b = AreaOfRun(TE_ALL, {{-1, b}});
+        const double both = AreaOfRun(TE_INTERSECT, {{-1, a}, {-1, b}});
+        const double a_less_b = AreaOfRun(TE_DIFFERENCE, {{-1, a}, {0, b}});
+        const double any = AreaOfRun(TE_DISSOLVE, {{-1, a}, {-1, b}});
+        const double odd = AreaOfRun(TE_SYMMETRIC_DIFFERENCE, {{-1, a}, {-1, b}});
+        const double pieces = AreaOfRun(TE_SPLIT, {{-1, a}, {0, b}});
+        const double erased_in = AreaOfRun(TE_ERASE_IN, {{-1, a}, {0, b}});
+        const double erased_out = AreaOfRun(TE_ERASE_OUT, {{-1, a}, {0, b}});
+        const double tol = 1e-9 * (area_a + area_b);
+        EXPECT_NEAR(both + a_less_b, area_a, tol);
+        EXPECT_NEAR(any, area_a + area_b - both, tol);
+        EXPECT_NEAR(odd, any - both, tol);
+        EXPECT_NEAR(pieces, area_a, tol);
+        EXPECT_NEAR(erased_in + erased_out, area_a, tol);
+    }
+}
