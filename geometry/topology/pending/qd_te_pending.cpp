@@ -46,7 +46,6 @@ int pending(const char* name) {
     int name(__VA_ARGS__) { return pending(#name); }
 
 TE_PENDING(qd_te_walk_nodes, TeChain*, nlst*, TeRules*)
-TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
 TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
