@@ -18,17 +18,10 @@ struct TeChain;
 struct TeRules;
 struct TeTangent;
 
-// One output item of the linear builds: a key (two parent ids), the chain
-// number, a group number (-1 until grouped) and the sorted cutter regions
-// the chain lies in (int32 chain_pid values, owned by the item; may be
-// null).
-struct TeLineItem {
-    int32_t id_a;
-    int32_t id_b;
-    int32_t chain;
-    int32_t group;
-    nlst* cutters;
-};
+// The output items of the linear builds are TeOutputItem records
+// (qd_te_poly_output.h) whose third field is a chain number and whose
+// cutter list (sorted int32 chain_pid values, may be null) belongs to the
+// item list: qd_te_line_items_free releases it.
 
 // A path item. A link names the path item whose end meets this end, as its
 // position plus one, negative when the two ends are of the same kind
@@ -65,15 +58,6 @@ int qd_te_linear_chain_output(TeRules* rules, TeChain* chain, SpatialObject* obj
 // (may be null).
 int qd_te_linear_add_new_curve(SpatialObject* object, const TeTangent* tangent, int32_t n, int32_t curve_type,
                                const GeoCoord* coords);
-// Fills a curve from a chain; direction 1 as stored, 0 reversed. Counts
-// the chain's kind, vertices and segments in the output statistics; a kind
-// without a curve form is engine error -5 and 0.
-int qd_te_linear_create_curve(TeRules* rules, const TeChain* chain, GeoCurve* curve, int32_t direction);
-// Appends two polylines of at least two points each when the later one
-// starts where the earlier ends (within 1e-10): merged 1. Otherwise 0 and
-// nothing changes.
-int qd_te_linear_merge_curves(GeoCurve* earlier, GeoCurve* later, int32_t* merged);
-
 // The next chain to treat after *position (wrapping to 1); 0 when none.
 // bits (one per chain number, may be null) marks visited chains; without
 // it a live chain with poly_left or poly_right -1 is the answer. Node

@@ -53,7 +53,7 @@ struct TeHullPoint {
 int qd_te_convex_hull_order(nlst* points);
 // Builds the hull chain from the ordered points and runs the pipeline on it.
 int qd_te_encode_chain_convex_hull(nlst* chains, nlst* points, TeRules* rules);
-int qd_te_poly_ff(nlst* chains, TeRules* rules);
+int qd_te_poly_ff(nlst* chains, TeRules* rules, int32_t quiet);
 // The face walk's node rule: outputs or drops a node chain by operation.
 int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
 // Dissolves the holes of a polygon in place (result may be null).

@@ -14,6 +14,7 @@
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_linear_output.h"
 #include "geometry/topology/qd_te_output.h"
+#include "geometry/topology/qd_te_poly_output.h"
 #include "geometry/topology/qd_te_util.h"
 #include "geometry/topology/output/qd_te_linear_util.h"
 
@@ -67,45 +68,6 @@ namespace {
 
 void mark(TeChain* c) { c->poly_left = c->poly_right = 1; }
 
-// The curve type and the output counter of a chain kind; false when the
-// kind has no curve form.
-bool curve_kind(int32_t chain_type, int32_t* curve_type, int32_t* counter) {
-    switch (chain_type) {
-    case TE_PATH: *curve_type = KTGEO_POLYLINE; *counter = 5; return true;
-    case TE_LINE: *curve_type = KTGEO_POLYLINE; *counter = 4; return true;
-    case TE_ARC: *curve_type = KTGEO_CIRCULAR_ARC; *counter = 6; return true;
-    case TE_CIRCLE: *curve_type = KTGEO_CIRCULAR_ARC; *counter = 7; return true;
-    case TE_CURVE: *curve_type = KTGEO_KT_CURVE; *counter = 8; return true;
-    default: return false;
-    }
-}
-
-// The chain's vertices as stored, a circle as its closed three-point arc.
-struct Vertices {
-    GeoCoord* array = nullptr;
-    int32_t n = 0;
-    ~Vertices() { qd_free(array); }
-    int read(const TeChain* c) {
-        if (!qd_te_geo_get_coords(c, &array, &n, 0)) return 0;
-        if (c->chain_type == TE_CIRCLE && n >= 1) {
-            const GeoCoord centre = array[0];
-            qd_free(array);
-            array = static_cast<GeoCoord*>(qd_alloc(3 * sizeof(GeoCoord)));
-            if (!array) return qd_te_no_memory();
-            n = 3;
-            array[0] = {centre.x - c->radius, centre.y, centre.z};
-            array[1] = centre;
-            array[2] = array[0];
-        }
-        return 1;
-    }
-};
-
-void count_vertices(TeRules* rules, int32_t n) {
-    rules->statistics.output_counters.count[11] += n;
-    if (n > 0) rules->statistics.output_counters.count[12] += n - 1;
-}
-
 }  // namespace
 
 int32_t qd_te_linear_link_by_sign(const TeChain* chain, int32_t value) {
@@ -121,32 +83,6 @@ int qd_te_linear_add_new_curve(SpatialObject* object, const TeTangent* tangent, 
                                     tangent->end_angle);
 }
 
-int qd_te_linear_create_curve(TeRules* rules, const TeChain* chain, GeoCurve* curve, int32_t direction) {
-    if (!rules || !chain || !curve) return qd_te_missing("qd_te_linear_create_curve");
-    ktgeo_curve_init(curve);
-    int32_t type = 0, counter = 0;
-    if (!curve_kind(chain->chain_type, &type, &counter)) return tel::mode_error(rules, -5);
-    Vertices v;
-    if (!v.read(chain)) return 0;
-    if (v.n == 0) return 1;
-    if (direction == 0)
-        for (int32_t i = 0, j = v.n - 1; i < j; ++i, --j) std::swap(v.array[i], v.array[j]);
-    count_vertices(rules, v.n);
-    ++rules->statistics.output_counters.count[counter];
-    curve->direction = 1;
-    curve->curve_type = type;
-    curve->coords = ktgeo_coord_list_from_array(v.array, uint32_t(v.n));
-    if (!curve->coords) return qd_te_no_memory();
-    nlst_set_inc(curve->coords, 1);
-    if (chain->chain_type == TE_CURVE && chain->tangent.type != 0 &&
-        !qd_te_geo_decode_curve_tangent(curve, &chain->tangent)) {
-        ktgeo_curve_release(curve, nullptr);
-        ktgeo_curve_init(curve);
-        return 0;
-    }
-    return 1;
-}
-
 int qd_te_linear_chain_output(TeRules* rules, TeChain* chain, SpatialObject* object, nlst** parents) {
     if (!rules || !chain || !object || !parents) return qd_te_missing("qd_te_linear_chain_output");
     if (chain->discard != CHAIN_OK || !chain->coords || chain->coords->tally == 0) return 1;
@@ -154,7 +90,11 @@ int qd_te_linear_chain_output(TeRules* rules, TeChain* chain, SpatialObject* obj
     if (chain->chain_type == TE_NODE) return qd_te_output_nodes(chain, object, parents, rules);
     if (!qd_te_collect_parents(chain, parents, 2, 0)) return 0;
     GeoCurve curve;
-    if (!qd_te_linear_create_curve(rules, chain, &curve, 1)) return 0;
+    ktgeo_curve_init(&curve);
+    if (!qd_te_create_new_curve(rules, chain, &curve, 1)) {
+        ktgeo_curve_release(&curve, nullptr);
+        return 0;
+    }
     if (!curve.coords) return 1;
     GeometricPrimitive p;
     ktgeo_util_primitive_init(KTGEO_CURVE, &p);
@@ -201,9 +141,9 @@ int qd_te_line_items_free(nlst** items) {
     if (!items) return qd_te_missing("qd_te_line_items_free");
     if (!*items) return 1;
     for (uint32_t i = 0; i < (*items)->tally; ++i) {
-        TeLineItem* item = static_cast<TeLineItem*>((*items)->data) + i;
-        if (item->cutters) nlst_free(item->cutters);
-        item->cutters = nullptr;
+        TeOutputItem* item = static_cast<TeOutputItem*>((*items)->data) + i;
+        if (item->cutter) nlst_free(item->cutter);
+        item->cutter = nullptr;
     }
     nlst_free(*items);
     *items = nullptr;
@@ -218,7 +158,7 @@ int qd_te_line_item_add(nlst** items, TeChain* chain, int32_t chain_number, nlst
     if (ok && parents && parents->tally > 0) {
         ok = qd_te_parents_sort_local(parents);
         const TeParent* first = static_cast<const TeParent*>(parents->data);
-        TeLineItem item{first->id_a, first->id_b, chain_number, -1, cutters ? *cutters : nullptr};
+        TeOutputItem item{first->id_a, first->id_b, chain_number, -1, cutters ? *cutters : nullptr};
         if (ok) ok = qd_te_append_item_to_list(items, &item, sizeof item);
         if (ok) {
             if (cutters) *cutters = nullptr;
@@ -240,7 +180,7 @@ int frequent_item(nlst** items, TeChain* c, int32_t row, bool* keyed) {
     if (ok && parents && parents->tally > 0) {
         ok = qd_te_parents_sort_frequency(parents);
         const TeParent* first = static_cast<const TeParent*>(parents->data);
-        const TeLineItem item{first->id_a, first->id_b, row, -1, nullptr};
+        const TeOutputItem item{first->id_a, first->id_b, row, -1, nullptr};
         if (ok) ok = qd_te_append_item_to_list(items, &item, sizeof item);
         *keyed = ok != 0;
     }
@@ -272,7 +212,7 @@ int qd_te_line_build_single(nlst* chains, TeRules* rules) {
         if (mode == TE_JOIN) {
             if (c->chain_lookup_max < 0 && rules->output_option_2 == 1) return 1;
             const int32_t b = c->chain_lookup_max < 0 && rules->output_option_3 == 0 ? -1 : c->chain_lookup_max;
-            const TeLineItem item{11, b, position, -1, nullptr};
+            const TeOutputItem item{11, b, position, -1, nullptr};
             if (!qd_te_append_item_to_list(&items.list, &item, sizeof item)) return 0;
         } else if (!alone) {
             bool keyed = false;

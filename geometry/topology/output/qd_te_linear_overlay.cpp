@@ -7,9 +7,11 @@
 
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_cogo.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_linear_output.h"
 #include "geometry/topology/qd_te_output.h"
+#include "geometry/topology/qd_te_poly_output.h"
 #include "geometry/topology/qd_te_util.h"
 #include "geometry/topology/output/qd_te_linear_util.h"
 
@@ -29,24 +31,32 @@ struct IntList {
     }
 };
 
-// The overlay walk over the chain's own points: the location code, 0 on
-// failure. cutters (may be null) receives the chain_pid of the deciding
-// region; pairs (may be null) the region chains met.
-int overlay_walk(nlst* chains, const TeChain* chain, int32_t kind, int32_t flags, nlst** cutters,
-                 nlst** pairs) {
-    GeoCoord* pts = nullptr;
-    int32_t n = 0;
-    if (!qd_te_geo_get_coords(chain, &pts, &n, 0)) return 0;
-    int32_t region = -1;
-    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, flags, nullptr, &region);
-    qd_free(pts);
-    if (where == 0) return 0;
-    if (where != 12 && tel::valid_row(chains, region)) {
-        const int32_t pid = qd_te_chain_at(chains, region)->chain_pid;
-        if (cutters && !qd_te_append_item_to_list(cutters, &pid, sizeof pid)) return 0;
-        if (pairs && !qd_te_append_item_to_list(pairs, &region, sizeof region)) return 0;
-    }
-    return where;
+// An overlay walk of a kind from a chain over the points of another (or
+// its own, when on is null): the location code, 0 on failure. collect
+// (may be null) receives the chain_pid of every containing region, pairs
+// (may be null) the region chains met.
+int overlay_walk(nlst* chains, TeChain* from, const TeChain* on, int32_t kind, int32_t same_parent,
+                 int32_t midpoint, int32_t strict, nlst** collect, nlst** pairs) {
+    TeOverlayQuery q;
+    qd_te_overlay_query_init(&q, kind, from);
+    nlst* points = nullptr;
+    if (on && !qd_te_geo_get_coords_list(on, &points, 0)) return 0;
+    q.points = points;
+    q.same_parent = same_parent;
+    q.midpoint = midpoint;
+    q.strict = strict;
+    q.collect = collect ? 1 : 0;
+    q.collect_list = collect;
+    nlst* found = nullptr;
+    q.pairs = pairs ? 1 : 0;
+    q.pairs_list = pairs ? &found : nullptr;
+    int ok = qd_te_walk_chain_overlay_reg(&q, chains);
+    if (points) nlst_free(points);
+    for (uint32_t i = 0; ok && found && i < found->tally; ++i)
+        ok = qd_te_append_item_to_list(pairs, &static_cast<const TeOverlayPair*>(found->data)[i].chain,
+                                       sizeof(int32_t));
+    if (found) nlst_free(found);
+    return ok ? q.answer : 0;
 }
 
 void mark(TeChain* c) { c->poly_left = c->poly_right = 1; }
@@ -80,7 +90,7 @@ int qd_te_cutter_l_ff(nlst* chains, TeRules* rules) {
         if (n <= 0) return n == 0 ? 1 : 0;
         IntList cutters;
         const int32_t flags = c->chain_lookup_max >= 0 ? 1 : 0;
-        const int where = overlay_walk(chains, c, 2, flags, &cutters.list, nullptr);
+        const int where = overlay_walk(chains, c, nullptr, 2, flags, 1, 0, &cutters.list, nullptr);
         if (where == 0) return 0;
         const bool select = mode == TE_SPLIT || ((mode == TE_ERASE_IN || mode == TE_DIFFERENCE) && where == 12) ||
                             (mode == TE_ERASE_OUT && where != 12);
@@ -130,7 +140,7 @@ int qd_te_linear_nested_regions(nlst* chains, nlst** nested) {
         const int32_t status = c->discard;
         c->discard = CHAIN_OK;
         IntList pairs;
-        const int where = overlay_walk(chains, c, 0, 2, nullptr, &pairs.list);
+        const int where = overlay_walk(chains, c, nullptr, 0, 0, 0, 1, nullptr, &pairs.list);
         c->discard = status;
         if (where == 0) return 0;
         if (where != 13) continue;
@@ -154,7 +164,7 @@ int qd_te_adjacent_overlay_reg(nlst* chains, TeChain* chain, const nlst* nested,
     *adjacent = 1;
     if (!nested || nested->tally == 0) return 1;
     IntList pairs;
-    const int where = overlay_walk(chains, chain, 0, 1 | 2 | 4, nullptr, &pairs.list);
+    const int where = overlay_walk(chains, qd_te_chain_at(chains, 0), chain, 0, 1, 1, 1, nullptr, &pairs.list);
     if (where == 0) return 0;
     if (where != 12 && pairs.list && pairs.list->tally >= 2) {
         const int32_t* v = static_cast<const int32_t*>(nested->data);

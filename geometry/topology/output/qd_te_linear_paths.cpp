@@ -15,6 +15,7 @@
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_linear_output.h"
+#include "geometry/topology/qd_te_poly_output.h"
 #include "geometry/topology/qd_te_util.h"
 #include "geometry/topology/qd_te_views.h"
 #include "geometry/topology/output/qd_te_linear_util.h"
@@ -73,19 +74,6 @@ struct CurveList {
 };
 
 }  // namespace
-
-int qd_te_linear_merge_curves(GeoCurve* earlier, GeoCurve* later, int32_t* merged) {
-    if (!earlier || !later || !merged) return qd_te_missing("qd_te_linear_merge_curves");
-    *merged = 0;
-    if (!polyline(*earlier) || !polyline(*later) || !same(last_of(*earlier), first_of(*later))) return 1;
-    const uint32_t n = later->coords->tally;
-    nlst_set_inc(earlier->coords, n);
-    const int ok = nlst_add_many(earlier->coords, coords_of(*later) + 1, n - 1) == 1;
-    nlst_set_inc(earlier->coords, 1);
-    if (!ok) return qd_te_no_memory();
-    *merged = 1;
-    return 1;
-}
 
 int qd_te_linear_path_item_add(int32_t chain, nlst** paths, int32_t id_a, int32_t id_b) {
     if (!paths) return qd_te_missing("qd_te_linear_path_item_add");
@@ -158,29 +146,7 @@ int qd_te_linear_curve_form(nlst* chains, TeRules* rules, int32_t chain, int32_t
     TeChain* c = qd_te_chain_at(chains, chain);
     if (c->discard != CHAIN_OK) return 1;
     if (!qd_te_collect_parents(c, parents, 2, 0)) return 0;
-    GeoCurve curve;
-    if (!qd_te_linear_create_curve(rules, c, &curve, direction)) return 0;
-    if (!curve.coords) return 1;
-    if (merge && *curves && (*curves)->tally > 0) {
-        int32_t merged = 0;
-        if (!qd_te_linear_merge_curves(curve_at(*curves, (*curves)->tally - 1), &curve, &merged)) {
-            ktgeo_curve_release(&curve, nullptr);
-            return 0;
-        }
-        if (merged) {
-            ktgeo_curve_release(&curve, nullptr);
-            return 1;
-        }
-    }
-    if (!*curves && !(*curves = ktgeo_curve_list_new(nullptr))) {
-        ktgeo_curve_release(&curve, nullptr);
-        return qd_te_no_memory();
-    }
-    if (nlst_add(*curves, &curve) != 1) {
-        ktgeo_curve_release(&curve, nullptr);
-        return qd_te_no_memory();
-    }
-    return 1;
+    return qd_te_add_new_curve_to_list(c, curves, direction, rules, merge);
 }
 
 int qd_te_linear_reverse_merge(nlst* curves) {
@@ -194,7 +160,7 @@ int qd_te_linear_reverse_merge(nlst* curves) {
         if (absorbed[i]) continue;
         for (uint32_t j = i + 1; j < n; ++j) {
             int32_t merged = 0;
-            if (!(ok = qd_te_linear_merge_curves(&c[i], &c[j], &merged))) break;
+            if (!(ok = qd_te_output_merge_curves(&c[i], &c[j], &merged))) break;
             if (!merged) break;
             ktgeo_curve_release(&c[j], nullptr);
             absorbed[j] = 1;
@@ -226,9 +192,9 @@ int qd_te_linear_path_connect(nlst* curves, SpatialObject* object, int32_t no_re
                 if (p->type == KTGEO_CURVE) {
                     GeoCurve* old = &p->geom.curve;
                     int32_t merged = 0;
-                    if (!qd_te_linear_merge_curves(old, fresh, &merged)) return 0;
+                    if (!qd_te_output_merge_curves(old, fresh, &merged)) return 0;
                     if (!merged) {
-                        if (!qd_te_linear_merge_curves(fresh, old, &merged)) return 0;
+                        if (!qd_te_output_merge_curves(fresh, old, &merged)) return 0;
                         if (merged) std::swap(*old, *fresh);  // the joined curve takes the old one's place
                     }
                     if (merged) joined[k] = 1;
@@ -349,8 +315,8 @@ int qd_te_linear_path_reconnect(SpatialObject* object, int32_t no_reverse) {
             grid.erase(i);
             grid.erase(j);
             int32_t merged = 0;
-            const int ok = a_after_b ? qd_te_linear_merge_curves(curve(j), curve(i), &merged)
-                                     : qd_te_linear_merge_curves(curve(i), curve(j), &merged);
+            const int ok = a_after_b ? qd_te_output_merge_curves(curve(j), curve(i), &merged)
+                                     : qd_te_output_merge_curves(curve(i), curve(j), &merged);
             if (!ok) return -1;
             if (!merged) {
                 grid.insert(i);
@@ -456,46 +422,6 @@ int qd_te_linear_path_assembly(nlst* paths, nlst* chains, TeRules* rules, nlst**
     return 1;
 }
 
-namespace {
-
-bool same_cutters(const nlst* a, const nlst* b) {
-    const uint32_t na = a ? a->tally : 0, nb = b ? b->tally : 0;
-    if (na != nb) return false;
-    return na == 0 || std::memcmp(a->data, b->data, na * sizeof(int32_t)) == 0;
-}
-
-int cutter_order(const TeLineItem& a, const TeLineItem& b) {
-    const uint32_t na = a.cutters ? a.cutters->tally : 0, nb = b.cutters ? b.cutters->tally : 0;
-    if (na != nb) return na < nb ? -1 : 1;
-    for (uint32_t i = 0; i < na; ++i) {
-        const int32_t x = static_cast<const int32_t*>(a.cutters->data)[i];
-        const int32_t y = static_cast<const int32_t*>(b.cutters->data)[i];
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return 0;
-}
-
-// Groups items of equal keys lying in the same cutter regions. Sorted on
-// full keys (ids, cutter list, chain), so the order never rests on the
-// sort's handling of ties.
-void group_items(TeLineItem* v, uint32_t n) {
-    std::sort(v, v + n, [](const TeLineItem& a, const TeLineItem& b) {
-        if (a.id_a != b.id_a) return a.id_a < b.id_a;
-        if (a.id_b != b.id_b) return a.id_b < b.id_b;
-        if (int k = cutter_order(a, b)) return k < 0;
-        return a.chain < b.chain;
-    });
-    int32_t group = -1;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (i == 0 || v[i].id_a != v[i - 1].id_a || v[i].id_b != v[i - 1].id_b ||
-            !same_cutters(v[i].cutters, v[i - 1].cutters))
-            ++group;
-        v[i].group = group;
-    }
-}
-
-}  // namespace
-
 int qd_te_line_build_preserve(nlst* chains, TeRules* rules, nlst* items) {
     if (!rules) return qd_te_missing("qd_te_line_build_preserve");
     if (!items || items->tally == 0) return 1;
@@ -511,15 +437,18 @@ int qd_te_line_build_preserve(nlst* chains, TeRules* rules, nlst* items) {
     case TE_JOIN: paths = rules->output_option_1 == 1; break;
     default: break;
     }
-    TeLineItem* v = static_cast<TeLineItem*>(items->data);
+    TeOutputItem* v = static_cast<TeOutputItem*>(items->data);
     const uint32_t n = items->tally;
     if (grouped) {
-        group_items(v, n);
+        // Sorted on (ids, cutter list length, chain), grouped by equal
+        // cutter lists, sorted again on (ids, group, chain).
+        if (!qd_te_group_output_items(items)) return 0;
     } else {
-        std::sort(v, v + n, [](const TeLineItem& a, const TeLineItem& b) {
+        // Full keys: the order never depends on the sort.
+        std::sort(v, v + n, [](const TeOutputItem& a, const TeOutputItem& b) {
             if (a.id_a != b.id_a) return a.id_a < b.id_a;
             if (a.id_b != b.id_b) return a.id_b < b.id_b;
-            return a.chain < b.chain;
+            return a.polygon < b.polygon;
         });
     }
     tel::Geometry out(rules);
@@ -532,9 +461,9 @@ int qd_te_line_build_preserve(nlst* chains, TeRules* rules, nlst* items) {
             ++end;
         if (!(ok = tel::heartbeat(rules))) break;
         for (uint32_t i = start; ok && i < end; ++i) {
-            if (!tel::valid_row(chains, v[i].chain)) continue;
-            if (paths) ok = qd_te_linear_path_item_add(v[i].chain, &path_list, v[i].id_a, v[i].id_b);
-            else ok = qd_te_linear_chain_output(rules, qd_te_chain_at(chains, v[i].chain), &out.object, &out.parents);
+            if (!tel::valid_row(chains, v[i].polygon)) continue;
+            if (paths) ok = qd_te_linear_path_item_add(v[i].polygon, &path_list, v[i].id_a, v[i].id_b);
+            else ok = qd_te_linear_chain_output(rules, qd_te_chain_at(chains, v[i].polygon), &out.object, &out.parents);
         }
         if (ok && paths && path_list) {
             ok = qd_te_linear_path_links(path_list, chains) &&

@@ -418,43 +418,43 @@ TEST(qd_te_linear_ff, ReconnectionGridMatchesThePlainScan) {
     }
 }
 
-TEST(qd_te_linear_ff, ChainsIntoCurves) {
+TEST(qd_te_linear_ff, ChainsIntoPrimitives) {
     Out out;
     TeRules r = Rules(TE_SINGLE, &out);
-    // A circle: the closed three-point arc through the centre.
+    SpatialObject o;
+    ktgeo_so_init_empty(&o);
+    nlst* parents = nullptr;
+    // A circle: the closed three-point arc through the centre; a line as
+    // stored; a node as a point; counted by kind, vertices and segments.
     TeChain circle = Circle(10, 10, 2, 0);
-    GeoCurve c;
-    ASSERT_EQ(qd_te_linear_create_curve(&r, &circle, &c, 1), 1);
-    EXPECT_EQ(c.curve_type, KTGEO_CIRCULAR_ARC);
-    EXPECT_EQ(CurveText(c), "8 10, 10 10, 8 10");
-    ktgeo_curve_release(&c, nullptr);
-    // Reversed on request; counted as a line with its vertices.
-    TeChain line = Line({Q(0, 0), Q(1, 0), Q(2, 2)});
-    ASSERT_EQ(qd_te_linear_create_curve(&r, &line, &c, 0), 1);
-    EXPECT_EQ(CurveText(c), "2 2, 1 0, 0 0");
-    ktgeo_curve_release(&c, nullptr);
-    EXPECT_EQ(r.statistics.output_counters.count[4], 1);
-    EXPECT_EQ(r.statistics.output_counters.count[7], 1);
-    EXPECT_EQ(r.statistics.output_counters.count[11], 3 + 3);
-    EXPECT_EQ(r.statistics.output_counters.count[12], 2 + 2);
-    // An arc and a line never merge.
-    GeoCurve arc, seg;
-    TeChain a = Chain(TE_ARC, {Q(0, 0), Q(1, 1), Q(2, 0)});
-    TeChain s = Line({Q(2, 0), Q(3, 0)});
-    ASSERT_EQ(qd_te_linear_create_curve(&r, &a, &arc, 1), 1);
-    ASSERT_EQ(qd_te_linear_create_curve(&r, &s, &seg, 1), 1);
-    int32_t merged = 1;
-    ASSERT_EQ(qd_te_linear_merge_curves(&arc, &seg, &merged), 1);
-    EXPECT_EQ(merged, 0);
-    ktgeo_curve_release(&arc, nullptr);
-    ktgeo_curve_release(&seg, nullptr);
-    // A region has no curve form: engine error -5.
+    TeChain line = Line({Q(0, 0), Q(1, 0), Q(2, 2)}, {4});
+    TeChain node = Chain(TE_NODE, {Q(7, 7)});
+    TeChain gone = Line({Q(0, 0), Q(1, 0)});
+    gone.discard = CHAIN_DELETE;
+    for (TeChain* c : {&circle, &line, &node, &gone}) ASSERT_EQ(qd_te_linear_chain_output(&r, c, &o, &parents), 1);
+    ASSERT_EQ(o.primitives->tally, 3u);
+    const auto* p = static_cast<const GeometricPrimitive*>(o.primitives->data);
+    EXPECT_EQ(p[0].geom.curve.curve_type, KTGEO_CIRCULAR_ARC);
+    EXPECT_EQ(CurveText(p[0].geom.curve), "8 10, 10 10, 8 10");
+    EXPECT_EQ(CurveText(p[1].geom.curve), "0 0, 1 0, 2 2");
+    EXPECT_EQ(p[2].type, KTGEO_POINT);
+    EXPECT_EQ(ParentIds(parents), (std::vector<int32_t>{4, 4}));
+    const TeCounters& k = r.statistics.output_counters;
+    EXPECT_EQ(k.count[4], 1);                  // lines
+    EXPECT_EQ(k.count[7], 1);                  // circles
+    EXPECT_EQ(k.count[3], 1);                  // points
+    EXPECT_EQ(k.count[11] - k.count[3], 1 + 3);  // vertices of the curves
+    EXPECT_EQ(k.count[12], 0 + 2);
+    // A region has no curve form: engine error -5 and failure.
     ErrorCodeLog errors;
     r.error_method = {&ErrorCodeLog::On, &errors};
     TeChain region = Chain(TE_REGION, {Q(0, 0), Q(0, 1), Q(1, 1), Q(0, 0)});
-    EXPECT_EQ(qd_te_linear_create_curve(&r, &region, &c, 1), 0);
+    EXPECT_EQ(qd_te_linear_chain_output(&r, &region, &o, &parents), 0);
     EXPECT_EQ(errors.seen, (std::vector<int32_t>{-5}));
-    for (TeChain* k : {&circle, &line, &a, &s, &region}) qd_te_geo_chain_release(k);
+    EXPECT_EQ(o.primitives->tally, 3u);
+    ktgeo_so_release(&o);
+    nlst_free(parents);
+    for (TeChain* c : {&circle, &line, &node, &gone, &region}) qd_te_geo_chain_release(c);
 }
 
 TEST(qd_te_linear_ff, BadArgumentsAndModes) {
