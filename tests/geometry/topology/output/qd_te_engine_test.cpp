@@ -196,7 +196,8 @@ TEST(qd_te_engine, SurfaceModesOnTheFixture) {
         {"SYMMETRIC_DIFFERENCE", -1, {{4, 1}, {4, 1}, {12, 1}, {12, 1}}, {{1}, {2}, {3}, {4}}},
         {"DIFFERENCE", 0, {{4, 1}, {4, 1}, {12, 1}}, {{1}, {3}, {4}}},
         {"ERASE_IN", 0, {{4, 1}, {4, 1}, {12, 1}}, {{1}, {3}, {4}}},
-        {"ERASE_OUT", 0, {{4, 1}}, {{1}}},
+        // The piece inside the cutter carries the cutter's parent too.
+        {"ERASE_OUT", 0, {{4, 1}}, {{1, 2}}},
         // A's two pieces lie in different cutter regions: two geometries.
         {"SPLIT", 0, {{4, 1}, {4, 1}, {4, 1}, {12, 1}}, {}},
         // Pieces in B's region together, the others in one join geometry.

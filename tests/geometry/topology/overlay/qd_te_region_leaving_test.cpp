@@ -89,12 +89,12 @@ TEST(qd_te_overlay_leaving, DifferenceDropsANodeInsideARegion) {
 
 TEST(qd_te_overlay_leaving, SplitHandsOutOnlyLinesOutsideTheTargets) {
     // convex 1: a line without a feature inside a target leaves without
-    // being handed out; one outside every target goes to linear output.
+    // being handed out; one outside every target goes out as a line.
     struct Case {
         bool outside_line;
         std::vector<std::string> calls;
     };
-    const Case cases[] = {{false, {}}, {true, {"qd_te_linear_ff"}}};
+    const Case cases[] = {{false, {}}, {true, {"e11"}}};
     for (const Case& k : cases) {
         Chains chains;
         chains.Add(Feature(TE_REGION, Box(0, 0, 10, 10), 1, 1));
@@ -102,9 +102,20 @@ TEST(qd_te_overlay_leaving, SplitHandsOutOnlyLinesOutsideTheTargets) {
         if (k.outside_line) chains.Add(Feature(TE_LINE, {Q(20, 20), Q(22, 22)}, 0, 0));
         TeRules r = Rules(TE_SPLIT, 2);
         r.convex = 1;
+        // Linear output shows by its stage event.
+        struct Events {
+            std::vector<std::string> seen;
+            static void On(int32_t event, const nlst*, const TeRules*, void* self) {
+                static_cast<Events*>(self)->seen.push_back("e" + std::to_string(event));
+            }
+        } events;
+        qd_te_stage_observer = {&Events::On, &events};
         Spy spy;
-        ASSERT_EQ(qd_te_leaving_chain_linear_dissolve(chains.list, &r), 1);
-        EXPECT_EQ(spy.calls, k.calls) << k.outside_line;
+        const int answer = qd_te_leaving_chain_linear_dissolve(chains.list, &r);
+        qd_te_stage_observer = {nullptr, nullptr};
+        ASSERT_EQ(answer, 1);
+        EXPECT_TRUE(spy.calls.empty());
+        EXPECT_EQ(events.seen, k.calls) << k.outside_line;
         for (int32_t i = 1; i < chains.Count(); ++i) {
             if (chains.At(i)->chain_type == TE_LINE) {
                 EXPECT_EQ(chains.At(i)->discard, CHAIN_DELETE);
