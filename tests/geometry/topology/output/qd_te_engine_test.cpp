@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "geometry/topology/output/te_engine_util.h"
+#include "geometry/topology/qd_te_assembly.h"
+#include "geometry/topology/qd_te_form_chains.h"
+#include "geometry/topology/qd_te_geo_chain.h"
 
 using teengine::Inputs;
 using teengine::Poly;
@@ -336,4 +339,44 @@ TEST(qd_te_engine, IdentitiesOverRandomRectangles) {
         EXPECT_NEAR(pieces, area_a, tol);
         EXPECT_NEAR(erased_in + erased_out, area_a, tol);
     }
+}
+
+TEST(qd_te_engine, BufferOverlapKeepsChainsWalkedFromBothSides) {
+    // Encoded as surfaces, then assembled under BUFFER_OVERLAP: only the
+    // chains between two polygons of one group stay (A's edges inside B
+    // and B's inside A), and their dissolve is the overlap.
+    EngineRun run;
+    TeRules rules;
+    qd_te_rules_init(&rules);
+    qd_te_func_abstract_set_rules(&rules, TE_SINGLE, nullptr, 1, 0);
+    rules.output_dim = TE_DIM_SURFACE;
+    rules.output_method = {teengine::RecordOutput, &run};
+    rules.error_method = {teengine::RecordError, &run};
+    std::vector<SpatialObject> objects(2);
+    nlst* packs = nlst_alloc(sizeof(TePack), 2, 1, nullptr);
+    const char* texts[] = {kA, kB};
+    for (int i = 0; i < 2; ++i) {
+        ktgeo_so_init_empty(&objects[size_t(i)]);
+        std::string why;
+        ASSERT_EQ(topo_wkt_read(texts[i], &objects[size_t(i)], &why), 1);
+        TePack pack;
+        qd_te_pack_init(&pack);
+        pack.keys.parent = {1, i + 1, 0};
+        pack.keys.key = -1;
+        pack.use_input = 1;
+        pack.input = &objects[size_t(i)];
+        nlst_add(packs, &pack);
+    }
+    nlst* chains = nullptr;
+    ASSERT_EQ(qd_te_geo_chain_list_create(&chains, 16), 1);
+    ASSERT_EQ(qd_te_chains_from_object_list(packs, &rules, chains), 1);
+    rules.mode = TE_BUFFER_OVERLAP;
+    EXPECT_EQ(qd_te_assemble_chains(chains, &rules), 1);
+    EXPECT_EQ(Shape(run), (std::vector<std::pair<double, int>>{{4, 1}}));
+    ASSERT_EQ(run.AllPolys().size(), 1u);
+    const auto got = teengine::Normalise(run.AllPolys(), 1e-9);
+    EXPECT_EQ(got[0].exterior, (teengine::Ring{{2, 2}, {2, 4}, {4, 4}, {4, 2}}));
+    qd_te_geo_chain_list_free(&chains);
+    nlst_free(packs);
+    for (SpatialObject& o : objects) ktgeo_so_release(&o);
 }
