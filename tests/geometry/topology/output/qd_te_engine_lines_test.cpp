@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "geometry/ktgeo_pack.h"
-#include "tools/topo_run/topo_run.h"
+#include "../entry/te_tool_util.h"
 #include "tools/topo_run/topo_wkt.h"
 
 namespace {
@@ -26,15 +26,6 @@ struct Pt {
 };
 using Line = std::vector<Pt>;
 
-std::string ReadAll(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    return s;
-}
-
 // One run of the tool: its exit status and output lines (the WKT only).
 struct ToolRun {
     int status = -1;
@@ -43,20 +34,12 @@ struct ToolRun {
 };
 
 ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
-    std::vector<char*> argv;
-    args.insert(args.begin(), "topo_run");
-    for (std::string& a : args) argv.push_back(a.data());
-    std::FILE* in = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    const tetest::ToolResult t = tetest::RunTopoTool(std::move(args), input);
     ToolRun r;
-    r.status = topo_run(int(argv.size()), argv.data(), in, out, err);
-    std::istringstream lines(ReadAll(out));
+    r.status = t.status;
+    r.err = t.err;
+    std::istringstream lines(t.out);
     for (std::string l; std::getline(lines, l);) r.objects.push_back(l.substr(l.find(' ') + 1));
-    r.err = ReadAll(err);
-    for (std::FILE* f : {in, out, err}) std::fclose(f);
     return r;
 }
 
