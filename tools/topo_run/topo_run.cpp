@@ -112,6 +112,7 @@ int topo_run(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* er
         else if (name == "islands") ok = read_int(value.c_str(), &rules.islands);
         else if (name == "reconnect") ok = read_int(value.c_str(), &rules.reconnect);
         else if (name == "reconnect_option") ok = read_int(value.c_str(), &rules.reconnect_option);
+        else if (name == "min_area") ok = read_double(value.c_str(), &rules.tolerance.min_area);
         else if (name == "dump") {
             ok = read_int(value.c_str(), &n);
             g_dump_event = n;

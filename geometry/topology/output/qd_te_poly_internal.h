@@ -68,8 +68,14 @@ struct Delivery {
         object.flag = 0;
     }
     bool empty() const { return !object.primitives || object.primitives->tally == 0; }
+    // The polygon's parents are merged among themselves here and with the
+    // other polygons' once, when the geometry is handed over.
     int add(TePolygon* p, nlst* polygons, nlst* chains) {
-        return qd_te_output_surfaces(rules, p, &object, polygons, chains, &parents);
+        nlst* own = nullptr;
+        int ok = qd_te_output_surfaces(rules, p, &object, polygons, chains, &own);
+        if (ok && own && own->tally) ok = qd_te_parents_append(&parents, own);
+        if (own) nlst_free(own);
+        return ok;
     }
     // Hands the geometry over (nothing for an empty one) and starts afresh.
     int deliver(bool by_dissolve = false) {

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "geometry/geo_test_util.h"
+#include "geometry/ktgeo_model.h"
+#include "geometry/qd_alloc.h"
 #include "geometry/topology/output/te_poly_util.h"
 #include "geometry/topology/qd_te_ba.h"
 
@@ -367,4 +371,83 @@ TEST(qd_te_poly_ff_builds, Refusals) {
     g.P(3)->target = 1;
     EXPECT_EQ(qd_te_build_cutter(g.chains.list, g.polygons, &r), 0);
     EXPECT_EQ(rec.errors, (std::vector<int32_t>{-12}));
+}
+
+TEST(qd_te_poly_ff_builds, SpikeSurfaceRebuiltOrKept) {
+    auto curve = [](std::initializer_list<GeoCoord> pts) {
+        GeoCurve c;
+        ktgeo_curve_init(&c);
+        c.curve_type = KTGEO_POLYLINE;
+        std::vector<GeoCoord> v(pts);
+        c.coords = ktgeo_coord_list_from_array(v.data(), uint32_t(v.size()));
+        return c;
+    };
+    for (bool spiked : {false, true}) {
+        // The square's ring, and for the spiked one a spike (2,4)-(2,6)
+        // among its curves, which leaves the ring unlinked: invalid.
+        GeoPolygon polygon;
+        ktgeo_polygon_init(&polygon);
+        GeoCurve ring = curve({Q(0, 0), Q(0, 4), Q(2, 4), Q(4, 4), Q(4, 0), Q(0, 0)});
+        polygon.exterior.curves = ktgeo_curve_list_new(&ring);
+        if (spiked) {
+            GeoCurve spike = curve({Q(2, 4), Q(2, 6)});
+            ktgeo_curve_list_add(polygon.exterior.curves, &spike);
+        }
+        Recorder rec;
+        TeRules r = rec.Rules(TE_SINGLE);
+        r.secondary = TE_INCURSION;
+        SpatialObject out;
+        qd_te_so_reset(&out, 0);
+        geotest::StdoutCapture quiet;
+        ASSERT_EQ(qd_te_output_validate_spike_surface(&polygon, &out, &r), 1) << spiked;
+        EXPECT_EQ(topo_wkt_write(&out), "POLYGON ((0 0, 0 4, 2 4, 4 4, 4 0, 0 0))") << spiked;
+        ktgeo_so_release(&out);
+        ktgeo_polygon_release(&polygon);
+    }
+}
+
+TEST(qd_te_poly_ff_builds, MissingArgumentsAndMemory) {
+    geotest::FailRecorder fails;
+    Graph g;
+    Recorder rec;
+    TeRules r = rec.Rules(TE_SINGLE);
+    const int32_t p = Square(g, 0, 0, 1, 1);
+    nlst* curves = nullptr;
+    SpatialObject o;
+    qd_te_so_reset(&o, 0);
+    const struct {
+        const char* function;
+        std::function<int()> call;
+    } cases[] = {
+        {"qd_te_poly_ff", [&] { return qd_te_poly_ff(g.chains.list, nullptr, 0); }},
+        {"qd_te_output_surfaces", [&] { return qd_te_output_surfaces(&r, nullptr, &o, g.polygons, g.chains.list, &curves); }},
+        {"qd_te_output_form_poly", [&] { return qd_te_output_form_poly(g.P(p), &r, nullptr, g.polygons, g.chains.list); }},
+        {"qd_te_output_walk_curves", [&] { return qd_te_output_walk_curves(g.P(p), nullptr, g.chains.list, &r, 1); }},
+        {"qd_te_build_collect_parents", [&] { return qd_te_build_collect_parents(g.P(p), g.polygons, nullptr, &curves, 4); }},
+        {"qd_te_surf_build_preserve", [&] {
+             TeOutputItem item{1, 1, p, -1, nullptr};
+             nlst* items = nlst_alloc(sizeof item, 1, 1, nullptr);
+             nlst_add(items, &item);
+             const int answer = qd_te_surf_build_preserve(g.polygons, nullptr, &r, items);
+             nlst_free(items);
+             return answer;
+         }},
+        {"qd_te_build_contiguous", [&] { return qd_te_build_contiguous(nullptr, g.chains.list, &r); }},
+        {"qd_te_output_polygon_as_linear", [&] { return qd_te_output_polygon_as_linear(nullptr, &o); }},
+    };
+    for (const auto& k : cases) {
+        fails.Clear();
+        EXPECT_EQ(k.call(), 0) << k.function;
+        ASSERT_FALSE(fails.reports().empty()) << k.function;
+        EXPECT_EQ(fails.Last().code, "UKT1M") << k.function;
+        EXPECT_EQ(fails.Last().Get("function"), k.function);
+    }
+    // Memory running out for the walk's bit set: "UKT1N", no curve left.
+    fails.Clear();
+    qd_alloc_fail_nth(1);
+    EXPECT_EQ(qd_te_output_walk_curves(g.P(p), &curves, g.chains.list, &r, 1), 0);
+    qd_alloc_fail_nth(0);
+    EXPECT_EQ(fails.Last().code, "UKT1N");
+    EXPECT_EQ(curves, nullptr);
+    ktgeo_so_release(&o);
 }

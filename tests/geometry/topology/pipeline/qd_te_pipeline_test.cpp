@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/geo_test_util.h"
+#include "geometry/qd_alloc.h"
 #include "geometry/ktgeo_model.h"
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/chain/te_chain_util.h"
