@@ -255,8 +255,19 @@ int qd_te_island_assign_container(TePolygon* container, nlst* polygons, nlst* pe
 int qd_te_neg_find_containers(nlst* chains, const nlst* negatives, TeVectorGrid* grid, nlst* polygons) {
     if (!chains || !grid || !polygons) return qd_te_missing("qd_te_neg_find_containers");
     if (!negatives || negatives->tally == 0) return 1;
-    int64_t count = 0;
-    if (!qd_te_gen_adgvec2_count(chains, grid, &count)) return 0;
+    // A grid whose cells would multiply the vectors far beyond the number
+    // of segments (cells much finer than the segments) is coarsened: the
+    // containers do not depend on the cell size.
+    TeVectorGrid whole = *grid;
+    whole.columns = whole.rows = 1;
+    int64_t segments = 0, count = 0;
+    if (!qd_te_gen_adgvec2_count(chains, &whole, &segments)) return 0;
+    const int64_t budget = std::max<int64_t>(int64_t(1) << 20, 8 * segments);
+    for (;;) {
+        if (!qd_te_gen_adgvec2_count(chains, grid, &count)) return 0;
+        if (count <= budget || (grid->columns == 1 && grid->rows == 1)) break;
+        if (!qd_te_vector_grid_init(grid, chains, grid->width * 2)) return 0;
+    }
     if (count > int64_t(INT32_MAX) - 1) return qd_te_missing("qd_te_neg_find_containers");
     nlst* vectors = nullptr;
     nlst* pending = nullptr;
@@ -281,6 +292,10 @@ int qd_te_neg_find_containers(nlst* chains, const nlst* negatives, TeVectorGrid*
                 break;
             }
             TePolygon* p = poly_at(polygons, current);
+            if (p->inside < 0 || uint32_t(p->inside) >= n_polys) {
+                ok = qd_te_missing("qd_te_neg_find_containers");
+                break;
+            }
             if (p->inside != 0) {
                 ok = qd_te_island_assign_container(poly_at(polygons, p->inside), polygons, pending);
                 nlst_trunc(pending, 0);
