@@ -10,6 +10,7 @@
 
 #include "fuzz/fuzz_bytes.h"
 #include "geometry/topology/qd_te_faces.h"
+#include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_islands.h"
 #include "geometry/topology/qd_te_util.h"
