@@ -76,6 +76,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         {{"LOADER", "secondary=WRONG"}, "", 2},
         {{"LOADER", "tolerance=abc"}, "", 2},
         {{"LOADER", "colour=red"}, "", 2},
+        {{"LOADER", "faces=2"}, "", 2},
         {{"LOADER"}, "-1 POINT (1 2\n", 2},
         {{"LOADER"}, "-1 POLYGON ((0 0, 1 0, 1 1))\n", 2},
         {{"LOADER"}, "x POINT (1 2)\n", 2},
