@@ -2,6 +2,7 @@
 #include "te_faces_bench.h"
 
 int main() {
+    te_faces_bench_walk();
     te_faces_bench_overlay();
     return 0;
 }
