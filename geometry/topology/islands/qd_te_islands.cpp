@@ -300,10 +300,6 @@ int qd_te_neg_find_containers(nlst* chains, const nlst* negatives, TeVectorGrid*
                 break;
             }
             if (p->inside != 0) {
-                if (p->inside < 0 || uint32_t(p->inside) >= n_polys) {
-                    ok = qd_te_missing("qd_te_neg_find_containers");
-                    break;
-                }
                 ok = qd_te_island_assign_container(poly_at(polygons, p->inside), polygons, pending);
                 nlst_trunc(pending, 0);
                 break;
