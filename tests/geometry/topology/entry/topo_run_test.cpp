@@ -11,16 +11,18 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "te_tool_util.h"
-
-namespace {
+#include "te_topo_run_util.h"
+#include "tools/topo_run/topo_run.h"
 
 using Result = tetest::ToolResult;
 
+namespace {
+
 Result RunTool(std::vector<std::string> args, const std::string& input) {
-    return tetest::RunTopoTool(std::move(args), input);
+    return tetest::RunTopoRun(std::move(args), input);
 }
 
 }  // namespace
@@ -51,6 +53,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         {{"LOADER", "secondary=WRONG"}, "", 2},
         {{"LOADER", "tolerance=abc"}, "", 2},
         {{"LOADER", "colour=red"}, "", 2},
+        {{"LOADER", "faces=2"}, "", 2},
         {{"LOADER"}, "-1 POINT (1 2\n", 2},
         {{"LOADER"}, "-1 POLYGON ((0 0, 1 0, 1 1))\n", 2},
         {{"LOADER"}, "x POINT (1 2)\n", 2},

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "geometry/ktgeo_pack.h"
-#include "../entry/te_tool_util.h"
+#include "../entry/te_topo_run_util.h"
 #include "tools/topo_run/topo_wkt.h"
 
 namespace {
@@ -34,7 +34,7 @@ struct ToolRun {
 };
 
 ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
-    const tetest::ToolResult t = tetest::RunTopoTool(std::move(args), input);
+    const tetest::ToolResult t = tetest::RunTopoRun(std::move(args), input);
     ToolRun r;
     r.status = t.status;
     r.err = t.err;

@@ -1,5 +1,5 @@
-// Runs the topo_run tool in process: arguments after the program name,
-// the input text, and what it answered and wrote.
+// Runs the topo_run tool in the test process: arguments after the program
+// name, standard input from a string, the status and both outputs back.
 #pragma once
 
 #include <cstdio>
@@ -11,11 +11,11 @@
 namespace tetest {
 
 struct ToolResult {
-    int status = -1;
+    int status;
     std::string out, err;
 };
 
-inline std::string ReadBack(std::FILE* f) {
+inline std::string ReadAll(std::FILE* f) {
     std::rewind(f);
     std::string s;
     char buf[4096];
@@ -24,7 +24,7 @@ inline std::string ReadBack(std::FILE* f) {
     return s;
 }
 
-inline ToolResult RunTopoTool(std::vector<std::string> args, const std::string& input) {
+inline ToolResult RunTopoRun(std::vector<std::string> args, const std::string& input) {
     std::vector<char*> argv;
     args.insert(args.begin(), "topo_run");
     for (std::string& a : args) argv.push_back(a.data());
@@ -35,8 +35,8 @@ inline ToolResult RunTopoTool(std::vector<std::string> args, const std::string& 
     std::FILE* err = std::tmpfile();
     ToolResult r;
     r.status = topo_run(int(argv.size()), argv.data(), in, out, err);
-    r.out = ReadBack(out);
-    r.err = ReadBack(err);
+    r.out = ReadAll(out);
+    r.err = ReadAll(err);
     for (std::FILE* f : {in, out, err}) std::fclose(f);
     return r;
 }
