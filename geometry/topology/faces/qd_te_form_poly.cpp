@@ -116,7 +116,9 @@ int qd_te_get_poly(TePolygon* p, nlst* polygons, nlst* chains, TeRules* rules) {
     int32_t largest = 0, candidate = -1, outside_code = 0;
     const int32_t start_side = step.side;
     bool started = false;
-    for (;;) {
+    // Links that never come back fail once every side could have been met.
+    for (uint32_t guard = 0;; ++guard) {
+        if (guard > 2 * chains->tally) return qd_te_missing("qd_te_get_poly");
         TeChain* c = step.chain;
         largest = std::max(largest, c->chain_id);
         const int32_t parent_side = p->id != c->poly_right ? 1 : 0;

@@ -4,6 +4,7 @@
 // a top-level spike or unclosed island becomes a ring of its dangle
 // chains, its other chains handed to polygon 0.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -35,6 +36,7 @@ int walk_boundary(const TePolygon* p, nlst* chains, const char* function, Fn fn)
     else return qd_te_missing(function);
     const int32_t first = value;
     for (uint32_t steps = 0; steps <= 2 * chains->tally; ++steps) {
+        if (value == INT32_MIN) break;
         const int32_t number = value > 0 ? value : -value;
         if (number <= 0 || uint32_t(number) >= chains->tally) return qd_te_missing(function);
         TeChain* c = qd_te_chain_at(chains, number);
@@ -107,8 +109,9 @@ int each_top_island(nlst* polygons, const char* function, Fn fn) {
         if (uint32_t(island) >= polygons->tally || steps > polygons->tally) return qd_te_missing(function);
         TePolygon* p = poly_at(polygons, island);
         if (p->inside != 1) return qd_te_missing(function);
+        const int32_t row = island;
         island = p->island_list;
-        if (!fn(p)) return 0;
+        if (!fn(p, row)) return 0;
     }
     return 1;
 }
@@ -118,9 +121,9 @@ int each_top_island(nlst* polygons, const char* function, Fn fn) {
 int qd_te_island_levels(nlst* polygons, nlst* chains) {
     if (!chains || chains->tally < 2 || !polygons || polygons->tally == 0) return 1;
     Levels lv{polygons, chains, std::vector<uint8_t>(polygons->tally, 0), {}};
-    const int seeded = each_top_island(polygons, "qd_te_island_process_que", [&](TePolygon* p) {
+    const int seeded = each_top_island(polygons, "qd_te_island_process_que", [&](TePolygon* p, int32_t row) {
         if (p->discard == 1 || p->status != 1 || !(p->area < 0)) return 1;
-        lv.marked[size_t(p->id)] = 1;
+        lv.marked[size_t(row)] = 1;
         return expand_polygon_2(lv, p, 0);
     });
     if (!seeded) return 0;
@@ -170,7 +173,7 @@ int32_t qd_te_prune_poly(TePolygon* p, nlst* chains) {
 
 int qd_te_prune_dangles(nlst* polygons, nlst* chains, TeRules* rules) {
     if (!rules || !polygons || !chains) return qd_te_missing("qd_te_prune_dangles");
-    return each_top_island(polygons, "qd_te_prune_dangles", [&](TePolygon* p) {
+    return each_top_island(polygons, "qd_te_prune_dangles", [&](TePolygon* p, int32_t) {
         if (p->discard == 1 || (p->status != 0 && p->spike != 1)) return 1;
         p->island_list = 0;
         if (p->area < 0) {

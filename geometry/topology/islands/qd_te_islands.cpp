@@ -57,10 +57,13 @@ double qd_te_vector_grid_cell_size(const nlst* chains, const TeRules* rules) {
     if (!chains || chains->tally < 1 || !rules) return 0;
     const TeChain* u = qd_te_chain_at(chains, 0);
     const double w = u->chain_mer[1].x - u->chain_mer[0].x, h = u->chain_mer[1].y - u->chain_mer[0].y;
-    const double larger = std::max(w, h), smaller = std::min(w, h);
+    const double larger = std::max(w, h);
     double c = 4 * (rules->statistics.measures[0] + rules->statistics.measures[1]) / 2;
+    // A size from the statistics is clamped from above only: raising a
+    // small cell to the smaller side would make the grid one cell high and
+    // every ray test every segment. Unset measures give the smaller side.
     if (c > larger) c = larger;
-    else if (c < smaller) c = smaller;
+    else if (c <= 0) c = std::min(w, h);
     if (c >= -1e-8 && c <= 1e-8) c = std::fabs(larger / double(chains->tally));
     return c;
 }
@@ -255,8 +258,19 @@ int qd_te_island_assign_container(TePolygon* container, nlst* polygons, nlst* pe
 int qd_te_neg_find_containers(nlst* chains, const nlst* negatives, TeVectorGrid* grid, nlst* polygons) {
     if (!chains || !grid || !polygons) return qd_te_missing("qd_te_neg_find_containers");
     if (!negatives || negatives->tally == 0) return 1;
-    int64_t count = 0;
-    if (!qd_te_gen_adgvec2_count(chains, grid, &count)) return 0;
+    // A grid whose cells would multiply the vectors far beyond the number
+    // of segments (cells much finer than the segments) is coarsened: the
+    // containers do not depend on the cell size.
+    TeVectorGrid whole = *grid;
+    whole.columns = whole.rows = 1;
+    int64_t segments = 0, count = 0;
+    if (!qd_te_gen_adgvec2_count(chains, &whole, &segments)) return 0;
+    const int64_t budget = std::max<int64_t>(int64_t(1) << 20, 8 * segments);
+    for (;;) {
+        if (!qd_te_gen_adgvec2_count(chains, grid, &count)) return 0;
+        if (count <= budget || (grid->columns == 1 && grid->rows == 1)) break;
+        if (!qd_te_vector_grid_init(grid, chains, grid->width * 2)) return 0;
+    }
     if (count > int64_t(INT32_MAX) - 1) return qd_te_missing("qd_te_neg_find_containers");
     nlst* vectors = nullptr;
     nlst* pending = nullptr;
@@ -281,6 +295,10 @@ int qd_te_neg_find_containers(nlst* chains, const nlst* negatives, TeVectorGrid*
                 break;
             }
             TePolygon* p = poly_at(polygons, current);
+            if (p->inside < 0 || uint32_t(p->inside) >= n_polys) {
+                ok = qd_te_missing("qd_te_neg_find_containers");
+                break;
+            }
             if (p->inside != 0) {
                 ok = qd_te_island_assign_container(poly_at(polygons, p->inside), polygons, pending);
                 nlst_trunc(pending, 0);

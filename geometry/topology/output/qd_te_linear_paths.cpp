@@ -4,9 +4,9 @@
 // as possible, optionally joined onto the curves already in the geometry
 // and, before delivery, with each other.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "geometry/ktgeo_model.h"
@@ -28,8 +28,6 @@ constexpr double kJoin = 1e-10;
 
 GeoCoord* coords_of(const GeoCurve& c) { return static_cast<GeoCoord*>(c.coords->data); }
 bool polyline(const GeoCurve& c) { return c.curve_type == KTGEO_POLYLINE && c.coords && c.coords->tally >= 2; }
-const GeoCoord& first_of(const GeoCurve& c) { return coords_of(c)[0]; }
-const GeoCoord& last_of(const GeoCurve& c) { return coords_of(c)[c.coords->tally - 1]; }
 bool same(const GeoCoord& a, const GeoCoord& b) { return qd_te_same_fuzzy_point(&a, &b, kJoin) == 1; }
 
 void reverse_curve(GeoCurve* c) {
@@ -216,72 +214,279 @@ int qd_te_linear_path_connect(nlst* curves, SpatialObject* object, int32_t no_re
 
 namespace {
 
-// End points of the curve primitives in cells of a grid: the candidates of
-// a join are found among the ends in the 3 x 3 cells round a point. Cells
-// are at least 4e-10 wide (twice the farthest the join test accepts).
+// The polylines of a reconnection as ropes: each slot is a list of pieces
+// (a range of an original curve's points, forwards or backwards) read in
+// order, or in reverse order with every piece turned when the slot is
+// flipped. Reversing a curve flips it; joining appends the smaller list to
+// the larger. The points come out exactly as the plain joins and
+// reversals give them, without copying a growing curve again and again.
+class Ropes {
+public:
+    struct Piece {
+        int32_t source;
+        int32_t lo, hi;  // points [lo, hi) of the source
+        int32_t backwards;
+    };
+    explicit Ropes(SpatialObject* o) : object_(o), slots_(o->primitives->tally) {
+        for (uint32_t i = 0; i < o->primitives->tally; ++i) {
+            const GeoCurve& c = primitive_at(o, i)->geom.curve;
+            if (primitive_at(o, i)->type == KTGEO_CURVE && polyline(c))
+                slots_[i].pieces.push_back({int32_t(i), 0, int32_t(c.coords->tally), 0});
+        }
+    }
+    GeoCoord first(int32_t s) const { return end_point(s, true); }
+    GeoCoord last(int32_t s) const { return end_point(s, false); }
+    void flip(int32_t s) {
+        slots_[size_t(s)].flipped ^= 1;
+        slots_[size_t(s)].touched = 1;
+    }
+    // Joins `later` after `earlier` when the later starts where the earlier
+    // ends (within 1e-10); the result stays in the earlier's slot.
+    bool join(int32_t earlier, int32_t later) {
+        const GeoCoord e = last(earlier), l = first(later);
+        if (!same(e, l)) return false;
+        Slot& a = slots_[size_t(earlier)];
+        Slot& b = slots_[size_t(later)];
+        trim_first(&b);
+        if (b.pieces.size() <= a.pieces.size()) {
+            for (size_t k = 0; k < b.pieces.size(); ++k) push_back(&a, logical(b, k));
+        } else {
+            for (size_t k = a.pieces.size(); k-- > 0;) push_front(&b, logical(a, k));
+            std::swap(a.pieces, b.pieces);
+            std::swap(a.flipped, b.flipped);
+        }
+        b.pieces.clear();
+        a.touched = 1;
+        return true;
+    }
+    // Writes every changed slot's points into its curve (before any curve
+    // is released).
+    int write(const std::vector<uint8_t>& live) {
+        for (size_t s = 0; s < slots_.size(); ++s) {
+            if (!live[s] || !slots_[s].touched) continue;
+            const Slot& slot = slots_[s];
+            nlst* list = nlst_alloc(sizeof(GeoCoord), 16, 16, nullptr);
+            if (!list) return qd_te_no_memory();
+            for (size_t k = 0; k < slot.pieces.size(); ++k) {
+                const Piece p = logical(slot, k);
+                const GeoCoord* c = coords_of(primitive_at(object_, uint32_t(p.source))->geom.curve);
+                for (int32_t n = p.lo; n < p.hi; ++n) {
+                    const GeoCoord& q = c[p.backwards ? p.hi - 1 - (n - p.lo) : n];
+                    if (!nlst_add(list, &q)) {
+                        nlst_free(list);
+                        return qd_te_no_memory();
+                    }
+                }
+            }
+            slots_[s].result = list;
+        }
+        for (size_t s = 0; s < slots_.size(); ++s) {
+            if (!slots_[s].result) continue;
+            GeoCurve& c = primitive_at(object_, uint32_t(s))->geom.curve;
+            nlst_free(c.coords);
+            c.coords = slots_[s].result;
+            slots_[s].result = nullptr;
+        }
+        return 1;
+    }
+    ~Ropes() {
+        for (Slot& s : slots_)
+            if (s.result) nlst_free(s.result);
+    }
+
+private:
+    // Pieces in two vectors: front (reversed) and back, so that either end
+    // grows without moving the rest.
+    struct Pieces {
+        std::vector<Piece> front, back;
+        size_t size() const { return front.size() + back.size(); }
+        Piece& operator[](size_t k) { return k < front.size() ? front[front.size() - 1 - k] : back[k - front.size()]; }
+        const Piece& operator[](size_t k) const {
+            return k < front.size() ? front[front.size() - 1 - k] : back[k - front.size()];
+        }
+        void push_back(const Piece& p) { back.push_back(p); }
+        void push_front(const Piece& p) { front.push_back(p); }
+        void clear() {
+            front.clear();
+            back.clear();
+        }
+    };
+    struct Slot {
+        Pieces pieces;
+        int32_t flipped = 0;
+        int32_t touched = 0;
+        nlst* result = nullptr;
+    };
+    static Piece turned(Piece p) {
+        p.backwards ^= 1;
+        return p;
+    }
+    static Piece logical(const Slot& s, size_t k) {
+        return s.flipped ? turned(s.pieces[s.pieces.size() - 1 - k]) : s.pieces[k];
+    }
+    static void push_back(Slot* s, const Piece& p) {
+        if (s->flipped) s->pieces.push_front(turned(p));
+        else s->pieces.push_back(p);
+    }
+    static void push_front(Slot* s, const Piece& p) {
+        if (s->flipped) s->pieces.push_back(turned(p));
+        else s->pieces.push_front(p);
+    }
+    // Drops the first point read (the joint the earlier curve holds).
+    static void trim_first(Slot* s) {
+        for (size_t k = 0; k < s->pieces.size(); ++k) {
+            Piece& p = s->flipped ? s->pieces[s->pieces.size() - 1 - k] : s->pieces[k];
+            if (p.lo == p.hi) continue;
+            const bool backwards = (p.backwards != 0) != (s->flipped != 0);
+            if (backwards) --p.hi;
+            else ++p.lo;
+            return;
+        }
+    }
+    GeoCoord end_point(int32_t slot, bool first) const {
+        const Slot& s = slots_[size_t(slot)];
+        const size_t n = s.pieces.size();
+        for (size_t k = 0; k < n; ++k) {
+            const Piece p = logical(s, first ? k : n - 1 - k);
+            if (p.lo == p.hi) continue;
+            const GeoCoord* c = coords_of(primitive_at(object_, uint32_t(p.source))->geom.curve);
+            const bool at_lo = first != (p.backwards != 0);
+            return c[at_lo ? p.lo : p.hi - 1];
+        }
+        return {NAN, NAN, NAN};
+    }
+    SpatialObject* object_;
+    std::vector<Slot> slots_;
+};
+
+// End points of the curves in cells of a grid: the candidates of a join
+// are found among the ends in the cell of a point and in the neighbouring
+// cells whose border lies within 1e-9 of it (the join test accepts no
+// more than 2e-10 on either axis). Cells are at least 4e-10 wide and wide
+// enough that cell numbers stay within 2^28. A cell lists slots, not
+// ends: reversing a curve leaves its entries as they are. Cells live in
+// an open-addressed table, their slots in linked entries of one pool.
 class EndGrid {
 public:
-    EndGrid(SpatialObject* o, const std::vector<uint8_t>& live) : object_(o) {
+    EndGrid(const Ropes& ropes, const std::vector<uint8_t>& live) : ropes_(ropes) {
         double m = 0;
-        for (uint32_t i = 0; i < o->primitives->tally; ++i)
-            if (live[i])
-                for (const GeoCoord* p : ends(i))
-                    if (std::isfinite(p->x) && std::isfinite(p->y))
-                        m = std::fmax(m, std::fmax(std::fabs(p->x), std::fabs(p->y)));
+        size_t count = 0;
+        for (size_t i = 0; i < live.size(); ++i)
+            if (live[i]) {
+                ++count;
+                for (const GeoCoord& p : ends(int32_t(i)))
+                    if (std::isfinite(p.x) && std::isfinite(p.y))
+                        m = std::fmax(m, std::fmax(std::fabs(p.x), std::fabs(p.y)));
+            }
         width_ = std::fmax(4 * kJoin, std::ldexp(m, -28));
-        for (uint32_t i = 0; i < o->primitives->tally; ++i)
+        size_t capacity = 16;
+        while (capacity < 4 * count + 16) capacity *= 2;
+        keys_.assign(capacity, kEmpty);
+        heads_.assign(capacity, -1);
+        pool_.reserve(4 * count + 16);
+        for (size_t i = 0; i < live.size(); ++i)
             if (live[i]) insert(int32_t(i));
     }
+    std::array<GeoCoord, 2> ends(int32_t slot) const { return {ropes_.first(slot), ropes_.last(slot)}; }
     void insert(int32_t slot) {
-        for (const GeoCoord* p : ends(uint32_t(slot))) {
-            uint64_t key;
-            if (cell(*p, 0, 0, &key)) cells_[key].push_back(slot);
+        for (const GeoCoord& p : ends(slot)) {
+            int64_t cx, cy;
+            if (!cell_of(p, &cx, &cy)) continue;
+            const size_t at = find(key_of(cx, cy), true);
+            pool_.push_back({slot, heads_[at]});
+            heads_[at] = int32_t(pool_.size() - 1);
         }
     }
-    void erase(int32_t slot) {
-        for (const GeoCoord* p : ends(uint32_t(slot))) {
-            uint64_t key;
-            if (!cell(*p, 0, 0, &key)) continue;
-            auto it = cells_.find(key);
-            if (it == cells_.end()) continue;
-            auto& v = it->second;
-            auto pos = std::find(v.begin(), v.end(), slot);
-            if (pos != v.end()) v.erase(pos);
+    // Removes the slot's entries made when its ends were these.
+    void erase(int32_t slot, const std::array<GeoCoord, 2>& old) {
+        for (const GeoCoord& p : old) {
+            int64_t cx, cy;
+            if (!cell_of(p, &cx, &cy)) continue;
+            const size_t at = find(key_of(cx, cy), false);
+            if (at == kNone) continue;
+            for (int32_t* link = &heads_[at]; *link >= 0; link = &pool_[size_t(*link)].next)
+                if (pool_[size_t(*link)].slot == slot) {
+                    *link = pool_[size_t(*link)].next;
+                    break;
+                }
         }
     }
-    // The slots above this one with an end in the cells round either end
-    // of the slot's curve, ascending, without repeats.
+    // The slots after this one with an end in the cells round either end
+    // of its curve, ascending, without repeats.
     void candidates(int32_t slot, std::vector<int32_t>* out) const {
         out->clear();
-        for (const GeoCoord* p : ends(uint32_t(slot)))
-            for (int dx = -1; dx <= 1; ++dx)
-                for (int dy = -1; dy <= 1; ++dy) {
-                    uint64_t key;
-                    if (!cell(*p, dx, dy, &key)) continue;
-                    auto it = cells_.find(key);
-                    if (it == cells_.end()) continue;
-                    for (int32_t s : it->second)
-                        if (s > slot) out->push_back(s);
+        for (const GeoCoord& p : ends(slot)) {
+            int64_t cx, cy;
+            if (!cell_of(p, &cx, &cy)) continue;
+            const double reach = 1e-9 + std::fabs(p.x) * 1e-15 + std::fabs(p.y) * 1e-15;
+            const double fx = p.x - double(cx) * width_, fy = p.y - double(cy) * width_;
+            const int x0 = fx < reach ? -1 : 0, x1 = width_ - fx < reach ? 1 : 0;
+            const int y0 = fy < reach ? -1 : 0, y1 = width_ - fy < reach ? 1 : 0;
+            for (int dx = x0; dx <= x1; ++dx)
+                for (int dy = y0; dy <= y1; ++dy) {
+                    const size_t at = find(key_of(cx + dx, cy + dy), false);
+                    if (at == kNone) continue;
+                    for (int32_t e = heads_[at]; e >= 0; e = pool_[size_t(e)].next)
+                        if (pool_[size_t(e)].slot > slot) out->push_back(pool_[size_t(e)].slot);
                 }
+        }
         std::sort(out->begin(), out->end());
         out->erase(std::unique(out->begin(), out->end()), out->end());
     }
 
 private:
-    std::vector<const GeoCoord*> ends(uint32_t i) const {
-        const GeoCurve& c = primitive_at(object_, i)->geom.curve;
-        return {&first_of(c), &last_of(c)};
+    struct Entry {
+        int32_t slot;
+        int32_t next;
+    };
+    static constexpr uint64_t kEmpty = ~uint64_t{0};
+    static constexpr size_t kNone = ~size_t{0};
+    static uint64_t key_of(int64_t cx, int64_t cy) {
+        return (uint64_t(uint32_t(int32_t(cx))) << 32) | uint32_t(int32_t(cy));
     }
-    bool cell(const GeoCoord& p, int dx, int dy, uint64_t* key) const {
+    bool cell_of(const GeoCoord& p, int64_t* cx, int64_t* cy) const {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
-        const int64_t cx = int64_t(std::floor(p.x / width_)) + dx;
-        const int64_t cy = int64_t(std::floor(p.y / width_)) + dy;
-        *key = (uint64_t(uint32_t(int32_t(cx))) << 32) | uint32_t(int32_t(cy));
+        *cx = int64_t(std::floor(p.x / width_));
+        *cy = int64_t(std::floor(p.y / width_));
         return true;
     }
-    SpatialObject* object_;
+    // The table position of a key; with add, made when missing (the table
+    // is kept at most half full).
+    size_t find(uint64_t key, bool add) const {
+        const size_t mask = keys_.size() - 1;
+        for (size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;; at = (at + 1) & mask) {
+            if (keys_[at] == key) return at;
+            if (keys_[at] == kEmpty) {
+                if (!add) return kNone;
+                keys_[at] = key;
+                if (++used_ * 2 > keys_.size()) {
+                    grow();
+                    return find(key, false);
+                }
+                return at;
+            }
+        }
+    }
+    void grow() const {
+        std::vector<uint64_t> keys(keys_.size() * 2, kEmpty);
+        std::vector<int32_t> heads(keys.size(), -1);
+        const size_t mask = keys.size() - 1;
+        for (size_t i = 0; i < keys_.size(); ++i) {
+            if (keys_[i] == kEmpty) continue;
+            size_t at = size_t((keys_[i] * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+            while (keys[at] != kEmpty) at = (at + 1) & mask;
+            keys[at] = keys_[i];
+            heads[at] = heads_[i];
+        }
+        keys_.swap(keys);
+        heads_.swap(heads);
+    }
+    const Ropes& ropes_;
     double width_ = 1;
-    std::unordered_map<uint64_t, std::vector<int32_t>> cells_;
+    mutable std::vector<uint64_t> keys_;
+    mutable std::vector<int32_t> heads_;
+    mutable size_t used_ = 0;
+    std::vector<Entry> pool_;
 };
 
 }  // namespace
@@ -300,61 +505,43 @@ int qd_te_linear_path_reconnect(SpatialObject* object, int32_t no_reverse) {
     // later curve B that meets it joins, trying A after B, B after A, then
     // the same with A reversed; after a join the grown curve is tried
     // again. The grid only finds the same B sooner.
-    EndGrid grid(object, live);
+    Ropes ropes(object);
+    EndGrid grid(ropes, live);
     std::vector<int32_t> cand;
-    auto curve = [&](int32_t s) { return &primitive_at(object, uint32_t(s))->geom.curve; };
     for (int32_t i = 0; i < int32_t(n);) {
         if (!live[size_t(i)]) {
             ++i;
             continue;
         }
         grid.candidates(i, &cand);
-        // A after B (A absorbed) or B after A (B absorbed): -1 failure,
-        // 0 no join, 1 joined.
+        // A after B (A absorbed) or B after A (B absorbed).
         auto join = [&](int32_t j, bool a_after_b) {
-            grid.erase(i);
-            grid.erase(j);
-            int32_t merged = 0;
-            const int ok = a_after_b ? qd_te_output_merge_curves(curve(j), curve(i), &merged)
-                                     : qd_te_output_merge_curves(curve(i), curve(j), &merged);
-            if (!ok) return -1;
-            if (!merged) {
-                grid.insert(i);
-                grid.insert(j);
-                return 0;
-            }
+            const auto old_i = grid.ends(i), old_j = grid.ends(j);
+            if (!(a_after_b ? ropes.join(j, i) : ropes.join(i, j))) return false;
+            grid.erase(i, old_i);
+            grid.erase(j, old_j);
             const int32_t gone = a_after_b ? i : j;
             live[size_t(gone)] = 0;
             dead[size_t(gone)] = 1;
             grid.insert(a_after_b ? j : i);
-            return 1;
-        };
-        auto flip = [&] {
-            grid.erase(i);
-            reverse_curve(curve(i));
-            grid.insert(i);
+            return true;
         };
         bool joined = false;
         for (int32_t j : cand) {
             if (!live[size_t(j)]) continue;
-            int r = join(j, true);
-            if (r == 0) r = join(j, false);
-            if (r == 0 && !no_reverse) {
-                flip();
-                r = join(j, true);
-                if (r == 0) r = join(j, false);
-                if (r == 0) flip();
+            joined = join(j, true) || join(j, false);
+            if (!joined && !no_reverse) {
+                ropes.flip(i);
+                joined = join(j, true) || join(j, false);
+                if (!joined) ropes.flip(i);
             }
-            if (r < 0) return 0;
-            if (r == 1) {
-                joined = true;
-                break;
-            }
+            if (joined) break;
         }
         // After a join the scan starts again at A's place: A grown, or,
         // when A was absorbed, the curve after it.
         if (!joined) ++i;
     }
+    if (!ropes.write(live)) return 0;
     compact(object, dead);
     return 1;
 }

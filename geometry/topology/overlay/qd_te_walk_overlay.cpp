@@ -5,6 +5,7 @@
 // lists, the parent clean-up of a buffer polygon and an optional
 // rectangle index that spares the walk the regions far from the points.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -26,6 +27,7 @@ struct TeOverlayIndex {
     int64_t columns = 1, rows = 1;
     std::vector<uint32_t> start;  // per cell: first item (cells + 1 entries)
     std::vector<int32_t> items;   // places in order, ascending per cell
+    bool plain = false;           // a rectangle without finite corners: walk plainly
 };
 
 namespace {
@@ -367,7 +369,7 @@ int qd_te_walk_chain_overlay_reg(TeOverlayQuery* q, const nlst* chains) {
     };
     const TeOverlayIndex* ix = q->index;
     std::vector<int32_t> candidates;
-    const bool indexed = ix && ix->kind == q->kind && ix->storage == chains->data && ix->tally == chains->tally &&
+    const bool indexed = ix && !ix->plain && ix->kind == q->kind && ix->storage == chains->data && ix->tally == chains->tally &&
                          ix->position[size_t(link)] >= 0 && index_candidates(*ix, pts.env, &candidates);
     if (indexed) {
         const int32_t from = ix->position[size_t(link)];
@@ -437,7 +439,7 @@ int qd_te_walk_overlay_cutter_buffer(const TePolygon* polygon, nlst* chains) {
     else return qd_te_missing("qd_te_walk_overlay_cutter_buffer");
     const int32_t first = value;
     // Each chain side at most once: twice the chain count bounds the walk.
-    for (uint32_t steps = 0; steps <= 2 * chains->tally; ++steps) {
+    for (uint32_t steps = 0; steps <= 2 * chains->tally && value != INT32_MIN; ++steps) {
         const int32_t number = value > 0 ? value : -value;
         if (number <= 0 || uint32_t(number) >= chains->tally) break;
         TeChain* c = qd_te_chain_at(chains, number);
@@ -468,13 +470,21 @@ int qd_te_overlay_index_build(TeOverlayIndex** holder, const nlst* chains, int32
         ix->position[size_t(link)] = int32_t(ix->order.size());
         ix->order.push_back(link);
         const TeChain* r = qd_te_chain_at(chains, link);
+        for (const GeoCoord& c : r->chain_mer)
+            if (!std::isfinite(c.x) || !std::isfinite(c.y)) ix->plain = true;
+        if (r->chain_mer[0].x > r->chain_mer[1].x || r->chain_mer[0].y > r->chain_mer[1].y) ix->plain = true;
         qd_te_mer_union(box, r->chain_mer);
         link = link_of(kind, r);
     }
-    const size_t n = ix->order.size();
+    const size_t n = ix->plain ? 0 : ix->order.size();
     if (n > 0 && box[0].x <= box[1].x && box[0].y <= box[1].y) {
         const int64_t side = std::clamp<int64_t>(int64_t(std::ceil(std::sqrt(double(n)))), 1, kIndexMaxSide);
         const double w = box[1].x - box[0].x, h = box[1].y - box[0].y;
+        if (!std::isfinite(w) || !std::isfinite(h)) {
+            ix->plain = true;
+            *holder = ix;
+            return 1;
+        }
         ix->ox = box[0].x;
         ix->oy = box[0].y;
         ix->cw = w > 0 ? w / double(side) * (1 + 1e-12) : 1;
@@ -482,20 +492,31 @@ int qd_te_overlay_index_build(TeOverlayIndex** holder, const nlst* chains, int32
         ix->columns = w > 0 ? side : 1;
         ix->rows = h > 0 ? side : 1;
     }
+    auto col = [&](double x) {
+        return int64_t(std::clamp(std::floor((x - ix->ox) / ix->cw), 0.0, double(ix->columns - 1)));
+    };
+    auto row = [&](double y) {
+        return int64_t(std::clamp(std::floor((y - ix->oy) / ix->ch), 0.0, double(ix->rows - 1)));
+    };
+    // Rectangles over many cells each: an index would outgrow the list.
+    int64_t total = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const TeChain* r = qd_te_chain_at(chains, ix->order[i]);
+        total += (col(r->chain_mer[1].x) - col(r->chain_mer[0].x) + 1) * (row(r->chain_mer[1].y) - row(r->chain_mer[0].y) + 1);
+    }
+    if (total > 16 * int64_t(n) + (int64_t(1) << 20)) {
+        ix->plain = true;
+        *holder = ix;
+        return 1;
+    }
     const size_t cells = size_t(ix->columns * ix->rows);
     std::vector<std::pair<int64_t, int32_t>> entries;
+    entries.reserve(size_t(total));
     GeoCoord env[2];
-    std::vector<int32_t> scratch;
     for (size_t i = 0; i < n; ++i) {
         const TeChain* r = qd_te_chain_at(chains, ix->order[i]);
         env[0] = r->chain_mer[0];
         env[1] = r->chain_mer[1];
-        auto col = [&](double x) {
-            return int64_t(std::clamp(std::floor((x - ix->ox) / ix->cw), 0.0, double(ix->columns - 1)));
-        };
-        auto row = [&](double y) {
-            return int64_t(std::clamp(std::floor((y - ix->oy) / ix->ch), 0.0, double(ix->rows - 1)));
-        };
         const int64_t c0 = col(env[0].x), c1 = col(env[1].x), r0 = row(env[0].y), r1 = row(env[1].y);
         for (int64_t y = r0; y <= r1; ++y)
             for (int64_t x = c0; x <= c1; ++x) entries.push_back({y * ix->columns + x, int32_t(i)});

@@ -295,7 +295,8 @@ TEST(qd_te_leaving_stage, LinearDissolveSelectsAndMarks) {
     EXPECT_EQ(chains.At(3)->discard, CHAIN_OK);
     EXPECT_EQ(spy.calls, std::vector<std::string>{});
     EXPECT_EQ(lines.starts, (std::vector<double>{5}));
-    EXPECT_EQ(r.output_dim, TE_DIM_ANY);  // restored
+    EXPECT_EQ(r.statistics.output_counters.count[0], 1);  // the nested run's count comes back
+    EXPECT_EQ(r.output_dim, TE_DIM_ANY);                   // untouched
     EXPECT_EQ(r.statistics.data_dim, 3);
     // BREAK: features stay; a line without a feature goes out as a line.
     Chains br;

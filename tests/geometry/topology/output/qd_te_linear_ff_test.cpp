@@ -13,6 +13,7 @@
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/ktgeo_utilities.h"
+#include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_leaving.h"
 #include "geometry/topology/qd_te_linear_output.h"
@@ -488,4 +489,43 @@ TEST(qd_te_linear_ff, BadArgumentsAndModes) {
     r.event_method = {[](FailEvent*, void*) -> int32_t { return 0; }, nullptr};
     EXPECT_EQ(qd_te_linear_ff(chains.list, &r, 0), 0);
     EXPECT_TRUE(out.objects.empty());
+}
+
+TEST(qd_te_linear_ff, AllocationFailuresAreReportedAndReleased) {
+    // Every allocation of a run failing in turn: the run answers 0 with a
+    // report, or 1 when the failure fell outside it; nothing leaks (the
+    // sanitizer build checks), and a run without failures still works.
+    auto run = [](int32_t mode, uint64_t n, Out* out, int* answer) {
+        Linked chains;
+        chains.Add(Line({Q(1, 0), Q(0, 0)}, {1, 2}));
+        chains.Add(Line({Q(1, 0), Q(2, 0), Q(2, 1)}, {1, 2}));
+        chains.Add(Line({Q(2, 1), Q(3, 3)}, {1}));
+        chains.Add(Line({Q(2, 1), Q(0, 3)}, {2, 1}));
+        chains.Link();
+        TeRules r = Rules(mode, out);
+        qd_alloc_fail_nth(n);
+        *answer = qd_te_linear_ff(chains.list, &r, 1);
+        qd_alloc_fail_nth(0);
+    };
+    for (int32_t mode : {TE_PRESERVE, TE_DISSOLVE, TE_BRANCH, TE_CONTIGUOUS, TE_SINGLE, TE_SHARED}) {
+        Out whole;
+        int answer = 0;
+        run(mode, 0, &whole, &answer);
+        ASSERT_EQ(answer, 1);
+        bool failed_once = false;
+        for (uint64_t n = 1; n < 400; ++n) {
+            Out out;
+            FailLog log;
+            run(mode, n, &out, &answer);
+            if (answer == 0) {
+                failed_once = true;
+                EXPECT_FALSE(log.reports.empty()) << mode << " " << n;
+            } else {
+                // The failure fell outside the run: nothing may be lost.
+                EXPECT_EQ(answer, 1);
+                EXPECT_EQ(out.objects, whole.objects) << mode << " " << n;
+            }
+        }
+        EXPECT_TRUE(failed_once) << mode;
+    }
 }

@@ -57,6 +57,14 @@ TEST_P(qd_te_overlay_shifted, RingOnARegionAndRingsTouchingIt) {
     // region's code), inside for strict 0, on the boundary for strict 1,
     // and no answer when the points are not closed (unless midpoints count).
     const auto ring = Box(0, 0, 10, 10);
+    const auto shifted = r.Shift(ring);
+    std::vector<uint8_t> bits(ring.size(), 0);
+    int32_t all = 0;
+    ASSERT_EQ(qd_te_walk_chain_overlay_identical(r.chains.At(1), shifted.data(), 5, bits.data(), nullptr,
+                                                 qd_te_overlay_tolerance(r.chains.list), &all),
+              1);
+    EXPECT_EQ(all, 1);  // and 5 points for 5 vertices: 15
+    EXPECT_EQ(bits, std::vector<uint8_t>(5, 1));
     EXPECT_EQ(Answer(r, ring, {0, 0}), 13);
     EXPECT_EQ(Answer(r, ring, {0, 1}), 14);
     EXPECT_EQ(Answer(r, ring, {0, 1, 1}), 12);
