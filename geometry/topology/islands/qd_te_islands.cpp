@@ -57,10 +57,13 @@ double qd_te_vector_grid_cell_size(const nlst* chains, const TeRules* rules) {
     if (!chains || chains->tally < 1 || !rules) return 0;
     const TeChain* u = qd_te_chain_at(chains, 0);
     const double w = u->chain_mer[1].x - u->chain_mer[0].x, h = u->chain_mer[1].y - u->chain_mer[0].y;
-    const double larger = std::max(w, h), smaller = std::min(w, h);
+    const double larger = std::max(w, h);
     double c = 4 * (rules->statistics.measures[0] + rules->statistics.measures[1]) / 2;
+    // A size from the statistics is clamped from above only: raising a
+    // small cell to the smaller side would make the grid one cell high and
+    // every ray test every segment. Unset measures give the smaller side.
     if (c > larger) c = larger;
-    else if (c < smaller) c = smaller;
+    else if (c <= 0) c = std::min(w, h);
     if (c >= -1e-8 && c <= 1e-8) c = std::fabs(larger / double(chains->tally));
     return c;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/topo_run/topo_run.h"
+#include "geometry/topology/entry/te_topo_run_util.h"
 
 namespace {
 
@@ -52,20 +52,6 @@ std::vector<Face> ReadFaces(const std::string& path) {
     return faces;
 }
 
-int RunTool(const std::vector<std::string>& args, const std::string& input) {
-    std::vector<std::string> a = args;
-    std::vector<char*> argv;
-    for (std::string& x : a) argv.push_back(x.data());
-    std::FILE* in = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = topo_run(int(argv.size()), argv.data(), in, out, err);
-    for (std::FILE* f : {in, out, err}) std::fclose(f);
-    return status;
-}
-
 }  // namespace
 
 TEST(qd_te_walk_tool, RectanglesGiveGeosFaces) {
@@ -92,7 +78,7 @@ TEST(qd_te_walk_tool, RectanglesGiveGeosFaces) {
         }
         std::remove(path.c_str());
         std::remove((std::string(dir) + "/facespar.sdas").c_str());
-        RunTool({"topo_run", "ALL", "dim=SURFACE", "faces=1"}, input);
+        tetest::RunTopoRun({"ALL", "dim=SURFACE", "faces=1"}, input);
         const std::vector<Face> faces = ReadFaces(path);
         std::vector<double> positive, negative;
         for (const Face& f : faces) {

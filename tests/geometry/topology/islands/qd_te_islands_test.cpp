@@ -196,8 +196,8 @@ TEST(qd_te_islands, GridsStayWithinTheirLimits) {
         EXPECT_EQ(qd_te_gen_adgvec2_cell(&g, k.hi.x, k.hi.y), g.columns * g.rows - 1);
     }
     // The statistics' size: unset measures (-1) give the smaller side; a
-    // size above the larger side becomes it; none on a thin extent, the
-    // larger side over the chain count.
+    // size above the larger side becomes it, a smaller one stays; none on a
+    // thin extent, the larger side over the chain count.
     Chains chains;
     chains.At(0)->chain_mer[0] = Q(0, 0);
     chains.At(0)->chain_mer[1] = Q(100, 20);
@@ -207,7 +207,7 @@ TEST(qd_te_islands, GridsStayWithinTheirLimits) {
     r.statistics.measures[0] = r.statistics.measures[1] = 60;
     EXPECT_EQ(qd_te_vector_grid_cell_size(chains.list, &r), 100);
     r.statistics.measures[0] = r.statistics.measures[1] = 1;
-    EXPECT_EQ(qd_te_vector_grid_cell_size(chains.list, &r), 20);
+    EXPECT_EQ(qd_te_vector_grid_cell_size(chains.list, &r), 4);
     r.statistics.measures[0] = r.statistics.measures[1] = 10;
     EXPECT_EQ(qd_te_vector_grid_cell_size(chains.list, &r), 40);
     chains.At(0)->chain_mer[1] = Q(100, 0);
