@@ -31,8 +31,7 @@ std::vector<std::string> Split(const std::string& s, char c) {
 }
 
 struct Vector {
-    std::string name, mode;
-    int32_t dim = TE_DIM_SURFACE;
+    std::string name, mode, settings;
     Inputs inputs;
     double area = 0;
     int parts = 0, holes = 0;
@@ -53,10 +52,7 @@ std::vector<Vector> ReadVectors(const std::string& file) {
         Vector v;
         v.name = f[0];
         v.mode = f[1];
-        for (const std::string& s : Split(f[2], ' ')) {
-            std::string value = s.substr(s.find('=') + 1);
-            if (s.rfind("dim=", 0) == 0) qd_te_set_output_dimension(value.data(), &v.dim);
-        }
+        v.settings = f[2];
         for (const std::string& item : Split(f[3], ';')) {
             const size_t space = item.find(' ');
             v.inputs.push_back({std::stoi(item.substr(0, space)), item.substr(space + 1)});
@@ -106,28 +102,37 @@ int32_t ModeCode(const std::string& name) {
 
 }  // namespace
 
+// The settings words of a vector row as topo_run arguments.
+std::vector<std::string> ToolArgs(const Vector& v) {
+    std::vector<std::string> args{v.mode};
+    for (const std::string& s : Split(v.settings, ' '))
+        if (!s.empty()) args.push_back(s);
+    return args;
+}
+
 TEST(qd_te_engine, SurfaceRunsMatchGeos) {
     const auto vectors = ReadVectors("engine_surface.csv");
     ASSERT_GE(vectors.size(), 10u);
     for (const Vector& v : vectors) {
-        const EngineRun run = RunEngine(ModeCode(v.mode), v.inputs, [&](TeRules& r) { r.output_dim = v.dim; });
-        EXPECT_EQ(run.answer, 1) << v.name;
-        if (run.answer != 1) continue;
-        const auto got = teengine::Normalise(run.AllPolys(), 1e-9);
+        const teengine::ToolRun run = teengine::RunTool(ToolArgs(v), v.inputs);
+        EXPECT_EQ(run.status, 0) << v.name << " " << run.err;
+        if (run.status != 0) continue;
+        const auto got = teengine::Normalise(run.polys, 1e-9);
         const auto want = teengine::Normalise(teengine::PolysOfText(v.wkt), 1e-9);
         EXPECT_EQ(int(got.size()), v.parts) << v.name << " got " << Describe(got);
         EXPECT_EQ(Holes(got), v.holes) << v.name;
         EXPECT_NEAR(run.Area(), v.area, 1e-9 * v.area) << v.name;
+        EXPECT_EQ(run.others, 0) << v.name;
         if (got.size() != want.size()) continue;
         for (size_t i = 0; i < got.size(); ++i) {
             EXPECT_TRUE(SameRings(got[i].exterior, want[i].exterior, 1e-9))
-                << v.name << " polygon " << i << "\n got " << Describe(std::vector<Poly>{got[i]}) << "\nwant " << Describe(std::vector<Poly>{want[i]});
+                << v.name << " polygon " << i << "\n got " << Describe(std::vector<Poly>{got[i]}) << "\nwant "
+                << Describe(std::vector<Poly>{want[i]});
             EXPECT_EQ(got[i].holes.size(), want[i].holes.size()) << v.name;
             if (got[i].holes.size() != want[i].holes.size()) continue;
             for (size_t k = 0; k < got[i].holes.size(); ++k)
                 EXPECT_TRUE(SameRings(got[i].holes[k], want[i].holes[k], 1e-9)) << v.name << " hole " << k;
         }
-        for (const auto& o : run.out) EXPECT_EQ(o.others, 0) << v.name;
     }
 }
 
@@ -136,11 +141,12 @@ TEST(qd_te_engine, SurfaceRunsFarFromTheOrigin) {
     for (const Vector& v : ReadVectors("engine_surface.csv")) {
         Inputs moved;
         for (const auto& [key, wkt] : v.inputs) moved.push_back({key, teengine::Shifted(wkt, 1e7, 1e7)});
-        const EngineRun run = RunEngine(ModeCode(v.mode), moved, [&](TeRules& r) { r.output_dim = v.dim; });
-        EXPECT_EQ(run.answer, 1) << v.name;
-        const auto got = run.AllPolys();
-        EXPECT_EQ(int(got.size()), v.parts) << v.name;
-        EXPECT_EQ(Holes(got), v.holes) << v.name;
+        const teengine::ToolRun run = teengine::RunTool(ToolArgs(v), moved);
+        EXPECT_EQ(run.status, 0) << v.name << " " << run.err;
+        EXPECT_EQ(int(run.polys.size()), v.parts) << v.name;
+        int holes = 0;
+        for (const Poly& p : run.polys) holes += int(p.holes.size());
+        EXPECT_EQ(holes, v.holes) << v.name;
         EXPECT_NEAR(run.Area(), v.area, 1e-6 * v.area) << v.name;
     }
 }

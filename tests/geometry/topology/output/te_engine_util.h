@@ -236,3 +236,46 @@ inline std::string Shifted(const std::string& wkt, double dx, double dy) {
 }
 
 }  // namespace teengine
+
+#include "geometry/topology/entry/te_topo_run_util.h"
+
+namespace teengine {
+
+// One run of the topo_run tool: its exit status and the polygons of every
+// object it prints.
+struct ToolRun {
+    int status = -1;
+    std::vector<Poly> polys;
+    int others = 0;
+    std::string err;
+    double Area() const { return AreaOf(polys); }
+};
+
+inline ToolRun RunTool(std::vector<std::string> args, const Inputs& inputs) {
+    std::string text;
+    for (const auto& [key, wkt] : inputs) text += std::to_string(key) + " " + wkt + "\n";
+    const tetest::ToolResult result = tetest::RunTopoRun(std::move(args), text);
+    ToolRun r;
+    r.status = result.status;
+    r.err = result.err;
+    const std::string& printed = result.out;
+    size_t at = 0;
+    while (at < printed.size()) {
+        size_t end = printed.find('\n', at);
+        if (end == std::string::npos) end = printed.size();
+        const std::string line = printed.substr(at, end - at);
+        at = end + 1;
+        const size_t space = line.find(' ');
+        if (space == std::string::npos) continue;
+        SpatialObject o;
+        ktgeo_so_init_empty(&o);
+        std::string why;
+        topo_wkt_read(line.c_str() + space + 1, &o, &why);
+        const std::vector<Poly> p = PolysOf(o, &r.others);
+        r.polys.insert(r.polys.end(), p.begin(), p.end());
+        ktgeo_so_release(&o);
+    }
+    return r;
+}
+
+}  // namespace teengine
