@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -76,8 +77,7 @@ int run_squares(int32_t mode, int n) {
     return answer;
 }
 
-void bench_all_single() {
-    const int n = 100;  // 10,000 squares
+void bench_all_single(int n) {  // n x n squares
     int answers = 1;
     // Rounds alternate so that both runs meet the same machine load.
     double all = 1e30, single = 1e30;
@@ -153,8 +153,8 @@ void bench_reconnect() {
 
 }  // namespace
 
-int main() {
-    bench_all_single();
+int main(int argc, char** argv) {
+    bench_all_single(argc > 1 ? std::atoi(argv[1]) : 100);  // 10,000 squares
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     bench_reconnect();
