@@ -37,6 +37,15 @@ constexpr double kClosedTolerance = 1e-10;
 constexpr int64_t kIndexMaxSide = 1024;
 constexpr int64_t kIndexMaxCells = 64;  // an envelope over more cells walks plainly
 
+// A few units in the last place of the extent's largest coordinate.
+double extent_floor(const nlst* chains) {
+    if (!chains || chains->tally < 1) return 0;
+    const TeChain* u = qd_te_chain_at(chains, 0);
+    double x = 0;
+    for (const GeoCoord& c : u->chain_mer) x = std::max({x, std::fabs(c.x), std::fabs(c.y)});
+    return std::isfinite(x) ? x * kTwoPowMinus50 : 0;
+}
+
 bool region_type(const TeChain* c) { return c->chain_type == TE_REGION || c->chain_type == TE_ISLAND; }
 
 int32_t link_of(int32_t kind, const TeChain* c) {
@@ -73,7 +82,8 @@ struct Points {
 struct RegionTest {
     const TeOverlayQuery* q;
     const Points* pts;
-    double tol;
+    double tol;       // of the point tests
+    double coincide;  // of ring points on region vertices
     std::vector<uint8_t> bits;
 };
 
@@ -127,7 +137,7 @@ int region_code(RegionTest& t, TeChain* region, const nlst* islands, int32_t* co
     const bool island = region->chain_type == TE_ISLAND;
     t.bits.assign(size_t(n), 0);
     int32_t all = 0;
-    if (!qd_te_walk_chain_overlay_identical(region, pts.p.data(), n, t.bits.data(), pts.env, t.tol, &all))
+    if (!qd_te_walk_chain_overlay_identical(region, pts.p.data(), n, t.bits.data(), pts.env, t.coincide, &all))
         return 0;
     if (all == 1) {
         const uint32_t vertices = region->coords ? region->coords->tally : 0;
@@ -257,13 +267,7 @@ bool index_candidates(const TeOverlayIndex& ix, const GeoCoord env[2], std::vect
 }  // namespace
 
 double qd_te_overlay_tolerance(const nlst* chains) {
-    double tol = 1.05 * qd_te_cogo_tolerance(nullptr);
-    if (!chains || chains->tally < 1) return tol;
-    const TeChain* u = qd_te_chain_at(chains, 0);
-    double x = 0;
-    for (const GeoCoord& c : u->chain_mer) x = std::max({x, std::fabs(c.x), std::fabs(c.y)});
-    if (std::isfinite(x)) tol = std::max(tol, x * kTwoPowMinus50);
-    return tol;
+    return std::max(1.05 * qd_te_cogo_tolerance(nullptr), extent_floor(chains));
 }
 
 void qd_te_overlay_query_init(TeOverlayQuery* q, int32_t kind, TeChain* chain) {
@@ -354,7 +358,7 @@ int qd_te_walk_chain_overlay_reg(TeOverlayQuery* q, const nlst* chains) {
     bool none = false;
     if (!gather_points(q, &pts, &none)) return 0;
     if (none) return 1;
-    RegionTest test{q, &pts, tol, {}};
+    RegionTest test{q, &pts, tol, std::max(qd_te_cogo_tolerance(nullptr), extent_floor(chains)), {}};
     nlst* islands = nullptr;
     int ok = 1;
     const TeChain* query = q->chain;

@@ -98,6 +98,20 @@ TEST(qd_te_islands, ThreeLevelsAlternate) {
     ASSERT_EQ(qd_te_island_levels(f.polygons, f.chains.list), 1);
     const int32_t rings[] = {r0, r1, r2, r3};
     for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(f.P(Inner(f, rings[k]))->discard, k % 2) << k;
+    // Two squares side by side one level down: their group's outer
+    // boundary has two outermost faces next to each other and queues
+    // neither, so neither is discarded.
+    Faces pair;
+    pair.Add(Box(0, 0, 20, 20));
+    const int32_t shared = pair.Add(Path({Q(6, 2), Q(6, 6)}));
+    pair.Add(Path({Q(6, 6), Q(2, 6), Q(2, 2), Q(6, 2)}));
+    pair.Add(Path({Q(6, 2), Q(10, 2), Q(10, 6), Q(6, 6)}));
+    Build(pair);
+    ASSERT_EQ(qd_te_island_levels(pair.polygons, pair.chains.list), 1);
+    for (int32_t side : {pair.chains.At(shared)->poly_left, pair.chains.At(shared)->poly_right}) {
+        ASSERT_GT(pair.P(side)->area, 0);
+        EXPECT_EQ(pair.P(side)->discard, 0) << side;
+    }
     // A discarded top-level island is passed over when seeding.
     Faces g;
     const int32_t left = g.Add(Box(0, 0, 4, 4));
@@ -293,6 +307,9 @@ TEST(qd_te_islands, UnclosedIslandWithoutDanglesIsDiscarded) {
     p->inside = 4;  // in polygon 1's list but not inside it
     EXPECT_EQ(qd_te_prune_dangles(polygons, chains.list, &r), 0);
     p->inside = 1;
+    p->id = 2;  // on neither side of its start chain
+    EXPECT_EQ(qd_te_prune_poly(p, chains.list), -1);
+    p->id = 3;
     p->start_chain = 9;
     EXPECT_EQ(qd_te_prune_poly(p, chains.list), -1);
     EXPECT_TRUE(log.Saw("UKT1M qd_te_prune_poly"));
