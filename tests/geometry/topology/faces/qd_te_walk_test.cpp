@@ -1,12 +1,19 @@
 // The face walk: the fixed polygons and the closing chain, one ring, a
 // dangle inside a face, broken links and sides walked twice reported, ring
-// areas by orientation, the rectangle's yxmax, and refused arguments.
+// areas by orientation, the rectangle's yxmax, refused arguments, and the
+// dump form of a polygon.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cfloat>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "geometry/geo_test_util.h"
 #include "geometry/topology/faces/te_face_util.h"
+#include "geometry/topology/qd_te_dump.h"
 
 using namespace tetest;
 
@@ -232,4 +239,47 @@ TEST(qd_te_walk, RefusedArguments) {
     EXPECT_EQ(g.Walk(), 0);
     qd_alloc_fail_nth(0);
     EXPECT_FALSE(rec.Codes().empty());
+}
+
+TEST(qd_te_walk, PolygonDumpForm) {
+    char dir[] = "/tmp/te_walk_dump_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("QD_TE_DUMP_DIR", dir, 1);
+    Faces f;
+    TeChain ring = UnitSquare();
+    ring.chain_lookup = 0;
+    ring.right_parent = nlst_alloc(sizeof(TeParent), 1, 1, nullptr);
+    const TeParent parent = {7, 1, (1 << 3) | TE_PARENT_P};
+    nlst_add(ring.right_parent, &parent);
+    f.Add(ring);
+    ASSERT_TRUE(f.Link());
+    ASSERT_EQ(f.Walk(), 1);
+    ASSERT_EQ(qd_te_dump_polygon(f.P(4), f.chains.list, "poly", 0, 1), 1);
+    auto read = [](const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    // The form of the dump as written out by hand.
+    EXPECT_EQ(read(std::string(dir) + "/poly.sdas"),
+              "ST_Spatial( LIST{\n"
+              " ST_Path( ST_Polyline( LIST{\n"
+              "   ST_Point(0.00000000000,0.00000000000)\n"
+              "  ,ST_Point(0.00000000000,1.00000000000)\n"
+              "  ,ST_Point(1.00000000000,1.00000000000)\n"
+              "  ,ST_Point(1.00000000000,0.00000000000)\n"
+              "  ,ST_Point(0.00000000000,0.00000000000)\n"
+              "}))\n"
+              "pid=4;count=1;island_list=0;hole_list=0;inside=0;lookup_max=0;lookup_min=0;n_parents=1;n_coords=5;"
+              "status='T (closed)';discard='FALSE';spike='FALSE';target='FALSE';cutter='FALSE';yxmax=1.000000;"
+              "area=1.000000;mer='(0.000000,0.000000)->(1.000000,1.000000)';round_cut='';chains='1 ';})\n");
+    EXPECT_EQ(read(std::string(dir) + "/polypar.sdas"),
+              "ST_Spatial(st_point(0,0)pid=4;chain_id=1;parentid=7:1;parentfreq=1;parentflags=P;)\n");
+    // Polygon 0 is on neither side of its start chain: nothing written.
+    std::remove((std::string(dir) + "/poly.sdas").c_str());
+    ASSERT_EQ(qd_te_dump_polygon(f.P(0), f.chains.list, "poly", 0, 1), 1);
+    EXPECT_EQ(read(std::string(dir) + "/poly.sdas"), "");
+    std::remove((std::string(dir) + "/polypar.sdas").c_str());
+    rmdir(dir);
 }

@@ -242,6 +242,12 @@ TEST(qd_te_engine_lines, SplitAcrossCuttersKeepsTheLength) {
     std::vector<std::string> got = s.objects;
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string>{"LINESTRING (2 0, 4 0)", "MULTILINESTRING ((0 0, 2 0), (4 0, 10 0))"}));
+    // ERASE_IN drops the piece inside the cutter, ERASE_OUT keeps only it.
+    const std::string across = "-1 LINESTRING (0 0, 10 0)\n1 POLYGON ((2 -1, 2 1, 4 1, 4 -1, 2 -1))\n";
+    EXPECT_EQ(RunTool({"ERASE_IN", "dim=LINEAR"}, across).objects,
+              (std::vector<std::string>{"MULTILINESTRING ((0 0, 2 0), (4 0, 10 0))"}));
+    EXPECT_EQ(RunTool({"ERASE_OUT", "dim=LINEAR"}, across).objects,
+              (std::vector<std::string>{"LINESTRING (2 0, 4 0)"}));
     // Random lines against random rectangle sets: the SPLIT pieces sum to
     // the line's length, and so do the pieces outside (ERASE_IN) and
     // inside (ERASE_OUT) the cutters.
