@@ -27,8 +27,4 @@ int pending(const char* name) {
 #define TE_PENDING(name, ...) \
     int name(__VA_ARGS__) { return pending(#name); }
 
-TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
-TE_PENDING(qd_te_buffer_output_geom, int32_t*, TeRules*, TeKeys*, nlst*, nlst*, int32_t)
-TE_PENDING(qd_te_boundary_output_geom, TeRules*, nlst*, TeKeys*, nlst*, int32_t*)
-TE_PENDING(qd_te_buffer_output, TeRules*, nlst*)
