@@ -1,0 +1,87 @@
+// Point buffers end to end through topo_run BUFFER: each point becomes a
+// stroked circle of the buffer width; overlapping circles of one multipoint
+// come back as one dissolved polygon, distant ones as separate polygons.
+// Expected areas are the circle formulas (a circle of radius r, the union of
+// two circles at distance d), the stroked outline lying within 1% of them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "geometry/topology/entry/te_topo_run_util.h"
+
+namespace {
+
+using Ring = std::vector<std::pair<double, double>>;
+
+// The rings of the WKT polygons in topo_run's output, in order.
+std::vector<Ring> Rings(const std::string& out) {
+    std::vector<Ring> rings;
+    const std::regex ring(R"(\(([-0-9.e+ ,]+)\))");
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), ring); it != std::sregex_iterator(); ++it) {
+        Ring r;
+        const std::string body = (*it)[1];
+        const std::regex pair(R"(([-0-9.e+]+) ([-0-9.e+]+))");
+        for (auto p = std::sregex_iterator(body.begin(), body.end(), pair); p != std::sregex_iterator(); ++p)
+            r.emplace_back(std::stod((*p)[1]), std::stod((*p)[2]));
+        rings.push_back(r);
+    }
+    return rings;
+}
+
+double Area(const Ring& r) {
+    double a = 0;
+    for (size_t i = 0; i + 1 < r.size(); ++i) a += r[i].first * r[i + 1].second - r[i + 1].first * r[i].second;
+    return std::fabs(a) / 2;
+}
+
+size_t Lines(const std::string& s) {
+    size_t n = 0;
+    for (char c : s) n += c == '\n';
+    return n;
+}
+
+}  // namespace
+
+TEST(qd_te_buffer, PointIsACircleOfTheWidth) {
+    const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", "width=5"}, "-1 POINT (10 20)\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 1u) << r.out;
+    ASSERT_GT(rings[0].size(), 16u);
+    for (const auto& [x, y] : rings[0]) EXPECT_NEAR(std::hypot(x - 10, y - 20), 5.0, 1e-9);
+    EXPECT_NEAR(Area(rings[0]), M_PI * 25, 0.01 * M_PI * 25);
+}
+
+TEST(qd_te_buffer, MultipointOverlapsDissolveDistantStaySeparate) {
+    struct Case {
+        const char* wkt;
+        double distance;
+        size_t rings;
+    };
+    for (const Case& c : {Case{"MULTIPOINT ((0 0), (1 0))", 1.0, 1}, Case{"MULTIPOINT ((0 0), (5 0))", 5.0, 2}}) {
+        const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", "width=1"}, std::string("-1 ") + c.wkt + "\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Lines(r.out), 1u) << r.out;
+        const std::vector<Ring> rings = Rings(r.out);
+        ASSERT_EQ(rings.size(), c.rings) << c.wkt << "\n" << r.out;
+        double area = 0;
+        for (const Ring& ring : rings) area += Area(ring);
+        // Two unit circles at distance d: 2π less the lens 2 acos(d/2) - (d/2) sqrt(4 - d²).
+        const double d = c.distance;
+        const double lens = d < 2 ? 2 * std::acos(d / 2) - d / 2 * std::sqrt(4 - d * d) : 0.0;
+        const double expected = 2 * M_PI - lens;
+        EXPECT_NEAR(area, expected, 0.01 * expected) << c.wkt;
+    }
+}
+
+TEST(qd_te_buffer, NegativeWidthOnAPointTakesItsSize) {
+    // With the default buffer option a negative width is taken by its size.
+    const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", "width=-2"}, "-1 POINT (0 0)\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 1u) << r.out;
+    EXPECT_NEAR(Area(rings[0]), M_PI * 4, 0.01 * M_PI * 4);
+}
