@@ -68,7 +68,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         if (k.status == 2) { EXPECT_NE(r.err, ""); }
     }
     // A mode whose input encoding is not built yet fails: exit 1, reports on stderr.
-    const Result r = RunTool({"BUFFER", "width=1"}, "-1 POINT (1 1)\n");
+    const Result r = RunTool({"BUFFER", "width=1"}, "-1 LINESTRING (0 0, 1 1)\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("UKT1M"), std::string::npos);
 }
