@@ -10,6 +10,7 @@
 #include "geometry/topology/qd_te_form_chains.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_parents.h"
+#include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_util.h"
 
 namespace {

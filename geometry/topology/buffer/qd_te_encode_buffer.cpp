@@ -8,6 +8,7 @@
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_form_chains.h"
 #include "geometry/topology/qd_te_parents.h"
+#include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_util.h"
 
 int qd_te_buffer_chain_settings(TeEncoder* encoder, int32_t kind, double width) {

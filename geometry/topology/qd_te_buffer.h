@@ -1,0 +1,22 @@
+// Buffer encodings and the nested buffer and boundary runs: a primitive in
+// a buffer mode becomes the outline rings of its buffer zone; a nested run
+// assembles them and feeds the result back into the main run.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/topology/qd_te_form_chains.h"
+
+// Encoder settings for one buffer ring of the kind (0 exterior, 1 hole,
+// 2 line) and width; raises the statistics' data dimension to 3.
+int qd_te_buffer_chain_settings(TeEncoder* encoder, int32_t kind, double width);
+// One circle or ellipse ring around centre, radius grown (direction 1) or
+// shrunk (-1) by the buffer widths, as a clockwise PATH chain.
+int qd_te_buffer_chain_circle_expend(const GeoCoord* centre, TeEncoder* encoder, double radius,
+                                     int32_t direction, int32_t* status);
+// The ring around a point; status -1 for a negative width with buffer option 0.
+int qd_te_buffer_chain_node(TeEncoder* encoder, const GeoCoord* coord, int32_t* status);
+
+int32_t qd_te_buffer_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);
+int32_t qd_te_boundary_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);
+int qd_te_buffer_dissolve_geom(nlst* target, TeRules* rules);
