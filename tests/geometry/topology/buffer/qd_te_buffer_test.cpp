@@ -77,6 +77,18 @@ TEST(qd_te_buffer, MultipointOverlapsDissolveDistantStaySeparate) {
     }
 }
 
+TEST(qd_te_buffer, OverlappingPointsByBufferMode) {
+    // Every buffer mode gives the one dissolved union of two overlapping unit circles.
+    const double expected = 2 * M_PI - (2 * std::acos(0.5) - 0.5 * std::sqrt(3.0));
+    for (const char* mode : {"BUFFER", "BUFFER_SPLIT", "BUFFER_ALL"}) {
+        const tetest::ToolResult r = tetest::RunTopoRun({mode, "width=1"}, "-1 MULTIPOINT ((0 0), (1 0))\n");
+        ASSERT_EQ(r.status, 0) << mode << r.err;
+        const std::vector<Ring> rings = Rings(r.out);
+        ASSERT_EQ(rings.size(), 1u) << mode << "\n" << r.out;
+        EXPECT_NEAR(Area(rings[0]), expected, 0.01 * expected) << mode;
+    }
+}
+
 TEST(qd_te_buffer, NegativeWidthOnAPointTakesItsSize) {
     // With the default buffer option a negative width is taken by its size.
     const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", "width=-2"}, "-1 POINT (0 0)\n");
