@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "geometry/ktgeo_model.h"
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
@@ -89,4 +90,51 @@ TEST(qd_te_buffer_ring, NullArgumentsAnswerZero) {
     EXPECT_EQ(qd_te_encode_feature_buffer(nullptr, &t.e, nullptr), 0);
     EXPECT_EQ(qd_te_buffer_output(nullptr, nullptr), 0);
     EXPECT_EQ(qd_te_buffer_dissolve_geom(nullptr, nullptr), 0);
+}
+
+namespace {
+struct Seen {
+    int calls = 0;
+    GeoCoord min{0, 0, 0}, max{0, 0, 0};
+    int32_t answer = 1;
+};
+int32_t Collect(SpatialObject* g, nlst*, void* user) {
+    auto* s = static_cast<Seen*>(user);
+    ++s->calls;
+    ktgeo_so_compute_envelope(g);
+    s->min = g->env_min;
+    s->max = g->env_max;
+    return s->answer;
+}
+}  // namespace
+
+TEST(qd_te_buffer_ring, FinalSplitDissolveEmptiesTheListAndFailsWithItsOutput) {
+    // Two overlapping unit circles: the final dissolve hands their union to the
+    // run's own output method and leaves only the universal chain; when that
+    // method fails, the dissolve fails.
+    for (int32_t answer : {1, 0}) {
+        Enc t;
+        t.rules.mode = TE_BUFFER_SPLIT;
+        t.rules.buffer.width.width = 1;
+        ASSERT_EQ(qd_te_geo_chain_list_create(&t.e.chains, 8), 1);
+        for (double x : {0.0, 1.0}) {
+            const GeoCoord p{x, 0, KTGEO_NO_Z};
+            int32_t status = 0;
+            ASSERT_EQ(qd_te_buffer_chain_node(&t.e, &p, &status), 1);
+            ASSERT_EQ(status, 1);
+        }
+        Seen seen;
+        seen.answer = answer;
+        t.rules.output_method = TeOutputCallback{Collect, &seen};
+        EXPECT_EQ(qd_te_buffer_output(&t.rules, t.e.chains), answer);
+        EXPECT_EQ(t.e.chains->tally, 1u);
+        EXPECT_EQ(seen.calls, 1);
+        if (answer) {
+            // One geometry spanning both circles: x from -1 to 2, y from -1 to 1.
+            EXPECT_NEAR(seen.min.x, -1, 1e-9);
+            EXPECT_NEAR(seen.max.x, 2, 1e-9);
+            EXPECT_NEAR(seen.min.y, -1, 1e-9);
+            EXPECT_NEAR(seen.max.y, 1, 1e-9);
+        }
+    }
 }
