@@ -16,6 +16,11 @@ int qd_te_buffer_chain_circle_expend(const GeoCoord* centre, TeEncoder* encoder,
                                      int32_t direction, int32_t* status);
 // The ring around a point; status -1 for a negative width with buffer option 0.
 int qd_te_buffer_chain_node(TeEncoder* encoder, const GeoCoord* coord, int32_t* status);
+// Rings of a curve, of a path (kind 0 exterior, 1 hole, 2 line) and of a
+// surface's rings.
+int qd_te_buffer_chains_from_linear(int32_t* status, GeoCurve* curve, TeEncoder* encoder);
+int qd_te_buffer_chains_from_path(int32_t* status, GeoPath* path, TeEncoder* encoder, int32_t kind);
+int qd_te_buffer_chains_from_surface(int32_t* status, TeEncoder* encoder, GeoPolygon* polygon);
 
 int32_t qd_te_buffer_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);
 int32_t qd_te_boundary_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);

@@ -74,10 +74,9 @@ int qd_te_encode_feature_buffer(int32_t* status, TeEncoder* encoder, GeometricPr
     qd_te_parent_set_flag(&encoder->keys.parent, TE_PARENT_P);
     switch (primitive->type) {
     case KTGEO_POINT: return qd_te_buffer_chain_node(encoder, &primitive->geom.point.coord, status);
-    // Buffers of curves, paths and surfaces need the ring outline, not built yet.
-    case KTGEO_CURVE: return qd_te_missing("qd_te_buffer_chains_from_linear");
-    case KTGEO_PATH: return qd_te_missing("qd_te_buffer_chains_from_path");
-    case KTGEO_POLYGON: return qd_te_missing("qd_te_buffer_chains_from_surface");
+    case KTGEO_CURVE: return qd_te_buffer_chains_from_linear(status, &primitive->geom.curve, encoder);
+    case KTGEO_PATH: return qd_te_buffer_chains_from_path(status, &primitive->geom.path, encoder, 0);
+    case KTGEO_POLYGON: return qd_te_buffer_chains_from_surface(status, encoder, &primitive->geom.polygon);
     default: *status = -5; return 1;
     }
 }
