@@ -25,3 +25,16 @@ int qd_te_buffer_chains_from_surface(int32_t* status, TeEncoder* encoder, GeoPol
 int32_t qd_te_buffer_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);
 int32_t qd_te_boundary_output_geom_method(SpatialObject* geometry, nlst* parents, void* context);
 int qd_te_buffer_dissolve_geom(nlst* target, TeRules* rules);
+
+// 1 when point lies nearer to the segment start-end than the buffer reach
+// (elliptical with two_sided 1) by more than a small margin; a point on the
+// buffer line stays outside.
+int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start, const GeoCoord* point,
+                              const GeoCoord* end);
+// Removes from the pieces at rows start.. the vertices inside the buffer
+// distance of the ring (n points) and drops pieces left too small.
+int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
+                              const TeBufferWidth* widths);
+// Appends a REGION or ISLAND twin (negated chain_pid) for each kept piece
+// from row start on, chosen by the ring kind and the piece's parents.
+int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind);

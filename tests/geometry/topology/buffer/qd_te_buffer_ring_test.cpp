@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "geometry/ktgeo_model.h"
 #include "geometry/topology/qd_te_buffer.h"
@@ -136,5 +137,140 @@ TEST(qd_te_buffer_ring, FinalSplitDissolveEmptiesTheListAndFailsWithItsOutput) {
             EXPECT_NEAR(seen.min.y, -1, 1e-9);
             EXPECT_NEAR(seen.max.y, 1, 1e-9);
         }
+    }
+}
+
+// Outline pieces: the point filter's margin, the filter over a ring and the
+// region twins.
+namespace {
+
+TeBufferWidth Widths(double w, double l, double r, int32_t two_sided) {
+    TeBufferWidth b{};
+    b.width = w;
+    b.width_left = l;
+    b.width_right = r;
+    b.two_sided = two_sided;
+    return b;
+}
+
+// A PATH piece of the given points at row chains->tally, with optional parents.
+void AddPiece(nlst* chains, std::initializer_list<GeoCoord> pts, int32_t pid, bool left, bool right,
+              int32_t type = TE_PATH) {
+    TeChain c;
+    qd_te_geo_chain_default(&c);
+    c.chain_id = static_cast<int32_t>(chains->tally);
+    c.chain_pid = pid;
+    c.chain_type = type;
+    c.coords = nlst_alloc(sizeof(TeVertex), 8, 8, nullptr);
+    for (const GeoCoord& p : pts) {
+        TeVertex v{p.x, p.y, -1e7, 1e-8};
+        nlst_add(c.coords, &v);
+    }
+    const TeParent parent{1, 1, 1 << 3};
+    if (left) {
+        c.left_parent = nlst_alloc(sizeof(TeParent), 1, 1, nullptr);
+        nlst_add(c.left_parent, &parent);
+    }
+    if (right) {
+        c.right_parent = nlst_alloc(sizeof(TeParent), 1, 1, nullptr);
+        nlst_add(c.right_parent, &parent);
+    }
+    nlst_add(chains, &c);
+}
+
+}  // namespace
+
+TEST(qd_te_buffer_pieces, PointFilterKeepsTheBufferLineAndRemovesWhatIsNearer) {
+    const GeoCoord a{0, 0, 0}, b{10, 0, 0};
+    struct Case {
+        TeBufferWidth w;
+        GeoCoord p;
+        int inside;
+    } cases[] = {
+        {Widths(1, 1, 1, 0), {5, 1, 0}, 0},                 // exactly at the width: kept
+        {Widths(1, 1, 1, 0), {5, 1 - 1e-6, 0}, 1},          // 1e-6 nearer: removed
+        {Widths(1, 1, 1, 0), {5, 1 + 1e-6, 0}, 0},          // beyond
+        {Widths(-1, 1, 1, 0), {5, 0.5, 0}, 1},              // the size of a negative width
+        {Widths(1, 1, 4, 1), {5, 2, 0}, 1},                 // scaled distance 0.5
+        {Widths(1, 1, 4, 1), {12, 0, 0}, 0},                // 2 beyond the end along x
+        {Widths(1e-8, 1e-8, 1e-8, 0), {5, 0.5e-8, 0}, 1},   // a narrow buffer still removes
+        {Widths(1e-8, 1e-8, 1e-8, 0), {5, 1e-8, 0}, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(qd_te_buffer_point_filter(&c.w, &a, &c.p, &b), c.inside) << c.p.y;
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    EXPECT_EQ(qd_te_buffer_point_filter(&w, nullptr, &a, &b), 1);
+}
+
+TEST(qd_te_buffer_pieces, FilterRemovesInnerVerticesAndDropsPiecesInside) {
+    const GeoCoord ring[] = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}, {0, 0, 0}};
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    nlst* chains = nlst_alloc(sizeof(TeChain), 4, 4, nullptr);
+    AddPiece(chains, {{-1, -1, 0}, {-1, 4, 0}, {-1 + 1e-6, 6, 0}, {-1, 11, 0}, {11, 11, 0}, {11, -1, 0}, {-1, -1, 0}},
+             7, true, false);
+    AddPiece(chains, {{0.5, 0.5, 0}, {0.5, 0.6, 0}, {0.6, 0.6, 0}, {0.5, 0.5, 0}}, 7, true, false);
+    ASSERT_EQ(qd_te_buffer_chain_filter(chains, 0, ring, 5, &w), 1);
+    const TeChain* kept = qd_te_chain_at(chains, 0);
+    ASSERT_EQ(kept->discard, CHAIN_OK);
+    ASSERT_EQ(kept->coords->tally, 6u);
+    const auto* v = static_cast<const TeVertex*>(kept->coords->data);
+    EXPECT_EQ(v[1].y, 4.0);  // the vertex at the width stays
+    EXPECT_EQ(v[2].y, 11.0);  // the one 1e-6 inside is gone
+    EXPECT_EQ(v[5].x, v[0].x);
+    EXPECT_EQ(v[5].y, v[0].y);
+    EXPECT_EQ(qd_te_chain_at(chains, 1)->discard, CHAIN_DELETE);
+    EXPECT_EQ(qd_te_buffer_chain_filter(chains, 0, nullptr, 5, &w), 0);
+    qd_te_geo_free_chain_list(chains, 0);
+}
+
+TEST(qd_te_buffer_pieces, TwinsByRingKindAndParentsWithNegatedParentId) {
+    struct Piece {
+        bool left, right;
+        int32_t type;
+        int32_t twin;  // -1 none
+    };
+    struct Case {
+        int32_t kind;
+        std::vector<Piece> pieces;
+    } cases[] = {
+        {0, {{true, false, TE_PATH, TE_REGION}, {false, true, TE_PATH, -1}}},
+        {1,
+         {{true, false, TE_PATH, TE_REGION},
+          {false, true, TE_PATH, TE_ISLAND},
+          {false, false, TE_PATH, TE_ISLAND}}},  // neither side: as the piece before
+        {2,
+         {{true, true, TE_PATH, TE_REGION},
+          {true, false, TE_PATH, -1},
+          {false, false, TE_LINE, -1},
+          {false, true, TE_PATH, TE_ISLAND}}},
+    };
+    for (const Case& c : cases) {
+        Enc enc;
+        const int32_t before = enc.rules.statistics.input_counters.count[2];
+        ASSERT_EQ(qd_te_geo_chain_list_create(&enc.e.chains, 8), 1);
+        const int32_t first = static_cast<int32_t>(enc.e.chains->tally);
+        int32_t pid = 3;
+        for (const Piece& p : c.pieces) {
+            AddPiece(enc.e.chains, {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}, pid++, p.left, p.right, p.type);
+        }
+        const int32_t n = static_cast<int32_t>(enc.e.chains->tally);
+        ASSERT_EQ(qd_te_buffer_chain_cutter(first, &enc.e, c.kind), 1);
+        int32_t row = n, twins = 0;
+        for (size_t i = 0; i < c.pieces.size(); ++i) {
+            const TeChain* piece = qd_te_chain_at(enc.e.chains, first + static_cast<int32_t>(i));
+            if (c.pieces[i].type == TE_LINE) {
+                EXPECT_EQ(piece->discard, CHAIN_DELETE);
+            }
+            if (c.pieces[i].twin < 0) continue;
+            ASSERT_LT(row, static_cast<int32_t>(enc.e.chains->tally)) << "kind " << c.kind << " piece " << i;
+            const TeChain* twin = qd_te_chain_at(enc.e.chains, row);
+            EXPECT_EQ(twin->chain_type, c.pieces[i].twin) << "kind " << c.kind << " piece " << i;
+            EXPECT_EQ(twin->chain_pid, -piece->chain_pid);
+            EXPECT_EQ(twin->chain_id, row);
+            EXPECT_EQ(piece->chain_type, TE_PATH);
+            ++row;
+            ++twins;
+        }
+        EXPECT_EQ(static_cast<int32_t>(enc.e.chains->tally), n + twins) << "kind " << c.kind;
+        EXPECT_EQ(enc.rules.statistics.input_counters.count[2], before + twins);
     }
 }

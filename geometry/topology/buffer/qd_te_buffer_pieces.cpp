@@ -1,0 +1,143 @@
+// Buffer outline pieces: after an outline has been split at its crossings,
+// the vertices that lie inside the buffer distance of the ring it came from
+// are removed, and every kept piece gets a REGION or ISLAND twin that tells
+// the face builder which side is buffer surface.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "geometry/topology/qd_te_buffer.h"
+#include "geometry/topology/qd_te_cluster.h"
+#include "geometry/topology/qd_te_cogo.h"
+#include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/qd_te_util.h"
+
+namespace {
+
+void delete_piece(TeChain* piece) {
+    piece->discard = CHAIN_DELETE;
+    qd_te_geo_chain_release(piece);
+}
+
+bool has_parents(const nlst* parents) { return parents && parents->tally > 0; }
+
+}  // namespace
+
+int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start, const GeoCoord* point,
+                              const GeoCoord* end) {
+    if (!widths || !start || !point || !end) {
+        qd_te_missing("qd_te_buffer_point_filter");
+        return 1;
+    }
+    GeoCoord a = *start, b = *end, p = *point;
+    double reach = std::fabs(widths->width);
+    if (widths->two_sided == 1) {
+        // Elliptical reach: y scaled so that the ellipse becomes a circle of
+        // the left width around the point.
+        const double wl = std::fabs(widths->width_left), wr = std::fabs(widths->width_right);
+        const double scale = wr > 0.0 ? wl / wr : 1.0;
+        a = {a.x - p.x, (a.y - p.y) * scale, 0.0};
+        b = {b.x - p.x, (b.y - p.y) * scale, 0.0};
+        p = {0.0, 0.0, 0.0};
+        reach = wl;
+    }
+    // A point on the buffer line (within the margin) stays outside. The
+    // margin shrinks with the reach so that very narrow buffers still lose
+    // their inner vertices.
+    const double margin = std::min(1e-8, 1e-6 * reach);
+    const double d = qd_te_cogo_point_segment_distance(&a, &b, &p, nullptr) + margin;
+    return d < reach && std::fabs(d - reach) > margin ? 1 : 0;
+}
+
+int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
+                              const TeBufferWidth* widths) {
+    if (!ring || !widths) return qd_te_missing("qd_te_buffer_chain_filter");
+    if (!chains || start < 0 || start >= static_cast<int32_t>(chains->tally) || n <= 0) return 1;
+    const double reach = std::max(std::fabs(widths->width_left), std::fabs(widths->width_right)) + 1e-10;
+    const double box_reach = std::max(reach, std::fabs(widths->width) + 1e-10);
+    const int32_t count = static_cast<int32_t>(chains->tally);
+    for (int32_t row = start; row < count; ++row) {
+        TeChain* piece = qd_te_chain_at(chains, row);
+        if (piece->discard != CHAIN_OK) continue;
+        if (piece->chain_type == TE_LINE || !piece->coords || piece->coords->tally < 3) {
+            delete_piece(piece);
+            continue;
+        }
+        TeVertex* v = static_cast<TeVertex*>(piece->coords->data);
+        const int32_t nv = static_cast<int32_t>(piece->coords->tally);
+        std::vector<char> marked(static_cast<size_t>(nv), 0);
+        int32_t hits = 0;
+        for (int32_t i = 0; i < nv; ++i) {
+            const GeoCoord p{v[i].x, v[i].y, 0.0};
+            for (int32_t j = 0; j + 1 < n; ++j) {
+                const GeoCoord& s = ring[j];
+                const GeoCoord& e = ring[j + 1];
+                // Only segments whose box meets the vertex's box grown by the reach.
+                if (std::max(s.x, e.x) + 1e-10 < p.x - box_reach || std::min(s.x, e.x) > p.x + box_reach + 1e-10 ||
+                    std::max(s.y, e.y) < p.y - box_reach || std::min(s.y, e.y) > p.y + box_reach)
+                    continue;
+                if (qd_te_buffer_point_filter(widths, &s, &p, &e)) {
+                    marked[static_cast<size_t>(i)] = 1;
+                    ++hits;
+                    break;
+                }
+            }
+        }
+        if (hits == nv) {
+            delete_piece(piece);
+            continue;
+        }
+        if (hits == 0) continue;
+        int32_t k = 0;
+        for (int32_t i = 0; i < nv; ++i)
+            if (!marked[static_cast<size_t>(i)]) v[k++] = v[i];
+        if (k < 3) {
+            delete_piece(piece);
+            continue;
+        }
+        int32_t length = k;
+        const bool open = std::fabs(v[0].x - v[k - 1].x) > 1e-10 || std::fabs(v[0].y - v[k - 1].y) > 1e-10;
+        if (open && (!marked[0] || k > 3)) v[length++] = v[0];  // room: at least one vertex was removed
+        piece->coords->tally = static_cast<uint32_t>(length);
+        if (qd_te_cluster_clean_points(piece, 1, 1e-10) != 1) return 0;
+        if (piece->discard != CHAIN_OK || piece->chain_type == TE_LINE) delete_piece(piece);
+    }
+    return 1;
+}
+
+int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind) {
+    if (!encoder || !encoder->chains || !encoder->rules) return qd_te_missing("qd_te_buffer_chain_cutter");
+    nlst* chains = encoder->chains;
+    const int32_t count = static_cast<int32_t>(chains->tally);
+    // The decision carried from one piece to the next: -1 no twin, else the twin's type.
+    int32_t carried = TE_REGION;
+    for (int32_t row = std::max(start, 0); row < count; ++row) {
+        TeChain* piece = qd_te_chain_at(chains, row);
+        if (piece->discard != CHAIN_OK) {
+            carried = -1;
+            continue;
+        }
+        if (piece->chain_type == TE_LINE) {
+            delete_piece(piece);
+            continue;
+        }
+        const bool left = has_parents(piece->left_parent), right = has_parents(piece->right_parent);
+        int32_t twin = carried;
+        if (kind == 0) twin = left ? TE_REGION : -1;
+        else if (kind == 1) twin = left ? TE_REGION : right ? TE_ISLAND : carried;
+        else if (kind == 2) twin = left && right ? TE_REGION : left ? -1 : TE_ISLAND;
+        carried = twin;
+        if (twin < 0) continue;
+        TeChain copy;
+        if (qd_te_geo_copy_chain(piece, &copy, 1) != 1) return 0;
+        copy.chain_type = twin;
+        copy.chain_id = static_cast<int32_t>(chains->tally);
+        copy.chain_pid = -piece->chain_pid;
+        if (nlst_add(chains, &copy) != 1) {
+            qd_te_geo_chain_release(&copy);
+            return qd_te_no_memory();
+        }
+        ++encoder->rules->statistics.input_counters.count[2];
+    }
+    return 1;
+}
