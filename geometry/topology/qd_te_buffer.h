@@ -38,3 +38,10 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
 // Appends a REGION or ISLAND twin (negated chain_pid) for each kept piece
 // from row start on, chosen by the ring kind and the piece's parents.
 int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind);
+// The raw outline of the buffer zone of one closed clockwise ring (n points,
+// the last equal to the first within tolerance): a new array from qd_alloc
+// in *outline (the caller frees it with qd_free) and its count. Status -2
+// for an open ring or fewer than 4 outline points, -1 for offsets that
+// cannot be formed.
+int qd_te_buffer_polygon(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, int32_t arc_segments,
+                         GeoCoord** outline, int32_t* count, double tolerance, int32_t* status);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "geometry/ktgeo_model.h"
+#include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
@@ -220,6 +221,7 @@ TEST(qd_te_buffer_pieces, FilterRemovesInnerVerticesAndDropsPiecesInside) {
     EXPECT_EQ(qd_te_chain_at(chains, 1)->discard, CHAIN_DELETE);
     EXPECT_EQ(qd_te_buffer_chain_filter(chains, 0, nullptr, 5, &w), 0);
     qd_te_geo_free_chain_list(chains, 0);
+    nlst_free(chains);
 }
 
 TEST(qd_te_buffer_pieces, TwinsByRingKindAndParentsWithNegatedParentId) {
@@ -272,5 +274,81 @@ TEST(qd_te_buffer_pieces, TwinsByRingKindAndParentsWithNegatedParentId) {
         }
         EXPECT_EQ(static_cast<int32_t>(enc.e.chains->tally), n + twins) << "kind " << c.kind;
         EXPECT_EQ(enc.rules.statistics.input_counters.count[2], before + twins);
+    }
+}
+
+// The raw outline of one ring against closed forms: the unit square with
+// round (style 0) and elliptical (style 1) corners, and the cap of a
+// doubled-back line.
+namespace {
+
+struct Outline {
+    GeoCoord* pts = nullptr;
+    int32_t n = 0;
+    int32_t status = 0;
+    ~Outline() { qd_free(pts); }
+    double Area() const {
+        double a = 0;
+        for (int32_t i = 0; i + 1 < n; ++i) a += pts[i].x * pts[i + 1].y - pts[i + 1].x * pts[i].y;
+        return std::fabs(a / 2);
+    }
+};
+
+}  // namespace
+
+TEST(qd_te_buffer_outline, SquareCornersAndLineCapsAgainstTheirFormulas) {
+    const GeoCoord square[] = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {0, 0, 0}};
+    const double pi = std::acos(-1.0);
+    {  // style 0, width 1: every point at distance 1 from the square, area 1 + 4 + π
+        Outline o;
+        const TeBufferWidth w = Widths(1, 1, 1, 0);
+        ASSERT_EQ(qd_te_buffer_polygon(square, 5, &w, 16, &o.pts, &o.n, 1e-8, &o.status), 1);
+        ASSERT_EQ(o.status, 1);
+        ASSERT_GT(o.n, 8);
+        for (int32_t i = 0; i < o.n; ++i) {
+            const double dx = std::fmax(std::fmax(-o.pts[i].x, o.pts[i].x - 1), 0.0);
+            const double dy = std::fmax(std::fmax(-o.pts[i].y, o.pts[i].y - 1), 0.0);
+            EXPECT_NEAR(std::hypot(dx, dy), 1.0, 1e-9) << i;
+        }
+        EXPECT_NEAR(o.Area(), 5 + pi, 0.01 * (5 + pi));
+        EXPECT_EQ(o.pts[0].x, o.pts[o.n - 1].x);
+        EXPECT_EQ(o.pts[0].y, o.pts[o.n - 1].y);
+    }
+    {  // style 1, left 1 along x and right 2 along y: sides moved by 1 and 2, corners on the ellipse
+        Outline o;
+        const TeBufferWidth w = Widths(1, 1, 2, 1);
+        ASSERT_EQ(qd_te_buffer_polygon(square, 5, &w, 16, &o.pts, &o.n, 1e-8, &o.status), 1);
+        ASSERT_EQ(o.status, 1);
+        for (int32_t i = 0; i < o.n; ++i) {
+            const double dx = std::fmax(std::fmax(-o.pts[i].x, o.pts[i].x - 1), 0.0);
+            const double dy = std::fmax(std::fmax(-o.pts[i].y, o.pts[i].y - 1), 0.0);
+            EXPECT_NEAR(dx * dx + dy * dy / 4, 1.0, 1e-9) << i;
+        }
+        EXPECT_NEAR(o.Area(), 7 + 2 * pi, 0.01 * (7 + 2 * pi));
+    }
+    {  // a line out and back: a band of width 2 with a half-circle cap at each end through the extension
+        const GeoCoord line[] = {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}};
+        Outline o;
+        const TeBufferWidth w = Widths(1, 1, 1, 0);
+        ASSERT_EQ(qd_te_buffer_polygon(line, 3, &w, 16, &o.pts, &o.n, 1e-8, &o.status), 1);
+        ASSERT_EQ(o.status, 1);
+        EXPECT_NEAR(o.Area(), 20 + pi, 0.01 * (20 + pi));
+        bool far_end = false, near_end = false;
+        for (int32_t i = 0; i < o.n; ++i) {
+            far_end |= std::fabs(o.pts[i].x - 11) < 1e-9 && std::fabs(o.pts[i].y) < 1e-9;
+            near_end |= std::fabs(o.pts[i].x + 1) < 1e-9 && std::fabs(o.pts[i].y) < 1e-9;
+        }
+        EXPECT_TRUE(far_end);
+        EXPECT_TRUE(near_end);
+    }
+    {  // an open ring and too few points
+        const GeoCoord open[] = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+        Outline o;
+        const TeBufferWidth w = Widths(1, 1, 1, 0);
+        ASSERT_EQ(qd_te_buffer_polygon(open, 3, &w, 16, &o.pts, &o.n, 1e-8, &o.status), 1);
+        EXPECT_EQ(o.status, -2);
+        ASSERT_EQ(qd_te_buffer_polygon(square, 2, &w, 16, &o.pts, &o.n, 1e-8, &o.status), 1);
+        EXPECT_EQ(o.status, -2);
+        EXPECT_EQ(qd_te_buffer_polygon(square, 5, &w, 16, &o.pts, nullptr, 1e-8, &o.status), 0);
     }
 }
