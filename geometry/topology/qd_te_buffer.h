@@ -45,3 +45,14 @@ int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind);
 // cannot be formed.
 int qd_te_buffer_polygon(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, int32_t arc_segments,
                          GeoCoord** outline, int32_t* count, double tolerance, int32_t* status);
+// One closed ring of the kind: outline, split at its crossings, filtered,
+// with twins. Status -2 for an open ring.
+int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord* ring, int32_t n, int32_t kind);
+// A closed array as a ring, or an open one doubled back and buffered as a line.
+int qd_te_buffer_chain_poly(int32_t n, TeEncoder* encoder, const GeoCoord* coords, int32_t kind, int32_t* status);
+int qd_te_buffer_chain_cross_ring(const GeoCoord* coords, TeEncoder* encoder, int32_t n, int32_t kind,
+                                  int32_t* status);
+// Outer and (for a radius beyond the reach) inner ring of a full circle.
+int qd_te_buffer_chain_circle(const GeoCoord* centre, double radius, int32_t* status, TeEncoder* encoder);
+// An open three-point arc, stroked and buffered as a line.
+int qd_te_buffer_chain_arc(const GeoCoord* coords, TeEncoder* encoder, int32_t n, int32_t* status);

@@ -29,7 +29,3 @@ int pending(const char* name) {
     int name(__VA_ARGS__) { return pending(#name); }
 
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
-// Buffers of curves, paths and surfaces need the ring outline.
-TE_PENDING(qd_te_buffer_chains_from_linear, int32_t*, GeoCurve*, TeEncoder*)
-TE_PENDING(qd_te_buffer_chains_from_path, int32_t*, GeoPath*, TeEncoder*, int32_t)
-TE_PENDING(qd_te_buffer_chains_from_surface, int32_t*, TeEncoder*, GeoPolygon*)

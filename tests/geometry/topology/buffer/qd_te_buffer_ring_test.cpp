@@ -352,3 +352,31 @@ TEST(qd_te_buffer_outline, SquareCornersAndLineCapsAgainstTheirFormulas) {
         EXPECT_EQ(qd_te_buffer_polygon(square, 5, &w, 16, &o.pts, nullptr, 1e-8, &o.status), 0);
     }
 }
+
+// A segment with two-sided widths: the band outline's area is that of the
+// ellipse (πab) plus the segment's length times the ellipse's width across
+// it, 2L√(a²nx² + b²ny²) for the unit normal n.
+TEST(qd_te_buffer_outline, EllipticalSegmentAreaFormula) {
+    const double pi = std::acos(-1.0);
+    struct Case {
+        GeoCoord a, b;
+    } cases[] = {{{0, 0, 0}, {10, 0, 0}}, {{0, 0, 0}, {0, 10, 0}}, {{0, 0, 0}, {6, 8, 0}}};
+    for (const Case& c : cases) {
+        Enc enc;
+        enc.rules.buffer.width = Widths(1, 1, 2, 1);
+        enc.rules.buffer.arc_segments = 32;
+        const GeoCoord line[] = {c.a, c.b};
+        int32_t status = 0;
+        ASSERT_EQ(qd_te_buffer_chain_poly(2, &enc.e, line, 2, &status), 1);
+        ASSERT_EQ(status, 1);
+        double area = 0;
+        for (uint32_t i = 0; i < enc.e.chains->tally; ++i) {
+            const TeChain* ch = qd_te_chain_at(enc.e.chains, static_cast<int32_t>(i));
+            if (ch->discard == CHAIN_OK && ch->chain_type == TE_PATH) area += std::fabs(Area(ch));
+        }
+        const double len = std::hypot(c.b.x - c.a.x, c.b.y - c.a.y);
+        const double nx = -(c.b.y - c.a.y) / len, ny = (c.b.x - c.a.x) / len;
+        const double expect = pi * 1 * 2 + 2 * len * std::sqrt(1 * nx * nx + 4 * ny * ny);
+        EXPECT_NEAR(area, expect, 0.01 * expect) << c.b.x << " " << c.b.y;
+    }
+}

@@ -97,3 +97,33 @@ TEST(qd_te_buffer, NegativeWidthOnAPointTakesItsSize) {
     ASSERT_EQ(rings.size(), 1u) << r.out;
     EXPECT_NEAR(Area(rings[0]), M_PI * 4, 0.01 * M_PI * 4);
 }
+
+// Lines and surfaces through topo_run BUFFER against closed forms: a
+// segment is a band of width 2w with round ends (2wL + πw²), a square
+// grows by w with round corners (s² + 4sw + πw²) and a hole shrinks by w.
+TEST(qd_te_buffer, LinesAndSurfacesAgainstTheirAreaFormulas) {
+    const double pi = std::acos(-1.0), w = 0.5;
+    struct Case {
+        const char* wkt;
+        size_t rings;
+        double area;  // exterior minus holes
+    } cases[] = {
+        {"-1 LINESTRING (0 0, 10 0)\n", 1, 2 * w * 10 + pi * w * w},
+        {"-1 POLYGON ((0 0, 0 1, 1 1, 1 0, 0 0))\n", 1, 1 + 4 * w + pi * w * w},
+        {"-1 POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (4 4, 6 4, 6 6, 4 6, 4 4))\n", 2,
+         100 + 40 * w + pi * w * w - (2 - 2 * w) * (2 - 2 * w)},
+    };
+    for (const Case& c : cases) {
+        for (const char* mode : {"BUFFER", "BUFFER_ALL"}) {
+            const tetest::ToolResult r = tetest::RunTopoRun({mode, "width=0.5"}, c.wkt);
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::vector<Ring> rings = Rings(r.out);
+            ASSERT_EQ(rings.size(), c.rings) << c.wkt << r.out;
+            double area = Area(rings[0]);
+            for (size_t i = 1; i < rings.size(); ++i) area -= Area(rings[i]);
+            EXPECT_NEAR(area, c.area, 0.01 * c.area) << c.wkt << mode;
+            // One polygon comes back.
+            EXPECT_EQ(Lines(r.out), 1u);
+        }
+    }
+}
