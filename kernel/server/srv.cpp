@@ -2,6 +2,7 @@
 // environment with its connection and statement lists, the wrappers around
 // the driver entry points, statements and row fetching.
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_exec.h"
 
 #include <cmath>
 #include <cstddef>
@@ -277,7 +278,8 @@ void srv_unload_all() {
     while (list_pop(&env->connections, &node, 0)) {
       auto* conn = static_cast<SrvConnection*>(node);
       if (conn->functions != nullptr && conn->driver_private != nullptr) conn->functions->disconnect(conn);
-      mem_free(&conn);
+      srv_forget_coordsys(conn);
+    mem_free(&conn);
     }
     srv_env_free(env);
     g_srv.env = nullptr;

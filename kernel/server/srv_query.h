@@ -13,6 +13,7 @@
 struct CoordXform;
 struct FieldDef;
 struct MapObject;
+struct StyleSet;
 
 constexpr int16_t kErrSrvNoKeyList = 1573;
 constexpr int32_t kSrvKeyNameSize = 132;
@@ -42,6 +43,17 @@ struct SpatialColumnDesc {
   int32_t server_version = 0;
   uint8_t conversion_mode = 0;
   uint8_t conversion_state[3] = {};
+  const StyleSet* styles = nullptr;  // default styles of the rows; null: the kernel's
+};
+
+// The search of a query (SrvQuery::search): rows may be edited when the
+// edit flag is set; with the search flag set, rows are kept only when their
+// object meets the search object (a rectangle in the column's space).
+struct SrvSearch {
+  int16_t edit = 0;
+  int32_t search_flag = 0;
+  MapObject* object = nullptr;
+  CoordXform* xform = nullptr;
 };
 
 struct SrvKeyList {
@@ -93,8 +105,11 @@ int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t coun
 // text itself (a new kernel block).
 char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query, const char* text);
 
-// Until spatial queries run: the session coordinate system is taken as
-// sent, and a row's object is left as it is (both answer 1).
+// Sends the descriptor's coordinate system to the server when its kind
+// needs it (srv_send_coordsys); 1 when there is nothing to send.
 int16_t srv_set_session_coordsys(SrvConnection* conn, SrvQuery* query);
+// The map object of the statement's current row from the query's hidden
+// columns (by spatial kind), with the row's style when the query has a
+// style column; with search_test set, 0 for an object outside the search.
 int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                           int16_t search_test, int16_t flag);
