@@ -2,7 +2,6 @@
 // environment with its connection and statement lists, the wrappers around
 // the driver entry points, statements and row fetching.
 #include "kernel/server/srv.h"
-#include "kernel/server/srv_exec.h"
 
 #include <cmath>
 #include <cstddef>
@@ -16,6 +15,8 @@
 #include "kernel/runtime/osfind.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
+#include "kernel/server/srv_download.h"
+#include "kernel/server/srv_exec.h"
 #include "platform/module.h"
 
 namespace {
@@ -273,6 +274,8 @@ void srv_unload_all() {
         conn->functions->close(conn, stmt, 1);
       }
       mem_free(&stmt->download_name);
+  mem_free(&stmt->download_path);
+      mem_free(&stmt->download_path);
       mem_free(&stmt);
     }
     while (list_pop(&env->connections, &node, 0)) {
@@ -332,6 +335,7 @@ int16_t srv_statement_free(SrvEnv* env, SrvStatement* stmt) {
   if (stmt == nullptr) return 0;
   const int16_t was_listed = env != nullptr && list_unlink(&env->statements, stmt) ? 1 : 0;
   mem_free(&stmt->download_name);
+  mem_free(&stmt->download_path);
   mem_free(&stmt);
   return was_listed;
 }
@@ -586,7 +590,7 @@ int16_t srv_bind_column(SrvConnection* conn, SrvStatement* stmt, int16_t n, Valu
 
 int16_t srv_fetch(SrvConnection* conn, SrvStatement* stmt, int32_t direction) {
   if (!usable(conn) || stmt == nullptr) return 0;
-  if (stmt->download_name != nullptr) return 0;
+  if (stmt->download_name != nullptr) return has_result(stmt) ? srv_download(conn, stmt) : 0;
   if (!has_result(stmt)) {
     stmt->at_end = 1;
     return 1;

@@ -13,6 +13,7 @@
 #include "kernel/runtime/mb.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/str.h"
+#include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv_exec.h"
 
@@ -81,7 +82,7 @@ bool first_number(SrvConnection* conn, SrvStatement* stmt, long* out) {
   Value v{};
   value_init(&v, VALUE_FLOAT, nullptr);
   const bool ok = srv_column_value(conn, stmt, &v, 1) != 0;
-  if (ok) *out = static_cast<long>(v.u.d);
+  if (ok) *out = static_cast<long>(value_to_double(&v));
   value_free(&v);
   return ok;
 }
