@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kernel/runtime/date.h"
 #include "kernel/runtime/err.h"
@@ -85,8 +86,15 @@ std::string record_text(uint8_t type, const void* buffer) {
   return text;
 }
 
+// What the value texts need of a column, asked once per download.
+struct ColumnShape {
+  int32_t width;
+  int32_t precision;
+  int32_t scale;
+};
+
 // The value text of column n of the current row.
-std::string value_text(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
+std::string value_text(SrvStatement* stmt, int16_t n, const ColumnShape& shape) {
   SrvColumn* c = &stmt->columns[n - 1];
   char text[400];
   switch (c->type) {
@@ -101,15 +109,15 @@ std::string value_text(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
       for (char ch : s) {
         if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7f) kept += ch;
       }
-      int32_t width = srv_column_width(conn, stmt, n);
+      int32_t width = shape.width;
       if (width > 254 || width < 1) width = 254;
       if (kept.size() > static_cast<size_t>(width)) kept.resize(static_cast<size_t>(width));
       while (!kept.empty() && kept.back() == ' ') kept.pop_back();
       return quoted(kept);
     }
     case 2:
-      std::snprintf(text, sizeof text, "%*.*f", static_cast<int>(srv_column_precision(conn, stmt, n)),
-                    static_cast<int>(srv_column_scale(conn, stmt, n)), column_double(c));
+      std::snprintf(text, sizeof text, "%*.*f", static_cast<int>(shape.precision), static_cast<int>(shape.scale),
+                    column_double(c));
       return text;
     case 3:
     case 4:
@@ -195,6 +203,11 @@ int16_t srv_download(SrvConnection* conn, SrvStatement* stmt) {
   if (!srv_create_download_table(conn, stmt)) return 0;
   const std::string name = table_name(stmt);
   const std::string head = "Insert Into " + name + " Values(";
+  std::vector<ColumnShape> shapes;
+  for (int16_t n = 1; n <= stmt->column_count; ++n) {
+    shapes.push_back({srv_column_width(conn, stmt, n), srv_column_precision(conn, stmt, n),
+                      srv_column_scale(conn, stmt, n)});
+  }
   std::string text;
   text.reserve(16385);
   int16_t answer = 1;
@@ -218,7 +231,7 @@ int16_t srv_download(SrvConnection* conn, SrvStatement* stmt) {
     text = head;
     for (int16_t n = 1; n <= stmt->column_count; ++n) {
       if (n > 1) text += ",";
-      text += value_text(conn, stmt, n);
+      text += value_text(stmt, n, shapes[static_cast<size_t>(n - 1)]);
     }
     text += ")";
     if (!run(text)) {
