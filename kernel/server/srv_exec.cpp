@@ -329,7 +329,8 @@ int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* st
       const SrvColumn* c = result_column(stmt, n);
       const int16_t early = null_or_truncated(stmt, c, object);
       if (early >= 0) return early;
-      if (c->buffer_length < static_cast<int32_t>(sizeof(SdoGeometry))) return 0;
+      // Only a driver's geometry object (type 90) holds an SDO record.
+      if (c->type != 90 || c->buffer_length < static_cast<int32_t>(sizeof(SdoGeometry))) return 0;
       auto* geometry = static_cast<SdoGeometry*>(c->buffer);
       geometry->dimensions = desc->dimensions;
       int16_t short_codes = desc->sdo_option;
