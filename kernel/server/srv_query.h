@@ -44,6 +44,16 @@ struct SpatialColumnDesc {
   uint8_t conversion_state[3] = {};
 };
 
+// The window state of a query: with the search flag set the rows are
+// filtered against the search object on the client (the transform is a copy
+// the query owns).
+struct SrvSearch {
+  int16_t edit = 0;
+  int32_t search_flag = 0;
+  MapObject* object = nullptr;
+  CoordXform* xform = nullptr;
+};
+
 struct SrvKeyList {
   int16_t count = 0;
   char (*names)[kSrvKeyNameSize] = nullptr;
@@ -65,7 +75,7 @@ struct SrvQuery {
   int16_t style_index = 0;
   SrvKeyList* keys = nullptr;
   SpatialColumnDesc* desc = nullptr;
-  void* search = nullptr;
+  SrvSearch* search = nullptr;
   int16_t pairs_per_row = 0;
   int16_t bind_mode = 0;
   int16_t aggregate = 0;
