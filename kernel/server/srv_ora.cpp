@@ -242,6 +242,7 @@ int32_t ora_load_column_metadata(SrvConnection* conn, SpatialColumnDesc* desc) {
     return ora_read_tile_size(desc, conn);
   }
   if (desc->srid_is_null) return desc->dimensions;
+  if (desc->coordsys == nullptr) return 0;
   return ora_srid_matches_coordsys(desc->coordsys, desc->srid);
 }
 
