@@ -13,6 +13,10 @@
 //   :open CONNECT      opens or reuses a connection of the same driver:
 //                      conn=<number>|paired=<number of its pair, or 0>
 //   :literal TYPE TEXT the SQL literal of TEXT read as a value of TYPE
+//   :detect            runs the server detectors in order on the connection:
+//                      <name>=<answer> joined by "|", then number=<the
+//                      server version number>; then the error stack's
+//                      entries as "error" lines (the stack is cleared)
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
@@ -25,7 +29,11 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_ifx.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_sdorel.h"
+#include "kernel/server/srv_spx.h"
+#include "kernel/server/srv_sqs.h"
 
 namespace {
 
@@ -34,13 +42,17 @@ std::string arg_text(int16_t offset, int16_t length) {
   return std::string(g_err_stack->pool + offset);
 }
 
-int fail() {
+void print_errors() {
   for (int i = 0; i < g_err_stack->stored_count && i < kErrMaxEntries; ++i) {
     const ErrorEntry& e = g_err_stack->entries[i];
     if (e.code == 0 || e.code == -1) continue;
     std::printf("error %d: %s|%s\n", e.code, arg_text(e.arg1_offset, e.arg1_length).c_str(),
                 arg_text(e.arg2_offset, e.arg2_length).c_str());
   }
+}
+
+int fail() {
+  print_errors();
   if (err_count() == 0) std::printf("error 0: |\n");
   err_clear();
   srv_unload_all();
@@ -84,6 +96,28 @@ bool run_sql(SrvConnection* conn, const char* sql) {
   value_free(&v);
   if (!srv_close_statement(conn, stmt)) ok = false;
   return ok;
+}
+
+struct Detector {
+  const char* name;
+  int16_t (*run)(SrvConnection*);
+};
+// In the order a connection is examined.
+constexpr Detector kDetectors[] = {
+    {"sdorel_detect", sdorel_detect},
+    {"spx_is_oracle_extension", spx_is_oracle_extension},
+    {"ifx_detect", ifx_detect},
+    {"sqs_detect", sqs_detect},
+};
+
+void detect(SrvConnection* conn) {
+  std::string line;
+  for (const Detector& d : kDetectors) {
+    line += std::string(d.name) + "=" + std::to_string(d.run(conn)) + "|";
+  }
+  std::printf("%snumber=%d\n", line.c_str(), conn->version_number);
+  print_errors();
+  err_clear();
 }
 
 void info(const SrvConnection* conn) {
@@ -171,6 +205,8 @@ int main(int argc, char** argv) {
     }
     if (line == ":info") {
       info(conn);
+    } else if (line == ":detect") {
+      detect(conn);
     } else if (line.rfind(":open ", 0) == 0) {
       open_line(driver, line.c_str() + 6);
       if (err_count() > 0) return fail();
