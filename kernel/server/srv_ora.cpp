@@ -404,7 +404,7 @@ int32_t ora_window_clause(const SpatialColumnDesc* desc, SrvSearch* search, cons
   if (desc == nullptr || text == nullptr) return 0;
   if (ora_window_tile_count(window, desc) > static_cast<double>(desc->max_tiles)) {
     text->append(" 1=1");
-    if (search != nullptr) search->search_flag = 1;
+    if (search != nullptr) search->flag = 1;
     return 5;
   }
   const std::string q = text_or_empty(quote);

@@ -13,6 +13,7 @@
 struct CoordXform;
 struct FieldDef;
 struct MapObject;
+struct StyleSet;
 
 constexpr int16_t kErrSrvNoKeyList = 1573;
 constexpr int32_t kSrvKeyNameSize = 132;
@@ -42,17 +43,19 @@ struct SpatialColumnDesc {
   int32_t server_version = 0;
   uint8_t conversion_mode = 0;
   uint8_t conversion_state[3] = {};
+  const StyleSet* styles = nullptr;  // default styles of rows made into objects; null: the program's
 };
 
-// The window state of a query: with the search flag set the rows are
-// filtered against the search object on the client (the transform is a copy
-// the query owns).
+// The search of a linked query: the window object (a kernel map object)
+// with a copy of the column's transform (a kernel block), both owned here
+// once the flag is set; released by srv_search_release.
 struct SrvSearch {
   int16_t edit = 0;
-  int32_t search_flag = 0;
+  int32_t flag = 0;
   MapObject* object = nullptr;
   CoordXform* xform = nullptr;
 };
+void srv_search_release(SrvSearch* search);
 
 struct SrvKeyList {
   int16_t count = 0;
@@ -77,6 +80,7 @@ struct SrvQuery {
   SpatialColumnDesc* desc = nullptr;
   SrvSearch* search = nullptr;
   int16_t pairs_per_row = 0;
+  int16_t row_ahead = 0;  // relational SDO layer: the statement holds the next feature's first row
   int16_t bind_mode = 0;
   int16_t aggregate = 0;
   int16_t extension = 0;  // sent through "exec sp_spatial_query"

@@ -13,9 +13,11 @@
 //   :open CONNECT      opens or reuses a connection of the same driver:
 //                      conn=<number>|paired=<number of its pair, or 0>
 //   :literal TYPE TEXT the SQL literal of TEXT read as a value of TYPE
-//   :detect            runs the server detectors in order:
-//                      <name>=<answer>|..., then each error left on the
-//                      stack as an "error" line (the run goes on)
+//   :detect            runs the server detectors in order on the connection:
+//                      <name>=<answer> joined by "|", then number=<the
+//                      server version number>; then the error stack's
+//                      entries as "error" lines (the stack is cleared and
+//                      the run goes on)
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
@@ -105,7 +107,7 @@ void detect(SrvConnection* conn) {
     if (!line.empty()) line += '|';
     line += std::string(d->name) + "=" + std::to_string(d->detect(conn));
   }
-  std::printf("%s\n", line.c_str());
+  std::printf("%s|number=%d\n", line.c_str(), conn->version_number);
   print_errors();
   err_clear();
 }

@@ -113,8 +113,10 @@ TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
   const std::string out = RunSrvq({"-a", "ORAINET", "-d", "ORAINET", connect, ":detect", ":info"});
   const size_t line = out.find('\n');
   ASSERT_NE(line, std::string::npos) << out;
-  // The detectors of every kind follow in order; Oracle's comes first.
-  EXPECT_EQ(out.substr(0, line).rfind("ora_detect_spatial=1", 0), 0u) << out;
+  // The detectors of every kind in order, Oracle's first.
+  EXPECT_EQ(out.substr(0, line),
+            "ora_detect_spatial=1|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=10")
+      << out;
   EXPECT_EQ(out.find("\nerror"), std::string::npos) << out;
   EXPECT_NE(out.find("\nserver=Oracle_Spatial|version=10.2.0.1.0|user=SCOTT|"), std::string::npos) << out;
   const std::vector<std::string> sent = Sent();
@@ -124,7 +126,7 @@ TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
 
   ClearTrace();
   const std::string plain = RunSrvq({connect, ":detect", ":info"});
-  EXPECT_EQ(plain.rfind("ora_detect_spatial=0", 0), 0u) << plain;
+  EXPECT_EQ(plain.rfind("ora_detect_spatial=0|sdorel_detect=0|", 0), 0u) << plain;
   EXPECT_NE(plain.find("\nserver=Oracle|version=10.02.0000|user=scott|"), std::string::npos) << plain;
   for (const std::string& s : Sent()) EXPECT_EQ(s.find("v$option"), std::string::npos) << s;
 }
@@ -544,7 +546,7 @@ TEST(OraWindow, ConditionsByRelationDimensionsAndVersion) {
                                         &text, c.relation, c.version);
     EXPECT_EQ(text, std::string("WHERE ") + c.want) << c.version << " " << c.relation;
     EXPECT_EQ(n, static_cast<int32_t>(std::strlen(c.want)) + 1);
-    EXPECT_EQ(search.search_flag, 0);
+    EXPECT_EQ(search.flag, 0);
   }
 }
 
@@ -559,12 +561,12 @@ TEST(OraWindow, TooManyTilesLeaveTheConditionOpen) {
   std::string text;
   ora_window_clause(&desc, &search, "T", 0, &equal, "0", "0", "25", "25", "\"", &text, 1, "9.2.0.1.0");
   EXPECT_EQ(text.rfind("mdsys.sdo_filter(", 0), 0u) << text;
-  EXPECT_EQ(search.search_flag, 0);
+  EXPECT_EQ(search.flag, 0);
   const DRect more{0, 0, 25, 26};  // 3 x 6 = 18 tiles
   text = "WHERE";
   EXPECT_EQ(ora_window_clause(&desc, &search, "T", 0, &more, "0", "0", "25", "26", "\"", &text, 1, "9.2.0.1.0"), 5);
   EXPECT_EQ(text, "WHERE 1=1");
-  EXPECT_EQ(search.search_flag, 1);
+  EXPECT_EQ(search.flag, 1);
 }
 
 TEST(OraNames, GeometryValuedItems) {
@@ -633,9 +635,10 @@ TEST(OraNames, ColumnTexts) {
   }
 }
 
-TEST(OraDetectors, TableStartsWithOracle) {
-  ASSERT_NE(g_srv_detectors[0].name, nullptr);
-  EXPECT_STREQ(g_srv_detectors[0].name, "ora_detect_spatial");
+TEST(OraDetectors, TableInOrder) {
+  std::string names;
+  for (const SrvDetector* d = g_srv_detectors; d->name != nullptr; ++d) names += std::string(d->name) + " ";
+  EXPECT_EQ(names, "ora_detect_spatial sdorel_detect spx_is_oracle_extension ifx_detect sqs_detect ");
   EXPECT_EQ(kernel_string(kStrOraToolkitDriver), std::string("ORAINET"));
 }
 
