@@ -181,7 +181,9 @@ int16_t ora_is_spatial_table(SrvConnection* conn, const char* name) {
   return found;
 }
 
-int16_t ora_table_has_geometry(SrvConnection* conn, void*, const char* name) { return ora_is_spatial_table(conn, name); }
+int16_t ora_table_has_geometry(SrvConnection* conn, void*, const char* name) {
+  return ora_is_spatial_table(conn, name);
+}
 
 // ---- layer metadata --------------------------------------------------------------------------
 
@@ -578,12 +580,19 @@ namespace {
 
 const char* const kLive = "LIVE";
 
+// A name too long to keep is remembered as unknown (empty), so that the
+// next request goes to the server again instead of matching a cut name.
+void remember_workspace(SrvConnection* conn, const char* name) {
+  if (std::strlen(name) < sizeof conn->workspace) str_copy_n(conn->workspace, name, sizeof conn->workspace);
+  else conn->workspace[0] = '\0';
+}
+
 // Moves the connection into the workspace unless it is there already.
 int16_t enter_workspace(SrvConnection* conn, const char* name) {
   const char* wanted = name != nullptr && name[0] != '\0' ? name : kLive;
   if (std::strcmp(wanted, conn->workspace) == 0) return 1;
   if (!ora_goto_workspace(conn, wanted)) return 0;
-  str_copy_n(conn->workspace, wanted, sizeof conn->workspace);
+  remember_workspace(conn, wanted);
   return 1;
 }
 
@@ -619,6 +628,8 @@ int16_t ora_get_workspace(SrvConnection* conn, char* name, int32_t size) {
   std::string text;
   if (!first_text(conn, "select DBMS_WM.GetWorkspace from dual", &text)) return 0;
   str_trim_right(text.data());
+  text.resize(std::strlen(text.c_str()));
+  if (text.size() >= static_cast<size_t>(size)) return 0;  // never a cut name
   str_copy_n(name, text.c_str(), size);
   return 1;
 }
@@ -638,9 +649,9 @@ int16_t ora_refresh_table(SrvConnection* conn, const char* workspace, const char
 
 int16_t ora_create_workspace(SrvConnection* conn, const char* name, const char* description, const char* enter) {
   if (conn == nullptr) return 0;
-  char current[sizeof conn->workspace];
+  char current[kSrvTextSize];
   if (!ora_get_workspace(conn, current, sizeof current)) return 0;
-  str_copy_n(conn->workspace, current, sizeof conn->workspace);
+  remember_workspace(conn, current);
   if (enter != nullptr && enter[0] != '\0') {
     if (!enter_workspace(conn, enter)) return 0;
   } else if (!enter_workspace(conn, kLive)) {
@@ -651,9 +662,9 @@ int16_t ora_create_workspace(SrvConnection* conn, const char* name, const char* 
 
 int16_t ora_remove_workspace(SrvConnection* conn, const char* name) {
   if (conn == nullptr) return 0;
-  char current[sizeof conn->workspace];
+  char current[kSrvTextSize];
   if (!ora_get_workspace(conn, current, sizeof current)) return 0;
-  str_copy_n(conn->workspace, current, sizeof conn->workspace);
+  remember_workspace(conn, current);
   if (std::strcmp(current, text_or_empty(name)) == 0 && !enter_workspace(conn, kLive)) return 0;
   return run(conn, "BEGIN DBMS_WM.RemoveWorkspace(" + lit(name) + ", TRUE); END;");
 }

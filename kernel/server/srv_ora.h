@@ -69,7 +69,8 @@ int16_t ora_pair_or_column_text_strict(const SpatialColumnDesc* desc, const char
 int16_t ora_enable_versioning(SrvConnection* conn, const char* table, const char* history);
 int16_t ora_disable_versioning(SrvConnection* conn, const char* table, int16_t force);
 int16_t ora_goto_workspace(SrvConnection* conn, const char* name);
-// The server's current workspace into name (size bytes).
+// The server's current workspace into name (size bytes); 0 when it does
+// not fit.
 int16_t ora_get_workspace(SrvConnection* conn, char* name, int32_t size);
 int16_t ora_merge_table(SrvConnection* conn, const char* workspace, const char* table, const char* where,
                         int16_t remove);

@@ -228,6 +228,28 @@ TEST_F(OraOdbc, SpatialIndexByVersionAndRowCount) {
   }
 }
 
+TEST_F(OraOdbc, LongNamesGoWhole) {
+  const std::string o(128, 'O'), t(128, 'T'), g(128, 'G'), w = std::string(127, 'W') + "'";
+  SrvConnection* conn = Open("10.2.0.1.0", "on (create index|BEGIN DBMS_WM).*\nok\n");
+  ASSERT_NE(conn, nullptr);
+  EXPECT_EQ(ora_create_spatial_index(o.c_str(), t.c_str(), g.c_str(), conn), 1);
+  EXPECT_EQ(ora_merge_table(conn, w.c_str(), t.c_str(), (g + " = 'A'").c_str(), 1), 1);
+  // A workspace name too long to keep is sent whole and remembered as
+  // unknown: the next request goes to the server again.
+  EXPECT_EQ(ora_refresh_table(conn, w.c_str(), t.c_str(), nullptr), 1);
+  EXPECT_STREQ(conn->workspace, "");
+  EXPECT_EQ(ora_refresh_table(conn, w.c_str(), t.c_str(), nullptr), 1);
+  const std::string goto_w = "BEGIN DBMS_WM.GotoWorkspace('" + std::string(127, 'W') + "'''); END;";
+  const std::string refresh =
+      "BEGIN DBMS_WM.RefreshTable('" + std::string(127, 'W') + "''', '" + t + "', '', TRUE); END;";
+  const std::vector<std::string> want = {
+      "create index " + o + "." + t + "_SX on " + o + "." + t + " (" + g + ") indextype is mdsys.spatial_index",
+      "BEGIN DBMS_WM.MergeTable('" + std::string(127, 'W') + "''', '" + t + "', '" + g +
+          " = ''A''', FALSE, TRUE, TRUE); END;",
+      goto_w, refresh, goto_w, refresh};
+  EXPECT_EQ(Sent(), want);
+}
+
 // The insert of a metadata row, the ops that ended the transaction.
 struct MetadataRun {
   int16_t answer = 0;
