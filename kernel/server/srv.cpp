@@ -316,6 +316,7 @@ int16_t srv_connection_alloc(SrvEnv* env, SrvConnection** handle) {
   SrvConnection* conn = nullptr;
   if (!mem_alloc(sizeof(SrvConnection), &conn, static_cast<SrvConnection**>(nullptr))) return 0;
   conn->env = env;
+  str_copy_n(conn->workspace, "LIVE", sizeof conn->workspace);
   list_add(&env->connections, conn, 1);
   *handle = conn;
   return 1;

@@ -20,7 +20,9 @@
 #include "kernel/runtime/kstr.h"
 #include "kernel/runtime/mem.h"
 #include "kernel/runtime/str.h"
+#include "kernel/server/srv_sdorel.h"
 #include "kernel/server/srv_spatial.h"
+#include "kernel/server/srv_spx.h"
 #include "kernel/tables/clauses.h"
 #include "kernel/tables/lang/lexer.h"
 #include "kernel/tables/stmt_readers.h"
@@ -135,7 +137,7 @@ int16_t srv_bind_search_values(SrvQuery* query, char** text) {
     case 11:
     case 12:
     case 13:
-    case 14: return spx_bind_search_values(query, text);
+    case 14: return spx_bind_search_values(query, nullptr, s->object);
     case 9:
     case 10: {
       if (text == nullptr || *text == nullptr) return 0;
@@ -249,7 +251,7 @@ int16_t srv_xy_to_object(SrvQuery* query, SpatialColumnDesc* desc, const StyleSe
   mapobj_init(object, MAPOBJ_POINT);
   if (!mapobjx_point_set(object, &at, &style->symbol)) return 0;
   const SrvSearch* s = search_of(query);
-  if (s != nullptr && s->search_flag && search_test) return srv_object_in_search(s, object);
+  if (s != nullptr && s->flag && search_test) return srv_object_in_search(s, object);
   return 1;
 }
 
@@ -273,7 +275,7 @@ int16_t null_or_truncated(SrvStatement* stmt, const SrvColumn* c, MapObject* obj
 
 int16_t searched(const SrvQuery* query, MapObject* object, int16_t search_test, int16_t decoded) {
   const SrvSearch* s = search_of(query);
-  if (s != nullptr && s->search_flag && s->object != nullptr && search_test && decoded) {
+  if (s != nullptr && s->flag && s->object != nullptr && search_test && decoded) {
     return srv_object_in_search(s, object);
   }
   return decoded;
@@ -324,7 +326,9 @@ int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* st
       make_empty(object);
       return blob_to_object(static_cast<const uint8_t*>(c->buffer), c->indicator, &style, desc->coordsys, object, 1);
     }
-    case 8: return sdorel_rows_to_object(conn, query, stmt, object, &style, search_test);
+    case 8:
+      return sdorel_rows_to_object(conn, query, stmt, object, sdorel_first_column(query, stmt->column_count),
+                                   search_test);
     case 13: {
       const SrvColumn* c = result_column(stmt, n);
       const int16_t early = null_or_truncated(stmt, c, object);
@@ -360,8 +364,10 @@ int16_t srv_fetch_object_row(SrvStatement* stmt, SrvQuery* query, int16_t count,
   if (stmt == nullptr || query == nullptr) return 0;
   SrvConnection* conn = stmt->connection != nullptr ? stmt->connection : query->conn;
   bool accepted = false;
+  // A relational SDO layer may have read the next feature's first row.
+  const bool layer = query->desc != nullptr && query->desc->kind == 8;
   while (true) {
-    if (!srv_fetch(conn, stmt, kSrvFetchNext)) {
+    if (!(layer ? sdorel_fetch_next(conn, query, stmt) : srv_fetch(conn, stmt, kSrvFetchNext))) {
       if (at_end != nullptr) *at_end = stmt->at_end;
       return 0;
     }

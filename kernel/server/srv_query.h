@@ -43,18 +43,19 @@ struct SpatialColumnDesc {
   int32_t server_version = 0;
   uint8_t conversion_mode = 0;
   uint8_t conversion_state[3] = {};
-  const StyleSet* styles = nullptr;  // default styles of the rows; null: the kernel's
+  const StyleSet* styles = nullptr;  // default styles of rows made into objects; null: the program's
 };
 
-// The search of a query (SrvQuery::search): rows may be edited when the
-// edit flag is set; with the search flag set, rows are kept only when their
-// object meets the search object (a rectangle in the column's space).
+// The search of a linked query: the window object (a kernel map object)
+// with a copy of the column's transform (a kernel block), both owned here
+// once the flag is set; released by srv_search_release.
 struct SrvSearch {
   int16_t edit = 0;
-  int32_t search_flag = 0;
+  int32_t flag = 0;
   MapObject* object = nullptr;
   CoordXform* xform = nullptr;
 };
+void srv_search_release(SrvSearch* search);
 
 struct SrvKeyList {
   int16_t count = 0;
@@ -77,8 +78,9 @@ struct SrvQuery {
   int16_t style_index = 0;
   SrvKeyList* keys = nullptr;
   SpatialColumnDesc* desc = nullptr;
-  void* search = nullptr;
+  SrvSearch* search = nullptr;
   int16_t pairs_per_row = 0;
+  int16_t row_ahead = 0;  // relational SDO layer: the statement holds the next feature's first row
   int16_t bind_mode = 0;
   int16_t aggregate = 0;
   int16_t extension = 0;  // sent through "exec sp_spatial_query"

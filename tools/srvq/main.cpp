@@ -17,6 +17,11 @@
 //   :download TABLE PATH SQL
 //                      runs SQL and downloads its rows into the native
 //                      table TABLE, file PATH: prints srv_fetch's answer
+//   :detect            runs the server detectors in order on the connection:
+//                      <name>=<answer> joined by "|", then number=<the
+//                      server version number>; then the error stack's
+//                      entries as "error" lines (the stack is cleared and
+//                      the run goes on)
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
@@ -29,6 +34,7 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_download.h"
 #include "kernel/server/srv_query.h"
 #include "kernel/server/srv_select.h"
@@ -41,13 +47,17 @@ std::string arg_text(int16_t offset, int16_t length) {
   return std::string(g_err_stack->pool + offset);
 }
 
-int fail() {
+void print_errors() {
   for (int i = 0; i < g_err_stack->stored_count && i < kErrMaxEntries; ++i) {
     const ErrorEntry& e = g_err_stack->entries[i];
     if (e.code == 0 || e.code == -1) continue;
     std::printf("error %d: %s|%s\n", e.code, arg_text(e.arg1_offset, e.arg1_length).c_str(),
                 arg_text(e.arg2_offset, e.arg2_length).c_str());
   }
+}
+
+int fail() {
+  print_errors();
   if (err_count() == 0) std::printf("error 0: |\n");
   err_clear();
   srv_unload_all();
@@ -96,6 +106,17 @@ bool run_sql(SrvConnection* conn, const char* sql) {
 void info(const SrvConnection* conn) {
   std::printf("server=%s|version=%s|user=%s|schema=%s|source=%s|quote=%s|number=%d\n", conn->server_type,
               conn->version, conn->user, conn->default_schema, conn->source, conn->quote, conn->number);
+}
+
+void detect(SrvConnection* conn) {
+  std::string line;
+  for (const SrvDetector* d = g_srv_detectors; d->name != nullptr; ++d) {
+    if (!line.empty()) line += '|';
+    line += std::string(d->name) + "=" + std::to_string(d->detect(conn));
+  }
+  std::printf("%s|number=%d\n", line.c_str(), conn->version_number);
+  print_errors();
+  err_clear();
 }
 
 void open_line(const char* driver, const char* connect) {
@@ -206,6 +227,8 @@ int main(int argc, char** argv) {
     }
     if (line == ":info") {
       info(conn);
+    } else if (line == ":detect") {
+      detect(conn);
     } else if (line.rfind(":open ", 0) == 0) {
       open_line(driver, line.c_str() + 6);
       if (err_count() > 0) return fail();

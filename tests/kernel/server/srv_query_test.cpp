@@ -190,7 +190,7 @@ TEST_F(SrvQueryOdbc, PointRowsAndTheSearch) {
   window->mbr = {std::min(ic[0].x, ic[1].x), std::min(ic[0].y, ic[1].y), std::max(ic[0].x, ic[1].x),
                  std::max(ic[0].y, ic[1].y)};
   SrvSearch search{};
-  search.search_flag = 1;
+  search.flag = 1;
   search.object = window;
   q.search = &search;
   s = srv_open_query(c, &q, 0);
