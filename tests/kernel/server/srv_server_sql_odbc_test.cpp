@@ -19,6 +19,9 @@
 #include "kernel/server/srv.h"
 #include "kernel/server/srv_ifx.h"
 #include "kernel/server/srv_sdorel.h"
+#include "kernel/server/srv_spx.h"
+#include "kernel/server/srv_sqs.h"
+#include "kernel/runtime/kstr.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 
@@ -132,6 +135,50 @@ TEST_F(SrvServerSqlOdbc, InformixRtreeIndex) {
   EXPECT_EQ(Sent().back(), "create index O.KTTIND on O.T(G Kt_Ops) using rtree");
   err_clear();
   EXPECT_EQ(ifx_create_spatial_index("O", "U", "G", c), 0);  // the profile refuses other tables
+}
+
+// Table probes: the statement each sends, names in '...' with their quotes
+// doubled, the synonym followed, the second form of the SQS call.
+TEST_F(SrvServerSqlOdbc, TableProbes) {
+  ASSERT_EQ(srv_init(), 1);
+  const char* rules =
+      "is SELECT TABLE_NAME FROM ALL_TABLES WHERE TABLE_NAME = 'RD' AND ROWNUM = 1\nrows\ncols TABLE_NAME\n"
+      "is SELECT TABLE_NAME FROM ALL_SYNONYMS WHERE SYNONYM_NAME = 'RD'\nrows\ncols TABLE_NAME\nrow \"O'NEIL\"\n"
+      "is SELECT TABLE_NAME FROM ALL_TABLES WHERE TABLE_NAME = 'O''NEIL' AND ROWNUM = 1\nrows\ncols T\nrow 1\n"
+      "is SELECT 1 FROM ALL_TAB_COLUMNS WHERE OWNER = 'U' AND TABLE_NAME = 'ROADS' AND COLUMN_NAME = 'QD_GEOMETRY'\n"
+      "rows\ncols X\nrow 1\n";
+  SrvConnection* ora = srv_open_connection("ODBC", Connect("Helvoristan/ORACLE", "04.05.1", rules).c_str());
+  ASSERT_NE(ora, nullptr);
+  EXPECT_EQ(sdorel_resolve_synonym(ora, "U.RD"), 1);
+  const std::vector<std::string> want = {
+      "SELECT TABLE_NAME FROM ALL_TABLES WHERE TABLE_NAME = 'RD' AND ROWNUM = 1",
+      "SELECT TABLE_NAME FROM ALL_SYNONYMS WHERE SYNONYM_NAME = 'RD'",
+      "SELECT TABLE_NAME FROM ALL_TABLES WHERE TABLE_NAME = 'O''NEIL' AND ROWNUM = 1"};
+  EXPECT_EQ(Sent(), want);
+  EXPECT_EQ(sdorel_resolve_synonym(ora, "U.NOTHING"), 0);
+  EXPECT_EQ(err_count(), 0);
+  EXPECT_EQ(spx_is_spatial_table(ora, "U.ROADS"), 1);
+  EXPECT_EQ(spx_is_spatial_table(ora, "U.STREETS"), 0);
+  EXPECT_EQ(err_count(), 0);
+
+  const char* sqs =
+      "is SELECT @@SQSVERSION\nrows\ncols V\nrow 3.0/3\nis set coordinate format ddeg\nok\n"
+      "is sp_is_spatial'dbo.ROADS'\nrows\ncols X\nrow 1\n"
+      "on sp_is_spatial.*\nerror 42000 Could not find stored procedure.\n"
+      "is exec sp_spatial_check @owner='dbo' ,@table='O''NEIL'\nrows\ncols X\nrow 1\n";
+  SrvConnection* server = srv_open_connection("ODBC", Connect("SQL Server", "08.00", sqs).c_str());
+  ASSERT_NE(server, nullptr);
+  ASSERT_EQ(sqs_detect(server), 1);
+  EXPECT_EQ(server->update, 1);
+  server->owners_used = 1;
+  EXPECT_EQ(sqs_is_spatial_table(server, "dbo.ROADS"), 1);
+  EXPECT_EQ(sqs_is_spatial_table(server, "dbo.\"O'NEIL\""), 0);  // no second form chosen
+  ASSERT_EQ(kernel_string_override(6960, "exec sp_spatial_check @owner="), 1);
+  ASSERT_EQ(kernel_string_override(6961, ",@table="), 1);
+  EXPECT_EQ(sqs_is_spatial_table(server, "dbo.O'NEIL"), 1);
+  EXPECT_EQ(Sent().back(), "exec sp_spatial_check @owner='dbo' ,@table='O''NEIL' ");
+  kernel_string_reset();
+  EXPECT_EQ(err_count(), 0);
 }
 
 // A layer of four features in SQLite: a line of two elements, a polygon
