@@ -108,7 +108,8 @@ int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t coun
 char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query, const char* text);
 
 // Until spatial queries run: the session coordinate system is taken as
-// sent, and a row's object is left as it is (both answer 1).
+// sent, and a row's object is left as it is (both answer 1), except on a
+// relational SDO layer (kind 8), whose rows are assembled into the object.
 int16_t srv_set_session_coordsys(SrvConnection* conn, SrvQuery* query);
 int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                           int16_t search_test, int16_t flag);

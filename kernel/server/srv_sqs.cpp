@@ -75,7 +75,7 @@ int16_t sqs_is_spatial_table(SrvConnection* conn, const char* name) {
   if (!executed) {
     err_clear();
     const std::string head = kernel_string(6960);
-    if (!head.empty()) {
+    if (!head.empty() && kernel_string(6961)[0] != '\0') {
       found = srv_probe_row(conn, head + srv_sql_string(owner.c_str()) + " " + kernel_string(6961) +
                                       srv_sql_string(table.c_str()) + " " + kernel_string(6962));
     }

@@ -20,6 +20,7 @@
 #include "kernel/server/fake_driver.h"
 #include "kernel/server/srv_ifx.h"
 #include "kernel/server/srv_sdorel.h"
+#include "kernel/server/srv_query.h"
 #include "kernel/server/srv_spatial.h"
 #include "kernel/server/srv_spx.h"
 #include "kernel/server/srv_sqs.h"
@@ -198,6 +199,22 @@ TEST_F(SrvServerSql, FeaturesAssembleFromConsecutiveRowsReadingOneAhead) {
   for (const std::string& c : fake::Current().calls) fetches += c == "SrvFetch";
   EXPECT_EQ(fetches, 9);
   EXPECT_EQ(err_count(), 0);
+}
+
+TEST_F(SrvServerSql, RowToObjectAssemblesOnARelationalLayer) {
+  Script({{1, 3, 1, 1, {0, 0, 4, 0}}, {1, 3, 1, 2, {4, 4, N, N}}});
+  SrvStatement* stmt = srv_execute(conn, "select");
+  ASSERT_NE(stmt, nullptr);
+  ASSERT_EQ(srv_fetch(conn, stmt, kSrvFetchNext), 1);
+  desc.kind = 4;  // X/Y columns: the object is left as it is
+  EXPECT_EQ(srv_row_to_object(conn, &query, stmt, &obj, 0, 0), 1);
+  EXPECT_EQ(obj.type, MAPOBJ_NONE);
+  desc.kind = 8;
+  EXPECT_EQ(srv_row_to_object(conn, &query, stmt, &obj, 0, 0), 1);
+  EXPECT_EQ(obj.type, MAPOBJ_REGION);
+  EXPECT_EQ(srv_statement_at_end(conn, stmt), 0);
+  EXPECT_EQ(query.row_ahead, 0);
+  srv_close_statement(conn, stmt);
 }
 
 TEST_F(SrvServerSql, WindowFilterTurnsAFeatureOutsideIntoNoObject) {
