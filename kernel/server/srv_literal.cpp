@@ -12,6 +12,7 @@
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_sdorel.h"
 #include "kernel/tables/tabdef.h"
 
 namespace {

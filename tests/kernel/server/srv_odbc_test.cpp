@@ -30,12 +30,12 @@
 #include "kernel/tables/tabdef.h"
 #include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
+#include "srvq_run.h"
 #include "platform/module.h"
 
 namespace {
 
 using srvtest::Arg;
-using srvtest::Srvq;
 
 class SrvOdbc : public ::testing::Test {
  protected:

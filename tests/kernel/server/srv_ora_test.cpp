@@ -24,6 +24,7 @@
 #include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_ora.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
 #include "platform/module.h"
 
@@ -89,16 +90,9 @@ class OraOdbc : public ::testing::Test {
     EXPECT_NE(c, nullptr);
     return c;
   }
-  // The statements sent, without the catalogue probes every new connection
-  // makes for its rendition and row-count flags.
+  // The statements sent, without the connection's catalogue probes.
   std::vector<std::string> Sent() {
-    std::vector<std::string> out;
-    for (const std::string& s : testodbc::Statements(testodbc::ReadTrace(trace))) {
-      const bool probe = s.rfind("select ", 0) == 0 && s.find(" from \"CORVANE\".\"CORVANE_MAPCATALOG\"") != std::string::npos &&
-                         s.find(" where ") == std::string::npos;
-      if (!probe) out.push_back(s);
-    }
-    return out;
+    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
   }
   // The SQLEndTran operations of the trace, in order.
   std::vector<std::string> Ends() {

@@ -31,11 +31,11 @@
 #include "kernel/server/srv_test_util.h"
 #include "kernel/tables/tabdef.h"
 #include "odbc/support/testodbc.h"
+#include "srvq_run.h"
 
 namespace {
 
 using srvtest::Arg;
-using srvtest::Srvq;
 
 class SrvQueryOdbc : public ::testing::Test {
  protected:
