@@ -131,7 +131,10 @@ double column_double(const SrvColumn* c) {
 
 int16_t logical_value(Value* v, double d) {
   value_free(v);
-  return value_make(v, VALUE_LOGICAL, static_cast<long>(std::trunc(d)) != 0 ? 1L : 0L);
+  // The whole part decides (compared as a double: a driver's value can lie
+  // beyond any integer); NaN reads as false.
+  const double whole = std::trunc(d);
+  return value_make(v, VALUE_LOGICAL, whole != 0 && whole == whole ? 1L : 0L);
 }
 
 // Connections and statements keep their number right after the link.
@@ -311,6 +314,7 @@ int16_t srv_connection_alloc(SrvEnv* env, SrvConnection** handle) {
   SrvConnection* conn = nullptr;
   if (!mem_alloc(sizeof(SrvConnection), &conn, static_cast<SrvConnection**>(nullptr))) return 0;
   conn->env = env;
+  str_copy_n(conn->workspace, "LIVE", sizeof conn->workspace);
   list_add(&env->connections, conn, 1);
   *handle = conn;
   return 1;

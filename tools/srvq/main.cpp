@@ -16,7 +16,8 @@
 //   :detect            runs the server detectors in order on the connection:
 //                      <name>=<answer> joined by "|", then number=<the
 //                      server version number>; then the error stack's
-//                      entries as "error" lines (the stack is cleared)
+//                      entries as "error" lines (the stack is cleared and
+//                      the run goes on)
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
@@ -29,11 +30,8 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
-#include "kernel/server/srv_ifx.h"
+#include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_query.h"
-#include "kernel/server/srv_sdorel.h"
-#include "kernel/server/srv_spx.h"
-#include "kernel/server/srv_sqs.h"
 
 namespace {
 
@@ -98,31 +96,20 @@ bool run_sql(SrvConnection* conn, const char* sql) {
   return ok;
 }
 
-struct Detector {
-  const char* name;
-  int16_t (*run)(SrvConnection*);
-};
-// In the order a connection is examined.
-constexpr Detector kDetectors[] = {
-    {"sdorel_detect", sdorel_detect},
-    {"spx_is_oracle_extension", spx_is_oracle_extension},
-    {"ifx_detect", ifx_detect},
-    {"sqs_detect", sqs_detect},
-};
-
-void detect(SrvConnection* conn) {
-  std::string line;
-  for (const Detector& d : kDetectors) {
-    line += std::string(d.name) + "=" + std::to_string(d.run(conn)) + "|";
-  }
-  std::printf("%snumber=%d\n", line.c_str(), conn->version_number);
-  print_errors();
-  err_clear();
-}
-
 void info(const SrvConnection* conn) {
   std::printf("server=%s|version=%s|user=%s|schema=%s|source=%s|quote=%s|number=%d\n", conn->server_type,
               conn->version, conn->user, conn->default_schema, conn->source, conn->quote, conn->number);
+}
+
+void detect(SrvConnection* conn) {
+  std::string line;
+  for (const SrvDetector* d = g_srv_detectors; d->name != nullptr; ++d) {
+    if (!line.empty()) line += '|';
+    line += std::string(d->name) + "=" + std::to_string(d->detect(conn));
+  }
+  std::printf("%s|number=%d\n", line.c_str(), conn->version_number);
+  print_errors();
+  err_clear();
 }
 
 void open_line(const char* driver, const char* connect) {

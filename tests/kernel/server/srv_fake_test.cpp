@@ -45,11 +45,7 @@ std::string Repeat(const std::string& s, int n) {
 class SrvFake : public ::testing::Test {
  protected:
   void SetUp() override {
-    srv_unload_all();
-    fake::Reset();
-    err_clear();
-    ASSERT_EQ(srv_register_driver_for_test(nullptr, &fake::Table()), 1);
-    conn = srv_connect_driver("fake", "DSN=x");
+    conn = fake::FreshConnection();
     ASSERT_NE(conn, nullptr);
   }
   void TearDown() override {
