@@ -222,18 +222,6 @@ char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query,
   return srv_text_block(sql);
 }
 
-int16_t srv_set_session_coordsys(SrvConnection*, SrvQuery*) { return 1; }
-
-int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
-                          int16_t search_test, int16_t) {
-  // A relational SDO layer assembles the feature from its rows.
-  if (query != nullptr && query->desc != nullptr && query->desc->kind == 8 && stmt != nullptr && object != nullptr) {
-    return sdorel_rows_to_object(conn, query, stmt, object, sdorel_first_column(query, stmt->column_count),
-                                 search_test);
-  }
-  return 1;
-}
-
 int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t count, FieldDef* key_row,
                               FieldDef* fields, MapObject* object, int16_t* found) {
   *found = 0;

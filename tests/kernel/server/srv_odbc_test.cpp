@@ -28,16 +28,14 @@
 #include "kernel/server/srv_query.h"
 #include "kernel/server/srv_spatial.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 #include "platform/module.h"
 
 namespace {
 
-std::string Arg(int i) {
-  const ErrorEntry& e = g_err_stack->entries[i];
-  return e.arg1_length > 0 ? std::string(g_err_stack->pool + e.arg1_offset) : std::string();
-}
+using srvtest::Arg;
 
 class SrvOdbc : public ::testing::Test {
  protected:

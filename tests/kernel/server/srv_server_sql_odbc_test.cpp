@@ -22,6 +22,7 @@
 #include "kernel/server/srv_spx.h"
 #include "kernel/server/srv_sqs.h"
 #include "kernel/runtime/kstr.h"
+#include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 
@@ -48,7 +49,10 @@ class SrvServerSqlOdbc : public ::testing::Test {
     if (!rules.empty()) attrs.push_back({"RULES", dir.Write("rules" + std::to_string(++files) + ".txt", rules)});
     return testodbc::ConnectString(attrs);
   }
-  std::vector<std::string> Sent() { return testodbc::Statements(testodbc::ReadTrace(trace)); }
+  // The statements sent, without the connection's catalogue probes.
+  std::vector<std::string> Sent() {
+    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
+  }
   testodbc::TempDir dir;
   std::string trace;
   int files = 0;

@@ -52,6 +52,7 @@ class SrvServerSql : public ::testing::Test {
     xform_default_nonearth(&xf);
     xform_set_scale(&xf, 1000, 1000, 0, 0);
     std::strcpy(desc.column, "GID");
+    desc.has_spatial_column = 1;
     desc.coordsys = &xf;
     query.desc = &desc;
     query.search = &search;
@@ -206,9 +207,6 @@ TEST_F(SrvServerSql, RowToObjectAssemblesOnARelationalLayer) {
   SrvStatement* stmt = srv_execute(conn, "select");
   ASSERT_NE(stmt, nullptr);
   ASSERT_EQ(srv_fetch(conn, stmt, kSrvFetchNext), 1);
-  desc.kind = 4;  // X/Y columns: the object is left as it is
-  EXPECT_EQ(srv_row_to_object(conn, &query, stmt, &obj, 0, 0), 1);
-  EXPECT_EQ(obj.type, MAPOBJ_NONE);
   desc.kind = 8;
   EXPECT_EQ(srv_row_to_object(conn, &query, stmt, &obj, 0, 0), 1);
   EXPECT_EQ(obj.type, MAPOBJ_REGION);
