@@ -70,7 +70,9 @@ long features(SrvConnection* conn, SrvQuery* query, double* best, long* sections
 int main() {
   if (!mapobj_runtime_start()) return 1;
   fake::Script& script = fake::Current();
-  for (const char* n : {"GID", "SDO_ETYPE", "SDO_ESEQ", "SDO_SEQ", "SDO_X1", "SDO_Y1"}) script.columns.push_back({n, 8});
+  for (const char* n : {"GID", "SDO_ETYPE", "SDO_ESEQ", "SDO_SEQ", "SDO_X1", "SDO_Y1"}) {
+    script.columns.push_back({n, 8});
+  }
   for (int f = 0; f < kFeatures; ++f) {
     const double etype = f % 2 ? 3 : 2;
     for (int p = 0; p < kPoints; ++p) {

@@ -133,7 +133,10 @@ double column_double(const SrvColumn* c) {
 
 int16_t logical_value(Value* v, double d) {
   value_free(v);
-  return value_make(v, VALUE_LOGICAL, static_cast<long>(std::trunc(d)) != 0 ? 1L : 0L);
+  // The whole part decides (compared as a double: a driver's value can lie
+  // beyond any integer); NaN reads as false.
+  const double whole = std::trunc(d);
+  return value_make(v, VALUE_LOGICAL, whole != 0 && whole == whole ? 1L : 0L);
 }
 
 // Connections and statements keep their number right after the link.

@@ -284,7 +284,10 @@ int16_t sdorel_fetch_next(SrvConnection* conn, SrvQuery* query, SrvStatement* st
 
 int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                               int16_t first_column, int16_t filter) {
-  if (conn == nullptr || query == nullptr || stmt == nullptr || object == nullptr || query->desc == nullptr) return 0;
+  if (conn == nullptr || query == nullptr || stmt == nullptr || object == nullptr || query->desc == nullptr ||
+      query->desc->coordsys == nullptr) {
+    return 0;
+  }
   const SpatialColumnDesc* desc = query->desc;
   query->row_ahead = 0;
   const int32_t c = first_column;

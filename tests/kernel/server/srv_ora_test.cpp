@@ -519,6 +519,23 @@ TEST_F(OraFake, FetchRowsMarksSdoColumnsAsObjects) {
   EXPECT_EQ(ora_close_statement(conn, stmt), 1);
 }
 
+TEST_F(OraFake, LogicalColumnsBeyondAnyInteger) {
+  fake::Script& s = fake::Current();
+  s.columns = {{"L", 6, 1, 0, 8}};
+  s.rows = {{fake::Number(-2.06642e+39)}, {fake::Number(0.5)}, {fake::Number(std::nan(""))}, {fake::Number(-1)}};
+  SrvStatement* stmt = ora_select_ordered(conn, "T", nullptr, "L");
+  ASSERT_NE(stmt, nullptr);
+  const uint8_t want[] = {1, 0, 0, 1};
+  for (uint8_t w : want) {
+    FieldDef field[1] = {};
+    FieldDef* rows[1] = {field};
+    EXPECT_EQ(ora_fetch_rows(conn, stmt, rows, 1), 1);
+    EXPECT_EQ(field[0].value.type, VALUE_LOGICAL);
+    EXPECT_EQ(field[0].value.u.b, w);
+  }
+  EXPECT_EQ(ora_close_statement(conn, stmt), 1);
+}
+
 // ---- windows and names --------------------------------------------------------------
 
 struct WindowCase {

@@ -73,50 +73,43 @@ TEST_F(SrvServerSqlOdbc, DetectPerServer) {
     const char* dbms;
     const char* version;
     const char* rules;
-    const char* detect;  // the :detect line with its error lines
-    const char* server;  // the server type :info then shows
+    const char* answers;  // sdorel_detect, spx_is_oracle_extension, ifx_detect, sqs_detect
+    int number;           // the server version number after detection
+    const char* errors;   // the error lines after the :detect line
+    const char* server;   // the server type :info then shows
   } cases[] = {
-      {"Oracle", "10.2.0.1.0", kMdsys, "ora_detect_spatial=0|sdorel_detect=1|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=10\n",
-       "Oracle SDO Server"},
-      {"Oracle", "10.2.0.1.0", "", "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=10\n",
-       "Oracle"},
-      {"Helvoristan/ORACLE", "04.05.1", "",
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=1|ifx_detect=0|sqs_detect=0|number=451\n", "Helvoristan/ORACLE"},
-      {"Helvoristan/ORACLE", "04.05.5", "",
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=1|ifx_detect=0|sqs_detect=0|number=451\n", "Helvoristan/ORACLE"},
-      {"Helvoristan/ORACLE", "04.05.0", "",
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=1|ifx_detect=0|sqs_detect=0|number=4\n", "Helvoristan/ORACLE"},
-      {"Informix", "09.40", informix, "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=1|sqs_detect=0|number=451\n",
-       "IUS"},
-      {"Informix", "09.40", informix450,
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=1|sqs_detect=0|number=9\n", "IUS"},
-      {"Informix", "2.8", informix, "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=1|sqs_detect=0|number=451\n",
-       "IUS"},
-      {"Informix", "2.71", informix,
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=451\nerror 1581: |\n",
-       "Informix"},
+      {"Oracle", "10.2.0.1.0", kMdsys, "1000", 10, "", "Oracle SDO Server"},
+      {"Oracle", "10.2.0.1.0", "", "0000", 10, "", "Oracle"},
+      {"Helvoristan/ORACLE", "04.05.1", "", "0100", 451, "", "Helvoristan/ORACLE"},
+      {"Helvoristan/ORACLE", "04.05.5", "", "0100", 451, "", "Helvoristan/ORACLE"},
+      {"Helvoristan/ORACLE", "04.05.0", "", "0100", 4, "", "Helvoristan/ORACLE"},
+      {"Informix", "09.40", informix, "0010", 451, "", "IUS"},
+      {"Informix", "09.40", informix450, "0010", 9, "", "IUS"},
+      {"Informix", "2.8", informix, "0010", 451, "", "IUS"},
+      {"Informix", "2.71", informix, "0000", 451, "error 1581: |\n", "Informix"},
       // The profile's kt_spatial_id() fails: not taken, nothing reported.
-      {"Informix", "09.40", "is SELECT 1 FROM sysinherits\nrows\ncols X\nrow 1\n",
-       "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=9\n", "Informix"},
-      {"SQL Server", "08.00", sqs, "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=1|number=8\n",
-       "Autometric SQS Server"},
-      {"SQL Server", "08.00", not_sqs, "ora_detect_spatial=0|sdorel_detect=0|spx_is_oracle_extension=0|ifx_detect=0|sqs_detect=0|number=8\n",
-       "SQL Server"},
+      {"Informix", "09.40", "is SELECT 1 FROM sysinherits\nrows\ncols X\nrow 1\n", "0000", 9, "", "Informix"},
+      {"SQL Server", "08.00", sqs, "0001", 8, "", "Autometric SQS Server"},
+      {"SQL Server", "08.00", not_sqs, "0000", 8, "", "SQL Server"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.dbms) + " " + c.version);
     const auto [out, rc] = Srvq({Connect(c.dbms, c.version, c.rules), ":detect", ":info"});
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(out.substr(0, std::strlen(c.detect)), c.detect) << out;
-    const std::string info = out.substr(std::min(out.size(), std::strlen(c.detect)));
+    std::string detect = "ora_detect_spatial=0";
+    const char* names[] = {"sdorel_detect", "spx_is_oracle_extension", "ifx_detect", "sqs_detect"};
+    for (int i = 0; i < 4; ++i) detect += std::string("|") + names[i] + "=" + c.answers[i];
+    detect += "|number=" + std::to_string(c.number) + "\n" + c.errors;
+    EXPECT_EQ(out.substr(0, detect.size()), detect) << out;
+    const std::string info = out.substr(std::min(out.size(), detect.size()));
     EXPECT_EQ(FirstLine(info).rfind(std::string("server=") + c.server + "|version=" + c.version + "|", 0), 0u) << out;
   }
 }
 
 TEST_F(SrvServerSqlOdbc, ProbesSentByDetection) {
   // The SQS probe refused: the coordinate format is still set.
-  const auto [out, rc] = Srvq({Connect("SQL Server", "08.00", "is SELECT @@SQSVERSION\nerror 42000 no such variable\n"),
-                               ":detect"});
+  const std::string refused = "is SELECT @@SQSVERSION\nerror 42000 no such variable\n";
+  const auto [out, rc] = Srvq({Connect("SQL Server", "08.00", refused), ":detect"});
   EXPECT_EQ(rc, 0) << out;
   std::vector<std::string> sent = Sent();
   EXPECT_EQ(sent, (std::vector<std::string>{"SELECT @@SQSVERSION", "set coordinate format ddeg"}));
@@ -132,8 +125,8 @@ TEST_F(SrvServerSqlOdbc, ProbesSentByDetection) {
 
 TEST_F(SrvServerSqlOdbc, InformixRtreeIndex) {
   ASSERT_EQ(srv_init(), 1);
-  SrvConnection* c = srv_open_connection(
-      "ODBC", Connect("Informix", "09.40", "on create index O\\.KTTIND on O\\.T\\(G Kt_Ops\\) using rtree\nok\n").c_str());
+  const std::string rules = "on create index O\\.KTTIND on O\\.T\\(G Kt_Ops\\) using rtree\nok\n";
+  SrvConnection* c = srv_open_connection("ODBC", Connect("Informix", "09.40", rules).c_str());
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(ifx_create_spatial_index("O", "T", "G", c), 1);
   EXPECT_EQ(Sent().back(), "create index O.KTTIND on O.T(G Kt_Ops) using rtree");

@@ -401,7 +401,8 @@ TEST_F(SrvServerSql, LongNamesInEveryWindowWriter) {
   const int32_t need2 = ifx_window_clause(&desc, alias.c_str(), 1, nullptr, nullptr, nullptr, nullptr, text.data(),
                                           1, 1, 1);
   text.assign(static_cast<size_t>(need2), '\0');
-  EXPECT_EQ(ifx_window_clause(&desc, alias.c_str(), 1, nullptr, nullptr, nullptr, nullptr, text.data(), need2, 1, 1), 0);
+  EXPECT_EQ(ifx_window_clause(&desc, alias.c_str(), 1, nullptr, nullptr, nullptr, nullptr, text.data(), need2, 1, 1),
+            0);
   EXPECT_EQ(std::string(text.data()), "ST_OVERLAPS(" + alias + "." + column + ", ?::ST_SPATIAL)");
   text.assign(1, '\0');
   const int32_t need3 = sqs_window_clause(&desc, alias.c_str(), nullptr, big.c_str(), big.c_str(), big.c_str(),
