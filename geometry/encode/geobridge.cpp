@@ -43,7 +43,15 @@ bool grow_primitives(SpatialObject* so, uint32_t n) {
     return nlst_resize(so->primitives, n, 1) == 1;
 }
 
+// Without an integer affine the transform is one unscale per coordinate:
+// written out here (the same arithmetic as xform_int_to_xy and
+// xform_int_rect_to_xy), as a blob takes several per object.
+bool plain_unscale(const CoordXform* xf) { return !(xf->flags & XFORM_INT_AFFINE); }
+
 GeoCoord to_xy(const IntPoint& p, const CoordXform* xf) {
+    if (plain_unscale(xf))
+        return GeoCoord{(double(p.x) - xf->offset_x) / xf->scale_x, (double(p.y) - xf->offset_y) / xf->scale_y,
+                        KTGEO_NO_Z};
     DPoint d;
     xform_int_to_xy(&p, &d, xf, 1);
     return GeoCoord{d.x, d.y, KTGEO_NO_Z};
@@ -51,8 +59,14 @@ GeoCoord to_xy(const IntPoint& p, const CoordXform* xf) {
 
 void rect_to_envelope(const IntRect& r, const CoordXform* xf, GeoCoord* min, GeoCoord* max) {
     DRect d;
-    xform_int_rect_to_xy(&r, &d, xf);
-    drect_normalise(&d);
+    if (plain_unscale(xf)) {
+        const GeoCoord a = to_xy(IntPoint{r.x1, r.y1}, xf), b = to_xy(IntPoint{r.x2, r.y2}, xf);
+        // As drect_normalise orders them (a NaN keeps its place).
+        d = DRect{a.x > b.x ? b.x : a.x, a.y > b.y ? b.y : a.y, a.x > b.x ? a.x : b.x, a.y > b.y ? a.y : b.y};
+    } else {
+        xform_int_rect_to_xy(&r, &d, xf);
+        drect_normalise(&d);
+    }
     *min = GeoCoord{d.x1, d.y1, KTGEO_NO_Z};
     *max = GeoCoord{d.x2, d.y2, KTGEO_NO_Z};
 }
@@ -135,16 +149,27 @@ bool ring_path(nlst* coords, GeoPath* path) {
 
 // A polygon primitive whose exterior ring the caller sets, with the
 // section's envelope.
-void polygon_primitive(const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+// (The envelope is left to the caller.)
+void polygon_primitive(GeometricPrimitive* p) {
     ktgeo_util_primitive_init(KTGEO_POLYGON, p);
     p->geom.polygon.valid = 1;
+}
+
+void polygon_primitive(const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+    polygon_primitive(p);
     rect_to_envelope(mbr, xf, &p->env_min, &p->env_max);
 }
 
-// A line primitive over a section's coordinates, with the section's envelope.
-void line_primitive(nlst* coords, const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+// A line primitive over a section's coordinates (the envelope is left to
+// the caller).
+void line_primitive(nlst* coords, GeometricPrimitive* p) {
     ktgeo_util_primitive_init(KTGEO_CURVE, p);
     p->geom.curve = ring_curve(coords, 0);
+}
+
+// The same with the section's envelope.
+void line_primitive(nlst* coords, const IntRect& mbr, const CoordXform* xf, GeometricPrimitive* p) {
+    line_primitive(coords, p);
     rect_to_envelope(mbr, xf, &p->env_min, &p->env_max);
 }
 
@@ -343,7 +368,17 @@ bool bridged_type(int type) {
 // object's centroid.
 void object_head(MapObject* o, const CoordXform* xf, SpatialObject* so) {
     GeoCoord min, max;
-    rect_to_envelope(o->mbr, xf, &min, &max);
+    // A point whose rectangle is the point itself: envelope and centroid
+    // are its one coordinate, transformed once.
+    const IntPoint& at = o->u.point.location;
+    const bool lone_point = o->type == MAPOBJ_POINT && plain_unscale(xf) && o->mbr.x1 == at.x &&
+                            o->mbr.x2 == at.x && o->mbr.y1 == at.y && o->mbr.y2 == at.y;
+    if (lone_point) {
+        min = max = to_xy(at, xf);
+        if (ktgeo_coord_is_unset(so->centroid)) so->centroid = min;
+    } else {
+        rect_to_envelope(o->mbr, xf, &min, &max);
+    }
     if (ktgeo_coord_is_unset(so->env_min)) {
         so->env_min = min;
         so->env_max = max;
@@ -412,6 +447,18 @@ struct LentGeometry {
     GeoCurve curve;
 };
 
+// A one-section object's section envelope: the object's own, already in
+// the head, when the two rectangles agree.
+void section_envelope(const IntRect& mbr, const MapObject* o, const SpatialObject& head, const CoordXform* xf,
+                      GeometricPrimitive* p) {
+    if (mbr.x1 == o->mbr.x1 && mbr.y1 == o->mbr.y1 && mbr.x2 == o->mbr.x2 && mbr.y2 == o->mbr.y2) {
+        p->env_min = head.env_min;
+        p->env_max = head.env_max;
+    } else {
+        rect_to_envelope(mbr, xf, &p->env_min, &p->env_max);
+    }
+}
+
 // The object's one section, or false.
 bool one_section(MapObject* o, OneSection* one) {
     return o->u.poly.sections == 1 && o->nodes &&
@@ -437,7 +484,8 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
     switch (o->type) {
         case MAPOBJ_POINT:
             if (prims.empty()) prims.resize(1);
-            point_primitive(o->u.point.location, xf, &prims[0]);
+            // The head's centroid is the point (see object_head).
+            point_primitive(g->so.centroid, &prims[0]);
             break;
         case MAPOBJ_LINE: {
             if (prims.empty()) prims.resize(1);
@@ -454,7 +502,8 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
         case MAPOBJ_POLYLINE:
             if (!one_section(o, &one) || !lent_coords(one, xf, 2, g)) return false;
             if (prims.empty()) prims.resize(1);
-            line_primitive(&g->coords, one.section->mbr, xf, &prims[0]);
+            line_primitive(&g->coords, &prims[0]);
+            section_envelope(one.section->mbr, o, g->so, xf, &prims[0]);
             break;
         case MAPOBJ_REGION: {
             if (rect_is_empty(&o->mbr) || !one_section(o, &one) || one.section->holes > 0 ||
@@ -462,7 +511,8 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
                 return false;
             if (prims.empty()) prims.resize(1);
             GeometricPrimitive& p = prims[0];
-            polygon_primitive(one.section->mbr, xf, &p);
+            polygon_primitive(&p);
+            section_envelope(one.section->mbr, o, g->so, xf, &p);
             g->curve = ring_curve(&g->coords, 1);
             g->curves = lent_list(sizeof(GeoCurve), &g->curve, 1);
             ring_path_of(&g->curves, &p.geom.polygon.exterior);

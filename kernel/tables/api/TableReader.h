@@ -8,6 +8,7 @@
 
 #include "kernel/tables/api/UploadOptions.h"
 #include "kernel/tables/api/tabapi.h"
+#include "platform/resources.h"
 
 // The four object-kind texts of a table: points only, lines only, regions
 // only, anything else.
@@ -15,6 +16,23 @@ inline constexpr const char* kObjectKindPoints = ".0";
 inline constexpr const char* kObjectKindLines = ".1";
 inline constexpr const char* kObjectKindRegions = ".2";
 inline constexpr const char* kObjectKindMixed = ".3";
+
+// The type text a reader shows for a column: the type's name (resource
+// strings 213-219), with the width of a Char and the precision and
+// decimals of a Decimal; empty for other types.
+inline std::string ReaderColumnTypeText(uint8_t type, int precision, int decimals) {
+  switch (type) {
+    case COLTYPE_CHAR: return platform::ResString(213) + "(" + std::to_string(precision) + ")";
+    case COLTYPE_DECIMAL:
+      return platform::ResString(214) + "(" + std::to_string(precision) + "," + std::to_string(decimals) + ")";
+    case COLTYPE_INTEGER: return platform::ResString(215);
+    case COLTYPE_SMALLINT: return platform::ResString(216);
+    case COLTYPE_DATE: return platform::ResString(217);
+    case COLTYPE_LOGICAL: return platform::ResString(218);
+    case COLTYPE_FLOAT: return platform::ResString(219);
+    default: return std::string();
+  }
+}
 
 // Maps an object-kind text to 0..3, anything else to -1.
 inline int ObjectKindFromText(const char* text) {

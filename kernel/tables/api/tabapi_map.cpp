@@ -4,6 +4,7 @@
 #include "kernel/tables/api/tabapi_map.h"
 
 #include "kernel/mapobjects/mapobj.h"
+#include "kernel/mapobjects/objrec.h"
 #include "kernel/runtime/file.h"
 #include "kernel/runtime/path.h"
 #include "kernel/runtime/valcmp.h"
@@ -168,3 +169,24 @@ void apiindex_end(TableDef* table) {
   if (table->index != nullptr) index_file_end(table->index);
 }
 
+
+void apimap_user_extent(const MapObject* obj, const CoordXform* table, const CoordXform* target, DRect* bounds,
+                        DPoint* centre) {
+  if (bounds != nullptr) {
+    DRect r{};
+    objrec_rect_to_user(&obj->mbr, &r, table, target);
+    if (bounds->x1 == 0.0 && bounds->y1 == 0.0 && bounds->x2 == 0.0 && bounds->y2 == 0.0) {
+      *bounds = r;
+    } else {
+      if (r.x1 < bounds->x1) bounds->x1 = r.x1;
+      if (r.y1 < bounds->y1) bounds->y1 = r.y1;
+      if (r.x2 > bounds->x2) bounds->x2 = r.x2;
+      if (r.y2 > bounds->y2) bounds->y2 = r.y2;
+    }
+  }
+  if (centre != nullptr) {
+    IntPoint c{};
+    mapobj_get_centroid(obj, &c);
+    objrec_point_to_user(&c, centre, table, target);
+  }
+}

@@ -26,6 +26,10 @@ int16_t apimap_create(TableDef* table, const CoordXform* xform, int32_t mode);
 // Ends access to the map storage, deletes its map file and .ID file and
 // closes it; a table without one succeeds.
 int16_t apimap_discard(TableDef* table);
+// Widens bounds (all zero: not set yet) by the object's rectangle and gives
+// its centroid, both in user coordinates (either output may be null).
+void apimap_user_extent(const MapObject* obj, const CoordXform* table, const CoordXform* target, DRect* bounds,
+                        DPoint* centre);
 // Writes (or, with a null object, deletes) the object of a row.
 int16_t apimap_write(TableDef* table, int32_t row, const MapObject* obj, int16_t insert);
 

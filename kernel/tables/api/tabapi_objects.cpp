@@ -218,23 +218,7 @@ int16_t TabApiReadRowGeometry(int32_t slot, int32_t row, char* text, unsigned ch
       object_get_styles(&obj, styles, &record_code);
     }
     if (code != nullptr) *code = record_code;
-    if (bounds != nullptr) {
-      DRect r{};
-      objrec_rect_to_user(&obj.mbr, &r, target, nullptr);
-      if (bounds->x1 == 0.0 && bounds->y1 == 0.0 && bounds->x2 == 0.0 && bounds->y2 == 0.0) {
-        *bounds = r;
-      } else {
-        if (r.x1 < bounds->x1) bounds->x1 = r.x1;
-        if (r.y1 < bounds->y1) bounds->y1 = r.y1;
-        if (r.x2 > bounds->x2) bounds->x2 = r.x2;
-        if (r.y2 > bounds->y2) bounds->y2 = r.y2;
-      }
-    }
-    if (centre != nullptr) {
-      IntPoint c{};
-      mapobj_get_centroid(&obj, &c);
-      objrec_point_to_user(&c, centre, target, nullptr);
-    }
+    apimap_user_extent(&obj, target, nullptr, bounds, centre);
     int16_t result = 1;
     if (geobridge_object_to_blob(&obj, target, blob)) {
       if (*blob == nullptr) result = 0;

@@ -335,23 +335,7 @@ int16_t TabApiReadRow(int32_t slot, int32_t row, char* text, ObjRecord* record, 
     if (obj.type != 0) {
       const CoordXform* table = apimap_xform(s->table);
       const CoordXform* target = s->output_set ? &s->output : nullptr;
-      if (bounds != nullptr) {
-        DRect r{};
-        objrec_rect_to_user(&obj.mbr, &r, table, target);
-        if (bounds->x1 == 0.0 && bounds->y1 == 0.0 && bounds->x2 == 0.0 && bounds->y2 == 0.0) {
-          *bounds = r;
-        } else {
-          if (r.x1 < bounds->x1) bounds->x1 = r.x1;
-          if (r.y1 < bounds->y1) bounds->y1 = r.y1;
-          if (r.x2 > bounds->x2) bounds->x2 = r.x2;
-          if (r.y2 > bounds->y2) bounds->y2 = r.y2;
-        }
-      }
-      if (centre != nullptr) {
-        IntPoint c{};
-        mapobj_get_centroid(&obj, &c);
-        objrec_point_to_user(&c, centre, table, target);
-      }
+      apimap_user_extent(&obj, table, target, bounds, centre);
       if (!object_to_objrec(&obj, record, table, target)) {
         std::memset(static_cast<void*>(record), 0, sizeof *record);
         result = 0;

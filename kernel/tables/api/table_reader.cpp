@@ -168,24 +168,7 @@ class CTableReaderImpl : public CTableReader {
 
   std::string& GetColumnTypeText(std::string& out, int n) override {
     const ColumnInfo& c = m_columns[static_cast<size_t>(n)];
-    char buf[64];
-    switch (c.type) {
-      case COLTYPE_CHAR:
-        std::snprintf(buf, sizeof buf, "%s(%d)", platform::ResString(213).c_str(), GetColumnPrecision(n));
-        out = buf;
-        break;
-      case COLTYPE_DECIMAL:
-        std::snprintf(buf, sizeof buf, "%s(%d,%d)", platform::ResString(214).c_str(), GetColumnPrecision(n),
-                      int(c.decimals));
-        out = buf;
-        break;
-      case COLTYPE_INTEGER: out = platform::ResString(215); break;
-      case COLTYPE_SMALLINT: out = platform::ResString(216); break;
-      case COLTYPE_DATE: out = platform::ResString(217); break;
-      case COLTYPE_LOGICAL: out = platform::ResString(218); break;
-      case COLTYPE_FLOAT: out = platform::ResString(219); break;
-      default: out.clear(); break;
-    }
+    out = ReaderColumnTypeText(c.type, GetColumnPrecision(n), c.decimals);
     return out;
   }
 

@@ -255,6 +255,61 @@ TEST_F(bridge_property, BlobRoadGivesThePackedBridgeGeometry) {
     EXPECT_GT(simple, 300);
 }
 
+// The blob road transforms coordinates and rectangles itself: what it
+// stores must be the transform's own values, to the bit.
+TEST_F(bridge_property, BlobRoadStoresTheTransformsValues) {
+    const CoordXform ll = enctest::Xform(enctest::kLatLong);
+    RandomMapObjects gen(15);
+    int checked = 0;
+    for (const CoordXform* xf : {static_cast<const CoordXform*>(&ne), &ll}) {
+        for (int i = 0; i < 200; ++i) {
+            const int kind = kKinds[i % 4];  // point, line, polyline, region
+            Obj o;
+            gen.Fill(o, kind);
+            if ((kind == MAPOBJ_POLYLINE || kind == MAPOBJ_REGION) && Sections(o.p).size() != 1) continue;
+            ++checked;
+            const Bytes road = enctest::RoadBlob(o.p, *xf);
+            ASSERT_FALSE(road.empty()) << i;
+            SpatialObject so;
+            ktgeo_so_init_empty(&so);
+            ASSERT_EQ(ktgeo_unpack_geometry_sized(road.data(), static_cast<uint32_t>(road.size()), &so), 1);
+            std::vector<IntPoint> nodes;
+            if (kind == MAPOBJ_POINT) nodes = {o->u.point.location};
+            if (kind == MAPOBJ_LINE) nodes = {o->u.line.start, o->u.line.end};
+            for (const auto& section : Sections(o.p)) nodes.insert(nodes.end(), section.begin(), section.end());
+            std::vector<DPoint> want(nodes.size());
+            xform_int_to_xy(nodes.data(), want.data(), xf, static_cast<int32_t>(nodes.size()));
+            std::vector<GeoCoord> got;
+            const GeometricPrimitive* p = static_cast<const GeometricPrimitive*>(so.primitives->data);
+            const GeoCurve* curve = p->type == KTGEO_CURVE     ? &p->geom.curve
+                                    : p->type == KTGEO_POLYGON ? static_cast<const GeoCurve*>(
+                                                                     p->geom.polygon.exterior.curves->data)
+                                                               : nullptr;
+            if (curve) {
+                const GeoCoord* c = static_cast<const GeoCoord*>(curve->coords->data);
+                got.assign(c, c + curve->coords->tally);
+            } else {
+                got = {p->geom.point.coord};
+            }
+            if (kind == MAPOBJ_REGION && got.size() + 1 == want.size()) want.pop_back();  // closing node
+            ASSERT_EQ(got.size(), want.size()) << i << " kind " << kind;
+            for (size_t k = 0; k < got.size(); ++k) {
+                EXPECT_EQ(got[k].x, want[k].x) << i << " kind " << kind << " node " << k;
+                EXPECT_EQ(got[k].y, want[k].y) << i << " kind " << kind << " node " << k;
+            }
+            DRect r;
+            xform_int_rect_to_xy(&o->mbr, &r, xf);
+            drect_normalise(&r);
+            EXPECT_EQ(so.env_min.x, r.x1) << i;
+            EXPECT_EQ(so.env_min.y, r.y1) << i;
+            EXPECT_EQ(so.env_max.x, r.x2) << i;
+            EXPECT_EQ(so.env_max.y, r.y2) << i;
+            ktgeo_so_release(&so);
+        }
+    }
+    EXPECT_GT(checked, 200);
+}
+
 TEST_F(sdo_property, EncodeDecodeEncodeGivesTheSameArrays) {
     RandomMapObjects gen(13);
     const auto encode = [&](MapObject* o) {
