@@ -107,8 +107,11 @@ int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t coun
 // text itself (a new kernel block).
 char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query, const char* text);
 
-// Until spatial queries run: the session coordinate system is taken as
-// sent, and a row's object is left as it is (both answer 1).
+// Sends the descriptor's coordinate system to the server when its kind
+// needs it (srv_send_coordsys); 1 when there is nothing to send.
 int16_t srv_set_session_coordsys(SrvConnection* conn, SrvQuery* query);
+// The map object of the statement's current row from the query's hidden
+// columns (by spatial kind), with the row's style when the query has a
+// style column; with search_test set, 0 for an object outside the search.
 int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                           int16_t search_test, int16_t flag);

@@ -57,24 +57,36 @@ std::string quoted_name(const SrvConnection* conn, const char* name) {
   return quote + name + quote;
 }
 
-// A number of the current row: false for NULL or a text that is no number.
-bool number_at(SrvStatement* stmt, int32_t n, double* out) {
-  if (n < 1 || n > stmt->column_count) return false;
-  const SrvColumn& c = stmt->columns[n - 1];
+// A number of a column of the current row: false for NULL or a text that
+// is no number. Doubles (the numeric types) are read in place.
+inline bool column_number(const SrvColumn& c, double* out) {
   if (c.indicator == -1 || c.buffer == nullptr) return false;
   switch (c.type) {
-    case 1:
-    case 16: {
-      const char* end = str_to_double(static_cast<const char*>(c.buffer), out);
-      return end != nullptr;
-    }
     case 2:
     case 3:
     case 4:
     case 6:
-    case 8: std::memcpy(out, c.buffer, sizeof *out); return true;
+    case 8: {
+      double v;
+      std::memcpy(&v, c.buffer, sizeof v);
+      *out = v;
+      return true;
+    }
+    case 1:
+    case 16: {
+      // Through a local of its own, so that the caller's numbers can stay
+      // in registers.
+      double v = 0;
+      if (str_to_double(static_cast<const char*>(c.buffer), &v) == nullptr) return false;
+      *out = v;
+      return true;
+    }
     default: return false;
   }
+}
+
+bool number_at(SrvStatement* stmt, int32_t n, double* out) {
+  return n >= 1 && n <= stmt->column_count && column_number(stmt->columns[n - 1], out);
 }
 
 const char* column_name_of(SrvConnection* conn, SrvStatement* stmt, int32_t n) {
@@ -89,12 +101,11 @@ int16_t unreadable(SrvConnection* conn, SrvStatement* stmt, int32_t n) {
 bool same(bool has_a, double a, bool has_b, double b) { return has_a && has_b && a == b; }
 
 // Pairs of the current row whose two ordinates are present.
-void collect(SrvStatement* stmt, int32_t first_xy, int32_t pairs, std::vector<DPoint>* points) {
+// xy: the first X column; the caller has checked that all pairs exist.
+inline void collect(const SrvColumn* xy, int32_t pairs, std::vector<DPoint>* points) {
   for (int32_t i = 0; i < pairs; ++i) {
-    DPoint p{};
-    if (number_at(stmt, first_xy + 2 * i, &p.x) && number_at(stmt, first_xy + 2 * i + 1, &p.y)) {
-      points->push_back(p);
-    }
+    double x, y;
+    if (column_number(xy[2 * i], &x) && column_number(xy[2 * i + 1], &y)) points->push_back(DPoint{x, y});
   }
 }
 
@@ -273,7 +284,10 @@ int16_t sdorel_fetch_next(SrvConnection* conn, SrvQuery* query, SrvStatement* st
 
 int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                               int16_t first_column, int16_t filter) {
-  if (conn == nullptr || query == nullptr || stmt == nullptr || object == nullptr || query->desc == nullptr) return 0;
+  if (conn == nullptr || query == nullptr || stmt == nullptr || object == nullptr || query->desc == nullptr ||
+      query->desc->coordsys == nullptr) {
+    return 0;
+  }
   const SpatialColumnDesc* desc = query->desc;
   query->row_ahead = 0;
   const int32_t c = first_column;
@@ -281,6 +295,7 @@ int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement
   int32_t pairs = query->pairs_per_row;
   if (first_xy + 2 * pairs - 1 > stmt->column_count) pairs = (stmt->column_count - first_xy + 1) / 2;
   if (pairs < 0) pairs = 0;
+  if (c < 1 || c + kFixedItems - 1 > stmt->column_count) return unreadable(conn, stmt, c);
   double etype = 0;
   if (!number_at(stmt, c + 1, &etype)) return unreadable(conn, stmt, c + 1);
   const StyleSet* styles = desc->styles != nullptr ? desc->styles : &g_default_style_set;
@@ -301,13 +316,17 @@ int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement
     if (!mapobj_reset_type(object, type, 0)) return 0;
     object->pen = etype == 2 ? styles->line_pen : styles->area_pen;
     if (etype == 3) object->brush = styles->brush;
-    thread_local std::vector<DPoint> points;
-    thread_local std::vector<IntPoint> ints;
+    // Buffers kept from feature to feature.
+    static std::vector<DPoint> point_buffer;
+    static std::vector<IntPoint> int_buffer;
+    std::vector<DPoint>& points = point_buffer;
+    std::vector<IntPoint>& ints = int_buffer;
     points.clear();
     double gid = 0, eseq = 0;
-    bool has_gid = number_at(stmt, c, &gid);
-    bool has_eseq = number_at(stmt, c + 2, &eseq);
-    collect(stmt, first_xy, pairs, &points);
+    const SrvColumn* cols = stmt->columns + (c - 1);  // id, type, element, sequence, X1, Y1, ...
+    bool has_gid = column_number(cols[0], &gid);
+    bool has_eseq = column_number(cols[2], &eseq);
+    collect(cols + kFixedItems, pairs, &points);
     while (true) {
       if (!srv_fetch(conn, stmt, kSrvFetchNext)) {
         make_none(object);
@@ -315,11 +334,11 @@ int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement
       }
       const bool ended = srv_statement_at_end(conn, stmt) != 0;
       double next_gid = 0, next_eseq = 0;
-      const bool has_next_gid = !ended && number_at(stmt, c, &next_gid);
-      const bool has_next_eseq = !ended && number_at(stmt, c + 2, &next_eseq);
+      const bool has_next_gid = !ended && column_number(cols[0], &next_gid);
+      const bool has_next_eseq = !ended && column_number(cols[2], &next_eseq);
       const bool same_feature = !ended && same(has_gid, gid, has_next_gid, next_gid);
       if (same_feature && same(has_eseq, eseq, has_next_eseq, next_eseq)) {
-        collect(stmt, first_xy, pairs, &points);
+        collect(cols + kFixedItems, pairs, &points);
         continue;
       }
       if (!flush(object, desc->coordsys, &points, &ints)) {
@@ -336,7 +355,7 @@ int16_t sdorel_rows_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement
       }
       eseq = next_eseq;
       has_eseq = has_next_eseq;
-      collect(stmt, first_xy, pairs, &points);
+      collect(cols + kFixedItems, pairs, &points);
     }
     if (object->u.poly.sections == 0) {
       make_none(object);

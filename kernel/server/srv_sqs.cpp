@@ -75,7 +75,7 @@ int16_t sqs_is_spatial_table(SrvConnection* conn, const char* name) {
   if (!executed) {
     err_clear();
     const std::string head = kernel_string(6960);
-    if (!head.empty()) {
+    if (!head.empty() && kernel_string(6961)[0] != '\0') {
       found = srv_probe_row(conn, head + srv_sql_string(owner.c_str()) + " " + kernel_string(6961) +
                                       srv_sql_string(table.c_str()) + " " + kernel_string(6962));
     }
@@ -99,7 +99,7 @@ int16_t sqs_name_is_spatial(const SrvConnection* conn, SrvQuery* query, const ch
 int16_t sqs_update_pair(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** pair_text) {
   if (desc == nullptr) return 0;
   const bool none = object == nullptr || object->type == MAPOBJ_NONE;
-  if (!none && !sqs_column_accepts_object(desc, object)) return 0;
+  if (!none && !sqs_column_accepts_object(desc, object)) return spatial_refuse_object(object);
   const std::string q = text_of(quote);
   *pair_text = srv_text_block(q + "QD_GEOMETRY" + q + (none ? "=NULL" : "=?"));
   return *pair_text != nullptr;

@@ -22,7 +22,8 @@ constexpr int32_t kSqsMaxPolygonPoints = 650;
 int16_t sqs_detect(SrvConnection* conn);
 int16_t sqs_is_spatial_table(SrvConnection* conn, const char* name);
 int16_t sqs_name_is_spatial(const SrvConnection* conn, SrvQuery* query, const char* item);
-// "QQD_GEOMETRYQ=?" or "=NULL" (a new kernel block); 0 for a refused object.
+// "QQD_GEOMETRYQ=?" or "=NULL" (a new kernel block); a refused object
+// answers 0 with error 1575.
 int16_t sqs_update_pair(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** pair_text);
 
 // The polygon text being written section by section.

@@ -13,6 +13,10 @@
 //   :open CONNECT      opens or reuses a connection of the same driver:
 //                      conn=<number>|paired=<number of its pair, or 0>
 //   :literal TYPE TEXT the SQL literal of TEXT read as a value of TYPE
+//   :count SQL         the rows the select text SQL counts (srv_query_row_count)
+//   :download TABLE PATH SQL
+//                      runs SQL and downloads its rows into the native
+//                      table TABLE, file PATH: prints srv_fetch's answer
 //   :detect            runs the server detectors in order on the connection:
 //                      <name>=<answer> joined by "|", then number=<the
 //                      server version number>; then the error stack's
@@ -31,7 +35,10 @@
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
 #include "kernel/server/srv_detect.h"
+#include "kernel/server/srv_download.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_select.h"
+#include "kernel/tables/tabread.h"
 
 namespace {
 
@@ -143,6 +150,33 @@ bool literal_line(const SrvConnection* conn, const std::string& rest) {
   return true;
 }
 
+void count_line(SrvConnection* conn, const std::string& sql) {
+  std::string text = sql;
+  SrvQuery query{};
+  query.conn = conn;
+  query.sql = text.data();
+  SrvStatement stmt{};
+  stmt.connection = conn;
+  std::printf("%ld\n", srv_query_row_count(&stmt, &query));
+}
+
+// ":download TABLE PATH SQL"
+bool download_line(SrvConnection* conn, const std::string& rest) {
+  const size_t a = rest.find(' ');
+  const size_t b = a == std::string::npos ? a : rest.find(' ', a + 1);
+  if (b == std::string::npos) {
+    err_push(4, kErrSrvStatement, nullptr, nullptr);
+    return false;
+  }
+  SrvStatement* stmt = srv_execute(conn, rest.c_str() + b + 1);
+  if (stmt == nullptr) return false;
+  int16_t ok = srv_set_download(stmt, rest.substr(0, a).c_str(), rest.substr(a + 1, b - a - 1).c_str());
+  if (ok) ok = srv_fetch(conn, stmt, kSrvFetchNext);
+  std::printf("%d\n", ok);
+  srv_close_statement(conn, stmt);
+  return ok != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,6 +195,7 @@ int main(int argc, char** argv) {
   }
   const char* connect = argv[arg++];
   err_clear();
+  tables_runtime_start();
   if (!srv_init()) return fail();
   if (alias != nullptr) {
     SrvFunctionTable* table = srv_driver_functions("ODBC");
@@ -197,6 +232,10 @@ int main(int argc, char** argv) {
     } else if (line.rfind(":open ", 0) == 0) {
       open_line(driver, line.c_str() + 6);
       if (err_count() > 0) return fail();
+    } else if (line.rfind(":count ", 0) == 0) {
+      count_line(conn, line.substr(7));
+    } else if (line.rfind(":download ", 0) == 0) {
+      if (!download_line(conn, line.substr(10))) return fail();
     } else if (line.rfind(":literal ", 0) == 0) {
       if (!literal_line(conn, line.substr(9))) return fail();
     } else if (!run_sql(conn, line.c_str())) {

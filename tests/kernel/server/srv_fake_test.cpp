@@ -270,18 +270,6 @@ TEST_F(SrvFake, FailedFetchOnHelvoristanNamesTheDirection) {
   EXPECT_EQ(Arg(0), "driver says no");
 }
 
-TEST_F(SrvFake, DownloadTableNameIsNotFetched) {
-  fake::Current().columns = {{"C", 1, 10, 0, 16}};
-  fake::Current().rows = {{fake::Text("a")}};
-  SrvStatement* s = srv_execute(conn, "select c");
-  char* name = nullptr;
-  ASSERT_EQ(mem_alloc(8, &name, static_cast<char**>(nullptr)), 1);
-  std::strcpy(name, "LOCAL");
-  s->download_name = name;
-  EXPECT_EQ(srv_fetch(conn, s, kSrvFetchNext), 0);
-  EXPECT_EQ(srv_close_statement(conn, s), 1);  // frees the name (ASan watches)
-}
-
 TEST_F(SrvFake, PrepareCountsParametersOutsideLiterals) {
   struct Case {
     const char* sql;

@@ -24,6 +24,7 @@
 #include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_ora.h"
 #include "kernel/tables/tabdef.h"
+#include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
 #include "platform/module.h"
 
@@ -89,7 +90,10 @@ class OraOdbc : public ::testing::Test {
     EXPECT_NE(c, nullptr);
     return c;
   }
-  std::vector<std::string> Sent() { return testodbc::Statements(testodbc::ReadTrace(trace)); }
+  // The statements sent, without the connection's catalogue probes.
+  std::vector<std::string> Sent() {
+    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
+  }
   // The SQLEndTran operations of the trace, in order.
   std::vector<std::string> Ends() {
     std::vector<std::string> ops;
