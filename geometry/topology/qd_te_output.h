@@ -11,6 +11,7 @@
 
 struct TeChain;
 struct TeRules;
+struct TeSegment;
 
 int qd_te_leaving(nlst* chains, TeRules* rules);
 int qd_te_node_ff(nlst* chains, TeRules* rules, int32_t quiet);
@@ -35,6 +36,11 @@ struct TeDistanceFeature {
     GeoCoord b;
     double distance;
 };
+// The pairwise search over segments tagged by feature number (loaded by
+// qd_te_fuzzy_load_segments); *best is the position of the best feature
+// record, -1 when none found a partner. One segment pair for record r.
+int qd_te_output_distance_search(nlst* segments, nlst* features, TeRules* rules, int32_t* best);
+int qd_te_output_distance_compute(TeDistanceFeature* r, const TeSegment* p, const TeSegment* s, TeRules* rules);
 int qd_te_output_distance_chain(TeChain* chain, TeRules* rules, int32_t* degenerate);
 int qd_te_output_distance_nodes(nlst* features, const TeDistanceFeature* best, TeRules* rules, nlst* chains);
 

@@ -45,8 +45,14 @@ int pending(const char* name) {
 #define TE_PENDING(name, ...) \
     int name(__VA_ARGS__) { return pending(#name); }
 
-TE_PENDING(qd_te_walk_nodes, TeChain*, nlst*, TeRules*)
-TE_PENDING(qd_te_linear_ff, nlst*, TeRules*, int32_t)
+int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules*) {
+    if (qd_te_pending_spy.chains) qd_te_pending_spy.chains("qd_te_walk_nodes", chains, node, qd_te_pending_spy.user);
+    return pending("qd_te_walk_nodes");
+}
+int qd_te_linear_ff(nlst* chains, TeRules*, int32_t) {
+    if (qd_te_pending_spy.chains) qd_te_pending_spy.chains("qd_te_linear_ff", chains, nullptr, qd_te_pending_spy.user);
+    return pending("qd_te_linear_ff");
+}
 TE_PENDING(qd_te_poly_ff, nlst*, TeRules*)
 TE_PENDING(qd_te_encode_feature_buffer, int32_t*, TeEncoder*, GeometricPrimitive*)
 TE_PENDING(qd_te_encode_clipping, TeRules*, SpatialObject*, const TeClip*)
