@@ -27,6 +27,7 @@ int16_t record(const char* text, int16_t) {
   g_texts.emplace_back(text);
   return 1;
 }
+int16_t discard(const char*, int16_t) { return 1; }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -74,6 +75,14 @@ int main() {
     return 1;
   }
   srv_set_statement_runner(nullptr);
+  // The fetching and the texts alone (a runner that does nothing).
+  srv_set_statement_runner(discard);
+  double texts = 1e30;
+  for (int round = 0; round < 3; ++round) {
+    if (!download(conn, recorded_path, &t)) return 1;
+    texts = std::min(texts, t);
+  }
+  srv_set_statement_runner(nullptr);
   double ours = 1e30, base = 1e30;
   for (int round = 0; round < 3; ++round) {
     const std::string a = dir.File("layer" + std::to_string(round) + ".tab");
@@ -96,7 +105,8 @@ int main() {
   }
   report("download (fetch, texts, runner) per row", ours / kRows * 1e9, base / kRows * 1e9,
          "runner on texts built beforehand");
-  std::printf("target ratio <= 1.3\n");
+  std::printf("target ratio <= 1.3; of the download, fetching and writing the texts alone: %.1f ns/row\n",
+              texts / kRows * 1e9);
   srv_unload_all();
   return 0;
 }

@@ -3,6 +3,7 @@
 // inserted with an Insert Into statement, and the table is committed.
 #include "kernel/server/srv_download.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,16 +25,6 @@ SrvStatementRunner g_runner = stmt_exec_text;
 int16_t run(const std::string& text) { return g_runner(text.c_str(), 0); }
 
 const char* table_name(const SrvStatement* stmt) { return static_cast<const char*>(stmt->download_name); }
-
-// A text in double quotes with inner quotes doubled.
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
 
 // The type clause of a result column; empty for a type without one.
 std::string type_clause(SrvConnection* conn, SrvStatement* stmt, int16_t n) {
@@ -93,53 +84,90 @@ struct ColumnShape {
   int32_t scale;
 };
 
-// The value text of column n of the current row.
-std::string value_text(SrvStatement* stmt, int16_t n, const ColumnShape& shape) {
-  SrvColumn* c = &stmt->columns[n - 1];
+// Appends a text in double quotes with inner quotes doubled.
+void append_quoted(std::string* out, const char* text, size_t n) {
+  *out += '"';
+  for (size_t i = 0; i < n; ++i) {
+    *out += text[i];
+    if (text[i] == '"') *out += '"';
+  }
+  *out += '"';
+}
+
+void append_number(std::string* out, double d, std::chars_format format, int precision) {
   char text[400];
+  const auto r = std::to_chars(text, text + sizeof text, d, format, precision);
+  out->append(text, r.ec == std::errc() ? static_cast<size_t>(r.ptr - text) : 0);
+}
+
+// Appends the value text of column n of the current row.
+void append_value(std::string* out, SrvStatement* stmt, int16_t n, const ColumnShape& shape) {
+  SrvColumn* c = &stmt->columns[n - 1];
   switch (c->type) {
     case 1:
     case 16: {
-      if (c->indicator == -1 || c->buffer == nullptr) return "\"\"";
-      // The value cut to its column's width, trailing blanks and control
-      // characters left out, then quoted whole.
-      std::string s(static_cast<const char*>(c->buffer), strnlen(static_cast<const char*>(c->buffer),
-                                                                 static_cast<size_t>(c->buffer_length)));
-      std::string kept;
-      for (char ch : s) {
-        if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7f) kept += ch;
+      if (c->indicator == -1 || c->buffer == nullptr) {
+        *out += "\"\"";
+        return;
       }
-      int32_t width = shape.width;
-      if (width > 254 || width < 1) width = 254;
-      if (kept.size() > static_cast<size_t>(width)) kept.resize(static_cast<size_t>(width));
-      while (!kept.empty() && kept.back() == ' ') kept.pop_back();
-      return quoted(kept);
+      // The value cut to its column's width, control characters and
+      // trailing blanks left out, then quoted whole.
+      const char* text = static_cast<const char*>(c->buffer);
+      const size_t length = strnlen(text, static_cast<size_t>(c->buffer_length));
+      const size_t width = shape.width > 254 || shape.width < 1 ? 254 : static_cast<size_t>(shape.width);
+      *out += '"';
+      size_t kept = 0;
+      size_t end = out->size();  // after the last character that is not a blank
+      for (size_t i = 0; i < length && kept < width; ++i) {
+        const char ch = text[i];
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) continue;
+        ++kept;
+        *out += ch;
+        if (ch == '"') *out += '"';
+        if (ch != ' ') end = out->size();
+      }
+      out->resize(end);
+      *out += '"';
+      return;
     }
-    case 2:
-      std::snprintf(text, sizeof text, "%*.*f", static_cast<int>(shape.precision), static_cast<int>(shape.scale),
-                    column_double(c));
-      return text;
+    case 2: {
+      const size_t at = out->size();
+      append_number(out, column_double(c), std::chars_format::fixed, shape.scale);
+      const size_t digits = out->size() - at;
+      if (shape.precision > 0 && digits < static_cast<size_t>(shape.precision)) {
+        out->insert(at, static_cast<size_t>(shape.precision) - digits, ' ');
+      }
+      return;
+    }
     case 3:
     case 4:
-    case 6:
-      std::snprintf(text, sizeof text, "%ld", static_cast<long>(column_double(c)));
-      return text;
-    case 8:
-      std::snprintf(text, sizeof text, "%.16g", column_double(c));
-      return text;
+    case 6: {
+      char text[32];
+      const auto r = std::to_chars(text, text + sizeof text, static_cast<long>(column_double(c)));
+      out->append(text, static_cast<size_t>(r.ptr - text));
+      return;
+    }
+    case 8: append_number(out, column_double(c), std::chars_format::general, 16); return;
     case 5:
     case 37:
-    case 38: return quoted(c->indicator == -1 ? std::string() : record_text(c->type, c->buffer));
+    case 38: {
+      const std::string text = c->indicator == -1 ? std::string() : record_text(c->type, c->buffer);
+      append_quoted(out, text.data(), text.size());
+      return;
+    }
     case 17: {
-      if (c->indicator == -1) return "\"\"";
+      if (c->indicator == -1) {
+        *out += "\"\"";
+        return;
+      }
       if (c->indicator > 127) c->indicator = -2;
       const int32_t count = c->indicator == -2 ? 127 : c->indicator;
-      std::string hex(2 * static_cast<size_t>(count) + 1, '\0');
-      srv_hex_encode(hex.data(), c->buffer, count);
-      hex.resize(2 * static_cast<size_t>(count));
-      return quoted(hex);
+      char hex[2 * 127 + 1];
+      srv_hex_encode(hex, c->buffer, count);
+      append_quoted(out, hex, 2 * static_cast<size_t>(count));
+      return;
     }
-    default: return "\"\"";
+    default: *out += "\"\""; return;
   }
 }
 
@@ -231,7 +259,7 @@ int16_t srv_download(SrvConnection* conn, SrvStatement* stmt) {
     text = head;
     for (int16_t n = 1; n <= stmt->column_count; ++n) {
       if (n > 1) text += ",";
-      text += value_text(stmt, n, shapes[static_cast<size_t>(n - 1)]);
+      append_value(&text, stmt, n, shapes[static_cast<size_t>(n - 1)]);
     }
     text += ")";
     if (!run(text)) {

@@ -350,6 +350,7 @@ int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* st
       const SrvColumn* c = result_column(stmt, n);
       const int16_t early = null_or_truncated(stmt, c, object);
       if (early >= 0) return early;
+      make_empty(object);
       const int16_t ok = blob_ext_decode(static_cast<const uint8_t*>(c->buffer), c->indicator, object);
       if (!query->extension) return ok;
       return searched(query, object, search_test, ok);

@@ -103,6 +103,17 @@ TEST_F(SrvDownload, StatementsOfEveryColumnType) {
   EXPECT_EQ(g_seen[4], "SET TABLE D FASTEDIT OFF UNDO ON");
 }
 
+TEST_F(SrvDownload, CharIntegerFloatRow) {
+  fake::Current().columns = {{"C", 1, 5, 0, 16}, {"I", 3, 10, 0, 8}, {"F", 8, 15, 0, 8}};
+  fake::Current().rows = {{fake::Text("a"), fake::Number(1), fake::Number(2.5)},
+                          {fake::Text("b\"q"), fake::Number(2), fake::Number(-0.5)}};
+  ASSERT_EQ(Download(), 1);
+  ASSERT_EQ(g_seen.size(), 6u);
+  EXPECT_EQ(g_seen[0], "CREATE TABLE \"D\" (C CHAR(5),I INTEGER,F FLOAT)");
+  EXPECT_EQ(g_seen[2], "Insert Into D Values(\"a\",1,2.5)");
+  EXPECT_EQ(g_seen[3], "Insert Into D Values(\"b\"\"q\",2,-0.5)");
+}
+
 TEST_F(SrvDownload, BinaryIndicatorBecomesTruncated) {
   fake::Current().columns = {{"B", 17, 130, 0, 400}};
   fake::Current().rows = {{fake::Text(std::string(130, '\x01'))}};

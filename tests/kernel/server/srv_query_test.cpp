@@ -338,7 +338,14 @@ TEST_F(SrvQueryOdbc, MaximumAndExistence) {
   Run(c, "insert into M values ('x', 7)");
   Run(c, "insert into M values ('y', 42)");
   const int32_t open_before = list_count(&srv_env()->statements);
+  auto frees = [&] {
+    int n = 0;
+    for (const auto& e : testodbc::ReadTrace(trace)) n += e.Get("fn") == "SQLFreeHandle";
+    return n;
+  };
+  const int frees_before = frees();
   EXPECT_EQ(srv_select_max(c, "C", "M"), -1);
+  EXPECT_GT(frees(), frees_before);  // the statement's handle freed
   EXPECT_EQ(srv_select_max(c, "I", "M"), 42);
   EXPECT_EQ(list_count(&srv_env()->statements), open_before);  // each closed
   EXPECT_EQ(CountTraced("SELECT max(\"C\") from M "), 1);
