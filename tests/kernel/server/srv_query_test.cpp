@@ -144,6 +144,29 @@ TEST_F(SrvQueryOdbc, ProjectionSentOncePerCoordinateSystem) {
   EXPECT_EQ(err_count(), 0);
 }
 
+TEST_F(SrvQueryOdbc, KindTwelveSendsEveryTimeAndEmptyTemplatesNothing) {
+  SrvConnection* c = Open("SQLite");
+  ASSERT_NE(c, nullptr);
+  CoordXform wgs{};
+  ASSERT_EQ(coordsys_from_text(&wgs, "CoordSys Earth Projection 1, 104", 1), 1);
+  SpatialColumnDesc desc{};
+  desc.has_spatial_column = 1;
+  desc.coordsys = &wgs;
+  SrvQuery q{};
+  q.desc = &desc;
+  // Kinds 5, 9, 11 and 12 have no statement of their own: nothing is sent.
+  for (int32_t kind : {5, 9, 11, 12}) {
+    desc.kind = kind;
+    EXPECT_EQ(srv_send_coordsys(c, &q, &wgs), 0) << kind;
+  }
+  for (const std::string& sent : Traced()) EXPECT_EQ(sent.find("Earth"), std::string::npos) << sent;
+  ASSERT_EQ(kernel_string_override(kStrSrvCoordsysKind12, "select '%s'"), 1);
+  desc.kind = 12;
+  EXPECT_EQ(srv_send_coordsys(c, &q, &wgs), 1);
+  EXPECT_EQ(srv_send_coordsys(c, &q, &wgs), 1);
+  EXPECT_EQ(CountTraced("select 'Earth Projection 1, 104'"), 2);
+}
+
 TEST_F(SrvQueryOdbc, PointRowsAndTheSearch) {
   SrvConnection* c = Open("SQLite");
   ASSERT_NE(c, nullptr);
