@@ -41,13 +41,9 @@ extern TeStageObserver qd_te_stage_observer;
 // Test-only spy on the stages and encoders that are not built yet: when
 // set, each of them answers what the spy answers for its name instead of
 // reporting "UKT1M" and answering 0.
-// The stand-ins that get chains (the face walk's node rule, the linear
-// output) first show them to `chains` when it is set: the list, and the
-// node for the node rule.
 struct TePendingSpy {
     int (*function)(const char* name, void* user);
     void* user;
-    void (*chains)(const char* name, const nlst* list, const TeChain* node, void* user) = nullptr;
 };
 extern TePendingSpy qd_te_pending_spy;
 

@@ -11,12 +11,21 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "geometry/topology/te_tool_run.h"
+#include "te_topo_run_util.h"
+#include "tools/topo_run/topo_run.h"
 
-using tetool::Result;
-using tetool::RunTool;
+using Result = tetest::ToolResult;
+
+namespace {
+
+Result RunTool(std::vector<std::string> args, const std::string& input) {
+    return tetest::RunTopoRun(std::move(args), input);
+}
+
+}  // namespace
 
 TEST(qd_te_entry_tool, LoaderPrintsInputsBack) {
     const std::string input =
@@ -44,6 +53,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         {{"LOADER", "secondary=WRONG"}, "", 2},
         {{"LOADER", "tolerance=abc"}, "", 2},
         {{"LOADER", "colour=red"}, "", 2},
+        {{"LOADER", "faces=2"}, "", 2},
         {{"LOADER"}, "-1 POINT (1 2\n", 2},
         {{"LOADER"}, "-1 POLYGON ((0 0, 1 0, 1 1))\n", 2},
         {{"LOADER"}, "x POINT (1 2)\n", 2},
@@ -58,7 +68,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         if (k.status == 2) { EXPECT_NE(r.err, ""); }
     }
     // A mode whose input encoding is not built yet fails: exit 1, reports on stderr.
-    const Result r = RunTool({"SINGLE"}, "-1 POLYGON ((0 0, 1 0, 1 1, 0 0))\n");
+    const Result r = RunTool({"BUFFER", "width=1"}, "-1 POINT (1 1)\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("UKT1M"), std::string::npos);
 }

@@ -10,10 +10,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "geometry/topology/entry/te_topo_run_util.h"
 #include "geometry/topology/fuzzy_int/te_int_util.h"
-#include "geometry/topology/te_tool_run.h"
 
 using namespace tetest;
 
@@ -22,8 +23,8 @@ namespace {
 // Runs topo_run with the given input and answers the stage-7 dump.
 std::string RunDump(std::vector<std::string> args, const std::string& input, const std::string& path) {
     std::remove(path.c_str());  // the dump is appended to
-    args.erase(args.begin());   // the tool's name
-    tetool::RunTool(args, input);
+    args.erase(args.begin());      // the program name
+    RunTopoRun(std::move(args), input);
     std::ifstream f(path);
     std::stringstream s;
     s << f.rdbuf();

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "geometry/topology/te_tool_run.h"
+#include "geometry/topology/entry/te_topo_run_util.h"
 
-using tetool::Result;
-using tetool::RunTool;
+using Result = tetest::ToolResult;
+constexpr auto RunTool = &tetest::RunTopoRun;
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Runs the topo_run tool in-process for tests: arguments after the tool's
-// name, input text on its stdin; answers the exit status and what it wrote.
+// Runs the topo_run tool in the test process: arguments after the program
+// name, standard input from a string, the status and both outputs back.
 #pragma once
 
 #include <cstdio>
@@ -8,9 +8,9 @@
 
 #include "tools/topo_run/topo_run.h"
 
-namespace tetool {
+namespace tetest {
 
-struct Result {
+struct ToolResult {
     int status;
     std::string out, err;
 };
@@ -24,16 +24,16 @@ inline std::string ReadAll(std::FILE* f) {
     return s;
 }
 
-inline Result RunTool(std::vector<std::string> args, const std::string& input) {
-    args.insert(args.begin(), "topo_run");
+inline ToolResult RunTopoRun(std::vector<std::string> args, const std::string& input) {
     std::vector<char*> argv;
+    args.insert(args.begin(), "topo_run");
     for (std::string& a : args) argv.push_back(a.data());
     std::FILE* in = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    Result r;
+    ToolResult r;
     r.status = topo_run(int(argv.size()), argv.data(), in, out, err);
     r.out = ReadAll(out);
     r.err = ReadAll(err);
@@ -41,4 +41,4 @@ inline Result RunTool(std::vector<std::string> args, const std::string& input) {
     return r;
 }
 
-}  // namespace tetool
+}  // namespace tetest
