@@ -56,10 +56,15 @@ int ktgeo_path_expand(GeoPath* path) {
         QD_FAIL("UKT_7", "what%s", "ST_Path", nullptr);
         return 0;
     }
-    nlst* r = nlst_alloc(sizeof(GeoCoord), 65, 64, nullptr);
-    if (!r) return 0;
     const uint32_t count = path->curves ? path->curves->tally : 0;
     GeoCurve* curves = count ? static_cast<GeoCurve*>(path->curves->data) : nullptr;
+    // Sized by the path's points (at most the usual 65 to start): an object
+    // of many small rings keeps one expanded line per ring.
+    uint64_t points = 1;
+    for (uint32_t i = 0; i < count; ++i)
+        if (curves[i].coords) points += curves[i].coords->tally;
+    nlst* r = nlst_alloc(sizeof(GeoCoord), uint32_t(std::min<uint64_t>(points, 65)), 64, nullptr);
+    if (!r) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         const nlst* l = ktgeo_get_coord_list(&curves[i]);
         if (!l) {

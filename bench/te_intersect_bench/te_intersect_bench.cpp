@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../runtime/bench_util.h"
+#include "../runtime/te_bench_util.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_fuzzy_int.h"
@@ -73,21 +74,6 @@ void intersect(nlst* chains) {
     for (TeChain* c = nullptr; qd_te_link_get_next_chain(chains, &at, &c) && c && at != 0;)
         if (c->discard == CHAIN_OK) qd_te_intersect_chains(chains, at, 1, 1, 1e-9);
     qd_te_dispatch_spy = {nullptr, nullptr};
-}
-
-// Best of three rounds of the work alone (making and freeing the chains
-// are not timed).
-template <class Make, class Work>
-double timed(Make make, Work work) {
-    double best = 1e30;
-    for (int round = 0; round < 3; ++round) {
-        nlst* chains = make();
-        const auto start = std::chrono::steady_clock::now();
-        work(chains);
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        qd_te_geo_chain_list_free(&chains);
-    }
-    return best;
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ int qd_te_dump_point(const GeoCoord* point, const char* label, const char* value
 int qd_te_dump_chain(const TeChain* chain, const char* label);
 int qd_te_dump_chain_list(const nlst* chains, const char* label, int32_t number);
 int qd_te_dump_poly(const nlst* points, const char* label, int32_t kind, int32_t number);
+// A polygon's boundary walk, its fields and (label + "par.sdas") the
+// parents of its walked sides; the list dumps every polygon into one file.
+// step above 1 thins each chain's vertices.
+int qd_te_dump_polygon(const TePolygon* polygon, const nlst* chains, const char* label, int32_t number,
+                       int32_t step);
+int qd_te_dump_poly_list(const nlst* polygons, const nlst* chains, const char* label, int32_t number,
+                         int32_t step);
 
 int qd_te_debug_list_chain(const TeChain* chain, int32_t full);
 int qd_te_debug_list_poly(const TePolygon* polygon);

@@ -58,9 +58,9 @@ struct TeEndPoint {
 int qd_te_leaving_chain_inherit_nodes_list(nlst* chains, nlst** entries);
 int qd_te_leaving_chain_flags(const TeChain* chain, int32_t* no_feature, int32_t* has_p, int32_t* has_s);
 int qd_te_leaving_clear_local_parents(TeChain* chain);
-// The overlay walk's answer for a chain's vertices (12 outside, 13 inside,
-// ...); 0 when its vertices cannot be read.
-int qd_te_leaving_overlay_chain(const TeChain* chain, const nlst* chains, int32_t kind, int32_t flags);
+// The overlay walk's answer for a chain's points (12 outside, 13 inside,
+// ...) with the given same-parent flag; 0 when the walk fails.
+int qd_te_leaving_overlay_chain(TeChain* chain, const nlst* chains, int32_t kind, int32_t same_parent);
 
 // The leaving stage's linear dissolve: hands out the lines a surface run
 // gives as lines and marks what leaves the surface data.

@@ -11,6 +11,7 @@
 
 struct TeChain;
 struct TeRules;
+struct TeSegment;
 
 int qd_te_leaving(nlst* chains, TeRules* rules);
 int qd_te_node_ff(nlst* chains, TeRules* rules, int32_t quiet);
@@ -35,6 +36,11 @@ struct TeDistanceFeature {
     GeoCoord b;
     double distance;
 };
+// The pairwise search over segments tagged by feature number (loaded by
+// qd_te_fuzzy_load_segments); *best is the position of the best feature
+// record, -1 when none found a partner. One segment pair for record r.
+int qd_te_output_distance_search(nlst* segments, nlst* features, TeRules* rules, int32_t* best);
+int qd_te_output_distance_compute(TeDistanceFeature* r, const TeSegment* p, const TeSegment* s, TeRules* rules);
 int qd_te_output_distance_chain(TeChain* chain, TeRules* rules, int32_t* degenerate);
 int qd_te_output_distance_nodes(nlst* features, const TeDistanceFeature* best, TeRules* rules, nlst* chains);
 
@@ -53,16 +59,12 @@ struct TeHullPoint {
 int qd_te_convex_hull_order(nlst* points);
 // Builds the hull chain from the ordered points and runs the pipeline on it.
 int qd_te_encode_chain_convex_hull(nlst* chains, nlst* points, TeRules* rules);
-int qd_te_poly_ff(nlst* chains, TeRules* rules);
+int qd_te_poly_ff(nlst* chains, TeRules* rules, int32_t quiet);
 // The face walk's node rule: outputs or drops a node chain by operation.
 int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
 // Dissolves the holes of a polygon in place (result may be null).
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
                            SpatialObject* result);
-// Where points lie among the region chains: 12 outside, 13 inside, 14 on
-// a boundary, 15 on vertices only, -2 not decidable.
-int qd_te_walk_overlay_point(const nlst* chains, int32_t kind, const GeoCoord* points, int32_t n,
-                             int32_t flags, const double* tolerance, int32_t* region);
 
 struct TePrimitiveCounts {
     int32_t polygons;

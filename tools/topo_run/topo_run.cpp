@@ -12,8 +12,10 @@
 #include "geometry/ktgeo_pack.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_dump.h"
+#include "geometry/topology/qd_te_faces.h"
 #include "geometry/topology/qd_te_func_assembly.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/qd_te_islands.h"
 #include "tools/topo_run/topo_wkt.h"
 
 namespace {
@@ -35,9 +37,34 @@ bool read_int(const char* text, int32_t* v) {
 }
 
 int32_t g_dump_event = -1;
+int32_t g_faces = 0;
 
-void dump_observer(int32_t event, const nlst* chains, const TeRules*, void*) {
-    if (event != g_dump_event || !chains) return;
+int32_t swallow_output(SpatialObject*, nlst*, void*) { return 1; }
+int32_t swallow_eaf(SpatialObject*, void*) { return 1; }
+
+// The face walk, containers and levels on a copy of the chain list after
+// the leaving stage; the polygon list goes to faces.sdas. Nothing of it
+// reaches the run's output.
+void dump_faces(const nlst* chains, const TeRules* rules) {
+    nlst* copy = nullptr;
+    nlst* polygons = nullptr;
+    nlst* negatives = nullptr;
+    TeRules r = *rules;
+    r.output_method = {swallow_output, nullptr};
+    r.eafs_method = {swallow_eaf, nullptr};
+    if (qd_te_chain_list_to_array(&copy, chains) && qd_te_walk_form(&polygons, &negatives, copy, &r) &&
+        qd_te_neg_in_pos(polygons, negatives, copy, &r))
+        if (r.islands == 1) qd_te_island_levels(polygons, copy);
+    if (polygons && copy) qd_te_dump_poly_list(polygons, copy, "faces", 0, 1);
+    qd_te_poly_list_free(&polygons);
+    if (negatives) nlst_free(negatives);
+    qd_te_geo_chain_list_free(&copy);
+}
+
+void dump_observer(int32_t event, const nlst* chains, const TeRules* rules, void*) {
+    if (!chains) return;
+    if (g_faces == 1 && event == TE_EVENT_FEATURES && rules) dump_faces(chains, rules);
+    if (event != g_dump_event) return;
     char label[32];
     std::snprintf(label, sizeof label, "stage%d", int(event));
     qd_te_dump_chain_list(chains, label, 0);
@@ -88,6 +115,7 @@ int topo_run(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* er
     }
     qd_te_func_abstract_set_rules(&rules, mode, &list, 1, 0);
     g_dump_event = -1;
+    g_faces = 0;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
         const size_t eq = arg.find('=');
@@ -110,6 +138,10 @@ int topo_run(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* er
         else if (name == "split") ok = read_int(value.c_str(), &rules.output_split);
         else if (name == "no_intersect") ok = read_int(value.c_str(), &rules.no_intersect);
         else if (name == "islands") ok = read_int(value.c_str(), &rules.islands);
+        else if (name == "reconnect") ok = read_int(value.c_str(), &rules.reconnect);
+        else if (name == "reconnect_option") ok = read_int(value.c_str(), &rules.reconnect_option);
+        else if (name == "min_area") ok = read_double(value.c_str(), &rules.tolerance.min_area);
+        else if (name == "faces") ok = read_int(value.c_str(), &g_faces) && (g_faces == 0 || g_faces == 1);
         else if (name == "dump") {
             ok = read_int(value.c_str(), &n);
             g_dump_event = n;
@@ -158,7 +190,7 @@ int topo_run(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* er
     std::free(line);
     if (status == 2) return 2;
     const TeStageObserver saved = qd_te_stage_observer;
-    if (g_dump_event >= 0) qd_te_stage_observer = {dump_observer, nullptr};
+    if (g_dump_event >= 0 || g_faces == 1) qd_te_stage_observer = {dump_observer, nullptr};
     const int answer = quietly(err, [&] { return qd_te_func_abstract(inputs.packs, &rules); });
     qd_te_stage_observer = saved;
     for (uint32_t i = 0; output && i < output->tally; ++i) {

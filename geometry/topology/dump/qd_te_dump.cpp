@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "geometry/topology/qd_te_dump.h"
+#include "geometry/topology/qd_te_faces.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
@@ -153,6 +155,108 @@ int qd_te_dump_poly(const nlst* points, const char* label, int32_t kind, int32_t
     }
     std::fputs(kind == 1 ? "})))\n" : "})\n", f);
     close_dump(f, "qd_te_dump_poly");
+    return 1;
+}
+
+namespace {
+
+const char* flag_text(int32_t v) { return v == 1 ? "'TRUE';" : v == 0 ? "'FALSE';" : "'?^;"; }
+
+// The vertices of a chain; with step above 1 the first two, then every
+// step-th, and the last.
+void write_polygon_chain(std::FILE* f, const TeChain* c, bool first, int32_t step) {
+    std::fprintf(f, "%cST_Path( ST_Polyline( LIST{\n", first ? ' ' : ',');
+    const uint32_t n = c->coords ? c->coords->tally : 0;
+    const uint32_t stride = step > 1 ? uint32_t(step) : 1;
+    for (uint32_t i = 0; i < n;) {
+        const auto* v = static_cast<const TeVertex*>(nlst_index(c->coords, i));
+        std::fprintf(f, "  %cST_Point(%11.11f,%11.11f)\n", i ? ',' : ' ', v->x, v->y);
+        if (i + 1 == n) break;
+        i = i == 0 ? 1 : i + stride < n ? i + stride : n - 1;
+    }
+    std::fputs("}))\n", f);
+}
+
+void write_polygon_parents(std::FILE* f, const TePolygon* p, const TeChain* c, int32_t side) {
+    const nlst* list = side == 1 ? c->left_parent : c->right_parent;
+    for (uint32_t i = 0; list && i < list->tally; ++i) {
+        const auto* q = static_cast<const TeParent*>(nlst_index(list, i));
+        std::fprintf(f, "ST_Spatial(st_point(0,0)pid=%ld;chain_id=%ld;parentid=%ld:%ld;parentfreq=%ld;parentflags=",
+                     long(p->id), long(c->chain_id), long(q->id_a), long(q->id_b),
+                     long(qd_te_parent_frequency(q)));
+        if (qd_te_parent_has_flag(q, TE_PARENT_L)) std::fputc('L', f);
+        if (qd_te_parent_has_flag(q, TE_PARENT_P)) std::fputc('P', f);
+        if (qd_te_parent_has_flag(q, TE_PARENT_S)) std::fputc('S', f);
+        std::fputs(";)\n", f);
+    }
+}
+
+int dump_polygon(const TePolygon* p, const nlst* chains, const char* label, int32_t number, int32_t step) {
+    TeWalkStep at{};
+    int32_t start = 0;
+    const TeChain* s = p->start_chain >= 0 && uint32_t(p->start_chain) < chains->tally
+                           ? qd_te_chain_at(chains, p->start_chain) : nullptr;
+    if (!s || (s->poly_left != p->id && s->poly_right != p->id) ||
+        !qd_te_poly_start_step(p, chains, &at, &start)) {
+        std::printf("No poly for %s\n", label ? label : "nolabel");
+        return 1;
+    }
+    std::FILE* f = open_dump(qd_te_dump_path(label, number, ".sdas"), "qd_te_dump_poly");
+    if (!f) return 1;
+    std::FILE* par = open_dump(qd_te_dump_path(label, number, "par.sdas"), "qd_te_dump_poly");
+    std::vector<int32_t> walk;
+    std::fputs("ST_Spatial( LIST{\n", f);
+    for (size_t guard = 0; guard <= 2 * chains->tally; ++guard) {
+        write_polygon_chain(f, at.chain, walk.empty(), step);
+        if (par) write_polygon_parents(par, p, at.chain, at.side);
+        walk.push_back(at.chain->chain_id);
+        TeWalkStep next{};
+        int32_t closed = 0;
+        if (!qd_te_walk_chain(chains, &at, start, &next, &closed) || closed) break;
+        at = next;
+    }
+    std::fprintf(f, "pid=%ld;count=%ld;island_list=%ld;hole_list=%ld;inside=%ld;lookup_max=%ld;lookup_min=%ld;",
+                 long(p->id), long(p->count), long(p->island_list), long(p->hole_list), long(p->inside),
+                 long(p->lookup_max), long(p->lookup_min));
+    std::fprintf(f, "n_parents=%ld;n_coords=%ld;", long(p->n_parents), long(p->n_coords));
+    std::fputs(p->status == 1 ? "status='T (closed)';" : "status='F (OPEN)';", f);
+    std::fprintf(f, "discard=%sspike=%starget=%scutter=%s", flag_text(p->discard), flag_text(p->spike),
+                 flag_text(p->target), flag_text(p->cutter));
+    std::fprintf(f, "yxmax=%f;area=%f;mer='(%f,%f)->(%f,%f)';", p->yxmax, p->area, p->mer[0].x, p->mer[0].y,
+                 p->mer[1].x, p->mer[1].y);
+    std::fputs("round_cut='", f);
+    for (uint32_t i = 0; p->round_cut && i < p->round_cut->tally; ++i)
+        std::fprintf(f, "%ld ", long(*static_cast<const int32_t*>(nlst_index(p->round_cut, i))));
+    std::fputs("';chains='", f);
+    if (!walk.empty() && walk[0] != p->start_chain) std::fprintf(f, "** %ld ** ", long(p->start_chain));
+    const size_t n = walk.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (n > 50 && i == 41) {
+            std::fputs("... ", f);
+            i = n - 4;
+        }
+        std::fprintf(f, "%ld ", long(walk[i]));
+    }
+    std::fputs("';})\n", f);
+    if (par) close_dump(par, "qd_te_dump_poly");
+    close_dump(f, "qd_te_dump_poly");
+    return 1;
+}
+
+}  // namespace
+
+int qd_te_dump_polygon(const TePolygon* polygon, const nlst* chains, const char* label, int32_t number,
+                       int32_t step) {
+    if (!polygon || !chains) return qd_te_missing("qd_te_dump_polygon");
+    return dump_polygon(polygon, chains, label, number, step);
+}
+
+int qd_te_dump_poly_list(const nlst* polygons, const nlst* chains, const char* label, int32_t number,
+                         int32_t step) {
+    if (!polygons || !chains) return qd_te_missing("qd_te_dump_poly_list");
+    if (number == -1) number = qd_te_dump_next_number();
+    for (uint32_t i = 0; i < polygons->tally; ++i)
+        if (!dump_polygon(qd_te_poly_at(polygons, int32_t(i)), chains, label, number, step)) return 0;
     return 1;
 }
 

@@ -65,9 +65,11 @@ bool curve_type_ok(const GeoCurve* curve) {
     return curve->curve_type >= KTGEO_POLYLINE && curve->curve_type <= KTGEO_KT_CURVE;
 }
 
+// Each line or point its own feature, except in DISTANCE, where the
+// geometry raised the counter once and all its primitives share that id.
 void next_feature_id(TeEncoder* e) {
-    if (e->rules->mode == TE_DISTANCE) return;
-    e->feature_id = ++e->rules->statistics.tallies[1];
+    if (e->rules->mode != TE_DISTANCE) ++e->rules->statistics.tallies[1];
+    e->feature_id = e->rules->statistics.tallies[1];
 }
 
 void line_dimension(TeEncoder* e) {

@@ -10,6 +10,7 @@
 #include "geometry/topology/qd_te_ba.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_leaving.h"
+#include "geometry/topology/qd_te_poly_output.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
 
@@ -182,12 +183,17 @@ int qd_te_leaving_chain_linear_dissolve(nlst* chains, TeRules* rules) {
     }
     int ok = 1;
     if (work.list->tally > 1) {
-        const int32_t output_dim = rules->output_dim, data_dim = rules->statistics.data_dim;
-        rules->output_dim = rules->statistics.data_dim = TE_DIM_LINEAR;
+        // A nested linear run on a copy of the rules: the outer rules keep
+        // their dimensions; the statistics (objects written included) come
+        // back.
+        const int32_t data_dim = rules->statistics.data_dim;
+        TeNestedRules nested;
+        qd_te_nested_begin(&nested, rules);
+        nested.copy.output_dim = nested.copy.statistics.data_dim = TE_DIM_LINEAR;
         ok = qd_te_chain_list_sort(work.list);
-        if (ok && mode != TE_SYMMETRIC_DIFFERENCE) ok = qd_te_leaving(work.list, rules);
-        if (ok) ok = qd_te_linear_ff(work.list, rules, 0);
-        rules->output_dim = output_dim;
+        if (ok && mode != TE_SYMMETRIC_DIFFERENCE) ok = qd_te_leaving(work.list, &nested.copy);
+        if (ok) ok = qd_te_linear_ff(work.list, &nested.copy, 0);
+        qd_te_nested_end(&nested);
         rules->statistics.data_dim = data_dim;
     }
     if (!ok) return 0;

@@ -2,6 +2,8 @@
 // ordered counter-clockwise around each node and linked into the chains'
 // walk links (left_link at the start, right_link at the end).
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_assembly.h"
@@ -19,20 +21,35 @@ void direction(const GeoCoord& a, const GeoCoord& b, TeNodeEnd* e) {
     qd_te_leaving_calc_cyclic_order(&a, &b, &e->quadrant, &e->slope);
 }
 
-bool entry_less(const TeNodeEnd& a, const TeNodeEnd& b) {
-    if (a.point[0] != b.point[0]) return qd_te_key_order(a.point[0], b.point[0]) < 0;
-    if (a.point[1] != b.point[1]) return qd_te_key_order(a.point[1], b.point[1]) < 0;
+// The sort key of an end, copied out of the chain so that the sort reads
+// contiguous records.
+struct EndKey {
+    double x, y, slope;
+    int32_t quadrant, chain_id, end;
+    uint32_t at;
+};
+
+bool key_less(const EndKey& a, const EndKey& b) {
+    if (a.x != b.x) return qd_te_key_order(a.x, b.x) < 0;
+    if (a.y != b.y) return qd_te_key_order(a.y, b.y) < 0;
     if (a.quadrant != b.quadrant) return a.quadrant < b.quadrant;
     if (a.slope != b.slope) return qd_te_key_order(a.slope, b.slope) < 0;
     // Same direction: chain id and end decide, so links never depend on
     // the sort's handling of ties.
-    if (a.chain->chain_id != b.chain->chain_id) return a.chain->chain_id < b.chain->chain_id;
+    if (a.chain_id != b.chain_id) return a.chain_id < b.chain_id;
     return a.end < b.end;
 }
 
 void sort_entries(nlst* entries) {
     TeNodeEnd* e = static_cast<TeNodeEnd*>(entries->data);
-    std::sort(e, e + entries->tally, entry_less);
+    const uint32_t n = entries->tally;
+    std::vector<EndKey> keys(n);
+    for (uint32_t i = 0; i < n; ++i)
+        keys[i] = {e[i].point[0], e[i].point[1], e[i].slope, e[i].quadrant, e[i].chain->chain_id, e[i].end, i};
+    std::sort(keys.begin(), keys.end(), key_less);
+    std::vector<TeNodeEnd> sorted(n);
+    for (uint32_t i = 0; i < n; ++i) sorted[i] = e[keys[i].at];
+    std::copy(sorted.begin(), sorted.end(), e);
 }
 
 int32_t link_value(const TeNodeEnd& e) { return e.end == 1 ? -e.chain->chain_id : e.chain->chain_id; }
@@ -109,19 +126,38 @@ int qd_te_leaving_set_ql_lr(nlst* entries, TeRules* rules, double t) {
     sort_entries(entries);
     TeNodeEnd* e = static_cast<TeNodeEnd*>(entries->data);
     const uint32_t n = entries->tally;
-    // Ends within t of an earlier end take its exact point.
+    // Ends within t of an earlier end take its exact point. A run of ends
+    // of one x is sorted by y until one of them moves: while none has, the
+    // visit leaves the run at the first end of a's x lying farther above a
+    // than the fuzzy test reaches (the rest of the run lies farther still).
+    std::vector<uint32_t> run_start(n), run_end(n);
+    std::vector<char> moved(n, 0);
+    for (uint32_t i = 0, first = 0; i < n; ++i) {
+        if (e[i].point[0] != e[first].point[0]) first = i;
+        run_start[i] = first;
+    }
+    for (uint32_t i = n; i-- > 0;) run_end[i] = i + 1 < n && run_start[i + 1] == run_start[i] ? run_end[i + 1] : i + 1;
+    const double reach = 2 * (std::fmax(t, 1e-10) + 1e-10);
+    bool any_moved = false;
     for (uint32_t i = 0; i < n; ++i) {
         const GeoCoord a = at(e[i].point);
         for (uint32_t j = i + 1; j < n && e[j].point[0] <= a.x + t + 1e-10; ++j) {
+            if (e[j].point[0] == a.x && e[j].point[1] - a.y > reach && !moved[run_start[j]]) {
+                j = run_end[j] - 1;
+                continue;
+            }
             const GeoCoord b = at(e[j].point);
             if ((b.x != a.x || b.y != a.y || b.z != a.z) && qd_te_same_fuzzy_point(&a, &b, t) == 1) {
                 e[j].point[0] = a.x;
                 e[j].point[1] = a.y;
                 e[j].point[2] = a.z;
+                moved[run_start[j]] = 1;
+                any_moved = true;
             }
         }
     }
-    sort_entries(entries);
+    // Unmoved ends keep their order: the entry order is total.
+    if (any_moved) sort_entries(entries);
     for (uint32_t i = 0; i < n;) {
         if (!qd_te_event_method(TE_EVENT_HEARTBEAT, &rules->event_method)) return 0;
         uint32_t j = i + 1;
@@ -137,7 +173,9 @@ int qd_te_leaving_set_ql_lr(nlst* entries, TeRules* rules, double t) {
 int qd_te_leaving_chain_set_ql_lr(TeRules* rules, double t, nlst* chains) {
     if (!rules || !chains) return qd_te_missing("qd_te_leaving_chain_set_ql_lr");
     if (chains->tally < 2) return 1;
-    nlst* entries = nullptr;
+    // Room for both ends of every chain at once.
+    nlst* entries = nlst_alloc(sizeof(TeNodeEnd), 2 * chains->tally, 64, nullptr);
+    if (!entries) return qd_te_no_memory();
     int ok = 1;
     for (uint32_t i = 1; ok && i < chains->tally; ++i) {
         if (!qd_te_event_method(TE_EVENT_HEARTBEAT, &rules->event_method)) {
@@ -156,7 +194,7 @@ int qd_te_leaving_chain_set_ql_lr(TeRules* rules, double t, nlst* chains) {
             ok = qd_te_leaving_form_node_list(c, &entries);
         }
     }
-    if (ok && entries) ok = qd_te_leaving_set_ql_lr(entries, rules, t);
-    if (entries) nlst_free(entries);
+    if (ok) ok = qd_te_leaving_set_ql_lr(entries, rules, t);
+    nlst_free(entries);
     return ok;
 }

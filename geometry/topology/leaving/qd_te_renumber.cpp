@@ -9,6 +9,7 @@
 #include "geometry/topology/qd_te_cluster.h"
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_leaving.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
@@ -28,7 +29,7 @@ void kill(TeChain* c) {
 int32_t inputs(const TeRules* rules) { return rules->statistics.tallies[3]; }
 
 // Inside a region (13); a failed walk sets failed.
-bool inside_region(const TeChain* c, const nlst* chains, int32_t kind, int32_t flags, int* failed) {
+bool inside_region(TeChain* c, const nlst* chains, int32_t kind, int32_t flags, int* failed) {
     const int where = qd_te_leaving_overlay_chain(c, chains, kind, flags);
     if (where == 0) *failed = 1;
     return where == 13;
@@ -36,14 +37,9 @@ bool inside_region(const TeChain* c, const nlst* chains, int32_t kind, int32_t f
 
 }  // namespace
 
-int qd_te_leaving_overlay_chain(const TeChain* chain, const nlst* chains, int32_t kind, int32_t flags) {
-    GeoCoord* pts = nullptr;
-    int32_t n = 0;
-    if (!qd_te_geo_get_coords(chain, &pts, &n, 0)) return 0;
+int qd_te_leaving_overlay_chain(TeChain* chain, const nlst* chains, int32_t kind, int32_t same_parent) {
     int32_t region = 0;
-    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, flags, nullptr, &region);
-    qd_free(pts);
-    return where;
+    return qd_te_walk_overlay_point(kind, chain, nullptr, chains, same_parent, 0, 0, nullptr, nullptr, &region);
 }
 
 int qd_te_reassign_universal_polygon(TeChain* universal) {

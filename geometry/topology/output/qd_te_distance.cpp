@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "geometry/ktgeo_pack.h"
@@ -10,6 +11,7 @@
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_cogo.h"
+#include "geometry/topology/qd_te_fuzzy_int.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_util.h"
@@ -17,21 +19,20 @@
 
 namespace {
 
-// A segment of a feature's stroked chain (a point gives one of length 0).
-struct Seg {
-    GeoCoord s, e;
-    GeoCoord lo, hi;
-    int32_t feature;
+struct ListFree {
+    void operator()(nlst* l) const { nlst_free(l); }
 };
+using List = std::unique_ptr<nlst, ListFree>;
 
 bool measured(const TeChain* c) {
     return c->discard == CHAIN_OK && c->chain_type != TE_REGION && c->chain_type != TE_ISLAND && c->coords &&
            c->coords->tally > 0;
 }
 
-double gap(const Seg& a, const Seg& b) {
-    const double dx = std::fmax(0.0, std::fmax(a.lo.x - b.hi.x, b.lo.x - a.hi.x));
-    const double dy = std::fmax(0.0, std::fmax(a.lo.y - b.hi.y, b.lo.y - a.hi.y));
+// How far apart the boxes of two segments lie (0 when they meet).
+double gap(const TeSegment& a, const TeSegment& b) {
+    const double dx = std::fmax(0.0, std::fmax(a.env_min.x - b.env_max.x, b.env_min.x - a.env_max.x));
+    const double dy = std::fmax(0.0, std::fmax(a.env_min.y - b.env_max.y, b.env_min.y - a.env_max.y));
     return std::hypot(dx, dy);
 }
 
@@ -54,11 +55,21 @@ int two_points(const GeoCoord& a, const GeoCoord& b, nlst* parents, TeRules* rul
     return ok;
 }
 
-// One segment pair for the feature record r.
-void compute(TeDistanceFeature* r, const Seg& p, const Seg& s, bool max) {
-    if (max) {
-        const GeoCoord* ps[2] = {&p.s, &p.e};
-        const GeoCoord* ss[2] = {&s.s, &s.e};
+TeDistanceFeature* feature_record(nlst* features, int32_t number) {
+    auto* f = static_cast<TeDistanceFeature*>(features->data);
+    auto* at = std::lower_bound(f, f + features->tally, number,
+                                [](const TeDistanceFeature& r, int32_t n) { return r.feature < n; });
+    return at != f + features->tally && at->feature == number ? at : nullptr;
+}
+
+}  // namespace
+
+int qd_te_output_distance_compute(TeDistanceFeature* r, const TeSegment* p, const TeSegment* s, TeRules* rules) {
+    if (!r || !p || !s || !rules || !p->start || !p->end || !s->start || !s->end)
+        return qd_te_missing("qd_te_output_distance_compute");
+    if (rules->secondary == TE_MAX) {
+        const GeoCoord* ps[2] = {p->start, p->end};
+        const GeoCoord* ss[2] = {s->start, s->end};
         for (const GeoCoord* a : ps)
             for (const GeoCoord* b : ss) {
                 const double d = std::hypot(a->x - b->x, a->y - b->y);
@@ -66,24 +77,97 @@ void compute(TeDistanceFeature* r, const Seg& p, const Seg& s, bool max) {
                     r->a = *a;
                     r->b = *b;
                     r->distance = d;
-                    r->partner = s.feature;
+                    r->partner = s->tag;
                 }
             }
-        return;
+        return 1;
     }
     GeoCoord a, b;
     const double t = 0;
-    qd_te_cogo_segment_nearest_points(&p.s, &p.e, &s.s, &s.e, &a, &b, &t);
+    qd_te_cogo_segment_nearest_points(p->start, p->end, s->start, s->end, &a, &b, &t);
     const double d = std::hypot(a.x - b.x, a.y - b.y);
     if (r->partner < 0 || d < r->distance) {
         r->a = a;
         r->b = b;
         r->distance = d;
-        r->partner = s.feature;
+        r->partner = s->tag;
     }
+    return 1;
 }
 
-}  // namespace
+int qd_te_output_distance_search(nlst* segments, nlst* features, TeRules* rules, int32_t* best) {
+    if (!rules || !best) return qd_te_missing("qd_te_output_distance_search");
+    *best = -1;
+    if (!segments || !features || segments->tally == 0 || features->tally == 0) return 1;
+    auto* seg = static_cast<TeSegment*>(segments->data);
+    const uint32_t n = segments->tally;
+    std::stable_sort(seg, seg + n, [](const TeSegment& a, const TeSegment& b) { return a.tag < b.tag; });
+    auto* f = static_cast<TeDistanceFeature*>(features->data);
+    std::stable_sort(f, f + features->tally,
+                     [](const TeDistanceFeature& a, const TeDistanceFeature& b) { return a.feature < b.feature; });
+    // Groups of equal tag: the first segment of a group holds the position
+    // of the next group, the others their group's first position.
+    for (uint32_t i = 0, first = 0; i < n; ++i) {
+        if (i > 0 && seg[i].tag != seg[i - 1].tag) {
+            seg[first].mark = int32_t(i);
+            first = i;
+        }
+        seg[i].mark = int32_t(first);
+        if (i + 1 == n) seg[first].mark = int32_t(n);
+    }
+    const bool max = rules->secondary == TE_MAX;
+    bool touching = false;
+    // The shortest search visits the later groups' segments by the left
+    // edge of their boxes: from the first whose box can reach within the
+    // best distance yet of p's, up to the first that starts beyond it.
+    std::vector<uint32_t> later;
+    auto left_less = [&](uint32_t a, uint32_t b) { return seg[a].env_min.x < seg[b].env_min.x; };
+    for (uint32_t g = 0; uint32_t(seg[g].mark) < n && !touching; g = uint32_t(seg[g].mark)) {
+        const uint32_t next = uint32_t(seg[g].mark);
+        TeDistanceFeature* r = feature_record(features, seg[g].tag);
+        if (!r) continue;
+        if (max) {
+            for (uint32_t i = g; i < next; ++i)
+                for (uint32_t j = next; j < n; ++j)
+                    if (!qd_te_output_distance_compute(r, &seg[i], &seg[j], rules)) return 0;
+        } else {
+            later.clear();
+            double widest = 0;
+            for (uint32_t j = next; j < n; ++j) {
+                later.push_back(j);
+                widest = std::fmax(widest, seg[j].env_max.x - seg[j].env_min.x);
+            }
+            std::sort(later.begin(), later.end(), left_less);
+            for (uint32_t i = g; i < next && !touching; ++i) {
+                auto from = later.begin();
+                if (r->partner >= 0) {
+                    const double left = seg[i].env_min.x - r->distance - widest;
+                    from = std::lower_bound(later.begin(), later.end(), left,
+                                            [&](uint32_t j, double x) { return seg[j].env_min.x < x; });
+                }
+                for (auto at = from; at != later.end(); ++at) {
+                    const TeSegment& s = seg[*at];
+                    if (r->partner >= 0 && s.env_min.x > seg[i].env_max.x + r->distance) break;
+                    // Boxes farther apart than the best yet are skipped.
+                    if (r->partner >= 0 && gap(seg[i], s) > r->distance) continue;
+                    if (!qd_te_output_distance_compute(r, &seg[i], &s, rules)) return 0;
+                    if (r->distance < 1e-10) {
+                        touching = true;
+                        break;
+                    }
+                }
+            }
+        }
+        if (r->partner < 0) continue;
+        // A touching pair wins before the search stops.
+        const double so_far = rules->statistics.measures[2];
+        if (*best < 0 || touching || (max ? so_far < r->distance : so_far > r->distance)) {
+            *best = int32_t(r - f);
+            rules->statistics.measures[2] = r->distance;
+        }
+    }
+    return 1;
+}
 
 int qd_te_output_distance_chain(TeChain* chain, TeRules* rules, int32_t* degenerate) {
     if (!chain || !rules || !degenerate) return qd_te_missing("qd_te_output_distance_chain");
@@ -120,12 +204,14 @@ int qd_te_output_distance(nlst* chains, TeRules* rules) {
     if (!chains || chains->tally < 2 || rules->statistics.tallies[1] < 2) return 1;
     const bool max = rules->secondary == TE_MAX;
     std::vector<int32_t> rows;
+    uint32_t vertices = 0;
     for (uint32_t i = 1; i < chains->tally; ++i) {
         TeChain* c = qd_te_chain_at(chains, int32_t(i));
         if (!measured(c)) continue;
         c->chain_pid = std::abs(c->chain_pid);
         rules->statistics.tallies[1] = std::max(rules->statistics.tallies[1], c->chain_pid);
         rows.push_back(int32_t(i));
+        vertices += c->coords->tally;
         // A chain of two features: their distance is 0.
         if (!max && qd_te_parents_count(c, 2) > 1) {
             int32_t degenerate = 0;
@@ -136,63 +222,26 @@ int qd_te_output_distance(nlst* chains, TeRules* rules) {
             }
         }
     }
-    std::vector<Seg> segs;
-    std::vector<TeDistanceFeature> features;
+    if (rows.empty()) return 1;
+    const uint32_t keys = uint32_t(rules->statistics.tallies[1]);
+    List segments(nlst_alloc(sizeof(TeSegment), vertices, vertices, nullptr));
+    List features(nlst_alloc(sizeof(TeDistanceFeature), keys, keys, nullptr));
+    if (!segments || !features) return qd_te_no_memory();
     for (int32_t row : rows) {
         TeChain* c = qd_te_chain_at(chains, row);
-        GeoCoord* pts = nullptr;
-        int32_t n = 0;
-        if (!qd_te_geo_get_coords(c, &pts, &n, 1)) return 0;
-        for (int32_t k = 0; k < std::max(n - 1, n > 0 ? 1 : 0); ++k) {
-            const GeoCoord& a = pts[k];
-            const GeoCoord& b = pts[n > 1 ? k + 1 : k];
-            segs.push_back({a, b, {std::fmin(a.x, b.x), std::fmin(a.y, b.y), 0}, {std::fmax(a.x, b.x), std::fmax(a.y, b.y), 0},
-                            c->chain_pid});
-        }
-        qd_free(pts);
-        if (std::none_of(features.begin(), features.end(), [&](const TeDistanceFeature& f) { return f.feature == c->chain_pid; }))
-            features.push_back({c, c->chain_pid, -1, {0, 0, 0}, {0, 0, 0}, 0});
+        nlst* holder = segments.get();
+        if (!qd_te_fuzzy_load_segments(c->coords, nullptr, &holder, c->chain_pid)) return 0;
+        if (feature_record(features.get(), c->chain_pid)) continue;
+        const TeDistanceFeature record{c, c->chain_pid, -1, {0, 0, 0}, {0, 0, 0}, 0};
+        if (!nlst_add(features.get(), &record)) return qd_te_no_memory();
+        // Kept in order of number for the look-up above.
+        auto* f = static_cast<TeDistanceFeature*>(features->data);
+        std::stable_sort(f, f + features->tally,
+                         [](const TeDistanceFeature& a, const TeDistanceFeature& b) { return a.feature < b.feature; });
     }
-    std::stable_sort(segs.begin(), segs.end(), [](const Seg& a, const Seg& b) { return a.feature < b.feature; });
-    std::sort(features.begin(), features.end(),
-              [](const TeDistanceFeature& a, const TeDistanceFeature& b) { return a.feature < b.feature; });
-    // Groups of one feature each; every segment meets those of later groups.
-    std::vector<size_t> starts;
-    for (size_t i = 0; i < segs.size(); ++i)
-        if (i == 0 || segs[i].feature != segs[i - 1].feature) starts.push_back(i);
-    starts.push_back(segs.size());
     int32_t best = -1;
-    bool touching = false;
-    for (size_t g = 0; g + 2 < starts.size() && !touching; ++g) {
-        TeDistanceFeature* r = &*std::find_if(features.begin(), features.end(),
-                                              [&](const TeDistanceFeature& f) { return f.feature == segs[starts[g]].feature; });
-        for (size_t i = starts[g]; i < starts[g + 1] && !touching; ++i)
-            for (size_t j = starts[g + 1]; j < segs.size(); ++j) {
-                // The shortest search skips boxes farther apart than the best yet.
-                if (!max && r->partner >= 0 && gap(segs[i], segs[j]) > r->distance) continue;
-                compute(r, segs[i], segs[j], max);
-                if (!max && r->partner >= 0 && r->distance < 1e-10) {
-                    touching = true;
-                    break;
-                }
-            }
-        if (r->partner < 0) continue;
-        // A touching pair wins before the search stops.
-        const double so_far = rules->statistics.measures[2];
-        const int32_t at = int32_t(r - features.data());
-        if (best < 0 || touching || (max ? so_far < r->distance : so_far > r->distance)) {
-            best = at;
-            rules->statistics.measures[2] = r->distance;
-        }
-    }
+    if (!qd_te_output_distance_search(segments.get(), features.get(), rules, &best)) return 0;
     if (best < 0) return 1;
-    nlst* list = nlst_alloc(sizeof(TeDistanceFeature), uint32_t(features.size()), 1, nullptr);
-    if (!list || !nlst_add_many(list, features.data(), uint32_t(features.size()))) {
-        if (list) nlst_free(list);
-        return qd_te_no_memory();
-    }
-    const TeDistanceFeature chosen = features[size_t(best)];
-    const int ok = qd_te_output_distance_nodes(list, &chosen, rules, chains);
-    nlst_free(list);
-    return ok;
+    const TeDistanceFeature chosen = static_cast<const TeDistanceFeature*>(features->data)[best];
+    return qd_te_output_distance_nodes(features.get(), &chosen, rules, chains);
 }

@@ -4,6 +4,7 @@
 
 #include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_output.h"
 #include "geometry/topology/qd_te_parents.h"
 #include "geometry/topology/qd_te_util.h"
@@ -202,12 +203,28 @@ int qd_te_parents_list_transfer(TeChain* chain, int32_t from_side, int32_t to_si
 
 int qd_te_parents_overlay_transfer(TeChain* chain, int32_t kind, int32_t side, const nlst* chains) {
     if (!chain || !chains) return qd_te_missing("qd_te_parents_overlay_transfer");
-    GeoCoord* pts = nullptr;
-    int32_t n = 0;
-    if (!qd_te_geo_get_coords(chain, &pts, &n, 0)) return 0;
     int32_t region = 0;
-    const int where = qd_te_walk_overlay_point(chains, kind, pts, n, 0, nullptr, &region);
-    qd_free(pts);
+    const int where = qd_te_walk_overlay_point(kind, chain, nullptr, chains, 0, 0, 0, nullptr, nullptr, &region);
+    if (where == 0) return 0;
     if (where != 13) return 1;
     return qd_te_parents_collect_transfer(chain, region, side, chains);
+}
+
+int qd_te_parents_inherit_transfer(TeChain* chain, int32_t kind, int32_t side, int32_t same_parent,
+                                   int32_t strict, const nlst* chains) {
+    if (!chain || !chains) return qd_te_missing("qd_te_parents_inherit_transfer");
+    nlst* pairs = nullptr;
+    TeOverlayQuery q;
+    qd_te_overlay_query_init(&q, kind, chain);
+    q.same_parent = same_parent;
+    q.strict = strict;
+    q.pairs = 1;
+    q.pairs_list = &pairs;
+    int ok = qd_te_walk_chain_overlay_reg(&q, chains);
+    for (uint32_t i = 0; ok && pairs && i < pairs->tally; ++i) {
+        const TeOverlayPair* p = static_cast<const TeOverlayPair*>(nlst_index(pairs, i));
+        if (p->code == 13) ok = qd_te_parents_collect_transfer(chain, p->chain, side, chains);
+    }
+    if (pairs) nlst_free(pairs);
+    return ok;
 }

@@ -476,16 +476,16 @@ int qd_te_assemble_chains(nlst* chains, TeRules* rules) {
                             mode == TE_BUFFER_OVERLAP;
         switch (rules->output_dim) {
         case 1:
-            return buffer ? qd_te_poly_ff(chains, rules) : qd_te_node_ff(chains, rules, 0);
+            return buffer ? qd_te_poly_ff(chains, rules, 0) : qd_te_node_ff(chains, rules, 0);
         case 2:
-            if (buffer) return qd_te_poly_ff(chains, rules);
+            if (buffer) return qd_te_poly_ff(chains, rules, 0);
             if (mode == TE_DISTANCE) return qd_te_node_ff(chains, rules, 0);
             return qd_te_linear_ff(chains, rules, 0);
         case 3:
             if (mode == TE_BRANCH || mode == TE_ADJACENT || mode == TE_SHARED)
                 return qd_te_linear_ff(chains, rules, 0);
             if (mode == TE_DISTANCE) return qd_te_node_ff(chains, rules, 0);
-            return qd_te_poly_ff(chains, rules);
+            return qd_te_poly_ff(chains, rules, 0);
         default:
             qd_te_error_method(-15, &rules->error_method);
             return 0;

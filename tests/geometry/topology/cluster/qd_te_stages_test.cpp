@@ -41,8 +41,12 @@ struct Watch {
         // After the leaving stage the list is renumbered and the link fields
         // thread the region lists: the link order no longer exists.
         // A surface run of ALL also builds the walk links.
-        if (event == TE_EVENT_FEATURES) {
-            const int32_t checks = TE_INV_LEAVING | (rules && rules->statistics.data_dim == TE_DIM_SURFACE ? TE_INV_WALK_LINKS : 0);
+        // Events 9 to 16 (features, then node, linear and surface output)
+        // all come after it.
+        if (event >= TE_EVENT_FEATURES && event <= 16) {
+            // (Dangle pruning before event 12 relinks dangles into rings.)
+            const bool walk = event == TE_EVENT_FEATURES && rules && rules->statistics.data_dim == TE_DIM_SURFACE;
+            const int32_t checks = TE_INV_LEAVING | (walk ? TE_INV_WALK_LINKS : 0);
             if (w->fault.empty() && !qd_te_check_invariants(chains, checks, why))
                 w->fault = "event " + std::to_string(event) + ": " + why;
             return;

@@ -188,14 +188,16 @@ TEST(qd_te_entry, OperatorAndOneCallEntries) {
     const int32_t dim = 0;
     EXPECT_EQ(qd_te_operator(TE_LOADER, packs, &cbs, &dim), 1);
     EXPECT_EQ(count.calls, 2);
-    // The one-call entry collects packs: a run needing a stage not built
-    // yet fails instead of answering an empty success.
+    // The one-call entry collects packs: SINGLE over the line gives it back.
     nlst* out = nullptr;
-    geotest::FailRecorder rec;
-    geotest::StdoutCapture quiet;
-    EXPECT_EQ(qd_te_op_single(packs, &out), 0);
-    EXPECT_EQ(out, nullptr);
+    nlst* line = Packs({&b});
+    EXPECT_EQ(qd_te_op_single(line, &out), 1);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->tally, 1u);
+    qd_te_pack_list_free(&out);
     EXPECT_EQ(qd_te_op_dissolve(empty, &out), 1);
+    EXPECT_EQ(out, nullptr);
+    nlst_free(line);
     nlst_free(packs);
     nlst_free(empty);
 }

@@ -11,41 +11,18 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "te_topo_run_util.h"
 #include "tools/topo_run/topo_run.h"
+
+using Result = tetest::ToolResult;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-std::string ReadAll(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    return s;
-}
-
 Result RunTool(std::vector<std::string> args, const std::string& input) {
-    std::vector<char*> argv;
-    args.insert(args.begin(), "topo_run");
-    for (std::string& a : args) argv.push_back(a.data());
-    std::FILE* in = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Result r;
-    r.status = topo_run(int(argv.size()), argv.data(), in, out, err);
-    r.out = ReadAll(out);
-    r.err = ReadAll(err);
-    for (std::FILE* f : {in, out, err}) std::fclose(f);
-    return r;
+    return tetest::RunTopoRun(std::move(args), input);
 }
 
 }  // namespace
@@ -76,6 +53,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         {{"LOADER", "secondary=WRONG"}, "", 2},
         {{"LOADER", "tolerance=abc"}, "", 2},
         {{"LOADER", "colour=red"}, "", 2},
+        {{"LOADER", "faces=2"}, "", 2},
         {{"LOADER"}, "-1 POINT (1 2\n", 2},
         {{"LOADER"}, "-1 POLYGON ((0 0, 1 0, 1 1))\n", 2},
         {{"LOADER"}, "x POINT (1 2)\n", 2},
@@ -90,7 +68,7 @@ TEST(qd_te_entry_tool, BadInputAndNoInput) {
         if (k.status == 2) { EXPECT_NE(r.err, ""); }
     }
     // A mode whose input encoding is not built yet fails: exit 1, reports on stderr.
-    const Result r = RunTool({"SINGLE"}, "-1 POLYGON ((0 0, 1 0, 1 1, 0 0))\n");
+    const Result r = RunTool({"BUFFER", "width=1"}, "-1 POINT (1 1)\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("UKT1M"), std::string::npos);
 }

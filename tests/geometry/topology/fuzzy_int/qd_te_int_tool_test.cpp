@@ -10,10 +10,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "geometry/topology/entry/te_topo_run_util.h"
 #include "geometry/topology/fuzzy_int/te_int_util.h"
-#include "tools/topo_run/topo_run.h"
 
 using namespace tetest;
 
@@ -22,15 +23,8 @@ namespace {
 // Runs topo_run with the given input and answers the stage-7 dump.
 std::string RunDump(std::vector<std::string> args, const std::string& input, const std::string& path) {
     std::remove(path.c_str());  // the dump is appended to
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    std::FILE* in = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    topo_run(int(argv.size()), argv.data(), in, out, err);
-    for (std::FILE* f : {in, out, err}) std::fclose(f);
+    args.erase(args.begin());      // the program name
+    RunTopoRun(std::move(args), input);
     std::ifstream f(path);
     std::stringstream s;
     s << f.rdbuf();

@@ -41,7 +41,9 @@ struct Watch {
         auto* w = static_cast<Watch*>(self);
         char why[200];
         // After the leaving stage the list is renumbered: no link order.
-        const int32_t checks = event == TE_EVENT_FEATURES ? TE_INV_LEAVING : TE_INV_MER;
+        const bool left = event == TE_EVENT_FEATURES || event == TE_EVENT_NODES || event == TE_EVENT_LINEARS ||
+                          event == TE_EVENT_SURFACES;
+        const int32_t checks = left ? TE_INV_LEAVING : TE_INV_MER;
         if (w->fault.empty() && qd_te_chain_at(chains, 0)->link_back != 0 && !qd_te_check_invariants(chains, checks, why))
             w->fault = "event " + std::to_string(event) + ": " + why;
         if (event != 7) return;

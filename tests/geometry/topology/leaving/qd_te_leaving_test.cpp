@@ -114,6 +114,42 @@ TEST(qd_te_leaving, NearEndsMeetAtOnePointAndDanglingStarts) {
     EXPECT_EQ(apart.At(2)->left_link, -2);
 }
 
+TEST(qd_te_leaving, NearEndsSnapAlongAColumnOfNodes) {
+    // Nodes (5, k) on one x. At every node a line ends exactly; a line
+    // starts 0.3t to the right and 0.3t below; at odd k another starts 0.4t
+    // above on the same x. All of them meet at (5, k) and link there.
+    const double t = 1e-3;
+    Chains chains;
+    std::vector<std::vector<int32_t>> at_node;  // rows: the end first, then starts
+    for (int k = 0; k < 10; ++k) {
+        std::vector<int32_t> rows = {chains.Add(Chain(TE_LINE, {Q(0, k), Q(5, k)}))};
+        rows.push_back(chains.Add(Chain(TE_LINE, {Q(5 + 0.3 * t, k - 0.3 * t), Q(7, k + 0.5)})));
+        if (k % 2) rows.push_back(chains.Add(Chain(TE_LINE, {Q(5, k + 0.4 * t), Q(6, k + 0.9)})));
+        at_node.push_back(rows);
+    }
+    Number(chains);
+    TeRules r = Plain();
+    ASSERT_EQ(qd_te_leaving_chain_set_ql_lr(&r, t, chains.list), 1);
+    for (int k = 0; k < 10; ++k) {
+        const std::vector<int32_t>& rows = at_node[size_t(k)];
+        std::vector<int32_t> targets, ends;
+        for (size_t m = 0; m < rows.size(); ++m) {
+            const TeChain* c = chains.At(rows[m]);
+            const auto p = Points(c);
+            const GeoCoord here = m == 0 ? p.back() : p.front();
+            EXPECT_EQ(here.x, 5) << k << " " << m;
+            EXPECT_EQ(here.y, k) << k << " " << m;
+            ends.push_back(m == 0 ? c->chain_id : -c->chain_id);  // how a link names this end
+            targets.push_back(m == 0 ? c->right_link : c->left_link);
+        }
+        // Each end links to another end of this node, each reached once.
+        for (size_t m = 0; m < rows.size(); ++m) EXPECT_NE(targets[m], ends[m]) << k;
+        std::sort(targets.begin(), targets.end());
+        std::sort(ends.begin(), ends.end());
+        EXPECT_EQ(targets, ends) << k;
+    }
+}
+
 TEST(qd_te_leaving, ClosedRingLinksItsEndsAndOthersThere) {
     Chains chains;
     chains.Add(Chain(TE_PATH, {Q(0, 0), Q(1, 0), Q(1, 1), Q(0, 1), Q(0, 0)}));  // leaves +x, arrives from +y
@@ -135,7 +171,7 @@ TEST(qd_te_leaving, ClosedRingLinksItsEndsAndOthersThere) {
     EXPECT_EQ(ring.At(1)->right_link, -1);
 }
 
-TEST(qd_te_leaving, ArcDirectionComesFromItsStroke) {
+TEST(qd_te_leaving, ArcAndCurveDirectionsComeFromTheirStrokes) {
     // The arc (1,0) (0,1) (-1,0) about the origin leaves (1,0) close to +y
     // (its stroke), while its middle vertex lies at 135°. Lines at 80° and
     // 110° bracket the stroke's direction but not the middle vertex's.
@@ -151,6 +187,19 @@ TEST(qd_te_leaving, ArcDirectionComesFromItsStroke) {
     EXPECT_EQ(chains.At(3)->left_link, -2);
     // At (-1, 0) the arc arrives from above: it leaves that end close to -y.
     EXPECT_EQ(chains.At(1)->right_link, 1);
+    // A CURVE (1,0) (2,1) (3,0) given the start direction +y: its stroke
+    // leaves (1,0) upwards, between the lines at 80° and 110°, while its
+    // second vertex lies at 45°, before both.
+    Chains curve;
+    curve.Add(Chain(TE_CURVE, {Q(1, 0), Q(2, 1), Q(3, 0)}));  // 1
+    curve.At(1)->tangent = {float(M_PI / 2), 0.0f, 1};
+    curve.Add(Ray(Q(1, 0), 80));   // 2
+    curve.Add(Ray(Q(1, 0), 110));  // 3
+    Number(curve);
+    ASSERT_EQ(qd_te_leaving_chain_set_ql_lr(&r, 1e-10, curve.list), 1);
+    EXPECT_EQ(curve.At(2)->left_link, -1);
+    EXPECT_EQ(curve.At(1)->left_link, -3);
+    EXPECT_EQ(curve.At(3)->left_link, -2);
 }
 
 TEST(qd_te_leaving, CirclesNodesShortChainsAndBadArguments) {

@@ -9,6 +9,7 @@
 
 #include "../chain/te_list_util.h"
 #include "geometry/qd_fail.h"
+#include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_split.h"
 
 namespace tetest {
@@ -36,6 +37,20 @@ struct FailLog {
         for (const auto& r : reports)
             if (r == line) return true;
         return false;
+    }
+};
+
+// Records the stand-ins of stages not built yet that are called while it
+// lives (each answers 1).
+struct Spy {
+    std::vector<std::string> calls;
+    Spy() { qd_te_pending_spy = {&On, this}; }
+    ~Spy() { qd_te_pending_spy = {nullptr, nullptr}; }
+    Spy(const Spy&) = delete;
+    Spy& operator=(const Spy&) = delete;
+    static int On(const char* name, void* self) {
+        static_cast<Spy*>(self)->calls.push_back(name);
+        return 1;
     }
 };
 
