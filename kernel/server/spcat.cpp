@@ -233,12 +233,14 @@ int16_t spcat_bounds_grow(const DRect* rect, SpatialColumnDesc* desc) {
 int16_t spcat_bounds_valid(const CoordXform* coordsys, const double* bounds) {
   if (coordsys == nullptr || bounds == nullptr) return 0;
   if (!(bounds[0] <= bounds[2]) || !(bounds[1] <= bounds[3])) return 0;
+  // In the integer space before rounding: the rounding clamps to the
+  // range, so bounds beyond it would always look valid.
   const DRect r{bounds[0], bounds[1], bounds[2], bounds[3]};
-  IntRect in{};
-  xform_xy_rect_to_int(&r, &in, coordsys);
-  IntRect limit{};
-  rect_set(&limit, -kCoordLimit, -kCoordLimit, kCoordLimit, kCoordLimit);
-  return rect_is_inside(&in, &limit) ? 1 : 0;
+  DRect in{};
+  xform_xy_rect_to_intd(&r, &in, coordsys);
+  const DRect limit{-static_cast<double>(kCoordLimit), -static_cast<double>(kCoordLimit),
+                    static_cast<double>(kCoordLimit), static_cast<double>(kCoordLimit)};
+  return drect_is_inside(&in, &limit) ? 1 : 0;
 }
 
 void spcat_style_text(const StyleSet* style, std::string* out) {

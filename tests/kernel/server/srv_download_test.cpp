@@ -4,11 +4,14 @@
 // and catalogue statements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/SqlDialect.h"
+#include "kernel/coordsys/xform.h"
+#include "kernel/runtime/rect.h"
 #include "kernel/mapobjects/mapobj.h"
 #include "kernel/runtime/date.h"
 #include "kernel/runtime/err.h"
@@ -360,6 +363,46 @@ TEST_F(SrvDownload, MaximumOnlyOverIntegerSmallintAndFloat) {
   fake::Current().rows.clear();
   fake::Current().columns = {{"M", 3, 10, 0, 8}};
   EXPECT_EQ(srv_select_max(conn, "A", "T"), -1);  // no row
+}
+
+TEST(SpcatBounds, GrowValidAndKind) {
+  CoordXform xf{};
+  xform_default_nonearth(&xf);
+  SpatialColumnDesc desc{};
+  desc.coordsys = &xf;
+  // Bounds at the integer origin count as none: the rectangle replaces them.
+  const IntPoint origin{0, 0};
+  DPoint z{};
+  xform_int_to_xy(&origin, &z, &xf, 1);
+  const double at_origin[4] = {z.x, z.y, z.x, z.y};
+  std::copy(at_origin, at_origin + 4, desc.bounds);
+  const DRect r{5, 6, 20, 8};
+  EXPECT_EQ(spcat_bounds_grow(&r, &desc), 1);
+  EXPECT_EQ(std::vector<double>(desc.bounds, desc.bounds + 4), (std::vector<double>{5, 6, 20, 8}));
+  const DRect inside{6, 6, 7, 7};
+  EXPECT_EQ(spcat_bounds_grow(&inside, &desc), 0);
+  const DRect wider{-1, 7, 7, 9};
+  EXPECT_EQ(spcat_bounds_grow(&wider, &desc), 1);
+  EXPECT_EQ(std::vector<double>(desc.bounds, desc.bounds + 4), (std::vector<double>{-1, 6, 20, 9}));
+  // Beyond the integer range: the coordinates of two integer points well
+  // outside it.
+  const IntPoint far[2] = {{-2 * kCoordLimit, 0}, {0, 2 * kCoordLimit}};
+  DPoint fx[2];
+  xform_int_to_xy(far, fx, &xf, 2);
+  const struct {
+    double b[4];
+    int16_t valid;
+  } cases[] = {{{0, 0, 1, 1}, 1}, {{1, 0, 0, 1}, 0}, {{0, 1, 1, 0}, 0}, {{fx[0].x, fx[0].y, fx[1].x, fx[1].y}, 0}, {{0, 0, 1e15, 1}, 0}};
+  for (const auto& c : cases) EXPECT_EQ(spcat_bounds_valid(&xf, c.b), c.valid) << c.b[0] << " " << c.b[2];
+  const struct {
+    const char* server;
+    int32_t kind;
+  } kinds[] = {{"SQL Server QD", 14}, {"IUS", 11}, {"Oracle_Spatial", 13}, {"Oracle SDO Server", 1}, {"ius", 1}};
+  for (const auto& k : kinds) {
+    SrvConnection conn{};
+    std::strcpy(conn.server_type, k.server);
+    EXPECT_EQ(spcat_spatial_kind(&conn), k.kind) << k.server;
+  }
 }
 
 TEST(SrvStrings, KeywordsCatalogueAndTemplates) {
