@@ -91,6 +91,21 @@ bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
 // and y both lie within 1e-10 of the node before it is left out. The nodes
 // go through the transform a block at a time. Answers the count kept.
 uint32_t convert_section(const IntPoint* nodes, int32_t n, const CoordXform* xf, GeoCoord* out) {
+    if (plain_unscale(xf)) {
+        // One pass: each node unscaled (as to_xy) straight into its place.
+        const double ox = xf->offset_x, oy = xf->offset_y, sx = xf->scale_x, sy = xf->scale_y;
+        double px = 0, py = 0;
+        uint32_t kept = 0;
+        for (int32_t i = 0; i < n; ++i) {
+            const double x = (double(nodes[i].x) - ox) / sx, y = (double(nodes[i].y) - oy) / sy;
+            const bool near = i > 0 && std::fabs(x - px) < 1e-10 && std::fabs(y - py) < 1e-10;
+            px = x;
+            py = y;
+            out[kept] = GeoCoord{x, y, KTGEO_NO_Z};
+            kept += near ? 0 : 1;
+        }
+        return kept;
+    }
     constexpr int32_t kBlock = 256;
     DPoint d[kBlock];
     DPoint previous{0, 0};
