@@ -92,17 +92,27 @@ bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
 // go through the transform a block at a time. Answers the count kept.
 uint32_t convert_section(const IntPoint* nodes, int32_t n, const CoordXform* xf, GeoCoord* out) {
     if (plain_unscale(xf)) {
-        // One pass: each node unscaled (as to_xy) straight into its place.
-        const double ox = xf->offset_x, oy = xf->offset_y, sx = xf->scale_x, sy = xf->scale_y;
-        double px = 0, py = 0;
-        uint32_t kept = 0;
+        // Each node unscaled (as to_xy: x and y each offset, then divided)
+        // straight into its place, x and y side by side; a node near the
+        // one before is rare, so those are left out in a second pass.
+        typedef double Pair __attribute__((vector_size(16)));
+        const Pair offset{xf->offset_x, xf->offset_y}, scale{xf->scale_x, xf->scale_y};
+        Pair previous{0, 0};
+        bool any_near = false;
         for (int32_t i = 0; i < n; ++i) {
-            const double x = (double(nodes[i].x) - ox) / sx, y = (double(nodes[i].y) - oy) / sy;
-            const bool near = i > 0 && std::fabs(x - px) < 1e-10 && std::fabs(y - py) < 1e-10;
-            px = x;
-            py = y;
-            out[kept] = GeoCoord{x, y, KTGEO_NO_Z};
-            kept += near ? 0 : 1;
+            const Pair v = (Pair{double(nodes[i].x), double(nodes[i].y)} - offset) / scale;
+            any_near |= i > 0 && std::fabs(v[0] - previous[0]) < 1e-10 && std::fabs(v[1] - previous[1]) < 1e-10;
+            previous = v;
+            out[i] = GeoCoord{v[0], v[1], KTGEO_NO_Z};
+        }
+        if (!any_near) return n > 0 ? static_cast<uint32_t>(n) : 0;
+        GeoCoord before = out[0];
+        uint32_t kept = 1;
+        for (int32_t i = 1; i < n; ++i) {
+            const GeoCoord c = out[i];
+            const bool near = std::fabs(c.x - before.x) < 1e-10 && std::fabs(c.y - before.y) < 1e-10;
+            before = c;
+            if (!near) out[kept++] = c;
         }
         return kept;
     }
