@@ -443,6 +443,10 @@ constexpr int32_t kScratchNodes = 1 << 16;
 struct BlobScratch {
     std::vector<GeoCoord> coords;
     std::vector<GeometricPrimitive> primitives;
+    // Rows 1 to point_rows of `primitives` hold point primitives (only
+    // multipoints use rows past the first), so a later multipoint sets
+    // just their coordinates.
+    size_t point_rows = 0;
 };
 
 thread_local BlobScratch t_scratch;
@@ -551,12 +555,22 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
             const IntPoint* nodes = static_cast<const IntPoint*>(o->nodes);
             constexpr int32_t kBlock = 256;
             DPoint d[kBlock];
+            size_t& ready = t_scratch.point_rows;
             for (int32_t at = 0; at < n; at += kBlock) {
                 const int32_t m = n - at < kBlock ? n - at : kBlock;
                 xform_int_to_xy(nodes + at, d, xf, m);
-                for (int32_t i = 0; i < m; ++i)
-                    point_primitive(GeoCoord{d[i].x, d[i].y, KTGEO_NO_Z}, &prims[static_cast<size_t>(at + i)]);
+                for (int32_t i = 0; i < m; ++i) {
+                    const size_t row = static_cast<size_t>(at + i);
+                    const GeoCoord c{d[i].x, d[i].y, KTGEO_NO_Z};
+                    if (row == 0 || row > ready) {
+                        point_primitive(c, &prims[row]);
+                    } else {
+                        GeometricPrimitive& p = prims[row];
+                        p.geom.point.coord = p.env_min = p.env_max = c;
+                    }
+                }
             }
+            if (static_cast<size_t>(n) - 1 > ready) ready = static_cast<size_t>(n) - 1;
             count = static_cast<uint32_t>(n);
             break;
         }
