@@ -48,10 +48,18 @@ bool grow_primitives(SpatialObject* so, uint32_t n) {
 // xform_int_rect_to_xy), as a blob takes several per object.
 bool plain_unscale(const CoordXform* xf) { return !(xf->flags & XFORM_INT_AFFINE); }
 
+// x and y side by side: each lane is offset, then divided, as one by one.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair unscaled(const IntPoint& p, const Pair& offset, const Pair& scale) {
+    return (Pair{double(p.x), double(p.y)} - offset) / scale;
+}
+
 GeoCoord to_xy(const IntPoint& p, const CoordXform* xf) {
-    if (plain_unscale(xf))
-        return GeoCoord{(double(p.x) - xf->offset_x) / xf->scale_x, (double(p.y) - xf->offset_y) / xf->scale_y,
-                        KTGEO_NO_Z};
+    if (plain_unscale(xf)) {
+        const Pair v = unscaled(p, Pair{xf->offset_x, xf->offset_y}, Pair{xf->scale_x, xf->scale_y});
+        return GeoCoord{v[0], v[1], KTGEO_NO_Z};
+    }
     DPoint d;
     xform_int_to_xy(&p, &d, xf, 1);
     return GeoCoord{d.x, d.y, KTGEO_NO_Z};
@@ -95,12 +103,11 @@ uint32_t convert_section(const IntPoint* nodes, int32_t n, const CoordXform* xf,
         // Each node unscaled (as to_xy: x and y each offset, then divided)
         // straight into its place, x and y side by side; a node near the
         // one before is rare, so those are left out in a second pass.
-        typedef double Pair __attribute__((vector_size(16)));
         const Pair offset{xf->offset_x, xf->offset_y}, scale{xf->scale_x, xf->scale_y};
         Pair previous{0, 0};
         bool any_near = false;
         for (int32_t i = 0; i < n; ++i) {
-            const Pair v = (Pair{double(nodes[i].x), double(nodes[i].y)} - offset) / scale;
+            const Pair v = unscaled(nodes[i], offset, scale);
             any_near |= i > 0 && std::fabs(v[0] - previous[0]) < 1e-10 && std::fabs(v[1] - previous[1]) < 1e-10;
             previous = v;
             out[i] = GeoCoord{v[0], v[1], KTGEO_NO_Z};
