@@ -558,23 +558,17 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
             const int32_t n = o->u.multipoint.count;
             if (n <= 0 || n > kScratchNodes || !o->nodes) return false;
             if (prims.size() < static_cast<size_t>(n)) prims.resize(static_cast<size_t>(n));
-            // The nodes go through the transform a block at a time.
+            // Each node as add_point transforms it.
             const IntPoint* nodes = static_cast<const IntPoint*>(o->nodes);
-            constexpr int32_t kBlock = 256;
-            DPoint d[kBlock];
             size_t& ready = t_scratch.point_rows;
-            for (int32_t at = 0; at < n; at += kBlock) {
-                const int32_t m = n - at < kBlock ? n - at : kBlock;
-                xform_int_to_xy(nodes + at, d, xf, m);
-                for (int32_t i = 0; i < m; ++i) {
-                    const size_t row = static_cast<size_t>(at + i);
-                    const GeoCoord c{d[i].x, d[i].y, KTGEO_NO_Z};
-                    if (row == 0 || row > ready) {
-                        point_primitive(c, &prims[row]);
-                    } else {
-                        GeometricPrimitive& p = prims[row];
-                        p.geom.point.coord = p.env_min = p.env_max = c;
-                    }
+            for (int32_t i = 0; i < n; ++i) {
+                const size_t row = static_cast<size_t>(i);
+                const GeoCoord c = to_xy(nodes[i], xf);
+                if (row == 0 || row > ready) {
+                    point_primitive(c, &prims[row]);
+                } else {
+                    GeometricPrimitive& p = prims[row];
+                    p.geom.point.coord = p.env_min = p.env_max = c;
                 }
             }
             if (static_cast<size_t>(n) - 1 > ready) ready = static_cast<size_t>(n) - 1;
