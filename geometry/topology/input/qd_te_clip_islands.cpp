@@ -194,7 +194,10 @@ struct NestedInput {
 int add_ring_polygon(const GeoPath* path, SpatialObject* into) {
     GeometricPrimitive p;
     ktgeo_util_primitive_init(KTGEO_POLYGON, &p);
-    if (!ktgeo_util_copy_object_path(path, &p.geom.polygon.exterior)) return 0;
+    if (!ktgeo_util_copy_object_path(path, &p.geom.polygon.exterior)) {
+        ktgeo_path_release(&p.geom.polygon.exterior, nullptr);
+        return 0;
+    }
     if (p.geom.polygon.exterior.expanded) {
         nlst_free(p.geom.polygon.exterior.expanded);
         p.geom.polygon.exterior.expanded = nullptr;
@@ -342,7 +345,7 @@ int qd_te_islands_dissolve_list(nlst* primitives, TeRules* rules, int32_t* statu
             continue;
         }
         // The polygon was consumed; its pieces take its place.
-        ok = nlst_insert_many(primitives, nlst_core(result.primitives), i + 1, count) == 1 ? 1
+        ok = nlst_insert_many(primitives, result.primitives->data, i + 1, count) == 1 ? 1
                                                                                           : qd_te_no_memory();
         if (ok) {
             nlst_remove(primitives, i);
