@@ -195,6 +195,26 @@ int main() {
     report("object record (object_to_blob)", record / objects * 1e9, base / objects * 1e9, "copy");
     report("SDO arrays (object_to_sdo)", sdo / objects * 1e9, base / objects * 1e9, "copy");
 
+    // The same per kind (every fifth object of the pool is of one kind).
+    static const char* const kKinds[] = {"point", "line", "polyline (20 nodes)", "region (31 nodes)",
+                                         "multipoint (5 points)"};
+    for (int kind = 0; kind < 5; ++kind) {
+        auto over_kind = [&](auto fn) {
+            return best_seconds(
+                [&] {
+                    for (int r = 0; r < rounds; ++r)
+                        for (size_t i = static_cast<size_t>(kind); i < pool.objects.size(); i += 5)
+                            fn(mapobj_lock(pool.objects[i]));
+                },
+                3);
+        };
+        const double kind_base = over_kind([&](MapObject* o) { copy_coords(o, &xf, &scratch); });
+        const double kind_blob = over_kind([&](MapObject* o) { blob_path(o, &xf); });
+        char label[80];
+        std::snprintf(label, sizeof label, "  blob path, %s", kKinds[kind]);
+        report(label, kind_blob / (objects / 5) * 1e9, kind_base / (objects / 5) * 1e9, "copy");
+    }
+
     // One region of 1,000,000 nodes, per node against the mixed set.
     MapHandle big = nullptr;
     MapObject* region = nullptr;

@@ -1,7 +1,8 @@
 // Random SQL text through the server layer's text helpers: the tokeniser
 // (each delimiter set, brackets counted or not), the select-item and
 // table-reference parsers, qualified names, identifier comparison and
-// connect-string stripping, and the literal writer over values read from
+// connect-string stripping, the select splitter, the first table of a
+// table list, style clauses, and the literal writer over values read from
 // the text and values made of its raw bytes, under every set of catalogue rules. The first
 // byte picks the rules: qualifiers used and where, owners used, the quote,
 // the case rules and the server kind.
@@ -15,7 +16,10 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/mapobjects/mapobj.h"
+#include "kernel/server/srv_exec.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_select.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -60,6 +64,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::strncpy(stripped, text.c_str(), sizeof stripped - 1);
   stripped[sizeof stripped - 1] = '\0';
   srv_strip_connect_options(stripped, sizeof stripped);
+
+  // A select text split into its parts, the first table of its table
+  // list, and the text read as style clauses.
+  {
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back('\0');
+    std::string select, from, where, rest;
+    srv_split_select(buf.data(), &select, &from, &where, &rest);
+    char first[kSrvTableRefTextSize];
+    int16_t single = 0;
+    srv_first_from_table(from.c_str(), first, &single);
+    srv_first_from_table(text.c_str(), first, &single);
+    if (std::strlen(first) >= sizeof first) __builtin_trap();
+    StyleSet style;
+    srv_parse_style_clauses(&style, text.c_str());
+  }
 
   // Literals: the text read as each type, then written at every room size
   // up to its length (a literal that does not fit leaves out empty).

@@ -48,10 +48,18 @@ bool grow_primitives(SpatialObject* so, uint32_t n) {
 // xform_int_rect_to_xy), as a blob takes several per object.
 bool plain_unscale(const CoordXform* xf) { return !(xf->flags & XFORM_INT_AFFINE); }
 
+// x and y side by side: each lane is offset, then divided, as one by one.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair unscaled(const IntPoint& p, const Pair& offset, const Pair& scale) {
+    return (Pair{double(p.x), double(p.y)} - offset) / scale;
+}
+
 GeoCoord to_xy(const IntPoint& p, const CoordXform* xf) {
-    if (plain_unscale(xf))
-        return GeoCoord{(double(p.x) - xf->offset_x) / xf->scale_x, (double(p.y) - xf->offset_y) / xf->scale_y,
-                        KTGEO_NO_Z};
+    if (plain_unscale(xf)) {
+        const Pair v = unscaled(p, Pair{xf->offset_x, xf->offset_y}, Pair{xf->scale_x, xf->scale_y});
+        return GeoCoord{v[0], v[1], KTGEO_NO_Z};
+    }
     DPoint d;
     xform_int_to_xy(&p, &d, xf, 1);
     return GeoCoord{d.x, d.y, KTGEO_NO_Z};
@@ -91,6 +99,30 @@ bool add_point(SpatialObject* so, const IntPoint& p, const CoordXform* xf) {
 // and y both lie within 1e-10 of the node before it is left out. The nodes
 // go through the transform a block at a time. Answers the count kept.
 uint32_t convert_section(const IntPoint* nodes, int32_t n, const CoordXform* xf, GeoCoord* out) {
+    if (plain_unscale(xf)) {
+        // Each node unscaled (as to_xy: x and y each offset, then divided)
+        // straight into its place, x and y side by side; a node near the
+        // one before is rare, so those are left out in a second pass.
+        const Pair offset{xf->offset_x, xf->offset_y}, scale{xf->scale_x, xf->scale_y};
+        Pair previous{0, 0};
+        bool any_near = false;
+        for (int32_t i = 0; i < n; ++i) {
+            const Pair v = unscaled(nodes[i], offset, scale);
+            any_near |= i > 0 && std::fabs(v[0] - previous[0]) < 1e-10 && std::fabs(v[1] - previous[1]) < 1e-10;
+            previous = v;
+            out[i] = GeoCoord{v[0], v[1], KTGEO_NO_Z};
+        }
+        if (!any_near) return n > 0 ? static_cast<uint32_t>(n) : 0;
+        GeoCoord before = out[0];
+        uint32_t kept = 1;
+        for (int32_t i = 1; i < n; ++i) {
+            const GeoCoord c = out[i];
+            const bool near = std::fabs(c.x - before.x) < 1e-10 && std::fabs(c.y - before.y) < 1e-10;
+            before = c;
+            if (!near) out[kept++] = c;
+        }
+        return kept;
+    }
     constexpr int32_t kBlock = 256;
     DPoint d[kBlock];
     DPoint previous{0, 0};
@@ -418,6 +450,10 @@ constexpr int32_t kScratchNodes = 1 << 16;
 struct BlobScratch {
     std::vector<GeoCoord> coords;
     std::vector<GeometricPrimitive> primitives;
+    // Rows 1 to point_rows of `primitives` hold point primitives (only
+    // multipoints use rows past the first), so a later multipoint sets
+    // just their coordinates.
+    size_t point_rows = 0;
 };
 
 thread_local BlobScratch t_scratch;
@@ -522,16 +558,20 @@ bool lent_geometry(MapObject* o, const CoordXform* xf, LentGeometry* g) {
             const int32_t n = o->u.multipoint.count;
             if (n <= 0 || n > kScratchNodes || !o->nodes) return false;
             if (prims.size() < static_cast<size_t>(n)) prims.resize(static_cast<size_t>(n));
-            // The nodes go through the transform a block at a time.
+            // Each node as add_point transforms it.
             const IntPoint* nodes = static_cast<const IntPoint*>(o->nodes);
-            constexpr int32_t kBlock = 256;
-            DPoint d[kBlock];
-            for (int32_t at = 0; at < n; at += kBlock) {
-                const int32_t m = n - at < kBlock ? n - at : kBlock;
-                xform_int_to_xy(nodes + at, d, xf, m);
-                for (int32_t i = 0; i < m; ++i)
-                    point_primitive(GeoCoord{d[i].x, d[i].y, KTGEO_NO_Z}, &prims[static_cast<size_t>(at + i)]);
+            size_t& ready = t_scratch.point_rows;
+            for (int32_t i = 0; i < n; ++i) {
+                const size_t row = static_cast<size_t>(i);
+                const GeoCoord c = to_xy(nodes[i], xf);
+                if (row == 0 || row > ready) {
+                    point_primitive(c, &prims[row]);
+                } else {
+                    GeometricPrimitive& p = prims[row];
+                    p.geom.point.coord = p.env_min = p.env_max = c;
+                }
             }
+            if (static_cast<size_t>(n) - 1 > ready) ready = static_cast<size_t>(n) - 1;
             count = static_cast<uint32_t>(n);
             break;
         }

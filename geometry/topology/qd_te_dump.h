@@ -34,5 +34,9 @@ int qd_te_dump_poly_list(const nlst* polygons, const nlst* chains, const char* l
 
 int qd_te_debug_list_chain(const TeChain* chain, int32_t full);
 int qd_te_debug_list_poly(const TePolygon* polygon);
+// The polygon's listing and a short listing of each chain of its boundary
+// walk (a discarded polygon alone); 0 when the polygon is neither side of
+// its start chain.
+int qd_te_debug_list_poly_chain(const TePolygon* polygon, const nlst* chains);
 int qd_te_debug_list_chain_order(const nlst* chains, int32_t full);
 int qd_te_debug_list_chain_list(const nlst* chains, int32_t full);

@@ -69,6 +69,8 @@ int qd_te_encode_feature_expended(int32_t* status, TeEncoder* encoder, Geometric
 int qd_te_encode_feature_boundary(int32_t* status, TeEncoder* encoder, GeometricPrimitive* primitive);
 int qd_te_encode_feature_buffer(int32_t* status, TeEncoder* encoder, GeometricPrimitive* primitive);
 int qd_te_encode_clipping(TeRules* rules, SpatialObject* geometry, const TeClip* clip);
+// The clipping run's output method: the result moves into the geometry.
+int32_t qd_te_clipping_output_geom_method(SpatialObject* result, nlst* parents, void* geometry);
 int qd_te_buffer_output_geom(int32_t* status, TeRules* rules, TeKeys* keys, nlst* chains,
                              nlst* target, int32_t all_points);
 int qd_te_boundary_output_geom(TeRules* rules, nlst* chains, TeKeys* keys, nlst* target,

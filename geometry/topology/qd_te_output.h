@@ -62,9 +62,18 @@ int qd_te_encode_chain_convex_hull(nlst* chains, nlst* points, TeRules* rules);
 int qd_te_poly_ff(nlst* chains, TeRules* rules, int32_t quiet);
 // The face walk's node rule: outputs or drops a node chain by operation.
 int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
-// Dissolves the holes of a polygon in place (result may be null).
+// Dissolves the holes of a polygon: with a null result in place (the holes
+// are replaced only when the nested run succeeds), else the polygon goes and
+// the result receives its exterior less the dissolved holes. Status 1, or -1
+// (reported) with the polygon as it came.
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
                            SpatialObject* result);
+// The nested runs' output methods: result paths and polygon exteriors
+// become holes of the polygon; every result primitive moves to the geometry.
+int32_t qd_te_islands_dissolve_method(SpatialObject* result, nlst* parents, void* polygon);
+int32_t qd_te_islands_dissolve_geom_method(SpatialObject* result, nlst* parents, void* geometry);
+// The result form over every polygon present in the list at the start.
+int qd_te_islands_dissolve_list(nlst* primitives, TeRules* rules, int32_t* status);
 
 struct TePrimitiveCounts {
     int32_t polygons;

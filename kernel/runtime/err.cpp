@@ -55,12 +55,14 @@ namespace {
 // The stack known to be all zero: cleared, and neither pushed to, joined
 // nor formatted into since. Clearing it again has nothing to do (every
 // entry of the table API clears the stack, so that is the common case).
+// A stack copied back over the live one (a saved stack restored) bypasses
+// the mark, so an entry count is checked as well.
 const ErrorStack* g_known_clear = nullptr;
 
 }  // namespace
 
 int16_t err_clear() {
-  if (g_known_clear == g_err_stack) return 0;
+  if (g_known_clear == g_err_stack && g_err_stack->stored_count == 0) return 0;
   std::memset(g_err_stack, 0, sizeof(ErrorStack));
   g_known_clear = g_err_stack;
   return 0;

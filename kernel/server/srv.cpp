@@ -15,6 +15,8 @@
 #include "kernel/runtime/osfind.h"
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
+#include "kernel/server/srv_download.h"
+#include "kernel/server/srv_exec.h"
 #include "platform/module.h"
 
 namespace {
@@ -131,7 +133,10 @@ double column_double(const SrvColumn* c) {
 
 int16_t logical_value(Value* v, double d) {
   value_free(v);
-  return value_make(v, VALUE_LOGICAL, static_cast<long>(std::trunc(d)) != 0 ? 1L : 0L);
+  // The whole part decides (compared as a double: a driver's value can lie
+  // beyond any integer); NaN reads as false.
+  const double whole = std::trunc(d);
+  return value_make(v, VALUE_LOGICAL, whole != 0 && whole == whole ? 1L : 0L);
 }
 
 // Connections and statements keep their number right after the link.
@@ -272,12 +277,15 @@ void srv_unload_all() {
         conn->functions->close(conn, stmt, 1);
       }
       mem_free(&stmt->download_name);
+  mem_free(&stmt->download_path);
+      mem_free(&stmt->download_path);
       mem_free(&stmt);
     }
     while (list_pop(&env->connections, &node, 0)) {
       auto* conn = static_cast<SrvConnection*>(node);
       if (conn->functions != nullptr && conn->driver_private != nullptr) conn->functions->disconnect(conn);
-      mem_free(&conn);
+      srv_forget_coordsys(conn);
+    mem_free(&conn);
     }
     srv_env_free(env);
     g_srv.env = nullptr;
@@ -311,6 +319,7 @@ int16_t srv_connection_alloc(SrvEnv* env, SrvConnection** handle) {
   SrvConnection* conn = nullptr;
   if (!mem_alloc(sizeof(SrvConnection), &conn, static_cast<SrvConnection**>(nullptr))) return 0;
   conn->env = env;
+  str_copy_n(conn->workspace, "LIVE", sizeof conn->workspace);
   list_add(&env->connections, conn, 1);
   *handle = conn;
   return 1;
@@ -330,6 +339,7 @@ int16_t srv_statement_free(SrvEnv* env, SrvStatement* stmt) {
   if (stmt == nullptr) return 0;
   const int16_t was_listed = env != nullptr && list_unlink(&env->statements, stmt) ? 1 : 0;
   mem_free(&stmt->download_name);
+  mem_free(&stmt->download_path);
   mem_free(&stmt);
   return was_listed;
 }
@@ -584,7 +594,7 @@ int16_t srv_bind_column(SrvConnection* conn, SrvStatement* stmt, int16_t n, Valu
 
 int16_t srv_fetch(SrvConnection* conn, SrvStatement* stmt, int32_t direction) {
   if (!usable(conn) || stmt == nullptr) return 0;
-  if (stmt->download_name != nullptr) return 0;
+  if (stmt->download_name != nullptr) return has_result(stmt) ? srv_download(conn, stmt) : 0;
   if (!has_result(stmt)) {
     stmt->at_end = 1;
     return 1;

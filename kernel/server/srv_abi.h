@@ -83,11 +83,12 @@ struct SrvConnection {
   int32_t version_number;
   SrvConnection* paired;
   int16_t paired_flag;
-  int32_t workspace_state;
+  char workspace[36];  // Oracle workspace the connection is in ("LIVE" at first)
   double major_version;
   int32_t versioning_state;
   char default_schema[136];
   int32_t geometry_limit;  // ordinates of one bound geometry; 0: no limit
+  int16_t oracle_815;      // 1: Oracle 8.1.5 spatial (metadata in the owner's own view)
   void* driver_private;
 };
 

@@ -13,6 +13,8 @@
 #include "kernel/runtime/str.h"
 #include "kernel/server/ora_srid.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/spcat.h"
+#include "kernel/server/srv_exec.h"
 #include "kernel/tables/odbctype.h"
 #include "kernel/tables/tabdef.h"
 
@@ -130,9 +132,11 @@ SrvConnection* srv_connect_driver(const char* driver, const char* connect) {
   if (!functions->connect(conn, conn->connect)) {
     srv_report(conn);
     list_unlink(&env->connections, conn);
+    srv_forget_coordsys(conn);
     mem_free(&conn);
     return nullptr;
   }
+  spcat_probe_flags(conn);
   return conn;
 }
 

@@ -12,6 +12,7 @@
 #include "kernel/runtime/str.h"
 #include "kernel/runtime/valconv.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_sdorel.h"
 #include "kernel/tables/tabdef.h"
 
 namespace {
@@ -220,10 +221,6 @@ char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query,
   }
   return srv_text_block(sql);
 }
-
-int16_t srv_set_session_coordsys(SrvConnection*, SrvQuery*) { return 1; }
-
-int16_t srv_row_to_object(SrvConnection*, SrvQuery*, SrvStatement*, MapObject*, int16_t, int16_t) { return 1; }
 
 int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t count, FieldDef* key_row,
                               FieldDef* fields, MapObject* object, int16_t* found) {

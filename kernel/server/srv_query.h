@@ -13,6 +13,7 @@
 struct CoordXform;
 struct FieldDef;
 struct MapObject;
+struct StyleSet;
 
 constexpr int16_t kErrSrvNoKeyList = 1573;
 constexpr int32_t kSrvKeyNameSize = 132;
@@ -42,7 +43,19 @@ struct SpatialColumnDesc {
   int32_t server_version = 0;
   uint8_t conversion_mode = 0;
   uint8_t conversion_state[3] = {};
+  const StyleSet* styles = nullptr;  // default styles of rows made into objects; null: the program's
 };
+
+// The search of a linked query: the window object (a kernel map object)
+// with a copy of the column's transform (a kernel block), both owned here
+// once the flag is set; released by srv_search_release.
+struct SrvSearch {
+  int16_t edit = 0;
+  int32_t flag = 0;
+  MapObject* object = nullptr;
+  CoordXform* xform = nullptr;
+};
+void srv_search_release(SrvSearch* search);
 
 struct SrvKeyList {
   int16_t count = 0;
@@ -65,8 +78,9 @@ struct SrvQuery {
   int16_t style_index = 0;
   SrvKeyList* keys = nullptr;
   SpatialColumnDesc* desc = nullptr;
-  void* search = nullptr;
+  SrvSearch* search = nullptr;
   int16_t pairs_per_row = 0;
+  int16_t row_ahead = 0;  // relational SDO layer: the statement holds the next feature's first row
   int16_t bind_mode = 0;
   int16_t aggregate = 0;
   int16_t extension = 0;  // sent through "exec sp_spatial_query"
@@ -93,8 +107,11 @@ int16_t srv_select_row_by_key(SrvConnection* conn, SrvQuery* query, int16_t coun
 // text itself (a new kernel block).
 char* srv_query_statement_text(const SrvConnection* conn, const SrvQuery* query, const char* text);
 
-// Until spatial queries run: the session coordinate system is taken as
-// sent, and a row's object is left as it is (both answer 1).
+// Sends the descriptor's coordinate system to the server when its kind
+// needs it (srv_send_coordsys); 1 when there is nothing to send.
 int16_t srv_set_session_coordsys(SrvConnection* conn, SrvQuery* query);
+// The map object of the statement's current row from the query's hidden
+// columns (by spatial kind), with the row's style when the query has a
+// style column; with search_test set, 0 for an object outside the search.
 int16_t srv_row_to_object(SrvConnection* conn, SrvQuery* query, SrvStatement* stmt, MapObject* object,
                           int16_t search_test, int16_t flag);

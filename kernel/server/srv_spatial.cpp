@@ -361,8 +361,6 @@ void srv_spatial_bind_release(void** blob, void** sdo_holder, SrvColumn** param)
 
 int64_t srv_spatial_blob_allocations() { return g_blob_allocations; }
 
-int16_t sdorel_point_insert_parts(SpatialColumnDesc*, const char*, MapObject*, char**, char**) { return 0; }
-int16_t sdorel_point_update_pair(SpatialColumnDesc*, const char*, MapObject*, char**) { return 0; }
 
 // ---- X/Y and code columns -------------------------------------------------------------------
 

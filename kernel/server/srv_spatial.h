@@ -68,8 +68,9 @@ int32_t xy_code_and_xy_window_clause(const SpatialColumnDesc* desc, const char* 
 // the statement (a new kernel block in *out); -1 with fewer markers.
 int16_t xy_bind_window_values(const MapObject* window, const char* statement, const CoordXform* xform, char** out);
 
-// The encoded point of an Oracle relational layer (kind 2): not yet built,
-// both answer 0.
+// The encoded point of an Oracle relational layer (kind 2): kernel string
+// 6087 with the point and the layer bounds; no object writes NULL; other
+// objects, or an empty 6087, answer 0 without an error.
 int16_t sdorel_point_insert_parts(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** column_text,
                                   char** value_text);
 int16_t sdorel_point_update_pair(SpatialColumnDesc* desc, const char* quote, MapObject* object, char** pair_text);

@@ -1,6 +1,7 @@
 // The table definition reader: header lines, statement runner and
 // dispatcher, "Definition Table", and the keyword-colon form.
 #include "kernel/tables/tabread.h"
+#include "kernel/tables/tabstmt.h"
 
 #include <cstring>
 #include <string>
@@ -36,6 +37,9 @@ constexpr int16_t kKwReadOnly = 1636;
 constexpr int16_t kKwBeginMetadata = 1862;
 constexpr int16_t kKwCompressedPoints = 1867;
 constexpr int16_t kKwCreate = 1056;
+constexpr int16_t kKwInsert = 1072;
+constexpr int16_t kKwCommit = 1147;
+constexpr int16_t kKwSet = 1087;
 constexpr int16_t kKwOpen = 1080;
 constexpr int16_t kKwRegister = 1366;
 constexpr int16_t kKwIndex = 1071;
@@ -648,10 +652,26 @@ int16_t stmt_dispatch() {
       return 0;
     case kKwCreate:
       if (!g_tr.collect) {
+        if (stmt_read_context()->from_file) {
+          err_push(4, kErrViewNotHere, nullptr, nullptr);
+          return 0;
+        }
+        lex_next();
+        if (stmt_at(kKwTable)) return stmt_create_table();
         err_push(4, kErrViewNotHere, nullptr, nullptr);
         return 0;
       }
       return stmt_create_view();
+    case kKwInsert:
+    case kKwCommit:
+    case kKwSet:
+      // Statement text only: a definition file that is being read never
+      // writes tables.
+      if (stmt_read_context()->from_file) {
+        err_push(4, kErrBadStatement, lex_token_text(), nullptr);
+        return 0;
+      }
+      return id == kKwInsert ? stmt_insert_into() : id == kKwCommit ? stmt_commit_table() : stmt_set_table();
     case kKwOpen:
       if (!g_tr.collect) return refuse_open();
       return stmt_open_table();

@@ -13,6 +13,15 @@
 //   :open CONNECT      opens or reuses a connection of the same driver:
 //                      conn=<number>|paired=<number of its pair, or 0>
 //   :literal TYPE TEXT the SQL literal of TEXT read as a value of TYPE
+//   :count SQL         the rows the select text SQL counts (srv_query_row_count)
+//   :download TABLE PATH SQL
+//                      runs SQL and downloads its rows into the native
+//                      table TABLE, file PATH: prints srv_fetch's answer
+//   :detect            runs the server detectors in order on the connection:
+//                      <name>=<answer> joined by "|", then number=<the
+//                      server version number>; then the error stack's
+//                      entries as "error" lines (the stack is cleared and
+//                      the run goes on)
 // A failure prints "error <code>: <text1>|<text2>" per error entry and
 // exits 1; bad arguments exit 2.
 #include <cstdio>
@@ -25,7 +34,11 @@
 #include "kernel/runtime/valconv.h"
 #include "kernel/runtime/value.h"
 #include "kernel/server/srv.h"
+#include "kernel/server/srv_detect.h"
+#include "kernel/server/srv_download.h"
 #include "kernel/server/srv_query.h"
+#include "kernel/server/srv_select.h"
+#include "kernel/tables/tabread.h"
 
 namespace {
 
@@ -34,13 +47,17 @@ std::string arg_text(int16_t offset, int16_t length) {
   return std::string(g_err_stack->pool + offset);
 }
 
-int fail() {
+void print_errors() {
   for (int i = 0; i < g_err_stack->stored_count && i < kErrMaxEntries; ++i) {
     const ErrorEntry& e = g_err_stack->entries[i];
     if (e.code == 0 || e.code == -1) continue;
     std::printf("error %d: %s|%s\n", e.code, arg_text(e.arg1_offset, e.arg1_length).c_str(),
                 arg_text(e.arg2_offset, e.arg2_length).c_str());
   }
+}
+
+int fail() {
+  print_errors();
   if (err_count() == 0) std::printf("error 0: |\n");
   err_clear();
   srv_unload_all();
@@ -91,6 +108,17 @@ void info(const SrvConnection* conn) {
               conn->version, conn->user, conn->default_schema, conn->source, conn->quote, conn->number);
 }
 
+void detect(SrvConnection* conn) {
+  std::string line;
+  for (const SrvDetector* d = g_srv_detectors; d->name != nullptr; ++d) {
+    if (!line.empty()) line += '|';
+    line += std::string(d->name) + "=" + std::to_string(d->detect(conn));
+  }
+  std::printf("%s|number=%d\n", line.c_str(), conn->version_number);
+  print_errors();
+  err_clear();
+}
+
 void open_line(const char* driver, const char* connect) {
   SrvConnection* conn = srv_open_connection(driver, connect);
   if (conn == nullptr) return;
@@ -122,6 +150,33 @@ bool literal_line(const SrvConnection* conn, const std::string& rest) {
   return true;
 }
 
+void count_line(SrvConnection* conn, const std::string& sql) {
+  std::string text = sql;
+  SrvQuery query{};
+  query.conn = conn;
+  query.sql = text.data();
+  SrvStatement stmt{};
+  stmt.connection = conn;
+  std::printf("%ld\n", srv_query_row_count(&stmt, &query));
+}
+
+// ":download TABLE PATH SQL"
+bool download_line(SrvConnection* conn, const std::string& rest) {
+  const size_t a = rest.find(' ');
+  const size_t b = a == std::string::npos ? a : rest.find(' ', a + 1);
+  if (b == std::string::npos) {
+    err_push(4, kErrSrvStatement, nullptr, nullptr);
+    return false;
+  }
+  SrvStatement* stmt = srv_execute(conn, rest.c_str() + b + 1);
+  if (stmt == nullptr) return false;
+  int16_t ok = srv_set_download(stmt, rest.substr(0, a).c_str(), rest.substr(a + 1, b - a - 1).c_str());
+  if (ok) ok = srv_fetch(conn, stmt, kSrvFetchNext);
+  std::printf("%d\n", ok);
+  srv_close_statement(conn, stmt);
+  return ok != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +195,7 @@ int main(int argc, char** argv) {
   }
   const char* connect = argv[arg++];
   err_clear();
+  tables_runtime_start();
   if (!srv_init()) return fail();
   if (alias != nullptr) {
     SrvFunctionTable* table = srv_driver_functions("ODBC");
@@ -171,9 +227,15 @@ int main(int argc, char** argv) {
     }
     if (line == ":info") {
       info(conn);
+    } else if (line == ":detect") {
+      detect(conn);
     } else if (line.rfind(":open ", 0) == 0) {
       open_line(driver, line.c_str() + 6);
       if (err_count() > 0) return fail();
+    } else if (line.rfind(":count ", 0) == 0) {
+      count_line(conn, line.substr(7));
+    } else if (line.rfind(":download ", 0) == 0) {
+      if (!download_line(conn, line.substr(10))) return fail();
     } else if (line.rfind(":literal ", 0) == 0) {
       if (!literal_line(conn, line.substr(9))) return fail();
     } else if (!run_sql(conn, line.c_str())) {

@@ -360,6 +360,27 @@ int qd_te_debug_list_poly(const TePolygon* p) {
     return 1;
 }
 
+int qd_te_debug_list_poly_chain(const TePolygon* p, const nlst* chains) {
+    if (!p || !chains) return qd_te_missing("qd_te_debug_list_poly_chain");
+    if (p->discard) return qd_te_debug_list_poly(p);
+    TeWalkStep at{};
+    int32_t start = 0;
+    if (!qd_te_poly_start_step(p, chains, &at, &start)) return 0;
+    qd_te_debug_list_poly(p);
+    const char* line = " ---------------------------------------------\n";
+    std::printf("%s      Chains List: id: %ld ...\n%s", line, long(p->count), line);
+    int ok = 1;
+    for (size_t guard = 0; guard <= 2 * chains->tally; ++guard) {
+        qd_te_debug_list_chain(at.chain, 0);
+        TeWalkStep next{};
+        int32_t closed = 0;
+        if (!(ok = qd_te_walk_chain(chains, &at, start, &next, &closed)) || closed) break;
+        at = next;
+    }
+    std::printf("%s", line);
+    return ok;
+}
+
 int qd_te_debug_list_chain_order(const nlst* chains, int32_t full) {
     if (!chains) return qd_te_missing("qd_te_debug_list_chain_order");
     std::printf(" !!!!!!!!!!!!!!!!!!!!LIST LINKED CHAINS !!!!!!!!!!!!!!!!!!!!!\n");

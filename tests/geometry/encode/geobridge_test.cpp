@@ -74,6 +74,38 @@ TEST_F(bridge, UploadBlobsOfMapObjects) {
     EXPECT_EQ(g.at(0)->env_min.x, 7.0);
 }
 
+// A node at the place of the node before it is left out (the first of a
+// run stays); a node that only comes back to an earlier place is kept.
+TEST_F(bridge, RepeatedNodesAreLeftOut) {
+    struct Case {
+        std::vector<IntPoint> nodes;
+        std::vector<IntPoint> kept;
+    };
+    const Case cases[] = {
+        {{{0, 0}, {0, 0}, {5, 5}, {5, 5}, {5, 5}, {9, 1}}, {{0, 0}, {5, 5}, {9, 1}}},
+        {{{0, 0}, {5, 5}, {0, 0}}, {{0, 0}, {5, 5}, {0, 0}}},
+        {{{3, 3}, {7, 1}, {7, 1}}, {{3, 3}, {7, 1}}},
+    };
+    for (const Case& c : cases) {
+        Obj o;
+        enctest::Poly(o, MAPOBJ_POLYLINE, {{0, c.nodes}});
+        std::vector<DPoint> want(c.kept.size());
+        xform_int_to_xy(c.kept.data(), want.data(), &ne, static_cast<int32_t>(c.kept.size()));
+        Geometry g(o.p, ne);
+        ASSERT_EQ(g.result, 1);
+        ASSERT_EQ(g.count(), 1u);
+        const nlst* coords = g.at(0)->geom.curve.coords;
+        ASSERT_EQ(coords->tally, want.size()) << Text({c.nodes});
+        for (size_t i = 0; i < want.size(); ++i) {
+            const GeoCoord& k = static_cast<const GeoCoord*>(coords->data)[i];
+            EXPECT_EQ(k.x, want[i].x) << i;
+            EXPECT_EQ(k.y, want[i].y) << i;
+        }
+        // The blob road leaves out the same nodes.
+        EXPECT_EQ(ToHex(enctest::RoadBlob(o.p, ne)), ToHex(enctest::Blob(o.p, ne))) << Text({c.nodes});
+    }
+}
+
 TEST_F(bridge, RefusedAndEmptyObjects) {
     Obj text(MAPOBJ_TEXT), none;
     EXPECT_EQ(Geometry(text.p, ne).result, 0);

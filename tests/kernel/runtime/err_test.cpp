@@ -27,6 +27,18 @@ TEST_F(ErrTest, ThirtyOnePushesOverflowInCheckMode) {
   EXPECT_EQ(Join(1), std::string(30, ' ') + "Too many errors.  Error information has been lost.");
 }
 
+TEST_F(ErrTest, ClearAfterASavedStackIsRestored) {
+  // A caller saves a stack with an entry, something inside clears it, and
+  // the caller copies the saved stack back: the next clear still clears.
+  err_push(4, kCodeWithoutText, nullptr, nullptr);
+  const ErrorStack saved = *g_err_stack;
+  err_clear();
+  *g_err_stack = saved;
+  EXPECT_EQ(err_count(), 1);
+  err_clear();
+  EXPECT_EQ(err_count(), 0);
+}
+
 TEST_F(ErrTest, NormalModeMergesDuplicateCodes) {
   err_push(1, 854, nullptr, nullptr);
   err_push(4, 854, nullptr, nullptr);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kernel/runtime/err.h"
+
 namespace fake {
 namespace {
 
@@ -128,8 +130,11 @@ int16_t Fetch(SrvConnection* c, SrvStatement* s, SrvColumn*, int32_t direction) 
       case 17:
       case 5:
       case 37:
-      case 38: {
-        const size_t room = col.type == 17 ? buf.size() : buf.size() - 1;
+      case 38:
+      case 90:
+      case 108: {
+        const bool raw = col.type == 17 || col.type == 90 || col.type == 108;
+        const size_t room = raw ? buf.size() : buf.size() - 1;
         const size_t n = std::min(room, cell.bytes.size());
         std::memcpy(buf.data(), cell.bytes.data(), n);
         col.indicator = static_cast<int32_t>(cell.bytes.size());
@@ -226,5 +231,13 @@ const SrvFunctionTable& Table() { return kTable; }
 Cell Text(const std::string& s) { return Cell{false, s, 0}; }
 Cell Number(double d) { return Cell{false, "", d}; }
 Cell Null() { return Cell{true, "", 0}; }
+
+SrvConnection* FreshConnection() {
+  srv_unload_all();
+  Reset();
+  err_clear();
+  if (!srv_register_driver_for_test(nullptr, &kTable)) return nullptr;
+  return srv_connect_driver("fake", "DSN=x");
+}
 
 }  // namespace fake

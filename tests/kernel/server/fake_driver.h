@@ -19,8 +19,9 @@ struct Column {
   int32_t buffer_length = 64;
 };
 
-// One cell: NULL, text or bytes (types 1, 16, 17), a number, or the raw
-// bytes of a Date, Time or DateTime record.
+// One cell: NULL, text or bytes (types 1, 16, 17; Oracle objects 90 and
+// 108 as raw bytes), a number, or the raw bytes of a Date, Time or DateTime
+// record.
 struct Cell {
   bool null = false;
   std::string bytes;
@@ -53,5 +54,8 @@ const SrvFunctionTable& Table();
 Cell Text(const std::string& s);
 Cell Number(double d);
 Cell Null();
+// A fresh layer (unloaded, script reset, errors cleared) with the driver
+// registered and one connection to it; null when that fails.
+SrvConnection* FreshConnection();
 
 }  // namespace fake

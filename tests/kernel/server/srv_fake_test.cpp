@@ -45,11 +45,7 @@ std::string Repeat(const std::string& s, int n) {
 class SrvFake : public ::testing::Test {
  protected:
   void SetUp() override {
-    srv_unload_all();
-    fake::Reset();
-    err_clear();
-    ASSERT_EQ(srv_register_driver_for_test(nullptr, &fake::Table()), 1);
-    conn = srv_connect_driver("fake", "DSN=x");
+    conn = fake::FreshConnection();
     ASSERT_NE(conn, nullptr);
   }
   void TearDown() override {
@@ -272,18 +268,6 @@ TEST_F(SrvFake, FailedFetchOnHelvoristanNamesTheDirection) {
   err_clear();
   EXPECT_EQ(srv_fetch(conn, s, kSrvFetchNext), 0);
   EXPECT_EQ(Arg(0), "driver says no");
-}
-
-TEST_F(SrvFake, DownloadTableNameIsNotFetched) {
-  fake::Current().columns = {{"C", 1, 10, 0, 16}};
-  fake::Current().rows = {{fake::Text("a")}};
-  SrvStatement* s = srv_execute(conn, "select c");
-  char* name = nullptr;
-  ASSERT_EQ(mem_alloc(8, &name, static_cast<char**>(nullptr)), 1);
-  std::strcpy(name, "LOCAL");
-  s->download_name = name;
-  EXPECT_EQ(srv_fetch(conn, s, kSrvFetchNext), 0);
-  EXPECT_EQ(srv_close_statement(conn, s), 1);  // frees the name (ASan watches)
 }
 
 TEST_F(SrvFake, PrepareCountsParametersOutsideLiterals) {

@@ -79,6 +79,13 @@ TEST(qd_te_dump, ChainDumpFile) {
     std::stringstream s;
     s << f.rdbuf();
     EXPECT_EQ(s.str(), Golden("chain_dump.sdas"));
+    // The golden file is a lock; the fields that matter, written out by
+    // hand from the fixture and the dump's format.
+    for (const char* want : {"chain_id=3;chain_pid=7;", "left_parent='1:2:3L 4:5:1';right_parent='';",
+                             "radius=2.000000;adjuster='TRUE';discard='CHAIN_REGION';chain_type='CIRCLE';",
+                             "  ,ST_Point(1.00000000000,2.50000000000)\n"})
+        EXPECT_NE(s.str().find(want), std::string::npos) << want;
+    EXPECT_EQ(s.str().find("9.00000000000"), std::string::npos);  // the deleted chain is not dumped
     // Appending, and a numbered name.
     ASSERT_EQ(qd_te_dump_chain(chains.At(1), "golden"), 1);
     EXPECT_EQ(qd_te_dump_path("x", 7, ".sdas"), std::string(dir) + "/007x.sdas");
@@ -108,6 +115,11 @@ TEST(qd_te_dump, Listings) {
     qd_te_debug_list_chain(chains.At(1), 1);
     qd_te_debug_list_chain(chains.At(2), 0);
     EXPECT_EQ(capture.Text(), Golden("chain_listing.txt"));
+    // The lines that carry the fixture's fields, written out by hand.
+    for (const char* want : {"      CHAIN: id: 3 - pid:7 ...\n", "  <> #coords/nrpar/nlpar: 2 / 0 / 2  ...\n",
+                             "  <> Left Parents: [1:2/25]  [4:5/8]  \n", "  <> type: CIRCLE ...\n  <> radius: 2.000000 ...\n",
+                             "  <> status: REGION ...\n"})
+        EXPECT_NE(capture.Text().find(want), std::string::npos) << want;
 
     TePolygon p = {};
     p.id = 5;
@@ -124,6 +136,24 @@ TEST(qd_te_dump, Listings) {
     geotest::StdoutCapture poly;
     qd_te_debug_list_poly(&p);
     EXPECT_EQ(poly.Text(), Golden("polygon_listing.txt"));
+    // The golden file is a lock; the lines that carry the fields, written
+    // out by hand from the listing's format, for the other flag values.
+    p.spike = 1;
+    p.target = 0;
+    p.cutter = 1;
+    p.status = 0;
+    p.discard = 1;
+    p.count = 2;
+    p.area = 0.5;
+    geotest::StdoutCapture flags;
+    qd_te_debug_list_poly(&p);
+    const std::string listed = flags.Text();
+    for (const char* want : {"      POLYGON: id: 5 ...\n", "  <> start_chain/island_list/inside: 9 - 0  - 2 ...\n",
+                             "  <> count/yxmax/area: 2 - 3.500000 - 0.500000000000  ...\n",
+                             "  <> Spike/inside_target/cutter: Yes - OUTSIDE - INSIDE ...\n",
+                             "  <> mer: st_llb_point:0.000000 - 0.000000 - 3.500000 - 3.500000 ...\n",
+                             "  <> status: UNCLOSED ...\n", "  <> discard: YES ...\n"})
+        EXPECT_NE(listed.find(want), std::string::npos) << want;
 
     // Link order and list order listings name every chain once.
     qd_te_link_setup(chains.list);

@@ -34,8 +34,10 @@ TEST(qd_te_entry_tool, LoaderPrintsInputsBack) {
         "-1 MULTIPOINT ((1 1), (2 3))\n";
     const Result r = RunTool({"LOADER"}, input);
     EXPECT_EQ(r.status, 0) << r.err;
+    // The hole passes through the islands dissolve, which writes it as the
+    // engine writes rings: the same square, turned as the exterior.
     EXPECT_EQ(r.out,
-              "1:1 POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 4 2, 4 4, 2 4, 2 2))\n"
+              "1:1 POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 2 4, 4 4, 4 2, 2 2))\n"
               "1:2 LINESTRING (0 0, 5 5, 7.25 1)\n"
               "1:3 MULTIPOINT ((1 1), (2 3))\n");
     // Split 3: every primitive alone.

@@ -1,7 +1,7 @@
 // The face walk: the fixed polygons and the closing chain, one ring, a
 // dangle inside a face, broken links and sides walked twice reported, ring
 // areas by orientation, the rectangle's yxmax, refused arguments, and the
-// dump form of a polygon.
+// dump form of a polygon and its listing with its chains.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -282,4 +282,47 @@ TEST(qd_te_walk, PolygonDumpForm) {
     EXPECT_EQ(read(std::string(dir) + "/poly.sdas"), "");
     std::remove((std::string(dir) + "/polypar.sdas").c_str());
     rmdir(dir);
+}
+
+TEST(qd_te_walk, PolygonWithItsChainsListing) {
+    // A face of two chains: the polygon's listing, the chains-list header
+    // with its count, each chain of the walk in its short listing, the
+    // closing line (the layout written out by hand; the polygon and chain
+    // listings themselves are checked on their own).
+    Faces f;
+    f.Add(Path({Q(0, 0), Q(0, 1), Q(1, 1)}));
+    f.Add(Path({Q(1, 1), Q(1, 0), Q(0, 0)}));
+    ASSERT_TRUE(f.Link());
+    ASSERT_EQ(f.Walk(), 1);
+    const TePolygon* p = f.P(4);
+    ASSERT_EQ(p->count, 2);
+    auto listed = [](auto&& list) {
+        geotest::StdoutCapture out;
+        list();
+        return out.Text();
+    };
+    const std::string line = " ---------------------------------------------\n";
+    std::string chains;
+    for (int32_t row : {1, 2}) chains += listed([&] { qd_te_debug_list_chain(qd_te_chain_at(f.chains.list, row), 0); });
+    const std::string want = listed([&] { qd_te_debug_list_poly(p); }) + line + "      Chains List: id: 2 ...\n" +
+                             line + chains + line;
+    int answer = 0;
+    EXPECT_EQ(listed([&] { answer = qd_te_debug_list_poly_chain(p, f.chains.list); }), want);
+    EXPECT_EQ(answer, 1);
+    // A discarded polygon is listed alone.
+    TePolygon gone = *p;
+    gone.discard = 1;
+    EXPECT_EQ(listed([&] { answer = qd_te_debug_list_poly_chain(&gone, f.chains.list); }),
+              listed([&] { qd_te_debug_list_poly(&gone); }));
+    EXPECT_EQ(answer, 1);
+    // Neither side of its start chain: reported, 0, no listing.
+    geotest::FailRecorder rec;
+    TePolygon stray = *p;
+    stray.id = 99;
+    const std::string text = listed([&] { answer = qd_te_debug_list_poly_chain(&stray, f.chains.list); });
+    EXPECT_EQ(text.find("POLYGON"), std::string::npos) << text;
+    EXPECT_EQ(answer, 0);
+    EXPECT_FALSE(rec.reports().empty());
+    EXPECT_EQ(qd_te_debug_list_poly_chain(nullptr, f.chains.list), 0);
+    EXPECT_TRUE(Reported(rec, "qd_te_debug_list_poly_chain"));
 }

@@ -2,6 +2,7 @@
 // operation and the leaving stage's table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,15 +49,50 @@ int32_t Live(const Chains& chains, int32_t type = -1) {
 }
 
 
-// Records the first x of each line the output method receives.
-struct Lines {
-    std::vector<double> starts;
+// Records, as first points "x,y", the chains the linear output receives
+// (its stage event) and what the output method receives: lines (the
+// linear output's) and points (the node rule's); anything else is counted.
+struct Handed {
+    std::vector<std::string> received, lines, nodes;
+    int32_t other = 0;
+    static std::string Text(const GeoCoord& c) { return std::to_string(int(c.x)) + "," + std::to_string(int(c.y)); }
+    static void Stage(int32_t event, const nlst* chains, const TeRules*, void* self) {
+        if (event != TE_EVENT_LINEARS || !chains) return;
+        for (uint32_t i = 1; i < chains->tally; ++i) {
+            const auto* v = static_cast<const TeVertex*>(qd_te_chain_at(chains, int32_t(i))->coords->data);
+            static_cast<Handed*>(self)->received.push_back(Text({v->x, v->y, 0}));
+        }
+    }
     static int32_t On(SpatialObject* so, nlst*, void* self) {
-        const auto* p = static_cast<const GeometricPrimitive*>(so->primitives->data);
-        static_cast<Lines*>(self)->starts.push_back(static_cast<const GeoCoord*>(p->geom.curve.coords->data)->x);
+        Handed* h = static_cast<Handed*>(self);
+        for (uint32_t i = 0; so->primitives && i < so->primitives->tally; ++i) {
+            const auto* p = static_cast<const GeometricPrimitive*>(so->primitives->data) + i;
+            if (p->type == KTGEO_POINT) {
+                h->nodes.push_back(Text(p->geom.point.coord));
+            } else if (p->type == KTGEO_CURVE) {
+                h->lines.push_back(Text(*static_cast<const GeoCoord*>(p->geom.curve.coords->data)));
+            } else {
+                ++h->other;
+            }
+        }
         return 1;
     }
 };
+
+// A parent with flags (L, S, P) on the left (side 1) or right (side 0).
+void Flagged(TeChain& c, int32_t side, int32_t id, int32_t flags) {
+    nlst*& list = side == 0 ? c.right_parent : c.left_parent;
+    if (!list) list = nlst_alloc(sizeof(TeParent), 2, 2, nullptr);
+    const TeParent p = {id, 1, (1 << 3) | flags};
+    nlst_add(list, &p);
+}
+
+int32_t CountFlag(const nlst* list, int32_t flag) {
+    int32_t n = 0;
+    for (uint32_t i = 0; list && i < list->tally; ++i)
+        n += qd_te_parent_has_flag(static_cast<const TeParent*>(list->data) + i, flag) ? 1 : 0;
+    return n;
+}
 
 }  // namespace
 
@@ -272,50 +308,93 @@ TEST(qd_te_leaving_stage, TableByDimensionAndMode) {
 }
 
 TEST(qd_te_leaving_stage, LinearDissolveSelectsAndMarks) {
-    // Surface DISSOLVE, secondary DISCARD: a dangling line with S parents
-    // goes; a line without parents outside every region is handed out as a
-    // line (linear output called) and then leaves the surface data.
-    Chains chains;
-    TeChain s = Chain(TE_LINE, {Q(0, 0), Q(1, 1)});
-    nlst* list = nlst_alloc(sizeof(TeParent), 2, 2, nullptr);
-    TeParent p = {7, 1, (1 << 3) | TE_PARENT_S};
-    nlst_add(list, &p);
-    s.left_parent = list;
-    chains.Add(s);                                      // 1: S parent
-    chains.Add(Chain(TE_LINE, {Q(5, 5), Q(6, 6)}));     // 2: no parents, no feature
-    chains.Add(Chain(TE_LINE, {Q(8, 8), Q(9, 9)}, 3));  // 3: a feature (has P)
-    TeRules r = Rules(TE_DISSOLVE, 3, 1);
-    r.secondary = TE_DISCARD;
-    Lines lines;
-    r.output_method = {&Lines::On, &lines};
-    Spy spy;
-    ASSERT_EQ(qd_te_leaving_chain_linear_dissolve(chains.list, &r), 1);
-    EXPECT_EQ(chains.At(1)->discard, CHAIN_DELETE);
-    EXPECT_EQ(chains.At(2)->discard, CHAIN_DELETE);
-    EXPECT_EQ(chains.At(3)->discard, CHAIN_OK);
-    EXPECT_EQ(spy.calls, std::vector<std::string>{});
-    EXPECT_EQ(lines.starts, (std::vector<double>{5}));
-    EXPECT_EQ(r.statistics.output_counters.count[0], 1);  // the nested run's count comes back
-    EXPECT_EQ(r.output_dim, TE_DIM_ANY);                   // untouched
-    EXPECT_EQ(r.statistics.data_dim, 3);
-    // BREAK: features stay; a line without a feature goes out as a line.
-    Chains br;
-    br.Add(Chain(TE_LINE, {Q(0, 0), Q(1, 1)}));
-    br.Add(Chain(TE_LINE, {Q(5, 5), Q(6, 6)}, 2));
-    TeRules rb = Rules(TE_BREAK, 3, 1);
-    lines.starts.clear();
-    rb.output_method = {&Lines::On, &lines};
-    ASSERT_EQ(qd_te_leaving_chain_linear_dissolve(br.list, &rb), 1);
-    EXPECT_EQ(br.At(1)->discard, CHAIN_DELETE);
-    EXPECT_EQ(br.At(2)->discard, CHAIN_OK);
-    EXPECT_EQ(spy.calls, std::vector<std::string>{});
-    EXPECT_EQ(lines.starts, (std::vector<double>{0}));
-    // SPLIT: a NODE goes to the face walk's node rule and leaves.
-    Chains sp;
-    sp.Add(Chain(TE_NODE, {Q(0, 0)}, 1));
-    TeRules rs = Rules(TE_SPLIT, 3, 1);
-    spy.calls.clear();
-    ASSERT_EQ(qd_te_leaving_chain_linear_dissolve(sp.list, &rs), 1);
-    EXPECT_EQ(sp.At(1)->discard, CHAIN_DELETE);
-    EXPECT_TRUE(spy.calls.empty());  // the node rule is built, no stand-in
+    // Surface runs. Each case: its chains; the chains the linear output
+    // receives (seen by its stage event), the lines it hands to the output
+    // method and the nodes the node rule hands to it (first points); and
+    // afterwards which chains left the data ('D') or stayed ('K'), and which
+    // kept chains lost their L parents.
+    using L = TeChain;
+    struct Case {
+        const char* name;
+        int32_t mode, secondary;
+        std::vector<L> chains;
+        std::vector<std::string> lines, handed, nodes;
+        std::string after;      // per chain row 1, 2, ...: D or K
+        std::string l_cleared;  // per row: 1 when its L parents are gone
+    };
+    auto line = [](double x, int32_t pid = 0) { return Chain(TE_LINE, {Q(x, 0), Q(x + 1, 0)}, pid); };
+    auto with = [](L c, std::initializer_list<std::pair<int32_t, int32_t>> parents) {
+        int32_t id = 1;
+        for (auto [side, flags] : parents) Flagged(c, side, id++, flags);
+        return c;
+    };
+    auto region = [](double x, int32_t lookup) {
+        L c = Chain(TE_REGION, {Q(x, 0), Q(x, 2), Q(x + 2, 2), Q(x + 2, 0), Q(x, 0)});
+        c.chain_lookup = c.chain_lookup_max = lookup;
+        return c;
+    };
+    const int32_t P = TE_PARENT_P, S = TE_PARENT_S, Lf = TE_PARENT_L;
+    std::vector<Case> cases;
+    // SPLIT: a line without a feature with a P parent is kept and handed
+    // out; one without parents lies outside every region (no region walk
+    // finds it inside) and leaves after being handed out; a feature's line
+    // stays; a node goes to the node rule and leaves; an operand region is
+    // handed out, a target region not.
+    cases.push_back({"SPLIT", TE_SPLIT, 45,
+                     {with(line(0), {{0, P}, {1, Lf}}), line(2), line(4, 3), Chain(TE_NODE, {Q(6, 6)}, 1), region(10, 0),
+                      region(20, -1)},
+                     {"0,0", "2,0", "10,0"}, {"0,0"}, {"6,6"}, "KDKDKK", "100000"});
+    // DISSOLVE, DISCARD: an S line goes; a bare line is handed out and
+    // leaves; a feature's line stays; a P line without a feature is kept.
+    cases.push_back({"DISSOLVE", TE_DISSOLVE, TE_DISCARD,
+                     {with(line(0), {{1, S}}), line(2), line(4, 3), with(line(6), {{0, P}, {1, Lf}})},
+                     {"2,0"}, {"2,0"}, {}, "DDKK", "0001"});
+    // BREAK: lines without a feature are handed out; with an S parent they
+    // stay (kept), bare they leave; a feature's line and a node stay.
+    cases.push_back({"BREAK", TE_BREAK, 45,
+                     {line(0), with(line(2), {{0, S}, {1, Lf}}), line(4, 3), Chain(TE_NODE, {Q(8, 8)})},
+                     {"0,0", "2,0"}, {"0,0", "2,0"}, {}, "DKKK", "0100"});
+    // SYMMETRIC_DIFFERENCE: an odd L count on the left hands a line out
+    // (bare, it then leaves); an odd P count keeps a line, and a P node at
+    // its end leaves while one elsewhere stays; two L parents are even: the
+    // bare line leaves without being handed out.
+    cases.push_back({"SYMMETRIC_DIFFERENCE", TE_SYMMETRIC_DIFFERENCE, 45,
+                     {with(line(0), {{1, Lf}}), with(line(5), {{0, P}, {1, Lf}}),
+                      with(Chain(TE_NODE, {Q(6, 0)}), {{0, P}}), with(Chain(TE_NODE, {Q(9, 9)}), {{0, P}}),
+                      with(line(20), {{1, Lf}, {1, Lf}})},
+                     {"0,0"}, {"0,0"}, {}, "DKDKD", "01000"});
+    for (Case& k : cases) {
+        Chains chains;
+        for (L& c : k.chains) chains.Add(c);
+        TeRules r = Rules(k.mode, 3, 2);
+        r.secondary = k.secondary;
+        Handed out;
+        r.output_method = {&Handed::On, &out};
+        qd_te_stage_observer = {&Handed::Stage, &out};
+        const int answer = qd_te_leaving_chain_linear_dissolve(chains.list, &r);
+        qd_te_stage_observer = {nullptr, nullptr};
+        ASSERT_EQ(answer, 1) << k.name;
+        for (auto* v : {&out.received, &out.lines, &k.lines, &k.handed}) std::sort(v->begin(), v->end());
+        EXPECT_EQ(out.received, k.lines) << k.name;
+        EXPECT_EQ(out.lines, k.handed) << k.name;
+        EXPECT_EQ(out.nodes, k.nodes) << k.name;
+        EXPECT_EQ(out.other, 0) << k.name;
+        // Every object handed out is counted, the nested run's included.
+        EXPECT_EQ(r.statistics.output_counters.count[0], int32_t(k.handed.size() + k.nodes.size())) << k.name;
+        std::string after, cleared;
+        for (int32_t i = 1; i < chains.Count(); ++i) {
+            const TeChain* c = chains.At(i);
+            after += c->discard == CHAIN_DELETE ? 'D' : 'K';
+            const bool had_l = k.l_cleared[size_t(i - 1)] == '1';
+            cleared += had_l && CountFlag(c->left_parent, TE_PARENT_L) == 0 ? '1' : '0';
+            // Other parents stay.
+            if (had_l) {
+                EXPECT_GT(CountFlag(c->right_parent, TE_PARENT_P) + CountFlag(c->right_parent, TE_PARENT_S), 0);
+            }
+        }
+        EXPECT_EQ(after, k.after) << k.name;
+        EXPECT_EQ(cleared, k.l_cleared) << k.name;
+        EXPECT_EQ(r.output_dim, TE_DIM_ANY) << k.name;  // restored
+        EXPECT_EQ(r.statistics.data_dim, 3) << k.name;
+    }
 }

@@ -11,6 +11,7 @@
 #include "../split/te_split_util.h"
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_leaving.h"
+#include "geometry/topology/qd_te_parents.h"
 #include "geometry/topology/qd_te_util.h"
 #include "te_overlay_util.h"
 
@@ -71,6 +72,40 @@ TEST(qd_te_overlay_leaving, IntersectInheritsTheContainingRegionsParents) {
         EXPECT_EQ(list(3), (std::vector<int32_t>{3})) << side;
         EXPECT_EQ(list(4), (std::vector<int32_t>{1, 4})) << side;
     }
+}
+
+TEST(qd_te_overlay_leaving, InheritTransferTakesEveryRegionTheChainIsIn) {
+    // Two nested regions (parents 1, 2) and one apart (3); a line inside
+    // both nested ones takes both their parents, on the side asked; a line
+    // outside every region takes none.
+    struct Case {
+        int32_t pid, side;
+        std::vector<int32_t> right, left;
+    };
+    const Case cases[] = {
+        {4, 0, {1, 2, 4}, {4}},        // right side only
+        {4, 2, {1, 2, 4}, {1, 2, 4}},  // both sides
+        {5, 2, {5}, {5}},              // outside: nothing taken
+    };
+    for (const Case& k : cases) {
+        Chains chains;
+        chains.Add(Feature(TE_REGION, Box(0, 0, 10, 10), 1, 1));
+        chains.Add(Feature(TE_REGION, Box(2, 2, 8, 8), 2, 2));
+        chains.Add(Feature(TE_REGION, Box(20, 0, 30, 10), 3, 3));
+        chains.Add(Feature(TE_LINE, {Q(3, 3), Q(4, 4)}, 4, 4));
+        chains.Add(Feature(TE_LINE, {Q(12, 1), Q(14, 2)}, 5, 5));
+        TeRules r = Rules(TE_SYMMETRIC_DIFFERENCE, 2);
+        ASSERT_EQ(qd_te_reassign_chain_id(chains.list, 0, 1, &r), 1);
+        TeChain* c = ByPid(chains, k.pid);
+        ASSERT_NE(c, nullptr);
+        ASSERT_EQ(qd_te_parents_inherit_transfer(c, 0, k.side, 0, 1, chains.list), 1) << k.pid;
+        EXPECT_EQ(Sorted(c->right_parent), k.right) << k.pid << " side " << k.side;
+        EXPECT_EQ(Sorted(c->left_parent), k.left) << k.pid << " side " << k.side;
+    }
+    Chains chains;
+    FailLog log;
+    EXPECT_EQ(qd_te_parents_inherit_transfer(nullptr, 0, 2, 0, 1, chains.list), 0);
+    EXPECT_TRUE(log.Saw("UKT1M qd_te_parents_inherit_transfer"));
 }
 
 TEST(qd_te_overlay_leaving, DifferenceDropsANodeInsideARegion) {

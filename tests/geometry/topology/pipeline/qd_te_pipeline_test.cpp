@@ -45,11 +45,13 @@ struct Spy {
         spy->seq.push_back(e);
         char why[160];
         const bool linked = chains && qd_te_chain_at(chains, 0)->link_back != 0;
-        // After the leaving stage (the universal chain has its frame) the
-        // link fields thread the region lists (surface output's own stage
+        // Before the leaving stage every live chain's rectangle holds its
+        // vertices; after it (the universal chain has its frame) the link
+        // fields thread the region lists (surface output's own stage
         // events 13 to 16 included).
         const bool after_leaving = event >= TE_EVENT_FEATURES && event <= 16;
-        const int32_t checks = after_leaving && chains && qd_te_chain_at(chains, 0)->coords ? TE_INV_LEAVING : 0;
+        const int32_t checks =
+            !after_leaving ? TE_INV_MER : chains && qd_te_chain_at(chains, 0)->coords ? TE_INV_LEAVING : 0;
         if (linked && spy->fault.empty() && !qd_te_check_invariants(chains, checks, why)) spy->fault = why;
     }
     static int Pending(const char* name, void* self) {
