@@ -1,7 +1,8 @@
-// Stages and encoders whose work is not built yet. Each reports "UKT1M"
-// with its name and answers 0, so a run that needs one fails rather than
-// succeeding with an empty result; the chain check keeps chains as they
-// are.
+// Stand-ins for stages and encoders whose work is not built yet: each
+// reports "UKT1M" with its name and answers 0 (or what the test spy answers),
+// so a run that needs one fails rather than succeeding with an empty result.
+// Every stage of the engine is built now, so no stand-in is defined here;
+// the spy is still set by older tests, where it hears nothing.
 #include "geometry/topology/qd_te_assembly.h"
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_cluster.h"
