@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../runtime/bench_util.h"
+#include "../runtime/te_bench_util.h"
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_pack.h"
 #include "geometry/ktgeo_utilities.h"
@@ -30,23 +31,6 @@ int32_t count_output(SpatialObject* g, nlst* parents, void*) {
     return 1;
 }
 
-void add_square(SpatialObject* o, double x, double y) {
-    GeometricPrimitive p;
-    ktgeo_util_primitive_init(KTGEO_POLYGON, &p);
-    GeoPath& ring = p.geom.polygon.exterior;
-    ring.curves = ktgeo_curve_list_new(nullptr);
-    GeoCurve c;
-    ktgeo_curve_init(&c);
-    c.curve_type = KTGEO_POLYLINE;
-    const GeoCoord sq[] = {{x, y, KTGEO_NO_Z}, {x, y + 1, KTGEO_NO_Z}, {x + 1, y + 1, KTGEO_NO_Z},
-                           {x + 1, y, KTGEO_NO_Z}, {x, y, KTGEO_NO_Z}};
-    c.coords = ktgeo_coord_list_from_array(sq, 5);
-    nlst_add(ring.curves, &c);
-    ring.closed = ring.connected = 1;
-    p.geom.polygon.valid = 1;
-    if (!o->primitives) o->primitives = ktgeo_primitive_list_new(nullptr);
-    nlst_add(o->primitives, &p);
-}
 
 // One run of the mode over n x n unit squares two units apart, each its
 // own input feature.
