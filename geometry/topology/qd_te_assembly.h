@@ -38,9 +38,8 @@ struct TeStageObserver {
 };
 extern TeStageObserver qd_te_stage_observer;
 
-// Test-only spy on the stages and encoders that are not built yet: when
-// set, each of them answers what the spy answers for its name instead of
-// reporting "UKT1M" and answering 0.
+// Test-only spy that once answered for stages not built yet. Every stage
+// is built and no code reads it; it stays only while a test still sets it.
 struct TePendingSpy {
     int (*function)(const char* name, void* user);
     void* user;
