@@ -26,34 +26,11 @@
 #include "kernel/tables/tabdef.h"
 #include "kernel/server/srv_test_util.h"
 #include "odbc/support/testodbc.h"
-#include "platform/module.h"
+#include "srvq_run.h"
 
 namespace {
 
-std::string ErrArg(int i, int which) {
-  const ErrorEntry& e = g_err_stack->entries[i];
-  const int16_t off = which == 1 ? e.arg1_offset : e.arg2_offset;
-  const int16_t len = which == 1 ? e.arg1_length : e.arg2_length;
-  return len > 0 ? std::string(g_err_stack->pool + off) : std::string();
-}
-
-// srvq's standard output for the arguments (each braced in single quotes).
-std::string RunSrvq(const std::vector<std::string>& args) {
-  std::string cmd = "'" + platform::ExecutableDirectory() + "srvq'";
-  for (const std::string& a : args) {
-    std::string q;
-    for (char c : a) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    cmd += " '" + q + "'";
-  }
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return "";
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+using srvtest::Arg;
 
 CoordXform Xform(const char* text) {
   CoordXform xf;
@@ -114,7 +91,7 @@ const char* const kSpatialRules =
 
 TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
   const std::string connect = Connect("10.02.0000", kSpatialRules);
-  const std::string out = RunSrvq({"-a", "ORAINET", "-d", "ORAINET", connect, ":detect", ":info"});
+  const std::string out = Srvq({"-a", "ORAINET", "-d", "ORAINET", connect, ":detect", ":info"}).first;
   const size_t line = out.find('\n');
   ASSERT_NE(line, std::string::npos) << out;
   // The detectors of every kind in order, Oracle's first.
@@ -129,7 +106,7 @@ TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
   EXPECT_EQ(sent[1], "select sdo_admin.sdo_version() from dual");
 
   ClearTrace();
-  const std::string plain = RunSrvq({connect, ":detect", ":info"});
+  const std::string plain = Srvq({connect, ":detect", ":info"}).first;
   EXPECT_EQ(plain.rfind("ora_detect_spatial=0|sdorel_detect=0|", 0), 0u) << plain;
   EXPECT_NE(plain.find("\nserver=Oracle|version=10.02.0000|user=scott|"), std::string::npos) << plain;
   for (const std::string& s : Sent()) EXPECT_EQ(s.find("v$option"), std::string::npos) << s;
@@ -483,8 +460,8 @@ TEST_F(OraFake, DiminfoBoundsTilesAndMissingRow) {
   EXPECT_EQ(ora_read_geom_metadata(conn, "O", "T", "G", &b, &srid), 0);
   ASSERT_EQ(err_count(), 1);
   EXPECT_EQ(g_err_stack->entries[0].code, kErrOraNoMetadata);
-  EXPECT_EQ(ErrArg(0, 1), "G");
-  EXPECT_EQ(ErrArg(0, 2), "O.T");
+  EXPECT_EQ(Arg(0, 1), "G");
+  EXPECT_EQ(Arg(0, 2), "O.T");
   err_clear();
   // A query that cannot run answers 0 without an error.
   s.failures["SrvExecute"] = {5, "down", ""};
