@@ -28,7 +28,7 @@
 #include "kernel/server/srv_query.h"
 #include "kernel/server/srv_spatial.h"
 #include "kernel/tables/tabdef.h"
-#include "kernel/server/srv_test_util.h"
+#include "kernel/server/srv_odbc_fixture.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 #include "platform/module.h"
@@ -37,20 +37,14 @@ namespace {
 
 using srvtest::Arg;
 
-class SrvOdbc : public ::testing::Test {
+class SrvOdbc : public srvtest::OdbcTest {
  protected:
-  void SetUp() override {
-    srv_unload_all();
-    err_clear();
-    trace = dir.File("trace.jsonl");
-  }
   void TearDown() override {
     if (objects) {
       mapobj_runtime_end();
       value_set_object_ops(nullptr);
     }
-    srv_unload_all();
-    err_clear();
+    OdbcTest::TearDown();
   }
   std::string Connect(const std::string& dbms, std::vector<std::pair<std::string, std::string>> more = {}) {
     std::vector<std::pair<std::string, std::string>> attrs = {
@@ -93,8 +87,6 @@ class SrvOdbc : public ::testing::Test {
     desc.kind = kind;
     desc.coordsys = &xf;
   }
-  testodbc::TempDir dir;
-  std::string trace;
   bool objects = false;
   CoordXform xf{};
   SpatialColumnDesc desc{};

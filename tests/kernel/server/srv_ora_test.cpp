@@ -24,7 +24,7 @@
 #include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_ora.h"
 #include "kernel/tables/tabdef.h"
-#include "kernel/server/srv_test_util.h"
+#include "kernel/server/srv_odbc_fixture.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 
@@ -38,23 +38,14 @@ CoordXform Xform(const char* text) {
   return xf;
 }
 
-class OraOdbc : public ::testing::Test {
+class OraOdbc : public srvtest::OdbcTest {
  protected:
-  void SetUp() override {
-    srv_unload_all();
-    err_clear();
-    trace = dir.File("trace.jsonl");
-  }
-  void TearDown() override {
-    srv_unload_all();
-    err_clear();
-  }
   std::string Connect(const std::string& version, const std::string& rules) {
     return testodbc::ConnectString({{"DBMS", "Oracle"},
                                     {"DBMSVER", version},
                                     {"UID", "scott"},
                                     {"PWD", "p"},
-                                    {"RULES", dir.Write("rules" + std::to_string(++files) + ".txt", rules)},
+                                    {"RULES", RuleFile(rules)},
                                     {"TRACE", trace}});
   }
   // A connection of the driver registered again as ORAINET.
@@ -67,10 +58,6 @@ class OraOdbc : public ::testing::Test {
     EXPECT_NE(c, nullptr);
     return c;
   }
-  // The statements sent, without the connection's catalogue probes.
-  std::vector<std::string> Sent() {
-    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
-  }
   // The SQLEndTran operations of the trace, in order.
   std::vector<std::string> Ends() {
     std::vector<std::string> ops;
@@ -80,9 +67,6 @@ class OraOdbc : public ::testing::Test {
     return ops;
   }
   void ClearTrace() { std::remove(trace.c_str()); }
-  testodbc::TempDir dir;
-  std::string trace;
-  int files = 0;
 };
 
 const char* const kSpatialRules =
