@@ -38,14 +38,6 @@ struct TeStageObserver {
 };
 extern TeStageObserver qd_te_stage_observer;
 
-// Test-only spy that once answered for stages not built yet. Every stage
-// is built and no code reads it; it stays only while a test still sets it.
-struct TePendingSpy {
-    int (*function)(const char* name, void* user);
-    void* user;
-};
-extern TePendingSpy qd_te_pending_spy;
-
 // Sends a stage event (observer first); the event method's answer.
 int32_t qd_te_stage_event(TeRules* rules, const nlst* chains, int32_t event);
 
