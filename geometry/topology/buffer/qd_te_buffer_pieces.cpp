@@ -11,6 +11,8 @@
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_util.h"
+#include "geometry/topology/qd_te_views.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 
 namespace {
 
@@ -101,6 +103,51 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
         piece->coords->tally = static_cast<uint32_t>(length);
         if (qd_te_cluster_clean_points(piece, 1, 1e-10) != 1) return 0;
         if (piece->discard != CHAIN_OK || piece->chain_type == TE_LINE) delete_piece(piece);
+    }
+    return 1;
+}
+
+int qd_te_buffer_chain_cross_spikes(TeEncoder* encoder, int32_t start, int32_t end, int32_t kind) {
+    if (!encoder || !encoder->rules) return qd_te_missing("qd_te_buffer_chain_cross_spikes");
+    if ((kind != 0 && kind != 1) || !encoder->chains) return 1;
+    nlst* chains = encoder->chains;
+    start = std::max(start, 0);
+    end = std::min(end, static_cast<int32_t>(chains->tally));
+    const double tol = encoder->keys.tolerance.tolerance;
+    const bool negative = encoder->rules->buffer.width.width < 0.0;
+    auto closed = [&](TeChain* c, int32_t* answer) { return qd_te_fuzzy_chain_closed(c, tol, answer) == 1; };
+    for (int32_t b = start; b < end; ++b) {
+        TeChain* spike = qd_te_chain_at(chains, b);
+        int32_t is_closed = 0;
+        if (spike->discard != CHAIN_OK) continue;
+        if (!closed(spike, &is_closed)) return 0;
+        if (is_closed) continue;
+        TeVertex *first = nullptr, *last = nullptr;
+        int32_t skip = 0;
+        if (qd_te_form_start_end(spike, &first, &last, &skip) != 1) return 0;
+        if (skip) {
+            delete_piece(spike);
+            continue;
+        }
+        // The closed pieces around it: each decided at the first vertex that
+        // lies inside or outside it (vertices on its boundary say nothing).
+        int32_t around = 0;
+        for (int32_t r = start; r < end; ++r) {
+            TeChain* ring = qd_te_chain_at(chains, r);
+            if (r == b || ring->discard != CHAIN_OK) continue;
+            if (!closed(ring, &is_closed)) return 0;
+            if (!is_closed) continue;
+            const auto* v = static_cast<const TeVertex*>(spike->coords->data);
+            for (uint32_t i = 0; i < spike->coords->tally; ++i) {
+                const GeoCoord p{v[i].x, v[i].y, v[i].z};
+                int32_t location = TE_LOC_UNDECIDED;
+                if (qd_te_geo_overlay_pt_inside_region(&p, ring, nullptr, &location) != 1) return 0;
+                if (location == TE_LOC_INSIDE) ++around;
+                if (location == TE_LOC_INSIDE || location == TE_LOC_OUTSIDE || location == TE_LOC_UNDECIDED) break;
+            }
+        }
+        const bool odd = around % 2 == 1;
+        if (kind == 0 ? odd != negative : odd == negative) delete_piece(spike);
     }
     return 1;
 }
