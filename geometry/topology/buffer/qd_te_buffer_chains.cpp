@@ -152,7 +152,7 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
         const int32_t orientation = kind == 2 || (kind == 0 && w.width >= 0.0) ? 1 : encoder->parent_side;
         ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
                                                     status) == 1 &&
-             qd_te_buffer_chain_filter(encoder->chains, start, r.data(), n, &w) == 1 &&
+             qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
              qd_te_buffer_chain_cutter(start, encoder, kind) == 1;
     }
     qd_free(outline);

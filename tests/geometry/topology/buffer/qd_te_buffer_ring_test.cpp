@@ -547,3 +547,35 @@ TEST(qd_te_buffer_chains, SurfaceRingSpikesByParity) {
         EXPECT_EQ(cap, c.band) << c.tip;
     }
 }
+
+// The outline filter: a vertex the split inserted (not an outline point)
+// inside the reach by less than a chord's sagitta (1 - cos(1/16) of the
+// reach, about 0.002) stays; an outline point as deep goes, and so does an
+// inserted vertex 0.01 deep.
+TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
+    const GeoCoord ring[] = {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}};
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    struct Case {
+        double depth;
+        bool outline_point, kept;
+    } cases[] = {{1e-4, false, true}, {1e-4, true, false}, {0.01, false, false}, {0.0, true, true}};
+    for (const Case& c : cases) {
+        const GeoCoord a{5, 1 - c.depth, 0};
+        std::vector<GeoCoord> outline = {{5, 5, 0}, {3, 5, 0}, {3, 3, 0}};
+        if (c.outline_point) outline.push_back(a);
+        nlst* chains = nlst_alloc(sizeof(TeChain), 4, 4, nullptr);
+        AddPiece(chains, {a, {5, 5, 0}, {3, 5, 0}, {3, 3, 0}, a}, 7, true, false);
+        ASSERT_EQ(qd_te_buffer_chain_filter_outline(chains, 0, ring, 3, &w, outline.data(),
+                                                    static_cast<int32_t>(outline.size())),
+                  1);
+        const TeChain* piece = qd_te_chain_at(chains, 0);
+        ASSERT_EQ(piece->discard, CHAIN_OK);
+        const auto* v = static_cast<const TeVertex*>(piece->coords->data);
+        bool has_a = false;
+        for (uint32_t i = 0; i < piece->coords->tally; ++i) has_a |= v[i].x == a.x && v[i].y == a.y;
+        EXPECT_EQ(has_a, c.kept) << c.depth << " " << c.outline_point;
+        qd_te_geo_free_chain_list(chains, 0);
+        nlst_free(chains);
+    }
+    EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0), 0);
+}

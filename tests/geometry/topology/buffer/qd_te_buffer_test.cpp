@@ -178,3 +178,23 @@ TEST(qd_te_buffer, BandsKeepTheirHoles) {
             EXPECT_NEAR(Area(rings[i + 1]), c.holes[i], 0.01 * c.holes[i]) << c.wkt << " hole " << i;
     }
 }
+
+// Where the cap of a line's end crosses the offset of its first segment, the
+// band's hole has a corner at the crossing of the circle of radius w round
+// the end (0 0.6) with the line y = w: (√(w² - 0.1²), w). The crossing of the
+// stroked cap's chord lies a little inside the circle; it stays a vertex.
+TEST(qd_te_buffer, CapCrossingStaysACorner) {
+    const double w = 0.5;
+    const tetest::ToolResult r =
+        tetest::RunTopoRun({"BUFFER", "width=0.5"}, "-1 LINESTRING (0 0, 10 0, 10 10, 0 10, 0 0.6)\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 2u) << r.out;
+    const double cx = std::sqrt(w * w - 0.01);
+    double nearest = 1e9;
+    for (const auto& [x, y] : rings[1]) nearest = std::min(nearest, std::hypot(x - cx, y - w));
+    EXPECT_LT(nearest, 0.002 * w);
+    // The hole: the 9 × 9 square and the sliver between the cap and the corner (0.5 0.5).
+    const double sliver = 0.1 * w - (0.1 * std::sqrt(w * w - 0.01) + w * w * std::asin(0.1 / w)) / 2;
+    EXPECT_NEAR(Area(rings[1]), 81 + sliver, 1e-3);
+}
