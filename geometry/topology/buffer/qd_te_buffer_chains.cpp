@@ -68,11 +68,11 @@ bool piece_points(TeChain* piece, std::vector<GeoCoord>* pts, bool* failed) {
     return !*failed && !pts->empty();
 }
 
-// The pieces of an array that crosses itself, rows start.. of the list,
-// each buffered by its own kind: for an exterior ring a piece with left
-// parents (a loop inside a loop) is a hole, for a hole a piece without
-// right parents stays a hole; a line's pieces, closed or open, are each
-// buffered once as their doubled-back band.
+// The pieces of a ring that crosses itself, rows start.. of the list, each
+// buffered by its own kind: for an exterior ring a piece with left parents
+// (a loop inside a loop) is a hole, for a hole a piece without right
+// parents stays a hole; open spike pieces become bands. A line's piece,
+// closed or open, would be buffered once as its doubled-back band.
 int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t* status) {
     const int32_t end = chain_count(encoder);
     if (qd_te_buffer_chain_cross_spikes(encoder, start, end, kind) != 1) return 0;
@@ -193,11 +193,15 @@ int qd_te_buffer_chain_cross_ring(const GeoCoord* coords, TeEncoder* encoder, in
     *status = 1;
     encoder->ring_kind = kind == 1 ? 1 : kind == 2 ? 2 : 0;
     encoder->parent_side = kind == 1 ? 1 : 0;
-    // A surface ring shrunk by a negative width is offset whole: its one
-    // outline cuts the band of a spike out of the surface, which pieces
-    // buffered one by one cannot do.
+    // Only a surface ring grown by a width of 0 or more is split where it
+    // crosses itself. A line is offset whole: its one doubled-back band
+    // covers each of its loops once and keeps their holes, where the bands
+    // of its pieces, assembled together, could fill a hole that another
+    // piece's band crosses. A ring shrunk by a negative width is offset
+    // whole too: its one outline cuts the band of a spike out of the
+    // surface, which pieces buffered one by one cannot do.
     bool crosses = false;
-    if (encoder->rules->input_option_1 == 1 && (kind == 2 || encoder->rules->buffer.width.width >= 0.0)) {
+    if (encoder->rules->input_option_1 == 1 && kind != 2 && encoder->rules->buffer.width.width >= 0.0) {
         const TeCoordArray array = {c.data(), m};
         crosses = qd_te_cogo_self_intersections(&array, nullptr, 1, &tol) == 1;
     }
@@ -208,10 +212,9 @@ int qd_te_buffer_chain_cross_ring(const GeoCoord* coords, TeEncoder* encoder, in
         ok = qd_te_buffer_chain_poly(m, encoder, c.data(), kind, status);
     } else {
         // Split where the array crosses itself (nested loops alternate their
-        // parent sides). A line keeps every loop, whichever way it runs.
+        // parent sides).
         const int32_t start = chain_count(encoder);
-        ok = qd_te_encode_chain_path_cross_switched(encoder, m, c.data(), kind == 2 ? 1 : encoder->parent_side, 4,
-                                                    status);
+        ok = qd_te_encode_chain_path_cross(encoder, m, c.data(), status);
         if (ok && *status == 1) ok = buffer_cross_pieces(encoder, start, kind, status);
     }
     encoder->cross_side = saved;

@@ -479,8 +479,9 @@ bool Near(const std::vector<double>& areas, double expect) {
 
 // A closed line is buffered once, as its band: the inner offset stays as a
 // hole loop (parents on its left, no twin) beside the outer loop. A closed
-// figure-eight is cut at its crossing and each lobe gives one band, never a
-// second filled ring.
+// figure-eight's band has a hole and an outer loop per lobe, and no lobe is
+// buffered a second time as a filled ring (which would add a second outer
+// loop of the lobe's size).
 TEST(qd_te_buffer_chains, ClosedLinesGiveOneBandPerLoop) {
     const double pi = std::acos(-1.0), w = 0.5, r2 = std::sqrt(2.0);
     const double rho = 25 / (5 + 5 * r2);

@@ -131,8 +131,8 @@ TEST(qd_te_buffer, LinesAndSurfacesAgainstTheirAreaFormulas) {
 // Bands with holes through topo_run BUFFER, each ring's area by hand. A
 // closed line's band is its outer offset (area A + Lw + w² × the corners'
 // round turns, less w² tan(φ/2) at each inward corner φ) with the inner
-// offset (the ring's own figure shrunk by w) as a hole; a self-crossing
-// closed line is cut into its loops and each loop's band keeps its hole.
+// offset (the ring's own figure shrunk by w) as a hole; each loop of a
+// self-crossing line keeps its hole.
 TEST(qd_te_buffer, BandsKeepTheirHoles) {
     const double pi = std::acos(-1.0), w = 0.5, r2 = std::sqrt(2.0);
     // Each lobe of the figure-eight is a triangle of area 25 and perimeter
