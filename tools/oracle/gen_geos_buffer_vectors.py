@@ -226,6 +226,31 @@ def with_holes(rng):
             return g.wkt(), 0.25 * r
 
 
+def dumbbell(rng):
+    """Two blobs joined by a neck of width 2h: eroded by more than h it
+    falls apart in two polygons."""
+    cx, cy = centre(rng)
+    r, h, gap = rng.uniform(5, 8), rng.uniform(0.8, 1.5), rng.uniform(4, 8)
+    left = [(-gap / 2 - r + r * math.cos(t), r * math.sin(t))
+            for t in [2 * math.pi * (k + 0.5) / 9 for k in range(9)]]
+    right = [(gap / 2 + r - r * math.cos(t), -r * math.sin(t))
+             for t in [2 * math.pi * (k + 0.5) / 9 for k in range(9)]]
+    neck_l = [p for p in left if abs(p[1]) > h or p[0] < -gap / 2 - r]
+    neck_r = [p for p in right if abs(p[1]) > h or p[0] > gap / 2 + r]
+    # Left blob counter-clockwise from its lower neck corner, then the right.
+    pts = [(-gap / 2, -h)] + sorted((p for p in neck_l if p[1] < 0), key=lambda q: q[0], reverse=True)
+    pts += sorted((p for p in neck_l if p[1] >= 0), key=lambda q: q[0])
+    pts += [(-gap / 2, h), (gap / 2, h)]
+    pts += sorted((p for p in neck_r if p[1] >= 0), key=lambda q: q[0])
+    pts += sorted((p for p in neck_r if p[1] < 0), key=lambda q: q[0], reverse=True)
+    pts += [(gap / 2, -h)]
+    pts = rotated(pts, cx, cy, rng.uniform(0, math.pi))
+    g = Geom("POLYGON (%s)" % ring_text(pts[::-1]))
+    if not g.valid():
+        return dumbbell(rng)
+    return g.wkt(), h
+
+
 FAMILIES = [
     ("point", points, [0.5, 2.0, 7.5]),
     ("multipoint_apart", multipoint_apart, [1.5, 3.0]),
@@ -238,6 +263,7 @@ FAMILIES = [
     ("convex", convex, [0.05, 0.4, 1.5, -0.05, -0.3]),
     ("concave", concave, [0.04, 0.25, 1.0, -0.04, -0.12]),
     ("holes", with_holes, [0.1, 0.4, 1.2, -0.1, -0.3]),
+    ("dumbbell", dumbbell, [0.5, 3.0, -0.6, -1.4]),
 ]
 PER_FAMILY = 2
 

@@ -1,7 +1,8 @@
 // Buffers through topo_run BUFFER and BUFFER_ALL against GEOS's buffers
 // (tests/data/geos/buffer.csv, written by
 // tools/oracle/gen_geos_buffer_vectors.py): seeded points, multipoints,
-// segments, polylines, closed lines and polygons, positive widths of several
+// segments, polylines, closed lines and polygons (one of them a dumbbell that
+// a negative width cuts in two), positive widths of several
 // sizes and negative widths on polygons. Each case must give GEOS's number
 // of polygons and holes, its area within 1% and an outline within
 // 0.01 × |w| + tolerance of GEOS's both ways (Hausdorff distance, vertices
@@ -110,7 +111,7 @@ const std::map<std::string, std::string>& KnownOpen() {
             m[std::string(n) + "_BUFFER"] = holes;
         for (const char* n : {"polyline_crossing_1", "polyline_crossing_2", "polyline_crossing_4", "polyline_crossing_5"})
             m[std::string(n) + "_BUFFER"] = loops;
-        for (const char* n : {"polyline_3", "polyline_6", "concave_8"}) {
+        for (const char* n : {"polyline_3", "polyline_6", "concave_8", "dumbbell_2", "dumbbell_4", "dumbbell_6", "dumbbell_8"}) {
             m[std::string(n) + "_BUFFER"] = arcs;
             m[std::string(n) + "_BUFFER_ALL"] = arcs;
         }
@@ -193,7 +194,7 @@ TEST(qd_te_buffer_geos, VectorsCoverEveryFamily) {
     ASSERT_GE(cases.size(), 60u);
     for (const char* family : {"point_", "multipoint_apart_", "multipoint_overlap_", "segment_", "polyline_",
                                "polyline_crossing_", "closed_square_", "figure_eight_", "convex_", "concave_",
-                               "holes_"}) {
+                               "holes_", "dumbbell_"}) {
         EXPECT_TRUE(std::any_of(cases.begin(), cases.end(),
                                 [&](const Case& c) { return c.name.rfind(family, 0) == 0; }))
             << family;
