@@ -102,20 +102,14 @@ size_t Holes(const std::vector<Poly>& polys) {
 const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
-        const char* holes = "the hole of a closed line is filled";
-        const char* loops = "the loops of a self-crossing line are filled";
-        const char* arcs = "two crossing outline arcs are joined by a chord without their crossing";
+        const char* tail = "a loop of a line with the line's end inside it loses its hole";
+        const char* arcs = "a corner arc is not clipped where it meets a neighbouring offset";
         const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
-        for (const char* n : {"closed_square_1", "closed_square_2", "closed_square_4", "closed_square_5",
-                              "figure_eight_1", "figure_eight_2", "figure_eight_4", "figure_eight_5"})
-            m[std::string(n) + "_BUFFER"] = holes;
-        for (const char* n : {"polyline_crossing_1", "polyline_crossing_2", "polyline_crossing_4", "polyline_crossing_5"})
-            m[std::string(n) + "_BUFFER"] = loops;
-        for (const char* n : {"polyline_3", "polyline_6", "concave_8", "dumbbell_2", "dumbbell_4", "dumbbell_6", "dumbbell_8"}) {
+        m["polyline_crossing_5_BUFFER"] = tail;
+        for (const char* n : {"polyline_3", "dumbbell_2", "dumbbell_6"}) {
             m[std::string(n) + "_BUFFER"] = arcs;
             m[std::string(n) + "_BUFFER_ALL"] = arcs;
         }
-        for (const char* n : {"polyline_crossing_3", "polyline_crossing_6"}) m[std::string(n) + "_BUFFER"] = arcs;
         for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_"})
             for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
         return m;
