@@ -36,6 +36,19 @@ int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start
 // distance of the ring (n points) and drops pieces left too small.
 int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
                               const TeBufferWidth* widths);
+// As qd_te_buffer_chain_filter for the pieces of the outline (count
+// points): a vertex that is not an outline point (a crossing the split
+// inserted) is removed only when it lies inside the reach by more than the
+// sagitta of a stroked arc's chord, as crossings of two chords lie inside
+// the true arcs by up to that.
+int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
+                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count);
+// Deletes the open pieces at rows start..end-1 by the parity of the closed
+// pieces among them that contain them (kinds 0 and 1 only): for an exterior
+// ring an open piece inside an odd number of closed ones goes when the width
+// is 0 or more, inside an even number when it is negative; a hole the other
+// way round.
+int qd_te_buffer_chain_cross_spikes(TeEncoder* encoder, int32_t start, int32_t end, int32_t kind);
 // Appends a REGION or ISLAND twin (negated chain_pid) for each kept piece
 // from row start on, chosen by the ring kind and the piece's parents.
 int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind);
@@ -103,6 +116,12 @@ int qd_te_intersection_compare_b(const void* a, const void* b);
 int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord* ring, int32_t n, int32_t kind);
 // A closed array as a ring, or an open one doubled back and buffered as a line.
 int qd_te_buffer_chain_poly(int32_t n, TeEncoder* encoder, const GeoCoord* coords, int32_t kind, int32_t* status);
+// Distance filter (distance at least 1e-10) then bend filter of an array,
+// both in 3D; a null array or count changes nothing.
+int qd_te_buffer_ring_prefilter(double distance, double bend, GeoCoord* coords, int32_t* n);
+// A ring or line of the kind after the pre-filter; an array that crosses
+// itself (with the self-crossing test on) is split first and each piece
+// buffered by the kind its parents give it.
 int qd_te_buffer_chain_cross_ring(const GeoCoord* coords, TeEncoder* encoder, int32_t n, int32_t kind,
                                   int32_t* status);
 // Outer and (for a radius beyond the reach) inner ring of a full circle.
