@@ -428,6 +428,17 @@ int make_corners(const std::vector<GeoCoord>& P, const TeBufferWidth& w, int32_t
                     1 &&
                 qd_te_cogo_line_segment_intersection(&off1[0], &off1[1], &off2[0], &off2[1], &corner.point, &tol) != 1)
                 continue;  // the offsets never meet near the vertex: no corner
+            if (style != 1) {
+                // The offsets meet only on one's line: a single point would
+                // skip the part of the other offset that can cross the offsets
+                // farther on, where the true corner of the band lies. Both
+                // offsets are kept whole; the split finds those crossings and
+                // the piece filter removes the rest.
+                TeBufferCorner first = new_corner(i);
+                first.point = off1[1];
+                if (nlst_add(corners, &first) != 1) return qd_te_no_memory();
+                corner.point = off2[0];
+            }
             if (style == 1 && qd_te_cogo_point_in_ellipse(&corner.point, &cur, std::fabs(L), std::fabs(R), &tol)) {
                 // Inside the ellipse around the vertex: two points on the
                 // ellipses around its feet on both neighbouring segments.
