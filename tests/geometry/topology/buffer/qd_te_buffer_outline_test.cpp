@@ -48,36 +48,18 @@ std::vector<GeoCoord> Vertices(const std::string& wkt) {
     return out;
 }
 
-// An encoder in BUFFER mode with the given widths.
-struct BufferEncoder {
-    TeRules rules;
-    TeKeys keys;
-    TeEncoder e;
-    explicit BufferEncoder(const TeBufferWidth& w) {
-        qd_te_rules_init(&rules);
-        rules.mode = TE_BUFFER;
-        rules.buffer.width = w;
-        rules.buffer.arc_segments = 32;
-        qd_te_keys_init(&keys);
-        keys.key = -1;
-        keys.parent = {1, 1, 0};
-        keys.tolerance.tolerance = 1e-8;
-        qd_te_encode_init(&rules, &keys, &e);
+// The kept PATH pieces' vertices, one vector per piece.
+std::vector<std::vector<GeoCoord>> Pieces(const TeEncoder& e) {
+    std::vector<std::vector<GeoCoord>> out;
+    for (uint32_t r = 0; e.chains && r < e.chains->tally; ++r) {
+        const TeChain* c = qd_te_chain_at(e.chains, int32_t(r));
+        if (c->discard != CHAIN_OK || c->chain_type != TE_PATH || !c->coords) continue;
+        const auto* v = static_cast<const TeVertex*>(c->coords->data);
+        out.emplace_back();
+        for (uint32_t i = 0; i < c->coords->tally; ++i) out.back().push_back({v[i].x, v[i].y, 0});
     }
-    ~BufferEncoder() { qd_te_encode_free(&e); }
-    // The kept PATH pieces' vertices, one vector per piece.
-    std::vector<std::vector<GeoCoord>> Pieces() const {
-        std::vector<std::vector<GeoCoord>> out;
-        for (uint32_t r = 0; e.chains && r < e.chains->tally; ++r) {
-            const TeChain* c = qd_te_chain_at(e.chains, int32_t(r));
-            if (c->discard != CHAIN_OK || c->chain_type != TE_PATH || !c->coords) continue;
-            const auto* v = static_cast<const TeVertex*>(c->coords->data);
-            out.emplace_back();
-            for (uint32_t i = 0; i < c->coords->tally; ++i) out.back().push_back({v[i].x, v[i].y, 0});
-        }
-        return out;
-    }
-};
+    return out;
+}
 
 }  // namespace
 
@@ -169,12 +151,14 @@ TEST(qd_te_buffer_outline, RoundCornersPassThroughTheBisectorPoint) {
 // the hole's outline grows out into the surface by |w|, round at the corners
 // (area 4 + 8|w| + π w² for a 2 × 2 hole).
 TEST(qd_te_buffer_outline, NegativeWidthGrowsAHole) {
-    BufferEncoder enc(Widths(-0.5, -0.5, -0.5, 0));
+    Enc enc;
+    enc.rules.buffer.width = Widths(-0.5, -0.5, -0.5, 0);
+    enc.rules.buffer.arc_segments = 32;
     const std::vector<GeoCoord> hole = {{4, 4, 0}, {6, 4, 0}, {6, 6, 0}, {4, 6, 0}, {4, 4, 0}};
     int32_t status = 0;
     ASSERT_EQ(qd_te_buffer_chain_ring(&status, &enc.e, hole.data(), 5, 1), 1);
     ASSERT_EQ(status, 1);
-    const auto pieces = enc.Pieces();
+    const auto pieces = Pieces(enc.e);
     ASSERT_EQ(pieces.size(), 1u);
     double area = 0;
     const auto& v = pieces[0];
