@@ -87,18 +87,22 @@ int qd_te_buffer_prepare_arc(const TeBufferWidth* widths, int32_t arc_segments, 
 int qd_te_buffer_clip_arc_tail(const TeBufferWidth* widths, int32_t arc_segments, const GeoCoord* ring, int32_t n,
                                TeBufferCorner* corner);
 // Cuts the arc points (count of them) by the segment start-end: mode 1 the
-// head before the first meeting point, mode 2 the tail after the last. 1, or
-// 0 when memory runs out.
+// head before the first meeting point, mode 2 the tail after the last. The
+// meeting point, found on a chord, is moved along the segment onto the arc's
+// ellipse (semi-axes a along x, b along y around centre; a of 0: left on the
+// chord). 1, or 0 when memory runs out.
 int qd_te_buffer_clip_arc_by_line(const GeoCoord* end, GeoCoord** points, int32_t* count, const GeoCoord* start,
-                                  const GeoCoord* centre, int32_t mode);
+                                  const GeoCoord* centre, double a, double b, int32_t mode);
 int qd_te_buffer_clip_arc(GeoCoord** points, int32_t* count, TeIntersectionList* hits, const GeoCoord* centre,
-                          int32_t mode);
+                          double a, double b, const GeoCoord* start, const GeoCoord* end, int32_t mode);
 // Cuts an arc corner by the outline segment leading into its single-point
 // neighbour (mode 1 head, 2 tail). 1 or 0.
-int qd_te_buffer_clip_border(TeBufferCorner* corner, const TeBufferCorner* neighbour, int32_t mode);
+int qd_te_buffer_clip_border(TeBufferCorner* corner, const TeBufferCorner* neighbour, int32_t mode,
+                             const TeBufferWidth* widths);
 // When the run of corner's and next's points crosses itself, next is dropped
-// and corner keeps the run without its first loop. 1 or 0.
-int qd_te_buffer_trim_border(TeBufferCorner* corner, TeBufferCorner* next);
+// and corner keeps the run without its first loop; the crossing, found on
+// chords, is moved onto the true arcs (of the widths) that cross. 1 or 0.
+int qd_te_buffer_trim_border(TeBufferCorner* corner, TeBufferCorner* next, const TeBufferWidth* widths);
 int qd_te_buffer_trim_repack(TeBufferCorner* corner, TeIntersectionList* crossings, const nlst* run);
 // The corner pass over a list of TeBufferCorner: entry points, border cuts
 // and trims. Status -1 with at most 2 corners. 1 or 0.

@@ -56,6 +56,64 @@ int compare_slot(int32_t ia, double oa, int32_t ib, double ob) {
     return 0;
 }
 
+// An arc of the outline: the ellipse of semi-axes a (x) and b (y) around
+// centre; a of 0 stands for no arc.
+struct ArcShape {
+    GeoCoord centre;
+    double a;
+    double b;
+};
+
+// Where two stroked chords, or a chord and a straight segment, cross, the
+// crossing lies up to a chord's sagitta inside the true arc, so nearer to
+// the ring than the buffer distance, and the piece filter would remove it.
+// These move such a crossing onto the arc: the meeting point of the true
+// ellipse with the line, or of the two ellipses, nearest to the crossing
+// (none farther than a twentieth of the larger semi-axis is taken).
+bool nearest_of(const GeoCoord* found, int k, const ArcShape& frame, const GeoCoord& x, GeoCoord* out) {
+    const double reach = 0.05 * std::fmax(frame.a, frame.b);
+    bool any = false;
+    double best = reach;
+    for (int i = 0; i < k; ++i) {
+        const GeoCoord p{frame.centre.x + found[i].x * frame.a, frame.centre.y + found[i].y * frame.b, x.z};
+        const double d = qd_te_cogo_distance_2d(&p, &x);
+        if (d <= best) {
+            best = d;
+            *out = p;
+            any = true;
+        }
+    }
+    return any;
+}
+
+GeoCoord unit_frame(const GeoCoord& p, const ArcShape& frame) {
+    return {(p.x - frame.centre.x) / frame.a, (p.y - frame.centre.y) / frame.b, KTGEO_NO_Z};
+}
+
+void onto_arc_and_line(const ArcShape& arc, const GeoCoord& p0, const GeoCoord& p1, GeoCoord* x) {
+    if (!(arc.a > 0.0 && arc.b > 0.0)) return;
+    const GeoCoord u0 = unit_frame(p0, arc), u1 = unit_frame(p1, arc);
+    const TeCircle unit{{0, 0, KTGEO_NO_Z}, 1.0};
+    GeoCoord found[2];
+    const int k = qd_te_cogo_line_circle_intersection(&u0, &u1, &unit, found, nullptr);
+    if (k > 0) nearest_of(found, k, arc, *x, x);
+}
+
+void onto_two_arcs(const ArcShape& one, const ArcShape& two, GeoCoord* x) {
+    if (!(one.a > 0.0 && one.b > 0.0) || one.a != two.a || one.b != two.b) return;
+    const TeCircle c1{{0, 0, KTGEO_NO_Z}, 1.0};
+    const TeCircle c2{unit_frame(two.centre, one), 1.0};
+    GeoCoord found[2];
+    const int k = qd_te_cogo_circle_intersection(&c1, &c2, found, nullptr);
+    if (k == 1 || k == 2) nearest_of(found, k, one, *x, x);
+}
+
+ArcShape arc_of(const TeBufferCorner& c, const TeBufferWidth* w) {
+    if (!w || c.joined != 0) return {c.point, 0.0, 0.0};
+    if (w->two_sided == 1) return {c.point, std::fabs(w->width_left), std::fabs(w->width_right)};
+    return {c.point, std::fabs(w->width), std::fabs(w->width)};
+}
+
 }  // namespace
 
 int qd_te_intersection_compare_a(const void* a, const void* b) {
@@ -116,9 +174,8 @@ int qd_te_buffer_prepare_arc(const TeBufferWidth* w, int32_t arc_segments, TeBuf
 }
 
 int qd_te_buffer_clip_arc(GeoCoord** points, int32_t* count, TeIntersectionList* hits, const GeoCoord* centre,
-                          int32_t mode) {
-    (void)centre;
-    if (!points || !count || !hits) return qd_te_missing("qd_te_buffer_clip_arc");
+                          double a, double b, const GeoCoord* start, const GeoCoord* end, int32_t mode) {
+    if (!points || !count || !hits || !centre || !start || !end) return qd_te_missing("qd_te_buffer_clip_arc");
     if (hits->count <= 0 || *count < 2) return 1;
     // The arc is slot B of every meeting point.
     std::qsort(hits->items, size_t(hits->count), sizeof(TeIntersection), qd_te_intersection_compare_b);
@@ -128,12 +185,14 @@ int qd_te_buffer_clip_arc(GeoCoord** points, int32_t* count, TeIntersectionList*
         const int32_t first = std::min(x.index_b, *count - 1);
         kept.assign(*points + first, *points + *count);
         kept.front() = x.point;
+        onto_arc_and_line({*centre, a, b}, *start, *end, &kept.front());
     } else {
         const TeIntersection& x = hits->items[hits->count - 1];
         int32_t last = x.index_b + (x.offset_b >= 1e-10 ? 1 : 0);
         last = std::min(last, *count - 1);
         kept.assign(*points, *points + last + 1);
         kept.back() = x.point;
+        onto_arc_and_line({*centre, a, b}, *start, *end, &kept.back());
     }
     auto* copy = static_cast<GeoCoord*>(qd_alloc(kept.size() * sizeof(GeoCoord)));
     if (!copy) return qd_te_no_memory();
@@ -145,8 +204,8 @@ int qd_te_buffer_clip_arc(GeoCoord** points, int32_t* count, TeIntersectionList*
 }
 
 int qd_te_buffer_clip_arc_by_line(const GeoCoord* end, GeoCoord** points, int32_t* count, const GeoCoord* start,
-                                  const GeoCoord* centre, int32_t mode) {
-    if (!end || !points || !count || !start) return qd_te_missing("qd_te_buffer_clip_arc_by_line");
+                                  const GeoCoord* centre, double a, double b, int32_t mode) {
+    if (!end || !points || !count || !start || !centre) return qd_te_missing("qd_te_buffer_clip_arc_by_line");
     if (*count <= 1 || !*points) return 1;
     TeBoundedArray arc{*points, *count, {}, {}};
     qd_te_cogo_envelope(&arc.env_min, arc.pts, arc.n);
@@ -154,7 +213,7 @@ int qd_te_buffer_clip_arc_by_line(const GeoCoord* end, GeoCoord** points, int32_
     const int found = qd_te_cogo_segment_polyline_intersections(start, end, &arc, &hits, 0, nullptr);
     if (found == -3) return qd_te_no_memory();
     int ok = 1;
-    if (found == 1) ok = qd_te_buffer_clip_arc(points, count, &hits, centre, mode);
+    if (found == 1) ok = qd_te_buffer_clip_arc(points, count, &hits, centre, a, b, start, end, mode);
     qd_te_cogo_intersection_list_free(&hits);
     return ok;
 }
@@ -169,6 +228,7 @@ int qd_te_buffer_clip_arc_tail(const TeBufferWidth* w, int32_t arc_segments, con
     auto at = [&](int32_t k) { return ring[((k % distinct) + distinct) % distinct]; };
     const int32_t l = corner->vertex;
     const double L = w->width_left, R = w->width_right;
+    const ArcShape arc = arc_of(*corner, w);
     // On a ring of two distinct vertices (a line out and back) the segment two
     // steps on is the arc's own incoming offset: the cap is left whole.
     if (distinct < 3) return 1;
@@ -176,14 +236,16 @@ int qd_te_buffer_clip_arc_tail(const TeBufferWidth* w, int32_t arc_segments, con
         const GeoCoord seg[2] = {at(l - 1), at(l - 2)};
         GeoCoord off[2];
         if (qd_te_cogo_ellipse_offset_segment(seg, L, R, 0, 0, off, nullptr) == -1 &&
-            !qd_te_buffer_clip_arc_by_line(&off[1], &corner->points, &corner->count, &off[0], &corner->point, 1))
+            !qd_te_buffer_clip_arc_by_line(&off[1], &corner->points, &corner->count, &off[0], &corner->point, arc.a,
+                                           arc.b, 1))
             return 0;
     }
     if (corner->count > 0) {
         const GeoCoord seg[2] = {at(l + 1), at(l + 2)};
         GeoCoord off[2];
         if (qd_te_cogo_ellipse_offset_segment(seg, -L, -R, 0, 0, off, nullptr) == -1 &&
-            !qd_te_buffer_clip_arc_by_line(&off[1], &corner->points, &corner->count, &off[0], &corner->point, 2))
+            !qd_te_buffer_clip_arc_by_line(&off[1], &corner->points, &corner->count, &off[0], &corner->point, arc.a,
+                                           arc.b, 2))
             return 0;
     }
     if (corner->count <= 0) corner->dropped = 1;
@@ -191,11 +253,13 @@ int qd_te_buffer_clip_arc_tail(const TeBufferWidth* w, int32_t arc_segments, con
     return 1;
 }
 
-int qd_te_buffer_clip_border(TeBufferCorner* corner, const TeBufferCorner* neighbour, int32_t mode) {
+int qd_te_buffer_clip_border(TeBufferCorner* corner, const TeBufferCorner* neighbour, int32_t mode,
+                             const TeBufferWidth* widths) {
     if (!corner || !neighbour) return qd_te_missing("qd_te_buffer_clip_border");
     if (corner->joined || neighbour->joined != 1 || corner->count <= 1) return 1;
+    const ArcShape arc = arc_of(*corner, widths);
     if (!qd_te_buffer_clip_arc_by_line(&neighbour->point, &corner->points, &corner->count, &neighbour->entry,
-                                       &corner->point, mode))
+                                       &corner->point, arc.a, arc.b, mode))
         return 0;
     if (corner->count > 0) qd_te_cogo_envelope(&corner->env_min, corner->points, corner->count);
     return 1;
@@ -216,7 +280,33 @@ int qd_te_buffer_trim_repack(TeBufferCorner* corner, TeIntersectionList* crossin
     return 1;
 }
 
-int qd_te_buffer_trim_border(TeBufferCorner* corner, TeBufferCorner* next) {
+namespace {
+
+// The first crossing of a run of two corners, moved onto the true arcs of
+// the segments that cross: run segments inside a corner's arc are its
+// chords, the segment between the two corners is straight.
+void onto_true_arcs(const TeBufferCorner& corner, const TeBufferCorner& next, const TeBufferWidth* w,
+                    const nlst* run, TeIntersection* x) {
+    const int32_t n1 = corner.joined ? 1 : corner.count, n2 = next.joined ? 1 : next.count;
+    const auto* r = static_cast<const GeoCoord*>(run->data);
+    auto arc_at = [&](int32_t k) -> ArcShape {
+        if (k < n1 - 1) return arc_of(corner, w);
+        if (k >= n1 && k < n1 + n2 - 1) return arc_of(next, w);
+        return {r[0], 0.0, 0.0};
+    };
+    // A crossing at a segment's end belongs to the segment before it.
+    const int32_t ka = x->offset_a > 1e-10 || x->index_a == 0 ? x->index_a : x->index_a - 1;
+    const int32_t kb = x->offset_b > 1e-10 || x->index_b == 0 ? x->index_b : x->index_b - 1;
+    const ArcShape one = arc_at(ka), two = arc_at(kb);
+    const bool arc_one = one.a > 0.0, arc_two = two.a > 0.0;
+    if (arc_one && arc_two) onto_two_arcs(one, two, &x->point);
+    else if (arc_one) onto_arc_and_line(one, r[kb], r[kb + 1], &x->point);
+    else if (arc_two) onto_arc_and_line(two, r[ka], r[ka + 1], &x->point);
+}
+
+}  // namespace
+
+int qd_te_buffer_trim_border(TeBufferCorner* corner, TeBufferCorner* next, const TeBufferWidth* widths) {
     if (!corner || !next) return qd_te_missing("qd_te_buffer_trim_border");
     for (const TeBufferCorner* c : {corner, next})
         if (c->joined != 0 && c->joined != 1) return qd_te_missing("qd_te_buffer_trim_border");
@@ -235,6 +325,9 @@ int qd_te_buffer_trim_border(TeBufferCorner* corner, TeBufferCorner* next) {
             ok = qd_te_no_memory();
         } else if (found == 1) {
             next->dropped = 1;
+            std::qsort(crossings.items, size_t(crossings.count), sizeof(TeIntersection),
+                       qd_te_intersection_compare_a);
+            onto_true_arcs(*corner, *next, widths, run, &crossings.items[0]);
             ok = qd_te_buffer_trim_repack(corner, &crossings, run);
         }
         qd_te_cogo_intersection_list_free(&crossings);
@@ -260,11 +353,11 @@ int qd_te_buffer_clip_corners(int32_t* status, nlst* corners, const TeBufferWidt
         c[i].entry = end_point(c[p]);
         c[i + 1].entry = end_point(c[i]);
         if (i >= 2) {
-            const bool ok = w->width < 0.0 ? qd_te_buffer_clip_border(&c[i], &c[p], 1)
-                                           : qd_te_buffer_clip_border(&c[i], &c[i + 1], 2);
+            const bool ok = w->width < 0.0 ? qd_te_buffer_clip_border(&c[i], &c[p], 1, w)
+                                           : qd_te_buffer_clip_border(&c[i], &c[i + 1], 2, w);
             if (!ok) return 0;
         }
-        if (!qd_te_buffer_trim_border(&c[i], &c[i + 1])) return 0;
+        if (!qd_te_buffer_trim_border(&c[i], &c[i + 1], w)) return 0;
     }
     return 1;
 }
@@ -335,6 +428,17 @@ int make_corners(const std::vector<GeoCoord>& P, const TeBufferWidth& w, int32_t
                     1 &&
                 qd_te_cogo_line_segment_intersection(&off1[0], &off1[1], &off2[0], &off2[1], &corner.point, &tol) != 1)
                 continue;  // the offsets never meet near the vertex: no corner
+            if (style != 1) {
+                // The offsets meet only on one's line: a single point would
+                // skip the part of the other offset that can cross the offsets
+                // farther on, where the true corner of the band lies. Both
+                // offsets are kept whole; the split finds those crossings and
+                // the piece filter removes the rest.
+                TeBufferCorner first = new_corner(i);
+                first.point = off1[1];
+                if (nlst_add(corners, &first) != 1) return qd_te_no_memory();
+                corner.point = off2[0];
+            }
             if (style == 1 && qd_te_cogo_point_in_ellipse(&corner.point, &cur, std::fabs(L), std::fabs(R), &tol)) {
                 // Inside the ellipse around the vertex: two points on the
                 // ellipses around its feet on both neighbouring segments.

@@ -16,22 +16,6 @@
 
 namespace {
 
-struct Enc {
-    TeRules rules;
-    TeKeys keys;
-    TeEncoder e;
-    Enc() {
-        qd_te_rules_init(&rules);
-        rules.mode = TE_BUFFER;
-        qd_te_keys_init(&keys);
-        keys.key = -1;
-        keys.parent = {1, 1, 0};
-        keys.tolerance.tolerance = 1e-8;
-        qd_te_encode_init(&rules, &keys, &e);
-    }
-    ~Enc() { qd_te_encode_free(&e); }
-};
-
 double Area(const TeChain* c) {
     const auto* v = static_cast<const TeVertex*>(c->coords->data);
     double a = 0;
