@@ -12,6 +12,7 @@
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/buffer/buffer_test_widths.h"
 
 namespace {
 
@@ -145,14 +146,6 @@ TEST(qd_te_buffer_ring, FinalSplitDissolveEmptiesTheListAndFailsWithItsOutput) {
 // region twins.
 namespace {
 
-TeBufferWidth Widths(double w, double l, double r, int32_t two_sided) {
-    TeBufferWidth b{};
-    b.width = w;
-    b.width_left = l;
-    b.width_right = r;
-    b.two_sided = two_sided;
-    return b;
-}
 
 // A PATH piece of the given points at row chains->tally, with optional parents.
 void AddPiece(nlst* chains, std::initializer_list<GeoCoord> pts, int32_t pid, bool left, bool right,
