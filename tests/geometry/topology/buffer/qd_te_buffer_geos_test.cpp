@@ -102,16 +102,7 @@ size_t Holes(const std::vector<Poly>& polys) {
 const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
-        const char* arcs = "a corner arc is not clipped where it meets a neighbouring offset";
-        const char* cross = "two crossing corner arcs are joined by a chord without their crossing";
-        const char* cap = "an end cap inside a loop is joined to the loop's offset by a chord";
         const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
-        for (const char* n : {"polyline_3", "dumbbell_2", "dumbbell_6"}) {
-            m[std::string(n) + "_BUFFER"] = arcs;
-            m[std::string(n) + "_BUFFER_ALL"] = arcs;
-        }
-        m["concave_8_BUFFER"] = m["concave_8_BUFFER_ALL"] = m["polyline_6_BUFFER_ALL"] = cross;
-        m["polyline_crossing_5_BUFFER"] = cap;
         for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_"})
             for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
         return m;
