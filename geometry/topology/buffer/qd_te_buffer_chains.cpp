@@ -68,21 +68,17 @@ bool piece_points(TeChain* piece, std::vector<GeoCoord>* pts, bool* failed) {
     return !*failed && !pts->empty();
 }
 
-// The pieces of a ring that crosses itself, rows start.. of the list, each
-// buffered by its own kind: for an exterior ring a piece with left parents
-// (a loop inside a loop) is a hole, for a hole a piece without right
-// parents stays a hole; open spike pieces become bands. A line's piece,
-// closed or open, would be buffered once as its doubled-back band.
+// The pieces of a surface ring that crossed itself, rows start.. of the
+// list, after spike parity, each buffered by its own kind: for an exterior
+// ring a piece with left parents (a loop inside a loop) is a hole, for a
+// hole a piece without right parents stays a hole; an open (spike) piece is
+// doubled back into a band.
 int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t* status) {
     const int32_t end = chain_count(encoder);
     if (qd_te_buffer_chain_cross_spikes(encoder, start, end, kind) != 1) return 0;
-    const int32_t ring_kind = kind == 1 ? 1 : kind == 2 ? 2 : 0;
-    const int32_t parent_side = kind == 1 ? 1 : 0;
-    const double tol = base_tolerance(encoder);
-    const bool negative = encoder->rules->buffer.width.width < 0.0;
     for (int32_t row = start; row < end && *status == 1; ++row) {
-        encoder->ring_kind = ring_kind;
-        encoder->parent_side = parent_side;
+        encoder->ring_kind = kind;
+        encoder->parent_side = kind;
         TeChain* piece = qd_te_chain_at(encoder->chains, row);
         if (piece->discard != CHAIN_OK) continue;
         std::vector<GeoCoord> pts;
@@ -92,16 +88,9 @@ int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t
             delete_piece(piece);
             continue;
         }
-        int32_t closed = 0;
-        if (qd_te_fuzzy_chain_closed(piece, tol, &closed) != 1) return 0;
-        int32_t k = kind;
-        if ((kind == 0 || kind == 1) && negative && !closed) {
-            for (int32_t i = static_cast<int32_t>(pts.size()) - 2; i >= 0; --i) pts.push_back(pts[static_cast<size_t>(i)]);
-            k = 0;
-        }
         const bool left = piece->left_parent && piece->left_parent->tally > 0;
         const bool right = piece->right_parent && piece->right_parent->tally > 0;
-        const int32_t t = k == 0 ? (left ? 1 : 0) : k == 1 ? (right ? 0 : 1) : 2;
+        const int32_t t = kind == 0 ? (left ? 1 : 0) : (right ? 0 : 1);
         delete_piece(piece);
         if (qd_te_buffer_chain_poly(static_cast<int32_t>(pts.size()), encoder, pts.data(), t, status) != 1) return 0;
     }
