@@ -29,6 +29,11 @@ int qd_te_encode_chain_curve(int32_t n, TeEncoder* encoder, GeoCoord* coords, co
 int qd_te_encode_chain_path(int32_t n, TeEncoder* encoder, GeoCoord* coords, int32_t* status);
 int qd_te_encode_chain_ring(int32_t n, TeEncoder* encoder, GeoCoord* coords, int32_t* status);
 int qd_te_encode_chain_path_cross(TeEncoder* encoder, int32_t n, GeoCoord* coords, int32_t* status);
+// As qd_te_encode_chain_path_cross, with the split's orientation and nesting
+// switches given instead of the encoder's parent side and cross side (the
+// parents still go on the encoder's parent side).
+int qd_te_encode_chain_path_cross_switched(TeEncoder* encoder, int32_t n, GeoCoord* coords, int32_t orientation,
+                                           int32_t nesting, int32_t* status);
 int qd_te_encode_chain_region(int32_t n, TeEncoder* encoder, GeoCoord* coords, int32_t type, int32_t* status);
 int qd_te_encode_chain_as_nodes(GeoCoord* coords, int32_t n, TeEncoder* encoder, int32_t* status);
 

@@ -15,6 +15,7 @@
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_util.h"
+#include "geometry/topology/qd_te_views.h"
 
 namespace {
 
@@ -43,7 +44,66 @@ struct AbsoluteWidths {
     ~AbsoluteWidths() { target = saved; }
 };
 
+void merge_extent(TeStatistics& s, const GeoCoord* pts, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        s.data_extent[0] = std::min(s.data_extent[0], pts[i].x);
+        s.data_extent[1] = std::min(s.data_extent[1], pts[i].y);
+        s.data_extent[3] = std::max(s.data_extent[3], pts[i].x);
+        s.data_extent[4] = std::max(s.data_extent[4], pts[i].y);
+    }
+}
+
+void delete_piece(TeChain* piece) {
+    piece->discard = CHAIN_DELETE;
+    qd_te_geo_chain_release(piece);
+}
+
+// The points of a piece's polyline view; false when the view fails.
+bool piece_points(TeChain* piece, std::vector<GeoCoord>* pts, bool* failed) {
+    TePathView view{};
+    int32_t skip = 0;
+    *failed = qd_te_form_polyline(piece, &view, 1, &skip) != 1;
+    if (!*failed && !skip && view.array.pts) pts->assign(view.array.pts, view.array.pts + view.array.n);
+    qd_free(view.array.pts);
+    return !*failed && !pts->empty();
+}
+
+// The pieces of a surface ring that crossed itself, rows start.. of the
+// list, after spike parity, each buffered by its own kind: for an exterior
+// ring a piece with left parents (a loop inside a loop) is a hole, for a
+// hole a piece without right parents stays a hole; an open (spike) piece is
+// doubled back into a band.
+int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t* status) {
+    const int32_t end = chain_count(encoder);
+    if (qd_te_buffer_chain_cross_spikes(encoder, start, end, kind) != 1) return 0;
+    for (int32_t row = start; row < end && *status == 1; ++row) {
+        encoder->ring_kind = kind;
+        encoder->parent_side = kind;
+        TeChain* piece = qd_te_chain_at(encoder->chains, row);
+        if (piece->discard != CHAIN_OK) continue;
+        std::vector<GeoCoord> pts;
+        bool failed = false;
+        if (!piece_points(piece, &pts, &failed)) {
+            if (failed) return 0;
+            delete_piece(piece);
+            continue;
+        }
+        const bool left = piece->left_parent && piece->left_parent->tally > 0;
+        const bool right = piece->right_parent && piece->right_parent->tally > 0;
+        const int32_t t = kind == 0 ? (left ? 1 : 0) : (right ? 0 : 1);
+        delete_piece(piece);
+        if (qd_te_buffer_chain_poly(static_cast<int32_t>(pts.size()), encoder, pts.data(), t, status) != 1) return 0;
+    }
+    return 1;
+}
+
 }  // namespace
+
+int qd_te_buffer_ring_prefilter(double distance, double bend, GeoCoord* coords, int32_t* n) {
+    if (!coords || !n) return 1;
+    return qd_te_geo_dist_filter_crd(coords, n, std::max(distance, 1e-10), 1) == 1 &&
+           qd_te_geo_bend_filter_crd(coords, n, bend, 1) == 1;
+}
 
 int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord* ring, int32_t n, int32_t kind) {
     if (!status || !encoder || !encoder->rules || !ring) return qd_te_missing("qd_te_buffer_chain_ring");
@@ -73,9 +133,15 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
     if (qd_te_buffer_polygon(r.data(), n, &w, b.arc_segments, &outline, &count, tol, status) != 1) return 0;
     int ok = 1;
     if (*status == 1 && count > 3) {
-        // Encoding the pieces merges their envelopes into the data extent.
-        ok = qd_te_encode_chain_path_cross(encoder, count, outline, status) == 1 &&
-             qd_te_buffer_chain_filter(encoder->chains, start, r.data(), n, &w) == 1 &&
+        merge_extent(encoder->rules->statistics, outline, count);
+        // A ring grown outward (a line's band, an exterior ring with a width
+        // of 0 or more) can enclose holes: they are the outline's loops that
+        // run counter-clockwise. The split keeps them, reversed, with the
+        // parents on their left, where the buffer lies.
+        const int32_t orientation = kind == 2 || (kind == 0 && w.width >= 0.0) ? 1 : encoder->parent_side;
+        ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
+                                                    status) == 1 &&
+             qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
              qd_te_buffer_chain_cutter(start, encoder, kind) == 1;
     }
     qd_free(outline);
@@ -98,26 +164,48 @@ int qd_te_buffer_chain_poly(int32_t n, TeEncoder* encoder, const GeoCoord* coord
 
 int qd_te_buffer_chain_cross_ring(const GeoCoord* coords, TeEncoder* encoder, int32_t n, int32_t kind,
                                   int32_t* status) {
-    if (!coords || !encoder || !status) return qd_te_missing("qd_te_buffer_chain_cross_ring");
-    // Repeated points would give offset segments of no length.
-    std::vector<GeoCoord> c;
-    const double gap = std::max(encoder->keys.tolerance.distance_filter, 1e-8);
-    for (int32_t i = 0; i < n; ++i) {
-        if (c.empty() || qd_te_cogo_distance_2d(&c.back(), &coords[i]) >= gap) c.push_back(coords[i]);
-        else if (i == n - 1 && c.size() > 1) c.back() = coords[i];  // the last point holds its place
+    if (!coords || !encoder || !encoder->rules || !status) return qd_te_missing("qd_te_buffer_chain_cross_ring");
+    std::vector<GeoCoord> c(coords, coords + std::max(n, 0));
+    int32_t m = static_cast<int32_t>(c.size());
+    const TeTolerance& filters = encoder->keys.tolerance;
+    if (qd_te_buffer_ring_prefilter(std::max(filters.distance_filter, 1e-8), std::max(filters.bend_filter, 1e-8),
+                                    c.data(), &m) != 1)
+        return 0;
+    const double tol = base_tolerance(encoder);
+    if (m < 1) {
+        *status = -2;
+        return 1;
     }
-    const int32_t m = static_cast<int32_t>(c.size());
-    if (m == 1 || (m == 2 && qd_te_same_fuzzy_point(&c[0], &c[1], base_tolerance(encoder))))
+    if (m == 1 || (m == 2 && qd_te_same_fuzzy_point(&c[0], &c[1], tol)))
         return qd_te_buffer_chain_node(encoder, &c[0], status);
     if (m == 2) return qd_te_buffer_chain_poly(m, encoder, c.data(), kind, status);
     *status = 1;
-    encoder->ring_kind = kind;
+    encoder->ring_kind = kind == 1 ? 1 : kind == 2 ? 2 : 0;
     encoder->parent_side = kind == 1 ? 1 : 0;
-    // A line crossing itself is buffered once, as its whole doubled-back
-    // band: the outline's own split and filter remove what falls inside.
+    // Only a surface ring grown by a width of 0 or more is split where it
+    // crosses itself. A line is offset whole: its one doubled-back band
+    // covers each of its loops once and keeps their holes, where the bands
+    // of its pieces, assembled together, could fill a hole that another
+    // piece's band crosses. A ring shrunk by a negative width is offset
+    // whole too: its one outline cuts the band of a spike out of the
+    // surface, which pieces buffered one by one cannot do.
+    bool crosses = false;
+    if (encoder->rules->input_option_1 == 1 && kind != 2 && encoder->rules->buffer.width.width >= 0.0) {
+        const TeCoordArray array = {c.data(), m};
+        crosses = qd_te_cogo_self_intersections(&array, nullptr, 1, &tol) == 1;
+    }
     const int32_t saved = encoder->cross_side;
     encoder->cross_side = 4;
-    const int ok = qd_te_buffer_chain_poly(m, encoder, c.data(), kind, status);
+    int ok;
+    if (!crosses) {
+        ok = qd_te_buffer_chain_poly(m, encoder, c.data(), kind, status);
+    } else {
+        // Split where the array crosses itself (nested loops alternate their
+        // parent sides).
+        const int32_t start = chain_count(encoder);
+        ok = qd_te_encode_chain_path_cross(encoder, m, c.data(), status);
+        if (ok && *status == 1) ok = buffer_cross_pieces(encoder, start, kind, status);
+    }
     encoder->cross_side = saved;
     return ok;
 }

@@ -4,6 +4,7 @@
 // the face builder which side is buffer surface.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "geometry/topology/qd_te_buffer.h"
@@ -11,6 +12,8 @@
 #include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_geo_chain.h"
 #include "geometry/topology/qd_te_util.h"
+#include "geometry/topology/qd_te_views.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 
 namespace {
 
@@ -23,35 +26,51 @@ bool has_parents(const nlst* parents) { return parents && parents->tally > 0; }
 
 }  // namespace
 
-int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start, const GeoCoord* point,
-                              const GeoCoord* end) {
-    if (!widths || !start || !point || !end) {
-        qd_te_missing("qd_te_buffer_point_filter");
-        return 1;
-    }
-    GeoCoord a = *start, b = *end, p = *point;
-    double reach = std::fabs(widths->width);
-    if (widths->two_sided == 1) {
+namespace {
+
+// Is the point nearer to the segment than the reach, by more than a small
+// margin and the given slack? A point on the buffer line (within the
+// margin) stays outside. The margin shrinks with the reach so that very
+// narrow buffers still lose their inner vertices.
+bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoCoord& point, const GeoCoord& end,
+                  double slack_fraction) {
+    GeoCoord a = start, b = end, p = point;
+    double reach = std::fabs(widths.width);
+    if (widths.two_sided == 1) {
         // Elliptical reach: y scaled so that the ellipse becomes a circle of
         // the left width around the point.
-        const double wl = std::fabs(widths->width_left), wr = std::fabs(widths->width_right);
+        const double wl = std::fabs(widths.width_left), wr = std::fabs(widths.width_right);
         const double scale = wr > 0.0 ? wl / wr : 1.0;
         a = {a.x - p.x, (a.y - p.y) * scale, 0.0};
         b = {b.x - p.x, (b.y - p.y) * scale, 0.0};
         p = {0.0, 0.0, 0.0};
         reach = wl;
     }
-    // A point on the buffer line (within the margin) stays outside. The
-    // margin shrinks with the reach so that very narrow buffers still lose
-    // their inner vertices.
     const double margin = std::min(1e-8, 1e-6 * reach);
     const double d = qd_te_cogo_point_segment_distance(&a, &b, &p, nullptr) + margin;
-    return d < reach && std::fabs(d - reach) > margin ? 1 : 0;
+    return d < reach && reach - d > margin + slack_fraction * reach;
 }
 
-int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
-                              const TeBufferWidth* widths) {
-    if (!ring || !widths) return qd_te_missing("qd_te_buffer_chain_filter");
+// Where two chords of stroked arcs cross, the crossing lies inside the true
+// arcs by up to a chord's sagitta: arcs are stroked with steps of at most
+// 1/8 radian, so by at most 1 - cos(1/16) of the radius.
+const double kChordSag = 1.0 - std::cos(1.0 / 16.0);
+
+// The outline's own points sorted by x, then y: a piece vertex not among
+// them is a crossing that the split inserted.
+struct OutlinePoints {
+    std::vector<std::pair<double, double>> sorted;
+    explicit OutlinePoints(const GeoCoord* pts, int32_t n) {
+        for (int32_t i = 0; pts && i < n; ++i) sorted.emplace_back(pts[i].x, pts[i].y);
+        std::sort(sorted.begin(), sorted.end());
+    }
+    bool crossing(const TeVertex& v) const {
+        return !sorted.empty() && !std::binary_search(sorted.begin(), sorted.end(), std::make_pair(v.x, v.y));
+    }
+};
+
+int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, const TeBufferWidth* widths,
+                  const OutlinePoints& outline) {
     if (!chains || start < 0 || start >= static_cast<int32_t>(chains->tally) || n <= 0) return 1;
     const double reach = std::max(std::fabs(widths->width_left), std::fabs(widths->width_right)) + 1e-10;
     const double box_reach = std::max(reach, std::fabs(widths->width) + 1e-10);
@@ -69,6 +88,7 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
         int32_t hits = 0;
         for (int32_t i = 0; i < nv; ++i) {
             const GeoCoord p{v[i].x, v[i].y, 0.0};
+            const double slack = outline.crossing(v[i]) ? kChordSag : 0.0;
             for (int32_t j = 0; j + 1 < n; ++j) {
                 const GeoCoord& s = ring[j];
                 const GeoCoord& e = ring[j + 1];
@@ -76,7 +96,7 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
                 if (std::max(s.x, e.x) + 1e-10 < p.x - box_reach || std::min(s.x, e.x) > p.x + box_reach + 1e-10 ||
                     std::max(s.y, e.y) < p.y - box_reach || std::min(s.y, e.y) > p.y + box_reach)
                     continue;
-                if (qd_te_buffer_point_filter(widths, &s, &p, &e)) {
+                if (inside_reach(*widths, s, p, e, slack)) {
                     marked[static_cast<size_t>(i)] = 1;
                     ++hits;
                     break;
@@ -101,6 +121,74 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
         piece->coords->tally = static_cast<uint32_t>(length);
         if (qd_te_cluster_clean_points(piece, 1, 1e-10) != 1) return 0;
         if (piece->discard != CHAIN_OK || piece->chain_type == TE_LINE) delete_piece(piece);
+    }
+    return 1;
+}
+
+}  // namespace
+
+int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start, const GeoCoord* point,
+                              const GeoCoord* end) {
+    if (!widths || !start || !point || !end) {
+        qd_te_missing("qd_te_buffer_point_filter");
+        return 1;
+    }
+    return inside_reach(*widths, *start, *point, *end, 0.0) ? 1 : 0;
+}
+
+int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
+                              const TeBufferWidth* widths) {
+    if (!ring || !widths) return qd_te_missing("qd_te_buffer_chain_filter");
+    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(nullptr, 0));
+}
+
+int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
+                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count) {
+    if (!ring || !widths || !outline) return qd_te_missing("qd_te_buffer_chain_filter_outline");
+    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(outline, count));
+}
+
+int qd_te_buffer_chain_cross_spikes(TeEncoder* encoder, int32_t start, int32_t end, int32_t kind) {
+    if (!encoder || !encoder->rules) return qd_te_missing("qd_te_buffer_chain_cross_spikes");
+    if ((kind != 0 && kind != 1) || !encoder->chains) return 1;
+    nlst* chains = encoder->chains;
+    start = std::max(start, 0);
+    end = std::min(end, static_cast<int32_t>(chains->tally));
+    const double tol = encoder->keys.tolerance.tolerance;
+    const bool negative = encoder->rules->buffer.width.width < 0.0;
+    auto closed = [&](TeChain* c, int32_t* answer) { return qd_te_fuzzy_chain_closed(c, tol, answer) == 1; };
+    for (int32_t b = start; b < end; ++b) {
+        TeChain* spike = qd_te_chain_at(chains, b);
+        int32_t is_closed = 0;
+        if (spike->discard != CHAIN_OK) continue;
+        if (!closed(spike, &is_closed)) return 0;
+        if (is_closed) continue;
+        TeVertex *first = nullptr, *last = nullptr;
+        int32_t skip = 0;
+        if (qd_te_form_start_end(spike, &first, &last, &skip) != 1) return 0;
+        if (skip) {
+            delete_piece(spike);
+            continue;
+        }
+        // The closed pieces around it: each decided at the first vertex that
+        // lies inside or outside it (vertices on its boundary say nothing).
+        int32_t around = 0;
+        for (int32_t r = start; r < end; ++r) {
+            TeChain* ring = qd_te_chain_at(chains, r);
+            if (r == b || ring->discard != CHAIN_OK) continue;
+            if (!closed(ring, &is_closed)) return 0;
+            if (!is_closed) continue;
+            const auto* v = static_cast<const TeVertex*>(spike->coords->data);
+            for (uint32_t i = 0; i < spike->coords->tally; ++i) {
+                const GeoCoord p{v[i].x, v[i].y, v[i].z};
+                int32_t location = TE_LOC_UNDECIDED;
+                if (qd_te_geo_overlay_pt_inside_region(&p, ring, nullptr, &location) != 1) return 0;
+                if (location == TE_LOC_INSIDE) ++around;
+                if (location == TE_LOC_INSIDE || location == TE_LOC_OUTSIDE || location == TE_LOC_UNDECIDED) break;
+            }
+        }
+        const bool odd = around % 2 == 1;
+        if (kind == 0 ? odd != negative : odd == negative) delete_piece(spike);
     }
     return 1;
 }

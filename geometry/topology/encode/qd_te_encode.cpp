@@ -207,13 +207,20 @@ int chain_load(TeEncoder* e, TeChain* c) {
     return 1;
 }
 
-int chain_cross(TeChain* c, TeEncoder* e) {
+// The split's two switches: the loop orientation rule and the nesting rule.
+struct CrossSwitches {
+    int32_t orientation;
+    int32_t nesting;
+};
+
+int chain_cross(TeChain* c, TeEncoder* e, const CrossSwitches& switches) {
     if (e->rules->input_option_1 != 1) return chain_load(e, c);
     if (c->discard != CHAIN_OK) return 1;
     if (!qd_te_encode_statistics(c, e->keys.tolerance.snap_outer, &e->rules->statistics)) return 0;
     int32_t crossed = 0;
     const uint32_t before = e->chains ? e->chains->tally : 0;
-    if (!qd_te_intersect_chain_self_cross(c, &e->chains, base_tol(e), e->parent_side, e->cross_side, &crossed))
+    if (!qd_te_intersect_chain_self_cross(c, &e->chains, base_tol(e), switches.orientation, switches.nesting,
+                                          &crossed))
         return 0;
     if (!crossed) return 1;
     ++e->rules->statistics.tallies[4];
@@ -222,9 +229,12 @@ int chain_cross(TeChain* c, TeEncoder* e) {
     return 1;
 }
 
-// The common order of the one-chain encoders.
+int chain_cross(TeChain* c, TeEncoder* e) { return chain_cross(c, e, {e->parent_side, e->cross_side}); }
+
+// The common order of the one-chain encoders; the crossing test splits with
+// the encoder's parent and cross sides unless other switches are given.
 int one_chain(TeEncoder* e, int32_t type, GeoCoord* coords, int32_t n, bool orient, bool cross,
-              int32_t* status, TeChain* prepared = nullptr) {
+              int32_t* status, TeChain* prepared = nullptr, const CrossSwitches* switches = nullptr) {
     if (!qd_te_encode_set_zcrd(coords, n, &e->rules->zcrd)) return fail_status(status, -8);
     LocalChain local;
     TeChain* c = prepared ? prepared : &local.c;
@@ -233,7 +243,8 @@ int one_chain(TeEncoder* e, int32_t type, GeoCoord* coords, int32_t n, bool orie
     if (orient && !qd_te_seek_sbnd(coords, e, n)) return 0;
     if (!chain_coord(coords, n, status, c, e)) return 0;
     if (*status != 1) return 1;
-    return cross ? chain_cross(c, e) : chain_load(e, c);
+    if (!cross) return chain_load(e, c);
+    return switches ? chain_cross(c, e, *switches) : chain_cross(c, e);
 }
 
 }  // namespace
@@ -427,12 +438,27 @@ int qd_te_encode_chain_ring(int32_t n, TeEncoder* e, GeoCoord* coords, int32_t* 
     return one_chain(e, TE_PATH, coords, n, false, false, status);
 }
 
-int qd_te_encode_chain_path_cross(TeEncoder* e, int32_t n, GeoCoord* coords, int32_t* status) {
-    if (!e || !status) return qd_te_missing("qd_te_encode_chain_path_cross");
+namespace {
+
+int path_cross(const char* name, TeEncoder* e, int32_t n, GeoCoord* coords, int32_t* status,
+               const CrossSwitches* switches) {
+    if (!e || !status) return qd_te_missing(name);
     if (!coords || bad_count(n, 2)) return fail_status(status, -2);
     ++e->rules->statistics.input_counters.count[5];
     if (n > 2 && closed_within(coords, n, base_tol(e))) coords[n - 1] = coords[0];
-    return one_chain(e, TE_PATH, coords, n, false, true, status);
+    return one_chain(e, TE_PATH, coords, n, false, true, status, nullptr, switches);
+}
+
+}  // namespace
+
+int qd_te_encode_chain_path_cross(TeEncoder* e, int32_t n, GeoCoord* coords, int32_t* status) {
+    return path_cross("qd_te_encode_chain_path_cross", e, n, coords, status, nullptr);
+}
+
+int qd_te_encode_chain_path_cross_switched(TeEncoder* e, int32_t n, GeoCoord* coords, int32_t orientation,
+                                           int32_t nesting, int32_t* status) {
+    const CrossSwitches switches{orientation, nesting};
+    return path_cross("qd_te_encode_chain_path_cross_switched", e, n, coords, status, &switches);
 }
 
 int qd_te_encode_chain_path(int32_t n, TeEncoder* e, GeoCoord* coords, int32_t* status) {

@@ -12,24 +12,9 @@
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/buffer/buffer_test_widths.h"
 
 namespace {
-
-struct Enc {
-    TeRules rules;
-    TeKeys keys;
-    TeEncoder e;
-    Enc() {
-        qd_te_rules_init(&rules);
-        rules.mode = TE_BUFFER;
-        qd_te_keys_init(&keys);
-        keys.key = -1;
-        keys.parent = {1, 1, 0};
-        keys.tolerance.tolerance = 1e-8;
-        qd_te_encode_init(&rules, &keys, &e);
-    }
-    ~Enc() { qd_te_encode_free(&e); }
-};
 
 double Area(const TeChain* c) {
     const auto* v = static_cast<const TeVertex*>(c->coords->data);
@@ -145,14 +130,6 @@ TEST(qd_te_buffer_ring, FinalSplitDissolveEmptiesTheListAndFailsWithItsOutput) {
 // region twins.
 namespace {
 
-TeBufferWidth Widths(double w, double l, double r, int32_t two_sided) {
-    TeBufferWidth b{};
-    b.width = w;
-    b.width_left = l;
-    b.width_right = r;
-    b.two_sided = two_sided;
-    return b;
-}
 
 // A PATH piece of the given points at row chains->tally, with optional parents.
 void AddPiece(nlst* chains, std::initializer_list<GeoCoord> pts, int32_t pid, bool left, bool right,
@@ -379,4 +356,204 @@ TEST(qd_te_buffer_outline, EllipticalSegmentAreaFormula) {
         const double expect = pi * 1 * 2 + 2 * len * std::sqrt(1 * nx * nx + 4 * ny * ny);
         EXPECT_NEAR(area, expect, 0.01 * expect) << c.b.x << " " << c.b.y;
     }
+}
+
+// Spike parity: an open piece among the pieces of a ring that crossed
+// itself goes or stays by the number of closed pieces around it, the ring
+// kind and the sign of the width.
+TEST(qd_te_buffer_pieces, SpikesGoOrStayByTheParityOfTheLoopsAroundThem) {
+    struct Case {
+        int32_t kind;
+        double width;
+        GeoCoord from, to;  // the open piece
+        bool deleted;
+    } cases[] = {
+        // Exterior ring, width 0 or more: inside one loop goes, inside two or none stays.
+        {0, 1, {1, 1, 0}, {1, 3, 0}, true},
+        {0, 1, {4, 4, 0}, {5, 5, 0}, false},
+        {0, 1, {12, 1, 0}, {13, 1, 0}, false},
+        {0, 0, {1, 1, 0}, {1, 3, 0}, true},
+        // A first vertex on a loop's boundary says nothing; the next one decides.
+        {0, 1, {0, 5, 0}, {1, 5, 0}, true},
+        // Negative width: the other way round.
+        {0, -1, {1, 1, 0}, {1, 3, 0}, false},
+        {0, -1, {4, 4, 0}, {5, 5, 0}, true},
+        {0, -1, {12, 1, 0}, {13, 1, 0}, true},
+        // A hole: even goes with a width of 0 or more, odd with a negative one.
+        {1, 1, {1, 1, 0}, {1, 3, 0}, false},
+        {1, 1, {4, 4, 0}, {5, 5, 0}, true},
+        {1, -1, {1, 1, 0}, {1, 3, 0}, true},
+        {1, -1, {12, 1, 0}, {13, 1, 0}, false},
+        // A line's pieces are never thinned here.
+        {2, 1, {1, 1, 0}, {1, 3, 0}, false},
+        {2, 1, {12, 1, 0}, {13, 1, 0}, false},
+    };
+    for (const Case& c : cases) {
+        Enc t;
+        t.rules.buffer.width = Widths(c.width, c.width, c.width, 0);
+        ASSERT_EQ(qd_te_geo_chain_list_create(&t.e.chains, 8), 1);
+        const int32_t start = static_cast<int32_t>(t.e.chains->tally);
+        // Two loops, the second inside the first, and the open piece.
+        AddPiece(t.e.chains, {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}, {0, 0, 0}}, 1, false, true);
+        AddPiece(t.e.chains, {{3, 3, 0}, {3, 7, 0}, {7, 7, 0}, {7, 3, 0}, {3, 3, 0}}, 1, true, false);
+        AddPiece(t.e.chains, {c.from, c.to}, 1, false, false);
+        const int32_t end = static_cast<int32_t>(t.e.chains->tally);
+        ASSERT_EQ(qd_te_buffer_chain_cross_spikes(&t.e, start, end, c.kind), 1);
+        EXPECT_EQ(qd_te_chain_at(t.e.chains, end - 1)->discard, c.deleted ? CHAIN_DELETE : CHAIN_OK)
+            << "kind " << c.kind << " width " << c.width << " at " << c.from.x << " " << c.from.y;
+        EXPECT_EQ(qd_te_chain_at(t.e.chains, start)->discard, CHAIN_OK);
+        EXPECT_EQ(qd_te_chain_at(t.e.chains, start + 1)->discard, CHAIN_OK);
+    }
+    EXPECT_EQ(qd_te_buffer_chain_cross_spikes(nullptr, 0, 0, 0), 0);
+}
+
+TEST(qd_te_buffer_pieces, PrefilterDropsRepeatedAndStraightPoints) {
+    // A point 5e-9 after the first and a point on a straight run go; a null array changes nothing.
+    GeoCoord pts[] = {{0, 0, 0}, {0, 5e-9, 0}, {5, 0, 0}, {10, 0, 0}, {10, 10, 0}};
+    int32_t n = 5;
+    ASSERT_EQ(qd_te_buffer_ring_prefilter(1e-8, 1e-8, pts, &n), 1);
+    ASSERT_EQ(n, 3);
+    EXPECT_EQ(pts[1].x, 10.0);
+    EXPECT_EQ(pts[1].y, 0.0);
+    EXPECT_EQ(pts[2].y, 10.0);
+    EXPECT_EQ(qd_te_buffer_ring_prefilter(1e-8, 1e-8, nullptr, &n), 1);
+    EXPECT_EQ(n, 3);
+}
+
+namespace {
+
+struct Loops {
+    std::vector<double> holes, outers;  // areas of the CHAIN_OK PATH loops by their parent side
+    int32_t twins = 0;
+};
+
+// The kept PATH pieces from row start on: loops with parents on the left
+// only are holes of the band, loops with parents on the right only its
+// outsides; REGION and ISLAND twins are counted.
+Loops Pieces(const nlst* chains, int32_t start) {
+    Loops l;
+    for (int32_t i = start; i < static_cast<int32_t>(chains->tally); ++i) {
+        const TeChain* c = qd_te_chain_at(const_cast<nlst*>(chains), i);
+        if (c->discard != CHAIN_OK) continue;
+        if (c->chain_type == TE_REGION || c->chain_type == TE_ISLAND) {
+            ++l.twins;
+            continue;
+        }
+        const bool left = c->left_parent && c->left_parent->tally, right = c->right_parent && c->right_parent->tally;
+        if (left && !right) l.holes.push_back(std::fabs(Area(c)));
+        if (right && !left) l.outers.push_back(std::fabs(Area(c)));
+    }
+    return l;
+}
+
+bool Near(const std::vector<double>& areas, double expect) {
+    for (double a : areas)
+        if (std::fabs(a - expect) < 0.01 * expect) return true;
+    return false;
+}
+
+}  // namespace
+
+// A closed line is buffered once, as its band: the inner offset stays as a
+// hole loop (parents on its left, no twin) beside the outer loop. A closed
+// figure-eight's band has a hole and an outer loop per lobe, and no lobe is
+// buffered a second time as a filled ring (which would add a second outer
+// loop of the lobe's size).
+TEST(qd_te_buffer_chains, ClosedLinesGiveOneBandPerLoop) {
+    const double pi = std::acos(-1.0), w = 0.5, r2 = std::sqrt(2.0);
+    const double rho = 25 / (5 + 5 * r2);
+    struct Case {
+        std::vector<GeoCoord> line;
+        size_t holes;
+        double hole, outer;  // each hole's area, each loop's outer offset
+    } cases[] = {
+        {{{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {0, 0, 0}}, 1, 81, 100 + 40 * w + pi * w * w},
+        {{{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 0}}, 2, 25 * (1 - w / rho) * (1 - w / rho),
+         25 + (10 + 10 * r2) * w + pi * w * w},
+    };
+    for (const Case& c : cases) {
+        Enc t;
+        t.rules.buffer.width = Widths(w, w, w, 0);
+        t.rules.buffer.arc_segments = 32;
+        ASSERT_EQ(qd_te_geo_chain_list_create(&t.e.chains, 8), 1);
+        const int32_t start = static_cast<int32_t>(t.e.chains->tally);
+        int32_t status = 0;
+        ASSERT_EQ(qd_te_buffer_chain_cross_ring(c.line.data(), &t.e, static_cast<int32_t>(c.line.size()), 2, &status),
+                  1);
+        ASSERT_EQ(status, 1);
+        const Loops l = Pieces(t.e.chains, start);
+        ASSERT_EQ(l.holes.size(), c.holes);
+        for (double a : l.holes) EXPECT_NEAR(a, c.hole, 0.01 * c.hole);
+        // One outer loop of the expected size per closed loop of the line.
+        size_t outers = 0;
+        for (double a : l.outers) outers += std::fabs(a - c.outer) < 0.01 * c.outer;
+        EXPECT_EQ(outers, c.holes);
+        EXPECT_TRUE(Near(l.outers, c.outer));
+    }
+}
+
+// A surface ring that crosses itself at a spike: an inward spike lies in one
+// loop and is dropped before buffering (nothing of its band is left), an
+// outward one in none and is buffered as a line (its cap reaches w beyond
+// its tip).
+TEST(qd_te_buffer_chains, SurfaceRingSpikesByParity) {
+    const double w = 0.5;
+    struct Case {
+        double tip;  // y of the spike's tip from (5 10)
+        bool band;
+    } cases[] = {{5, false}, {15, true}};
+    for (const Case& c : cases) {
+        Enc t;
+        t.rules.buffer.width = Widths(w, w, w, 0);
+        ASSERT_EQ(qd_te_geo_chain_list_create(&t.e.chains, 8), 1);
+        const std::vector<GeoCoord> ring = {{0, 0, 0},     {0, 10, 0},  {5, 10, 0}, {5, c.tip, 0},
+                                            {5, 10, 0},    {10, 10, 0}, {10, 0, 0}, {0, 0, 0}};
+        int32_t status = 0;
+        ASSERT_EQ(qd_te_buffer_chain_cross_ring(ring.data(), &t.e, static_cast<int32_t>(ring.size()), 0, &status), 1);
+        ASSERT_EQ(status, 1);
+        bool near_spike = false, cap = false;
+        for (uint32_t i = 0; i < t.e.chains->tally; ++i) {
+            const TeChain* ch = qd_te_chain_at(t.e.chains, static_cast<int32_t>(i));
+            if (ch->discard != CHAIN_OK || !ch->coords) continue;
+            const auto* v = static_cast<const TeVertex*>(ch->coords->data);
+            for (uint32_t k = 0; k < ch->coords->tally; ++k) {
+                near_spike |= v[k].x > 4 && v[k].x < 6 && v[k].y > 4 && v[k].y < 9.4;
+                cap |= std::fabs(v[k].x - 5) < 1e-9 && std::fabs(v[k].y - (c.tip + w)) < 1e-9;
+            }
+        }
+        EXPECT_FALSE(near_spike) << c.tip;
+        EXPECT_EQ(cap, c.band) << c.tip;
+    }
+}
+
+// The outline filter: a vertex the split inserted (not an outline point)
+// inside the reach by less than a chord's sagitta (1 - cos(1/16) of the
+// reach, about 0.002) stays; an outline point as deep goes, and so does an
+// inserted vertex 0.01 deep.
+TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
+    const GeoCoord ring[] = {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}};
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    struct Case {
+        double depth;
+        bool outline_point, kept;
+    } cases[] = {{1e-4, false, true}, {1e-4, true, false}, {0.01, false, false}, {0.0, true, true}};
+    for (const Case& c : cases) {
+        const GeoCoord a{5, 1 - c.depth, 0};
+        std::vector<GeoCoord> outline = {{5, 5, 0}, {3, 5, 0}, {3, 3, 0}};
+        if (c.outline_point) outline.push_back(a);
+        nlst* chains = nlst_alloc(sizeof(TeChain), 4, 4, nullptr);
+        AddPiece(chains, {a, {5, 5, 0}, {3, 5, 0}, {3, 3, 0}, a}, 7, true, false);
+        ASSERT_EQ(qd_te_buffer_chain_filter_outline(chains, 0, ring, 3, &w, outline.data(),
+                                                    static_cast<int32_t>(outline.size())),
+                  1);
+        const TeChain* piece = qd_te_chain_at(chains, 0);
+        ASSERT_EQ(piece->discard, CHAIN_OK);
+        const auto* v = static_cast<const TeVertex*>(piece->coords->data);
+        bool has_a = false;
+        for (uint32_t i = 0; i < piece->coords->tally; ++i) has_a |= v[i].x == a.x && v[i].y == a.y;
+        EXPECT_EQ(has_a, c.kept) << c.depth << " " << c.outline_point;
+        qd_te_geo_free_chain_list(chains, 0);
+        nlst_free(chains);
+    }
+    EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0), 0);
 }

@@ -127,3 +127,74 @@ TEST(qd_te_buffer, LinesAndSurfacesAgainstTheirAreaFormulas) {
         }
     }
 }
+
+// Bands with holes through topo_run BUFFER, each ring's area by hand. A
+// closed line's band is its outer offset (area A + Lw + w² × the corners'
+// round turns, less w² tan(φ/2) at each inward corner φ) with the inner
+// offset (the ring's own figure shrunk by w) as a hole; each loop of a
+// self-crossing line keeps its hole.
+TEST(qd_te_buffer, BandsKeepTheirHoles) {
+    const double pi = std::acos(-1.0), w = 0.5, r2 = std::sqrt(2.0);
+    // Each lobe of the figure-eight is a triangle of area 25 and perimeter
+    // 10 + 10√2; shrunk by w it keeps its shape, scaled by 1 - w/ρ for the
+    // inradius ρ = area / half the perimeter.
+    const double rho = 25 / (5 + 5 * r2), lobe_hole = 25 * (1 - w / rho) * (1 - w / rho);
+    // The slit of width 2w in the C-shaped polygon below: two squares of
+    // side w less their quarter discs, cut from the outside, added to the hole.
+    const double notch = 2 * (w * w - pi * w * w / 4);
+    struct Case {
+        const char* wkt;
+        double width;
+        double outer;
+        std::vector<double> holes;
+    } cases[] = {
+        // A closed square line: rounded square outside, the 9 × 9 square inside.
+        {"LINESTRING (0 0, 10 0, 10 10, 0 10, 0 0)", w, 100 + 40 * w + pi * w * w, {(10 - 2 * w) * (10 - 2 * w)}},
+        // A closed figure-eight crossing itself at (5 5): two right-angled
+        // inward corners there, four round turns of 3π/4 outside.
+        {"LINESTRING (0 0, 10 10, 10 0, 0 10, 0 0)", w, 50 + (20 + 20 * r2) * w + (1.5 * pi - 2) * w * w,
+         {lobe_hole, lobe_hole}},
+        // A polygon whose slit closes under the buffer: its hollow 6 × 6 shrunk by w is a hole.
+        {"POLYGON ((0 0, 10 0, 10 10, 5.5 10, 5.5 8, 8 8, 8 2, 2 2, 2 8, 4.5 8, 4.5 10, 0 10, 0 0))", w,
+         100 + 40 * w + pi * w * w - notch, {(6 - 2 * w) * (6 - 2 * w) + notch}},
+        // A ring with an outward spike: the square's buffer and the spike's band beyond it.
+        {"POLYGON ((0 0, 0 10, 5 10, 5 15, 5 10, 10 10, 10 0, 0 0))", w,
+         100 + 40 * w + pi * w * w + 2 * w * (5 - w) + pi * w * w / 2, {}},
+        // An inward spike adds nothing to a positive buffer ...
+        {"POLYGON ((0 0, 0 10, 5 10, 5 5, 5 10, 10 10, 10 0, 0 0))", w, 100 + 40 * w + pi * w * w, {}},
+        // ... and cuts its band out of a negative one.
+        {"POLYGON ((0 0, 0 10, 5 10, 5 5, 5 10, 10 10, 10 0, 0 0))", -w,
+         (10 - 2 * w) * (10 - 2 * w) - 2 * w * (5 - w) - pi * w * w / 2, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string width = "width=" + std::to_string(c.width);
+        const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", width}, std::string("-1 ") + c.wkt + "\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Lines(r.out), 1u) << c.wkt << "\n" << r.out;
+        const std::vector<Ring> rings = Rings(r.out);
+        ASSERT_EQ(rings.size(), 1 + c.holes.size()) << c.wkt << "\n" << r.out;
+        EXPECT_NEAR(Area(rings[0]), c.outer, 0.01 * c.outer) << c.wkt;
+        for (size_t i = 0; i < c.holes.size(); ++i)
+            EXPECT_NEAR(Area(rings[i + 1]), c.holes[i], 0.01 * c.holes[i]) << c.wkt << " hole " << i;
+    }
+}
+
+// Where the cap of a line's end crosses the offset of its first segment, the
+// band's hole has a corner at the crossing of the circle of radius w round
+// the end (0 0.6) with the line y = w: (√(w² - 0.1²), w). The crossing of the
+// stroked cap's chord lies a little inside the circle; it stays a vertex.
+TEST(qd_te_buffer, CapCrossingStaysACorner) {
+    const double w = 0.5;
+    const tetest::ToolResult r =
+        tetest::RunTopoRun({"BUFFER", "width=0.5"}, "-1 LINESTRING (0 0, 10 0, 10 10, 0 10, 0 0.6)\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 2u) << r.out;
+    const double cx = std::sqrt(w * w - 0.01);
+    double nearest = 1e9;
+    for (const auto& [x, y] : rings[1]) nearest = std::min(nearest, std::hypot(x - cx, y - w));
+    EXPECT_LT(nearest, 0.002 * w);
+    // The hole: the 9 × 9 square and the sliver between the cap and the corner (0.5 0.5).
+    const double sliver = 0.1 * w - (0.1 * std::sqrt(w * w - 0.01) + w * w * std::asin(0.1 / w)) / 2;
+    EXPECT_NEAR(Area(rings[1]), 81 + sliver, 1e-3);
+}

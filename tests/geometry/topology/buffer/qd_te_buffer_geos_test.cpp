@@ -1,0 +1,203 @@
+// Buffers through topo_run BUFFER and BUFFER_ALL against GEOS's buffers
+// (tests/data/geos/buffer.csv, written by
+// tools/oracle/gen_geos_buffer_vectors.py): seeded points, multipoints,
+// segments, polylines, closed lines and polygons (one of them a dumbbell that
+// a negative width cuts in two), positive widths of several
+// sizes and negative widths on polygons. Each case must give GEOS's number
+// of polygons and holes, its area within 1% and an outline within
+// 0.01 × |w| + tolerance of GEOS's both ways (Hausdorff distance, vertices
+// against segments). Both sides stroke arcs, so the bound is what the chords
+// of either stroke leave.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "geometry/topology/output/te_engine_util.h"
+#include "geometry/topology/qd_te_util.h"
+
+namespace {
+
+using teengine::Poly;
+using teengine::Ring;
+
+struct Case {
+    std::string name, input, result;
+    double width = 0, area = 0;
+    size_t polygons = 0, holes = 0;
+};
+
+// name;input;width;area;polygons;holes;result
+std::vector<Case> LoadCases() {
+    std::ifstream in(std::string(QL_GEOS_DATA_DIR) + "/buffer.csv");
+    std::vector<Case> out;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        for (size_t at = 0, end; f.size() < 7; at = end + 1) {
+            end = f.size() == 6 ? line.size() : line.find(';', at);
+            if (end == std::string::npos) break;
+            f.push_back(line.substr(at, end - at));
+        }
+        if (f.size() != 7) {
+            ADD_FAILURE() << "bad vector line " << line;
+            continue;
+        }
+        out.push_back({f[0], f[1], f[6], std::stod(f[2]), std::stod(f[3]), std::stoul(f[4]), std::stoul(f[5])});
+    }
+    return out;
+}
+
+double PointSegment(const std::pair<double, double>& p, const std::pair<double, double>& a,
+                    const std::pair<double, double>& b) {
+    const double dx = b.first - a.first, dy = b.second - a.second, len = dx * dx + dy * dy;
+    const double t =
+        len > 0 ? std::clamp(((p.first - a.first) * dx + (p.second - a.second) * dy) / len, 0.0, 1.0) : 0.0;
+    return std::hypot(p.first - a.first - t * dx, p.second - a.second - t * dy);
+}
+
+std::vector<const Ring*> RingsOf(const std::vector<Poly>& polys) {
+    std::vector<const Ring*> rings;
+    for (const Poly& p : polys) {
+        rings.push_back(&p.exterior);
+        for (const Ring& h : p.holes) rings.push_back(&h);
+    }
+    return rings;
+}
+
+// The farthest vertex of one set of rings from the segments of the other
+// (rings closed or not: each is followed round to its first vertex).
+double Directed(const std::vector<Poly>& from, const std::vector<Poly>& to) {
+    const std::vector<const Ring*> targets = RingsOf(to);
+    double worst = 0;
+    for (const Ring* rf : RingsOf(from))
+        for (const auto& p : *rf) {
+            double best = HUGE_VAL;
+            for (const Ring* rt : targets)
+                for (size_t i = 0; i < rt->size() && best > worst; ++i)
+                    best = std::min(best, PointSegment(p, (*rt)[i], (*rt)[(i + 1) % rt->size()]));
+            worst = std::max(worst, best);
+        }
+    return worst;
+}
+
+double Hausdorff(const std::vector<Poly>& a, const std::vector<Poly>& b) {
+    return std::max(Directed(a, b), Directed(b, a));
+}
+
+size_t Holes(const std::vector<Poly>& polys) {
+    size_t n = 0;
+    for (const Poly& p : polys) n += p.holes.size();
+    return n;
+}
+
+// Cases that fail today for work that is still open in the buffer outline,
+// its pieces and the second stage of BUFFER_ALL; each is skipped by its test
+// name (case_mode) with its reason until that work lands.
+const std::map<std::string, std::string>& KnownOpen() {
+    static const std::map<std::string, std::string> open = [] {
+        std::map<std::string, std::string> m;
+        const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
+        const char* far = "two far parts of a self-crossing line's outline are joined by a chord without their crossing";
+        for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_", "polyline_crossing_wide_"})
+            for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
+        for (const char* n : {"polyline_crossing_4", "polyline_crossing_5", "polyline_crossing_6",
+                              "polyline_crossing_wide_2", "polyline_crossing_wide_3"})
+            m[std::string(n) + "_BUFFER"] = far;
+        return m;
+    }();
+    return open;
+}
+
+struct Param {
+    Case c;
+    std::string mode;
+};
+
+void PrintTo(const Param& p, std::ostream* os) { *os << p.c.name << " " << p.mode; }
+
+class BufferAgainstGeos : public ::testing::TestWithParam<Param> {};
+
+// What the engine gives for one case against GEOS's answer.
+struct Measured {
+    teengine::ToolRun run;
+    size_t polygons = 0, holes = 0;
+    double area = 0, hausdorff = HUGE_VAL, bound = 0;
+    bool Holds(const Case& c) const {
+        return run.status == 0 && run.others == 0 && polygons == c.polygons && holes == c.holes &&
+               std::fabs(area - c.area) <= 0.01 * c.area && hausdorff <= bound;
+    }
+};
+
+Measured Measure(const Case& c, const std::string& mode) {
+    char width[64];
+    std::snprintf(width, sizeof width, "width=%.17g", c.width);
+    Measured m;
+    m.run = teengine::RunTool({mode, width}, {{-1, c.input}});
+    m.polygons = m.run.polys.size();
+    m.holes = Holes(m.run.polys);
+    m.area = m.run.Area();
+    m.hausdorff = Hausdorff(m.run.polys, teengine::PolysOfText(c.result));
+    TeRules rules;
+    qd_te_rules_init(&rules);
+    m.bound = 0.01 * std::fabs(c.width) + rules.tolerance.tolerance;
+    return m;
+}
+
+TEST_P(BufferAgainstGeos, CountsAreaAndOutline) {
+    const Case& c = GetParam().c;
+    const std::string& mode = GetParam().mode;
+    const Measured m = Measure(c, mode);
+    const auto open = KnownOpen().find(c.name + "_" + mode);
+    if (open != KnownOpen().end()) {
+        if (m.Holds(c)) GTEST_SKIP() << "holds now: take it off the open list (" << open->second << ")";
+        GTEST_SKIP() << "open: " << open->second;
+    }
+    ASSERT_EQ(m.run.status, 0) << m.run.err;
+    const std::string what = c.name + " " + mode + " width " + std::to_string(c.width) + ": " + c.input;
+    EXPECT_EQ(m.run.others, 0) << what;
+    EXPECT_EQ(m.polygons, c.polygons) << what;
+    EXPECT_EQ(m.holes, c.holes) << what;
+    EXPECT_NEAR(m.area, c.area, 0.01 * c.area) << what;
+    EXPECT_LE(m.hausdorff, m.bound) << what;
+}
+
+std::vector<Param> Params() {
+    std::vector<Param> out;
+    for (const Case& c : LoadCases())
+        for (const char* mode : {"BUFFER", "BUFFER_ALL"}) out.push_back({c, mode});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(qd_te_buffer_geos, BufferAgainstGeos, ::testing::ValuesIn(Params()),
+                         [](const ::testing::TestParamInfo<Param>& info) {
+                             return info.param.c.name + "_" + info.param.mode;
+                         });
+
+// The file is there, holds every family and agrees with itself.
+TEST(qd_te_buffer_geos, VectorsCoverEveryFamily) {
+    const std::vector<Case> cases = LoadCases();
+    ASSERT_GE(cases.size(), 60u);
+    for (const char* family : {"point_", "multipoint_apart_", "multipoint_overlap_", "segment_", "polyline_",
+                               "polyline_crossing_", "closed_square_", "figure_eight_", "convex_", "concave_",
+                               "holes_", "dumbbell_", "polyline_crossing_wide_"}) {
+        EXPECT_TRUE(std::any_of(cases.begin(), cases.end(),
+                                [&](const Case& c) { return c.name.rfind(family, 0) == 0; }))
+            << family;
+    }
+    EXPECT_TRUE(std::any_of(cases.begin(), cases.end(), [](const Case& c) { return c.width < 0; }));
+    // Each recorded area and count is that of the recorded buffer.
+    for (const Case& c : cases) {
+        const std::vector<Poly> geos = teengine::PolysOfText(c.result);
+        EXPECT_NEAR(teengine::AreaOf(geos), c.area, 1e-9 * c.area) << c.name;
+        EXPECT_EQ(geos.size(), c.polygons) << c.name;
+        EXPECT_EQ(Holes(geos), c.holes) << c.name;
+    }
+}
+
+}  // namespace
