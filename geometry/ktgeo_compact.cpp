@@ -104,13 +104,13 @@ int write_list(const SpatialObject* o, BlobBuffer* w, bool three) {
 enum class Form { none, point2, point3, list2, list3, circle };
 
 // Dimension of a line form: 3 when the centroid has Z, 2 when no
-// coordinate has Z, otherwise none.
-Form list_form(const SpatialObject* o, const GeoCurve* c) {
+// coordinate has Z (`flat`: the caller knows none has), otherwise none.
+Form list_form(const SpatialObject* o, const GeoCurve* c, bool flat) {
     if (ktgeo_has_z(o->centroid)) return Form::list3;
-    return any_z(c) ? Form::none : Form::list2;
+    return !flat && any_z(c) ? Form::none : Form::list2;
 }
 
-Form compact_form(const SpatialObject* o) {
+Form compact_form(const SpatialObject* o, bool flat) {
     if (ktgeo_coord_is_unset(o->centroid) || !ktgeo_coord_is_unset(o->second_point) ||
         !o->primitives || o->primitives->tally != 1)
         return Form::none;
@@ -125,7 +125,7 @@ Form compact_form(const SpatialObject* o) {
             const GeoCurve& c = p->geom.curve;
             if (c.curve_type != KTGEO_POLYLINE || c.direction < 0 || c.direction > 2)
                 return Form::none;
-            return list_form(o, &c);
+            return list_form(o, &c, flat);
         }
         case KTGEO_PATH: {
             const GeoPath& path = p->geom.path;
@@ -134,7 +134,7 @@ Form compact_form(const SpatialObject* o) {
             if (c.curve_type != KTGEO_POLYLINE || c.direction != path.direction ||
                 c.direction < 0 || c.direction > 2)
                 return Form::none;
-            return list_form(o, &c);
+            return list_form(o, &c, flat);
         }
         case KTGEO_POLYGON: {
             const GeoPolygon& g = p->geom.polygon;
@@ -143,7 +143,7 @@ Form compact_form(const SpatialObject* o) {
                 return Form::none;
             const GeoCurve& c = *static_cast<const GeoCurve*>(g.exterior.curves->data);
             if (c.direction != KTGEO_DIR_NONE) return Form::none;
-            if (c.curve_type == KTGEO_POLYLINE) return list_form(o, &c);
+            if (c.curve_type == KTGEO_POLYLINE) return list_form(o, &c, flat);
             // A circle: three coordinates, the middle one its centre, the
             // first and last the same point on it.
             if (c.curve_type == KTGEO_CIRCULAR_ARC && !ktgeo_has_z(o->centroid) &&
@@ -173,8 +173,8 @@ int pack_compact_circle(const SpatialObject* o, BlobBuffer* w) {
     return ktgeo_blob_written_to(w, byte_put_f8(p, radius));
 }
 
-int pack_compact(SpatialObject* object, BlobBuffer* w) {
-    switch (compact_form(object)) {
+int pack_compact_known(SpatialObject* object, BlobBuffer* w, int flat) {
+    switch (compact_form(object, flat != 0)) {
         case Form::point2: return pack_compact_point2d(object, w);
         case Form::point3: return pack_compact_point3d(object, w);
         case Form::list2: return pack_compact_list2d(object, w);
@@ -184,6 +184,8 @@ int pack_compact(SpatialObject* object, BlobBuffer* w) {
     }
     return -1;
 }
+
+int pack_compact(SpatialObject* object, BlobBuffer* w) { return pack_compact_known(object, w, 0); }
 
 // ------------------------------------------------------------ readers
 

@@ -340,17 +340,15 @@ uint32_t size_estimate(const SpatialObject* o) {
     return static_cast<uint32_t>(n < (1u << 30) ? n : (1u << 30));
 }
 
-}  // namespace
-
-int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) {
+int pack_tagged(SpatialObject* object, BlobBuffer* w, int flat) {
     const uint32_t placeholder = 0;
     if (!ktgeo_blob_write_ui4(w, &placeholder)) return 0;
-    const int compact = pack_compact(object, w);
+    const int compact = pack_compact_known(object, w, flat);
     if (compact >= 0) return compact;
     return ktgeo_blob_write_c4(w, "KT02") && pack02_spatialobject(object, w);
 }
 
-uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
+uint8_t* pack_geometry(SpatialObject* object, int flat) {
     if (object->ogc_state != 0) {
         uint8_t* wkb = nullptr;
         uint32_t length = 0, csid = 0;
@@ -361,12 +359,20 @@ uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
     }
     BlobBuffer w;
     if (!ktgeo_blob_init(&w, size_estimate(object))) return nullptr;
-    if (!ktgeo_pack_tagged(object, &w)) {
+    if (!pack_tagged(object, &w, flat)) {
         ktgeo_blob_free(&w);
         return nullptr;
     }
     return ktgeo_blob_detach(&w);
 }
+
+}  // namespace
+
+int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) { return pack_tagged(object, w, 0); }
+
+uint8_t* ktgeo_pack_geometry(SpatialObject* object) { return pack_geometry(object, 0); }
+
+uint8_t* ktgeo_pack_geometry_flat(SpatialObject* object) { return pack_geometry(object, 1); }
 
 uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object) {
     ktgeo_so_complete(object);
