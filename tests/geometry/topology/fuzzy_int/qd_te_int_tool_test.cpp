@@ -60,7 +60,6 @@ int Count(const std::string& text, const std::string& what) {
 }  // namespace
 
 TEST(qd_te_int, CrossingLinesThroughTopoRun) {
-    if (!CuttingBuilt()) GTEST_SKIP() << "cutting chains at split nodes is not in the tree";
     char dir[] = "/tmp/te_int_dump_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     setenv("QD_TE_DUMP_DIR", dir, 1);
@@ -84,7 +83,6 @@ TEST(qd_te_int, CrossingLinesThroughTopoRun) {
 TEST(qd_te_int, NodingSoupsThroughTopoRun) {
     // The GEOS noding soups as WKT lines: the stage-7 dump holds GEOS's
     // noding (the dump prints points to 1e-11, within the 1e-9 compared).
-    if (!CuttingBuilt()) GTEST_SKIP() << "cutting chains at split nodes is not in the tree";
     char dir[] = "/tmp/te_int_dump_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     setenv("QD_TE_DUMP_DIR", dir, 1);

@@ -106,7 +106,6 @@ double Len(const Seg& s) { return std::hypot(s.second.x - s.first.x, s.second.y 
 }  // namespace
 
 TEST(qd_te_int, NodingAgainstGeos) {
-    if (!CuttingBuilt()) GTEST_SKIP() << "cutting chains at split nodes is not in the tree";
     std::ifstream in(std::string(QL_GEOS_DATA_DIR) + "/noding.csv");
     std::string row;
     int soups = 0;

@@ -108,7 +108,6 @@ TEST(qd_te_touch, SharedStretchThroughTheStage) {
     // piece of each (the two equal pieces are merged as they go back into
     // the chain list); two paths sharing only an end vertex are not cut.
     // Runs once the references and cutting are in the tree.
-    if (!CuttingBuilt()) GTEST_SKIP() << "coordinate references and cutting are not in the tree";
     Chains chains;
     chains.Add(Ch(TE_PATH, {Q(0, 0), Q(1, 1), Q(2, 1), Q(3, 1), Q(4, 0)}));
     chains.Add(Ch(TE_PATH, {Q(0, 2), Q(1, 1), Q(2, 1), Q(3, 1), Q(4, 2)}));

@@ -104,25 +104,4 @@ inline std::string SegmentsDiffer(const std::vector<Seg>& got, const std::vector
     return out;
 }
 
-// Does cutting chains work (a line cut at a middle node gives two
-// pieces)? The tests that need real pieces skip without it.
-inline bool CuttingBuilt() {
-    Owned line(Ch(TE_LINE, {Q(0, 0), Q(2, 0)}));
-    nlst* nodes = nlst_alloc(sizeof(TeSplitNode), 1, 1, nullptr);
-    TeSplitNode node{};
-    node.point = Q(1, 0);
-    node.vertex = 0;
-    node.offset = 1;
-    nlst_add(nodes, &node);
-    nlst* pieces = nullptr;
-    geotest::FailRecorder quiet;
-    const bool built = qd_te_split_chains(line.get(), nodes, &pieces, 1e-9) == 1 && pieces && pieces->tally == 2;
-    if (pieces) {
-        qd_te_geo_free_chain_list(pieces, 0);
-        nlst_free(pieces);
-    }
-    nlst_free(nodes);
-    return built;
-}
-
 }  // namespace tetest
