@@ -278,7 +278,8 @@ def shallow(wkt, width):
     from the true one, by many times a chord's sag, whatever the stroke."""
     if not wkt.startswith("MULTIPOINT"):
         return False
-    pts = [tuple(map(float, p.split())) for p in wkt[wkt.index("(") + 1:-1].replace("(", "").replace(")", "").split(",")]
+    body = wkt[wkt.index("(") + 1:-1].replace("(", "").replace(")", "")
+    pts = [tuple(map(float, p.split())) for p in body.split(",")]
     return any(0.85 < math.hypot(a[0] - b[0], a[1] - b[1]) / (2 * abs(width)) < 1.15
                for i, a in enumerate(pts) for b in pts[i + 1:])
 

@@ -103,7 +103,7 @@ const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
         const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
-        const char* far = "two far parts of a self-crossing line's outline are joined by a chord without their crossing";
+        const char* far = "far parts of a self-crossing line's outline are joined by a chord, not at their crossing";
         for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_", "polyline_crossing_wide_"})
             for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
         for (const char* n : {"polyline_crossing_4", "polyline_crossing_5", "polyline_crossing_6",
