@@ -304,3 +304,48 @@ TEST(qd_te_buffer_outline, FormOutlineAndShortCornerLists) {
     corners->tally = 2;
     qd_te_buffer_corners_free(corners);
 }
+
+// Arc corners: a quarter circle of radius 1 is stroked from its start to its
+// end, every point on the circle, and the corner turns around the vertex;
+// three collinear points make no arc (the corner stays its single point);
+// a joined corner is left alone.
+TEST(qd_te_buffer_outline, PrepareArcStrokesOrKeepsThePoint) {
+    const GeoCoord centre{0, 0, 0};
+    const double s = std::sqrt(0.5);
+    struct Case {
+        GeoCoord three[3];
+        int32_t joined_before;
+        int32_t joined_after;
+    } cases[] = {
+        {{{1, 0, 0}, {s, s, 0}, {0, 1, 0}}, 0, 0},
+        {{{1, 0, 0}, {0.5, 0.5, 0}, {0, 1, 0}}, 0, 1},
+        {{{1, 0, 0}, {s, s, 0}, {0, 1, 0}}, 1, 1},
+    };
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    for (const Case& c : cases) {
+        TeBufferCorner corner{};
+        corner.joined = c.joined_before;
+        corner.point = c.three[1];
+        ASSERT_EQ(qd_te_buffer_prepare_arc(&w, 16, &corner, c.three, &centre, 1e-8), 1);
+        EXPECT_EQ(corner.joined, c.joined_after);
+        if (c.joined_after) {
+            EXPECT_EQ(corner.count, 0);
+            EXPECT_EQ(corner.point.x, c.three[1].x);
+            EXPECT_EQ(corner.point.y, c.three[1].y);
+            continue;
+        }
+        ASSERT_GE(corner.count, 4);
+        EXPECT_EQ(corner.point.x, 0);
+        EXPECT_EQ(corner.point.y, 0);
+        EXPECT_NEAR(corner.points[0].x, 1, 1e-12);
+        EXPECT_NEAR(corner.points[corner.count - 1].y, 1, 1e-12);
+        for (int32_t i = 0; i < corner.count; ++i) {
+            EXPECT_NEAR(std::hypot(corner.points[i].x, corner.points[i].y), 1, 1e-12);
+            EXPECT_GE(corner.points[i].x, -1e-12);
+            EXPECT_GE(corner.points[i].y, -1e-12);
+        }
+        EXPECT_NEAR(corner.env_min.x, 0, 1e-12);
+        EXPECT_NEAR(corner.env_max.y, 1, 1e-12);
+        qd_te_buffer_corner_points_free(&corner.points);
+    }
+}
