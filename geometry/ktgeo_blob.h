@@ -39,6 +39,11 @@ inline int ktgeo_blob_write_ui4(BlobBuffer* buffer, const uint32_t* value);
 inline int ktgeo_blob_write_f4(BlobBuffer* buffer, const float* value);
 inline int ktgeo_blob_write_f8(BlobBuffer* buffer, const double* value);
 int ktgeo_blob_write_bytes(BlobBuffer* buffer, const void* data, uint32_t n);
+// Straight-line writing: the cursor with room for n bytes after it (null
+// when the storage cannot grow), then, once bytes are put from it with the
+// byte codecs below, the cursor moved to the byte after them (answers 1).
+inline uint8_t* ktgeo_blob_room(BlobBuffer* buffer, uint32_t n);
+inline int ktgeo_blob_written_to(BlobBuffer* buffer, uint8_t* end);
 // Stores the length word and hands the storage (release with qd_free) to the caller.
 uint8_t* ktgeo_blob_detach(BlobBuffer* buffer);
 int ktgeo_blob_free(BlobBuffer* buffer);
@@ -157,14 +162,19 @@ inline uint8_t* byte_put_bytes(uint8_t* dst, const void* data, size_t n) {
 
 // ------------------------------------------------------------ inline writers
 
-namespace ktgeo_blob_detail {
-// Advances a writer over n bytes just written.
-inline int advance(BlobBuffer* b, uint32_t n) {
-    b->cursor += n;
-    const uint32_t at = static_cast<uint32_t>(b->cursor - b->base);
-    if (at > b->used) b->used = at;
+inline uint8_t* ktgeo_blob_room(BlobBuffer* buffer, uint32_t n) {
+    return ktgeo_blob_reserve(buffer, n) ? buffer->cursor : nullptr;
+}
+inline int ktgeo_blob_written_to(BlobBuffer* buffer, uint8_t* end) {
+    buffer->cursor = end;
+    const uint32_t at = static_cast<uint32_t>(end - buffer->base);
+    if (at > buffer->used) buffer->used = at;
     return 1;
 }
+
+namespace ktgeo_blob_detail {
+// Advances a writer over n bytes just written.
+inline int advance(BlobBuffer* b, uint32_t n) { return ktgeo_blob_written_to(b, b->cursor + n); }
 }  // namespace ktgeo_blob_detail
 
 inline int ktgeo_blob_write_uc1(BlobBuffer* buffer, const uint8_t* value) {

@@ -48,18 +48,24 @@ const GeoCurve* stored_curve(const GeometricPrimitive* p) {
     }
 }
 
-int write_tag(BlobBuffer* w, const SpatialObject* o, char kind, char dim, char primitive) {
+// The tag and, when the object has one, its id at p (room for 8).
+uint8_t* put_tag(uint8_t* p, const SpatialObject* o, char kind, char dim, char primitive) {
     const char tag[4] = {kind, dim, o->csid ? 'd' : 'D',
                          o->flag == 1 ? static_cast<char>(primitive | 0x20) : primitive};
-    const uint32_t id = static_cast<uint32_t>(o->csid);
-    return ktgeo_blob_write_c4(w, tag) && (!o->csid || ktgeo_blob_write_ui4(w, &id));
+    p = byte_put_c4(p, tag);
+    return o->csid ? byte_put_ui4(p, static_cast<uint32_t>(o->csid)) : p;
 }
 
-int write_xy(BlobBuffer* w, const GeoCoord& c) {
-    return ktgeo_blob_write_f8(w, &c.x) && ktgeo_blob_write_f8(w, &c.y);
-}
-int write_xyz(BlobBuffer* w, const GeoCoord& c) {
-    return write_xy(w, c) && ktgeo_blob_write_f8(w, &c.z);
+uint8_t* put_xy(uint8_t* p, const GeoCoord& c) { return byte_put_f8(byte_put_f8(p, c.x), c.y); }
+uint8_t* put_xyz(uint8_t* p, const GeoCoord& c) { return byte_put_f8(put_xy(p, c), c.z); }
+uint8_t* put_coord(uint8_t* p, const GeoCoord& c, bool three) { return three ? put_xyz(p, c) : put_xy(p, c); }
+
+// A compact point: tag, id and the coordinate.
+int write_point(const SpatialObject* o, BlobBuffer* w, bool three) {
+    uint8_t* p = ktgeo_blob_room(w, 8 + 24);
+    if (!p) return 0;
+    p = put_tag(p, o, 'P', three ? '3' : '2', 'P');
+    return ktgeo_blob_written_to(w, put_coord(p, only_primitive(o)->geom.point.coord, three));
 }
 
 char line_kind(int32_t direction) { return "RFL"[direction]; }
@@ -72,40 +78,39 @@ char list_primitive(const GeometricPrimitive* p) {
 }
 
 int write_list(const SpatialObject* o, BlobBuffer* w, bool three) {
-    const GeometricPrimitive* p = only_primitive(o);
-    const GeoCurve* c = stored_curve(p);
+    const GeometricPrimitive* g = only_primitive(o);
+    const GeoCurve* c = stored_curve(g);
     const uint32_t n = count_of(c);
-    if (!(write_tag(w, o, list_kind(p), three ? '3' : '2', list_primitive(p)) &&
-          (three ? write_xyz(w, o->centroid) : write_xy(w, o->centroid)) &&
-          ktgeo_blob_write_ui4(w, &n)))
-        return 0;
-    // The coordinates in runs written after one reservation each.
+    // Tag, id, centroid and count, then the coordinates in runs written
+    // after one reservation each (the first with the head).
     const uint32_t width = three ? 24 : 16;
     constexpr uint32_t kRun = 1024;
+    uint8_t* p = ktgeo_blob_room(w, 8 + 24 + 4 + width * (n < kRun ? n : kRun));
+    if (!p) return 0;
+    p = put_tag(p, o, list_kind(g), three ? '3' : '2', list_primitive(g));
+    p = byte_put_ui4(put_coord(p, o->centroid, three), n);
     for (uint32_t at = 0; at < n; at += kRun) {
         const uint32_t m = n - at < kRun ? n - at : kRun;
-        if (!ktgeo_blob_reserve(w, width * m)) return 0;
-        uint8_t* p = w->cursor;
-        for (const GeoCoord* k = coords_of(c) + at; k != coords_of(c) + at + m; ++k) {
-            p = byte_put_f8(byte_put_f8(p, k->x), k->y);
-            if (three) p = byte_put_f8(p, k->z);
+        if (at > 0) {
+            ktgeo_blob_written_to(w, p);
+            if (!(p = ktgeo_blob_room(w, width * m))) return 0;
         }
-        w->cursor = p;
-        if (static_cast<uint32_t>(p - w->base) > w->used) w->used = static_cast<uint32_t>(p - w->base);
+        for (const GeoCoord* k = coords_of(c) + at; k != coords_of(c) + at + m; ++k)
+            p = put_coord(p, *k, three);
     }
-    return 1;
+    return ktgeo_blob_written_to(w, p);
 }
 
 enum class Form { none, point2, point3, list2, list3, circle };
 
 // Dimension of a line form: 3 when the centroid has Z, 2 when no
-// coordinate has Z, otherwise none.
-Form list_form(const SpatialObject* o, const GeoCurve* c) {
+// coordinate has Z (`flat`: the caller knows none has), otherwise none.
+Form list_form(const SpatialObject* o, const GeoCurve* c, bool flat) {
     if (ktgeo_has_z(o->centroid)) return Form::list3;
-    return any_z(c) ? Form::none : Form::list2;
+    return !flat && any_z(c) ? Form::none : Form::list2;
 }
 
-Form compact_form(const SpatialObject* o) {
+Form compact_form(const SpatialObject* o, bool flat) {
     if (ktgeo_coord_is_unset(o->centroid) || !ktgeo_coord_is_unset(o->second_point) ||
         !o->primitives || o->primitives->tally != 1)
         return Form::none;
@@ -120,7 +125,7 @@ Form compact_form(const SpatialObject* o) {
             const GeoCurve& c = p->geom.curve;
             if (c.curve_type != KTGEO_POLYLINE || c.direction < 0 || c.direction > 2)
                 return Form::none;
-            return list_form(o, &c);
+            return list_form(o, &c, flat);
         }
         case KTGEO_PATH: {
             const GeoPath& path = p->geom.path;
@@ -129,7 +134,7 @@ Form compact_form(const SpatialObject* o) {
             if (c.curve_type != KTGEO_POLYLINE || c.direction != path.direction ||
                 c.direction < 0 || c.direction > 2)
                 return Form::none;
-            return list_form(o, &c);
+            return list_form(o, &c, flat);
         }
         case KTGEO_POLYGON: {
             const GeoPolygon& g = p->geom.polygon;
@@ -138,7 +143,7 @@ Form compact_form(const SpatialObject* o) {
                 return Form::none;
             const GeoCurve& c = *static_cast<const GeoCurve*>(g.exterior.curves->data);
             if (c.direction != KTGEO_DIR_NONE) return Form::none;
-            if (c.curve_type == KTGEO_POLYLINE) return list_form(o, &c);
+            if (c.curve_type == KTGEO_POLYLINE) return list_form(o, &c, flat);
             // A circle: three coordinates, the middle one its centre, the
             // first and last the same point on it.
             if (c.curve_type == KTGEO_CIRCULAR_ARC && !ktgeo_has_z(o->centroid) &&
@@ -153,13 +158,8 @@ Form compact_form(const SpatialObject* o) {
 
 }  // namespace
 
-int pack_compact_point2d(const SpatialObject* o, BlobBuffer* w) {
-    return write_tag(w, o, 'P', '2', 'P') && write_xy(w, only_primitive(o)->geom.point.coord);
-}
-
-int pack_compact_point3d(const SpatialObject* o, BlobBuffer* w) {
-    return write_tag(w, o, 'P', '3', 'P') && write_xyz(w, only_primitive(o)->geom.point.coord);
-}
+int pack_compact_point2d(const SpatialObject* o, BlobBuffer* w) { return write_point(o, w, false); }
+int pack_compact_point3d(const SpatialObject* o, BlobBuffer* w) { return write_point(o, w, true); }
 
 int pack_compact_list2d(const SpatialObject* o, BlobBuffer* w) { return write_list(o, w, false); }
 int pack_compact_list3d(const SpatialObject* o, BlobBuffer* w) { return write_list(o, w, true); }
@@ -167,12 +167,14 @@ int pack_compact_list3d(const SpatialObject* o, BlobBuffer* w) { return write_li
 int pack_compact_circle(const SpatialObject* o, BlobBuffer* w) {
     const GeoCoord* c = coords_of(stored_curve(only_primitive(o)));
     const double radius = std::hypot(c[0].x - c[1].x, c[0].y - c[1].y);
-    return write_tag(w, o, 'A', '2', 'C') && write_xy(w, o->centroid) && write_xy(w, c[1]) &&
-           ktgeo_blob_write_f8(w, &radius);
+    uint8_t* p = ktgeo_blob_room(w, 8 + 40);
+    if (!p) return 0;
+    p = put_xy(put_xy(put_tag(p, o, 'A', '2', 'C'), o->centroid), c[1]);
+    return ktgeo_blob_written_to(w, byte_put_f8(p, radius));
 }
 
-int pack_compact(SpatialObject* object, BlobBuffer* w) {
-    switch (compact_form(object)) {
+int pack_compact_known(SpatialObject* object, BlobBuffer* w, int flat) {
+    switch (compact_form(object, flat != 0)) {
         case Form::point2: return pack_compact_point2d(object, w);
         case Form::point3: return pack_compact_point3d(object, w);
         case Form::list2: return pack_compact_list2d(object, w);
@@ -182,6 +184,8 @@ int pack_compact(SpatialObject* object, BlobBuffer* w) {
     }
     return -1;
 }
+
+int pack_compact(SpatialObject* object, BlobBuffer* w) { return pack_compact_known(object, w, 0); }
 
 // ------------------------------------------------------------ readers
 

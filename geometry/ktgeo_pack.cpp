@@ -81,20 +81,34 @@ int ktgeo_so_release(SpatialObject* object) {
 }
 
 // ------------------------------------------------------------ version 02
+//
+// Each record's fixed part (letters, reference point, envelope, words) is
+// reserved once at its largest and put straight; coordinate lists are put
+// in runs after one reservation each.
 
 namespace {
+
+// Largest sizes of the fixed parts: a coordinate ("3" and three f8), a
+// reference point ("c" and a coordinate), an envelope ("e3" and six f8).
+constexpr uint32_t kCoordRoom = 25;
+constexpr uint32_t kCentroidRoom = 1 + kCoordRoom;
+constexpr uint32_t kEnvelopeRoom = 2 + 48;
+// A point record: "p", "D", the coordinate, two words and two f4 offsets.
+constexpr uint32_t kPointRoom = 2 + kCoordRoom + 16;
 
 int letter(BlobBuffer* w, char c) {
     const uint8_t b = static_cast<uint8_t>(c);
     return ktgeo_blob_write_uc1(w, &b);
 }
 
-int flag_letter(BlobBuffer* w, int32_t value) { return letter(w, value == 1 ? 't' : 'f'); }
+uint8_t* put_letter(uint8_t* p, char c) { return byte_put_uc1(p, static_cast<uint8_t>(c)); }
 
-int direction_letter(BlobBuffer* w, int32_t direction) {
-    return letter(w, direction == KTGEO_DIR_REVERSE   ? 'R'
-                     : direction == KTGEO_DIR_FORWARD ? 'F'
-                                                      : 'N');
+uint8_t* put_flag(uint8_t* p, int32_t value) { return put_letter(p, value == 1 ? 't' : 'f'); }
+
+uint8_t* put_direction(uint8_t* p, int32_t direction) {
+    return put_letter(p, direction == KTGEO_DIR_REVERSE   ? 'R'
+                         : direction == KTGEO_DIR_FORWARD ? 'F'
+                                                          : 'N');
 }
 
 char curve_type_letter(int32_t type) {
@@ -106,40 +120,9 @@ char curve_type_letter(int32_t type) {
     }
 }
 
-int f4_offset(BlobBuffer* w, double to, double from) {
-    const float v = static_cast<float>(to - from);
-    return ktgeo_blob_write_f4(w, &v);
+uint8_t* put_f4_offset(uint8_t* p, double to, double from) {
+    return byte_put_f4(p, static_cast<float>(to - from));
 }
-
-int tangent_field(const GeoCurve* curve, BlobBuffer* w) {
-    const nlst* c = curve->coords;
-    if (!c || c->tally < 2) return letter(w, '-');
-    const GeoCoord* first = static_cast<const GeoCoord*>(c->data);
-    const GeoCoord* last = first + (c->tally - 1);
-    const bool start = curve->tangent_mode == 1 || curve->tangent_mode == 3;
-    const bool end = curve->tangent_mode == 2 || curve->tangent_mode == 3;
-    if (!start && !end) return letter(w, '-');
-    if (!letter(w, start && end ? 'X' : start ? '<' : '>')) return 0;
-    if (start && !(f4_offset(w, curve->start_tangent.x, first->x) &&
-                   f4_offset(w, curve->start_tangent.y, first->y)))
-        return 0;
-    return !end || (f4_offset(w, curve->end_tangent.x, last->x) &&
-                    f4_offset(w, curve->end_tangent.y, last->y));
-}
-
-// The curve record without its envelope.
-int curve_record(const GeoCurve* curve, BlobBuffer* w) {
-    if (!(letter(w, 'l') && pack02_centroid(&curve->ref, w) &&
-          flag_letter(w, curve->closed) && direction_letter(w, curve->direction) &&
-          flag_letter(w, curve->invalid) && letter(w, curve_type_letter(curve->curve_type))))
-        return 0;
-    if (!pack02_coord_list(curve->coords, w)) return 0;
-    return curve->curve_type != KTGEO_KT_CURVE || tangent_field(curve, w);
-}
-
-}  // namespace
-
-namespace {
 
 // One coordinate at p, which has room; answers the byte after it.
 uint8_t* put02_coord(uint8_t* p, const GeoCoord& coord) {
@@ -149,69 +132,123 @@ uint8_t* put02_coord(uint8_t* p, const GeoCoord& coord) {
     return z ? byte_put_f8(p, coord.z) : p;
 }
 
-// Moves the writer's cursor to p, past bytes just written.
-int written_to(BlobBuffer* w, uint8_t* p) {
-    w->cursor = p;
-    if (static_cast<uint32_t>(w->cursor - w->base) > w->used)
-        w->used = static_cast<uint32_t>(w->cursor - w->base);
-    return 1;
+uint8_t* put02_centroid(uint8_t* p, const GeoCoord& position) {
+    if (ktgeo_coord_is_unset(position)) return put_letter(p, 'b');
+    return put02_coord(put_letter(p, 'c'), position);
+}
+
+uint8_t* put02_envelope(uint8_t* p, const GeoCoord& min, const GeoCoord& max) {
+    if (ktgeo_coord_is_unset(min)) return put_letter(p, 'd');
+    const bool z = ktgeo_has_z(min);
+    p = put_letter(put_letter(p, 'e'), z ? '3' : '2');
+    for (const GeoCoord* c : {&min, &max}) {
+        p = byte_put_f8(byte_put_f8(p, c->x), c->y);
+        if (z) p = byte_put_f8(p, c->z);
+    }
+    return p;
+}
+
+uint8_t* put02_point(uint8_t* p, const GeoPoint& point) {
+    p = put_letter(p, 'p');
+    if (!point.direction) return put02_coord(put_letter(p, 'P'), point.coord);
+    const GeoPointDirection* d = point.direction;
+    p = put02_coord(put_letter(p, 'D'), point.coord);
+    p = byte_put_i4(byte_put_i4(p, d->word1), d->word2);
+    return put_f4_offset(put_f4_offset(p, d->toward.x, point.coord.x), d->toward.y, point.coord.y);
+}
+
+
+int tangent_field(const GeoCurve* curve, BlobBuffer* w) {
+    const nlst* c = curve->coords;
+    if (!c || c->tally < 2) return letter(w, '-');
+    const GeoCoord* first = static_cast<const GeoCoord*>(c->data);
+    const GeoCoord* last = first + (c->tally - 1);
+    const bool start = curve->tangent_mode == 1 || curve->tangent_mode == 3;
+    const bool end = curve->tangent_mode == 2 || curve->tangent_mode == 3;
+    if (!start && !end) return letter(w, '-');
+    uint8_t* p = ktgeo_blob_room(w, 17);
+    if (!p) return 0;
+    p = put_letter(p, start && end ? 'X' : start ? '<' : '>');
+    if (start) {
+        p = put_f4_offset(p, curve->start_tangent.x, first->x);
+        p = put_f4_offset(p, curve->start_tangent.y, first->y);
+    }
+    if (end) {
+        p = put_f4_offset(p, curve->end_tangent.x, last->x);
+        p = put_f4_offset(p, curve->end_tangent.y, last->y);
+    }
+    return ktgeo_blob_written_to(w, p);
+}
+
+// The curve record without its envelope.
+int curve_record(const GeoCurve* curve, BlobBuffer* w) {
+    uint8_t* p = ktgeo_blob_room(w, 1 + kCentroidRoom + 4);
+    if (!p) return 0;
+    p = put02_centroid(put_letter(p, 'l'), curve->ref);
+    p = put_direction(put_flag(p, curve->closed), curve->direction);
+    p = put_letter(put_flag(p, curve->invalid), curve_type_letter(curve->curve_type));
+    ktgeo_blob_written_to(w, p);
+    if (!pack02_coord_list(curve->coords, w)) return 0;
+    return curve->curve_type != KTGEO_KT_CURVE || tangent_field(curve, w);
+}
+
+// The envelope after a primitive's record.
+int envelope_record(const GeometricPrimitive* primitive, BlobBuffer* w) {
+    uint8_t* p = ktgeo_blob_room(w, kEnvelopeRoom);
+    return p && ktgeo_blob_written_to(w, put02_envelope(p, primitive->env_min, primitive->env_max));
 }
 
 }  // namespace
 
 int pack02_coord(const GeoCoord* coord, BlobBuffer* w) {
-    if (!ktgeo_blob_reserve(w, ktgeo_has_z(*coord) ? 25 : 17)) return 0;
-    return written_to(w, put02_coord(w->cursor, *coord));
+    uint8_t* p = ktgeo_blob_room(w, kCoordRoom);
+    return p && ktgeo_blob_written_to(w, put02_coord(p, *coord));
 }
 
 int pack02_centroid(const GeoCoord* position, BlobBuffer* w) {
-    if (ktgeo_coord_is_unset(*position)) return letter(w, 'b');
-    return letter(w, 'c') && pack02_coord(position, w);
+    uint8_t* p = ktgeo_blob_room(w, kCentroidRoom);
+    return p && ktgeo_blob_written_to(w, put02_centroid(p, *position));
 }
 
 int pack02_envelope(const GeoCoord* min, const GeoCoord* max, BlobBuffer* w) {
-    if (ktgeo_coord_is_unset(*min)) return letter(w, 'd');
-    const bool z = ktgeo_has_z(*min);
-    if (!(letter(w, 'e') && letter(w, z ? '3' : '2'))) return 0;
-    for (const GeoCoord* c : {min, max})
-        if (!(ktgeo_blob_write_f8(w, &c->x) && ktgeo_blob_write_f8(w, &c->y) &&
-              (!z || ktgeo_blob_write_f8(w, &c->z))))
-            return 0;
-    return 1;
+    uint8_t* p = ktgeo_blob_room(w, kEnvelopeRoom);
+    return p && ktgeo_blob_written_to(w, put02_envelope(p, *min, *max));
 }
 
 // The count, then the coordinates in runs written after one reservation
 // each (a run's room is counted as if every coordinate had Z).
 int pack02_coord_list(const nlst* list, BlobBuffer* w) {
     const uint32_t n = list ? list->tally : nlst_tally(list);
-    if (!ktgeo_blob_write_ui4(w, &n)) return 0;
-    const GeoCoord* c = n ? static_cast<const GeoCoord*>(list->data) : nullptr;
     constexpr uint32_t kRun = 1024;
+    const uint32_t first = n < kRun ? n : kRun;
+    uint8_t* p = ktgeo_blob_room(w, 4 + kCoordRoom * first);
+    if (!p) return 0;
+    p = byte_put_ui4(p, n);
+    const GeoCoord* c = n ? static_cast<const GeoCoord*>(list->data) : nullptr;
     for (uint32_t at = 0; at < n; at += kRun) {
         const uint32_t m = n - at < kRun ? n - at : kRun;
-        if (!ktgeo_blob_reserve(w, 25 * m)) return 0;
-        uint8_t* p = w->cursor;
+        if (at > 0) {
+            ktgeo_blob_written_to(w, p);
+            if (!(p = ktgeo_blob_room(w, kCoordRoom * m))) return 0;
+        }
         for (uint32_t i = 0; i < m; ++i) p = put02_coord(p, c[at + i]);
-        written_to(w, p);
     }
-    return 1;
+    return ktgeo_blob_written_to(w, p);
 }
 
 int pack02_point(const GeoPoint* point, BlobBuffer* w) {
-    if (!letter(w, 'p')) return 0;
-    if (!point->direction) return letter(w, 'P') && pack02_coord(&point->coord, w);
-    const GeoPointDirection* d = point->direction;
-    return letter(w, 'D') && pack02_coord(&point->coord, w) && ktgeo_blob_write_i4(w, &d->word1) &&
-           ktgeo_blob_write_i4(w, &d->word2) && f4_offset(w, d->toward.x, point->coord.x) &&
-           f4_offset(w, d->toward.y, point->coord.y);
+    uint8_t* p = ktgeo_blob_room(w, kPointRoom);
+    return p && ktgeo_blob_written_to(w, put02_point(p, *point));
 }
 
 int pack02_curve(const GeoCurve* curve, BlobBuffer* w) { return curve_record(curve, w); }
 
 int pack02_path(const GeoPath* path, BlobBuffer* w) {
-    if (!(letter(w, 'h') && pack02_centroid(&path->ref, w) && flag_letter(w, path->closed) &&
-          flag_letter(w, path->connected) && direction_letter(w, path->direction)))
-        return 0;
+    uint8_t* p = ktgeo_blob_room(w, 1 + kCentroidRoom + 3);
+    if (!p) return 0;
+    p = put02_centroid(put_letter(p, 'h'), path->ref);
+    p = put_flag(put_flag(p, path->closed), path->connected);
+    ktgeo_blob_written_to(w, put_direction(p, path->direction));
     if (path->curves)
         for (uint32_t i = 0; i < path->curves->tally; ++i)
             if (!curve_record(static_cast<const GeoCurve*>(path->curves->data) + i, w)) return 0;
@@ -219,11 +256,12 @@ int pack02_path(const GeoPath* path, BlobBuffer* w) {
 }
 
 int pack02_polygon(const GeoPolygon* polygon, BlobBuffer* w) {
-    if (!(letter(w, 'r') && pack02_centroid(&polygon->label, w) &&
-          flag_letter(w, polygon->valid)))
-        return 0;
-    if (!polygon->interiors) return letter(w, 'O') && pack02_path(&polygon->exterior, w);
-    if (!(letter(w, 'I') && pack02_path(&polygon->exterior, w))) return 0;
+    uint8_t* p = ktgeo_blob_room(w, 1 + kCentroidRoom + 2);
+    if (!p) return 0;
+    p = put_flag(put02_centroid(put_letter(p, 'r'), polygon->label), polygon->valid);
+    ktgeo_blob_written_to(w, put_letter(p, polygon->interiors ? 'I' : 'O'));
+    if (!pack02_path(&polygon->exterior, w)) return 0;
+    if (!polygon->interiors) return 1;
     for (uint32_t i = 0; i < polygon->interiors->tally; ++i)
         if (!pack02_path(static_cast<const GeoPath*>(polygon->interiors->data) + i, w)) return 0;
     return letter(w, '0');
@@ -231,16 +269,15 @@ int pack02_polygon(const GeoPolygon* polygon, BlobBuffer* w) {
 
 int pack02_goemetry(GeometricPrimitive* primitive, BlobBuffer* w) {
     switch (primitive->type) {
-        case KTGEO_POINT: return pack02_point(&primitive->geom.point, w) && letter(w, 'd');
-        case KTGEO_CURVE:
-            return pack02_curve(&primitive->geom.curve, w) &&
-                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
-        case KTGEO_PATH:
-            return pack02_path(&primitive->geom.path, w) &&
-                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
+        case KTGEO_POINT: {
+            // A point record keeps no envelope: "d".
+            uint8_t* p = ktgeo_blob_room(w, kPointRoom + 1);
+            return p && ktgeo_blob_written_to(w, put_letter(put02_point(p, primitive->geom.point), 'd'));
+        }
+        case KTGEO_CURVE: return pack02_curve(&primitive->geom.curve, w) && envelope_record(primitive, w);
+        case KTGEO_PATH: return pack02_path(&primitive->geom.path, w) && envelope_record(primitive, w);
         case KTGEO_POLYGON:
-            return pack02_polygon(&primitive->geom.polygon, w) &&
-                   pack02_envelope(&primitive->env_min, &primitive->env_max, w);
+            return pack02_polygon(&primitive->geom.polygon, w) && envelope_record(primitive, w);
         default:
             QD_FAIL("UKT_1", "function%s", "pack02_goemetry", "param%s", "geometry", nullptr);
             return 0;
@@ -248,11 +285,12 @@ int pack02_goemetry(GeometricPrimitive* primitive, BlobBuffer* w) {
 }
 
 int pack02_spatialobject(SpatialObject* object, BlobBuffer* w) {
-    const uint32_t csid = static_cast<uint32_t>(object->csid);
-    if (!(ktgeo_blob_write_ui4(w, &csid) && pack02_envelope(&object->env_min, &object->env_max, w) &&
-          flag_letter(w, object->flag) && pack02_centroid(&object->centroid, w) &&
-          pack02_centroid(&object->second_point, w)))
-        return 0;
+    uint8_t* p = ktgeo_blob_room(w, 4 + kEnvelopeRoom + 1 + 2 * kCentroidRoom);
+    if (!p) return 0;
+    p = byte_put_ui4(p, static_cast<uint32_t>(object->csid));
+    p = put02_envelope(p, object->env_min, object->env_max);
+    p = put02_centroid(put_flag(p, object->flag), object->centroid);
+    ktgeo_blob_written_to(w, put02_centroid(p, object->second_point));
     if (object->primitives)
         for (uint32_t i = 0; i < object->primitives->tally; ++i)
             if (!pack02_goemetry(static_cast<GeometricPrimitive*>(object->primitives->data) + i, w))
@@ -302,17 +340,15 @@ uint32_t size_estimate(const SpatialObject* o) {
     return static_cast<uint32_t>(n < (1u << 30) ? n : (1u << 30));
 }
 
-}  // namespace
-
-int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) {
+int pack_tagged(SpatialObject* object, BlobBuffer* w, int flat) {
     const uint32_t placeholder = 0;
     if (!ktgeo_blob_write_ui4(w, &placeholder)) return 0;
-    const int compact = pack_compact(object, w);
+    const int compact = pack_compact_known(object, w, flat);
     if (compact >= 0) return compact;
     return ktgeo_blob_write_c4(w, "KT02") && pack02_spatialobject(object, w);
 }
 
-uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
+uint8_t* pack_geometry(SpatialObject* object, int flat) {
     if (object->ogc_state != 0) {
         uint8_t* wkb = nullptr;
         uint32_t length = 0, csid = 0;
@@ -323,12 +359,20 @@ uint8_t* ktgeo_pack_geometry(SpatialObject* object) {
     }
     BlobBuffer w;
     if (!ktgeo_blob_init(&w, size_estimate(object))) return nullptr;
-    if (!ktgeo_pack_tagged(object, &w)) {
+    if (!pack_tagged(object, &w, flat)) {
         ktgeo_blob_free(&w);
         return nullptr;
     }
     return ktgeo_blob_detach(&w);
 }
+
+}  // namespace
+
+int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* w) { return pack_tagged(object, w, 0); }
+
+uint8_t* ktgeo_pack_geometry(SpatialObject* object) { return pack_geometry(object, 0); }
+
+uint8_t* ktgeo_pack_geometry_flat(SpatialObject* object) { return pack_geometry(object, 1); }
 
 uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object) {
     ktgeo_so_complete(object);

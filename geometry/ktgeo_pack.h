@@ -25,6 +25,9 @@ int ktgeo_point_release(GeoPoint* point);
 // Writers: a new blob (release with qd_free) or null.
 uint8_t* ktgeo_pack_geometry(SpatialObject* object);
 uint8_t* ktgeo_pack_geometry_completed(SpatialObject* object);
+// The blob of an object whose coordinates the caller built without Z (the
+// same bytes as ktgeo_pack_geometry; the compact check looks for no Z).
+uint8_t* ktgeo_pack_geometry_flat(SpatialObject* object);
 int ktgeo_pack_tagged(SpatialObject* object, BlobBuffer* writer);
 uint8_t* ktgeo_pack_cv(const uint8_t* record, uint32_t length, uint32_t csid);
 // A wrapped form: length, the three letters of `tag` and "1" with the csid
@@ -75,6 +78,9 @@ int pack_compact_circle(const SpatialObject* object, BlobBuffer* writer);
 // Writes the compact form of an object that qualifies for one: 1 written,
 // 0 the writer failed, -1 the object does not qualify (nothing written).
 int pack_compact(SpatialObject* object, BlobBuffer* writer);
+// The same; `flat` when the caller knows no coordinate has Z (the check for
+// one is left out).
+int pack_compact_known(SpatialObject* object, BlobBuffer* writer, int flat);
 int unpack_p2dp(BlobBuffer* reader, SpatialObject* object, int has_id);
 int unpack_p3dp(BlobBuffer* reader, SpatialObject* object, int has_id);
 int unpack_l2dl(BlobBuffer* reader, SpatialObject* object, int has_id, int32_t direction);

@@ -7,6 +7,8 @@ bash tools/deps.sh
 jobs=$(nproc)
 # Clones in other folders share the compiler cache.
 export CCACHE_BASEDIR="$PWD"
+# The test programs reuse a precompiled GoogleTest header (tests/CMakeLists.txt).
+export CCACHE_SLOPPINESS=pch_defines,time_macros
 
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

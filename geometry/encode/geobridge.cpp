@@ -591,7 +591,8 @@ int16_t geobridge_object_to_blob(MapObject* o, const CoordXform* xf, uint8_t** b
     ktgeo_so_init_empty(&g.so);
     object_head(o, xf, &g.so);
     if (lent_geometry(o, xf, &g)) {
-        *blob = ktgeo_pack_geometry(&g.so);
+        // Every coordinate of the lent geometry was made without Z.
+        *blob = ktgeo_pack_geometry_flat(&g.so);
         return 1;
     }
     SpatialObject so;

@@ -38,15 +38,6 @@ struct TeStageObserver {
 };
 extern TeStageObserver qd_te_stage_observer;
 
-// Test-only spy on the stages and encoders that are not built yet: when
-// set, each of them answers what the spy answers for its name instead of
-// reporting "UKT1M" and answering 0.
-struct TePendingSpy {
-    int (*function)(const char* name, void* user);
-    void* user;
-};
-extern TePendingSpy qd_te_pending_spy;
-
 // Sends a stage event (observer first); the event method's answer.
 int32_t qd_te_stage_event(TeRules* rules, const nlst* chains, int32_t event);
 

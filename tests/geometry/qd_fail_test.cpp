@@ -235,7 +235,9 @@ TEST(qd_fail, FormatterDirectives) {
 TEST(qd_fail, FormatterCutsLongMessages) {
     const std::string long_text(500, 'x');
     const std::string got = Format("%s", long_text.c_str());
-    EXPECT_EQ(got, std::string(385, 'x') + "..");
+    std::string want(385, 'x');
+    want += "..";
+    EXPECT_EQ(got, want);
     const std::string exact(385, 'y');
     EXPECT_EQ(Format("%s!", exact.c_str()), exact + "..");
     const std::string under(384, 'z');

@@ -192,150 +192,151 @@ int qd_te_fuzzy_int_reg_reg(TeChain* first, TeChain* second, TeIntersectionList*
     return swept("qd_te_fuzzy_int_reg_reg", first, TE_REGION, second, TE_REGION, list, status);
 }
 
-int qd_te_fuzzy_int_vect_vect(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_vect_vect", first, TE_LINE, second, TE_LINE, list, status)) return 0;
-    Vect a, b;
-    TE_FORM(take_vect, first, &a);
-    TE_FORM(take_vect, second, &b);
-    GeoCoord point;
-    const int hit = qd_te_cogo_segment_intersection(&a.a, &a.b, &b.a, &b.b, &point, 0, nullptr, nullptr);
-    return points_to_items(hit == 1 ? 1 : 0, &point, &a.a, &b.a, list, status);
+namespace {
+
+// The kind of chain each view is formed from, and the one way the pair
+// routines form it.
+template <class View> constexpr int32_t kind_of = 0;
+template <> constexpr int32_t kind_of<Vect> = TE_LINE;
+template <> constexpr int32_t kind_of<TeCircle> = TE_CIRCLE;
+template <> constexpr int32_t kind_of<TeArc> = TE_ARC;
+template <> constexpr int32_t kind_of<PathCopy> = TE_PATH;
+template <> constexpr int32_t kind_of<CurveCopy> = TE_CURVE;
+int form_view(TeChain* c, Vect* v, int32_t* skip) { return take_vect(c, v, skip); }
+int form_view(TeChain* c, TeCircle* v, int32_t* skip) { return qd_te_form_circle(c, v, skip); }
+int form_view(TeChain* c, TeArc* v, int32_t* skip) { return qd_te_form_arc(c, v, 0, skip); }
+int form_view(TeChain* c, PathCopy* v, int32_t* skip) { return qd_te_form_polyline(c, &v->view, 0, skip); }
+int form_view(TeChain* c, CurveCopy* v, int32_t* skip) { return qd_te_form_curve(c, &v->view, 0, skip); }
+
+// Where the offsets of a one- or two-point answer are measured from: a
+// LINE's first end; arcs and circles give none.
+const GeoCoord* offset_origin(const Vect& v) { return &v.a; }
+const GeoCoord* offset_origin(const TeCircle&) { return nullptr; }
+const GeoCoord* offset_origin(const TeArc&) { return nullptr; }
+
+// A pair of views A and B: the frame, both views formed (first, then
+// second), then meet(a, b).
+template <class A, class B, class Meet>
+int formed(const char* name, TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status,
+           Meet meet) {
+    if (!frame(name, first, kind_of<A>, second, kind_of<B>, list, status)) return 0;
+    A a;
+    B b;
+    TE_FORM(form_view, first, &a);
+    TE_FORM(form_view, second, &b);
+    return meet(a, b);
 }
 
-int qd_te_fuzzy_int_vect_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_vect_circle", first, TE_LINE, second, TE_CIRCLE, list, status)) return 0;
-    Vect a;
-    TeCircle circle;
-    TE_FORM(take_vect, first, &a);
-    TE_FORM(qd_te_form_circle, second, &circle);
-    GeoCoord pts[2];
-    const int n = qd_te_cogo_segment_circle_intersection(&a.a, &a.b, &circle, pts, nullptr);
-    return points_to_items(n, pts, &a.a, nullptr, list, status);
+// A pair whose geometry answers at most two points: n = meet(a, b, pts).
+template <class A, class B, class Meet>
+int point_pair(const char* name, TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status,
+               Meet meet) {
+    return formed<A, B>(name, first, second, list, status, [&](A& a, B& b) {
+        GeoCoord pts[2];
+        const int n = meet(a, b, pts);
+        return points_to_items(n, pts, offset_origin(a), offset_origin(b), list, status);
+    });
 }
 
-int qd_te_fuzzy_int_vect_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                             int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_vect_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
-    Vect a;
-    TeArc arc;
-    TE_FORM(take_vect, first, &a);
-    TE_FORM(qd_te_form_arc, second, &arc, 0);
-    GeoCoord pts[2];
-    const int n = qd_te_cogo_segment_arc_intersection(&a.a, &a.b, &arc, pts, nullptr);
-    return points_to_items(n, pts, &a.a, nullptr, list, status);
+// A pair whose geometry fills the list: meet(a, b) answers as the list
+// routines do.
+template <class A, class B, class Meet>
+int list_pair(const char* name, TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status,
+              Meet meet) {
+    return formed<A, B>(name, first, second, list, status,
+                        [&](A& a, B& b) { return list_answer(meet(a, b), list, status); });
 }
 
-int qd_te_fuzzy_int_cir_cir(TeChain* first, TeChain* second, TeIntersectionList* list,
-                            int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_cir_cir", first, TE_CIRCLE, second, TE_CIRCLE, list, status)) return 0;
-    TeCircle a, b;
-    TE_FORM(qd_te_form_circle, first, &a);
-    TE_FORM(qd_te_form_circle, second, &b);
-    GeoCoord pts[2];
-    const int n = qd_te_cogo_circle_intersection(&a, &b, pts, nullptr);
-    return points_to_items(n, pts, nullptr, nullptr, list, status);
+}  // namespace
+
+int qd_te_fuzzy_int_vect_vect(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](Vect& a, Vect& b, GeoCoord* pts) {
+        return qd_te_cogo_segment_intersection(&a.a, &a.b, &b.a, &b.b, pts, 0, nullptr, nullptr) == 1 ? 1 : 0;
+    };
+    return point_pair<Vect, Vect>("qd_te_fuzzy_int_vect_vect", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_cir_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                            int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_cir_arc", first, TE_CIRCLE, second, TE_ARC, list, status)) return 0;
-    TeCircle a;
-    TeArc b;
-    TE_FORM(qd_te_form_circle, first, &a);
-    TE_FORM(qd_te_form_arc, second, &b, 0);
-    GeoCoord pts[2];
-    const int n = qd_te_cogo_circle_arc_intersection(&a, &b, pts, nullptr);
-    return points_to_items(n, pts, nullptr, nullptr, list, status);
+int qd_te_fuzzy_int_vect_circle(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](Vect& a, TeCircle& b, GeoCoord* pts) {
+        return qd_te_cogo_segment_circle_intersection(&a.a, &a.b, &b, pts, nullptr);
+    };
+    return point_pair<Vect, TeCircle>("qd_te_fuzzy_int_vect_circle", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_arc_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                            int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_arc_arc", first, TE_ARC, second, TE_ARC, list, status)) return 0;
-    TeArc a, b;
-    TE_FORM(qd_te_form_arc, first, &a, 0);
-    TE_FORM(qd_te_form_arc, second, &b, 0);
-    GeoCoord pts[2];
-    const int n = qd_te_cogo_arc_intersection(&a, &b, pts, nullptr);
-    return points_to_items(n, pts, nullptr, nullptr, list, status);
+int qd_te_fuzzy_int_vect_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](Vect& a, TeArc& b, GeoCoord* pts) {
+        return qd_te_cogo_segment_arc_intersection(&a.a, &a.b, &b, pts, nullptr);
+    };
+    return point_pair<Vect, TeArc>("qd_te_fuzzy_int_vect_arc", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_path_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_path_circle", first, TE_PATH, second, TE_CIRCLE, list, status)) return 0;
-    PathCopy path;
-    TeCircle circle;
-    TE_FORM(qd_te_form_polyline, first, &path.view, 0);
-    TE_FORM(qd_te_form_circle, second, &circle);
-    const TeBoundedArray array = bounded(path.view);
-    return list_answer(qd_te_cogo_polyline_circle_intersections(&array, &circle, list, 0, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_cir_cir(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](TeCircle& a, TeCircle& b, GeoCoord* pts) {
+        return qd_te_cogo_circle_intersection(&a, &b, pts, nullptr);
+    };
+    return point_pair<TeCircle, TeCircle>("qd_te_fuzzy_int_cir_cir", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_path_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                             int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_path_arc", first, TE_PATH, second, TE_ARC, list, status)) return 0;
-    PathCopy path;
-    TeArc arc;
-    TE_FORM(qd_te_form_polyline, first, &path.view, 0);
-    TE_FORM(qd_te_form_arc, second, &arc, 0);
-    const TeBoundedArray array = bounded(path.view);
-    return list_answer(qd_te_cogo_polyline_arc_intersections(&array, &arc, list, 0, nullptr), list,
-                       status);
+int qd_te_fuzzy_int_cir_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](TeCircle& a, TeArc& b, GeoCoord* pts) {
+        return qd_te_cogo_circle_arc_intersection(&a, &b, pts, nullptr);
+    };
+    return point_pair<TeCircle, TeArc>("qd_te_fuzzy_int_cir_arc", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_curve_vect(TeChain* first, TeChain* second, TeIntersectionList* list,
-                               int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_curve_vect", first, TE_CURVE, second, TE_LINE, list, status)) return 0;
-    CurveCopy curve;
-    Vect b;
-    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
-    TE_FORM(take_vect, second, &b);
-    return list_answer(qd_te_cogo_segment_curve_intersections(&curve.view.array, &b.a, &b.b, list, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_arc_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [](TeArc& a, TeArc& b, GeoCoord* pts) { return qd_te_cogo_arc_intersection(&a, &b, pts, nullptr); };
+    return point_pair<TeArc, TeArc>("qd_te_fuzzy_int_arc_arc", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_curve_path(TeChain* first, TeChain* second, TeIntersectionList* list,
-                               int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_curve_path", first, TE_CURVE, second, TE_PATH, list, status)) return 0;
-    CurveCopy curve;
-    PathCopy path;
-    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
-    TE_FORM(qd_te_form_polyline, second, &path.view, 0);
-    const TeBoundedArray array = bounded(path.view);
-    return list_answer(qd_te_cogo_curve_polyline_intersections(&curve.view.array, &array, list, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_path_circle(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](PathCopy& a, TeCircle& b) {
+        const TeBoundedArray array = bounded(a.view);
+        return qd_te_cogo_polyline_circle_intersections(&array, &b, list, 0, nullptr);
+    };
+    return list_pair<PathCopy, TeCircle>("qd_te_fuzzy_int_path_circle", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_curve_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                 int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_curve_circle", first, TE_CURVE, second, TE_CIRCLE, list, status)) return 0;
-    CurveCopy curve;
-    TeCircle circle;
-    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
-    TE_FORM(qd_te_form_circle, second, &circle);
-    return list_answer(qd_te_cogo_circle_curve_intersections(&curve.view.array, &circle, list, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_path_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](PathCopy& a, TeArc& b) {
+        const TeBoundedArray array = bounded(a.view);
+        return qd_te_cogo_polyline_arc_intersections(&array, &b, list, 0, nullptr);
+    };
+    return list_pair<PathCopy, TeArc>("qd_te_fuzzy_int_path_arc", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_curve_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                              int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_curve_arc", first, TE_CURVE, second, TE_ARC, list, status)) return 0;
-    CurveCopy curve;
-    TeArc arc;
-    TE_FORM(qd_te_form_curve, first, &curve.view, 0);
-    TE_FORM(qd_te_form_arc, second, &arc, 0);
-    return list_answer(qd_te_cogo_arc_curve_intersections(&curve.view.array, &arc, list, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_curve_vect(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](CurveCopy& a, Vect& b) {
+        return qd_te_cogo_segment_curve_intersections(&a.view.array, &b.a, &b.b, list, nullptr);
+    };
+    return list_pair<CurveCopy, Vect>("qd_te_fuzzy_int_curve_vect", first, second, list, status, meet);
 }
 
-int qd_te_fuzzy_int_curve_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                int32_t* status) {
-    if (!frame("qd_te_fuzzy_int_curve_curve", first, TE_CURVE, second, TE_CURVE, list, status)) return 0;
-    CurveCopy a, b;
-    TE_FORM(qd_te_form_curve, first, &a.view, 0);
-    TE_FORM(qd_te_form_curve, second, &b.view, 0);
-    return list_answer(qd_te_cogo_curve_intersections(&a.view.array, &b.view.array, list, nullptr),
-                       list, status);
+int qd_te_fuzzy_int_curve_path(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](CurveCopy& a, PathCopy& b) {
+        const TeBoundedArray array = bounded(b.view);
+        return qd_te_cogo_curve_polyline_intersections(&a.view.array, &array, list, nullptr);
+    };
+    return list_pair<CurveCopy, PathCopy>("qd_te_fuzzy_int_curve_path", first, second, list, status, meet);
+}
+
+int qd_te_fuzzy_int_curve_circle(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](CurveCopy& a, TeCircle& b) {
+        return qd_te_cogo_circle_curve_intersections(&a.view.array, &b, list, nullptr);
+    };
+    return list_pair<CurveCopy, TeCircle>("qd_te_fuzzy_int_curve_circle", first, second, list, status, meet);
+}
+
+int qd_te_fuzzy_int_curve_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](CurveCopy& a, TeArc& b) {
+        return qd_te_cogo_arc_curve_intersections(&a.view.array, &b, list, nullptr);
+    };
+    return list_pair<CurveCopy, TeArc>("qd_te_fuzzy_int_curve_arc", first, second, list, status, meet);
+}
+
+int qd_te_fuzzy_int_curve_curve(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    auto meet = [&](CurveCopy& a, CurveCopy& b) {
+        return qd_te_cogo_curve_intersections(&a.view.array, &b.view.array, list, nullptr);
+    };
+    return list_pair<CurveCopy, CurveCopy>("qd_te_fuzzy_int_curve_curve", first, second, list, status, meet);
 }

@@ -471,6 +471,62 @@ int both(const Ends& e, Point point) {
     return point(e.a) && point(e.b);
 }
 
+// A point onto the first chain of a pair (side 1) when that chain is a
+// LINE (its segment) or an ARC (its three points).
+int onto_line_or_arc(int32_t kind, const TeArc3& arc, TeVertex* p, const Ends& a, TeIntersectionList* list) {
+    return kind == TE_ARC ? qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1)
+                          : qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1);
+}
+
+// A LINE or an ARC against an ARC: the second's ends onto the first, then
+// the first's ends onto the second.
+int line_or_arc_on_arc(const char* name, TeChain* first, int32_t kind, TeChain* second, TeIntersectionList* list,
+                       int32_t* status) {
+    if (!pair_frame(name, first, kind, second, TE_ARC, list, status)) return 0;
+    Ends a, b;
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
+    TeArc3 own{}, arc;
+    if (kind == TE_ARC) TE_FORM(qd_te_form_arc3, first, &own, 0);
+    TE_FORM(qd_te_form_arc3, second, &arc, 0);
+    return filled(list, 4, status, [&] {
+        return both(b, [&](TeVertex* p) { return onto_line_or_arc(kind, own, p, a, list); }) &&
+               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); });
+    });
+}
+
+// A LINE or an ARC against a CIRCLE: the first's ends onto the circle, in
+// a list with room for `room` items.
+int line_or_arc_on_circle(const char* name, TeChain* first, int32_t kind, TeChain* second, TeIntersectionList* list,
+                          int32_t* status, int32_t room) {
+    if (!pair_frame(name, first, kind, second, TE_CIRCLE, list, status)) return 0;
+    Ends a;
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TeCircle circle;
+    TE_FORM(qd_te_form_circle, second, &circle);
+    return filled(list, room, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
+    });
+}
+
+// A LINE or an ARC against a CURVE: the first's ends onto the curve, then
+// the curve's ends onto the first.
+int line_or_arc_on_curve(const char* name, TeChain* first, int32_t kind, TeChain* second, TeIntersectionList* list,
+                         int32_t* status) {
+    if (!pair_frame(name, first, kind, second, TE_CURVE, list, status)) return 0;
+    Ends a, b;
+    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
+    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
+    TeArc3 own{};
+    if (kind == TE_ARC) TE_FORM(qd_te_form_arc3, first, &own, 0);
+    CurveCopy curve;
+    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
+    return filled(list, 4, status, [&] {
+        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
+               both(b, [&](TeVertex* p) { return onto_line_or_arc(kind, own, p, a, list); });
+    });
+}
+
 }  // namespace
 
 
@@ -491,91 +547,28 @@ int qd_te_fuzzy_proj_line_on_line(TeChain* first, TeChain* second, TeIntersectio
     });
 }
 
-int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                 int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_line_on_arc", first, TE_LINE, second, TE_ARC, list, status)) return 0;
-    Ends a, b;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
-    TeArc3 arc;
-    TE_FORM(qd_te_form_arc3, second, &arc, 0);
-    return filled(list, 4, status, [&] {
-        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); }) &&
-               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, b.a, b.b, list, 2); });
-    });
+int qd_te_fuzzy_proj_line_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_arc("qd_te_fuzzy_proj_line_on_arc", first, TE_LINE, second, list, status);
 }
 
-int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                    int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_line_on_circle", first, TE_LINE, second, TE_CIRCLE, list, status))
-        return 0;
-    Ends a;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TeCircle circle;
-    TE_FORM(qd_te_form_circle, second, &circle);
-    return filled(list, 2, status, [&] {
-        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
-    });
+int qd_te_fuzzy_proj_line_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_circle("qd_te_fuzzy_proj_line_on_circle", first, TE_LINE, second, list, status, 2);
 }
 
-int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                   int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_line_on_curve", first, TE_LINE, second, TE_CURVE, list, status))
-        return 0;
-    Ends a, b;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
-    CurveCopy curve;
-    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
-    return filled(list, 4, status, [&] {
-        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
-               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_vect(p, a.a, a.b, list, 1); });
-    });
+int qd_te_fuzzy_proj_line_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_curve("qd_te_fuzzy_proj_line_on_curve", first, TE_LINE, second, list, status);
 }
 
-int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_arc_on_arc", first, TE_ARC, second, TE_ARC, list, status)) return 0;
-    Ends a, b;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
-    TeArc3 arc_a, arc_b;
-    TE_FORM(qd_te_form_arc3, first, &arc_a, 0);
-    TE_FORM(qd_te_form_arc3, second, &arc_b, 0);
-    return filled(list, 4, status, [&] {
-        return both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_a, p, a.a, a.b, list, 1); }) &&
-               both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc_b, p, b.a, b.b, list, 2); });
-    });
+int qd_te_fuzzy_proj_arc_on_arc(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_arc("qd_te_fuzzy_proj_arc_on_arc", first, TE_ARC, second, list, status);
 }
 
-int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                   int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_arc_on_circle", first, TE_ARC, second, TE_CIRCLE, list, status))
-        return 0;
-    Ends a;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TeCircle circle;
-    TE_FORM(qd_te_form_circle, second, &circle);
-    return filled(list, 4, status, [&] {
-        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_circle(list, &circle, p, 2); });
-    });
+int qd_te_fuzzy_proj_arc_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_circle("qd_te_fuzzy_proj_arc_on_circle", first, TE_ARC, second, list, status, 4);
 }
 
-int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list,
-                                  int32_t* status) {
-    if (!pair_frame("qd_te_fuzzy_proj_arc_on_curve", first, TE_ARC, second, TE_CURVE, list, status))
-        return 0;
-    Ends a, b;
-    TE_FORM(qd_te_form_start_end, first, &a.a, &a.b);
-    TE_FORM(qd_te_form_start_end, second, &b.a, &b.b);
-    TeArc3 arc;
-    TE_FORM(qd_te_form_arc3, first, &arc, 0);
-    CurveCopy curve;
-    TE_FORM(qd_te_form_curve, second, &curve.view, 0);
-    return filled(list, 4, status, [&] {
-        return both(a, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_curve(p, &curve.view, list, 2); }) &&
-               both(b, [&](TeVertex* p) { return qd_te_fuzzy_proj_ptn_on_arc(&arc, p, a.a, a.b, list, 1); });
-    });
+int qd_te_fuzzy_proj_arc_on_curve(TeChain* first, TeChain* second, TeIntersectionList* list, int32_t* status) {
+    return line_or_arc_on_curve("qd_te_fuzzy_proj_arc_on_curve", first, TE_ARC, second, list, status);
 }
 
 int qd_te_fuzzy_proj_circle_on_circle(TeChain* first, TeChain* second, TeIntersectionList* list,

@@ -221,6 +221,10 @@ TEST_F(bridge_property, BlobRoadGivesThePackedBridgeGeometry) {
     enctest::Point(*add(), 3, 4);
     enctest::Line(*add(), a, c);
     enctest::Line(*add(), a, b);
+    enctest::Line(*add(), c, a);
+    Obj* wide = add();  // a rectangle that is not the ends'
+    enctest::Line(*wide, a, c);
+    wide->p->mbr.y2 += 7;
     enctest::Poly(*add(), MAPOBJ_POLYLINE, {{0, {a, c, {900, 900}}}}, &centre);
     enctest::Poly(*add(), MAPOBJ_POLYLINE, {{0, {a, b}}});
     enctest::Poly(*add(), MAPOBJ_POLYLINE, {{0, {a, b, c, c}}});

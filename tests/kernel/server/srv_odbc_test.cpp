@@ -28,7 +28,7 @@
 #include "kernel/server/srv_query.h"
 #include "kernel/server/srv_spatial.h"
 #include "kernel/tables/tabdef.h"
-#include "kernel/server/srv_test_util.h"
+#include "kernel/server/srv_odbc_fixture.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 #include "platform/module.h"
@@ -37,16 +37,14 @@ namespace {
 
 using srvtest::Arg;
 
-class SrvOdbc : public ::testing::Test {
+class SrvOdbc : public srvtest::OdbcTest {
  protected:
-  void SetUp() override {
-    srv_unload_all();
-    err_clear();
-    trace = dir.File("trace.jsonl");
-  }
   void TearDown() override {
-    srv_unload_all();
-    err_clear();
+    if (objects) {
+      mapobj_runtime_end();
+      value_set_object_ops(nullptr);
+    }
+    OdbcTest::TearDown();
   }
   std::string Connect(const std::string& dbms, std::vector<std::pair<std::string, std::string>> more = {}) {
     std::vector<std::pair<std::string, std::string>> attrs = {
@@ -70,8 +68,28 @@ class SrvOdbc : public ::testing::Test {
     ASSERT_EQ(srv_commit(c), 1);
     srv_unload_all();
   }
-  testodbc::TempDir dir;
-  std::string trace;
+  // The object runtime (ended at teardown) and the layer started, a
+  // connection to `dbms` open in *c, and `create` run on it.
+  void StartObjects(const char* dbms, const char* create, SrvConnection** c) {
+    ASSERT_EQ(mapobj_runtime_start(), 1);
+    objects = true;
+    ASSERT_EQ(srv_init(), 1);
+    *c = srv_open_connection("ODBC", Connect(dbms).c_str());
+    ASSERT_NE(*c, nullptr) << Arg(0);
+    if (create == nullptr) return;
+    SrvStatement* s = srv_execute(*c, create);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(srv_close_statement(*c, s), 1);
+  }
+  // desc: a spatial column of this kind over xf, the default non-earth system.
+  void NonEarthColumn(int32_t kind) {
+    xform_default_nonearth(&xf);
+    desc.kind = kind;
+    desc.coordsys = &xf;
+  }
+  bool objects = false;
+  CoordXform xf{};
+  SpatialColumnDesc desc{};
 };
 
 TEST_F(SrvOdbc, SrvqPrintsTypesRowsAndInfo) {
@@ -360,19 +378,10 @@ MapObject* Region(int n) {
 }
 
 TEST_F(SrvOdbc, GeometryBlobBoundToEveryParameter) {
-  ASSERT_EQ(mapobj_runtime_start(), 1);
-  ASSERT_EQ(srv_init(), 1);
-  SrvConnection* c = srv_open_connection("ODBC", Connect("Helvoristan/ORACLE").c_str());
-  ASSERT_NE(c, nullptr) << Arg(0);
-  SrvStatement* s = srv_execute(c, "create table T(ID INTEGER, \"QD_GEOMETRY\" BLOB)");
-  ASSERT_NE(s, nullptr);
-  ASSERT_EQ(srv_close_statement(c, s), 1);
-  CoordXform xf{};
-  xform_default_nonearth(&xf);
-  SpatialColumnDesc desc{};
-  desc.kind = 5;
+  SrvConnection* c = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartObjects("Helvoristan/ORACLE", "create table T(ID INTEGER, \"QD_GEOMETRY\" BLOB)", &c));
+  NonEarthColumn(5);
   desc.geometry_class = 2;
-  desc.coordsys = &xf;
   std::strcpy(desc.column, "QD_GEOMETRY");
   SrvQuery q{};
   q.desc = &desc;
@@ -428,21 +437,13 @@ TEST_F(SrvOdbc, GeometryBlobBoundToEveryParameter) {
   mapobj_destroy(&frame);
   mapobj_destroy(&region);
   err_clear();
-  mapobj_runtime_end();
-  value_set_object_ops(nullptr);
 }
 
 TEST_F(SrvOdbc, BlobBufferGrowsOnlyForALargerObject) {
-  ASSERT_EQ(mapobj_runtime_start(), 1);
-  ASSERT_EQ(srv_init(), 1);
-  SrvConnection* c = srv_open_connection("ODBC", Connect("Helvoristan/ORACLE").c_str());
-  ASSERT_NE(c, nullptr) << Arg(0);
-  CoordXform xf{};
-  xform_default_nonearth(&xf);
-  SpatialColumnDesc desc{};
-  desc.kind = 5;
+  SrvConnection* c = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartObjects("Helvoristan/ORACLE", nullptr, &c));
+  NonEarthColumn(5);
   desc.geometry_class = 2;
-  desc.coordsys = &xf;
   SrvQuery q{};
   q.desc = &desc;
   MapObject* big = Region(10000);
@@ -467,8 +468,6 @@ TEST_F(SrvOdbc, BlobBufferGrowsOnlyForALargerObject) {
   srv_close_statement(c, ins);
   srv_spatial_bind_release(&blob, &holder, &param);
   for (MapObject* o : {big, small, bigger}) mapobj_destroy(&o);
-  mapobj_runtime_end();
-  value_set_object_ops(nullptr);
 }
 
 // Rows of a two-column numeric select as (x, y) pairs.
@@ -488,19 +487,10 @@ std::set<std::pair<double, double>> Points(SrvConnection* c, const std::string& 
 }
 
 TEST_F(SrvOdbc, QuadKeyWindowsFindEveryPointInside) {
-  ASSERT_EQ(mapobj_runtime_start(), 1);
-  ASSERT_EQ(srv_init(), 1);
-  SrvConnection* c = srv_open_connection("ODBC", Connect("SQLite").c_str());
-  ASSERT_NE(c, nullptr) << Arg(0);
-  SrvStatement* s = srv_execute(c, "create table T(X DOUBLE, Y DOUBLE, C VARCHAR(20))");
-  ASSERT_NE(s, nullptr);
-  ASSERT_EQ(srv_close_statement(c, s), 1);
-  CoordXform xf{};
-  xform_default_nonearth(&xf);
+  SrvConnection* c = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartObjects("SQLite", "create table T(X DOUBLE, Y DOUBLE, C VARCHAR(20))", &c));
+  NonEarthColumn(1);
   xform_set_scale(&xf, 1000, 1000, 0, 0);
-  SpatialColumnDesc desc{};
-  desc.kind = 1;
-  desc.coordsys = &xf;
   std::strcpy(desc.column, "C");
   std::strcpy(desc.x_column, "X");
   std::strcpy(desc.y_column, "Y");
@@ -515,7 +505,7 @@ TEST_F(SrvOdbc, QuadKeyWindowsFindEveryPointInside) {
     const std::string sql = std::string("insert into T (") + columns + ") values (" + values + ")";
     mem_free(&columns);
     mem_free(&values);
-    s = srv_execute(c, sql.c_str());
+    SrvStatement* s = srv_execute(c, sql.c_str());
     ASSERT_NE(s, nullptr) << sql << Arg(0);
     srv_close_statement(c, s);
   }
@@ -556,8 +546,6 @@ TEST_F(SrvOdbc, QuadKeyWindowsFindEveryPointInside) {
   EXPECT_STREQ(small, "");
   mapobj_destroy(&window);
   mapobj_destroy(&point);
-  mapobj_runtime_end();
-  value_set_object_ops(nullptr);
 }
 
 }  // namespace

@@ -24,36 +24,13 @@
 #include "kernel/server/srv_detect.h"
 #include "kernel/server/srv_ora.h"
 #include "kernel/tables/tabdef.h"
-#include "kernel/server/srv_test_util.h"
+#include "kernel/server/srv_odbc_fixture.h"
 #include "odbc/support/testodbc.h"
-#include "platform/module.h"
+#include "srvq_run.h"
 
 namespace {
 
-std::string ErrArg(int i, int which) {
-  const ErrorEntry& e = g_err_stack->entries[i];
-  const int16_t off = which == 1 ? e.arg1_offset : e.arg2_offset;
-  const int16_t len = which == 1 ? e.arg1_length : e.arg2_length;
-  return len > 0 ? std::string(g_err_stack->pool + off) : std::string();
-}
-
-// srvq's standard output for the arguments (each braced in single quotes).
-std::string RunSrvq(const std::vector<std::string>& args) {
-  std::string cmd = "'" + platform::ExecutableDirectory() + "srvq'";
-  for (const std::string& a : args) {
-    std::string q;
-    for (char c : a) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    cmd += " '" + q + "'";
-  }
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return "";
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+using srvtest::Arg;
 
 CoordXform Xform(const char* text) {
   CoordXform xf;
@@ -61,23 +38,14 @@ CoordXform Xform(const char* text) {
   return xf;
 }
 
-class OraOdbc : public ::testing::Test {
+class OraOdbc : public srvtest::OdbcTest {
  protected:
-  void SetUp() override {
-    srv_unload_all();
-    err_clear();
-    trace = dir.File("trace.jsonl");
-  }
-  void TearDown() override {
-    srv_unload_all();
-    err_clear();
-  }
   std::string Connect(const std::string& version, const std::string& rules) {
     return testodbc::ConnectString({{"DBMS", "Oracle"},
                                     {"DBMSVER", version},
                                     {"UID", "scott"},
                                     {"PWD", "p"},
-                                    {"RULES", dir.Write("rules" + std::to_string(++files) + ".txt", rules)},
+                                    {"RULES", RuleFile(rules)},
                                     {"TRACE", trace}});
   }
   // A connection of the driver registered again as ORAINET.
@@ -90,10 +58,6 @@ class OraOdbc : public ::testing::Test {
     EXPECT_NE(c, nullptr);
     return c;
   }
-  // The statements sent, without the connection's catalogue probes.
-  std::vector<std::string> Sent() {
-    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
-  }
   // The SQLEndTran operations of the trace, in order.
   std::vector<std::string> Ends() {
     std::vector<std::string> ops;
@@ -103,9 +67,6 @@ class OraOdbc : public ::testing::Test {
     return ops;
   }
   void ClearTrace() { std::remove(trace.c_str()); }
-  testodbc::TempDir dir;
-  std::string trace;
-  int files = 0;
 };
 
 const char* const kSpatialRules =
@@ -114,7 +75,7 @@ const char* const kSpatialRules =
 
 TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
   const std::string connect = Connect("10.02.0000", kSpatialRules);
-  const std::string out = RunSrvq({"-a", "ORAINET", "-d", "ORAINET", connect, ":detect", ":info"});
+  const std::string out = Srvq({"-a", "ORAINET", "-d", "ORAINET", connect, ":detect", ":info"}).first;
   const size_t line = out.find('\n');
   ASSERT_NE(line, std::string::npos) << out;
   // The detectors of every kind in order, Oracle's first.
@@ -129,7 +90,7 @@ TEST_F(OraOdbc, SrvqDetectsTheSpatialOptionOnlyOnTheToolkitDriver) {
   EXPECT_EQ(sent[1], "select sdo_admin.sdo_version() from dual");
 
   ClearTrace();
-  const std::string plain = RunSrvq({connect, ":detect", ":info"});
+  const std::string plain = Srvq({connect, ":detect", ":info"}).first;
   EXPECT_EQ(plain.rfind("ora_detect_spatial=0|sdorel_detect=0|", 0), 0u) << plain;
   EXPECT_NE(plain.find("\nserver=Oracle|version=10.02.0000|user=scott|"), std::string::npos) << plain;
   for (const std::string& s : Sent()) EXPECT_EQ(s.find("v$option"), std::string::npos) << s;
@@ -483,8 +444,8 @@ TEST_F(OraFake, DiminfoBoundsTilesAndMissingRow) {
   EXPECT_EQ(ora_read_geom_metadata(conn, "O", "T", "G", &b, &srid), 0);
   ASSERT_EQ(err_count(), 1);
   EXPECT_EQ(g_err_stack->entries[0].code, kErrOraNoMetadata);
-  EXPECT_EQ(ErrArg(0, 1), "G");
-  EXPECT_EQ(ErrArg(0, 2), "O.T");
+  EXPECT_EQ(Arg(0, 1), "G");
+  EXPECT_EQ(Arg(0, 2), "O.T");
   err_clear();
   // A query that cannot run answers 0 without an error.
   s.failures["SrvExecute"] = {5, "down", ""};

@@ -22,7 +22,7 @@
 #include "kernel/server/srv_spx.h"
 #include "kernel/server/srv_sqs.h"
 #include "kernel/runtime/kstr.h"
-#include "kernel/server/srv_test_util.h"
+#include "kernel/server/srv_odbc_fixture.h"
 #include "odbc/support/testodbc.h"
 #include "srvq_run.h"
 
@@ -32,30 +32,14 @@ const char* kMdsys =
     "is select 1 from all_users where username = 'MDSYS'\n"
     "rows\ncols X\nrow 1\n";
 
-class SrvServerSqlOdbc : public ::testing::Test {
+class SrvServerSqlOdbc : public srvtest::OdbcTest {
  protected:
-  void SetUp() override {
-    srv_unload_all();
-    err_clear();
-    trace = dir.File("trace.jsonl");
-  }
-  void TearDown() override {
-    srv_unload_all();
-    err_clear();
-  }
   std::string Connect(const std::string& dbms, const std::string& version, const std::string& rules = "") {
     std::vector<std::pair<std::string, std::string>> attrs = {
         {"DBMS", dbms}, {"DBMSVER", version}, {"UID", "u"}, {"PWD", "p"}, {"DB", dir.Path()}, {"TRACE", trace}};
-    if (!rules.empty()) attrs.push_back({"RULES", dir.Write("rules" + std::to_string(++files) + ".txt", rules)});
+    if (!rules.empty()) attrs.push_back({"RULES", RuleFile(rules)});
     return testodbc::ConnectString(attrs);
   }
-  // The statements sent, without the connection's catalogue probes.
-  std::vector<std::string> Sent() {
-    return srvtest::WithoutCatalogueProbes(testodbc::Statements(testodbc::ReadTrace(trace)));
-  }
-  testodbc::TempDir dir;
-  std::string trace;
-  int files = 0;
 };
 
 std::string FirstLine(const std::string& out) { return out.substr(0, out.find('\n')); }

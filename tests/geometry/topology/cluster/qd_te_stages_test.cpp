@@ -24,15 +24,8 @@ struct Watch {
     std::string at7;  // the live chains at event 7, as bytes
     int events = 0;
     int32_t checks;
-    explicit Watch(int32_t c) : checks(c) {
-        qd_te_stage_observer = {&Watch::Event, this};
-        qd_te_pending_spy = {&Watch::Pending, this};
-    }
-    ~Watch() {
-        qd_te_stage_observer = {nullptr, nullptr};
-        qd_te_pending_spy = {nullptr, nullptr};
-    }
-    static int Pending(const char*, void*) { return 1; }
+    explicit Watch(int32_t c) : checks(c) { qd_te_stage_observer = {&Watch::Event, this}; }
+    ~Watch() { qd_te_stage_observer = {nullptr, nullptr}; }
     static void Event(int32_t event, const nlst* chains, const TeRules* rules, void* self) {
         auto* w = static_cast<Watch*>(self);
         if (!chains || qd_te_chain_at(chains, 0)->link_back == 0) return;

@@ -44,6 +44,12 @@ const TeVertex* V(const TeChain* c, uint32_t i) { return static_cast<const TeVer
 
 bool HasParent(const nlst* list) { return list && list->tally > 0; }
 
+bool InBox(const TeChain* c, GeoCoord low, GeoCoord high) {
+    for (uint32_t i = 0; i < c->coords->tally; ++i)
+        if (V(c, i)->x < low.x || V(c, i)->x > high.x || V(c, i)->y < low.y || V(c, i)->y > high.y) return false;
+    return true;
+}
+
 // Every LINE/ARC/PATH chain of a clockwise ring's boundary runs the ring's
 // way: walking it, the ring's interior (the test point) is on the right.
 void ExpectRightOfInterior(const Enc& r, GeoCoord inside) {
@@ -230,4 +236,50 @@ TEST(qd_te_encode, ArcsCirclesCurvesAndZ) {
     // Null arguments: reported, 0.
     int32_t status = 0;
     EXPECT_EQ(qd_te_encode_feature_primitive(nullptr, nullptr, &status, nullptr), 0);
+}
+
+TEST(qd_te_encode, RingCutIntoNothingIsReported) {
+    // An exterior ring that touches itself at (0, 0), both loops running
+    // counter-clockwise. Cut at the touch, an exterior keeps only clockwise
+    // loops, so no piece is left: the ring is counted as crossed and sent to
+    // the error method as -46 instead of vanishing. The error method's
+    // answer decides: 1 goes on (the REGION and the hole are still
+    // encoded), 0 fails the encoding.
+    struct Errors {
+        int32_t answer;
+        std::vector<int32_t> codes;
+        static int32_t On(FailEvent* e, void* self) {
+            auto* me = static_cast<Errors*>(self);
+            me->codes.push_back(e->code);
+            return me->answer;
+        }
+    };
+    for (int32_t answer : {1, 0}) {
+        Enc r;
+        Errors errors{answer, {}};
+        r.rules.error_method = {Errors::On, &errors};
+        geotest::Object o;
+        GeoPolygon* p = o.AddPolygon(geotest::Polygon(
+            geotest::Path({geotest::Curve({C(0, 0), C(2, 0), C(2, 2), C(0, 0), C(-2, 0), C(-2, -2), C(0, 0)})}, 1, 1),
+            {geotest::Path({geotest::Curve({C(1.2, 0.2), C(1.8, 0.2), C(1.8, 0.8), C(1.2, 0.2)})}, 1, 1)}));
+        p->valid = 1;
+        int32_t status = 0;
+        EXPECT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &r.e, &status, &r.rules), answer) << answer;
+        EXPECT_EQ(errors.codes, std::vector<int32_t>({-46})) << answer;
+        EXPECT_EQ(r.rules.statistics.tallies[4], 1) << answer;
+        int regions = 0, islands = 0, boundary = 0;
+        for (int32_t i = 0; i < r.Count(); ++i) {
+            const TeChain* c = r.At(i);
+            if (c->chain_type == TE_REGION) ++regions;
+            else if (c->chain_type == TE_ISLAND) ++islands;
+            else if (!InBox(c, C(1.2, 0.2), C(1.8, 0.8))) ++boundary;  // not one of the hole's
+        }
+        EXPECT_EQ(boundary, 0) << answer;
+        if (answer == 1) {
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(regions, 1);
+            EXPECT_EQ(islands, 1);
+            EXPECT_EQ(r.Count(), 5);  // REGION, ISLAND and the hole's three LINEs
+        }
+    }
 }

@@ -28,14 +28,8 @@ struct Watch {
     std::vector<Seg> segments;
     std::string bytes;
     std::string fault;
-    Watch() {
-        qd_te_stage_observer = {&Watch::Event, this};
-        qd_te_pending_spy = {[](const char*, void*) { return 1; }, nullptr};
-    }
-    ~Watch() {
-        qd_te_stage_observer = {nullptr, nullptr};
-        qd_te_pending_spy = {nullptr, nullptr};
-    }
+    Watch() { qd_te_stage_observer = {&Watch::Event, this}; }
+    ~Watch() { qd_te_stage_observer = {nullptr, nullptr}; }
     static void Event(int32_t event, const nlst* chains, const TeRules*, void* self) {
         if (!chains) return;
         auto* w = static_cast<Watch*>(self);

@@ -28,19 +28,6 @@ Sweep SelfSweep(std::vector<GeoCoord> pts) {
     return s;
 }
 
-// Names the stand-ins of the cutting stage were asked for (answering 1).
-struct CutSpy {
-    std::vector<std::string> names;
-    CutSpy() { qd_te_pending_spy = {&CutSpy::Hear, this}; }
-    ~CutSpy() { qd_te_pending_spy = {nullptr, nullptr}; }
-    CutSpy(const CutSpy&) = delete;
-    CutSpy& operator=(const CutSpy&) = delete;
-    static int Hear(const char* name, void* user) {
-        static_cast<CutSpy*>(user)->names.push_back(name);
-        return 1;
-    }
-};
-
 }  // namespace
 
 TEST(qd_te_self, SweepCases) {
@@ -96,40 +83,29 @@ TEST(qd_te_self, HandedOverWholeOrCut) {
     qd_te_geo_chain_list_free(&out);
     // A figure-eight: the crossing is inserted and the polygon-cross step
     // cuts the ring; with both loops kept (orientation 1) two rings are
-    // handed over. Before cutting is built: the stage's calls, and with no
-    // pieces nothing is handed over and the call succeeds, cut flag set.
+    // handed over.
     Owned eight(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)}));
-    if (CuttingBuilt()) {
-        ASSERT_EQ(qd_te_intersect_chain_self_cross(eight.get(), &out, 1e-9, 1, 1, &cut), 1);
-        EXPECT_EQ(cut, 1);
-        ASSERT_NE(out, nullptr);
-        EXPECT_EQ(out->tally, 2u);
-        qd_te_geo_chain_list_free(&out);
-        return;
-    }
-    CutSpy spy;
     ASSERT_EQ(qd_te_intersect_chain_self_cross(eight.get(), &out, 1e-9, 1, 1, &cut), 1);
     EXPECT_EQ(cut, 1);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(spy.names, std::vector<std::string>({"qd_te_split_chain_cross", "qd_te_split_form_poly_cross"}));
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->tally, 2u);
+    qd_te_geo_chain_list_free(&out);
 }
 
 TEST(qd_te_self, PolylinesInsertOrRecord) {
-    const bool built = CuttingBuilt();
     // A PATH crossing a LINE: both get the crossing, inserted as a vertex
     // (cross mode 1: the line becomes a four-vertex PATH) or recorded
     // with the chains' rows (0: the chains keep their vertices).
     for (int32_t mode : {1, 0}) {
-        CutSpy* spy = built ? nullptr : new CutSpy;
         Owned path(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(4, 0)})), line(Ch(TE_LINE, {Q(0, 1), Q(4, 1)}));
         nlst* records = nullptr;
         ASSERT_EQ(qd_te_intersect_polylines(path.get(), 1, line.get(), 2, &records, 1e-9, mode, 0), 1);
-        if (built && mode == 1) {
+        if (mode == 1) {
             EXPECT_EQ(path->coords->tally, 5u);  // (1, 1) and (3, 1) on both
             EXPECT_EQ(line->coords->tally, 4u);
             EXPECT_EQ(line->chain_type, TE_PATH);
             EXPECT_EQ(records, nullptr);
-        } else if (built) {
+        } else {
             EXPECT_EQ(path->coords->tally, 3u);
             EXPECT_EQ(line->coords->tally, 2u);
             ASSERT_NE(records, nullptr);
@@ -137,12 +113,8 @@ TEST(qd_te_self, PolylinesInsertOrRecord) {
             const auto* r = static_cast<const TeSplitRecord*>(records->data);
             EXPECT_EQ(r[0].row, 1);
             EXPECT_EQ(r[3].row, 2);
-        } else {
-            const std::string want = mode == 1 ? "qd_te_split_chain_cross" : "qd_te_split_linear_record_intr";
-            EXPECT_EQ(spy->names, std::vector<std::string>({want, want})) << mode;
         }
         if (records) nlst_free(records);
-        delete spy;
     }
     // An ARC paired here produces nothing; crossings at end vertices insert nothing.
     Owned arc(Ch(TE_ARC, {Q(-5, 0), Q(0, 5), Q(5, 0)})), cross(Ch(TE_LINE, {Q(0, 0), Q(0, 9)}));
@@ -155,63 +127,18 @@ TEST(qd_te_self, PolylinesInsertOrRecord) {
     EXPECT_EQ(b->coords->tally, 2u);
     // A path crossing itself gets the crossing inserted through the self pass.
     Owned eight(Ch(TE_PATH, {Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2)}));
-    CutSpy* spy = built ? nullptr : new CutSpy;
     ASSERT_EQ(qd_te_intersect_polylines(eight.get(), -1, eight.get(), -1, nullptr, 1e-9, 1, 0), 1);
-    if (built) EXPECT_EQ(eight->coords->tally, 6u);  // (1, 1) on segments 0 and 2
-    else EXPECT_EQ(spy->names, std::vector<std::string>({"qd_te_split_chain_cross"}));
-    delete spy;
+    EXPECT_EQ(eight->coords->tally, 6u);  // (1, 1) on segments 0 and 2
 }
 
-TEST(qd_te_self, NoPiecesIsReported) {
-    // An input ring that the polygon-cross step turns into no pieces at
-    // all is sent to the error method as -46 and counted as crossed; it
-    // never vanishes unreported.
-    struct Codes {
-        std::vector<int32_t> codes;
-        static int32_t On(FailEvent* e, void* self) {
-            static_cast<Codes*>(self)->codes.push_back(e->code);
-            return 1;
-        }
-    } errors;
-    TeRules rules;
-    qd_te_rules_init(&rules);
-    rules.mode = TE_ALL;
-    rules.input_option_1 = 1;
-    rules.input_option_2 = 1;
-    rules.error_method = {Codes::On, &errors};
-    TeKeys keys;
-    qd_te_keys_init(&keys);
-    keys.key = -1;
-    keys.parent = {1, 1, 0};
-    keys.tolerance.tolerance = 1e-9;
-    TeEncoder e;
-    qd_te_encode_init(&rules, &keys, &e);
-    if (CuttingBuilt()) {
-        // Two counter-clockwise loops through (0, 0), cut with loops kept
-        // only clockwise (orientation 0): nothing is left and nothing is
-        // handed over. (The encoder makes input rings clockwise first, so
-        // there such a ring keeps a loop; its report is shown with the
-        // stand-ins below, before cutting is in the tree.)
-        Owned ring(Ch(TE_PATH, {Q(0, 0), Q(2, 0), Q(2, 2), Q(0, 0), Q(-2, 0), Q(-2, -2), Q(0, 0)}));
-        nlst* out = nullptr;
-        int32_t cut = -1;
-        ASSERT_EQ(qd_te_intersect_chain_self_cross(ring.get(), &out, 1e-9, 0, 1, &cut), 1);
-        EXPECT_EQ(cut, 1);
-        EXPECT_EQ(out, nullptr);
-        qd_te_encode_free(&e);
-        return;
-    }
-    geotest::Object o;
-    o.AddCurve(geotest::Curve({Q(0, 0), Q(2, 2), Q(2, 0), Q(0, 2), Q(0, 0)}));
-    CutSpy spy;
-    int32_t status = 0;
-    ASSERT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &e, &status, &rules), 1);
-    EXPECT_EQ(errors.codes, std::vector<int32_t>({-46}));
-    EXPECT_EQ(rules.statistics.tallies[4], 1);
-    EXPECT_TRUE(!e.chains || e.chains->tally == 0);
-    // An error method that stops on it fails the encoding.
-    errors.codes.clear();
-    rules.error_method = {[](FailEvent*, void*) -> int32_t { return 0; }, nullptr};
-    EXPECT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &e, &status, &rules), 0);
-    qd_te_encode_free(&e);
+TEST(qd_te_self, NoPiecesLeftWhenEveryLoopIsDropped) {
+    // Two counter-clockwise loops through (0, 0), cut with loops kept only
+    // clockwise (orientation 0): nothing is left and nothing is handed
+    // over, the cut flag set.
+    Owned ring(Ch(TE_PATH, {Q(0, 0), Q(2, 0), Q(2, 2), Q(0, 0), Q(-2, 0), Q(-2, -2), Q(0, 0)}));
+    nlst* out = nullptr;
+    int32_t cut = -1;
+    ASSERT_EQ(qd_te_intersect_chain_self_cross(ring.get(), &out, 1e-9, 0, 1, &cut), 1);
+    EXPECT_EQ(cut, 1);
+    EXPECT_EQ(out, nullptr);
 }

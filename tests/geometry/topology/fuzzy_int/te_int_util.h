@@ -104,9 +104,8 @@ inline std::string SegmentsDiffer(const std::vector<Seg>& got, const std::vector
     return out;
 }
 
-// Is cutting chains in the tree (a line cut at a middle node gives two
-// pieces)? Until it is, stand-ins answer for it and the tests that need
-// real pieces check the stage's calls instead.
+// Does cutting chains work (a line cut at a middle node gives two
+// pieces)? The tests that need real pieces skip without it.
 inline bool CuttingBuilt() {
     Owned line(Ch(TE_LINE, {Q(0, 0), Q(2, 0)}));
     nlst* nodes = nlst_alloc(sizeof(TeSplitNode), 1, 1, nullptr);

@@ -271,7 +271,6 @@ TEST(qd_te_input, PruneByEnvelope) {
         qd_te_geo_chain_list_free(&chains);
         nlst_free(packs);
     }
-    qd_te_pending_spy = {nullptr, nullptr};
 }
 
 // Buffer widths below the tolerance: -43 to the error method, the call

@@ -40,20 +40,6 @@ struct FailLog {
     }
 };
 
-// Records the stand-ins of stages not built yet that are called while it
-// lives (each answers 1).
-struct Spy {
-    std::vector<std::string> calls;
-    Spy() { qd_te_pending_spy = {&On, this}; }
-    ~Spy() { qd_te_pending_spy = {nullptr, nullptr}; }
-    Spy(const Spy&) = delete;
-    Spy& operator=(const Spy&) = delete;
-    static int On(const char* name, void* self) {
-        static_cast<Spy*>(self)->calls.push_back(name);
-        return 1;
-    }
-};
-
 // Records the codes the error method receives and answers 0 (stop).
 struct ErrorCodeLog {
     std::vector<int32_t> seen;
