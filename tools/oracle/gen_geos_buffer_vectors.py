@@ -22,7 +22,11 @@ GEOS is an oracle only: this script talks to libgeos_c through ctypes
 Run it from the repository root:
 
     python3 tools/oracle/gen_geos_buffer_vectors.py
+
+For a wider search by hand, `--seed N --per-family K --out FILE` writes
+another set (the committed file is the default seed, two per family).
 """
+import argparse
 import ctypes
 import ctypes.util
 import math
@@ -278,7 +282,8 @@ def shallow(wkt, width):
     from the true one, by many times a chord's sag, whatever the stroke."""
     if not wkt.startswith("MULTIPOINT"):
         return False
-    pts = [tuple(map(float, p.split())) for p in wkt[wkt.index("(") + 1:-1].replace("(", "").replace(")", "").split(",")]
+    body = wkt[wkt.index("(") + 1:-1].replace("(", "").replace(")", "")
+    pts = [tuple(map(float, p.split())) for p in body.split(",")]
     return any(0.85 < math.hypot(a[0] - b[0], a[1] - b[1]) / (2 * abs(width)) < 1.15
                for i, a in enumerate(pts) for b in pts[i + 1:])
 
@@ -290,11 +295,16 @@ def stable(g, width):
 
 
 def main():
-    rng = random.Random(SEED)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seed", type=int, default=SEED)
+    parser.add_argument("--per-family", type=int, default=PER_FAMILY)
+    parser.add_argument("--out", default=OUT)
+    args = parser.parse_args()
+    rng = random.Random(args.seed)
     lines = []
     for family, make, factors in FAMILIES:
         number = 0
-        for _ in range(PER_FAMILY):
+        for _ in range(args.per_family):
             for factor in factors:
                 while True:
                     wkt, size = make(rng)
@@ -310,7 +320,7 @@ def main():
                     lines.append("%s_%d;%s;%r;%.17g;%d;%d;%s" % (family, number, wkt, width, b.area(),
                                                                polygons, holes, b.wkt()))
                     break
-    with open(OUT, "w") as f:
+    with open(args.out, "w") as f:
         f.write("\n".join(lines) + "\n")
 
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <ostream>
@@ -32,8 +33,10 @@ struct Case {
     size_t polygons = 0, holes = 0;
 };
 
-// name;input;width;area;polygons;holes;result
-std::vector<Case> LoadCases() {
+// name;input;width;area;polygons;holes;result. The cases are read when
+// the tests are registered, before any test runs: a line that is not a case
+// is only counted, and the file check fails on it.
+std::vector<Case> LoadCases(size_t* bad = nullptr) {
     std::ifstream in(std::string(QL_GEOS_DATA_DIR) + "/buffer.csv");
     std::vector<Case> out;
     std::string line;
@@ -45,10 +48,14 @@ std::vector<Case> LoadCases() {
             f.push_back(line.substr(at, end - at));
         }
         if (f.size() != 7) {
-            ADD_FAILURE() << "bad vector line " << line;
+            if (bad) ++*bad;
             continue;
         }
-        out.push_back({f[0], f[1], f[6], std::stod(f[2]), std::stod(f[3]), std::stoul(f[4]), std::stoul(f[5])});
+        try {
+            out.push_back({f[0], f[1], f[6], std::stod(f[2]), std::stod(f[3]), std::stoul(f[4]), std::stoul(f[5])});
+        } catch (const std::exception&) {
+            if (bad) ++*bad;
+        }
     }
     return out;
 }
@@ -103,7 +110,7 @@ const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
         const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
-        const char* far = "two far parts of a self-crossing line's outline are joined by a chord without their crossing";
+        const char* far = "far parts of a self-crossing line's outline are joined by a chord, not at their crossing";
         for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_", "polyline_crossing_wide_"})
             for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
         for (const char* n : {"polyline_crossing_4", "polyline_crossing_5", "polyline_crossing_6",
@@ -181,8 +188,10 @@ INSTANTIATE_TEST_SUITE_P(qd_te_buffer_geos, BufferAgainstGeos, ::testing::Values
 
 // The file is there, holds every family and agrees with itself.
 TEST(qd_te_buffer_geos, VectorsCoverEveryFamily) {
-    const std::vector<Case> cases = LoadCases();
-    ASSERT_GE(cases.size(), 60u);
+    size_t bad = 0;
+    const std::vector<Case> cases = LoadCases(&bad);
+    EXPECT_EQ(bad, 0u);
+    ASSERT_GE(cases.size(), 80u);
     for (const char* family : {"point_", "multipoint_apart_", "multipoint_overlap_", "segment_", "polyline_",
                                "polyline_crossing_", "closed_square_", "figure_eight_", "convex_", "concave_",
                                "holes_", "dumbbell_", "polyline_crossing_wide_"}) {
