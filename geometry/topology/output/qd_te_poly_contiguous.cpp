@@ -11,6 +11,8 @@
 #include "geometry/topology/output/qd_te_poly_internal.h"
 #include "geometry/topology/qd_te_ba.h"
 #include "geometry/topology/qd_te_form_chains.h"
+#include "geometry/topology/qd_te_linear_output.h"
+#include "geometry/topology/qd_te_parents.h"
 
 using te_poly::Bits;
 using te_poly::Delivery;
@@ -65,6 +67,13 @@ int encode_and_assemble(SpatialObject* object, TeKeys* keys, nlst* chains, TeNes
     }
     ktgeo_so_release(object);
     return qd_te_assemble_chains(chains, &nested->copy) == 1;
+}
+
+// Whether a side of a chain lies inside a polygon of the input.
+bool polygon_side(const nlst* side) {
+    for (uint32_t i = 0; side && i < side->tally; ++i)
+        if (qd_te_parent_has_flag(static_cast<const TeParent*>(side->data) + i, TE_PARENT_P)) return true;
+    return false;
 }
 
 }  // namespace
@@ -185,11 +194,27 @@ int qd_te_build_buffer_all(nlst* chains, nlst* polygons, TeRules* rules) {
         return 0;
     }
     Delivery d(rules);
+    Bits walked;
+    if (!qd_te_ba_alloc(&walked.a, 2 * chains->tally)) return qd_te_no_memory();
     for (uint32_t i = 1; i < polygons->tally; ++i) {
         TePolygon* p = qd_te_poly_at(polygons, int32_t(i));
         if (!qd_te_poly_eligible(p) || p->n_parents <= 0) continue;
         if (!heartbeat(rules)) return 0;
+        if (!qd_te_expand_chains_set(&walked.a, p, polygons, chains, rules)) return 0;
         if (!d.add(p, polygons, chains)) return 0;
+    }
+    // A line that closes on itself, or the loop of a self-crossing line,
+    // bounds a face whose parents are dropped with the line's own: those
+    // chains are walked by no polygon delivered above and would be lost.
+    // Every live chain of a line (no polygon parent on either side) that no
+    // delivered polygon walked goes in as a curve, so each stretch of a
+    // line is buffered once.
+    for (uint32_t i = 1; i + 1 < chains->tally; ++i) {
+        TeChain* c = qd_te_chain_at(chains, int32_t(i));
+        if (c->chain_type == TE_NODE || c->discard != CHAIN_OK || c->chain_id == -1 ||
+            qd_te_ba_test(&walked.a, i) || polygon_side(c->left_parent) || polygon_side(c->right_parent))
+            continue;
+        if (!qd_te_linear_chain_output(rules, c, &d.object, &d.parents)) return 0;
     }
     if (rules->statistics.input_counters.count[3] > 0)
         for (uint32_t i = 1; i < chains->tally; ++i) {

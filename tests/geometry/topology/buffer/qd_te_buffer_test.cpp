@@ -166,17 +166,41 @@ TEST(qd_te_buffer, BandsKeepTheirHoles) {
         {"POLYGON ((0 0, 0 10, 5 10, 5 5, 5 10, 10 10, 10 0, 0 0))", -w,
          (10 - 2 * w) * (10 - 2 * w) - 2 * w * (5 - w) - pi * w * w / 2, {}},
     };
-    for (const Case& c : cases) {
-        const std::string width = "width=" + std::to_string(c.width);
-        const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", width}, std::string("-1 ") + c.wkt + "\n");
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(Lines(r.out), 1u) << c.wkt << "\n" << r.out;
-        const std::vector<Ring> rings = Rings(r.out);
-        ASSERT_EQ(rings.size(), 1 + c.holes.size()) << c.wkt << "\n" << r.out;
-        EXPECT_NEAR(Area(rings[0]), c.outer, 0.01 * c.outer) << c.wkt;
-        for (size_t i = 0; i < c.holes.size(); ++i)
-            EXPECT_NEAR(Area(rings[i + 1]), c.holes[i], 0.01 * c.holes[i]) << c.wkt << " hole " << i;
-    }
+    // The union stage of BUFFER_ALL passes every stretch of a line on once,
+    // loops and closed lines included: the same bands come back.
+    for (const Case& c : cases)
+        for (const char* mode : {"BUFFER", "BUFFER_ALL"}) {
+            if (std::string(mode) == "BUFFER_ALL" && std::string(c.wkt).rfind("LINESTRING", 0) != 0) continue;
+            const std::string width = "width=" + std::to_string(c.width);
+            const tetest::ToolResult r = tetest::RunTopoRun({mode, width}, std::string("-1 ") + c.wkt + "\n");
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(Lines(r.out), 1u) << mode << " " << c.wkt << "\n" << r.out;
+            const std::vector<Ring> rings = Rings(r.out);
+            ASSERT_EQ(rings.size(), 1 + c.holes.size()) << mode << " " << c.wkt << "\n" << r.out;
+            EXPECT_NEAR(Area(rings[0]), c.outer, 0.01 * c.outer) << mode << " " << c.wkt;
+            for (size_t i = 0; i < c.holes.size(); ++i)
+                EXPECT_NEAR(Area(rings[i + 1]), c.holes[i], 0.01 * c.holes[i]) << mode << " " << c.wkt << " hole " << i;
+        }
+}
+
+// BUFFER_ALL over a square, a line across it and a closed line beside it:
+// one geometry of two polygons, the square's buffer (s² + 4sw + πw²) with the
+// line's two tails beyond it (each 4.5 × 2w and half a cap), and the closed
+// line's band (as in the table above) round its 9 × 9 hole.
+TEST(qd_te_buffer, BufferAllKeepsPolygonsAndEveryLine) {
+    const double pi = std::acos(-1.0), w = 0.5;
+    const tetest::ToolResult r = tetest::RunTopoRun(
+        {"BUFFER_ALL", "width=0.5"},
+        "-1 POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0))\n-2 LINESTRING (-5 5, 15 5)\n"
+        "-3 LINESTRING (20 0, 30 0, 30 10, 20 10, 20 0)\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), 1u) << r.out;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 3u) << r.out;
+    const double square = 100 + 40 * w + pi * w * w, tails = 2 * (4.5 * 2 * w + pi * w * w / 2);
+    EXPECT_NEAR(Area(rings[0]), square + tails, 0.01 * (square + tails));
+    EXPECT_NEAR(Area(rings[1]), square, 0.01 * square);
+    EXPECT_NEAR(Area(rings[2]), (10 - 2 * w) * (10 - 2 * w), 0.01 * 81);
 }
 
 // Where the cap of a line's end crosses the offset of its first segment, the
