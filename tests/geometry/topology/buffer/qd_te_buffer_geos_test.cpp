@@ -110,12 +110,8 @@ const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
         const char* all = "BUFFER_ALL re-encodes no closed line or loop of a line";
-        const char* far = "far parts of a self-crossing line's outline are joined by a chord, not at their crossing";
         for (const char* family : {"closed_square_", "figure_eight_", "polyline_crossing_", "polyline_crossing_wide_"})
             for (int i = 1; i <= 6; ++i) m[family + std::to_string(i) + "_BUFFER_ALL"] = all;
-        for (const char* n : {"polyline_crossing_4", "polyline_crossing_5", "polyline_crossing_6",
-                              "polyline_crossing_wide_2", "polyline_crossing_wide_3"})
-            m[std::string(n) + "_BUFFER"] = far;
         return m;
     }();
     return open;
