@@ -426,8 +426,11 @@ int make_corners(const std::vector<GeoCoord>& P, const TeBufferWidth& w, int32_t
         } else if (corner.joined) {
             if (qd_te_cogo_line_segment_intersection(&off2[0], &off2[1], &off1[0], &off1[1], &corner.point, &tol) !=
                     1 &&
-                qd_te_cogo_line_segment_intersection(&off1[0], &off1[1], &off2[0], &off2[1], &corner.point, &tol) != 1)
-                continue;  // the offsets never meet near the vertex: no corner
+                qd_te_cogo_line_segment_intersection(&off1[0], &off1[1], &off2[0], &off2[1], &corner.point, &tol) !=
+                    1 &&
+                (style == 1 || std::fabs(angle - 180.0) <= 90.0 + 1e-9))
+                continue;  // the offsets never meet near the vertex: no corner,
+                           // unless a sharp turn keeps both offsets whole below
             if (style != 1) {
                 // The offsets meet only on one's line: a single point would
                 // skip the part of the other offset that can cross the offsets

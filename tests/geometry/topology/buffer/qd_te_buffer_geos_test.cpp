@@ -109,11 +109,6 @@ size_t Holes(const std::vector<Poly>& polys) {
 const std::map<std::string, std::string>& KnownOpen() {
     static const std::map<std::string, std::string> open = [] {
         std::map<std::string, std::string> m;
-        const char* far = "two far parts of a self-crossing line's outline are joined by a chord without their crossing";
-        for (const char* n : {"polyline_crossing_4", "polyline_crossing_5", "polyline_crossing_6",
-                              "polyline_crossing_wide_2", "polyline_crossing_wide_3"})
-            m[std::string(n) + "_BUFFER"] = far;
-        m["polyline_crossing_wide_3_BUFFER_ALL"] = far;
         return m;
     }();
     return open;
