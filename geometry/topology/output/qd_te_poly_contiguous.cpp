@@ -11,6 +11,7 @@
 #include "geometry/topology/output/qd_te_poly_internal.h"
 #include "geometry/topology/qd_te_ba.h"
 #include "geometry/topology/qd_te_form_chains.h"
+#include "geometry/topology/qd_te_geo_overlay.h"
 #include "geometry/topology/qd_te_linear_output.h"
 #include "geometry/topology/qd_te_parents.h"
 
@@ -74,6 +75,62 @@ bool polygon_side(const nlst* side) {
     for (uint32_t i = 0; side && i < side->tally; ++i)
         if (qd_te_parent_has_flag(static_cast<const TeParent*>(side->data) + i, TE_PARENT_P)) return true;
     return false;
+}
+
+// Under BUFFER_ALL the faces of a group are not all polygons of the union:
+// the loops of lines (closed or crossing themselves) are faces too. A
+// chain between two such loops is a stretch of a line, to be buffered,
+// not an inner edge of the union. A chain walked from both sides lies
+// inside the union when a polygon parent is on one of its sides, or else
+// (a line) when it lies inside an input polygon; *inner tells which.
+int inside_union(TeChain* c, const nlst* chains, bool* inner) {
+    *inner = true;
+    if (polygon_side(c->left_parent) || polygon_side(c->right_parent)) return 1;
+    const int code = qd_te_walk_overlay_point(0, c, nullptr, chains, 1, 0, 0, nullptr, nullptr, nullptr);
+    if (code == 0) return 0;
+    *inner = code != TE_LOC_OUTSIDE;
+    return 1;
+}
+
+// The union goes on to the buffer in its own terms, whatever the caller's
+// secondary aggregation and output dimension ask of the final output.
+// A face that lies inside an input polygon (a polygon parent on its side
+// of one of its chains) goes as a surface. A face with dangles (a spike of
+// a ring, the end of a line inside a polygon) was formed unclosed; it is
+// still a closed area and goes as a polygon whose rings carry the dangles
+// as spikes, which the buffer cuts out or covers as in a polygon given
+// with them. The walk around lines (its parents the lines') goes as lines,
+// dangles and all. (By the caller's rules a polygon with a dangle went out
+// as lines and was buffered as a band, or was dropped, or lost its spikes
+// before the buffer; the walk around lines could be dropped.)
+int add_union_face(te_poly::Delivery* d, TePolygon* p, nlst* polygons, nlst* chains, TeRules* rules) {
+    Steps steps;
+    if (!steps.list) return qd_te_no_memory();
+    if (!qd_te_poly_boundary(p, chains, steps.list, "qd_te_build_buffer_all")) return 0;
+    bool surface = false;
+    for (uint32_t i = 0; i < steps.size() && !surface; ++i) {
+        const TeChain* c = qd_te_chain_at(chains, steps[i].row);
+        surface = polygon_side(steps[i].side == 1 ? c->left_parent : c->right_parent);
+    }
+    const int32_t secondary = rules->secondary, output_dim = rules->output_dim;
+    if (surface) {
+        rules->secondary = TE_NONE;
+        rules->output_dim = TE_DIM_SURFACE;
+        // The face and its islands count as closed (the polygon list is
+        // emptied after the delivery).
+        p->status = 1;
+        const int32_t n = int32_t(polygons->tally);
+        int32_t guard = n;
+        for (int32_t i = p->island_list; i > 0 && i < n && guard-- > 0;
+             i = qd_te_poly_at(polygons, i)->island_list)
+            qd_te_poly_at(polygons, i)->status = 1;
+    } else {
+        rules->secondary = TE_LINEAR;
+    }
+    const int ok = d->add(p, polygons, chains);
+    rules->secondary = secondary;
+    rules->output_dim = output_dim;
+    return ok;
 }
 
 }  // namespace
@@ -170,8 +227,9 @@ int qd_te_build_discard_chains(TeBitArray* visits, nlst* chains, nlst* polygons,
     for (uint32_t i = 1; i < n; ++i) {
         TeChain* c = qd_te_chain_at(chains, int32_t(i));
         const bool both = qd_te_ba_test(visits, i) && qd_te_ba_test(visits, i + n);
-        if (i == n - 1 || (merges_edges(mode) && both) || (mode == TE_BUFFER_OVERLAP && !both))
-            c->discard = CHAIN_DELETE;
+        bool inner = merges_edges(mode) && both;
+        if (inner && mode == TE_BUFFER_ALL && !inside_union(c, chains, &inner)) return 0;
+        if (i == n - 1 || inner || (mode == TE_BUFFER_OVERLAP && !both)) c->discard = CHAIN_DELETE;
     }
     qd_te_poly_release_cutter_lists(polygons);
     polygons->tally = 0;
@@ -201,7 +259,7 @@ int qd_te_build_buffer_all(nlst* chains, nlst* polygons, TeRules* rules) {
         if (!qd_te_poly_eligible(p) || p->n_parents <= 0) continue;
         if (!heartbeat(rules)) return 0;
         if (!qd_te_expand_chains_set(&walked.a, p, polygons, chains, rules)) return 0;
-        if (!d.add(p, polygons, chains)) return 0;
+        if (!add_union_face(&d, p, polygons, chains, rules)) return 0;
     }
     // A line that closes on itself, or the loop of a self-crossing line,
     // bounds a face whose parents are dropped with the line's own: those

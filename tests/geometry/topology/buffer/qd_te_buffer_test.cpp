@@ -154,6 +154,11 @@ TEST(qd_te_buffer, BandsKeepTheirHoles) {
         // inward corners there, four round turns of 3π/4 outside.
         {"LINESTRING (0 0, 10 10, 10 0, 0 10, 0 0)", w, 50 + (20 + 20 * r2) * w + (1.5 * pi - 2) * w * w,
          {lobe_hole, lobe_hole}},
+        // A line drawing two squares side by side, the shared side drawn
+        // once and running on as a tail below: the 20 × 10 outline grown by
+        // w, the tail's 1.5 × 2w and half cap beyond it, two 9 × 9 holes.
+        {"LINESTRING (10 -2, 10 10, 0 10, 0 0, 20 0, 20 10, 10 10)", w,
+         200 + 60 * w + pi * w * w + 1.5 * 2 * w + pi * w * w / 2, {81, 81}},
         // A polygon whose slit closes under the buffer: its hollow 6 × 6 shrunk by w is a hole.
         {"POLYGON ((0 0, 10 0, 10 10, 5.5 10, 5.5 8, 8 8, 8 2, 2 2, 2 8, 4.5 8, 4.5 10, 0 10, 0 0))", w,
          100 + 40 * w + pi * w * w - notch, {(6 - 2 * w) * (6 - 2 * w) + notch}},
@@ -167,10 +172,10 @@ TEST(qd_te_buffer, BandsKeepTheirHoles) {
          (10 - 2 * w) * (10 - 2 * w) - 2 * w * (5 - w) - pi * w * w / 2, {}},
     };
     // The union stage of BUFFER_ALL passes every stretch of a line on once,
-    // loops and closed lines included: the same bands come back.
+    // loops, the side two loops share and closed lines included, and a
+    // polygon with its spikes: the same bands come back.
     for (const Case& c : cases)
         for (const char* mode : {"BUFFER", "BUFFER_ALL"}) {
-            if (std::string(mode) == "BUFFER_ALL" && std::string(c.wkt).rfind("LINESTRING", 0) != 0) continue;
             const std::string width = "width=" + std::to_string(c.width);
             const tetest::ToolResult r = tetest::RunTopoRun({mode, width}, std::string("-1 ") + c.wkt + "\n");
             ASSERT_EQ(r.status, 0) << r.err;
@@ -201,6 +206,39 @@ TEST(qd_te_buffer, BufferAllKeepsPolygonsAndEveryLine) {
     EXPECT_NEAR(Area(rings[0]), square + tails, 0.01 * (square + tails));
     EXPECT_NEAR(Area(rings[1]), square, 0.01 * square);
     EXPECT_NEAR(Area(rings[2]), (10 - 2 * w) * (10 - 2 * w), 0.01 * 81);
+}
+
+// The union BUFFER_ALL buffers is handed on the same whatever secondary
+// aggregation the caller asks for: a polygon with an inward spike (shrunk:
+// the 9 × 9 square less the spike's band, 2w × (5 - w) and half a cap) and
+// a square with a line ending inside it (the square's buffer and the line's
+// band beyond it, 4 × 2w and half a cap) are surfaces, not lines, and
+// neither is dropped; a closed line inside a square, its loop a face of the
+// union, adds nothing to the square's buffer.
+TEST(qd_te_buffer, BufferAllHandsOnItsUnionWhateverTheSecondary) {
+    const double pi = std::acos(-1.0), w = 0.5;
+    struct Case {
+        const char* wkt;
+        double width;
+        double area;
+    } cases[] = {
+        {"-1 POLYGON ((0 0, 0 10, 5 10, 5 5, 5 10, 10 10, 10 0, 0 0))\n", -w,
+         (10 - 2 * w) * (10 - 2 * w) - 2 * w * (5 - w) - pi * w * w / 2},
+        {"-1 GEOMETRYCOLLECTION (POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0)), LINESTRING (5 5, 15 5))\n", 2 * w,
+         100 + 40 * 2 * w + pi * 4 * w * w + 4 * 2 * 2 * w + pi * 4 * w * w / 2},
+        {"-1 GEOMETRYCOLLECTION (POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0)), LINESTRING (2 2, 8 2, 8 8, 2 8, 2 2))\n",
+         2 * w, 100 + 40 * 2 * w + pi * 4 * w * w},
+    };
+    for (const Case& c : cases)
+        for (const char* secondary : {"LINEAR", "NONE", "DISCARD", "DROP_SPIKES", "DROP_DANGLES"}) {
+            const tetest::ToolResult r = tetest::RunTopoRun(
+                {"BUFFER_ALL", "width=" + std::to_string(c.width), std::string("secondary=") + secondary}, c.wkt);
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(Lines(r.out), 1u) << secondary << " " << c.wkt << r.out;
+            const std::vector<Ring> rings = Rings(r.out);
+            ASSERT_EQ(rings.size(), 1u) << secondary << " " << c.wkt << r.out;
+            EXPECT_NEAR(Area(rings[0]), c.area, 0.01 * c.area) << secondary << " " << c.wkt;
+        }
 }
 
 // Where the cap of a line's end crosses the offset of its first segment, the
