@@ -77,41 +77,71 @@ bool polygon_side(const nlst* side) {
     return false;
 }
 
+// Whether a side of a chain carries a spike of a polygon's ring (S).
+bool spike_side(const nlst* side) {
+    for (uint32_t i = 0; side && i < side->tally; ++i)
+        if (qd_te_parent_has_flag(static_cast<const TeParent*>(side->data) + i, TE_PARENT_S)) return true;
+    return false;
+}
+
+// Whether a face lies inside an input polygon: a polygon parent on its
+// side of one of its chains.
+int polygon_face(const TePolygon* p, const nlst* chains, bool* inside) {
+    *inside = false;
+    Steps steps;
+    if (!steps.list) return qd_te_no_memory();
+    if (!qd_te_poly_boundary(p, chains, steps.list, "qd_te_build_buffer_all")) return 0;
+    for (uint32_t i = 0; i < steps.size() && !*inside; ++i) {
+        const TeChain* c = qd_te_chain_at(chains, steps[i].row);
+        *inside = polygon_side(steps[i].side == 1 ? c->left_parent : c->right_parent);
+    }
+    return 1;
+}
+
 // Under BUFFER_ALL the faces of a group are not all polygons of the union:
-// the loops of lines (closed or crossing themselves) are faces too. A
-// chain between two such loops is a stretch of a line, to be buffered,
-// not an inner edge of the union. A chain walked from both sides lies
-// inside the union when a polygon parent is on one of its sides, or else
-// (a line) when it lies inside an input polygon; *inner tells which.
-int inside_union(TeChain* c, const nlst* chains, bool* inner) {
-    *inner = true;
-    if (polygon_side(c->left_parent) || polygon_side(c->right_parent)) return 1;
+// the loops of lines (closed or crossing themselves) are faces too, and a
+// chain between two loops is a stretch of a line to be buffered, not an
+// inner edge. A chain without a polygon parent on either side (a line, or
+// a spike of a ring) is therefore judged by where it lies, not by how
+// often it was walked: inside an input polygon (its points strictly inside
+// one; a ring's own spike lies on its ring) it goes, as the polygon's
+// buffer covers its band; elsewhere it stays, the spike of a ring included
+// (the buffer cuts it out of a negative one), but for the spike of a ring
+// pointing outward under a negative width, which erodes nothing. *inner is
+// left alone for the chains of polygons.
+int bare_chain_inside_polygon(TeChain* c, const nlst* chains, const nlst* polygons, const TeRules* rules,
+                              bool* inner) {
+    if (c->chain_type == TE_NODE || c->discard != CHAIN_OK || polygon_side(c->left_parent) ||
+        polygon_side(c->right_parent))
+        return 1;
     const int code = qd_te_walk_overlay_point(0, c, nullptr, chains, 1, 0, 0, nullptr, nullptr, nullptr);
     if (code == 0) return 0;
     *inner = code != TE_LOC_OUTSIDE;
+    if (*inner || rules->buffer.width.width >= 0 || !(spike_side(c->left_parent) || spike_side(c->right_parent)))
+        return 1;
+    bool inward = false;
+    for (const int32_t face : {c->poly_left, c->poly_right}) {
+        if (face <= 0 || uint32_t(face) >= polygons->tally || inward) continue;
+        if (!polygon_face(qd_te_poly_at(polygons, face), chains, &inward)) return 0;
+    }
+    *inner = !inward;
     return 1;
 }
 
 // The union goes on to the buffer in its own terms, whatever the caller's
 // secondary aggregation and output dimension ask of the final output.
 // A face that lies inside an input polygon (a polygon parent on its side
-// of one of its chains) goes as a surface. A face with dangles (a spike of
-// a ring, the end of a line inside a polygon) was formed unclosed; it is
-// still a closed area and goes as a polygon whose rings carry the dangles
-// as spikes, which the buffer cuts out or covers as in a polygon given
-// with them. The walk around lines (its parents the lines') goes as lines,
+// of one of its chains) goes as a surface. A face with a dangle (a spike
+// of a ring; the lines inside polygons are gone by now) was formed
+// unclosed; it is still a closed area and goes as a polygon whose rings
+// carry the spikes, which the buffer cuts out or covers as in a polygon
+// given with them. The walk around lines (its parents the lines') goes as lines,
 // dangles and all. (By the caller's rules a polygon with a dangle went out
 // as lines and was buffered as a band, or was dropped, or lost its spikes
 // before the buffer; the walk around lines could be dropped.)
 int add_union_face(te_poly::Delivery* d, TePolygon* p, nlst* polygons, nlst* chains, TeRules* rules) {
-    Steps steps;
-    if (!steps.list) return qd_te_no_memory();
-    if (!qd_te_poly_boundary(p, chains, steps.list, "qd_te_build_buffer_all")) return 0;
     bool surface = false;
-    for (uint32_t i = 0; i < steps.size() && !surface; ++i) {
-        const TeChain* c = qd_te_chain_at(chains, steps[i].row);
-        surface = polygon_side(steps[i].side == 1 ? c->left_parent : c->right_parent);
-    }
+    if (!polygon_face(p, chains, &surface)) return 0;
     const int32_t secondary = rules->secondary, output_dim = rules->output_dim;
     if (surface) {
         rules->secondary = TE_NONE;
@@ -142,7 +172,11 @@ int qd_te_expand_chains(TeBitArray* visits, const TePolygon* p, const nlst* chai
     if (!steps.list) return qd_te_no_memory();
     if (!qd_te_poly_boundary(p, chains, steps.list, "qd_te_expand_chains")) return 0;
     const uint32_t n = chains->tally;
-    const bool no_second = merges_edges(rules->mode) && p->status == 0;
+    // Under BUFFER_ALL an unclosed face (one with dangles) marks like any
+    // other: its dangles are lines or spikes, judged by where they lie
+    // (bare_chain_inside_polygon), and a polygon inside it must still lose
+    // the edges it shares with it.
+    const bool no_second = merges_edges(rules->mode) && rules->mode != TE_BUFFER_ALL && p->status == 0;
     for (uint32_t i = 0; i < steps.size(); ++i) {
         const uint32_t row = uint32_t(steps[i].row);
         if (qd_te_chain_at(chains, int32_t(row))->chain_id == -1) continue;
@@ -224,13 +258,19 @@ int qd_te_build_discard_chains(TeBitArray* visits, nlst* chains, nlst* polygons,
     if (polygons->tally < 2 || chains->tally < 2) return 1;
     const uint32_t n = chains->tally;
     const int32_t mode = rules->mode;
+    // Decided for every chain first: the BUFFER_ALL test walks faces, which
+    // needs their chains still in place.
+    std::vector<char> drop(n, 0);
     for (uint32_t i = 1; i < n; ++i) {
         TeChain* c = qd_te_chain_at(chains, int32_t(i));
         const bool both = qd_te_ba_test(visits, i) && qd_te_ba_test(visits, i + n);
         bool inner = merges_edges(mode) && both;
-        if (inner && mode == TE_BUFFER_ALL && !inside_union(c, chains, &inner)) return 0;
-        if (i == n - 1 || inner || (mode == TE_BUFFER_OVERLAP && !both)) c->discard = CHAIN_DELETE;
+        if (mode == TE_BUFFER_ALL && i + 1 < n && !bare_chain_inside_polygon(c, chains, polygons, rules, &inner))
+            return 0;
+        drop[i] = i == n - 1 || inner || (mode == TE_BUFFER_OVERLAP && !both);
     }
+    for (uint32_t i = 1; i < n; ++i)
+        if (drop[i]) qd_te_chain_at(chains, int32_t(i))->discard = CHAIN_DELETE;
     qd_te_poly_release_cutter_lists(polygons);
     polygons->tally = 0;
     bool surface = true;

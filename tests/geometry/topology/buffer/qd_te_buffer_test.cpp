@@ -214,7 +214,9 @@ TEST(qd_te_buffer, BufferAllKeepsPolygonsAndEveryLine) {
 // a square with a line ending inside it (the square's buffer and the line's
 // band beyond it, 4 × 2w and half a cap) are surfaces, not lines, and
 // neither is dropped; a closed line inside a square, its loop a face of the
-// union, adds nothing to the square's buffer.
+// union, adds nothing to the square's buffer; an outward spike erodes
+// nothing; a spike partly covered by a second square cuts only its
+// uncovered 2 units (2w × (2 - w) and half a cap) out of the erosion.
 TEST(qd_te_buffer, BufferAllHandsOnItsUnionWhateverTheSecondary) {
     const double pi = std::acos(-1.0), w = 0.5;
     struct Case {
@@ -228,6 +230,9 @@ TEST(qd_te_buffer, BufferAllHandsOnItsUnionWhateverTheSecondary) {
          100 + 40 * 2 * w + pi * 4 * w * w + 4 * 2 * 2 * w + pi * 4 * w * w / 2},
         {"-1 GEOMETRYCOLLECTION (POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0)), LINESTRING (2 2, 8 2, 8 8, 2 8, 2 2))\n",
          2 * w, 100 + 40 * 2 * w + pi * 4 * w * w},
+        {"-1 POLYGON ((0 0, 0 10, 5 10, 5 15, 5 10, 10 10, 10 0, 0 0))\n", -w, (10 - 2 * w) * (10 - 2 * w)},
+        {"-1 MULTIPOLYGON (((0 0, 0 10, 5 10, 5 5, 5 10, 10 10, 10 0, 0 0)), ((3 3, 3 8, 8 8, 8 3, 3 3)))\n", -w,
+         (10 - 2 * w) * (10 - 2 * w) - 2 * w * (2 - w) - pi * w * w / 2},
     };
     for (const Case& c : cases)
         for (const char* secondary : {"LINEAR", "NONE", "DISCARD", "DROP_SPIKES", "DROP_DANGLES"}) {
