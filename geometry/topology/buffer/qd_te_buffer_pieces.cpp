@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -287,6 +288,23 @@ int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::
                                 return a.index == b.index && std::fabs(a.offset - b.offset) <= 1e-12;
                             }),
                 cuts->end());
+    // Cuts of one place within the tolerance (an outline running along a
+    // stretch twice meets itself at vertices a rounding apart) take the
+    // point of the first of them, so that the pieces link there.
+    std::vector<size_t> order(cuts->size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return (*cuts)[a].point.x < (*cuts)[b].point.x; });
+    std::vector<char> placed(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (placed[i]) continue;
+        const GeoCoord place = (*cuts)[order[i]].point;
+        for (size_t j = i + 1; j < order.size() && (*cuts)[order[j]].point.x - place.x <= tolerance; ++j) {
+            GeoCoord& p = (*cuts)[order[j]].point;
+            if (placed[j] || std::fabs(p.y - place.y) > tolerance) continue;
+            p = place;
+            placed[j] = 1;
+        }
+    }
     return 1;
 }
 
@@ -323,7 +341,7 @@ int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWi
     size_t next_cut = 0;
     for (int32_t k = 0; k + 1 < count; ++k) {
         const bool at_vertex = next_cut < cuts.size() && cuts[next_cut].index == k && cuts[next_cut].offset == 0.0;
-        walk.push_back({outline[k], at_vertex, false});
+        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex, false});
         if (at_vertex) ++next_cut;
         for (; next_cut < cuts.size() && cuts[next_cut].index == k; ++next_cut)
             walk.push_back({cuts[next_cut].point, true, true});
@@ -332,12 +350,17 @@ int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWi
                                 walk.begin());
     std::rotate(walk.begin(), walk.begin() + std::ptrdiff_t(first), walk.end());
     walk.push_back(walk.front());
+    // A stretch the outline runs along twice the same way (the arc round
+    // the ends of a closed line) is one stretch of the boundary.
     std::vector<std::vector<WalkPoint>> kept;
+    std::set<std::vector<PlaceKey>> seen;
     std::vector<WalkPoint> piece{walk.front()};
     for (size_t i = 1; i < walk.size(); ++i) {
         piece.push_back(walk[i]);
         if (!walk[i].cut) continue;
-        if (piece_on_boundary(*widths, ring, n, piece)) kept.push_back(piece);
+        std::vector<PlaceKey> places;
+        for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
+        if (piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
         piece.assign(1, walk[i]);
     }
     if (kept.empty()) return 1;
