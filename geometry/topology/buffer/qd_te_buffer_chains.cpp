@@ -108,7 +108,7 @@ namespace {
 // it). The outline is therefore traced to the boundary first and its rings
 // are encoded one by one: a clockwise ring as the outline's loop would be,
 // a counter-clockwise ring (a hole) as the split leaves such a loop,
-// reversed with the parents on its left. An outline that does not trace
+// reversed with the parents on its other side. An outline that does not trace
 // is encoded whole, as before.
 int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, const TeBufferWidth& w,
                           GeoCoord* outline, int32_t count, double tol, int32_t* status) {
@@ -123,16 +123,19 @@ int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, co
     const auto* m = static_cast<const int32_t*>(sizes->data);
     const int32_t side = encoder->parent_side;
     int ok = 1;
+    int32_t failed = 1, encoded = 0;  // a degenerate ring is passed over unless every ring is
     for (uint32_t i = 0, at = 0; ok && i < sizes->tally; at += uint32_t(m[i]), ++i) {
         std::vector<GeoCoord> loop(p + at, p + at + m[i]);
         const bool hole = !qd_te_cogo_ring_clockwise(loop.data(), m[i]);
         if (hole) std::reverse(loop.begin(), loop.end());
-        encoder->parent_side = hole ? (side == 0 ? 1 : 0) : side;
-        int32_t piece_status = 1;
+        encoder->parent_side = !hole ? side : side == 0 ? 1 : side == 1 ? 0 : side;
+        int32_t ring_status = 1;
         ok = qd_te_encode_chain_path_cross_switched(encoder, m[i], loop.data(), 1, encoder->cross_side,
-                                                    &piece_status);
-        if (ok && piece_status != 1) *status = piece_status;
+                                                    &ring_status);
+        if (ring_status == 1) ++encoded;
+        else failed = ring_status;
     }
+    if (ok && encoded == 0) *status = failed;
     encoder->parent_side = side;
     nlst_free(points);
     nlst_free(sizes);

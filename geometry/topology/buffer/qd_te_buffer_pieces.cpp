@@ -360,7 +360,8 @@ int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWi
         if (!walk[i].cut) continue;
         std::vector<PlaceKey> places;
         for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
-        if (piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
+        const bool empty = places.size() == 2 && places[0] == places[1];  // two cuts at one place
+        if (!empty && piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
         piece.assign(1, walk[i]);
     }
     if (kept.empty()) return 1;
