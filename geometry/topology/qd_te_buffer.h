@@ -40,12 +40,9 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
 // points): a vertex that is not an outline point (a crossing the split
 // inserted) is removed only when it lies inside the reach by more than the
 // sagitta of a stroked arc's chord, as crossings of two chords lie inside
-// the true arcs by up to that. With grown 1 (the outline of a ring grown
-// outward, running clockwise around its surface) a closed piece that has
-// the surface inside and keeps at least 3 vertices keeps all of them.
+// the true arcs by up to that.
 int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
-                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count,
-                                      int32_t grown);
+                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count);
 // Deletes the open pieces at rows start..end-1 by the parity of the closed
 // pieces among them that contain them (kinds 0 and 1 only): for an exterior
 // ring an open piece inside an odd number of closed ones goes when the width

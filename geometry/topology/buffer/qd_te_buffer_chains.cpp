@@ -138,12 +138,10 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
         // of 0 or more) can enclose holes: they are the outline's loops that
         // run counter-clockwise. The split keeps them, reversed, with the
         // parents on their left, where the buffer lies.
-        const bool grown = kind == 2 || (kind == 0 && w.width >= 0.0);
-        const int32_t orientation = grown ? 1 : encoder->parent_side;
+        const int32_t orientation = kind == 2 || (kind == 0 && w.width >= 0.0) ? 1 : encoder->parent_side;
         ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
                                                     status) == 1 &&
-             qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count,
-                                               grown ? 1 : 0) == 1 &&
+             qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
              qd_te_buffer_chain_cutter(start, encoder, kind) == 1;
     }
     qd_free(outline);

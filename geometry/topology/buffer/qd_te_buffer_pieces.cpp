@@ -56,65 +56,21 @@ bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoC
 // 1/8 radian, so by at most 1 - cos(1/16) of the radius.
 const double kChordSag = 1.0 - std::cos(1.0 / 16.0);
 
-// The outline's own points sorted by x, then y, each with its place in the
-// outline: a piece vertex not among them is a crossing that the split
-// inserted.
+// The outline's own points sorted by x, then y: a piece vertex not among
+// them is a crossing that the split inserted.
 struct OutlinePoints {
-    struct Entry {
-        double x, y;
-        int32_t at;
-        bool operator<(const Entry& o) const { return x != o.x ? x < o.x : y < o.y; }
-    };
-    std::vector<Entry> sorted;
-    int32_t count = 0;
+    std::vector<std::pair<double, double>> sorted;
     explicit OutlinePoints(const GeoCoord* pts, int32_t n) {
-        if (!pts || n < 1) return;
-        // A closing point that repeats the first takes its place.
-        const bool closed = n > 1 && pts[0].x == pts[n - 1].x && pts[0].y == pts[n - 1].y;
-        count = closed ? n - 1 : n;
-        for (int32_t i = 0; i < n; ++i) sorted.push_back({pts[i].x, pts[i].y, i % count});
+        for (int32_t i = 0; pts && i < n; ++i) sorted.emplace_back(pts[i].x, pts[i].y);
         std::sort(sorted.begin(), sorted.end());
     }
-    // The outline places of a point, as a range of entries.
-    std::pair<const Entry*, const Entry*> places(const TeVertex& v) const {
-        const Entry key{v.x, v.y, 0};
-        const auto r = std::equal_range(sorted.begin(), sorted.end(), key);
-        return {sorted.data() + (r.first - sorted.begin()), sorted.data() + (r.second - sorted.begin())};
-    }
     bool crossing(const TeVertex& v) const {
-        if (sorted.empty()) return false;
-        const auto r = places(v);
-        return r.first == r.second;
-    }
-    // Does the step a -> b run along the outline forwards (1), backwards
-    // (-1), or neither (0)?
-    int32_t step(const TeVertex& a, const TeVertex& b) const {
-        const auto ra = places(a), rb = places(b);
-        for (const Entry* i = ra.first; i != ra.second; ++i)
-            for (const Entry* j = rb.first; j != rb.second; ++j) {
-                if ((i->at + 1) % count == j->at) return 1;
-                if ((j->at + 1) % count == i->at) return -1;
-            }
-        return 0;
+        return !sorted.empty() && !std::binary_search(sorted.begin(), sorted.end(), std::make_pair(v.x, v.y));
     }
 };
 
-// Does the closed piece (nv vertices) have the buffer surface inside? The
-// outline runs clockwise around the buffer zone, so the zone lies on the
-// right of each of its steps: on the inside of a piece that runs along the
-// outline forwards and turns clockwise, or backwards and counter-clockwise.
-bool surface_inside(const TeVertex* v, int32_t nv, const OutlinePoints& outline) {
-    int32_t along = 0;
-    double area = 0.0;
-    for (int32_t i = 0; i + 1 < nv; ++i) {
-        along += outline.step(v[i], v[i + 1]);
-        area += v[i].x * v[i + 1].y - v[i + 1].x * v[i].y;
-    }
-    return along != 0 && area != 0.0 && (along > 0) == (area < 0.0);
-}
-
 int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, const TeBufferWidth* widths,
-                  const OutlinePoints& outline, bool grown) {
+                  const OutlinePoints& outline) {
     if (!chains || start < 0 || start >= static_cast<int32_t>(chains->tally) || n <= 0) return 1;
     const double reach = std::max(std::fabs(widths->width_left), std::fabs(widths->width_right)) + 1e-10;
     const double box_reach = std::max(reach, std::fabs(widths->width) + 1e-10);
@@ -152,22 +108,13 @@ int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, 
             continue;
         }
         if (hits == 0) continue;
-        if (nv - hits < 3) {
-            delete_piece(piece);
-            continue;
-        }
-        const bool loop = std::fabs(v[0].x - v[nv - 1].x) <= 1e-10 && std::fabs(v[0].y - v[nv - 1].y) <= 1e-10;
-        if (grown && loop && surface_inside(v, nv, outline)) {
-            // A loop with the surface inside keeps the stretches that run
-            // through the zone: they lie in the buffer, and so does the
-            // loop's inside up to them. A chord in their place would cut
-            // off buffer surface that no other loop need cover (where three
-            // loops overlap, their chords leave a gap between them).
-            continue;
-        }
         int32_t k = 0;
         for (int32_t i = 0; i < nv; ++i)
             if (!marked[static_cast<size_t>(i)]) v[k++] = v[i];
+        if (k < 3) {
+            delete_piece(piece);
+            continue;
+        }
         int32_t length = k;
         const bool open = std::fabs(v[0].x - v[k - 1].x) > 1e-10 || std::fabs(v[0].y - v[k - 1].y) > 1e-10;
         if (open && (!marked[0] || k > 3)) v[length++] = v[0];  // room: at least one vertex was removed
@@ -192,14 +139,13 @@ int qd_te_buffer_point_filter(const TeBufferWidth* widths, const GeoCoord* start
 int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
                               const TeBufferWidth* widths) {
     if (!ring || !widths) return qd_te_missing("qd_te_buffer_chain_filter");
-    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(nullptr, 0), false);
+    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(nullptr, 0));
 }
 
 int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
-                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count,
-                                      int32_t grown) {
+                                      const TeBufferWidth* widths, const GeoCoord* outline, int32_t count) {
     if (!ring || !widths || !outline) return qd_te_missing("qd_te_buffer_chain_filter_outline");
-    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(outline, count), grown == 1);
+    return filter_pieces(chains, start, ring, n, widths, OutlinePoints(outline, count));
 }
 
 int qd_te_buffer_chain_cross_spikes(TeEncoder* encoder, int32_t start, int32_t end, int32_t kind) {

@@ -544,7 +544,7 @@ TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
         nlst* chains = nlst_alloc(sizeof(TeChain), 4, 4, nullptr);
         AddPiece(chains, {a, {5, 5, 0}, {3, 5, 0}, {3, 3, 0}, a}, 7, true, false);
         ASSERT_EQ(qd_te_buffer_chain_filter_outline(chains, 0, ring, 3, &w, outline.data(),
-                                                    static_cast<int32_t>(outline.size()), 0),
+                                                    static_cast<int32_t>(outline.size())),
                   1);
         const TeChain* piece = qd_te_chain_at(chains, 0);
         ASSERT_EQ(piece->discard, CHAIN_OK);
@@ -555,5 +555,5 @@ TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
         qd_te_geo_free_chain_list(chains, 0);
         nlst_free(chains);
     }
-    EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0, 0), 0);
+    EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0), 0);
 }
