@@ -139,9 +139,25 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
         // run counter-clockwise. The split keeps them, reversed, with the
         // parents on their left, where the buffer lies.
         const int32_t orientation = kind == 2 || (kind == 0 && w.width >= 0.0) ? 1 : encoder->parent_side;
-        ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
-                                                    status) == 1 &&
-             qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
+        // A line's band whose outline crosses itself is encoded as the
+        // boundary rings of its zone: the loops the split would cut out of
+        // the outline overlap, and pieces of them left after the filter
+        // can leave a gap between them or a face that none of them bounds.
+        nlst* rings = nullptr;
+        int32_t formed = 0;
+        if (kind == 2)
+            ok = qd_te_buffer_outline_boundary(outline, count, r.data(), n, &w, tol, &rings, &formed);
+        if (ok && formed) {
+            auto* item = static_cast<TeCoordArray*>(rings->data);
+            for (uint32_t i = 0; ok && *status == 1 && i < rings->tally; ++i)
+                ok = qd_te_encode_chain_path_cross_switched(encoder, item[i].n, item[i].pts, orientation,
+                                                            encoder->cross_side, status) == 1;
+        } else if (ok) {
+            ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
+                                                        status) == 1;
+        }
+        qd_te_buffer_outline_boundary_free(&rings);
+        ok = ok && qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
              qd_te_buffer_chain_cutter(start, encoder, kind) == 1;
     }
     qd_free(outline);
