@@ -557,3 +557,37 @@ TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
     }
     EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0), 0);
 }
+
+// The boundary of the zone of the line (0 0)-(10 0), width 1, from a hand-made
+// outline that dips into the zone and crosses itself at (6.4 0.7): the
+// segments (6 1)-(8 -0.5) and (4 -0.5)-(7 1) meet at t = 0.2. The loop
+// through (8 -0.5) and (4 -0.5) lies inside the zone and goes; the rest is one
+// ring through the crossing, in the outline's (clockwise) direction. An
+// outline that never meets itself forms nothing: its pieces stay as they are.
+TEST(qd_te_buffer_ring, OutlineBoundaryDropsTheEdgesInsideTheZone) {
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    const GeoCoord line[] = {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}};
+    const std::vector<GeoCoord> notch = {{-1, -1, 0},  {-1, 1, 0}, {6, 1, 0},  {8, -0.5, 0},  {4, -0.5, 0},
+                                         {7, 1, 0},    {11, 1, 0}, {11, -1, 0}, {-1, -1, 0}};
+    const std::vector<GeoCoord> expected = {{6.4, 0.7, 0},  {7, 1, 0},  {11, 1, 0}, {11, -1, 0},
+                                            {-1, -1, 0},    {-1, 1, 0}, {6, 1, 0},  {6.4, 0.7, 0}};
+    nlst* rings = nullptr;
+    int32_t formed = -1;
+    ASSERT_EQ(qd_te_buffer_outline_boundary(notch.data(), int32_t(notch.size()), line, 3, &w, 1e-8, &rings, &formed),
+              1);
+    ASSERT_EQ(formed, 1);
+    ASSERT_EQ(rings->tally, 1u);
+    const auto* ring = static_cast<const TeCoordArray*>(rings->data);
+    ASSERT_EQ(ring->n, int32_t(expected.size()));
+    for (int32_t i = 0; i < ring->n; ++i) {
+        EXPECT_NEAR(ring->pts[i].x, expected[size_t(i)].x, 1e-12) << i;
+        EXPECT_NEAR(ring->pts[i].y, expected[size_t(i)].y, 1e-12) << i;
+    }
+    qd_te_buffer_outline_boundary_free(&rings);
+    EXPECT_EQ(rings, nullptr);
+    const GeoCoord plain[] = {{-1, -1, 0}, {-1, 1, 0}, {11, 1, 0}, {11, -1, 0}, {-1, -1, 0}};
+    ASSERT_EQ(qd_te_buffer_outline_boundary(plain, 5, line, 3, &w, 1e-8, &rings, &formed), 1);
+    EXPECT_EQ(formed, 0);
+    EXPECT_EQ(rings, nullptr);
+    EXPECT_EQ(qd_te_buffer_outline_boundary(nullptr, 5, line, 3, &w, 1e-8, &rings, &formed), 0);
+}
