@@ -4,11 +4,11 @@
 // the face builder which side is buffer surface.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
-#include "geometry/qd_alloc.h"
 #include "geometry/topology/qd_te_buffer.h"
 #include "geometry/topology/qd_te_cluster.h"
 #include "geometry/topology/qd_te_cogo.h"
@@ -58,23 +58,10 @@ bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoC
 // 1/8 radian, so by at most 1 - cos(1/16) of the radius.
 const double kChordSag = 1.0 - std::cos(1.0 / 16.0);
 
-// The outline's own points sorted by x, then y: a piece vertex not among
-// them is a crossing that the split inserted.
-struct OutlinePoints {
-    std::vector<std::pair<double, double>> sorted;
-    explicit OutlinePoints(const GeoCoord* pts, int32_t n) {
-        for (int32_t i = 0; pts && i < n; ++i) sorted.emplace_back(pts[i].x, pts[i].y);
-        std::sort(sorted.begin(), sorted.end());
-    }
-    bool crossing(const TeVertex& v) const {
-        return !sorted.empty() && !std::binary_search(sorted.begin(), sorted.end(), std::make_pair(v.x, v.y));
-    }
-};
-
-// Is the point inside the buffer distance of the ring (n points), by more
-// than the margin and the slack?
-bool inside_ring(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const GeoCoord& p,
-                 double slack_fraction) {
+// Is the point inside the reach of any segment of the ring (n points), by
+// more than the margin and the slack?
+bool inside_ring_reach(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const GeoCoord& p,
+                       double slack_fraction) {
     const double reach = std::max(std::fabs(widths.width_left), std::fabs(widths.width_right)) + 1e-10;
     const double box_reach = std::max(reach, std::fabs(widths.width) + 1e-10);
     for (int32_t j = 0; j + 1 < n; ++j) {
@@ -88,6 +75,19 @@ bool inside_ring(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, c
     }
     return false;
 }
+
+// The outline's own points sorted by x, then y: a piece vertex not among
+// them is a crossing that the split inserted.
+struct OutlinePoints {
+    std::vector<std::pair<double, double>> sorted;
+    explicit OutlinePoints(const GeoCoord* pts, int32_t n) {
+        for (int32_t i = 0; pts && i < n; ++i) sorted.emplace_back(pts[i].x, pts[i].y);
+        std::sort(sorted.begin(), sorted.end());
+    }
+    bool crossing(const TeVertex& v) const {
+        return !sorted.empty() && !std::binary_search(sorted.begin(), sorted.end(), std::make_pair(v.x, v.y));
+    }
+};
 
 int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, const TeBufferWidth* widths,
                   const OutlinePoints& outline) {
@@ -106,7 +106,8 @@ int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, 
         int32_t hits = 0;
         for (int32_t i = 0; i < nv; ++i) {
             const GeoCoord p{v[i].x, v[i].y, 0.0};
-            if (inside_ring(*widths, ring, n, p, outline.crossing(v[i]) ? kChordSag : 0.0)) {
+            const double slack = outline.crossing(v[i]) ? kChordSag : 0.0;
+            if (inside_ring_reach(*widths, ring, n, p, slack)) {
                 marked[static_cast<size_t>(i)] = 1;
                 ++hits;
             }
@@ -240,146 +241,170 @@ int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind) {
 
 namespace {
 
-// A place where the outline meets itself, and where along the outline.
-struct Cut {
-    int32_t segment;
+// A place where the outline is cut: inside segment `index` at `offset`
+// from its start, or at its first vertex (offset 0).
+struct OutlineCut {
+    int32_t index;
     double offset;
-    int32_t node;
+    GeoCoord point;
 };
 
-// One step of the outline noded at its crossings: a point, and the node it
-// is (or -1).
-struct Noded {
-    GeoCoord p;
-    int32_t node;
+// A point of the outline walked from cut to cut; `crossing` marks a cut
+// inside a segment (a point the outline does not have).
+struct WalkPoint {
+    GeoCoord point;
+    bool cut;
+    bool crossing;
 };
 
-int32_t node_at(std::vector<GeoCoord>* nodes, const GeoCoord& p, double tol) {
-    for (size_t i = 0; i < nodes->size(); ++i)
-        if (qd_te_same_fuzzy_point(&(*nodes)[i], &p, tol)) return static_cast<int32_t>(i);
-    nodes->push_back(p);
-    return static_cast<int32_t>(nodes->size() - 1);
-}
+using PlaceKey = std::pair<double, double>;
 
-// The outline (count points, closed) cut at every place it meets itself.
-// Answers false when it never does or the crossings cannot be found.
-bool node_outline(const GeoCoord* outline, int32_t count, double tol, std::vector<Noded>* noded,
-                  int32_t* node_count) {
-    const int32_t m = count - 1;
+PlaceKey key_of(const GeoCoord& p) { return {p.x, p.y}; }
+
+// The cuts of the outline (count points, closed) at its self-crossings,
+// sorted along it; empty when it does not cross itself.
+int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::vector<OutlineCut>* cuts) {
+    TeCoordArray array{const_cast<GeoCoord*>(outline), count};
     TeIntersectionList hits{0, 0, nullptr};
-    const TeCoordArray array{const_cast<GeoCoord*>(outline), count};
-    const int found = qd_te_cogo_self_intersections(&array, &hits, 0, &tol);
-    std::vector<Cut> cuts;
-    std::vector<GeoCoord> nodes;
+    const int found = qd_te_cogo_self_intersections(&array, &hits, 0, &tolerance);
+    if (found == -3) return qd_te_no_memory();
+    const int32_t segments = count - 1;
+    auto add = [&](int32_t index, double offset, const GeoCoord& p) {
+        if (index >= segments) index = 0, offset = 0.0;  // the closing point is the first
+        if (offset <= 0.0) cuts->push_back({index, 0.0, outline[index]});
+        else cuts->push_back({index, offset, p});
+    };
     for (int32_t i = 0; found == 1 && i < hits.count; ++i) {
         const TeIntersection& x = hits.items[i];
-        const int32_t node = node_at(&nodes, x.point, tol);
-        for (const auto& [index, offset] : {std::pair{x.index_a, x.offset_a}, std::pair{x.index_b, x.offset_b}})
-            cuts.push_back({index % m, offset, node});
+        add(x.index_a, x.offset_a, x.point);
+        add(x.index_b, x.offset_b, x.point);
     }
     qd_te_cogo_intersection_list_free(&hits);
-    if (found != 1 || cuts.empty()) return false;
-    std::sort(cuts.begin(), cuts.end(), [](const Cut& a, const Cut& b) {
-        return a.segment != b.segment ? a.segment < b.segment : a.offset < b.offset;
+    std::sort(cuts->begin(), cuts->end(), [](const OutlineCut& a, const OutlineCut& b) {
+        return a.index != b.index ? a.index < b.index : a.offset < b.offset;
     });
-    size_t c = 0;
-    for (int32_t s = 0; s < m; ++s) {
-        Noded vertex{outline[s], -1};
-        for (; c < cuts.size() && cuts[c].segment == s && cuts[c].offset <= 0.0; ++c) vertex.node = cuts[c].node;
-        noded->push_back(vertex);
-        for (; c < cuts.size() && cuts[c].segment == s; ++c)
-            if (noded->back().node != cuts[c].node) noded->push_back({nodes[size_t(cuts[c].node)], cuts[c].node});
+    cuts->erase(std::unique(cuts->begin(), cuts->end(),
+                            [](const OutlineCut& a, const OutlineCut& b) {
+                                return a.index == b.index && std::fabs(a.offset - b.offset) <= 1e-12;
+                            }),
+                cuts->end());
+    // Cuts of one place within the tolerance (an outline running along a
+    // stretch twice meets itself at vertices a rounding apart) take the
+    // point of the first of them, so that the pieces link there.
+    std::vector<size_t> order(cuts->size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return (*cuts)[a].point.x < (*cuts)[b].point.x; });
+    std::vector<char> placed(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (placed[i]) continue;
+        const GeoCoord place = (*cuts)[order[i]].point;
+        for (size_t j = i + 1; j < order.size() && (*cuts)[order[j]].point.x - place.x <= tolerance; ++j) {
+            GeoCoord& p = (*cuts)[order[j]].point;
+            if (placed[j] || std::fabs(p.y - place.y) > tolerance) continue;
+            p = place;
+            placed[j] = 1;
+        }
     }
-    *node_count = static_cast<int32_t>(nodes.size());
+    return 1;
+}
+
+// Is the piece (points from cut to cut) off the buffer zone: no point
+// inside the reach of the ring (a crossing may lie a chord's sagitta
+// inside), and no segment whose middle lies deeper than a stroked chord's?
+bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n,
+                       const std::vector<WalkPoint>& piece) {
+    for (size_t i = 0; i < piece.size(); ++i) {
+        if (inside_ring_reach(widths, ring, n, piece[i].point, piece[i].crossing ? kChordSag : 0.0)) return false;
+        if (i + 1 == piece.size()) break;
+        const GeoCoord& a = piece[i].point;
+        const GeoCoord& b = piece[i + 1].point;
+        const GeoCoord middle{(a.x + b.x) / 2, (a.y + b.y) / 2, 0.0};
+        if (inside_ring_reach(widths, ring, n, middle, 2 * kChordSag)) return false;
+    }
     return true;
 }
 
 }  // namespace
 
-int qd_te_buffer_outline_boundary(const GeoCoord* outline, int32_t count, const GeoCoord* ring, int32_t n,
-                                  const TeBufferWidth* widths, double tolerance, nlst** rings, int32_t* formed) {
-    if (!outline || !ring || !widths || !rings || !formed) return qd_te_missing("qd_te_buffer_outline_boundary");
-    *formed = 0;
-    *rings = nullptr;
+int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
+                               int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced) {
+    if (!ring || !widths || !outline || !points || !sizes || !traced)
+        return qd_te_missing("qd_te_buffer_trace_outline");
+    *traced = 0;
+    *points = *sizes = nullptr;
     if (count < 4 || n < 2) return 1;
-    std::vector<Noded> noded;
-    int32_t node_count = 0;
-    if (!node_outline(outline, count, tolerance, &noded, &node_count)) return 1;
-    // Start at a node: the edges run from node to node.
-    const auto first = std::find_if(noded.begin(), noded.end(), [](const Noded& v) { return v.node >= 0; });
-    if (first == noded.end()) return 1;
-    std::rotate(noded.begin(), first, noded.end());
-    noded.push_back(noded.front());
-    struct Edge {
-        size_t from, to;  // rows of noded, both nodes
-        bool used;
-    };
-    std::vector<Edge> kept;
-    std::vector<std::vector<size_t>> leaving(static_cast<size_t>(node_count));
-    std::vector<int32_t> balance(static_cast<size_t>(node_count), 0);
-    for (size_t a = 0; a + 1 < noded.size();) {
-        size_t b = a + 1;
-        while (noded[b].node < 0) ++b;
-        // An edge lies wholly inside the zone or wholly on its line; one
-        // with points of both kinds meets the outline where no crossing
-        // was found: the caller keeps its pieces as they are.
-        int32_t inside = 0, outside = 0;
-        for (size_t k = a + 1; k < b; ++k) (inside_ring(*widths, ring, n, noded[k].p, 0.0) ? inside : outside)++;
-        if (b == a + 1) {
-            const GeoCoord mid{(noded[a].p.x + noded[b].p.x) / 2, (noded[a].p.y + noded[b].p.y) / 2, 0.0};
-            (inside_ring(*widths, ring, n, mid, kChordSag) ? inside : outside)++;
-        }
-        if (inside > 0 && outside > 0) return 1;
-        if (outside > 0) {
-            leaving[size_t(noded[a].node)].push_back(kept.size());
-            ++balance[size_t(noded[a].node)];
-            --balance[size_t(noded[b].node)];
-            kept.push_back({a, b, false});
-        }
-        a = b;
+    std::vector<OutlineCut> cuts;
+    if (!outline_cuts(outline, count, tolerance, &cuts)) return 0;
+    if (cuts.size() < 2) return 1;
+    // The outline walked once round from its first cut, cut into pieces.
+    std::vector<WalkPoint> walk;
+    size_t next_cut = 0;
+    for (int32_t k = 0; k + 1 < count; ++k) {
+        const bool at_vertex = next_cut < cuts.size() && cuts[next_cut].index == k && cuts[next_cut].offset == 0.0;
+        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex, false});
+        if (at_vertex) ++next_cut;
+        for (; next_cut < cuts.size() && cuts[next_cut].index == k; ++next_cut)
+            walk.push_back({cuts[next_cut].point, true, true});
     }
-    if (kept.empty() || std::any_of(balance.begin(), balance.end(), [](int32_t d) { return d != 0; })) return 1;
-    // Each ring follows the kept edges from node to node, in the outline's
-    // direction (the buffer on their right), until it is back at its start.
-    nlst* out = nullptr;
-    for (size_t e0 = 0; e0 < kept.size(); ++e0) {
-        if (kept[e0].used) continue;
-        std::vector<GeoCoord> pts;
-        const int32_t start = noded[kept[e0].from].node;
-        size_t e = e0;
-        for (;;) {
-            kept[e].used = true;
-            for (size_t k = kept[e].from; k < kept[e].to; ++k) pts.push_back(noded[k].p);
-            const int32_t at = noded[kept[e].to].node;
-            if (at == start) break;
-            const auto& next = leaving[size_t(at)];
-            const auto free = std::find_if(next.begin(), next.end(), [&](size_t k) { return !kept[k].used; });
-            if (free == next.end()) {
-                qd_te_buffer_outline_boundary_free(&out);
-                return 1;
-            }
-            e = *free;
-        }
-        pts.push_back(pts.front());
-        if (pts.size() < 4) continue;
-        auto* copy = static_cast<GeoCoord*>(qd_alloc(pts.size() * sizeof(GeoCoord)));
-        const TeCoordArray item{copy, static_cast<int32_t>(pts.size())};
-        if (!copy || !qd_te_append_item_to_list(&out, &item, sizeof item)) {
-            qd_free(copy);
-            qd_te_buffer_outline_boundary_free(&out);
-            return qd_te_no_memory();
-        }
-        std::memcpy(copy, pts.data(), pts.size() * sizeof(GeoCoord));
+    const size_t first = size_t(std::find_if(walk.begin(), walk.end(), [](const WalkPoint& w) { return w.cut; }) -
+                                walk.begin());
+    std::rotate(walk.begin(), walk.begin() + std::ptrdiff_t(first), walk.end());
+    walk.push_back(walk.front());
+    // A stretch the outline runs along twice the same way (the arc round
+    // the ends of a closed line) is one stretch of the boundary.
+    std::vector<std::vector<WalkPoint>> kept;
+    std::set<std::vector<PlaceKey>> seen;
+    std::vector<WalkPoint> piece{walk.front()};
+    for (size_t i = 1; i < walk.size(); ++i) {
+        piece.push_back(walk[i]);
+        if (!walk[i].cut) continue;
+        std::vector<PlaceKey> places;
+        for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
+        const bool empty = places.size() == 2 && places[0] == places[1];  // two cuts at one place
+        if (!empty && piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
+        piece.assign(1, walk[i]);
     }
-    *rings = out;
-    *formed = out && out->tally > 0 ? 1 : 0;
+    if (kept.empty()) return 1;
+    // Linked at their ends into rings: at every place as many kept pieces
+    // must leave as arrive, or the outline is left as it is.
+    std::map<PlaceKey, std::vector<size_t>> leaving;
+    std::map<PlaceKey, int> balance;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        leaving[key_of(kept[i].front().point)].push_back(i);
+        ++balance[key_of(kept[i].front().point)];
+        --balance[key_of(kept[i].back().point)];
+    }
+    for (const auto& b : balance)
+        if (b.second != 0) return 1;
+    std::vector<char> used(kept.size(), 0);
+    std::vector<GeoCoord> out;
+    std::vector<int32_t> out_sizes;
+    for (size_t start = 0; start < kept.size(); ++start) {
+        if (used[start]) continue;
+        const size_t before = out.size();
+        size_t cur = start;
+        while (!used[cur]) {
+            used[cur] = 1;
+            for (size_t j = 0; j + 1 < kept[cur].size(); ++j) out.push_back(kept[cur][j].point);
+            std::vector<size_t>& next = leaving[key_of(kept[cur].back().point)];
+            const auto free = std::find_if(next.begin(), next.end(), [&](size_t k) { return !used[k]; });
+            if (free != next.end()) cur = *free;
+            else if (std::find(next.begin(), next.end(), start) != next.end()) cur = start;
+            else return 1;
+        }
+        if (cur != start) return 1;
+        out.push_back(out[before]);
+        out_sizes.push_back(int32_t(out.size() - before));
+    }
+    *points = nlst_alloc(sizeof(GeoCoord), uint32_t(out.size()), 8, nullptr);
+    *sizes = nlst_alloc(sizeof(int32_t), uint32_t(out_sizes.size()), 8, nullptr);
+    if (!*points || !*sizes || nlst_add_many(*points, out.data(), uint32_t(out.size())) != 1 ||
+        nlst_add_many(*sizes, out_sizes.data(), uint32_t(out_sizes.size())) != 1) {
+        if (*points) nlst_free(*points);
+        if (*sizes) nlst_free(*sizes);
+        *points = *sizes = nullptr;
+        return qd_te_no_memory();
+    }
+    *traced = 1;
     return 1;
-}
-
-void qd_te_buffer_outline_boundary_free(nlst** rings) {
-    if (!rings || !*rings) return;
-    auto* r = static_cast<TeCoordArray*>((*rings)->data);
-    for (uint32_t i = 0; i < (*rings)->tally; ++i) qd_free(r[i].pts);
-    nlst_free(*rings);
-    *rings = nullptr;
 }
