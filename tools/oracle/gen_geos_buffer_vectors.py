@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes GEOS's buffers for the engine's buffer tests:
-tests/data/geos/buffer.csv, one line per case:
+tests/data/geos/buffer.csv (two cases per family and width factor) and
+tests/data/geos/buffer_wide.csv (a second seed, six per family and factor),
+one line per case:
 
     name;input;width;area;polygons;holes;result
 
@@ -19,12 +21,12 @@ two point circles cross at a shallow angle.
 
 GEOS is an oracle only: this script talks to libgeos_c through ctypes
 (`apt-get install libgeos-c1v5`); the tests read the CSV and need no GEOS.
-Run it from the repository root:
+Run from the repository root, it writes both committed files:
 
     python3 tools/oracle/gen_geos_buffer_vectors.py
 
-For a wider search by hand, `--seed N --per-family K --out FILE` writes
-another set (the committed file is the default seed, two per family).
+For a wider search by hand,
+`--seed N --per-family K --out FILE` writes one other set.
 """
 import argparse
 import ctypes
@@ -35,6 +37,9 @@ import random
 
 SEED = 20261211
 OUT = os.path.join("tests", "data", "geos", "buffer.csv")
+WIDE_SEED = 777
+WIDE_PER_FAMILY = 6
+WIDE_OUT = os.path.join("tests", "data", "geos", "buffer_wide.csv")
 
 lib = ctypes.CDLL(ctypes.util.find_library("geos_c") or "libgeos_c.so.1")
 lib.GEOS_init_r.restype = ctypes.c_void_p
@@ -294,17 +299,12 @@ def stable(g, width):
     return all(g.buffer(width * f).counts() == counts for f in (0.97, 1.03))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--seed", type=int, default=SEED)
-    parser.add_argument("--per-family", type=int, default=PER_FAMILY)
-    parser.add_argument("--out", default=OUT)
-    args = parser.parse_args()
-    rng = random.Random(args.seed)
+def write_set(seed, per_family, out):
+    rng = random.Random(seed)
     lines = []
     for family, make, factors in FAMILIES:
         number = 0
-        for _ in range(args.per_family):
+        for _ in range(per_family):
             for factor in factors:
                 while True:
                     wkt, size = make(rng)
@@ -320,8 +320,21 @@ def main():
                     lines.append("%s_%d;%s;%r;%.17g;%d;%d;%s" % (family, number, wkt, width, b.area(),
                                                                polygons, holes, b.wkt()))
                     break
-    with open(args.out, "w") as f:
+    with open(out, "w") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seed", type=int)
+    parser.add_argument("--per-family", type=int, default=PER_FAMILY)
+    parser.add_argument("--out")
+    args = parser.parse_args()
+    if args.seed is None and args.out is None:
+        write_set(SEED, PER_FAMILY, OUT)
+        write_set(WIDE_SEED, WIDE_PER_FAMILY, WIDE_OUT)
+    else:
+        write_set(SEED if args.seed is None else args.seed, args.per_family, args.out or OUT)
 
 
 if __name__ == "__main__":

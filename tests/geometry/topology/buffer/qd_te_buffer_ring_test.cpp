@@ -549,3 +549,49 @@ TEST(qd_te_buffer_pieces, OutlineFilterKeepsChordCrossings) {
     }
     EXPECT_EQ(qd_te_buffer_chain_filter_outline(nullptr, 0, ring, 3, &w, nullptr, 0), 0);
 }
+
+// The boundary of the zone of the line (0 0)-(10 0), width 1, traced from a
+// hand-made outline whose top edge runs on to (8 1), dips into the zone
+// through (7 -0.5) and (5 -0.5) and comes back out across that edge at
+// (4.25 1) (t = 0.75 along (5 -0.5)-(4 1.5)). The loop through the dip lies in
+// the zone and goes; the rest is one ring through the crossing, in the
+// outline's (clockwise) direction, from some point of it on. An outline that
+// never meets itself is not traced.
+TEST(qd_te_buffer_ring, TracedOutlineDropsTheLoopInsideTheZone) {
+    const TeBufferWidth w = Widths(1, 1, 1, 0);
+    const GeoCoord line[] = {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}};
+    const std::vector<GeoCoord> notch = {{-1, -1, 0}, {-1, 1, 0},   {8, 1, 0},   {7, -0.5, 0}, {5, -0.5, 0},
+                                         {4, 1.5, 0}, {11, 1.5, 0}, {11, -1, 0}, {-1, -1, 0}};
+    const std::vector<GeoCoord> expected = {{4.25, 1, 0},  {4, 1.5, 0},  {11, 1.5, 0},
+                                            {11, -1, 0},   {-1, -1, 0},  {-1, 1, 0}};
+    nlst* points = nullptr;
+    nlst* sizes = nullptr;
+    int32_t traced = -1;
+    ASSERT_EQ(qd_te_buffer_trace_outline(line, 3, &w, notch.data(), int32_t(notch.size()), 1e-8, &points, &sizes,
+                                         &traced),
+              1);
+    ASSERT_EQ(traced, 1);
+    ASSERT_EQ(sizes->tally, 1u);
+    const auto* p = static_cast<const GeoCoord*>(points->data);
+    const int32_t m = *static_cast<const int32_t*>(sizes->data);
+    ASSERT_EQ(m, int32_t(expected.size()) + 1);
+    EXPECT_EQ(p[0].x, p[m - 1].x);
+    EXPECT_EQ(p[0].y, p[m - 1].y);
+    // The same cycle of points, from wherever the ring starts.
+    size_t first = expected.size();
+    for (size_t k = 0; k < expected.size(); ++k)
+        if (std::hypot(p[0].x - expected[k].x, p[0].y - expected[k].y) < 1e-12) first = k;
+    ASSERT_LT(first, expected.size()) << p[0].x << " " << p[0].y;
+    for (int32_t i = 0; i + 1 < m; ++i) {
+        const GeoCoord& e = expected[(first + size_t(i)) % expected.size()];
+        EXPECT_NEAR(p[i].x, e.x, 1e-12) << i;
+        EXPECT_NEAR(p[i].y, e.y, 1e-12) << i;
+    }
+    nlst_free(points);
+    nlst_free(sizes);
+    const GeoCoord plain[] = {{-1, -1, 0}, {-1, 1, 0}, {11, 1, 0}, {11, -1, 0}, {-1, -1, 0}};
+    points = sizes = nullptr;
+    ASSERT_EQ(qd_te_buffer_trace_outline(line, 3, &w, plain, 5, 1e-8, &points, &sizes, &traced), 1);
+    EXPECT_EQ(traced, 0);
+    EXPECT_EQ(points, nullptr);
+}

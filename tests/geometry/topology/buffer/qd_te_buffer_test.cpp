@@ -5,6 +5,7 @@
 // two circles at distance d), the stroked outline lying within 1% of them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <string>
@@ -221,6 +222,67 @@ TEST(qd_te_buffer, CapCrossingStaysACorner) {
     // The hole: the 9 × 9 square and the sliver between the cap and the corner (0.5 0.5).
     const double sliver = 0.1 * w - (0.1 * std::sqrt(w * w - 0.01) + w * w * std::asin(0.1 / w)) / 2;
     EXPECT_NEAR(Area(rings[1]), 81 + sliver, 1e-3);
+}
+
+// Self-crossing lines whose outline splits into loops that overlap three at
+// a time (wide bands) or run through each other's holes. The buffer is the
+// set of points within w of the line, so on a grid every point nearer than
+// w less the stroke's sag (0.5 % of w at 32 steps a turn, 1 % taken) must lie
+// inside the result (even-odd over all its rings), and every point farther
+// than w outside it; the band comes back as one polygon. Cut into pieces, a
+// gap between the loops' remains left such points out and split the band.
+TEST(qd_te_buffer, SelfCrossingBandsCoverEveryPointWithinTheWidth) {
+    struct Case {
+        std::vector<std::pair<double, double>> line;
+        double w;
+    } cases[] = {
+        {{{0, 0}, {4, 12}, {4, 8}, {-8, 10}, {0, 12}, {-6, 2}}, 5.0},
+        {{{-40, -5}, {-30, 10}, {-36, 0.5}, {-34, -2.5}, {-36.5, 4.5}, {-44, 1}, {-41, -4.5}, {-40, 5}}, 1.16},
+    };
+    auto distance = [](const std::vector<std::pair<double, double>>& line, double x, double y) {
+        double best = 1e300;
+        for (size_t i = 0; i + 1 < line.size(); ++i) {
+            const auto [ax, ay] = line[i];
+            const auto [bx, by] = line[i + 1];
+            const double dx = bx - ax, dy = by - ay;
+            const double t = std::clamp(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+            best = std::min(best, std::hypot(x - ax - t * dx, y - ay - t * dy));
+        }
+        return best;
+    };
+    auto inside = [](const std::vector<Ring>& rings, double x, double y) {
+        bool in = false;
+        for (const Ring& r : rings)
+            for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
+                if ((r[i].second > y) != (r[j].second > y) &&
+                    x < (r[j].first - r[i].first) * (y - r[i].second) / (r[j].second - r[i].second) + r[i].first)
+                    in = !in;
+        return in;
+    };
+    for (const Case& c : cases) {
+        std::string wkt = "-1 LINESTRING (";
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (const auto& [x, y] : c.line) {
+            wkt += (wkt.back() == '(' ? "" : ", ") + std::to_string(x) + " " + std::to_string(y);
+            x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+        }
+        wkt += ")\n";
+        const tetest::ToolResult r = tetest::RunTopoRun({"BUFFER", "width=" + std::to_string(c.w)}, wkt);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find("MULTIPOLYGON"), std::string::npos) << wkt << r.out;
+        const std::vector<Ring> rings = Rings(r.out);
+        ASSERT_FALSE(rings.empty()) << wkt << r.out;
+        int wrong = 0;
+        const double step = c.w / 25;
+        for (double x = x0 - c.w - step; x <= x1 + c.w + step; x += step)
+            for (double y = y0 - c.w - step; y <= y1 + c.w + step; y += step) {
+                const double d = distance(c.line, x, y);
+                if (d > 0.99 * c.w && d <= c.w + 1e-9) continue;
+                if (inside(rings, x, y) != (d < c.w) && ++wrong <= 3)
+                    ADD_FAILURE() << wkt << "(" << x << " " << y << ") at " << d << " from the line";
+            }
+        EXPECT_EQ(wrong, 0) << wkt;
+    }
 }
 
 // Lines whose band folds back over itself, against GEOS's buffer of the same

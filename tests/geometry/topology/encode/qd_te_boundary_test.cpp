@@ -9,25 +9,14 @@
 #include "geometry/ktgeo_model.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/te_test_encoder.h"
 
 using geotest::C;
 
 namespace {
 
-struct Enc {
-    TeRules rules;
-    TeKeys keys;
-    TeEncoder e;
-    explicit Enc(int32_t mode) {
-        qd_te_rules_init(&rules);
-        rules.mode = mode;
-        qd_te_keys_init(&keys);
-        keys.key = -1;
-        keys.parent = {1, 1, 0};
-        keys.tolerance.tolerance = 1e-8;
-        qd_te_encode_init(&rules, &keys, &e);
-    }
-    ~Enc() { qd_te_encode_free(&e); }
+struct Enc : TeTestEncoder {
+    explicit Enc(int32_t mode) : TeTestEncoder(mode) {}
     int32_t Boundary(GeometricPrimitive* p) {
         int32_t status = 0;
         EXPECT_EQ(qd_te_encode_feature_boundary(&status, &e, p), 1);

@@ -9,28 +9,19 @@
 #include "geometry/ktgeo_model.h"
 #include "geometry/topology/qd_te_encode.h"
 #include "geometry/topology/qd_te_geo_chain.h"
+#include "geometry/topology/te_test_encoder.h"
 
 using geotest::C;
 
 namespace {
 
-struct Enc {
-    TeRules rules;
-    TeKeys keys;
-    TeEncoder e;
-    explicit Enc(int32_t clip_output = 0) {
-        qd_te_rules_init(&rules);
-        rules.mode = TE_ALL;
-        rules.clip_output = clip_output;
-        qd_te_keys_init(&keys);
-        keys.key = -1;
-        keys.parent = {1, 1, 0};
-        keys.tolerance.snap_outer = 0.5;
-        keys.tolerance.snap_inner = 0.25;
-        keys.tolerance.tolerance = 1e-8;
-        qd_te_encode_init(&rules, &keys, &e);
-    }
-    ~Enc() { qd_te_encode_free(&e); }
+struct Enc : TeTestEncoder {
+    explicit Enc(int32_t clip_output = 0)
+        : TeTestEncoder(TE_ALL, [clip_output](TeRules& r, TeKeys& k) {
+              r.clip_output = clip_output;
+              k.tolerance.snap_outer = 0.5;
+              k.tolerance.snap_inner = 0.25;
+          }) {}
     int32_t Encode(GeometricPrimitive* p) {
         int32_t status = 0;
         EXPECT_EQ(qd_te_encode_feature_primitive(p, &e, &status, &rules), 1);
