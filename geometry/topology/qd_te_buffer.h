@@ -43,6 +43,16 @@ int qd_te_buffer_chain_filter(nlst* chains, int32_t start, const GeoCoord* ring,
 // the true arcs by up to that.
 int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n,
                                       const TeBufferWidth* widths, const GeoCoord* outline, int32_t count);
+// The boundary of the buffer zone of the ring (n points) traced from its raw
+// outline (count points, closed): the outline is cut where it crosses
+// itself, the pieces with a point inside the reach (or a segment whose
+// middle lies deeper than a stroked chord's) are dropped, and the rest are
+// linked end to start into rings, each with the zone on its right. The
+// rings' points (each ring closed) go to *points and their counts to *sizes
+// (new lists the caller frees). *traced is 0, and nothing is made, when the
+// outline does not cross itself or the kept pieces do not link up.
+int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
+                               int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced);
 // Deletes the open pieces at rows start..end-1 by the parity of the closed
 // pieces among them that contain them (kinds 0 and 1 only): for an exterior
 // ring an open piece inside an odd number of closed ones goes when the width

@@ -99,6 +99,51 @@ int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t
 
 }  // namespace
 
+namespace {
+
+// Encodes the outline of a ring grown outward. Where the outline crosses
+// itself, the split's loops can each mix stretches of the zone's boundary
+// with stretches inside it, and a loop cleared of its inner points closes
+// by a chord that cuts a wedge out of the zone (or covers a piece outside
+// it). The outline is therefore traced to the boundary first and its rings
+// are encoded one by one: a clockwise ring as the outline's loop would be,
+// a counter-clockwise ring (a hole) as the split leaves such a loop,
+// reversed with the parents on its other side. An outline that does not trace
+// is encoded whole, as before.
+int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, const TeBufferWidth& w,
+                          GeoCoord* outline, int32_t count, double tol, int32_t* status) {
+    nlst* points = nullptr;
+    nlst* sizes = nullptr;
+    int32_t traced = 0;
+    if (qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
+                                   &traced) != 1)
+        return 0;
+    if (!traced) return qd_te_encode_chain_path_cross_switched(encoder, count, outline, 1, encoder->cross_side, status);
+    const auto* p = static_cast<const GeoCoord*>(points->data);
+    const auto* m = static_cast<const int32_t*>(sizes->data);
+    const int32_t side = encoder->parent_side;
+    int ok = 1;
+    int32_t failed = 1, encoded = 0;  // a degenerate ring is passed over unless every ring is
+    for (uint32_t i = 0, at = 0; ok && i < sizes->tally; at += uint32_t(m[i]), ++i) {
+        std::vector<GeoCoord> loop(p + at, p + at + m[i]);
+        const bool hole = !qd_te_cogo_ring_clockwise(loop.data(), m[i]);
+        if (hole) std::reverse(loop.begin(), loop.end());
+        encoder->parent_side = !hole ? side : side == 0 ? 1 : side == 1 ? 0 : side;
+        int32_t ring_status = 1;
+        ok = qd_te_encode_chain_path_cross_switched(encoder, m[i], loop.data(), 1, encoder->cross_side,
+                                                    &ring_status);
+        if (ring_status == 1) ++encoded;
+        else failed = ring_status;
+    }
+    if (ok && encoded == 0) *status = failed;
+    encoder->parent_side = side;
+    nlst_free(points);
+    nlst_free(sizes);
+    return ok;
+}
+
+}  // namespace
+
 int qd_te_buffer_ring_prefilter(double distance, double bend, GeoCoord* coords, int32_t* n) {
     if (!coords || !n) return 1;
     return qd_te_geo_dist_filter_crd(coords, n, std::max(distance, 1e-10), 1) == 1 &&
@@ -138,9 +183,11 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
         // of 0 or more) can enclose holes: they are the outline's loops that
         // run counter-clockwise. The split keeps them, reversed, with the
         // parents on their left, where the buffer lies.
-        const int32_t orientation = kind == 2 || (kind == 0 && w.width >= 0.0) ? 1 : encoder->parent_side;
-        ok = qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation, encoder->cross_side,
-                                                    status) == 1 &&
+        const bool outward = kind == 2 || (kind == 0 && w.width >= 0.0);
+        const int32_t orientation = outward ? 1 : encoder->parent_side;
+        ok = (outward ? encode_traced_outline(encoder, r, w, outline, count, tol, status)
+                      : qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation,
+                                                               encoder->cross_side, status)) == 1 &&
              qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&
              qd_te_buffer_chain_cutter(start, encoder, kind) == 1;
     }

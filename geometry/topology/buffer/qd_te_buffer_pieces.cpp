@@ -4,6 +4,8 @@
 // the face builder which side is buffer surface.
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -56,6 +58,24 @@ bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoC
 // 1/8 radian, so by at most 1 - cos(1/16) of the radius.
 const double kChordSag = 1.0 - std::cos(1.0 / 16.0);
 
+// Is the point inside the reach of any segment of the ring (n points), by
+// more than the margin and the slack?
+bool inside_ring_reach(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const GeoCoord& p,
+                       double slack_fraction) {
+    const double reach = std::max(std::fabs(widths.width_left), std::fabs(widths.width_right)) + 1e-10;
+    const double box_reach = std::max(reach, std::fabs(widths.width) + 1e-10);
+    for (int32_t j = 0; j + 1 < n; ++j) {
+        const GeoCoord& s = ring[j];
+        const GeoCoord& e = ring[j + 1];
+        // Only segments whose box meets the point's box grown by the reach.
+        if (std::max(s.x, e.x) + 1e-10 < p.x - box_reach || std::min(s.x, e.x) > p.x + box_reach + 1e-10 ||
+            std::max(s.y, e.y) < p.y - box_reach || std::min(s.y, e.y) > p.y + box_reach)
+            continue;
+        if (inside_reach(widths, s, p, e, slack_fraction)) return true;
+    }
+    return false;
+}
+
 // The outline's own points sorted by x, then y: a piece vertex not among
 // them is a crossing that the split inserted.
 struct OutlinePoints {
@@ -72,8 +92,6 @@ struct OutlinePoints {
 int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, const TeBufferWidth* widths,
                   const OutlinePoints& outline) {
     if (!chains || start < 0 || start >= static_cast<int32_t>(chains->tally) || n <= 0) return 1;
-    const double reach = std::max(std::fabs(widths->width_left), std::fabs(widths->width_right)) + 1e-10;
-    const double box_reach = std::max(reach, std::fabs(widths->width) + 1e-10);
     const int32_t count = static_cast<int32_t>(chains->tally);
     for (int32_t row = start; row < count; ++row) {
         TeChain* piece = qd_te_chain_at(chains, row);
@@ -89,18 +107,9 @@ int filter_pieces(nlst* chains, int32_t start, const GeoCoord* ring, int32_t n, 
         for (int32_t i = 0; i < nv; ++i) {
             const GeoCoord p{v[i].x, v[i].y, 0.0};
             const double slack = outline.crossing(v[i]) ? kChordSag : 0.0;
-            for (int32_t j = 0; j + 1 < n; ++j) {
-                const GeoCoord& s = ring[j];
-                const GeoCoord& e = ring[j + 1];
-                // Only segments whose box meets the vertex's box grown by the reach.
-                if (std::max(s.x, e.x) + 1e-10 < p.x - box_reach || std::min(s.x, e.x) > p.x + box_reach + 1e-10 ||
-                    std::max(s.y, e.y) < p.y - box_reach || std::min(s.y, e.y) > p.y + box_reach)
-                    continue;
-                if (inside_reach(*widths, s, p, e, slack)) {
-                    marked[static_cast<size_t>(i)] = 1;
-                    ++hits;
-                    break;
-                }
+            if (inside_ring_reach(*widths, ring, n, p, slack)) {
+                marked[static_cast<size_t>(i)] = 1;
+                ++hits;
             }
         }
         if (hits == nv) {
@@ -227,5 +236,175 @@ int qd_te_buffer_chain_cutter(int32_t start, TeEncoder* encoder, int32_t kind) {
         }
         ++encoder->rules->statistics.input_counters.count[2];
     }
+    return 1;
+}
+
+namespace {
+
+// A place where the outline is cut: inside segment `index` at `offset`
+// from its start, or at its first vertex (offset 0).
+struct OutlineCut {
+    int32_t index;
+    double offset;
+    GeoCoord point;
+};
+
+// A point of the outline walked from cut to cut.
+struct WalkPoint {
+    GeoCoord point;
+    bool cut;
+};
+
+using PlaceKey = std::pair<double, double>;
+
+PlaceKey key_of(const GeoCoord& p) { return {p.x, p.y}; }
+
+// The cuts of the outline (count points, closed) at its self-crossings,
+// sorted along it; empty when it does not cross itself.
+int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::vector<OutlineCut>* cuts) {
+    TeCoordArray array{const_cast<GeoCoord*>(outline), count};
+    TeIntersectionList hits{0, 0, nullptr};
+    const int found = qd_te_cogo_self_intersections(&array, &hits, 0, &tolerance);
+    if (found == -3) return qd_te_no_memory();
+    const int32_t segments = count - 1;
+    auto add = [&](int32_t index, double offset, const GeoCoord& p) {
+        if (index >= segments) index = 0, offset = 0.0;  // the closing point is the first
+        if (offset <= 0.0) cuts->push_back({index, 0.0, outline[index]});
+        else cuts->push_back({index, offset, p});
+    };
+    for (int32_t i = 0; found == 1 && i < hits.count; ++i) {
+        const TeIntersection& x = hits.items[i];
+        add(x.index_a, x.offset_a, x.point);
+        add(x.index_b, x.offset_b, x.point);
+    }
+    qd_te_cogo_intersection_list_free(&hits);
+    std::sort(cuts->begin(), cuts->end(), [](const OutlineCut& a, const OutlineCut& b) {
+        return a.index != b.index ? a.index < b.index : a.offset < b.offset;
+    });
+    cuts->erase(std::unique(cuts->begin(), cuts->end(),
+                            [](const OutlineCut& a, const OutlineCut& b) {
+                                return a.index == b.index && std::fabs(a.offset - b.offset) <= 1e-12;
+                            }),
+                cuts->end());
+    // Cuts of one place within the tolerance (an outline running along a
+    // stretch twice meets itself at vertices a rounding apart) take the
+    // point of the first of them, so that the pieces link there.
+    std::vector<size_t> order(cuts->size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return (*cuts)[a].point.x < (*cuts)[b].point.x; });
+    std::vector<char> placed(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (placed[i]) continue;
+        const GeoCoord place = (*cuts)[order[i]].point;
+        for (size_t j = i + 1; j < order.size() && (*cuts)[order[j]].point.x - place.x <= tolerance; ++j) {
+            GeoCoord& p = (*cuts)[order[j]].point;
+            if (placed[j] || std::fabs(p.y - place.y) > tolerance) continue;
+            p = place;
+            placed[j] = 1;
+        }
+    }
+    return 1;
+}
+
+// Is the piece (points from cut to cut) off the buffer zone: no point
+// deeper inside the reach of the ring than a stroked chord's sagitta (a
+// crossing of two chords lies up to that inside, and near a spike an
+// outline point can lie a rounding inside), and no segment whose middle
+// lies deeper than two?
+bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n,
+                       const std::vector<WalkPoint>& piece) {
+    for (size_t i = 0; i < piece.size(); ++i) {
+        if (inside_ring_reach(widths, ring, n, piece[i].point, kChordSag)) return false;
+        if (i + 1 == piece.size()) break;
+        const GeoCoord& a = piece[i].point;
+        const GeoCoord& b = piece[i + 1].point;
+        const GeoCoord middle{(a.x + b.x) / 2, (a.y + b.y) / 2, 0.0};
+        if (inside_ring_reach(widths, ring, n, middle, 2 * kChordSag)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
+                               int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced) {
+    if (!ring || !widths || !outline || !points || !sizes || !traced)
+        return qd_te_missing("qd_te_buffer_trace_outline");
+    *traced = 0;
+    *points = *sizes = nullptr;
+    if (count < 4 || n < 2) return 1;
+    std::vector<OutlineCut> cuts;
+    if (!outline_cuts(outline, count, tolerance, &cuts)) return 0;
+    if (cuts.size() < 2) return 1;
+    // The outline walked once round from its first cut, cut into pieces.
+    std::vector<WalkPoint> walk;
+    size_t next_cut = 0;
+    for (int32_t k = 0; k + 1 < count; ++k) {
+        const bool at_vertex = next_cut < cuts.size() && cuts[next_cut].index == k && cuts[next_cut].offset == 0.0;
+        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex});
+        if (at_vertex) ++next_cut;
+        for (; next_cut < cuts.size() && cuts[next_cut].index == k; ++next_cut)
+            walk.push_back({cuts[next_cut].point, true});
+    }
+    const size_t first = size_t(std::find_if(walk.begin(), walk.end(), [](const WalkPoint& w) { return w.cut; }) -
+                                walk.begin());
+    std::rotate(walk.begin(), walk.begin() + std::ptrdiff_t(first), walk.end());
+    walk.push_back(walk.front());
+    // A stretch the outline runs along twice the same way (the arc round
+    // the ends of a closed line) is one stretch of the boundary.
+    std::vector<std::vector<WalkPoint>> kept;
+    std::set<std::vector<PlaceKey>> seen;
+    std::vector<WalkPoint> piece{walk.front()};
+    for (size_t i = 1; i < walk.size(); ++i) {
+        piece.push_back(walk[i]);
+        if (!walk[i].cut) continue;
+        std::vector<PlaceKey> places;
+        for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
+        const bool empty = places.size() == 2 && places[0] == places[1];  // two cuts at one place
+        if (!empty && piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
+        piece.assign(1, walk[i]);
+    }
+    if (kept.empty()) return 1;
+    // Linked at their ends into rings: at every place as many kept pieces
+    // must leave as arrive, or the outline is left as it is.
+    std::map<PlaceKey, std::vector<size_t>> leaving;
+    std::map<PlaceKey, int> balance;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        leaving[key_of(kept[i].front().point)].push_back(i);
+        ++balance[key_of(kept[i].front().point)];
+        --balance[key_of(kept[i].back().point)];
+    }
+    for (const auto& b : balance)
+        if (b.second != 0) return 1;
+    std::vector<char> used(kept.size(), 0);
+    std::vector<GeoCoord> out;
+    std::vector<int32_t> out_sizes;
+    for (size_t start = 0; start < kept.size(); ++start) {
+        if (used[start]) continue;
+        const size_t before = out.size();
+        size_t cur = start;
+        while (!used[cur]) {
+            used[cur] = 1;
+            for (size_t j = 0; j + 1 < kept[cur].size(); ++j) out.push_back(kept[cur][j].point);
+            std::vector<size_t>& next = leaving[key_of(kept[cur].back().point)];
+            const auto free = std::find_if(next.begin(), next.end(), [&](size_t k) { return !used[k]; });
+            if (free != next.end()) cur = *free;
+            else if (std::find(next.begin(), next.end(), start) != next.end()) cur = start;
+            else return 1;
+        }
+        if (cur != start) return 1;
+        out.push_back(out[before]);
+        out_sizes.push_back(int32_t(out.size() - before));
+    }
+    *points = nlst_alloc(sizeof(GeoCoord), uint32_t(out.size()), 8, nullptr);
+    *sizes = nlst_alloc(sizeof(int32_t), uint32_t(out_sizes.size()), 8, nullptr);
+    if (!*points || !*sizes || nlst_add_many(*points, out.data(), uint32_t(out.size())) != 1 ||
+        nlst_add_many(*sizes, out_sizes.data(), uint32_t(out_sizes.size())) != 1) {
+        if (*points) nlst_free(*points);
+        if (*sizes) nlst_free(*sizes);
+        *points = *sizes = nullptr;
+        return qd_te_no_memory();
+    }
+    *traced = 1;
     return 1;
 }

@@ -4,6 +4,7 @@
 // cutting and trimming steps also on small hand-made inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <string>
@@ -347,5 +348,81 @@ TEST(qd_te_buffer_outline, PrepareArcStrokesOrKeepsThePoint) {
         EXPECT_NEAR(corner.env_min.x, 0, 1e-12);
         EXPECT_NEAR(corner.env_max.y, 1, 1e-12);
         qd_te_buffer_corner_points_free(&corner.points);
+    }
+}
+
+namespace {
+
+// The ring of a line run out and back, turned clockwise as the buffer does.
+std::vector<GeoCoord> OutAndBack(const std::vector<GeoCoord>& line) {
+    std::vector<GeoCoord> ring(line);
+    for (size_t i = line.size() - 1; i-- > 0;) ring.push_back(line[i]);
+    if (!qd_te_cogo_ring_clockwise(ring.data(), int32_t(ring.size()))) std::reverse(ring.begin(), ring.end());
+    return ring;
+}
+
+double SignedArea(const GeoCoord* p, int32_t n) {
+    double a = 0;
+    for (int32_t i = 0; i + 1 < n; ++i) a += p[i].x * p[i + 1].y - p[i + 1].x * p[i].y;
+    return a / 2;
+}
+
+}  // namespace
+
+// The raw outline of a line's band traced to the zone's boundary: each ring
+// has the zone on its right (clockwise outside, counter-clockwise round a
+// hole) and no point inside the zone (a crossing of two stroked chords lies
+// at most a chord's sagitta inside). A closed square line of width w gives
+// the square grown by w (100 + 40w + πw²) and its 9 × 9 hole; a line whose
+// split loops each mix boundary and inner stretches gives one ring of GEOS's
+// area (433.455, 32 quadrant segments); an outline that does not cross
+// itself is not traced.
+TEST(qd_te_buffer_outline, TracedOutlineIsTheZonesBoundary) {
+    const double pi = std::acos(-1.0);
+    struct Case {
+        std::vector<GeoCoord> line;
+        double width;
+        std::vector<double> signed_areas;  // ascending, clockwise negative
+    } cases[] = {
+        {{{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {0, 0, 0}}, 0.5, {-(100 + 20 + pi / 4), 81}},
+        {{{43.846, 24.54, 0}, {26.919, 14.609, 0}, {42.65, 17.448, 0}, {33.357, 12.255, 0}, {39.483, 25.235, 0},
+          {30.172, 11.1, 0}, {39.153, 10.486, 0}, {40.211, 19.585, 0}},
+         4.78376,
+         {-433.45533143937183}},
+        {{{0, 0, 0}, {10, 0, 0}}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<GeoCoord> ring = OutAndBack(c.line);
+        const TeBufferWidth w = Widths(c.width, c.width, c.width, 0);
+        Outline o;
+        ASSERT_EQ(qd_te_buffer_polygon(ring.data(), int32_t(ring.size()), &w, 32, &o.pts, &o.n, 1e-8, &o.status), 1);
+        ASSERT_EQ(o.status, 1);
+        nlst* points = nullptr;
+        nlst* sizes = nullptr;
+        int32_t traced = -1;
+        ASSERT_EQ(qd_te_buffer_trace_outline(ring.data(), int32_t(ring.size()), &w, o.pts, o.n, 1e-8, &points, &sizes,
+                                             &traced),
+                  1);
+        if (c.signed_areas.empty()) {
+            EXPECT_EQ(traced, 0);
+            EXPECT_EQ(points, nullptr);
+            continue;
+        }
+        ASSERT_EQ(traced, 1);
+        ASSERT_EQ(sizes->tally, c.signed_areas.size());
+        const auto* p = static_cast<const GeoCoord*>(points->data);
+        const auto* m = static_cast<const int32_t*>(sizes->data);
+        std::vector<double> areas;
+        for (uint32_t i = 0, at = 0; i < sizes->tally; at += uint32_t(m[i]), ++i) {
+            areas.push_back(SignedArea(p + at, m[i]));
+            EXPECT_EQ(p[at].x, p[at + uint32_t(m[i]) - 1].x);
+            EXPECT_EQ(p[at].y, p[at + uint32_t(m[i]) - 1].y);
+            for (int32_t k = 0; k < m[i]; ++k) EXPECT_GE(RingDist(p[at + uint32_t(k)], ring), 0.995 * c.width) << k;
+        }
+        std::sort(areas.begin(), areas.end());
+        for (size_t i = 0; i < areas.size(); ++i)
+            EXPECT_NEAR(areas[i], c.signed_areas[i], 0.01 * std::fabs(c.signed_areas[i])) << i;
+        nlst_free(points);
+        nlst_free(sizes);
     }
 }
