@@ -249,12 +249,10 @@ struct OutlineCut {
     GeoCoord point;
 };
 
-// A point of the outline walked from cut to cut; `crossing` marks a cut
-// inside a segment (a point the outline does not have).
+// A point of the outline walked from cut to cut.
 struct WalkPoint {
     GeoCoord point;
     bool cut;
-    bool crossing;
 };
 
 using PlaceKey = std::pair<double, double>;
@@ -309,12 +307,14 @@ int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::
 }
 
 // Is the piece (points from cut to cut) off the buffer zone: no point
-// inside the reach of the ring (a crossing may lie a chord's sagitta
-// inside), and no segment whose middle lies deeper than a stroked chord's?
+// deeper inside the reach of the ring than a stroked chord's sagitta (a
+// crossing of two chords lies up to that inside, and near a spike an
+// outline point can lie a rounding inside), and no segment whose middle
+// lies deeper than two?
 bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n,
                        const std::vector<WalkPoint>& piece) {
     for (size_t i = 0; i < piece.size(); ++i) {
-        if (inside_ring_reach(widths, ring, n, piece[i].point, piece[i].crossing ? kChordSag : 0.0)) return false;
+        if (inside_ring_reach(widths, ring, n, piece[i].point, kChordSag)) return false;
         if (i + 1 == piece.size()) break;
         const GeoCoord& a = piece[i].point;
         const GeoCoord& b = piece[i + 1].point;
@@ -341,10 +341,10 @@ int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWi
     size_t next_cut = 0;
     for (int32_t k = 0; k + 1 < count; ++k) {
         const bool at_vertex = next_cut < cuts.size() && cuts[next_cut].index == k && cuts[next_cut].offset == 0.0;
-        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex, false});
+        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex});
         if (at_vertex) ++next_cut;
         for (; next_cut < cuts.size() && cuts[next_cut].index == k; ++next_cut)
-            walk.push_back({cuts[next_cut].point, true, true});
+            walk.push_back({cuts[next_cut].point, true});
     }
     const size_t first = size_t(std::find_if(walk.begin(), walk.end(), [](const WalkPoint& w) { return w.cut; }) -
                                 walk.begin());
