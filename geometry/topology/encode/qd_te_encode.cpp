@@ -452,6 +452,12 @@ int path_cross(const char* name, TeEncoder* e, int32_t n, GeoCoord* coords, int3
 }  // namespace
 
 int qd_te_encode_chain_path_cross(TeEncoder* e, int32_t n, GeoCoord* coords, int32_t* status) {
+    // A closed surface ring is split clockwise, as every other surface ring
+    // is encoded: the split keeps the loops that run its way with the parent
+    // on the side the encoder names (the right of an exterior, the left of a
+    // hole), so a ring given counter-clockwise would lose them.
+    if (e && coords && n > 2 && (e->ring_kind == 0 || e->ring_kind == 1) && closed_within(coords, n, base_tol(e)))
+        make_clockwise(coords, n);
     return path_cross("qd_te_encode_chain_path_cross", e, n, coords, status, nullptr);
 }
 

@@ -2,7 +2,9 @@
 // parent side and vertex tolerances against the documented cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "geometry/geo_test_util.h"
@@ -230,12 +232,13 @@ TEST(qd_te_encode, ArcsCirclesCurvesAndZ) {
 }
 
 TEST(qd_te_encode, RingCutIntoNothingIsReported) {
-    // An exterior ring that touches itself at (0, 0), both loops running
-    // counter-clockwise. Cut at the touch, an exterior keeps only clockwise
-    // loops, so no piece is left: the ring is counted as crossed and sent to
-    // the error method as -46 instead of vanishing. The error method's
-    // answer decides: 1 goes on (the REGION and the hole are still
-    // encoded), 0 fails the encoding.
+    // A ring that touches itself at (0, 0), both loops running
+    // counter-clockwise, split as given (the outline encoder's switches)
+    // with the orientation switch 0, which keeps only clockwise loops: no
+    // piece is left, so the ring is counted as crossed and sent to the
+    // error method as -46 instead of vanishing. The error method's answer
+    // decides: 1 goes on, 0 fails the encoding. (A surface ring is turned
+    // clockwise first and keeps both loops: see the next test.)
     struct Errors {
         int32_t answer;
         std::vector<int32_t> codes;
@@ -249,28 +252,101 @@ TEST(qd_te_encode, RingCutIntoNothingIsReported) {
         Enc r;
         Errors errors{answer, {}};
         r.rules.error_method = {Errors::On, &errors};
-        geotest::Object o;
-        GeoPolygon* p = o.AddPolygon(geotest::Polygon(
-            geotest::Path({geotest::Curve({C(0, 0), C(2, 0), C(2, 2), C(0, 0), C(-2, 0), C(-2, -2), C(0, 0)})}, 1, 1),
-            {geotest::Path({geotest::Curve({C(1.2, 0.2), C(1.8, 0.2), C(1.8, 0.8), C(1.2, 0.2)})}, 1, 1)}));
-        p->valid = 1;
+        r.e.ring_kind = 0;
+        r.e.parent_side = 0;
+        GeoCoord ring[] = {C(0, 0), C(2, 0), C(2, 2), C(0, 0), C(-2, 0), C(-2, -2), C(0, 0)};
         int32_t status = 0;
-        EXPECT_EQ(qd_te_encode_feature_primitive(o.Primitive(0), &r.e, &status, &r.rules), answer) << answer;
+        EXPECT_EQ(qd_te_encode_chain_path_cross_switched(&r.e, 7, ring, 0, 4, &status), answer) << answer;
         EXPECT_EQ(errors.codes, std::vector<int32_t>({-46})) << answer;
         EXPECT_EQ(r.rules.statistics.tallies[4], 1) << answer;
-        int regions = 0, islands = 0, boundary = 0;
-        for (int32_t i = 0; i < r.Count(); ++i) {
-            const TeChain* c = r.At(i);
-            if (c->chain_type == TE_REGION) ++regions;
-            else if (c->chain_type == TE_ISLAND) ++islands;
-            else if (!InBox(c, C(1.2, 0.2), C(1.8, 0.8))) ++boundary;  // not one of the hole's
-        }
-        EXPECT_EQ(boundary, 0) << answer;
-        if (answer == 1) {
-            EXPECT_EQ(status, 1);
-            EXPECT_EQ(regions, 1);
-            EXPECT_EQ(islands, 1);
-            EXPECT_EQ(r.Count(), 5);  // REGION, ISLAND and the hole's three LINEs
+        EXPECT_EQ(r.Count(), 0) << answer;
+        EXPECT_EQ(status, 1) << answer;
+    }
+}
+
+namespace {
+
+GeoCurve Reversed(GeoCurve c) {
+    auto* p = static_cast<GeoCoord*>(c.coords->data);
+    std::reverse(p, p + c.coords->tally);
+    return c;
+}
+
+}  // namespace
+
+TEST(qd_te_encode, CounterClockwiseCrossingRingKeepsItsLoops) {
+    // Self-crossing surface rings, given each way round: an exterior that
+    // touches itself at (0, 0) (two loops, both running the ring's way), a
+    // hole and an exterior with a spike, and a figure-eight (a square lobe
+    // of area 21 1/3 and a triangle of 1 1/3 running the other way) as an
+    // exterior and as a hole. Both ways round the split keeps the same
+    // clockwise loops with the same parent sides: an exterior's loops that
+    // run its way with the parent on the right (its other lobe goes), a
+    // hole's with the parent on the left and its other lobe with the parent
+    // on the right; a spike leaves only open pieces; nothing is reported.
+    struct Loop {
+        double area;
+        bool left;  // the parent on the left, else on the right
+        bool operator<(const Loop& o) const { return area < o.area; }
+    };
+    struct Case {
+        const char* what;
+        bool hole;
+        GeoCurve (*ring)();
+        std::vector<Loop> loops;  // ascending by area
+    } cases[] = {
+        {"touching exterior", false,
+         [] { return geotest::Curve({C(0, 0), C(0, 2), C(2, 2), C(0, 0), C(0, -2), C(-2, -2), C(0, 0)}); },
+         {{2, false}, {2, false}}},
+        {"spiked hole", true,
+         [] { return geotest::Curve({C(3, 3), C(3, 9), C(9, 9), C(9, 6), C(11, 6), C(9, 6), C(9, 3), C(3, 3)}); },
+         {{36, true}}},
+        {"spiked exterior", false,
+         [] { return geotest::Curve({C(0, 0), C(0, 12), C(12, 12), C(12, 6), C(14, 6), C(12, 6), C(12, 0), C(0, 0)}); },
+         {{144, false}}},
+        {"figure-eight exterior", false,
+         [] { return geotest::Curve({C(2, 2), C(2, 6), C(6, 6), C(10, 2), C(10, 4), C(6, 2), C(2, 2)}); },
+         {{64.0 / 3, false}}},
+        {"figure-eight hole", true,
+         [] { return geotest::Curve({C(2, 2), C(2, 6), C(6, 6), C(10, 2), C(10, 4), C(6, 2), C(2, 2)}); },
+         {{4.0 / 3, false}, {64.0 / 3, true}}},
+    };
+    for (const Case& c : cases) {
+        for (bool ccw : {false, true}) {
+            Enc r;
+            std::vector<int32_t> codes;
+            r.rules.error_method = {[](FailEvent* e, void* self) {
+                                        static_cast<std::vector<int32_t>*>(self)->push_back(e->code);
+                                        return int32_t(1);
+                                    },
+                                    &codes};
+            geotest::Object o;
+            const GeoPath ring = geotest::Path({ccw ? Reversed(c.ring()) : c.ring()}, 1, 1);
+            GeoPolygon* p = o.AddPolygon(c.hole ? geotest::Polygon(geotest::Path({geotest::Square(-10, -10, 40)}, 1, 1),
+                                                                   {ring})
+                                                : geotest::Polygon(ring));
+            p->valid = 1;
+            const std::string label = std::string(c.what) + (ccw ? " counter-clockwise" : " clockwise");
+            ASSERT_EQ(r.Encode(o.Primitive(0)), 1) << label;
+            EXPECT_TRUE(codes.empty()) << label;
+            EXPECT_EQ(r.rules.statistics.tallies[4], 1) << label;
+            std::vector<Loop> loops;
+            for (int32_t i = 0; i < r.Count(); ++i) {
+                const TeChain* k = r.At(i);
+                if (k->chain_type != TE_PATH || k->coords->tally < 4) continue;
+                const TeVertex *a = V(k, 0), *b = V(k, k->coords->tally - 1);
+                if (a->x != b->x || a->y != b->y) continue;       // a spike's piece
+                if (c.hole && !InBox(k, C(-5, -5), C(25, 25))) continue;  // the square around the hole
+                EXPECT_EQ(qd_te_geo_chain_clockwise(k), 1) << label;
+                EXPECT_NE(HasParent(k->right_parent), HasParent(k->left_parent)) << label;
+                loops.push_back({qd_te_geo_chain_area(k), HasParent(k->left_parent)});
+            }
+            std::sort(loops.begin(), loops.end());
+            ASSERT_EQ(loops.size(), c.loops.size()) << label;
+            for (size_t i = 0; i < loops.size(); ++i) {
+                EXPECT_NEAR(loops[i].area, c.loops[i].area, 1e-9) << label << " loop " << i;
+                EXPECT_EQ(loops[i].left, c.loops[i].left) << label << " loop " << i;
+            }
         }
     }
 }
