@@ -3,13 +3,17 @@
 // of their own: the caller's rules are only read, and its error method is
 // the nested runs' error method, so the geometry library's failures still
 // reach it while and after they run.
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "geometry/ktgeo_model.h"
 #include "geometry/ktgeo_pack.h"
+#include "geometry/ktgeo_path.h"
 #include "geometry/ktgeo_quick.h"
 #include "geometry/ktgeo_utilities.h"
 #include "geometry/topology/qd_te_assembly.h"
+#include "geometry/topology/qd_te_cogo.h"
 #include "geometry/topology/qd_te_error.h"
 #include "geometry/topology/qd_te_form_chains.h"
 #include "geometry/topology/qd_te_func_assembly.h"
@@ -225,6 +229,79 @@ int nested_run(TeRules* nested, const TeRules* caller, const NestedInput* inputs
     return ok;
 }
 
+// Whether a hole ring may enclose no area at all: it crosses or touches
+// itself (its loops may cancel out), or its area by the shoelace formula is
+// within the tolerance times its length. `ok` is 0 on a failed copy.
+bool may_lack_area(const GeoPath* hole, double tolerance, int* ok) {
+    GeoPath copy;
+    ktgeo_path_init(&copy);
+    *ok = ktgeo_util_copy_object_path(hole, &copy);
+    bool doubtful = false;
+    if (*ok && ktgeo_path_expand(&copy) && copy.expanded && copy.expanded->tally > 0) {
+        auto* p = static_cast<GeoCoord*>(copy.expanded->data);
+        const int32_t n = int32_t(copy.expanded->tally);
+        double twice = 0, length = 0;
+        for (int32_t i = 0; i + 1 < n; ++i) {
+            twice += p[i].x * p[i + 1].y - p[i + 1].x * p[i].y;
+            length += std::hypot(p[i + 1].x - p[i].x, p[i + 1].y - p[i].y);
+        }
+        const TeCoordArray array = {p, n};
+        doubtful = std::fabs(twice) / 2 <= tolerance * length ||
+                   qd_te_cogo_self_intersections(&array, nullptr, 1, &tolerance) == 1;
+    } else {
+        doubtful = *ok != 0;  // no coordinates: nothing to enclose
+    }
+    ktgeo_path_release(&copy, nullptr);
+    return doubtful;
+}
+
+// The holes of `polygon` that enclose no area: those whose own dissolve gives
+// nothing back (all of them when the dissolve of them all gave nothing).
+// Only the holes that may lack area are dissolved one by one.
+int holes_without_area(GeoPolygon* polygon, const TeRules* rules, bool none_came_back, std::vector<uint32_t>* out) {
+    const uint32_t holes = polygon->interiors ? polygon->interiors->tally : 0;
+    for (uint32_t i = 0; i < holes; ++i) {
+        if (none_came_back) {
+            out->push_back(i);
+            continue;
+        }
+        const auto* hole = static_cast<const GeoPath*>(nlst_index(polygon->interiors, i));
+        int ok = 1;
+        if (holes < 2 || !may_lack_area(hole, rules->tolerance.tolerance, &ok)) {
+            if (!ok) return 0;
+            continue;
+        }
+        SpatialObject alone, back;
+        qd_te_so_reset(&alone, rules->output_csid);
+        qd_te_so_reset(&back, rules->output_csid);
+        TeRules nested;
+        islands_rules(&nested, rules, TE_DISSOLVE, 21, &back);
+        const NestedInput in = {&alone, 1, -1};
+        int32_t status = 1;
+        ok = add_ring_polygon(hole, &alone) && nested_run(&nested, rules, &in, 1, &status);
+        if (ok && status == 1 && primitive_count(&back) == 0) out->push_back(i);
+        ktgeo_so_release(&alone);
+        ktgeo_so_release(&back);
+        if (!ok) return 0;
+    }
+    return 1;
+}
+
+// Appends copies of the given holes of `from` to the holes of `to`.
+int keep_holes(const GeoPolygon* from, const std::vector<uint32_t>& which, GeoPolygon* to) {
+    for (uint32_t i : which) {
+        GeoPath copy;
+        ktgeo_path_init(&copy);
+        if (!ktgeo_util_copy_object_path(static_cast<const GeoPath*>(nlst_index(from->interiors, i)), &copy) ||
+            (!to->interiors && !(to->interiors = ktgeo_path_list_new(nullptr))) ||
+            ktgeo_path_list_add(to->interiors, &copy) != 1) {
+            ktgeo_path_release(&copy, nullptr);
+            return qd_te_no_memory();
+        }
+    }
+    return 1;
+}
+
 }  // namespace
 
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status, SpatialObject* result) {
@@ -233,6 +310,7 @@ int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
     const int32_t csid = rules->output_csid;
     const uint32_t holes = polygon->interiors ? polygon->interiors->tally : 0;
     SpatialObject scratch, dissolved, exterior;
+    std::vector<uint32_t> kept;  // holes without area, kept as they came
     qd_te_so_reset(&scratch, csid);
     qd_te_so_reset(&dissolved, csid);
     qd_te_so_reset(&exterior, csid);
@@ -253,10 +331,19 @@ int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
         islands_rules(&nested, rules, TE_DISSOLVE, 21, &dissolved);
         const NestedInput in = {&scratch, 1, -1};
         if (!nested_run(&nested, rules, &in, 1, status)) return finish(0);
-        if (*status != 1 || primitive_count(&dissolved) == 0) {
+        if (*status != 1) {
             *status = -1;
             return finish(1);
         }
+        // A hole that encloses no area (degenerate, or its loops cancelling
+        // out) dissolves into nothing: that is reported, and the hole stays
+        // as it came. The error method's refusal leaves the whole polygon so.
+        if (!holes_without_area(polygon, rules, primitive_count(&dissolved) == 0, &kept)) return finish(0);
+        if (!kept.empty() && qd_te_error_method(-1, &rules->error_method) != 1) {
+            *status = -1;
+            return finish(1);
+        }
+        if (!result && kept.size() == holes) return finish(1);
         // A dissolved hole with rings inside leaves islands of the polygon
         // within it, which a polygon's hole cannot carry: that is reported
         // and the polygon keeps its holes as they came.
@@ -271,7 +358,7 @@ int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
             }
             GeoPolygon fresh = *polygon;
             fresh.interiors = nullptr;
-            if (!qd_te_islands_dissolve_method(&dissolved, nullptr, &fresh)) {
+            if (!qd_te_islands_dissolve_method(&dissolved, nullptr, &fresh) || !keep_holes(polygon, kept, &fresh)) {
                 if (fresh.interiors) ktgeo_path_list_free(fresh.interiors);
                 return finish(0);
             }

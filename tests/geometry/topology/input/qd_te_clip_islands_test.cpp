@@ -400,3 +400,88 @@ TEST(qd_te_islands_dissolve, ListVisitsOnlyItsPrimitives) {
     EXPECT_EQ(static_cast<GeometricPrimitive*>(nlst_index(g.so.primitives, n - 2))->type, KTGEO_POINT);
     EXPECT_NEAR(Area(&g.so), c.area + 100, 1e-9 * c.area);
 }
+
+TEST(qd_te_islands_dissolve, HolesWithoutAreaAreReportedAndKept) {
+    // A hole that encloses no area dissolves into nothing. It is reported
+    // (-1 through the error method) and kept as it came, beside the holes
+    // that dissolve; the polygon goes on. Answered 0, the status is -1 and
+    // the polygon keeps all its holes as they came. A bow tie (its lobes
+    // cancel in the shoelace sum; the dissolve keeps the one that runs the
+    // ring's way, of area 1) and a spiked square are holes with area:
+    // nothing is reported. In the result form a hole without area cuts
+    // nothing out.
+    const std::string outer = "(0 0, 12 0, 12 12, 0 12, 0 0)";
+    const std::string square = "(1 1, 2 1, 2 2, 1 2, 1 1)";                      // area 1
+    const std::string flat = "(3 3, 6 3, 9 3, 3 3)";                             // on one line
+    const std::string cancelling = "(3 3, 9 3, 9 9, 3 3, 9 9, 9 3, 3 3)";        // there and back
+    const std::string bow_tie = "(3 3, 3 5, 5 3, 5 5, 3 3)";                     // lobes of area 1
+    const std::string spiked = "(6 6, 6 9, 9 9, 9 7, 11 7, 9 7, 9 6, 6 6)";       // area 9
+    struct Case {
+        std::vector<std::string> holes;
+        std::vector<std::string> kept;  // the holes without area, as they came
+        size_t dissolved;               // holes that come out of the dissolve
+        double hole_area;               // their area
+    } cases[] = {
+        {{flat}, {flat}, 0, 0},
+        {{cancelling}, {cancelling}, 0, 0},
+        {{square, flat}, {flat}, 1, 1},
+        {{cancelling, square}, {cancelling}, 1, 1},
+        {{flat, square, cancelling}, {flat, cancelling}, 1, 1},
+        {{square, bow_tie}, {}, 2, 2},
+        {{square, spiked}, {}, 2, 10},
+    };
+    auto wkt_of = [&](const std::vector<std::string>& holes) {
+        std::string w = "POLYGON (" + outer;
+        for (const std::string& h : holes) w += ", " + h;
+        return w + ")";
+    };
+    for (const Case& c : cases) {
+        const std::string input = wkt_of(c.holes);
+        for (int32_t answer : {1, 0}) {
+            Geom g(input);
+            const std::string before = topo_wkt_write(&g.so);
+            Engine r;
+            r.rec.answer = answer;
+            ASSERT_EQ(qd_te_islands_dissolve(PolygonOf(&g.so), &r.rules, &r.status, nullptr), 1) << input;
+            const bool reported = std::find(r.rec.codes.begin(), r.rec.codes.end(), -1) != r.rec.codes.end();
+            EXPECT_EQ(reported, !c.kept.empty()) << input;
+            if (c.kept.empty() || answer == 1) {
+                EXPECT_EQ(r.status, 1) << input;
+                // The dissolved holes, then those without area as they came.
+                ASSERT_EQ(Holes(&g.so), c.dissolved + c.kept.size()) << topo_wkt_write(&g.so);
+                auto xy = [](const std::vector<GeoCoord>& ring) {
+                    std::vector<std::pair<double, double>> v;
+                    for (const GeoCoord& p : ring) v.emplace_back(p.x, p.y);
+                    return v;
+                };
+                for (size_t k = 0; k < c.kept.size(); ++k) {
+                    Geom alone("POLYGON (" + c.kept[k] + ")");
+                    auto* hole = static_cast<GeoPath*>(nlst_index(PolygonOf(&g.so)->interiors, uint32_t(c.dissolved + k)));
+                    EXPECT_EQ(xy(Ring(hole)), xy(Ring(&PolygonOf(&alone.so)->exterior))) << topo_wkt_write(&g.so);
+                }
+                EXPECT_NEAR(144 - Area(&g.so), c.hole_area, 1e-9) << topo_wkt_write(&g.so);
+            } else {
+                EXPECT_EQ(r.status, -1) << input;
+                EXPECT_EQ(topo_wkt_write(&g.so), before);
+            }
+        }
+        // The result form: the exterior less the holes with area.
+        Geom g(input), result;
+        Engine r;
+        ASSERT_EQ(qd_te_islands_dissolve(PolygonOf(&g.so), &r.rules, &r.status, &result.so), 1) << input;
+        EXPECT_EQ(r.status, 1) << input;
+        EXPECT_EQ(std::find(r.rec.codes.begin(), r.rec.codes.end(), -1) != r.rec.codes.end(), !c.kept.empty())
+            << input;
+        EXPECT_NEAR(Area(&result.so), 144 - c.hole_area, 1e-9) << topo_wkt_write(&result.so);
+    }
+    // Through topo_run: the polygon with a hole on one line is no longer
+    // dropped by the loader.
+    const tetest::ToolResult r = tetest::RunTopoRun({"LOADER"}, "-1 " + wkt_of({square, flat}) + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const size_t space = r.out.find(' ');
+    ASSERT_NE(space, std::string::npos) << r.out;
+    Geom out(r.out.substr(space + 1, r.out.find('\n') - space - 1));
+    ASSERT_EQ(Count(out.so), 1u) << r.out;
+    EXPECT_EQ(Holes(&out.so), 2u) << r.out;
+    EXPECT_NEAR(Area(&out.so), 143, 1e-9) << r.out;
+}
