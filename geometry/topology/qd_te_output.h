@@ -74,6 +74,9 @@ int32_t qd_te_islands_dissolve_method(SpatialObject* result, nlst* parents, void
 int32_t qd_te_islands_dissolve_geom_method(SpatialObject* result, nlst* parents, void* geometry);
 // The result form over every polygon present in the list at the start.
 int qd_te_islands_dissolve_list(nlst* primitives, TeRules* rules, int32_t* status);
+// In place, only the holes that meet another hole (cross or touch it, or lie
+// inside it) are dissolved; the others stay as they came, after them.
+int qd_te_islands_dissolve_meeting(GeoPolygon* polygon, TeRules* rules, int32_t* status);
 
 struct TePrimitiveCounts {
     int32_t polygons;

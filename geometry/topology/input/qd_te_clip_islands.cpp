@@ -3,6 +3,7 @@
 // of their own: the caller's rules are only read, and its error method is
 // the nested runs' error method, so the geometry library's failures still
 // reach it while and after they run.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -442,5 +443,124 @@ int qd_te_islands_dissolve_list(nlst* primitives, TeRules* rules, int32_t* statu
         }
         ktgeo_so_release(&result);
     }
+    return ok;
+}
+
+namespace {
+
+double cross(const GeoCoord& o, const GeoCoord& a, const GeoCoord& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// Two segments meet: they cross, or come within the tolerance of each other.
+bool segments_meet(const GeoCoord& a0, const GeoCoord& a1, const GeoCoord& b0, const GeoCoord& b1, double t) {
+    if (qd_te_cogo_point_segment_distance(&b0, &b1, &a0, nullptr) <= t ||
+        qd_te_cogo_point_segment_distance(&b0, &b1, &a1, nullptr) <= t ||
+        qd_te_cogo_point_segment_distance(&a0, &a1, &b0, nullptr) <= t ||
+        qd_te_cogo_point_segment_distance(&a0, &a1, &b1, nullptr) <= t)
+        return true;
+    const double d1 = cross(b0, b1, a0), d2 = cross(b0, b1, a1), d3 = cross(a0, a1, b0), d4 = cross(a0, a1, b1);
+    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+}
+
+// A point inside a closed ring by its winding number or by its crossing
+// count (a ring that crosses itself may enclose a place either way).
+bool inside_ring(const GeoCoord& p, const std::vector<GeoCoord>& r) {
+    int winding = 0, crossings = 0;
+    for (size_t i = 0; i + 1 < r.size(); ++i) {
+        const GeoCoord &a = r[i], &b = r[i + 1];
+        if ((a.y <= p.y) == (b.y <= p.y)) continue;
+        const double side = cross(a, b, p);
+        if ((b.y > a.y) == (side > 0)) {  // the edge passes right of p
+            ++crossings;
+            winding += b.y > a.y ? 1 : -1;
+        }
+    }
+    return winding != 0 || crossings % 2 == 1;
+}
+
+struct HoleRing {
+    std::vector<GeoCoord> points;
+    GeoCoord low, high;
+};
+
+int hole_ring(const GeoPath* hole, HoleRing* out) {
+    GeoPath copy;
+    ktgeo_path_init(&copy);
+    if (!ktgeo_util_copy_object_path(hole, &copy)) {
+        ktgeo_path_release(&copy, nullptr);
+        return 0;
+    }
+    if (ktgeo_path_expand(&copy) && copy.expanded) {
+        const auto* p = static_cast<const GeoCoord*>(copy.expanded->data);
+        out->points.assign(p, p + copy.expanded->tally);
+    }
+    ktgeo_path_release(&copy, nullptr);
+    out->low = {1e300, 1e300, KTGEO_NO_Z};
+    out->high = {-1e300, -1e300, KTGEO_NO_Z};
+    for (const GeoCoord& c : out->points) {
+        out->low = {std::fmin(out->low.x, c.x), std::fmin(out->low.y, c.y), KTGEO_NO_Z};
+        out->high = {std::fmax(out->high.x, c.x), std::fmax(out->high.y, c.y), KTGEO_NO_Z};
+    }
+    return 1;
+}
+
+// Whether two hole rings meet: their boundaries come within the tolerance,
+// or one lies inside the other.
+bool holes_meet(const HoleRing& a, const HoleRing& b, double t) {
+    if (a.points.empty() || b.points.empty()) return false;
+    if (a.low.x > b.high.x + t || b.low.x > a.high.x + t || a.low.y > b.high.y + t || b.low.y > a.high.y + t)
+        return false;
+    for (size_t i = 0; i + 1 < a.points.size(); ++i)
+        for (size_t k = 0; k + 1 < b.points.size(); ++k)
+            if (segments_meet(a.points[i], a.points[i + 1], b.points[k], b.points[k + 1], t)) return true;
+    return inside_ring(a.points[0], b.points) || inside_ring(b.points[0], a.points);
+}
+
+}  // namespace
+
+int qd_te_islands_dissolve_meeting(GeoPolygon* polygon, TeRules* rules, int32_t* status) {
+    if (!rules || !status || !polygon) return qd_te_missing("qd_te_islands_dissolve_meeting");
+    *status = 1;
+    const uint32_t holes = polygon->interiors ? polygon->interiors->tally : 0;
+    if (holes < 2) return 1;
+    std::vector<HoleRing> rings(holes);
+    for (uint32_t i = 0; i < holes; ++i)
+        if (!hole_ring(static_cast<const GeoPath*>(nlst_index(polygon->interiors, i)), &rings[i]))
+            return qd_te_no_memory();
+    std::vector<bool> meets(holes, false);
+    const double t = rules->tolerance.tolerance;
+    for (uint32_t i = 0; i < holes; ++i)
+        for (uint32_t k = i + 1; k < holes; ++k)
+            if ((!meets[i] || !meets[k]) && holes_meet(rings[i], rings[k], t)) meets[i] = meets[k] = true;
+    if (std::find(meets.begin(), meets.end(), true) == meets.end()) return 1;
+    // The holes that meet none stand aside while the others are dissolved,
+    // and come back after them.
+    nlst* meeting = ktgeo_path_list_new(nullptr);
+    nlst* apart = ktgeo_path_list_new(nullptr);
+    bool moved = meeting && apart;
+    for (uint32_t i = 0; moved && i < holes; ++i)
+        moved = nlst_add(meets[i] ? meeting : apart, nlst_index(polygon->interiors, i)) == 1;
+    if (!moved) {
+        if (meeting) nlst_free(meeting);
+        if (apart) nlst_free(apart);
+        return qd_te_no_memory();
+    }
+    nlst_free(polygon->interiors);
+    polygon->interiors = meeting;
+    int ok = qd_te_islands_dissolve(polygon, rules, status, nullptr);
+    if (!polygon->interiors && !(polygon->interiors = ktgeo_path_list_new(nullptr))) {
+        ktgeo_path_list_free(apart);
+        return qd_te_no_memory();
+    }
+    for (uint32_t i = 0; i < apart->tally; ++i) {
+        if (nlst_add(polygon->interiors, nlst_index(apart, i)) != 1) {
+            // The rest of the holes that stood aside are lost with the list.
+            for (uint32_t k = i; k < apart->tally; ++k) ktgeo_path_release(nlst_index(apart, k), nullptr);
+            nlst_free(apart);
+            return qd_te_no_memory();
+        }
+    }
+    nlst_free(apart);
     return ok;
 }

@@ -212,14 +212,13 @@ int qd_te_encode_check_topology(TeRules* rules, int32_t* status, GeometricPrimit
         *status = TE_STATUS_DIMENSION;
         return 1;
     }
-    // A buffer offsets each ring of a polygon by itself, so a single hole,
-    // with nothing to merge it with, goes to the buffer as it came: its
-    // dissolve would only clean it, and take away the spikes whose bands a
-    // negative width cuts out of the surface.
-    const GeoPolygon* polygon = primitive->type == KTGEO_POLYGON ? &primitive->geom.polygon : nullptr;
-    const bool single_hole = polygon && polygon->interiors && polygon->interiors->tally == 1;
-    if (polygon && rules->dissolve_islands == 1 && !(buffering(rules->mode) && single_hole) &&
-        !qd_te_islands_dissolve(&primitive->geom.polygon, rules, status, nullptr))
+    // A buffer offsets each ring of a polygon by itself, so a hole that
+    // meets no other hole, with nothing to merge it with, goes to the buffer
+    // as it came: its dissolve would only clean it, and take away the spikes
+    // whose bands a negative width cuts out of the surface.
+    if (primitive->type == KTGEO_POLYGON && rules->dissolve_islands == 1 &&
+        !(buffering(rules->mode) ? qd_te_islands_dissolve_meeting(&primitive->geom.polygon, rules, status)
+                                 : qd_te_islands_dissolve(&primitive->geom.polygon, rules, status, nullptr)))
         return 0;
     if (*status == TE_STATUS_ACCEPTED)
         raise(key < 0 ? &rules->statistics.target_dim : &rules->statistics.operand_dim, dim);

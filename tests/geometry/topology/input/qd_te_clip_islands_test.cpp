@@ -485,3 +485,55 @@ TEST(qd_te_islands_dissolve, HolesWithoutAreaAreReportedAndKept) {
     EXPECT_EQ(Holes(&out.so), 2u) << r.out;
     EXPECT_NEAR(Area(&out.so), 143, 1e-9) << r.out;
 }
+
+TEST(qd_te_islands_dissolve, OnlyHolesThatMeetAreDissolvedForTheBuffer) {
+    // A spiked hole apart, two squares that overlap, touch at a corner (the
+    // dissolve leaves them two) or lie one inside the other: the holes that
+    // meet another are dissolved first, the spiked hole stays as it came,
+    // after them.
+    // With no two holes meeting nothing changes.
+    struct Case {
+        const char* wkt;
+        size_t holes;      // after the call
+        double hole_area;  // of them all
+        bool apart;        // nothing meets: unchanged
+    } cases[] = {
+        {"POLYGON ((0 0, 30 0, 30 30, 0 30, 0 0), (20 20, 20 26, 26 26, 26 23, 28 23, 26 23, 26 20, 20 20), "
+         "(1 1, 5 1, 5 5, 1 5, 1 1), (3 3, 7 3, 7 7, 3 7, 3 3))",
+         2, 36 + 28, false},
+        {"POLYGON ((0 0, 30 0, 30 30, 0 30, 0 0), (20 20, 20 26, 26 26, 26 23, 28 23, 26 23, 26 20, 20 20), "
+         "(1 1, 5 1, 5 5, 1 5, 1 1), (5 5, 9 5, 9 9, 5 9, 5 5))",
+         3, 36 + 32, false},
+        {"POLYGON ((0 0, 30 0, 30 30, 0 30, 0 0), (20 20, 20 26, 26 26, 26 23, 28 23, 26 23, 26 20, 20 20), "
+         "(1 1, 9 1, 9 9, 1 9, 1 1), (3 3, 5 3, 5 5, 3 5, 3 3))",
+         2, 36 + 64, false},
+        {"POLYGON ((0 0, 30 0, 30 30, 0 30, 0 0), (20 20, 20 26, 26 26, 26 23, 28 23, 26 23, 26 20, 20 20), "
+         "(1 1, 5 1, 5 5, 1 5, 1 1), (25 1, 29 1, 29 5, 25 5, 25 1))",
+         3, 36 + 16 + 16, true},
+    };
+    for (const Case& c : cases) {
+        Geom g(c.wkt);
+        const std::string before = topo_wkt_write(&g.so);
+        const std::vector<GeoCoord> spiked =
+            Ring(static_cast<GeoPath*>(nlst_index(PolygonOf(&g.so)->interiors, 0)));
+        Engine r;
+        ASSERT_EQ(qd_te_islands_dissolve_meeting(PolygonOf(&g.so), &r.rules, &r.status), 1) << c.wkt;
+        EXPECT_EQ(r.status, 1) << c.wkt;
+        EXPECT_TRUE(r.rec.codes.empty()) << c.wkt;
+        ASSERT_EQ(Holes(&g.so), c.holes) << topo_wkt_write(&g.so);
+        EXPECT_NEAR(900 - Area(&g.so), c.hole_area, 1e-9) << topo_wkt_write(&g.so);
+        if (c.apart) {
+            EXPECT_EQ(topo_wkt_write(&g.so), before);
+            continue;
+        }
+        const std::vector<GeoCoord> last =
+            Ring(static_cast<GeoPath*>(nlst_index(PolygonOf(&g.so)->interiors, uint32_t(c.holes - 1))));
+        ASSERT_EQ(last.size(), spiked.size()) << topo_wkt_write(&g.so);
+        for (size_t i = 0; i < last.size(); ++i) {
+            EXPECT_EQ(last[i].x, spiked[i].x) << i;
+            EXPECT_EQ(last[i].y, spiked[i].y) << i;
+        }
+    }
+    Engine r;
+    EXPECT_EQ(qd_te_islands_dissolve_meeting(nullptr, &r.rules, &r.status), 0);
+}
