@@ -216,9 +216,10 @@ int qd_te_encode_check_topology(TeRules* rules, int32_t* status, GeometricPrimit
     // meets no other hole, with nothing to merge it with, goes to the buffer
     // as it came: its dissolve would only clean it, and take away the spikes
     // whose bands a negative width cuts out of the surface.
+    const bool buffer = buffering(rules->mode) || rules->mode == TE_BUFFER_ALL;
     if (primitive->type == KTGEO_POLYGON && rules->dissolve_islands == 1 &&
-        !(buffering(rules->mode) ? qd_te_islands_dissolve_meeting(&primitive->geom.polygon, rules, status)
-                                 : qd_te_islands_dissolve(&primitive->geom.polygon, rules, status, nullptr)))
+        !(buffer ? qd_te_islands_dissolve_meeting(&primitive->geom.polygon, rules, status)
+                 : qd_te_islands_dissolve(&primitive->geom.polygon, rules, status, nullptr)))
         return 0;
     if (*status == TE_STATUS_ACCEPTED)
         raise(key < 0 ? &rules->statistics.target_dim : &rules->statistics.operand_dim, dim);

@@ -98,14 +98,41 @@ int polygon_face(const TePolygon* p, const nlst* chains, bool* inside) {
     return 1;
 }
 
+// Whether a chain runs along a hole of its own feature: every vertex lies on
+// one of the feature's ISLAND rings (the spike of a hole, or a piece of it).
+bool on_own_hole(const TeChain* c, const nlst* chains) {
+    const double t = qd_te_overlay_tolerance(chains);
+    const auto* v = static_cast<const TeVertex*>(c->coords->data);
+    for (uint32_t i = 1; i < chains->tally; ++i) {
+        const TeChain* r = qd_te_chain_at(chains, int32_t(i));
+        if (r->chain_type != TE_ISLAND || (r->discard != CHAIN_OK && r->discard != CHAIN_REGION) ||
+            r->chain_pid != c->chain_pid || !r->coords)
+            continue;
+        const auto* w = static_cast<const TeVertex*>(r->coords->data);
+        bool all = true;
+        for (uint32_t k = 0; all && k < c->coords->tally; ++k) {
+            const GeoCoord p = {v[k].x, v[k].y, v[k].z};
+            bool found = false;
+            for (uint32_t j = 0; !found && j + 1 < r->coords->tally; ++j) {
+                const GeoCoord a = {w[j].x, w[j].y, w[j].z}, b = {w[j + 1].x, w[j + 1].y, w[j + 1].z};
+                found = qd_te_cogo_point_segment_distance(&a, &b, &p, nullptr) <= t;
+            }
+            all = found;
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
 // Under BUFFER_ALL the faces of a group are not all polygons of the union:
 // the loops of lines (closed or crossing themselves) are faces too, and a
 // chain between two loops is a stretch of a line to be buffered, not an
 // inner edge. A chain without a polygon parent on either side (a line, or
 // a spike of a ring) is therefore judged by where it lies, not by how
 // often it was walked: inside an input polygon (its points strictly inside
-// one; a ring's own spike lies on its ring) it goes, as the polygon's
-// buffer covers its band; elsewhere it stays, the spike of a ring included
+// one; a ring's own spike lies on its ring, and a hole's spike in its own
+// polygon does not count) it goes, as the polygon's buffer covers its band;
+// elsewhere it stays, the spike of a ring included
 // (the buffer cuts it out of a negative one), but for the spike of a ring
 // pointing outward under a negative width, which erodes nothing. *inner is
 // left alone for the chains of polygons.
@@ -114,11 +141,31 @@ int bare_chain_inside_polygon(TeChain* c, const nlst* chains, const nlst* polygo
     if (c->chain_type == TE_NODE || c->discard != CHAIN_OK || polygon_side(c->left_parent) ||
         polygon_side(c->right_parent))
         return 1;
-    const int code = qd_te_walk_overlay_point(0, c, nullptr, chains, 1, 0, 0, nullptr, nullptr, nullptr);
-    if (code == 0) return 0;
+    const bool spike = spike_side(c->left_parent) || spike_side(c->right_parent);
+    int code = 0;
+    if (spike && on_own_hole(c, chains)) {
+        // The spike of a hole lies in its own polygon's surface, which does
+        // not cover its band under a negative width: only another polygon
+        // does, a region containing it besides its own.
+        nlst* pairs = nullptr;
+        TeOverlayQuery q;
+        qd_te_overlay_query_init(&q, 0, c);
+        q.same_parent = 1;
+        q.pairs = 1;
+        q.pairs_list = &pairs;
+        const int ok = qd_te_walk_chain_overlay_reg(&q, chains);
+        int32_t containing = 0;
+        for (uint32_t i = 0; ok && pairs && i < pairs->tally; ++i)
+            containing += static_cast<const TeOverlayPair*>(pairs->data)[i].code == TE_LOC_INSIDE;
+        if (pairs) nlst_free(pairs);
+        if (!ok) return 0;
+        code = containing >= 2 ? TE_LOC_INSIDE : TE_LOC_OUTSIDE;
+    } else {
+        code = qd_te_walk_overlay_point(0, c, nullptr, chains, 1, 0, 0, nullptr, nullptr, nullptr);
+        if (code == 0) return 0;
+    }
     *inner = code != TE_LOC_OUTSIDE;
-    if (*inner || rules->buffer.width.width >= 0 || !(spike_side(c->left_parent) || spike_side(c->right_parent)))
-        return 1;
+    if (*inner || rules->buffer.width.width >= 0 || !spike) return 1;
     bool inward = false;
     for (const int32_t face : {c->poly_left, c->poly_right}) {
         if (face <= 0 || uint32_t(face) >= polygons->tally || inward) continue;

@@ -451,6 +451,7 @@ TEST(qd_te_buffer, ErosionCutsOutAHoleSpike) {
     const RingCase cases[] = {
         {{"BUFFER", "width=-0.5"}, {121, 121 - 70.322376}, 1e-4},
         {{"BUFFER_SPLIT", "width=-0.5"}, {121, 121 - 70.322376}, 1e-4},
+        {{"BUFFER_ALL", "width=-0.5"}, {121, 121 - 70.322376}, 1e-4},
     };
     for (const RingCase& c : cases) ExpectSpikedHoleRings(c);
 }
@@ -484,7 +485,7 @@ TEST(qd_te_buffer, ErosionCutsOutHoleSpikesBesideOtherHoles) {
          192.214917},
     };
     for (const Case& c : cases) {
-        for (const char* mode : {"BUFFER", "BUFFER_SPLIT"}) {
+        for (const char* mode : {"BUFFER", "BUFFER_SPLIT", "BUFFER_ALL"}) {
             const tetest::ToolResult r = tetest::RunTopoRun({mode, "width=-0.5"}, std::string("-1 ") + c.wkt + "\n");
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(Lines(r.out), 1u) << mode << " " << c.wkt << "\n" << r.out;
@@ -495,4 +496,27 @@ TEST(qd_te_buffer, ErosionCutsOutHoleSpikesBesideOtherHoles) {
             EXPECT_NEAR(area, c.area, 1e-4 * c.area) << mode << " " << c.wkt;
         }
     }
+}
+
+// BUFFER_ALL judges a hole's spike against the polygons other than its own:
+// where a second polygon of the collection covers part of it, only that part
+// goes. A 12 × 12 square with the spiked hole and a 3 × 2 rectangle over the
+// square's right side and the spike's last unit, eroded by 0.5, by hand: the
+// square alone without the spike, 121 - (49 - (4 - π)/4), less the band of
+// the uncovered unit of the spike beyond the grown hole (0.5 × 1 and half a
+// disc of radius 0.5), plus the rectangle's part out of the square eroded
+// (1 × 1 and two corners of 1/4 - π/16 where it meets the square's side).
+// (GEOS's buffer of these overlapping polygons leaves the whole spike out.)
+TEST(qd_te_buffer, BufferAllCutsOutOnlyTheUncoveredPartOfAHoleSpike) {
+    const double pi = std::acos(-1.0);
+    const double area = 121 - (49 - (4 - pi) / 4) - (0.5 + pi / 8) + 1 + 2 * (0.25 - pi / 16);
+    const tetest::ToolResult r = tetest::RunTopoRun(
+        {"BUFFER_ALL", "width=-0.5"},
+        "-1 MULTIPOLYGON (((0 0, 0 12, 12 12, 12 0, 0 0), (3 3, 3 9, 9 9, 9 6, 11 6, 9 6, 9 3, 3 3)), "
+        "((10 5, 10 7, 13 7, 13 5, 10 5)))\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), 1u) << r.out;
+    const std::vector<Ring> rings = Rings(r.out);
+    ASSERT_EQ(rings.size(), 2u) << r.out;
+    EXPECT_NEAR(Area(rings[0]) - Area(rings[1]), area, 1e-4 * area) << r.out;
 }
