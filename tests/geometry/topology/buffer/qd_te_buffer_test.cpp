@@ -9,6 +9,7 @@
 #include <cmath>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/topology/entry/te_topo_run_util.h"
@@ -42,6 +43,15 @@ size_t Lines(const std::string& s) {
     size_t n = 0;
     for (char c : s) n += c == '\n';
     return n;
+}
+
+// The rings of topo_run's output for one input, which must run and give one
+// line.
+std::vector<Ring> OneLineRings(std::vector<std::string> args, const std::string& input) {
+    const tetest::ToolResult r = tetest::RunTopoRun(std::move(args), input);
+    EXPECT_EQ(r.status, 0) << input << r.err;
+    EXPECT_EQ(Lines(r.out), 1u) << input << r.out;
+    return Rings(r.out);
 }
 
 }  // namespace
@@ -195,14 +205,11 @@ TEST(qd_te_buffer, BandsKeepTheirHoles) {
 // line's band (as in the table above) round its 9 × 9 hole.
 TEST(qd_te_buffer, BufferAllKeepsPolygonsAndEveryLine) {
     const double pi = std::acos(-1.0), w = 0.5;
-    const tetest::ToolResult r = tetest::RunTopoRun(
-        {"BUFFER_ALL", "width=0.5"},
-        "-1 POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0))\n-2 LINESTRING (-5 5, 15 5)\n"
-        "-3 LINESTRING (20 0, 30 0, 30 10, 20 10, 20 0)\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out), 1u) << r.out;
-    const std::vector<Ring> rings = Rings(r.out);
-    ASSERT_EQ(rings.size(), 3u) << r.out;
+    const std::vector<Ring> rings =
+        OneLineRings({"BUFFER_ALL", "width=0.5"},
+                     "-1 POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0))\n-2 LINESTRING (-5 5, 15 5)\n"
+                     "-3 LINESTRING (20 0, 30 0, 30 10, 20 10, 20 0)\n");
+    ASSERT_EQ(rings.size(), 3u);
     const double square = 100 + 40 * w + pi * w * w, tails = 2 * (4.5 * 2 * w + pi * w * w / 2);
     EXPECT_NEAR(Area(rings[0]), square + tails, 0.01 * (square + tails));
     EXPECT_NEAR(Area(rings[1]), square, 0.01 * square);
@@ -486,11 +493,8 @@ TEST(qd_te_buffer, ErosionCutsOutHoleSpikesBesideOtherHoles) {
     };
     for (const Case& c : cases) {
         for (const char* mode : {"BUFFER", "BUFFER_SPLIT", "BUFFER_ALL"}) {
-            const tetest::ToolResult r = tetest::RunTopoRun({mode, "width=-0.5"}, std::string("-1 ") + c.wkt + "\n");
-            ASSERT_EQ(r.status, 0) << r.err;
-            EXPECT_EQ(Lines(r.out), 1u) << mode << " " << c.wkt << "\n" << r.out;
-            const std::vector<Ring> rings = Rings(r.out);
-            ASSERT_EQ(rings.size(), 1 + c.holes) << mode << " " << c.wkt << "\n" << r.out;
+            const std::vector<Ring> rings = OneLineRings({mode, "width=-0.5"}, std::string("-1 ") + c.wkt + "\n");
+            ASSERT_EQ(rings.size(), 1 + c.holes) << mode << " " << c.wkt;
             double area = Area(rings[0]);
             for (size_t i = 1; i < rings.size(); ++i) area -= Area(rings[i]);
             EXPECT_NEAR(area, c.area, 1e-4 * c.area) << mode << " " << c.wkt;
@@ -510,13 +514,10 @@ TEST(qd_te_buffer, ErosionCutsOutHoleSpikesBesideOtherHoles) {
 TEST(qd_te_buffer, BufferAllCutsOutOnlyTheUncoveredPartOfAHoleSpike) {
     const double pi = std::acos(-1.0);
     const double area = 121 - (49 - (4 - pi) / 4) - (0.5 + pi / 8) + 1 + 2 * (0.25 - pi / 16);
-    const tetest::ToolResult r = tetest::RunTopoRun(
+    const std::vector<Ring> rings = OneLineRings(
         {"BUFFER_ALL", "width=-0.5"},
         "-1 MULTIPOLYGON (((0 0, 0 12, 12 12, 12 0, 0 0), (3 3, 3 9, 9 9, 9 6, 11 6, 9 6, 9 3, 3 3)), "
         "((10 5, 10 7, 13 7, 13 5, 10 5)))\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out), 1u) << r.out;
-    const std::vector<Ring> rings = Rings(r.out);
-    ASSERT_EQ(rings.size(), 2u) << r.out;
-    EXPECT_NEAR(Area(rings[0]) - Area(rings[1]), area, 1e-4 * area) << r.out;
+    ASSERT_EQ(rings.size(), 2u);
+    EXPECT_NEAR(Area(rings[0]) - Area(rings[1]), area, 1e-4 * area);
 }
