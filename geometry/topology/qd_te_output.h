@@ -65,7 +65,9 @@ int qd_te_walk_nodes(TeChain* node, nlst* chains, TeRules* rules);
 // Dissolves the holes of a polygon: with a null result in place (the holes
 // are replaced only when the nested run succeeds), else the polygon goes and
 // the result receives its exterior less the dissolved holes. Status 1, or -1
-// (reported) with the polygon as it came.
+// (reported) with the polygon as it came. A hole without area is reported
+// (-1 through the error method) and, in place, kept as it came after the
+// dissolved holes; the method's refusal gives status -1.
 int qd_te_islands_dissolve(GeoPolygon* polygon, TeRules* rules, int32_t* status,
                            SpatialObject* result);
 // The nested runs' output methods: result paths and polygon exteriors
