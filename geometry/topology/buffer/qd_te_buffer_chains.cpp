@@ -116,6 +116,27 @@ struct ClosedLineSides {
 
 namespace {
 
+// Does the zone bounded by the traced rings (clockwise outer rings,
+// counter-clockwise holes) hold every point of the line? A point of the
+// zone lies inside one more clockwise ring than counter-clockwise ones.
+bool covers_line(const std::vector<GeoCoord>& line, const nlst* points, const nlst* sizes) {
+    const auto* p = static_cast<const GeoCoord*>(points->data);
+    const auto* m = static_cast<const int32_t*>(sizes->data);
+    for (const GeoCoord& q : line) {
+        int32_t winding = 0;
+        for (uint32_t i = 0, at = 0; i < sizes->tally; at += uint32_t(m[i]), ++i)
+            for (int32_t k = 0; k + 1 < m[i]; ++k) {
+                const GeoCoord& a = p[at + uint32_t(k)];
+                const GeoCoord& b = p[at + uint32_t(k) + 1];
+                const double side = (b.x - a.x) * (q.y - a.y) - (q.x - a.x) * (b.y - a.y);
+                if (a.y <= q.y && b.y > q.y && side > 0) ++winding;
+                else if (a.y > q.y && b.y <= q.y && side < 0) --winding;
+            }
+        if (winding != -1) return false;
+    }
+    return true;
+}
+
 // Encodes the outline of a ring grown outward. Where the outline crosses
 // itself, the split's loops can each mix stretches of the zone's boundary
 // with stretches inside it, and a loop cleared of its inner points closes
@@ -138,6 +159,17 @@ int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, co
               : qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
                                            &traced);
     if (traced_ok != 1) return 0;
+    if (sides && traced && !covers_line(r, points, sizes)) {
+        // A side whose offset starts with a spike inside the zone (a sharp
+        // turn at the closing point beside a wide buffer) is dropped whole
+        // by the trace: the doubled outline is traced instead.
+        nlst_free(points);
+        nlst_free(sizes);
+        points = sizes = nullptr;
+        if (qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
+                                       &traced) != 1)
+            return 0;
+    }
     if (!traced) return qd_te_encode_chain_path_cross_switched(encoder, count, outline, 1, encoder->cross_side, status);
     const auto* p = static_cast<const GeoCoord*>(points->data);
     const auto* m = static_cast<const int32_t*>(sizes->data);
