@@ -159,12 +159,13 @@ int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, co
               : qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
                                            &traced);
     if (traced_ok != 1) return 0;
-    if (sides && traced && !covers_line(r, points, sizes)) {
-        // A side whose offset starts with a spike inside the zone (a sharp
-        // turn at the closing point beside a wide buffer) is dropped whole
-        // by the trace: the doubled outline is traced instead.
-        nlst_free(points);
-        nlst_free(sizes);
+    if (sides && (!traced || !covers_line(r, points, sizes))) {
+        // Sides that do not link up, or a side whose offset starts with a
+        // spike inside the zone (a sharp turn at the closing point beside a
+        // wide buffer), which the trace drops whole: the doubled outline is
+        // traced instead.
+        if (points) nlst_free(points);
+        if (sizes) nlst_free(sizes);
         points = sizes = nullptr;
         if (qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
                                        &traced) != 1)
