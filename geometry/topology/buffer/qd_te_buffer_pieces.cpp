@@ -357,6 +357,25 @@ bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_
     return true;
 }
 
+// How far the piece reaches into the zone: the largest amount by which one
+// of its points or segment middles lies nearer to the ring than the reach.
+double depth(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const std::vector<WalkPoint>& piece) {
+    const double reach = std::fabs(widths.width);
+    double deepest = -HUGE_VAL;
+    auto at = [&](const GeoCoord& p) {
+        double d = HUGE_VAL;
+        for (int32_t j = 0; j + 1 < n; ++j)
+            d = std::min(d, qd_te_cogo_point_segment_distance(&ring[j], &ring[j + 1], &p, nullptr));
+        deepest = std::max(deepest, reach - d);
+    };
+    for (size_t i = 0; i < piece.size(); ++i) {
+        at(piece[i].point);
+        if (i + 1 < piece.size())
+            at({(piece[i].point.x + piece[i + 1].point.x) / 2, (piece[i].point.y + piece[i + 1].point.y) / 2, 0.0});
+    }
+    return deepest;
+}
+
 }  // namespace
 
 namespace {
@@ -408,16 +427,35 @@ int trace_loops(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, co
     }
     if (kept.empty()) return 1;
     // Linked at their ends into rings: at every place as many kept pieces
-    // must leave as arrive, or the outline is left as it is.
-    std::map<PlaceKey, std::vector<size_t>> leaving;
+    // must leave as arrive. A piece kept only by the sagitta's slack (a short
+    // stretch of an offset just inside the zone, between two cuts near the
+    // boundary) leaves a place where more leave than arrive for one where
+    // more arrive than leave: such pieces go, the deepest first, until the
+    // places balance; otherwise the outline is left as it is.
     std::map<PlaceKey, int> balance;
     for (size_t i = 0; i < kept.size(); ++i) {
-        leaving[key_of(kept[i].front().point)].push_back(i);
         ++balance[key_of(kept[i].front().point)];
         --balance[key_of(kept[i].back().point)];
     }
-    for (const auto& b : balance)
-        if (b.second != 0) return 1;
+    auto unbalanced = [&] {
+        return std::any_of(balance.begin(), balance.end(), [](const auto& b) { return b.second != 0; });
+    };
+    while (unbalanced()) {
+        size_t worst = kept.size();
+        double deepest = -HUGE_VAL;
+        for (size_t i = 0; i < kept.size(); ++i) {
+            if (balance[key_of(kept[i].front().point)] <= 0 || balance[key_of(kept[i].back().point)] >= 0) continue;
+            const double d = depth(*widths, ring, n, kept[i]);
+            if (d > deepest) deepest = d, worst = i;
+        }
+        if (worst == kept.size() || widths->two_sided == 1) return 1;
+        --balance[key_of(kept[worst].front().point)];
+        ++balance[key_of(kept[worst].back().point)];
+        kept.erase(kept.begin() + std::ptrdiff_t(worst));
+    }
+    if (kept.empty()) return 1;
+    std::map<PlaceKey, std::vector<size_t>> leaving;
+    for (size_t i = 0; i < kept.size(); ++i) leaving[key_of(kept[i].front().point)].push_back(i);
     std::vector<char> used(kept.size(), 0);
     std::vector<GeoCoord> out;
     std::vector<int32_t> out_sizes;
