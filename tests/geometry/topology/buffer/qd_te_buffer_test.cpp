@@ -378,7 +378,10 @@ TEST(qd_te_buffer, FoldedBandsMatchGeos) {
 // empty with success (the first), in three pieces (the third), with a hole
 // too many (the fourth) or too few (the second and fifth). The last, a
 // small triangle with one very short side and a wide buffer, starts its
-// offset sides with a spike inside the zone.
+// offset sides with a spike inside the zone. In the last a short stretch of
+// an offset lies inside the zone by less than a stroked chord's sagitta,
+// between two cuts: kept, it made two pieces arrive where one leaves, and
+// the outline did not trace.
 TEST(qd_te_buffer, ClosedLinesMatchGeos) {
     struct Case {
         const char* wkt;
@@ -403,6 +406,9 @@ TEST(qd_te_buffer, ClosedLinesMatchGeos) {
          "width=0.4", 1, 8.6369011273872101},
         {"LINESTRING (-1.691674 -6.018508, -1.688 -6.020, -1.079 -6.137, -1.616 -6.256, -1.691674 -6.018508)",
          "width=1.5", 0, 9.268752175425071},
+        {"LINESTRING (0 0, -0.282 1.169, -0.651 -0.277, 0.133 0.474, -0.001 -0.228, 1.249 0.976, 1.868 0.977, "
+         "2.537 2.597, 1.874 3.529, 0.097 3.063, 0.862 3.262, -0.332 4.107, 0 0)",
+         "width=0.8", 1, 19.161419928671503},
     };
     for (const char* mode : {"BUFFER", "BUFFER_ALL"})
         for (const Case& c : cases) {
@@ -418,11 +424,9 @@ TEST(qd_te_buffer, ClosedLinesMatchGeos) {
 }
 
 // A buffer of a line with a width never comes back empty with success: the
-// band either reaches the caller or the run fails. The second line's band
-// still does not trace (a short stretch of an offset lies inside the zone by
-// less than a stroked chord's sagitta, and two pieces arrive where one
-// leaves); its re-encoding refuses the polygon that its untraced outline
-// makes, and the run says so.
+// band either reaches the caller or the run fails. Both lines' bands came
+// back empty with success once (their untraced outlines made polygons that
+// the re-encoding refused with a warning).
 TEST(qd_te_buffer, NoBandVanishesWithSuccess) {
     struct Case {
         const char* wkt;
