@@ -53,6 +53,13 @@ int qd_te_buffer_chain_filter_outline(nlst* chains, int32_t start, const GeoCoor
 // outline does not cross itself or the kept pieces do not link up.
 int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
                                int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced);
+// The same for two closed outlines together (the two sides of a closed
+// line, each offset round with its own joins and no caps): they are cut
+// where they cross themselves or each other, and an outline that nothing
+// crosses is one piece, kept whole or dropped.
+int qd_te_buffer_trace_outlines(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* first,
+                                int32_t first_count, const GeoCoord* second, int32_t second_count, double tolerance,
+                                nlst** points, nlst** sizes, int32_t* traced);
 // Deletes the open pieces at rows start..end-1 by the parity of the closed
 // pieces among them that contain them (kinds 0 and 1 only): for an exterior
 // ring an open piece inside an odd number of closed ones goes when the width

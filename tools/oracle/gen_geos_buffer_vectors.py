@@ -210,6 +210,19 @@ def figure_eight(rng):
     return "LINESTRING (%s)" % ", ".join(xy(p) for p in pts + [pts[0]]), min(a, b)
 
 
+def closed_random(rng):
+    """A random walk of 11 steps closed back to its start, crossing itself."""
+    while True:
+        cx, cy = centre(rng)
+        pts = [(grid(cx), grid(cy))]
+        for _ in range(11):
+            t, step = rng.uniform(0, 2 * math.pi), rng.uniform(0.5, 2.0)
+            pts.append((grid(pts[-1][0] + step * math.cos(t)), grid(pts[-1][1] + step * math.sin(t))))
+        g = Geom("LINESTRING (%s)" % ", ".join(xy(p) for p in pts + [pts[0]]))
+        if not g.simple():
+            return g.wkt(), 1.0
+
+
 def convex(rng):
     cx, cy = centre(rng)
     r = rng.uniform(5, 15)
@@ -277,6 +290,9 @@ FAMILIES = [
     # Wide buffers of self-crossing lines: caps and corner arcs crossing
     # parts of the band far along the line.
     ("polyline_crossing_wide", lambda rng: polyline(rng, True), [0.5] * 3),
+    # Closed random walks: the band's two sides cross each other and
+    # themselves; a closed line has no ends, so no caps.
+    ("closed_line_random", closed_random, [0.1, 0.25, 0.4, 0.8]),
 ]
 PER_FAMILY = 2
 

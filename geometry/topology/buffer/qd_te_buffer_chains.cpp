@@ -97,9 +97,45 @@ int buffer_cross_pieces(TeEncoder* encoder, int32_t start, int32_t kind, int32_t
     return 1;
 }
 
+// The outlines of both sides of a closed line, each offset round the line
+// as a ring with its own joins (no caps at the closing point).
+struct ClosedLineSides {
+    GeoCoord* left = nullptr;
+    GeoCoord* right = nullptr;
+    int32_t left_count = 0, right_count = 0;
+    ClosedLineSides() = default;
+    ClosedLineSides(const ClosedLineSides&) = delete;
+    ClosedLineSides& operator=(const ClosedLineSides&) = delete;
+    ~ClosedLineSides() {
+        qd_free(left);
+        qd_free(right);
+    }
+};
+
 }  // namespace
 
 namespace {
+
+// Does the zone bounded by the traced rings (clockwise outer rings,
+// counter-clockwise holes) hold every point of the line? A point of the
+// zone lies inside one more clockwise ring than counter-clockwise ones.
+bool covers_line(const std::vector<GeoCoord>& line, const nlst* points, const nlst* sizes) {
+    const auto* p = static_cast<const GeoCoord*>(points->data);
+    const auto* m = static_cast<const int32_t*>(sizes->data);
+    for (const GeoCoord& q : line) {
+        int32_t winding = 0;
+        for (uint32_t i = 0, at = 0; i < sizes->tally; at += uint32_t(m[i]), ++i)
+            for (int32_t k = 0; k + 1 < m[i]; ++k) {
+                const GeoCoord& a = p[at + uint32_t(k)];
+                const GeoCoord& b = p[at + uint32_t(k) + 1];
+                const double side = (b.x - a.x) * (q.y - a.y) - (q.x - a.x) * (b.y - a.y);
+                if (a.y <= q.y && b.y > q.y && side > 0) ++winding;
+                else if (a.y > q.y && b.y <= q.y && side < 0) --winding;
+            }
+        if (winding != -1) return false;
+    }
+    return true;
+}
 
 // Encodes the outline of a ring grown outward. Where the outline crosses
 // itself, the split's loops can each mix stretches of the zone's boundary
@@ -109,15 +145,32 @@ namespace {
 // are encoded one by one: a clockwise ring as the outline's loop would be,
 // a counter-clockwise ring (a hole) as the split leaves such a loop,
 // reversed with the parents on its other side. An outline that does not trace
-// is encoded whole, as before.
+// is encoded whole, as before. The sides of a closed line (sides, when
+// given) are traced in its place.
 int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, const TeBufferWidth& w,
-                          GeoCoord* outline, int32_t count, double tol, int32_t* status) {
+                          GeoCoord* outline, int32_t count, const ClosedLineSides* sides, double tol,
+                          int32_t* status) {
     nlst* points = nullptr;
     nlst* sizes = nullptr;
     int32_t traced = 0;
-    if (qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
-                                   &traced) != 1)
-        return 0;
+    const int traced_ok =
+        sides ? qd_te_buffer_trace_outlines(r.data(), int32_t(r.size()), &w, sides->left, sides->left_count,
+                                            sides->right, sides->right_count, tol, &points, &sizes, &traced)
+              : qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
+                                           &traced);
+    if (traced_ok != 1) return 0;
+    if (sides && (!traced || !covers_line(r, points, sizes))) {
+        // Sides that do not link up, or a side whose offset starts with a
+        // spike inside the zone (a sharp turn at the closing point beside a
+        // wide buffer), which the trace drops whole: the doubled outline is
+        // traced instead.
+        if (points) nlst_free(points);
+        if (sizes) nlst_free(sizes);
+        points = sizes = nullptr;
+        if (qd_te_buffer_trace_outline(r.data(), int32_t(r.size()), &w, outline, count, tol, &points, &sizes,
+                                       &traced) != 1)
+            return 0;
+    }
     if (!traced) return qd_te_encode_chain_path_cross_switched(encoder, count, outline, 1, encoder->cross_side, status);
     const auto* p = static_cast<const GeoCoord*>(points->data);
     const auto* m = static_cast<const int32_t*>(sizes->data);
@@ -140,6 +193,16 @@ int encode_traced_outline(TeEncoder* encoder, const std::vector<GeoCoord>& r, co
     nlst_free(points);
     nlst_free(sizes);
     return ok;
+}
+
+// Is the ring (n points) a closed line run out and back: odd, its middle
+// point its first and each point the mirror of its counterpart?
+bool doubled_closed_line(const std::vector<GeoCoord>& r, double tol) {
+    const size_t n = r.size();
+    if (n < 7 || n % 2 == 0 || !qd_te_same_fuzzy_point(&r[0], &r[n / 2], tol)) return false;
+    for (size_t i = 0; i < n / 2; ++i)
+        if (!qd_te_same_fuzzy_point(&r[i], &r[n - 1 - i], tol)) return false;
+    return true;
 }
 
 }  // namespace
@@ -185,7 +248,28 @@ int qd_te_buffer_chain_ring(int32_t* status, TeEncoder* encoder, const GeoCoord*
         // parents on their left, where the buffer lies.
         const bool outward = kind == 2 || (kind == 0 && w.width >= 0.0);
         const int32_t orientation = outward ? 1 : encoder->parent_side;
-        ok = (outward ? encode_traced_outline(encoder, r, w, outline, count, tol, status)
+        // A closed line run out and back turns at its closing point twice:
+        // two caps there that share part of one circle, stroked from
+        // different starts, so that their chords cross at every step and
+        // the trace cannot tell one stretch of the boundary from the other.
+        // Its two sides are offset round as rings instead and traced
+        // together; the doubled outline stays for a side that cannot be made.
+        ClosedLineSides sides;
+        bool closed_line = false;
+        if (kind == 2 && doubled_closed_line(r, tol)) {
+            std::vector<GeoCoord> line(r.begin(), r.begin() + n / 2 + 1);
+            int32_t left = 1, right = 1;
+            if (qd_te_buffer_polygon(line.data(), int32_t(line.size()), &w, b.arc_segments, &sides.left,
+                                     &sides.left_count, tol, &left) != 1)
+                ok = 0;
+            std::reverse(line.begin(), line.end());
+            if (ok && qd_te_buffer_polygon(line.data(), int32_t(line.size()), &w, b.arc_segments, &sides.right,
+                                           &sides.right_count, tol, &right) != 1)
+                ok = 0;
+            closed_line = ok && left == 1 && right == 1 && sides.left_count > 3 && sides.right_count > 3;
+        }
+        ok = ok && (outward ? encode_traced_outline(encoder, r, w, outline, count, closed_line ? &sides : nullptr,
+                                                    tol, status)
                       : qd_te_encode_chain_path_cross_switched(encoder, count, outline, orientation,
                                                                encoder->cross_side, status)) == 1 &&
              qd_te_buffer_chain_filter_outline(encoder->chains, start, r.data(), n, &w, outline, count) == 1 &&

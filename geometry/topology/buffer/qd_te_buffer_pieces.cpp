@@ -259,18 +259,48 @@ using PlaceKey = std::pair<double, double>;
 
 PlaceKey key_of(const GeoCoord& p) { return {p.x, p.y}; }
 
-// The cuts of the outline (count points, closed) at its self-crossings,
-// sorted along it; empty when it does not cross itself.
-int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::vector<OutlineCut>* cuts) {
-    TeCoordArray array{const_cast<GeoCoord*>(outline), count};
+// One closed outline loop (count points, the last equal to the first).
+struct OutlineLoop {
+    const GeoCoord* pts;
+    int32_t count;
+};
+
+// The cuts of each loop where the loops cross themselves or each other,
+// sorted along the loop; all empty when nothing crosses.
+int outline_cuts(const std::vector<OutlineLoop>& loops, double tolerance, std::vector<std::vector<OutlineCut>>* cuts) {
+    // The loops' points one after the other, their segments numbered in that
+    // array; the steps from one loop to the next are no segments.
+    std::vector<GeoCoord> pts;
+    std::vector<int32_t> loop_of, first;  // by point: its loop; by loop: its first point
+    for (size_t k = 0; k < loops.size(); ++k) {
+        first.push_back(int32_t(pts.size()));
+        pts.insert(pts.end(), loops[k].pts, loops[k].pts + loops[k].count);
+        loop_of.insert(loop_of.end(), size_t(loops[k].count), int32_t(k));
+    }
+    std::vector<TeSegment> segments;
+    for (size_t k = 0; k < loops.size(); ++k)
+        for (int32_t i = 0; i + 1 < loops[k].count; ++i) {
+            TeSegment s{};
+            const int32_t at = first[k] + i;
+            s.start = &pts[size_t(at)];
+            s.end = &pts[size_t(at) + 1];
+            s.index = at;
+            s.tag = 1;
+            s.mark = -1;
+            qd_te_cogo_segment_envelope(s.start, s.end, &s.env_min);
+            segments.push_back(s);
+        }
+    cuts->assign(loops.size(), {});
     TeIntersectionList hits{0, 0, nullptr};
-    const int found = qd_te_cogo_self_intersections(&array, &hits, 0, &tolerance);
+    const int found = qd_te_cogo_sweep_segments(segments.data(), int32_t(segments.size()), &hits, 0,
+                                                loops.size() == 1 ? 1 : 0, &tolerance);
     if (found == -3) return qd_te_no_memory();
-    const int32_t segments = count - 1;
-    auto add = [&](int32_t index, double offset, const GeoCoord& p) {
-        if (index >= segments) index = 0, offset = 0.0;  // the closing point is the first
-        if (offset <= 0.0) cuts->push_back({index, 0.0, outline[index]});
-        else cuts->push_back({index, offset, p});
+    auto add = [&](int32_t at, double offset, const GeoCoord& p) {
+        const size_t loop = size_t(loop_of[size_t(at)]);
+        int32_t index = at - first[loop];
+        if (index >= loops[loop].count - 1) index = 0, offset = 0.0;  // the closing point is the first
+        if (offset <= 0.0) (*cuts)[loop].push_back({index, 0.0, loops[loop].pts[index]});
+        else (*cuts)[loop].push_back({index, offset, p});
     };
     for (int32_t i = 0; found == 1 && i < hits.count; ++i) {
         const TeIntersection& x = hits.items[i];
@@ -278,26 +308,29 @@ int outline_cuts(const GeoCoord* outline, int32_t count, double tolerance, std::
         add(x.index_b, x.offset_b, x.point);
     }
     qd_te_cogo_intersection_list_free(&hits);
-    std::sort(cuts->begin(), cuts->end(), [](const OutlineCut& a, const OutlineCut& b) {
-        return a.index != b.index ? a.index < b.index : a.offset < b.offset;
-    });
-    cuts->erase(std::unique(cuts->begin(), cuts->end(),
+    for (std::vector<OutlineCut>& c : *cuts) {
+        std::sort(c.begin(), c.end(), [](const OutlineCut& a, const OutlineCut& b) {
+            return a.index != b.index ? a.index < b.index : a.offset < b.offset;
+        });
+        c.erase(std::unique(c.begin(), c.end(),
                             [](const OutlineCut& a, const OutlineCut& b) {
                                 return a.index == b.index && std::fabs(a.offset - b.offset) <= 1e-12;
                             }),
-                cuts->end());
+                c.end());
+    }
     // Cuts of one place within the tolerance (an outline running along a
     // stretch twice meets itself at vertices a rounding apart) take the
     // point of the first of them, so that the pieces link there.
-    std::vector<size_t> order(cuts->size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return (*cuts)[a].point.x < (*cuts)[b].point.x; });
+    std::vector<OutlineCut*> order;
+    for (std::vector<OutlineCut>& c : *cuts)
+        for (OutlineCut& x : c) order.push_back(&x);
+    std::sort(order.begin(), order.end(), [](const OutlineCut* a, const OutlineCut* b) { return a->point.x < b->point.x; });
     std::vector<char> placed(order.size(), 0);
     for (size_t i = 0; i < order.size(); ++i) {
         if (placed[i]) continue;
-        const GeoCoord place = (*cuts)[order[i]].point;
-        for (size_t j = i + 1; j < order.size() && (*cuts)[order[j]].point.x - place.x <= tolerance; ++j) {
-            GeoCoord& p = (*cuts)[order[j]].point;
+        const GeoCoord place = order[i]->point;
+        for (size_t j = i + 1; j < order.size() && order[j]->point.x - place.x <= tolerance; ++j) {
+            GeoCoord& p = order[j]->point;
             if (placed[j] || std::fabs(p.y - place.y) > tolerance) continue;
             p = place;
             placed[j] = 1;
@@ -324,58 +357,105 @@ bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_
     return true;
 }
 
+// How far the piece reaches into the zone: the largest amount by which one
+// of its points or segment middles lies nearer to the ring than the reach.
+double depth(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const std::vector<WalkPoint>& piece) {
+    const double reach = std::fabs(widths.width);
+    double deepest = -HUGE_VAL;
+    auto at = [&](const GeoCoord& p) {
+        double d = HUGE_VAL;
+        for (int32_t j = 0; j + 1 < n; ++j)
+            d = std::min(d, qd_te_cogo_point_segment_distance(&ring[j], &ring[j + 1], &p, nullptr));
+        deepest = std::max(deepest, reach - d);
+    };
+    for (size_t i = 0; i < piece.size(); ++i) {
+        at(piece[i].point);
+        if (i + 1 < piece.size())
+            at({(piece[i].point.x + piece[i + 1].point.x) / 2, (piece[i].point.y + piece[i + 1].point.y) / 2, 0.0});
+    }
+    return deepest;
+}
+
 }  // namespace
 
-int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
-                               int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced) {
-    if (!ring || !widths || !outline || !points || !sizes || !traced)
-        return qd_te_missing("qd_te_buffer_trace_outline");
+namespace {
+
+int trace_loops(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const std::vector<OutlineLoop>& loops,
+                double tolerance, nlst** points, nlst** sizes, int32_t* traced) {
     *traced = 0;
     *points = *sizes = nullptr;
-    if (count < 4 || n < 2) return 1;
-    std::vector<OutlineCut> cuts;
-    if (!outline_cuts(outline, count, tolerance, &cuts)) return 0;
-    if (cuts.size() < 2) return 1;
-    // The outline walked once round from its first cut, cut into pieces.
-    std::vector<WalkPoint> walk;
-    size_t next_cut = 0;
-    for (int32_t k = 0; k + 1 < count; ++k) {
-        const bool at_vertex = next_cut < cuts.size() && cuts[next_cut].index == k && cuts[next_cut].offset == 0.0;
-        walk.push_back({at_vertex ? cuts[next_cut].point : outline[k], at_vertex});
-        if (at_vertex) ++next_cut;
-        for (; next_cut < cuts.size() && cuts[next_cut].index == k; ++next_cut)
-            walk.push_back({cuts[next_cut].point, true});
-    }
-    const size_t first = size_t(std::find_if(walk.begin(), walk.end(), [](const WalkPoint& w) { return w.cut; }) -
-                                walk.begin());
-    std::rotate(walk.begin(), walk.begin() + std::ptrdiff_t(first), walk.end());
-    walk.push_back(walk.front());
+    if (n < 2 || loops.empty()) return 1;
+    for (const OutlineLoop& l : loops)
+        if (!l.pts || l.count < 4) return 1;
+    std::vector<std::vector<OutlineCut>> cuts;
+    if (!outline_cuts(loops, tolerance, &cuts)) return 0;
+    // One loop that does not cross itself is the outline as it is.
+    if (loops.size() == 1 && cuts[0].size() < 2) return 1;
     // A stretch the outline runs along twice the same way (the arc round
-    // the ends of a closed line) is one stretch of the boundary.
+    // the ends of a line's band) is one stretch of the boundary.
     std::vector<std::vector<WalkPoint>> kept;
     std::set<std::vector<PlaceKey>> seen;
-    std::vector<WalkPoint> piece{walk.front()};
-    for (size_t i = 1; i < walk.size(); ++i) {
-        piece.push_back(walk[i]);
-        if (!walk[i].cut) continue;
-        std::vector<PlaceKey> places;
-        for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
-        const bool empty = places.size() == 2 && places[0] == places[1];  // two cuts at one place
-        if (!empty && piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second) kept.push_back(piece);
-        piece.assign(1, walk[i]);
+    for (size_t loop = 0; loop < loops.size(); ++loop) {
+        const GeoCoord* outline = loops[loop].pts;
+        const int32_t count = loops[loop].count;
+        const std::vector<OutlineCut>& c = cuts[loop];
+        // The loop walked once round from its first cut, cut into pieces;
+        // a loop without cuts is one piece from its first point round.
+        std::vector<WalkPoint> walk;
+        size_t next_cut = 0;
+        for (int32_t k = 0; k + 1 < count; ++k) {
+            const bool at_vertex = next_cut < c.size() && c[next_cut].index == k && c[next_cut].offset == 0.0;
+            walk.push_back({at_vertex ? c[next_cut].point : outline[k], at_vertex || (c.empty() && k == 0)});
+            if (at_vertex) ++next_cut;
+            for (; next_cut < c.size() && c[next_cut].index == k; ++next_cut) walk.push_back({c[next_cut].point, true});
+        }
+        const size_t first = size_t(std::find_if(walk.begin(), walk.end(), [](const WalkPoint& w) { return w.cut; }) -
+                                    walk.begin());
+        std::rotate(walk.begin(), walk.begin() + std::ptrdiff_t(first), walk.end());
+        walk.push_back(walk.front());
+        std::vector<WalkPoint> piece{walk.front()};
+        for (size_t i = 1; i < walk.size(); ++i) {
+            piece.push_back(walk[i]);
+            if (!walk[i].cut) continue;
+            std::vector<PlaceKey> places;
+            for (const WalkPoint& w : piece) places.push_back(key_of(w.point));
+            const bool empty = places.size() == 2 && places[0] == places[1];  // two cuts at one place
+            if (!empty && piece_on_boundary(*widths, ring, n, piece) && seen.insert(places).second)
+                kept.push_back(piece);
+            piece.assign(1, walk[i]);
+        }
     }
     if (kept.empty()) return 1;
     // Linked at their ends into rings: at every place as many kept pieces
-    // must leave as arrive, or the outline is left as it is.
-    std::map<PlaceKey, std::vector<size_t>> leaving;
+    // must leave as arrive. A piece kept only by the sagitta's slack (a short
+    // stretch of an offset just inside the zone, between two cuts near the
+    // boundary) leaves a place where more leave than arrive for one where
+    // more arrive than leave: such pieces go, the deepest first, until the
+    // places balance; otherwise the outline is left as it is.
     std::map<PlaceKey, int> balance;
     for (size_t i = 0; i < kept.size(); ++i) {
-        leaving[key_of(kept[i].front().point)].push_back(i);
         ++balance[key_of(kept[i].front().point)];
         --balance[key_of(kept[i].back().point)];
     }
-    for (const auto& b : balance)
-        if (b.second != 0) return 1;
+    auto unbalanced = [&] {
+        return std::any_of(balance.begin(), balance.end(), [](const auto& b) { return b.second != 0; });
+    };
+    while (unbalanced()) {
+        size_t worst = kept.size();
+        double deepest = -HUGE_VAL;
+        for (size_t i = 0; i < kept.size(); ++i) {
+            if (balance[key_of(kept[i].front().point)] <= 0 || balance[key_of(kept[i].back().point)] >= 0) continue;
+            const double d = depth(*widths, ring, n, kept[i]);
+            if (d > deepest) deepest = d, worst = i;
+        }
+        if (worst == kept.size() || widths->two_sided == 1) return 1;
+        --balance[key_of(kept[worst].front().point)];
+        ++balance[key_of(kept[worst].back().point)];
+        kept.erase(kept.begin() + std::ptrdiff_t(worst));
+    }
+    if (kept.empty()) return 1;
+    std::map<PlaceKey, std::vector<size_t>> leaving;
+    for (size_t i = 0; i < kept.size(); ++i) leaving[key_of(kept[i].front().point)].push_back(i);
     std::vector<char> used(kept.size(), 0);
     std::vector<GeoCoord> out;
     std::vector<int32_t> out_sizes;
@@ -407,4 +487,22 @@ int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWi
     }
     *traced = 1;
     return 1;
+}
+
+}  // namespace
+
+int qd_te_buffer_trace_outline(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* outline,
+                               int32_t count, double tolerance, nlst** points, nlst** sizes, int32_t* traced) {
+    if (!ring || !widths || !outline || !points || !sizes || !traced)
+        return qd_te_missing("qd_te_buffer_trace_outline");
+    return trace_loops(ring, n, widths, {{outline, count}}, tolerance, points, sizes, traced);
+}
+
+int qd_te_buffer_trace_outlines(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, const GeoCoord* first,
+                                int32_t first_count, const GeoCoord* second, int32_t second_count, double tolerance,
+                                nlst** points, nlst** sizes, int32_t* traced) {
+    if (!ring || !widths || !first || !second || !points || !sizes || !traced)
+        return qd_te_missing("qd_te_buffer_trace_outlines");
+    return trace_loops(ring, n, widths, {{first, first_count}, {second, second_count}}, tolerance, points, sizes,
+                       traced);
 }

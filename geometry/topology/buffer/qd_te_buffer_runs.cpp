@@ -97,8 +97,20 @@ int32_t qd_te_buffer_output_geom_method(SpatialObject* geometry, nlst* parents, 
         keys.parent = *static_cast<TeParent*>(nlst_index(parents, 0));
     }
     int32_t status = TE_STATUS_ACCEPTED;
+    const uint32_t before = ctx->target ? ctx->target->tally : 0;
     const int ok = qd_te_chains_from_geometry(geometry, ctx->rules, &keys, ctx->target, nullptr, nullptr, &status);
     if (ok && status != TE_STATUS_ACCEPTED && ctx->status) *ctx->status = status;
+    // A buffer polygon that its own re-encoding refuses (its check answers
+    // with a warning and passes it over) would vanish from the result with
+    // the run answering success: the run fails instead. One that lies
+    // outside the run's work extent is left out, as any input there is.
+    const double* e = ctx->rules->work_extent;
+    const bool inside = !(geometry->env_min.x > e[3] || geometry->env_max.x < e[0] || geometry->env_min.y > e[4] ||
+                          geometry->env_max.y < e[1]);
+    if (ok && inside && ctx->target && ctx->target->tally == before) {
+        QD_FAIL("UKT_1", "function%s", "qd_te_buffer_output_geom_method", "param%s", "geometry", nullptr);
+        return 0;
+    }
     return ok;
 }
 

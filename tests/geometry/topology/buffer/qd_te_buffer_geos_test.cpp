@@ -1,7 +1,8 @@
 // Buffers through topo_run BUFFER and BUFFER_ALL against GEOS's buffers
 // (tests/data/geos/buffer.csv and the larger buffer_wide.csv of another seed,
 // written by tools/oracle/gen_geos_buffer_vectors.py): seeded points, multipoints,
-// segments, polylines, closed lines and polygons (one of them a dumbbell that
+// segments, polylines, closed lines (squares, figure-eights and random walks
+// closed back to their start) and polygons (one of them a dumbbell that
 // a negative width cuts in two), positive widths of several
 // sizes and negative widths on polygons. Each case must give GEOS's number
 // of polygons and holes, its area within 1% and an outline within
@@ -233,7 +234,7 @@ TEST_P(BufferVectors, CoverEveryFamily) {
     ASSERT_GE(cases.size(), 80u);
     for (const char* family : {"point_", "multipoint_apart_", "multipoint_overlap_", "segment_", "polyline_",
                                "polyline_crossing_", "closed_square_", "figure_eight_", "convex_", "concave_",
-                               "holes_", "dumbbell_", "polyline_crossing_wide_"}) {
+                               "holes_", "dumbbell_", "polyline_crossing_wide_", "closed_line_random_"}) {
         EXPECT_TRUE(std::any_of(cases.begin(), cases.end(),
                                 [&](const Case& c) { return c.name.rfind(family, 0) == 0; }))
             << family;

@@ -426,3 +426,64 @@ TEST(qd_te_buffer_outline, TracedOutlineIsTheZonesBoundary) {
         nlst_free(sizes);
     }
 }
+
+// The two sides of a closed line, each offset round the line as a ring (no
+// caps at the closing point), traced together: a closed square line of width
+// 0.5 gives the square grown by 0.5 (100 + 20 + π/4) and its 9 × 9 hole; a
+// closed figure-eight through (5,5), width 0.5, gives one outer ring and a
+// hole per lobe, each lobe (a right triangle of area 25, inradius
+// r = 25 / (5√2 + 5)) shrunk by 0.5: 25 ((r - 0.5) / r)². Every ring point
+// keeps the width from the line.
+TEST(qd_te_buffer_outline, ClosedLineSidesTraceTogether) {
+    const double pi = std::acos(-1.0);
+    const double r = 25 / (5 * std::sqrt(2.0) + 5);
+    const double lobe = 25 * std::pow((r - 0.5) / r, 2);
+    struct Case {
+        std::vector<GeoCoord> line;
+        std::vector<double> holes;  // their areas, ascending
+        double outer;               // the outer ring's area, 0: not checked
+    } cases[] = {
+        {{{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {0, 0, 0}}, {81}, 100 + 20 + pi / 4},
+        {{{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 0}}, {lobe, lobe}, 0},
+    };
+    for (const Case& c : cases) {
+        const TeBufferWidth w = Widths(0.5, 0.5, 0.5, 0);
+        std::vector<GeoCoord> back(c.line.rbegin(), c.line.rend());
+        Outline left, right;
+        ASSERT_EQ(qd_te_buffer_polygon(c.line.data(), int32_t(c.line.size()), &w, 32, &left.pts, &left.n, 1e-8,
+                                       &left.status),
+                  1);
+        ASSERT_EQ(qd_te_buffer_polygon(back.data(), int32_t(back.size()), &w, 32, &right.pts, &right.n, 1e-8,
+                                       &right.status),
+                  1);
+        ASSERT_EQ(left.status, 1);
+        ASSERT_EQ(right.status, 1);
+        const std::vector<GeoCoord> ring = OutAndBack(c.line);
+        nlst* points = nullptr;
+        nlst* sizes = nullptr;
+        int32_t traced = -1;
+        ASSERT_EQ(qd_te_buffer_trace_outlines(ring.data(), int32_t(ring.size()), &w, left.pts, left.n, right.pts,
+                                              right.n, 1e-8, &points, &sizes, &traced),
+                  1);
+        ASSERT_EQ(traced, 1);
+        ASSERT_EQ(sizes->tally, 1 + c.holes.size());
+        const auto* p = static_cast<const GeoCoord*>(points->data);
+        const auto* m = static_cast<const int32_t*>(sizes->data);
+        std::vector<double> holes;
+        double outer = 0;
+        for (uint32_t i = 0, at = 0; i < sizes->tally; at += uint32_t(m[i]), ++i) {
+            const double a = SignedArea(p + at, m[i]);
+            if (a > 0) holes.push_back(a);
+            else outer = -a;
+            for (int32_t k = 0; k < m[i]; ++k) EXPECT_GE(RingDist(p[at + uint32_t(k)], ring), 0.995 * 0.5) << k;
+        }
+        std::sort(holes.begin(), holes.end());
+        ASSERT_EQ(holes.size(), c.holes.size());
+        for (size_t i = 0; i < holes.size(); ++i) EXPECT_NEAR(holes[i], c.holes[i], 1e-6 * c.holes[i]) << i;
+        if (c.outer > 0) {
+            EXPECT_NEAR(outer, c.outer, 0.01 * c.outer);
+        }
+        nlst_free(points);
+        nlst_free(sizes);
+    }
+}
