@@ -33,9 +33,13 @@ namespace {
 // Is the point nearer to the segment than the reach, by more than a small
 // margin and the given slack? A point on the buffer line (within the
 // margin) stays outside. The margin shrinks with the reach so that very
-// narrow buffers still lose their inner vertices.
+// narrow buffers still lose their inner vertices. With `arcs_only` the
+// slack is given only round the segment's ends, where the offset is an arc
+// drawn by chords: beside the segment itself the offset is a straight line,
+// drawn exactly, so there a point inside the reach by more than the margin
+// is inside the zone.
 bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoCoord& point, const GeoCoord& end,
-                  double slack_fraction) {
+                  double slack_fraction, bool arcs_only = false) {
     GeoCoord a = start, b = end, p = point;
     double reach = std::fabs(widths.width);
     if (widths.two_sided == 1) {
@@ -50,7 +54,9 @@ bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoC
     }
     const double margin = std::min(1e-8, 1e-6 * reach);
     const double d = qd_te_cogo_point_segment_distance(&a, &b, &p, nullptr) + margin;
-    return d < reach && reach - d > margin + slack_fraction * reach;
+    const double dx = b.x - a.x, dy = b.y - a.y, along = (p.x - a.x) * dx + (p.y - a.y) * dy;
+    const bool beside = arcs_only && widths.two_sided != 1 && along > 0.0 && along < dx * dx + dy * dy;
+    return d < reach && reach - d > margin + (beside ? 0.0 : slack_fraction * reach);
 }
 
 // Where two chords of stroked arcs cross, the crossing lies inside the true
@@ -59,9 +65,9 @@ bool inside_reach(const TeBufferWidth& widths, const GeoCoord& start, const GeoC
 const double kChordSag = 1.0 - std::cos(1.0 / 16.0);
 
 // Is the point inside the reach of any segment of the ring (n points), by
-// more than the margin and the slack?
+// more than the margin and the slack (see inside_reach for `arcs_only`)?
 bool inside_ring_reach(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const GeoCoord& p,
-                       double slack_fraction) {
+                       double slack_fraction, bool arcs_only = false) {
     const double reach = std::max(std::fabs(widths.width_left), std::fabs(widths.width_right)) + 1e-10;
     const double box_reach = std::max(reach, std::fabs(widths.width) + 1e-10);
     for (int32_t j = 0; j + 1 < n; ++j) {
@@ -71,7 +77,7 @@ bool inside_ring_reach(const TeBufferWidth& widths, const GeoCoord* ring, int32_
         if (std::max(s.x, e.x) + 1e-10 < p.x - box_reach || std::min(s.x, e.x) > p.x + box_reach + 1e-10 ||
             std::max(s.y, e.y) < p.y - box_reach || std::min(s.y, e.y) > p.y + box_reach)
             continue;
-        if (inside_reach(widths, s, p, e, slack_fraction)) return true;
+        if (inside_reach(widths, s, p, e, slack_fraction, arcs_only)) return true;
     }
     return false;
 }
@@ -343,16 +349,18 @@ int outline_cuts(const std::vector<OutlineLoop>& loops, double tolerance, std::v
 // deeper inside the reach of the ring than a stroked chord's sagitta (a
 // crossing of two chords lies up to that inside, and near a spike an
 // outline point can lie a rounding inside), and no segment whose middle
-// lies deeper than two?
+// lies deeper than two? The slack is given round the ring's points only:
+// beside a segment a piece inside its straight offset is inside the zone
+// (three offsets crossing near one place beside it leave a sliver there).
 bool piece_on_boundary(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n,
                        const std::vector<WalkPoint>& piece) {
     for (size_t i = 0; i < piece.size(); ++i) {
-        if (inside_ring_reach(widths, ring, n, piece[i].point, kChordSag)) return false;
+        if (inside_ring_reach(widths, ring, n, piece[i].point, kChordSag, true)) return false;
         if (i + 1 == piece.size()) break;
         const GeoCoord& a = piece[i].point;
         const GeoCoord& b = piece[i + 1].point;
         const GeoCoord middle{(a.x + b.x) / 2, (a.y + b.y) / 2, 0.0};
-        if (inside_ring_reach(widths, ring, n, middle, 2 * kChordSag)) return false;
+        if (inside_ring_reach(widths, ring, n, middle, 2 * kChordSag, true)) return false;
     }
     return true;
 }
