@@ -384,6 +384,47 @@ double depth(const TeBufferWidth& widths, const GeoCoord* ring, int32_t n, const
     return deepest;
 }
 
+// Does every point of the piece lie within the distance of the other?
+bool follows(const std::vector<WalkPoint>& piece, const std::vector<WalkPoint>& other, double distance) {
+    for (const WalkPoint& w : piece) {
+        double d = HUGE_VAL;
+        for (size_t j = 0; j + 1 < other.size() && d > distance; ++j)
+            d = std::min(d, qd_te_cogo_point_segment_distance(&other[j].point, &other[j + 1].point, &w.point, nullptr));
+        if (d > distance) return false;
+    }
+    return true;
+}
+
+// Two kept pieces from the same place to the same place that follow each
+// other within a chord's sagitta are one stretch of the boundary run along
+// twice, stroked from different starts (the two caps of a closed line run
+// out and back, one circle): their chords cross at every step, so that the
+// copies are cut into pairs of pieces with the same ends but not the same
+// points. Of each pair the piece with more points stays: it runs through
+// the stroked points, which lie on the arc.
+void drop_copies(const TeBufferWidth& widths, double tolerance, std::vector<std::vector<WalkPoint>>* kept) {
+    const double distance = 2 * kChordSag * std::fabs(widths.width) + tolerance;
+    std::map<std::pair<PlaceKey, PlaceKey>, size_t> first;
+    std::vector<char> copy(kept->size(), 0);
+    for (size_t i = 0; i < kept->size(); ++i) {
+        const std::vector<WalkPoint>& piece = (*kept)[i];
+        const auto ends = std::make_pair(key_of(piece.front().point), key_of(piece.back().point));
+        const auto at = first.find(ends);
+        if (at == first.end()) {
+            first.emplace(ends, i);
+            continue;
+        }
+        const std::vector<WalkPoint>& other = (*kept)[at->second];
+        if (!follows(piece, other, distance) || !follows(other, piece, distance)) continue;
+        if (piece.size() > other.size()) copy[at->second] = 1, at->second = i;
+        else copy[i] = 1;
+    }
+    size_t k = 0;
+    for (size_t i = 0; i < kept->size(); ++i)
+        if (!copy[i]) std::swap((*kept)[k++], (*kept)[i]);
+    kept->resize(k);
+}
+
 }  // namespace
 
 namespace {
@@ -434,6 +475,7 @@ int trace_loops(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, co
         }
     }
     if (kept.empty()) return 1;
+    drop_copies(*widths, tolerance, &kept);
     // Linked at their ends into rings: at every place as many kept pieces
     // must leave as arrive. A piece kept only by the sagitta's slack (a short
     // stretch of an offset just inside the zone, between two cuts near the

@@ -595,12 +595,20 @@ TEST(qd_te_buffer, ClosedLinesMatchGeos) {
 //   slack kept the three short pieces between them, which made a sliver
 //   hole (a fifth hole; GEOS has four). Beside a segment the offset is
 //   straight and drawn exactly, so there no slack is given.
+// - A wide buffer round a short segment beside the closing point: the
+//   inner side's offset loses a stretch of the boundary there, so the sides
+//   did not link up, and in the doubled outline the two caps at the closing
+//   point came as pairs of pieces with the same ends: the outline was
+//   encoded untraced, three polygons where GEOS has one.
 TEST(qd_te_buffer, ClosedLinesCrossingNearOnePlaceMatchGeos) {
     ExpectClosedLinesMatch({
         {"LINESTRING (-30.553 -49.054, -30.197 -49.451, -30.801 -49.053, -31.878 -48.807, -30.885 -48.048, "
          "-30.937 -49.776, -30.489 -50.064, -31.726 -51.252, -30.276 -50.765, -30.536 -51.801, -29.459 -52.389, "
          "-29.566 -53.107, -30.553 -49.054)",
          "width=0.23324", 4, 5.9533673052190474},
+        {"LINESTRING (0 0, 1.067 -0.37, 0.467 -0.477, 2.04 0.348, 1.405 -0.273, 1.625 0.301, 1.714 -0.603, "
+         "3.35 -0.026, 3.054 0.667, 2.091 0.246, 0.919 0.056, 0.048 -0.174, 0 0)",
+         "width=1.5", 0, 20.55188267005858},
     });
 }
 
