@@ -262,7 +262,9 @@ INSTANTIATE_TEST_SUITE_P(qd_te_buffer_geos, BufferVectors, ::testing::Values("bu
 // segments at the line's ends lie inside the width of each other: the
 // outline dropped the concave corner between them and ran straight from
 // the one cap to the other (the second line is cut into the first's shape
-// at its crossing by BUFFER_ALL).
+// at its crossing by BUFFER_ALL). In the last, three outline crossings lie
+// close together and two slack pieces ran between two of them through the
+// third: the trace gave up and the untraced outline lost a corner.
 TEST(qd_te_buffer_geos_corners, LostCornersAreKept) {
     struct Corner {
         const char* wkt;
@@ -279,6 +281,9 @@ TEST(qd_te_buffer_geos_corners, LostCornersAreKept) {
         {"LINESTRING (0 0, 1.067 -0.37, 0.467 -0.477, 2.04 0.348, 1.405 -0.273, 1.625 0.301, 1.714 -0.603, "
          "3.35 -0.026, 3.054 0.667, 2.091 0.246, 0.919 0.056, 0.048 -0.174, 0 0)",
          1.5, 1, 0, 20.55188267005858, {0.3526650796513133, 1.4578674222673986}},
+        {"LINESTRING (0 0, 0.102 -1.2, 0.055 -2.119, 0.712 -1.313, 0.563 0.255, -0.809 -0.33, 0.832 -0.582, "
+         "1.337 -2.471, 2.791 -3.169, 2.063 -2.138, 2.123 -3.817, 3.428 -4.766, 0 0)",
+         0.25, 1, 1, 7.192169717566364, {0.32579558052303603, -0.8811068344245017}},
     };
     TeRules rules;
     qd_te_rules_init(&rules);
