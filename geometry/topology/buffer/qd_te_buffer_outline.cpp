@@ -386,6 +386,29 @@ int qd_te_buffer_form_outline(const nlst* corners, GeoCoord** outline, int32_t* 
 
 namespace {
 
+// Does a point of the two offsets of a vertex (an end or a middle) lie on
+// the zone's boundary, as far from the ring P as the width? Where the
+// offsets meet on neither segment and the corner is dropped, the outline
+// runs straight from the corner before to the corner after; when nothing of
+// the offsets is on the boundary, that stretch lies inside the zone and the
+// pieces drop it, but an offset that reaches the boundary (two short
+// segments beside a wide buffer, e.g. a line whose ends lie close together)
+// bounds the band up to where it crosses the next arc, and a straight run
+// past it cuts that corner off.
+bool offsets_on_boundary(const std::vector<GeoCoord>& P, const GeoCoord* off1, const GeoCoord* off2,
+                         const TeBufferWidth& w, double tol) {
+    const double reach = std::fabs(w.width) - tol;
+    for (const GeoCoord* off : {off1, off2})
+        for (const GeoCoord& p : {off[0], GeoCoord{(off[0].x + off[1].x) / 2, (off[0].y + off[1].y) / 2, off[0].z},
+                                  off[1]}) {
+            bool inside = false;
+            for (size_t k = 0; k + 1 < P.size() && !inside; ++k)
+                inside = qd_te_cogo_point_segment_distance(&P[k], &P[k + 1], &p, nullptr) < reach;
+            if (!inside) return true;
+        }
+    return false;
+}
+
 // The corners of every vertex of the ring P (n points, closed exactly).
 // Answers 0 on a failure that is reported; the status tells the rest.
 int make_corners(const std::vector<GeoCoord>& P, const TeBufferWidth& w, int32_t arc_segments, double tol,
@@ -428,9 +451,12 @@ int make_corners(const std::vector<GeoCoord>& P, const TeBufferWidth& w, int32_t
                     1 &&
                 qd_te_cogo_line_segment_intersection(&off1[0], &off1[1], &off2[0], &off2[1], &corner.point, &tol) !=
                     1 &&
-                (style == 1 || std::fabs(angle - 180.0) <= 90.0 + 1e-9))
+                (style == 1 || (std::fabs(angle - 180.0) <= 90.0 + 1e-9 &&
+                                 !(style == 0 && offsets_on_boundary(P, off1, off2, w, tol)))))
                 continue;  // the offsets never meet near the vertex: no corner,
-                           // unless a sharp turn keeps both offsets whole below
+                           // unless a sharp turn, or a round corner's offset
+                           // that reaches the zone's boundary, keeps both
+                           // offsets whole below
             if (style != 1) {
                 // The offsets meet only on one's line: a single point would
                 // skip the part of the other offset that can cross the offsets

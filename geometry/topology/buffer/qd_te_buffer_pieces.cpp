@@ -4,6 +4,7 @@
 // the face builder which side is buffer surface.
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <set>
 #include <utility>
@@ -425,6 +426,46 @@ void drop_copies(const TeBufferWidth& widths, double tolerance, std::vector<std:
     kept->resize(k);
 }
 
+// The pieces of the shortest run of single-segment pieces (each from cut to
+// cut within one outline segment) from a place where more kept pieces leave
+// than arrive, through places that balance, to one where more arrive than
+// leave; the deepest of equally short runs. Empty when there is none.
+std::vector<size_t> slack_run(const std::vector<std::vector<WalkPoint>>& kept, const std::map<PlaceKey, int>& balance,
+                              const TeBufferWidth& widths, const GeoCoord* ring, int32_t n) {
+    std::map<PlaceKey, std::vector<size_t>> leaving;
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (kept[i].size() == 2) leaving[key_of(kept[i].front().point)].push_back(i);
+    auto balance_at = [&](const PlaceKey& p) {
+        const auto b = balance.find(p);
+        return b == balance.end() ? 0 : b->second;
+    };
+    std::vector<size_t> best;
+    double best_depth = -HUGE_VAL;
+    for (const auto& [from, surplus] : balance) {
+        if (surplus <= 0) continue;
+        std::map<PlaceKey, size_t> via;  // a place reached: the piece that reached it
+        std::deque<PlaceKey> queue{from};
+        while (!queue.empty()) {
+            const PlaceKey at = queue.front();
+            queue.pop_front();
+            if (at != from && balance_at(at) < 0) {
+                std::vector<size_t> run;
+                for (PlaceKey p = at; p != from; p = key_of(kept[run.back()].front().point)) run.push_back(via[p]);
+                double d = -HUGE_VAL;
+                for (size_t i : run) d = std::max(d, depth(widths, ring, n, kept[i]));
+                if (best.empty() || run.size() < best.size() || (run.size() == best.size() && d > best_depth))
+                    best = run, best_depth = d;
+                break;
+            }
+            for (size_t i : leaving[at]) {
+                const PlaceKey to = key_of(kept[i].back().point);
+                if (to != from && via.emplace(to, i).second) queue.push_back(to);
+            }
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 namespace {
@@ -498,10 +539,20 @@ int trace_loops(const GeoCoord* ring, int32_t n, const TeBufferWidth* widths, co
             const double d = depth(*widths, ring, n, kept[i]);
             if (d > deepest) deepest = d, worst = i;
         }
-        if (worst == kept.size() || widths->two_sided == 1) return 1;
-        --balance[key_of(kept[worst].front().point)];
-        ++balance[key_of(kept[worst].back().point)];
-        kept.erase(kept.begin() + std::ptrdiff_t(worst));
+        if (widths->two_sided == 1) return 1;
+        std::vector<size_t> drop{worst};
+        if (worst == kept.size()) {
+            // Three cuts close together can join such places by two slack
+            // pieces through a third place that balances: that run goes.
+            drop = slack_run(kept, balance, *widths, ring, n);
+            if (drop.size() < 2) return 1;
+        }
+        std::sort(drop.rbegin(), drop.rend());
+        for (size_t i : drop) {
+            --balance[key_of(kept[i].front().point)];
+            ++balance[key_of(kept[i].back().point)];
+            kept.erase(kept.begin() + std::ptrdiff_t(i));
+        }
     }
     if (kept.empty()) return 1;
     std::map<PlaceKey, std::vector<size_t>> leaving;

@@ -254,4 +254,53 @@ INSTANTIATE_TEST_SUITE_P(qd_te_buffer_geos, BufferVectors, ::testing::Values("bu
                              return std::string(info.param).substr(0, std::string(info.param).find('.'));
                          });
 
+// Lines whose outline once lost a corner of the band (or, for the closed
+// line, split the band in three): GEOS's polygon and hole counts and area,
+// from GEOS's buffer with 32 quadrant segments, round caps and joins, and
+// the GEOS outline vertex that the engine's outline missed, which must lie
+// within the bound of the engine's rings. In the first two the two short
+// segments at the line's ends lie inside the width of each other: the
+// outline dropped the concave corner between them and ran straight from
+// the one cap to the other (the second line is cut into the first's shape
+// at its crossing by BUFFER_ALL). In the last, three outline crossings lie
+// close together and two slack pieces ran between two of them through the
+// third: the trace gave up and the untraced outline lost a corner.
+TEST(qd_te_buffer_geos_corners, LostCornersAreKept) {
+    struct Corner {
+        const char* wkt;
+        double width;
+        size_t polygons, holes;
+        double area;
+        std::pair<double, double> vertex;
+    } cases[] = {
+        {"LINESTRING (-40.314 -46.105, -41.538 -45.669, -40.731 -42.401)", 4.51026, 1, 0, 103.41878184692739,
+         {-36.43286611369327, -43.808660422849265}},
+        {"LINESTRING (-40.314 -46.105, -52.381 -41.809, -50.859 -34.081, -40.017 -39.791, -46.403 -51.984, "
+         "-43.058 -51.825, -40.731 -42.401)",
+         4.51026, 1, 0, 401.72000508172988, {-36.43286694351223, -43.808686618438536}},
+        {"LINESTRING (0 0, 1.067 -0.37, 0.467 -0.477, 2.04 0.348, 1.405 -0.273, 1.625 0.301, 1.714 -0.603, "
+         "3.35 -0.026, 3.054 0.667, 2.091 0.246, 0.919 0.056, 0.048 -0.174, 0 0)",
+         1.5, 1, 0, 20.55188267005858, {0.3526650796513133, 1.4578674222673986}},
+        {"LINESTRING (0 0, 0.102 -1.2, 0.055 -2.119, 0.712 -1.313, 0.563 0.255, -0.809 -0.33, 0.832 -0.582, "
+         "1.337 -2.471, 2.791 -3.169, 2.063 -2.138, 2.123 -3.817, 3.428 -4.766, 0 0)",
+         0.25, 1, 1, 7.192169717566364, {0.32579558052303603, -0.8811068344245017}},
+    };
+    TeRules rules;
+    qd_te_rules_init(&rules);
+    for (const char* mode : {"BUFFER", "BUFFER_ALL"})
+        for (const Corner& c : cases) {
+            char width[64];
+            std::snprintf(width, sizeof width, "width=%.17g", c.width);
+            const teengine::ToolRun run = teengine::RunTool({mode, width}, {{-1, c.wkt}});
+            const std::string what = std::string(mode) + " " + c.wkt;
+            ASSERT_EQ(run.status, 0) << what << "\n" << run.err;
+            EXPECT_EQ(run.others, 0) << what;
+            EXPECT_EQ(run.polys.size(), c.polygons) << what;
+            EXPECT_EQ(Holes(run.polys), c.holes) << what;
+            EXPECT_NEAR(run.Area(), c.area, 0.01 * c.area) << what;
+            const std::vector<Poly> vertex{{{c.vertex}, {}}};
+            EXPECT_LE(Directed(vertex, run.polys), 0.01 * c.width + rules.tolerance.tolerance) << what;
+        }
+}
+
 }  // namespace
